@@ -1,0 +1,48 @@
+// Prints the battery as Battery::read() sees it through the machine folder in use, and
+// the health figures of the system profiler.
+
+#include <cstdio>
+#include <string>
+
+#include "app/analysis/Duration.h"
+#include "app/readings/Battery.h"
+
+using namespace norvane;
+
+namespace {
+std::string optionalText(const std::optional<std::int64_t>& value, const char* unit) {
+    return value ? std::to_string(*value) + unit : std::string("—");
+}
+}  // namespace
+
+int main() {
+    const auto machine = Machine::current();
+    if (!machine) {
+        std::fprintf(stderr, "norvane: no machine folder could be opened or created\n");
+        return 1;
+    }
+    std::printf("Machine folder: %s\n", machine->root().c_str());
+    const MachineRegistry registry(*machine);
+    const auto battery = Battery::read(registry);
+    if (!battery) {
+        std::printf("No battery: this Mac has no AppleSmartBattery service.\n");
+        return 0;
+    }
+    const auto& b = *battery;
+    std::printf("Charge:        %lld%%%s%s\n", static_cast<long long>(b.percent), b.charging ? ", charging" : "",
+                b.plugged ? ", on the adapter" : ", on battery");
+    std::printf("Current:       %lld mA at %lld mV\n", static_cast<long long>(b.milliamps),
+                static_cast<long long>(b.millivolts));
+    std::printf("Capacity:      %lld mAh full, %lld mAh nominal, %lld mAh design\n", static_cast<long long>(b.rawMax),
+                static_cast<long long>(b.nominal), static_cast<long long>(b.design));
+    std::printf("Health:        %s after %lld cycles\n", optionalText(b.health(), "%").c_str(),
+                static_cast<long long>(b.cycles));
+    std::printf("System says:   %s %s\n", b.systemMinutes ? duration(*b.systemMinutes).c_str() : "—",
+                b.charging ? "to full" : "left");
+
+    const SystemProcessRunner runner(*machine);
+    const auto report = systemBatteryReport(runner);
+    std::printf("Profiler:      maximum capacity %s, %s\n", optionalText(report.capacity, "%").c_str(),
+                report.serviceRecommended ? "service recommended" : "no service recommended");
+    return 0;
+}

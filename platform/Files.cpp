@@ -1,0 +1,164 @@
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+
+namespace norvane {
+namespace {
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (a late write error shows here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+Path environmentFolder(const char* variable, const Path& fallback) {
+    const char* value = std::getenv(variable);
+    // The base-directory rules ignore relative paths.
+    if (value && *value && value[0] == '/') return Path(value);
+    return homeFolder() / fallback;
+}
+
+}  // namespace
+
+std::optional<std::string> readFile(const Path& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    std::string out;
+    if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+bool writeFileAtomically(const Path& path, std::string_view bytes) {
+    const Path folder = path.has_parent_path() ? path.parent_path() : Path(".");
+    std::random_device random;
+    Path temporary;
+    int raw = -1;
+    for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+        temporary = folder / ("." + path.filename().string() + ".tmp-" + std::to_string(random()));
+        raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (raw < 0 && errno != EEXIST) return false;
+    }
+    FileDescriptor fd(raw);
+    if (!fd.valid()) return false;
+    // Keep the permissions of the file we replace.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
+    const bool ok = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close();
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate) {
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
+    if (fd.valid()) {
+        std::string prefix;
+        if (separate) {
+            struct stat st {};
+            char last = '\n';
+            if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 &&
+                last != '\n')
+                prefix = "\n";
+        }
+        const bool ok = writeAll(fd.get(), prefix + std::string(bytes)) && fd.close();
+        return ok ? AppendResult::appended : AppendResult::failed;
+    }
+    if (errno != ENOENT) return AppendResult::failed;
+    if (path.has_parent_path()) createDirectories(path.parent_path());
+    FileDescriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!created.valid()) {
+        // Someone else created it in between: append after all.
+        if (errno == EEXIST) return appendToFile(path, bytes, separate);
+        return AppendResult::failed;
+    }
+    return writeAll(created.get(), bytes) && created.close() ? AppendResult::created : AppendResult::failed;
+}
+
+bool createDirectories(const Path& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    return std::filesystem::is_directory(path, error);
+}
+
+std::optional<Path> moveAside(const Path& path) {
+    for (int n = 1; n < 1000; ++n) {
+        Path target = path;
+        target += ".unreadable-" + std::to_string(n);
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) continue;
+        // link + unlink instead of rename, so an aside file that appeared meanwhile is not replaced.
+        if (::link(path.c_str(), target.c_str()) == 0) {
+            ::unlink(path.c_str());
+            return target;
+        }
+        if (errno == EEXIST) continue;
+        if (::rename(path.c_str(), target.c_str()) == 0) return target;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool fileExists(const Path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+Path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return Path(home);
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return Path(pw->pw_dir);
+    return Path("/");
+}
+
+Path applicationSupportFolder() { return environmentFolder("XDG_DATA_HOME", ".local/share"); }
+Path cachesFolder() { return environmentFolder("XDG_CACHE_HOME", ".cache"); }
+Path preferencesFolder() { return environmentFolder("XDG_CONFIG_HOME", ".config"); }
+
+}  // namespace norvane

@@ -1,0 +1,42 @@
+#pragma once
+// Files and the user's folders. Every write of a user's file goes through here.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace norvane {
+
+using Path = std::filesystem::path;
+
+// The whole file as bytes; absent when it cannot be read.
+std::optional<std::string> readFile(const Path& path);
+
+// Writes to a temporary file beside `path`, flushes it to disk and renames it over
+// `path`, so readers see the old content or the new one, never a mix. The folder must exist.
+bool writeFileAtomically(const Path& path, std::string_view bytes);
+
+enum class AppendResult { appended, created, failed };
+// Appends to an existing file; creates it (with its folders) only when it is absent, so a
+// file that exists but cannot be opened is never replaced. With `separate`, a line feed
+// goes first when the file does not already end in one.
+AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate = false);
+
+// Creates the folder and every missing parent; true when the folder exists afterwards.
+bool createDirectories(const Path& path);
+
+// Renames a file that could not be decoded to a name beside it ("apps.json" becomes
+// "apps.json.unreadable-1", "-2", …), so that the next save does not overwrite it.
+// Returns the new path, or absent when the file could not be moved.
+std::optional<Path> moveAside(const Path& path);
+
+bool fileExists(const Path& path);
+
+// The user's folders, following the XDG base-directory variables.
+Path homeFolder();
+Path applicationSupportFolder();  // $XDG_DATA_HOME, default ~/.local/share
+Path cachesFolder();              // $XDG_CACHE_HOME, default ~/.cache
+Path preferencesFolder();         // $XDG_CONFIG_HOME, default ~/.config
+
+}  // namespace norvane

@@ -1,0 +1,105 @@
+#include "platform/Machine.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#ifndef NORVANE_SOURCE_DIR
+#error "NORVANE_SOURCE_DIR must name the source tree"
+#endif
+#ifndef NORVANE_SIM_COMMANDS_DIR
+#error "NORVANE_SIM_COMMANDS_DIR must name the built simulated commands"
+#endif
+
+namespace norvane {
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::string_view systemPrefixes[] = {"/usr/bin/", "/usr/sbin/", "/bin/", "/sbin/", "/usr/libexec/"};
+
+Path fromEnvironment(const char* variable, const char* fallback) {
+    if (const char* value = std::getenv(variable); value && *value) return Path(value);
+    return Path(fallback);
+}
+
+void link(const Path& target, const Path& at) {
+    std::error_code error;
+    // A dangling link (the build moved) is replaced; anything else is kept.
+    if (fs::is_symlink(fs::symlink_status(at, error)) && !fs::exists(at, error)) fs::remove(at, error);
+    if (fs::exists(fs::symlink_status(at, error))) return;
+    fs::create_directories(at.parent_path(), error);
+    fs::create_symlink(target, at, error);
+}
+}  // namespace
+
+Machine::Machine(Path root) : root_(std::move(root)) {}
+
+Path Machine::defaultRoot() { return applicationSupportFolder() / "norvane-machine"; }
+
+Path Machine::templateFolder() {
+    return fromEnvironment("NORVANE_MACHINE_TEMPLATE", NORVANE_SOURCE_DIR "/platform/sim/template");
+}
+
+Path Machine::commandsFolder() { return fromEnvironment("NORVANE_SIM_COMMANDS", NORVANE_SIM_COMMANDS_DIR); }
+
+std::optional<Machine> Machine::current() {
+    if (const char* named = std::getenv("NORVANE_MACHINE"); named && *named) {
+        Machine machine{Path(named)};
+        if (!fs::is_directory(machine.root())) return std::nullopt;
+        machine.installCommands();
+        return machine;
+    }
+    Machine machine{defaultRoot()};
+    std::error_code error;
+    if (!fs::is_directory(machine.root(), error) && !createFromTemplate(machine.root())) return std::nullopt;
+    machine.installCommands();
+    return machine;
+}
+
+bool Machine::createFromTemplate(const Path& destination, const Path& source) {
+    std::error_code error;
+    if (fs::exists(destination, error) || !fs::is_directory(source, error)) return false;
+    // Build beside the destination and rename, so a half-copied machine is never used.
+    Path staging = destination;
+    staging += ".creating";
+    fs::remove_all(staging, error);
+    fs::create_directories(staging.parent_path(), error);
+    fs::copy(source, staging, fs::copy_options::recursive, error);
+    if (error) {
+        fs::remove_all(staging, error);
+        return false;
+    }
+    Machine(staging).installCommands();
+    fs::rename(staging, destination, error);
+    if (error) {
+        fs::remove_all(staging, error);
+        return false;
+    }
+    Machine(destination).installCommands();  // links made in staging point outside it, but be sure
+    return true;
+}
+
+bool Machine::isSystemPath(std::string_view macPath) {
+    for (auto prefix : systemPrefixes)
+        if (macPath.starts_with(prefix)) return true;
+    return false;
+}
+
+Path Machine::resolve(std::string_view macPath) const {
+    if (!isSystemPath(macPath)) return Path(macPath);
+    return root_ / Path(macPath.substr(1));
+}
+
+void Machine::installCommands() const {
+    std::error_code error;
+    const Path commands = commandsFolder();
+    if (fs::is_directory(commands, error)) {
+        for (auto it = fs::recursive_directory_iterator(commands, error); !error && it != fs::recursive_directory_iterator();
+             it.increment(error)) {
+            if (!it->is_regular_file(error)) continue;
+            link(fs::absolute(it->path(), error), root_ / fs::relative(it->path(), commands, error));
+        }
+    }
+    link("/bin/sh", root_ / "bin/sh");
+}
+
+}  // namespace norvane

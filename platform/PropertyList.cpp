@@ -1,0 +1,246 @@
+#include "platform/PropertyList.h"
+
+#include <openssl/evp.h>
+
+#include <charconv>
+#include <limits>
+#include <sstream>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
+
+#include "platform/Text.h"
+
+namespace norvane {
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::optional<Value::Data> decodeBase64(std::string_view text) {
+    std::string clean;
+    clean.reserve(text.size());
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        clean.push_back(c);
+    }
+    if (clean.size() % 4 != 0) return std::nullopt;
+    Value::Data out(clean.size() / 4 * 3);
+    if (clean.empty()) return out;
+    const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(clean.data()),
+                                  static_cast<int>(clean.size()));
+    if (n < 0) return std::nullopt;
+    // EVP_DecodeBlock counts the padding as zero bytes; drop them.
+    std::size_t size = static_cast<std::size_t>(n);
+    if (clean.back() == '=') --size;
+    if (clean.size() >= 2 && clean[clean.size() - 2] == '=') --size;
+    out.resize(size);
+    return out;
+}
+
+std::string encodeBase64(const Value::Data& data) {
+    std::string out(4 * ((data.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data.data(),
+                                  static_cast<int>(data.size()));
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+std::optional<Value> parseIntegerText(std::string_view text) {
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size() && !text.empty()) return Value::integer(value);
+    std::uint64_t unsignedValue = 0;
+    auto [uend, uec] = std::from_chars(text.data(), text.data() + text.size(), unsignedValue);
+    if (uec == std::errc() && uend == text.data() + text.size() && !text.empty())
+        return Value::integer(static_cast<std::int64_t>(unsignedValue));
+    return std::nullopt;
+}
+
+std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
+    if (depth > 512) return std::nullopt;
+    const std::string_view name = node.name();
+    if (name == "dict") {
+        Value::Dictionary dict;
+        for (auto child = node.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element) continue;
+            if (std::string_view(child.name()) != "key") return std::nullopt;
+            auto valueNode = child.next_sibling();
+            while (valueNode && valueNode.type() != pugi::node_element) valueNode = valueNode.next_sibling();
+            if (!valueNode) return std::nullopt;
+            auto value = parseNode(valueNode, depth + 1);
+            if (!value) return std::nullopt;
+            dict.insert_or_assign(child.text().get(), std::move(*value));
+            child = valueNode;
+        }
+        return Value::dictionary(std::move(dict));
+    }
+    if (name == "array") {
+        Value::Array array;
+        for (auto child = node.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element) continue;
+            auto value = parseNode(child, depth + 1);
+            if (!value) return std::nullopt;
+            array.push_back(std::move(*value));
+        }
+        return Value::array(std::move(array));
+    }
+    if (name == "string" || name == "date") return Value::string(node.text().get());
+    if (name == "integer") return parseIntegerText(node.text().get());
+    if (name == "real") {
+        auto d = parseDouble(trimmed(node.text().get()));
+        if (!d) return std::nullopt;
+        return Value::real(*d);
+    }
+    if (name == "true") return Value::boolean(true);
+    if (name == "false") return Value::boolean(false);
+    if (name == "data") {
+        auto bytes = decodeBase64(node.text().get());
+        if (!bytes) return std::nullopt;
+        return Value::data(std::move(*bytes));
+    }
+    return std::nullopt;
+}
+
+void writeNode(pugi::xml_node parent, const Value& value) {
+    switch (value.kind()) {
+    case Value::Kind::null: parent.append_child("string"); break;
+    case Value::Kind::integer:
+        parent.append_child("integer").text().set(std::to_string(*value.longLongValue()).c_str());
+        break;
+    case Value::Kind::real:
+        parent.append_child("real").text().set(formatDouble(*value.doubleValue()).c_str());
+        break;
+    case Value::Kind::boolean: parent.append_child(*value.boolValue() ? "true" : "false"); break;
+    case Value::Kind::string: parent.append_child("string").text().set(value.asString()->c_str()); break;
+    case Value::Kind::data: parent.append_child("data").text().set(encodeBase64(*value.asData()).c_str()); break;
+    case Value::Kind::array: {
+        auto node = parent.append_child("array");
+        for (const auto& item : *value.asArray()) writeNode(node, item);
+        break;
+    }
+    case Value::Kind::dictionary: {
+        auto node = parent.append_child("dict");
+        for (const auto& [key, item] : *value.asDictionary()) {
+            node.append_child("key").text().set(key.c_str());
+            writeNode(node, item);
+        }
+        break;
+    }
+    }
+}
+
+Value fromJson(const nlohmann::json& j) {
+    using nlohmann::json;
+    switch (j.type()) {
+    case json::value_t::null: return Value();
+    case json::value_t::boolean: return Value::boolean(j.get<bool>());
+    case json::value_t::number_integer: return Value::integer(j.get<std::int64_t>());
+    case json::value_t::number_unsigned: {
+        const auto u = j.get<std::uint64_t>();
+        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            return Value::integer(static_cast<std::int64_t>(u));
+        return Value::real(static_cast<double>(u));
+    }
+    case json::value_t::number_float: return Value::real(j.get<double>());
+    case json::value_t::string: return Value::string(j.get<std::string>());
+    case json::value_t::array: {
+        Value::Array array;
+        array.reserve(j.size());
+        for (const auto& item : j) array.push_back(fromJson(item));
+        return Value::array(std::move(array));
+    }
+    case json::value_t::object: {
+        Value::Dictionary dict;
+        for (const auto& [key, item] : j.items()) dict.insert_or_assign(key, fromJson(item));
+        return Value::dictionary(std::move(dict));
+    }
+    case json::value_t::binary:
+    case json::value_t::discarded: break;
+    }
+    return Value();
+}
+
+std::optional<nlohmann::json> toJson(const Value& value) {
+    using nlohmann::json;
+    switch (value.kind()) {
+    case Value::Kind::null: return json(nullptr);
+    case Value::Kind::integer: return json(*value.longLongValue());
+    case Value::Kind::real: {
+        const double d = *value.doubleValue();
+        if (!std::isfinite(d)) return std::nullopt;
+        return json(d);
+    }
+    case Value::Kind::boolean: return json(*value.boolValue());
+    case Value::Kind::string: return json(*value.asString());
+    case Value::Kind::data: return json(*value.asData());
+    case Value::Kind::array: {
+        json out = json::array();
+        for (const auto& item : *value.asArray()) {
+            auto j = toJson(item);
+            if (!j) return std::nullopt;
+            out.push_back(std::move(*j));
+        }
+        return out;
+    }
+    case Value::Kind::dictionary: {
+        json out = json::object();
+        for (const auto& [key, item] : *value.asDictionary()) {
+            auto j = toJson(item);
+            if (!j) return std::nullopt;
+            out[key] = std::move(*j);
+        }
+        return out;
+    }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Value> parsePropertyList(std::string_view xml) {
+    pugi::xml_document doc;
+    // Keep whitespace inside <string>: it is part of the value.
+    const auto result = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+    if (!result) return std::nullopt;
+    auto root = doc.child("plist");
+    if (!root) return std::nullopt;
+    for (auto child = root.first_child(); child; child = child.next_sibling())
+        if (child.type() == pugi::node_element) return parseNode(child, 0);
+    return std::nullopt;
+}
+
+std::string writePropertyList(const Value& value) {
+    pugi::xml_document doc;
+    auto decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    decl.append_attribute("encoding") = "UTF-8";
+    auto doctype = doc.append_child(pugi::node_doctype);
+    doctype.set_value(R"(plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd")");
+    auto plist = doc.append_child("plist");
+    plist.append_attribute("version") = "1.0";
+    writeNode(plist, value);
+    std::ostringstream out;
+    doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+    return out.str();
+}
+
+std::optional<Value> parseJson(std::string_view text) {
+    auto j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+    if (j.is_discarded()) return std::nullopt;
+    return fromJson(j);
+}
+
+std::optional<std::string> writeJson(const Value& value) {
+    auto j = toJson(value);
+    if (!j) return std::nullopt;
+    return j->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace norvane

@@ -1,0 +1,30 @@
+#pragma once
+// Reading and writing XML property lists and JSON into and out of Value.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Value.h"
+
+namespace norvane {
+
+// The XML form that macOS writes (`plutil -convert xml1`, `ioreg -a`). Absent when the
+// text is not a well-formed property list. <date> elements become their ISO 8601 text.
+// Integers beyond the signed 64-bit range but within the unsigned one wrap, as the
+// registry's unsigned 64-bit numbers do when they reach a signed reader.
+std::optional<Value> parsePropertyList(std::string_view xml);
+
+// XML property list text for a value (a JSON null is written as an empty string, which
+// property lists cannot otherwise express).
+std::string writePropertyList(const Value& value);
+
+// JSON text to a value: integers stay integers (unsigned ones beyond the signed range
+// become reals), other numbers are reals. Absent when the text is not valid JSON.
+std::optional<Value> parseJson(std::string_view text);
+
+// Compact JSON text for a value. Data is written as an array of byte values. Absent when
+// the value holds a number that JSON cannot express (infinite or NaN).
+std::optional<std::string> writeJson(const Value& value);
+
+}  // namespace norvane

@@ -1,0 +1,44 @@
+#pragma once
+// The I/O registry: services found by class, with their properties.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Machine.h"
+#include "platform/Value.h"
+
+namespace norvane {
+
+struct RegistryService {
+    std::string className;
+    std::size_t index = 0;  // which of the class's services
+    bool operator==(const RegistryService&) const = default;
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual std::optional<RegistryService> firstService(std::string_view className) const;
+    virtual std::vector<RegistryService> services(std::string_view className) const = 0;
+    // All properties of the service as one dictionary; absent when they cannot be read.
+    virtual std::optional<Value::Dictionary> properties(const RegistryService& service) const = 0;
+    virtual std::optional<Value> property(const RegistryService& service, std::string_view key) const;
+};
+
+// The registry of a machine folder: `ioreg/<Class>.plist` holds the class's services in
+// the XML form that `ioreg -a -r -c <Class>` prints (an array of entries, or one entry).
+// Each read looks at the file afresh, as each registry read on a Mac sees live values.
+class MachineRegistry final : public Registry {
+public:
+    explicit MachineRegistry(Machine machine) : machine_(std::move(machine)) {}
+    std::vector<RegistryService> services(std::string_view className) const override;
+    std::optional<Value::Dictionary> properties(const RegistryService& service) const override;
+
+private:
+    std::optional<Value::Array> entries(std::string_view className) const;
+    Machine machine_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,173 @@
+#include "platform/Text.h"
+
+#include <unicode/uchar.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace norvane {
+namespace {
+
+// Decodes one sequence at `i`; returns the code point and advances `i`, or absent
+// (advancing past the bad byte) when the sequence is invalid.
+std::optional<char32_t> decodeOne(std::string_view s, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2, cp = b0 & 0x1F, minimum = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3, cp = b0 & 0x0F, minimum = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4, cp = b0 & 0x07, minimum = 0x10000;
+    } else {
+        ++i;
+        return std::nullopt;
+    }
+    std::size_t j = i + 1;
+    for (int k = 1; k < length; ++k, ++j) {
+        if (j >= s.size() || (static_cast<unsigned char>(s[j]) & 0xC0) != 0x80) {
+            i = j;  // a truncated sequence is replaced as one unit
+            return std::nullopt;
+        }
+        cp = (cp << 6) | (static_cast<unsigned char>(s[j]) & 0x3F);
+    }
+    i = j;
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    return cp;
+}
+
+}  // namespace
+
+std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
+    std::u32string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto cp = decodeOne(bytes, i);
+        if (!cp) return std::nullopt;
+        out.push_back(*cp);
+    }
+    return out;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();)
+        if (!decodeOne(bytes, i)) return false;
+    return true;
+}
+
+std::string decodeUtf8Lossy(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 16);
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t start = i;
+        if (decodeOne(bytes, i))
+            out.append(bytes.substr(start, i - start));
+        else
+            out.append("\xEF\xBF\xBD");
+    }
+    return out;
+}
+
+std::string encodeUtf8(char32_t cp) {
+    std::string out;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+    return out;
+}
+
+std::string encodeUtf8(std::u32string_view codePoints) {
+    std::string out;
+    for (char32_t cp : codePoints) out += encodeUtf8(cp);
+    return out;
+}
+
+bool isUnicodeNumber(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0;
+}
+
+bool isUnicodeLetter(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_L_MASK) != 0;
+}
+
+std::optional<int> decimalDigitValue(char32_t c) {
+    const int v = u_charDigitValue(static_cast<UChar32>(c));
+    if (v < 0 || u_charType(static_cast<UChar32>(c)) != U_DECIMAL_DIGIT_NUMBER) return std::nullopt;
+    return v;
+}
+
+std::optional<std::int64_t> parseInt64(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '-' || text.front() == '+')) return std::nullopt;
+    }
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int32_t> parseInt32(std::string_view text) {
+    auto v = parseInt64(text);
+    if (!v || *v < INT32_MIN || *v > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(*v);
+}
+
+std::optional<double> parseDouble(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '-' || text.front() == '+')) return std::nullopt;
+    }
+    if (text.empty()) return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // Out-of-range magnitudes read as infinity or zero, as strtod does.
+    if (ec == std::errc::result_out_of_range) {
+        const bool negative = text.front() == '-';
+        // from_chars leaves value untouched on range errors: decide from the exponent's sign.
+        const auto e = text.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
+        if (end != text.data() + text.size()) return std::nullopt;
+        value = tiny ? 0.0 : HUGE_VAL;
+        return negative ? -value : value;
+    }
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::string formatDouble(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) return "0";
+    return std::string(buffer, end);
+}
+
+std::string formatFixed(double value, int decimals) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc()) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+    return std::string(buffer, end);
+}
+
+}  // namespace norvane

@@ -1,0 +1,40 @@
+#pragma once
+// Text helpers that never follow the user's locale: UTF-8 decoding, Unicode character
+// classes, and number parsing and formatting in the C locale.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace norvane {
+
+// The code points of valid UTF-8; absent when any byte sequence is invalid (overlong
+// forms, surrogates and values above U+10FFFF included).
+std::optional<std::u32string> decodeUtf8(std::string_view bytes);
+bool isValidUtf8(std::string_view bytes);
+// UTF-8 text with every invalid sequence replaced by U+FFFD.
+std::string decodeUtf8Lossy(std::string_view bytes);
+std::string encodeUtf8(std::u32string_view codePoints);
+std::string encodeUtf8(char32_t codePoint);
+
+// Unicode general categories N* (decimal digits, letter numbers, other numbers).
+bool isUnicodeNumber(char32_t c);
+// Unicode general categories L*.
+bool isUnicodeLetter(char32_t c);
+// The numeric value of a decimal digit of any script (Nd), or absent.
+std::optional<int> decimalDigitValue(char32_t c);
+
+// Decimal integers: an optional sign, then digits only; no spaces, nothing after them.
+std::optional<std::int64_t> parseInt64(std::string_view text);
+std::optional<std::int32_t> parseInt32(std::string_view text);
+// Decimal floating point with fractions and exponents and an optional sign; "inf" and
+// "nan" are accepted, so callers that need a finite value check for it.
+std::optional<double> parseDouble(std::string_view text);
+
+// Shortest text that reads back as the same double ("0.1", "1e+20", "5").
+std::string formatDouble(double value);
+// Fixed number of decimals, C locale ("12.50").
+std::string formatFixed(double value, int decimals);
+
+}  // namespace norvane
