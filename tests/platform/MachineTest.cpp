@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/Machine.h"
+#include "platform/Process.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using testing::TempFolder;
+
+TEST(Machine, ResolvesOnlySystemPaths) {
+    const Machine machine(Path("/m"));
+    EXPECT_EQ(machine.resolve("/usr/bin/top"), Path("/m/usr/bin/top"));
+    EXPECT_EQ(machine.resolve("/usr/sbin/system_profiler"), Path("/m/usr/sbin/system_profiler"));
+    EXPECT_EQ(machine.resolve("/bin/sh"), Path("/m/bin/sh"));
+    EXPECT_EQ(machine.resolve("/Applications/Norvane.app/Contents/MacOS/Norvane"),
+              Path("/Applications/Norvane.app/Contents/MacOS/Norvane"));
+    EXPECT_EQ(machine.resolve("/usr/binary"), Path("/usr/binary"));
+}
+
+TEST(Machine, InstallingCommandsKeepsFilesAlreadyThere) {
+    TempFolder dir;
+    const Machine machine(dir.path());
+    const Path own = dir.write("usr/sbin/system_profiler", "#!/bin/sh\necho mine\n");
+    machine.installCommands();
+    EXPECT_EQ(readFile(own), "#!/bin/sh\necho mine\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "bin/sh"));
+}
+
+TEST(Machine, DefaultIsCreatedOnceFromTheTemplate) {
+    TempFolder dir;
+    ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    ::unsetenv("NORVANE_MACHINE");
+    const auto machine = Machine::current();
+    ASSERT_TRUE(machine);
+    EXPECT_EQ(machine->root(), dir / "norvane-machine");
+    EXPECT_TRUE(fileExists(machine->file("ioreg/AppleSmartBattery.plist")));
+    // The user's changes to the folder survive the next start.
+    dir.write("norvane-machine/ioreg/AppleSmartBattery.plist", "changed");
+    ASSERT_TRUE(Machine::current());
+    EXPECT_EQ(readFile(machine->file("ioreg/AppleSmartBattery.plist")), "changed");
+    const auto profiler = SystemProcessRunner(*machine).run("/usr/sbin/system_profiler", {"SPPowerDataType", "-json"});
+    EXPECT_EQ(profiler.exitCode, 0);
+    EXPECT_NE(profiler.output.find("sppower_battery_health_info"), std::string::npos);
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(Machine, NamedFolderMustExist) {
+    TempFolder dir;
+    ::setenv("NORVANE_MACHINE", (dir / "nowhere").c_str(), 1);
+    EXPECT_FALSE(Machine::current());
+    ::setenv("NORVANE_MACHINE", dir.path().c_str(), 1);
+    const auto machine = Machine::current();
+    ASSERT_TRUE(machine);
+    EXPECT_EQ(machine->root(), dir.path());
+    ::unsetenv("NORVANE_MACHINE");
+}
+
+TEST(Machine, CreationRefusesAnExistingFolderOrAMissingTemplate) {
+    TempFolder dir;
+    EXPECT_FALSE(Machine::createFromTemplate(dir.path()));
+    EXPECT_FALSE(Machine::createFromTemplate(dir / "new", dir / "no-template"));
+    EXPECT_FALSE(fileExists(dir / "new"));
+}
+
+TEST(SimulatedProfiler, AnswersOnlyTheJsonForm) {
+    testing::TempMachine temp;
+    temp.write("system_profiler/SPPowerDataType.json", "{\"SPPowerDataType\":[]}");
+    const SystemProcessRunner runner(temp.machine());
+    EXPECT_EQ(runner.run("/usr/sbin/system_profiler", {"SPPowerDataType", "-json"}).output, "{\"SPPowerDataType\":[]}");
+    EXPECT_EQ(runner.run("/usr/sbin/system_profiler", {"SPPowerDataType"}).exitCode, 1);
+    EXPECT_EQ(runner.run("/usr/sbin/system_profiler", {"../x", "-json"}).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "platform/Registry.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+const char* const twoEntries = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<array>
+  <dict>
+    <key>IOObjectClass</key><string>AppleSmartBattery</string>
+    <key>IORegistryEntryName</key><string>AppleSmartBattery</string>
+    <key>IORegistryEntryID</key><integer>4294968583</integer>
+    <key>IORegistryEntryChildren</key><array/>
+    <key>CurrentCapacity</key><integer>72</integer>
+  </dict>
+  <dict>
+    <key>CurrentCapacity</key><integer>15</integer>
+  </dict>
+</array>
+</plist>)";
+
+TEST(MachineRegistry, ServicesComeFromTheClassFile) {
+    testing::TempFolder dir;
+    dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
+    const MachineRegistry registry{Machine(dir.path())};
+    const auto all = registry.services("AppleSmartBattery");
+    ASSERT_EQ(all.size(), 2u);
+    const auto first = registry.firstService("AppleSmartBattery");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, all[0]);
+    EXPECT_EQ(registry.property(all[1], "CurrentCapacity")->longLongValue(), 15);
+    EXPECT_FALSE(registry.property(all[1], "Missing"));
+}
+
+TEST(MachineRegistry, PropertiesLeaveOutWhatIoregAddsAboutTheEntry) {
+    testing::TempFolder dir;
+    dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
+    const MachineRegistry registry{Machine(dir.path())};
+    const auto props = registry.properties(*registry.firstService("AppleSmartBattery"));
+    ASSERT_TRUE(props);
+    EXPECT_EQ(props->size(), 1u);
+    EXPECT_TRUE(props->contains("CurrentCapacity"));
+}
+
+TEST(MachineRegistry, ASingleEntryNeedNotBeInAnArray) {
+    testing::TempFolder dir;
+    dir.write("ioreg/AppleSMC.plist", "<plist><dict><key>a</key><true/></dict></plist>");
+    const MachineRegistry registry{Machine(dir.path())};
+    EXPECT_EQ(registry.services("AppleSMC").size(), 1u);
+}
+
+TEST(MachineRegistry, MissingBrokenOrStrangeClassesHaveNoServices) {
+    testing::TempFolder dir;
+    dir.write("ioreg/Broken.plist", "<plist><array><dict>");
+    dir.write("ioreg/Scalar.plist", "<plist><integer>1</integer></plist>");
+    dir.write("ioreg/NotDict.plist", "<plist><array><integer>1</integer></array></plist>");
+    dir.write("secret.plist", "<plist><array><dict/></array></plist>");
+    const MachineRegistry registry{Machine(dir.path())};
+    EXPECT_FALSE(registry.firstService("AppleSmartBattery"));
+    EXPECT_FALSE(registry.firstService("Broken"));
+    EXPECT_FALSE(registry.firstService("Scalar"));
+    EXPECT_FALSE(registry.firstService("../secret"));
+    EXPECT_FALSE(registry.firstService(""));
+    // A service whose entry is not a dictionary exists but its properties cannot be read.
+    const auto odd = registry.firstService("NotDict");
+    ASSERT_TRUE(odd);
+    EXPECT_FALSE(registry.properties(*odd));
+    EXPECT_FALSE(registry.properties({"NotDict", 5}));
+}
+
+TEST(MachineRegistry, EachReadSeesTheFileAsItIsNow) {
+    testing::TempFolder dir;
+    dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
+    const MachineRegistry registry{Machine(dir.path())};
+    const auto service = *registry.firstService("AppleSmartBattery");
+    dir.write("ioreg/AppleSmartBattery.plist",
+              "<plist><array><dict><key>CurrentCapacity</key><integer>71</integer></dict></array></plist>");
+    EXPECT_EQ(registry.property(service, "CurrentCapacity")->longLongValue(), 71);
+}
+
+}  // namespace
+}  // namespace norvane

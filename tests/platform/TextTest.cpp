@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/Text.h"
+
+namespace norvane {
+namespace {
+
+TEST(Utf8, StrictDecodingRejectsEveryInvalidForm) {
+    EXPECT_EQ(decodeUtf8("a\xC3\xA9\xE2\x89\x88\xF0\x9F\x94\x8B"), std::u32string(U"a\u00E9\u2248\U0001F50B"));
+    EXPECT_FALSE(decodeUtf8("\xC0\xAF"));          // overlong slash
+    EXPECT_FALSE(decodeUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(decodeUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_FALSE(decodeUtf8("\xE2\x89"));          // cut short
+    EXPECT_FALSE(decodeUtf8("\x80"));              // lone continuation
+    EXPECT_TRUE(isValidUtf8(""));
+}
+
+TEST(Utf8, LossyDecodingReplacesOnlyTheBadSequences) {
+    EXPECT_EQ(decodeUtf8Lossy("ok"), "ok");
+    EXPECT_EQ(decodeUtf8Lossy("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(decodeUtf8Lossy("\xE2\x89" "x"), "\xEF\xBF\xBD" "x");
+    EXPECT_TRUE(isValidUtf8(decodeUtf8Lossy("\xC0\xAF\xED\xA0\x80\xF8")));
+    EXPECT_EQ(encodeUtf8(U"\u2248\U0001F50B"), "\xE2\x89\x88\xF0\x9F\x94\x8B");
+}
+
+TEST(Unicode, NumberAndLetterClasses) {
+    EXPECT_TRUE(isUnicodeNumber(U'7'));
+    EXPECT_TRUE(isUnicodeNumber(U'\u0669'));  // Arabic-Indic nine
+    EXPECT_TRUE(isUnicodeNumber(U'\u00BD'));  // one half
+    EXPECT_TRUE(isUnicodeNumber(U'\u2163'));  // Roman numeral four
+    EXPECT_FALSE(isUnicodeNumber(U'%'));
+    EXPECT_FALSE(isUnicodeNumber(U'a'));
+    EXPECT_TRUE(isUnicodeLetter(U'\u00E9'));
+    EXPECT_FALSE(isUnicodeLetter(U'1'));
+    EXPECT_EQ(decimalDigitValue(U'\u0669'), 9);
+    EXPECT_FALSE(decimalDigitValue(U'\u00BD'));
+}
+
+TEST(Numbers, IntegersTakeASignAndNothingElse) {
+    EXPECT_EQ(parseInt64("42"), 42);
+    EXPECT_EQ(parseInt64("-42"), -42);
+    EXPECT_EQ(parseInt64("+42"), 42);
+    EXPECT_FALSE(parseInt64(""));
+    EXPECT_FALSE(parseInt64("+"));
+    EXPECT_FALSE(parseInt64("+-1"));
+    EXPECT_FALSE(parseInt64(" 1"));
+    EXPECT_FALSE(parseInt64("1 "));
+    EXPECT_FALSE(parseInt64("1.0"));
+    EXPECT_FALSE(parseInt64("9223372036854775808"));
+    EXPECT_EQ(parseInt32("2147483647"), 2147483647);
+    EXPECT_FALSE(parseInt32("2147483648"));
+}
+
+TEST(Numbers, DoublesAcceptFractionsAndExponents) {
+    EXPECT_EQ(parseDouble("1780000000.25"), 1780000000.25);
+    EXPECT_EQ(parseDouble("1.5e3"), 1500.0);
+    EXPECT_EQ(parseDouble("+2"), 2.0);
+    EXPECT_EQ(parseDouble("-0.5"), -0.5);
+    EXPECT_TRUE(std::isinf(*parseDouble("inf")));
+    EXPECT_TRUE(std::isnan(*parseDouble("nan")));
+    EXPECT_TRUE(std::isinf(*parseDouble("1e400")));
+    EXPECT_EQ(parseDouble("1e-400"), 0.0);
+    EXPECT_FALSE(parseDouble("1,5"));
+    EXPECT_FALSE(parseDouble("12abc"));
+    EXPECT_FALSE(parseDouble(""));
+    EXPECT_FALSE(parseDouble(" 1"));
+}
+
+TEST(Numbers, FormattingIgnoresTheLocale) {
+    std::setlocale(LC_ALL, "de_DE.UTF-8");  // a decimal comma, where the machine has it
+    EXPECT_EQ(formatDouble(0.1), "0.1");
+    EXPECT_EQ(formatDouble(5), "5");
+    EXPECT_EQ(formatFixed(12.5, 2), "12.50");
+    EXPECT_EQ(parseDouble(formatDouble(1.0 / 3.0)), 1.0 / 3.0);
+    std::setlocale(LC_ALL, "C");
+}
+
+}  // namespace
+}  // namespace norvane

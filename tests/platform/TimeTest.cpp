@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/Time.h"
+
+namespace norvane {
+namespace {
+
+TEST(Calendar, PartsFollowTheTimeZone) {
+    const Calendar berlin("Europe/Berlin");
+    const Calendar utc("UTC");
+    const Date lateEvening{1'772'920'800};  // 2026-03-07 22:00 UTC = 23:00 in Berlin
+    const auto b = *berlin.parts(lateEvening + 3600);
+    EXPECT_EQ(b.year, 2026);
+    EXPECT_EQ(b.month, 3);
+    EXPECT_EQ(b.day, 8);
+    EXPECT_EQ(b.hour, 0);
+    const auto u = *utc.parts(lateEvening + 3600);
+    EXPECT_EQ(u.day, 7);
+    EXPECT_EQ(u.hour, 23);
+    EXPECT_EQ(u.weekday, 7);  // a Saturday
+}
+
+TEST(Calendar, DayArithmeticKeepsTheTimeOfDayAcrossAClockChange) {
+    const Calendar berlin("Europe/Berlin");
+    const Date noon = *berlin.date(2026, 3, 28, 12);  // the day before summer time starts
+    const Date next = *berlin.addingDays(noon, 1);
+    EXPECT_EQ(next - noon, 23 * 3600.0);
+    EXPECT_EQ(berlin.parts(next)->hour, 12);
+    EXPECT_EQ(*berlin.addingDays(next, -1), noon);
+    EXPECT_EQ(berlin.offsetFromUtc(noon), 3600);
+    EXPECT_EQ(berlin.offsetFromUtc(next), 7200);
+}
+
+TEST(Calendar, MonthAndYearArithmeticClampToTheMonthsEnd) {
+    const Calendar utc("UTC");
+    const Date jan31 = *utc.date(2026, 1, 31, 8);
+    const auto feb = *utc.parts(*utc.addingMonths(jan31, 1));
+    EXPECT_EQ(feb.month, 2);
+    EXPECT_EQ(feb.day, 28);
+    const auto leap = *utc.date(2028, 2, 29);
+    EXPECT_EQ(utc.parts(*utc.addingYears(leap, -3))->day, 28);
+}
+
+TEST(Calendar, StartOfDayAndLenientDates) {
+    const Calendar tokyo("Asia/Tokyo");
+    const Date evening = *tokyo.date(2026, 12, 8, 21, 30, 15);
+    const Date start = *tokyo.startOfDay(evening);
+    EXPECT_EQ(evening - start, 21 * 3600 + 30 * 60 + 15.0);
+    // Day 32 rolls into the next month rather than failing.
+    EXPECT_EQ(tokyo.parts(*tokyo.date(2026, 12, 32))->month, 1);
+}
+
+TEST(Calendar, CurrentHonoursTz) {
+    ::setenv("TZ", "America/New_York", 1);
+    EXPECT_EQ(Calendar::current().timeZone(), "America/New_York");
+    ::setenv("TZ", ":Asia/Kolkata", 1);
+    EXPECT_EQ(Calendar::current().offsetFromUtc(Date{1'780'000'000}), 19800);
+    ::unsetenv("TZ");
+}
+
+TEST(Calendar, CopiesAreIndependent) {
+    Calendar a("UTC");
+    Calendar b = a;
+    a = Calendar("Asia/Tokyo");
+    EXPECT_EQ(b.timeZone(), "UTC");
+    EXPECT_EQ(a.timeZone(), "Asia/Tokyo");
+}
+
+TEST(Date, ArithmeticAndOrder) {
+    const Date a{100.5};
+    EXPECT_EQ((a + 10).seconds, 110.5);
+    EXPECT_EQ((a - 0.5).seconds, 100.0);
+    EXPECT_EQ(Date{110} - a, 9.5);
+    EXPECT_LT(a, a + 1);
+    EXPECT_GT(Date::now().seconds, 1.7e9);
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/VirtualQueue.h"
+
+namespace norvane {
+namespace {
+
+TEST(VirtualQueue, PostedWorkRunsInOrderOnlyWhenDrained) {
+    VirtualQueue queue;
+    std::vector<int> ran;
+    queue.post([&] { ran.push_back(1); });
+    queue.post([&] {
+        ran.push_back(2);
+        queue.post([&] { ran.push_back(3); });
+    });
+    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(queue.drain(), 3);
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(VirtualQueue, TimersFireAtTheirDueTimeInOrder) {
+    VirtualQueue queue(Date{1000});
+    std::vector<std::string> log;
+    queue.after(2, [&] { log.push_back("b@" + std::to_string(int(queue.now().seconds))); });
+    queue.after(1, [&] { log.push_back("a@" + std::to_string(int(queue.now().seconds))); });
+    queue.after(2, [&] { log.push_back("c@" + std::to_string(int(queue.now().seconds))); });
+    queue.advance(1.5);
+    EXPECT_EQ(log, (std::vector<std::string>{"a@1001"}));
+    queue.advance(10);
+    EXPECT_EQ(log, (std::vector<std::string>{"a@1001", "b@1002", "c@1002"}));
+    EXPECT_EQ(queue.now().seconds, 1011.5);
+    EXPECT_EQ(queue.pendingTimers(), 0u);
+}
+
+TEST(VirtualQueue, RepeatingTimersRunEveryIntervalUntilCancelled) {
+    VirtualQueue queue;
+    int ticks = 0;
+    Task task = queue.every(5, [&] { ++ticks; });
+    queue.advance(4.9);
+    EXPECT_EQ(ticks, 0);
+    queue.advance(20.1);
+    EXPECT_EQ(ticks, 5);
+    task.cancel();
+    queue.advance(60);
+    EXPECT_EQ(ticks, 5);
+    EXPECT_TRUE(task.cancelled());
+}
+
+TEST(VirtualQueue, WorkCanCancelItselfAndOthers) {
+    VirtualQueue queue;
+    int a = 0, b = 0;
+    Task second;
+    Task first = queue.every(1, [&] {
+        ++a;
+        second.cancel();
+    });
+    second = queue.after(3, [&] { ++b; });
+    queue.advance(5);
+    EXPECT_EQ(a, 5);
+    EXPECT_EQ(b, 0);
+    first.cancel();
+}
+
+TEST(VirtualQueue, SystemSleepMovesWallAndContinuousTimeOnly) {
+    VirtualQueue queue(Date{0});
+    const double up = queue.uptime();
+    const double cont = queue.continuous();
+    int continuousFired = 0, uptimeFired = 0, ticks = 0;
+    queue.after(60, [&] { ++continuousFired; }, ClockKind::continuous);
+    queue.after(60, [&] { ++uptimeFired; }, ClockKind::uptime);
+    queue.every(5, [&] { ++ticks; }, ClockKind::continuous);
+    queue.sleepSystem(3600);
+    EXPECT_EQ(queue.now().seconds, 3600);
+    EXPECT_EQ(queue.continuous(), cont + 3600);
+    EXPECT_EQ(queue.uptime(), up);
+    EXPECT_EQ(continuousFired, 1);  // ran at wake
+    EXPECT_EQ(uptimeFired, 0);      // its clock stood still
+    EXPECT_EQ(ticks, 1);            // a missed repeating timer fires once, not 720 times
+    queue.advance(60);
+    EXPECT_EQ(uptimeFired, 1);
+    EXPECT_EQ(ticks, 13);
+}
+
+TEST(VirtualQueue, BackgroundResultsComeBackThroughTheQueue) {
+    VirtualQueue queue;
+    std::vector<std::string> log;
+    queue.background(Priority::utility, [&] {
+        log.push_back("job");
+        return [&] { log.push_back("result"); };
+    });
+    queue.post([&] { log.push_back("posted"); });
+    queue.drain();
+    EXPECT_EQ(log, (std::vector<std::string>{"posted", "job", "result"}));
+}
+
+TEST(VirtualQueue, WallClockChangesDoNotMoveTimers) {
+    VirtualQueue queue(Date{5000});
+    int fired = 0;
+    queue.after(10, [&] { ++fired; });
+    queue.setWall(Date{0});
+    queue.advance(9);
+    EXPECT_EQ(fired, 0);
+    queue.advance(1);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(queue.now().seconds, 10);
+}
+
+}  // namespace
+}  // namespace norvane

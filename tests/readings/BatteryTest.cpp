@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "app/readings/Battery.h"
+#include "platform/PropertyList.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using testing::TempMachine;
+
+// A registry with one battery whose properties the test spells out.
+class BatteryRead : public ::testing::Test {
+protected:
+    TempMachine temp;
+
+    std::optional<Battery> read(Value::Dictionary top) {
+        temp.write("ioreg/AppleSmartBattery.plist", writePropertyList(Value::array({Value::dictionary(std::move(top))})));
+        return Battery::read(MachineRegistry(temp.machine()));
+    }
+    static Value n(std::int64_t v) { return Value::integer(v); }
+    static Value flag(bool v) { return Value::boolean(v); }
+};
+
+TEST_F(BatteryRead, ReadsTheTemplateMachine) {
+    const Machine machine(Machine::templateFolder());
+    const auto battery = Battery::read(MachineRegistry(machine));
+    ASSERT_TRUE(battery);
+    EXPECT_EQ(battery->percent, 72);
+    EXPECT_EQ(battery->milliamps, -1243);  // stored as the registry's unsigned form
+    EXPECT_FALSE(battery->plugged);
+    EXPECT_FALSE(battery->charging);
+    EXPECT_EQ(battery->systemMinutes, 165);
+    EXPECT_EQ(battery->health(), 96);
+}
+
+TEST_F(BatteryRead, NoServiceOrUnreadablePropertiesMeanNoBattery) {
+    EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
+    temp.write("ioreg/AppleSmartBattery.plist", "<plist><array><string>odd</string></array></plist>");
+    EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
+}
+
+TEST_F(BatteryRead, MissingKeysBecomeZeroFalseOrAbsent) {
+    const auto b = read({});
+    ASSERT_TRUE(b);
+    EXPECT_EQ(*b, Battery{});
+    EXPECT_FALSE(b->health());
+}
+
+TEST_F(BatteryRead, NumbersFallBackToBatteryDataOnlyWhenTheTopLevelLacksThem) {
+    auto b = read({{"BatteryData", Value::dictionary({{"CycleCount", n(412)}, {"DesignCapacity", n(5000)}})},
+                   {"DesignCapacity", n(4382)}});
+    EXPECT_EQ(b->cycles, 412);
+    EXPECT_EQ(b->design, 4382);  // the top level wins
+    // A top-level value of the wrong kind does not fall back.
+    b = read({{"BatteryData", Value::dictionary({{"CycleCount", n(412)}})}, {"CycleCount", Value::string("412")}});
+    EXPECT_EQ(b->cycles, 0);
+    // BatteryData that is not a dictionary is ignored.
+    b = read({{"BatteryData", n(3)}, {"CycleCount", n(9)}});
+    EXPECT_EQ(b->cycles, 9);
+    // Reals are truncated; Booleans are not numbers.
+    b = read({{"Voltage", Value::real(12187.9)}, {"Amperage", flag(true)}});
+    EXPECT_EQ(b->millivolts, 12187);
+    EXPECT_EQ(b->milliamps, 0);
+}
+
+TEST_F(BatteryRead, FlagsComeOnlyFromTheTopLevelAsBooleans) {
+    auto b = read({{"BatteryData", Value::dictionary({{"IsCharging", flag(true)}, {"ExternalConnected", flag(true)}})}});
+    EXPECT_FALSE(b->charging);
+    EXPECT_FALSE(b->plugged);
+    b = read({{"IsCharging", n(1)}, {"ExternalConnected", flag(true)}});
+    EXPECT_FALSE(b->charging);
+    EXPECT_TRUE(b->plugged);
+}
+
+TEST_F(BatteryRead, NominalFallsBackToTheRawMaximum) {
+    auto b = read({{"AppleRawMaxCapacity", n(4000)}, {"DesignCapacity", n(5000)}});
+    EXPECT_EQ(b->nominal, 4000);
+    EXPECT_EQ(b->health(), 80);
+    b = read({{"AppleRawMaxCapacity", n(4000)}, {"NominalChargeCapacity", n(4100)}});
+    EXPECT_EQ(b->nominal, 4100);
+    b = read({{"BatteryData", Value::dictionary({{"NominalChargeCapacity", n(4200)}})}, {"AppleRawMaxCapacity", n(4000)}});
+    EXPECT_EQ(b->nominal, 4200);
+}
+
+TEST_F(BatteryRead, SystemMinutesDependOnThePowerStateAndRange) {
+    Value::Dictionary base{{"AvgTimeToFull", n(50)}, {"AvgTimeToEmpty", n(300)}};
+    auto with = [&](bool charging, bool plugged) {
+        auto d = base;
+        d["IsCharging"] = flag(charging);
+        d["ExternalConnected"] = flag(plugged);
+        return read(d)->systemMinutes;
+    };
+    EXPECT_EQ(with(true, true), 50);
+    EXPECT_EQ(with(false, false), 300);
+    EXPECT_FALSE(with(false, true));  // on the adapter, not charging
+    EXPECT_EQ(with(true, false), 50);
+
+    for (auto [value, expected] : std::vector<std::pair<std::int64_t, std::optional<std::int64_t>>>{
+             {65535, std::nullopt}, {65534, 65534}, {0, std::nullopt}, {-5, std::nullopt}, {1, 1}}) {
+        EXPECT_EQ(read({{"AvgTimeToEmpty", n(value)}})->systemMinutes, expected) << value;
+    }
+    // The estimate may live in BatteryData too.
+    EXPECT_EQ(read({{"BatteryData", Value::dictionary({{"AvgTimeToEmpty", n(77)}})}})->systemMinutes, 77);
+}
+
+TEST(BatteryHealth, RoundsHalvesUpAndCapsAtAHundred) {
+    auto health = [](std::int64_t nominal, std::int64_t design) {
+        Battery b;
+        b.nominal = nominal;
+        b.design = design;
+        return b.health();
+    };
+    EXPECT_EQ(health(5103, 5000), 100);
+    EXPECT_EQ(health(4975, 5000), 100);  // 99.5
+    EXPECT_EQ(health(4974, 5000), 99);   // 99.48
+    EXPECT_EQ(health(4025, 5000), 81);   // 80.5
+    EXPECT_FALSE(health(4000, 0));
+    EXPECT_FALSE(health(0, 5000));
+    EXPECT_FALSE(health(-1, 5000));
+}
+
+std::string profilerJson(const std::string& health, const std::string& capacity) {
+    return R"({"SPPowerDataType":[{"_name":"spbattery_information","sppower_battery_health_info":{)"
+           R"("sppower_battery_health":")" +
+           health + R"(","sppower_battery_health_maximum_capacity":")" + capacity + R"("}}]})";
+}
+
+TEST(SystemProfiler, MaximumCapacityKeepsNumbersOnlyWithinRange) {
+    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "87%")), 87);
+    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "150%")), 150);
+    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "151%")));
+    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "0%")));
+    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "%")));
+    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "about 9 1 %")), 91);
+    // A number character that is not an ASCII digit survives the filter but cannot parse.
+    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "8\u00BD%")));
+    EXPECT_FALSE(parseMaximumCapacity(R"({"SPPowerDataType":[{"sppower_battery_health_info":{)"
+                                      R"("sppower_battery_health_maximum_capacity":87}}]})"));
+}
+
+TEST(SystemProfiler, ServiceIsRecommendedForAnyWordButGood) {
+    EXPECT_FALSE(parseServiceRecommended(profilerJson("Good", "87%")));
+    EXPECT_TRUE(parseServiceRecommended(profilerJson("good", "87%")));
+    EXPECT_TRUE(parseServiceRecommended(profilerJson("Fair", "151%")));
+    EXPECT_FALSE(parseServiceRecommended(R"({"SPPowerDataType":[{"sppower_battery_health_info":{}}]})"));
+    EXPECT_FALSE(parseServiceRecommended(
+        R"({"SPPowerDataType":[{"sppower_battery_health_info":{"sppower_battery_health":true}}]})"));
+}
+
+TEST(SystemProfiler, WrongShapesGiveNothing) {
+    for (const char* text : {"", "[]", "{}", R"({"SPPowerDataType":{}})", R"({"SPPowerDataType":[1]})",
+                             R"({"SPPowerDataType":[{"sppower_battery_health_info":"Good"}]})", "{broken"}) {
+        EXPECT_FALSE(parseMaximumCapacity(text)) << text;
+        EXPECT_FALSE(parseServiceRecommended(text)) << text;
+    }
+}
+
+TEST(SystemProfiler, TheFirstEntryWithHealthInfoIsUsed) {
+    const auto json = testing::fixture("system_profiler/second-entry.json");
+    EXPECT_EQ(parseMaximumCapacity(json), 79);
+    EXPECT_TRUE(parseServiceRecommended(json));
+}
+
+TEST(SystemProfiler, ReportRunsTheSimulatedCommand) {
+    TempMachine temp;
+    temp.write("system_profiler/SPPowerDataType.json", testing::fixture("system_profiler/second-entry.json"));
+    const SystemProcessRunner runner(temp.machine());
+    EXPECT_EQ(systemBatteryReport(runner), (SystemBatteryReport{79, true}));
+    // Without the command: nothing known, nothing recommended.
+    std::filesystem::remove(temp.root() / "usr/sbin/system_profiler");
+    EXPECT_EQ(systemBatteryReport(runner), SystemBatteryReport{});
+}
+
+}  // namespace
+}  // namespace norvane

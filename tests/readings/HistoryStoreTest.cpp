@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/readings/HistoryStore.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using testing::TempFolder;
+
+constexpr double day = 86'400;
+const Date now{1'780'000'000};
+
+TEST(HistoryLine, WritesWholeSecondsAndFourFields) {
+    EXPECT_EQ(HistoryStore::line({Date{1780000000.9}, 87, false, false}), "1780000000,87,0,0\n");
+    EXPECT_EQ(HistoryStore::line({Date{1780000000}, 87, false, true}), "1780000000,87,0,1\n");
+    EXPECT_EQ(HistoryStore::line({Date{-1.5}, 5, true, true}), "-1,5,1,1\n");
+}
+
+TEST(HistoryLine, ParsesThreeAndFourFields) {
+    EXPECT_EQ(HistoryStore::parse("1780000000,87,0,1"), (Sample{Date{1780000000}, 87, false, true}));
+    // Three fields predate the plugged flag: the one flag stands for both.
+    EXPECT_EQ(HistoryStore::parse("100,50,1"), (Sample{Date{100}, 50, true, true}));
+    EXPECT_EQ(HistoryStore::parse("100,50,0"), (Sample{Date{100}, 50, false, false}));
+    EXPECT_EQ(HistoryStore::parse("100.25,50,yes,0"), (Sample{Date{100.25}, 50, false, false}));
+    EXPECT_EQ(HistoryStore::parse("1.5e2,0,1,0"), (Sample{Date{150}, 0, true, false}));
+    // Empty pieces are dropped, so doubled and trailing commas do not count as fields.
+    EXPECT_EQ(HistoryStore::parse("100,,50,1,1,"), (Sample{Date{100}, 50, true, true}));
+}
+
+TEST(HistoryLine, DropsMalformedLines) {
+    for (const char* line : {"100,50,0,0,0", "100,50", "", "abc,50,0,0", "100,101,0,0", "100,-1,0,0", "100,,0",
+                             "100,5.5,0,0", "100, 50,0,0", "inf,50,0,0", "nan,50,0,0", "-inf,50,0,0",
+                             "1e300,50,0,0"}) {
+        EXPECT_FALSE(HistoryStore::parse(line)) << line;
+    }
+}
+
+class HistoryFile : public ::testing::Test {
+protected:
+    TempFolder dir;
+    Path url = dir / "Norvane/history.csv";
+
+    std::string lineAt(double age, int percent) { return HistoryStore::line({now - age, percent, false, false}); }
+};
+
+TEST_F(HistoryFile, LoadingKeepsThirtyDaysAndLeavesAYoungFileUntouched) {
+    const std::string text = lineAt(30 * day, 90) + "\n" + "garbage\n" + lineAt(60, 80) + lineAt(-60, 79);
+    dir.write("Norvane/history.csv", text);
+    const HistoryStore store(url, now);
+    ASSERT_EQ(store.samples.size(), 3u);  // exactly 30 days old is kept, and so is the future
+    EXPECT_EQ(store.samples[0].percent, 90);
+    EXPECT_EQ(store.samples[2].percent, 79);
+    EXPECT_EQ(readFile(url), text);  // nothing aged out: byte for byte, garbage included
+}
+
+TEST_F(HistoryFile, TrimmingRewritesWithoutOldOrMalformedLines) {
+    dir.write("Norvane/history.csv", lineAt(30 * day + 1, 90) + "x,y,z\n" + "1780000000.5,81,1,1\n" + lineAt(0, 80));
+    const HistoryStore store(url, now);
+    ASSERT_EQ(store.samples.size(), 2u);
+    EXPECT_EQ(readFile(url), "1780000000,81,1,1\n" + lineAt(0, 80));
+}
+
+TEST_F(HistoryFile, InvalidUtf8HidesOnlyTheLineItIsIn) {
+    dir.write("Norvane/history.csv", lineAt(120, 70) + "17799\xFF\xFE,5,0,0\n" + lineAt(60, 69));
+    const HistoryStore store(url, now);
+    ASSERT_EQ(store.samples.size(), 2u);
+    EXPECT_EQ(store.samples[1].percent, 69);
+}
+
+TEST_F(HistoryFile, MissingOrUnreadableFilesGiveAnEmptyHistory) {
+    EXPECT_TRUE(HistoryStore(url, now).samples.empty());
+    EXPECT_FALSE(fileExists(url));
+    EXPECT_TRUE(HistoryStore(std::nullopt, now).samples.empty());
+    createDirectories(url);  // a folder in the file's place
+    EXPECT_TRUE(HistoryStore(url, now).samples.empty());
+}
+
+TEST_F(HistoryFile, AppendingCreatesTheFolderAndOneLine) {
+    HistoryStore store(url, now);
+    const Sample s{now, 64, true, true};
+    store.append(s);
+    EXPECT_EQ(store.samples, std::vector<Sample>{s});
+    EXPECT_EQ(readFile(url), "1780000000,64,1,1\n");
+    store.append({now + 60, 65, true, true});
+    EXPECT_EQ(readFile(url), "1780000000,64,1,1\n1780000060,65,1,1\n");
+    // What was appended loads again.
+    EXPECT_EQ(HistoryStore(url, now + 60).samples, store.samples);
+}
+
+TEST_F(HistoryFile, AppendingAfterAnInterruptedWriteStartsANewLine) {
+    dir.write("Norvane/history.csv", lineAt(60, 70) + "17799");
+    HistoryStore store(url, now);
+    store.append({now, 69, false, false});
+    const HistoryStore again(url, now);
+    ASSERT_EQ(again.samples.size(), 2u);
+    EXPECT_EQ(again.samples[1], (Sample{now, 69, false, false}));
+}
+
+TEST_F(HistoryFile, AFileThatCannotBeOpenedIsNeverReplaced) {
+    createDirectories(url);  // exists, cannot be opened for writing
+    HistoryStore store(url, now);
+    store.append({now, 50, false, false});
+    EXPECT_EQ(store.samples.size(), 1u);  // kept in memory
+    EXPECT_TRUE(std::filesystem::is_directory(url));
+}
+
+TEST_F(HistoryFile, WithoutAUrlNothingTouchesTheDisk) {
+    HistoryStore store(std::nullopt, now);
+    store.append({now, 50, false, false});
+    EXPECT_EQ(store.samples.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Buckets, PlacesEachSampleInItsColumnAndKeepsTheLatest) {
+    const std::vector<Sample> samples{
+        {now - 10'800, 10, false, false},  // exactly span old: left out
+        {now - 10'799, 11, false, false},  // oldest column
+        {now - 650, 20, false, false},
+        {now - 601, 21, false, false},  // same 300-s column as the one before: wins
+        {now, 30, false, false},        // newest column
+        {now + 1, 40, false, false},    // the future is not drawn
+    };
+    const auto columns = buckets(samples, now, 10'800, 36);
+    ASSERT_EQ(columns.size(), 36u);
+    EXPECT_EQ(columns[0]->percent, 11);
+    EXPECT_EQ(columns[33]->percent, 21);
+    EXPECT_EQ(columns[35]->percent, 30);
+    int filled = 0;
+    for (const auto& c : columns) filled += c.has_value();
+    EXPECT_EQ(filled, 3);
+}
+
+TEST(Buckets, EmptyInputsAndOddCounts) {
+    EXPECT_EQ(buckets({}, now, 86'400, 36), std::vector<std::optional<Sample>>(36));
+    EXPECT_TRUE(buckets({{now, 1, false, false}}, now, 86'400, 0).empty());
+    EXPECT_TRUE(buckets({{now, 1, false, false}}, now, 86'400, -3).empty());
+    EXPECT_EQ(buckets({{now, 1, false, false}}, now, 0, 4), std::vector<std::optional<Sample>>(4));
+}
+
+TEST(Buckets, AgesThatRoundPastTheOldestColumnAreClamped) {
+    // span / count is inexact here: an age just below the span divides out to exactly count.
+    const Date at{1.0};
+    const double age = std::nextafter(1.0, 0.0);
+    const std::vector<Sample> samples{Sample{Date{at.seconds - age}, 5, false, false}};
+    ASSERT_EQ(at - samples[0].time, age);
+    const auto columns = buckets(samples, at, 1.0, 49);
+    ASSERT_EQ(columns.size(), 49u);
+    EXPECT_TRUE(columns[0].has_value());
+}
+
+}  // namespace
+}  // namespace norvane
