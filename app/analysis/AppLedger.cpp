@@ -1,14 +1,100 @@
 #include "app/analysis/AppLedger.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <optional>
+
+#include "platform/PropertyList.h"
 
 namespace norvane {
+namespace {
+
+// The file's shape exactly: an object of objects of numbers. Anything else counts as
+// undecodable, so a partly foreign file is kept whole rather than silently trimmed.
+std::optional<AppLedger> decode(std::string_view text) {
+    const auto root = parseJson(text);
+    if (!root || !root->isDictionary()) return std::nullopt;
+    AppLedger ledger;
+    for (const auto& [key, apps] : *root->asDictionary()) {
+        if (!apps.isDictionary()) return std::nullopt;
+        auto& entry = ledger.days[key];
+        for (const auto& [id, energy] : *apps.asDictionary()) {
+            const auto value = energy.isNumber() ? energy.doubleValue() : std::nullopt;
+            if (!value) return std::nullopt;
+            entry[id] = *value;
+        }
+    }
+    return ledger;
+}
+
+}  // namespace
 
 std::string AppLedger::day(Date date, const Calendar& calendar) {
     const auto parts = calendar.parts(date).value_or(DateParts{});
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", parts.year, parts.month, parts.day);
     return text;
+}
+
+void AppLedger::add(const std::vector<AppUsage>& apps, double seconds, Date now, const Calendar& calendar) {
+    if (!(seconds > 0) || !std::isfinite(seconds)) return;
+    const auto key = day(now, calendar);
+    std::map<std::string, double>* today = nullptr;  // created only when something is added
+    if (const auto found = days.find(key); found != days.end()) today = &found->second;
+    for (const auto& app : apps) {
+        double sum = seconds * app.impact;
+        if (today) {
+            if (const auto found = today->find(app.id); found != today->end()) sum += found->second;
+        }
+        // One non-finite figure would make every later save fail to encode.
+        if (!std::isfinite(sum)) continue;
+        if (!today) today = &days[key];
+        (*today)[app.id] = sum;
+    }
+    // The keys' text order is date order, so the oldest days are at the front.
+    while (days.size() > maxDays) days.erase(days.begin());
+}
+
+std::vector<AppUsage> AppLedger::totals(int count, Date now, const Calendar& calendar) const {
+    std::map<std::string, double> sums;
+    for (int i = 0; i < count; ++i) {
+        const auto date = calendar.addingDays(now, -i);
+        if (!date) continue;
+        const auto found = days.find(day(*date, calendar));
+        if (found == days.end()) continue;
+        for (const auto& [id, energy] : found->second) sums[id] += energy;
+    }
+    std::vector<AppUsage> out;
+    out.reserve(sums.size());
+    for (const auto& [id, energy] : sums) out.push_back({id, appName(id), energy, 0});
+    std::stable_sort(out.begin(), out.end(), [](const AppUsage& a, const AppUsage& b) { return a.impact > b.impact; });
+    return out;
+}
+
+bool AppLedger::save(const Path& url) const {
+    if (url.has_parent_path()) createDirectories(url.parent_path());  // a failure shows in the write
+    // Filled in place: moving whole dictionaries into values trips GCC's uninitialised-use warning.
+    Value root = Value::dictionary({});
+    for (const auto& [key, apps] : days) {
+        auto& entry = *root.asDictionary()->emplace(key, Value::dictionary({})).first->second.asDictionary();
+        for (const auto& [id, energy] : apps) entry.emplace(id, Value::real(energy));
+    }
+    const auto text = writeJson(root);
+    return text && writeFileAtomically(url, *text);
+}
+
+AppLedger AppLedger::load(const Path& url) {
+    if (!fileExists(url)) return {};
+    const auto bytes = readFile(url);
+    if (auto ledger = bytes ? decode(*bytes) : std::nullopt) return *std::move(ledger);
+    moveAside(url);  // when even this fails the save that follows will most likely fail too
+    return {};
+}
+
+double AppLedger::sampleSeconds(double sinceLast) {
+    if (!(sinceLast > 0)) return 0;  // also NaN
+    return std::min(sinceLast, maxSampleSeconds);
 }
 
 }  // namespace norvane
