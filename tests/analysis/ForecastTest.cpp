@@ -1,1 +1,387 @@
-// placeholder
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "app/analysis/Forecast.h"
+
+namespace norvane {
+namespace {
+
+const Date now{1'780'000'000};
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
+
+// ---- liveDraw --------------------------------------------------------------------------
+
+LivePower power(std::optional<double> current, std::optional<double> millivolts, std::optional<double> watts = {}) {
+    return {current, millivolts, watts};
+}
+
+TEST(LiveDraw, NeedsCurrentAndVoltage) {
+    EXPECT_FALSE(liveDraw(power({}, 12'000)));
+    EXPECT_FALSE(liveDraw(power(-1'000, {})));
+    EXPECT_FALSE(liveDraw(power({}, {}, 30)));
+}
+
+TEST(LiveDraw, VoltageMustBeAbove5000Millivolts) {
+    EXPECT_FALSE(liveDraw(power(-1'000, 5'000)));
+    EXPECT_FALSE(liveDraw(power(-1'000, 0)));
+    EXPECT_FALSE(liveDraw(power(-1'000, -12'000)));
+    EXPECT_EQ(liveDraw(power(-1'000, 5'000.001)), 1'000);
+}
+
+TEST(LiveDraw, OnBatteryIsTheNegatedCurrentRoundedHalfAwayFromZero) {
+    EXPECT_EQ(liveDraw(power(-1'234.4, 12'000)), 1'234);
+    EXPECT_EQ(liveDraw(power(-1'234.5, 12'000)), 1'235);
+    EXPECT_EQ(liveDraw(power(-1'234.6, 12'000)), 1'235);
+    EXPECT_EQ(liveDraw(power(-0.5, 12'000)), 1);
+    EXPECT_EQ(liveDraw(power(-0.4, 12'000)), 0);  // above 0 before rounding, so it stands
+    // An adapter reading of 0 is the same as none.
+    EXPECT_EQ(liveDraw(power(-1'234.4, 12'000, 0)), 1'234);
+}
+
+TEST(LiveDraw, OnWallPowerIsTheAdapterCurrentLessWhatGoesIntoTheBattery) {
+    // 20 W at 12 V is 1666.67 mA, of which 500 mA charge the battery.
+    EXPECT_EQ(liveDraw(power(500, 12'000, 20)), 1'167);
+    // 60 W at 12.5 V is 4800 mA; the battery is also discharging by 200 mA.
+    EXPECT_EQ(liveDraw(power(-200, 12'500, 60)), 5'000);
+}
+
+TEST(LiveDraw, NothingWhenTheDrawIsNotAbove0) {
+    EXPECT_FALSE(liveDraw(power(0, 12'000)));
+    EXPECT_FALSE(liveDraw(power(100, 12'000)));        // charging with no adapter reading
+    EXPECT_FALSE(liveDraw(power(1'000, 12'000, 12)));  // exactly 0
+    EXPECT_FALSE(liveDraw(power(1'000, 12'000, 6)));
+}
+
+TEST(LiveDraw, NonFiniteOrHugeFiguresGiveNothing) {
+    EXPECT_FALSE(liveDraw(power(nan, 12'000)));
+    EXPECT_FALSE(liveDraw(power(-1'000, nan)));
+    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, nan)));
+    // An infinite voltage is no reading, though the formula would give a finite 1000 mA.
+    EXPECT_FALSE(liveDraw(power(-1'000, inf)));
+    EXPECT_FALSE(liveDraw(power(-1'000, inf, 20)));
+    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, inf)));
+    EXPECT_FALSE(liveDraw(power(-inf, 12'000)));
+    EXPECT_FALSE(liveDraw(power(-1e300, 12'000)));
+    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, 1e300)));
+    EXPECT_FALSE(liveDraw(power(-0x1p63, 12'000)));
+    EXPECT_EQ(liveDraw(power(-0x1p62, 12'000)), std::int64_t{1} << 62);
+}
+
+// ---- averageDraw -----------------------------------------------------------------------
+
+// Draws `step` seconds apart, the last one `lastAge` seconds before now, oldest first.
+std::vector<Draw> drawsOf(const std::vector<std::int64_t>& milliamps, double step = 5, double lastAge = 0) {
+    std::vector<Draw> draws;
+    const double firstAge = lastAge + step * static_cast<double>(milliamps.size() - 1);
+    for (std::size_t i = 0; i < milliamps.size(); ++i) {
+        draws.push_back({now - (firstAge - step * static_cast<double>(i)), milliamps[i]});
+    }
+    return draws;
+}
+
+TEST(AverageDraw, NeedsFourDrawsWithin900Seconds) {
+    EXPECT_FALSE(averageDraw({}, now));
+    EXPECT_FALSE(averageDraw(drawsOf({1'000, 1'000, 1'000}), now));
+    const auto average = averageDraw(drawsOf({1'000, 1'001, 1'002, 1'003}), now);
+    ASSERT_TRUE(average);
+    EXPECT_DOUBLE_EQ(average->milliamps, 1'001.5);
+    // Draws older than the window do not make up the four.
+    auto draws = drawsOf({1'000, 1'000, 1'000});
+    draws.insert(draws.begin(), Draw{now - 901, 1'000});
+    EXPECT_FALSE(averageDraw(draws, now));
+}
+
+TEST(AverageDraw, KeepsDrawsAtMost900SecondsOld) {
+    std::vector<Draw> draws = {
+        {now - 900.5, 100'000}, {now - 900, 2'000}, {now - 600, 2'000}, {now - 300, 2'000}, {now, 2'000}};
+    const auto average = averageDraw(draws, now);
+    ASSERT_TRUE(average);
+    EXPECT_DOUBLE_EQ(average->milliamps, 2'000);  // the 900.5-s-old draw is not in the mean
+    EXPECT_TRUE(average->settled);
+    // A draw exactly at the edge counts; just beyond it, it does not.
+    draws = {{now - 900, 4'000}, {now - 10, 0}, {now - 5, 0}, {now, 0}};
+    EXPECT_DOUBLE_EQ(averageDraw(draws, now)->milliamps, 1'000);
+    draws[0].time = now - 900.001;
+    EXPECT_FALSE(averageDraw(draws, now));
+}
+
+TEST(AverageDraw, SettledOnceTheOldestKeptDrawIs120SecondsOld) {
+    auto draws = drawsOf({900, 900, 900, 900}, 5);
+    EXPECT_FALSE(averageDraw(draws, now)->settled);
+    draws.front().time = now - 119.9;
+    EXPECT_FALSE(averageDraw(draws, now)->settled);
+    draws.front().time = now - 120;
+    EXPECT_TRUE(averageDraw(draws, now)->settled);
+    // An old draw beyond the window settles nothing.
+    draws.front().time = now - 119;
+    draws.insert(draws.begin(), Draw{now - 1'000, 900});
+    EXPECT_FALSE(averageDraw(draws, now)->settled);
+}
+
+TEST(AverageDraw, AMeanOf0OrBelowIsNoAverage) {
+    EXPECT_FALSE(averageDraw(drawsOf({0, 0, 0, 0}), now));
+    EXPECT_FALSE(averageDraw(drawsOf({-100, 50, 25, 25}), now));
+    EXPECT_FALSE(averageDraw(drawsOf({-5, -5, -5, -5}), now));
+    // A few negative draws are fine while the mean stays above 0.
+    EXPECT_DOUBLE_EQ(averageDraw(drawsOf({-100, 50, 25, 26}), now)->milliamps, 0.25);
+}
+
+TEST(AverageDraw, ASumBeyondTheIntegerRangeOrAnOddTimeGivesNoTrouble) {
+    EXPECT_FALSE(averageDraw(drawsOf({int64Max, int64Max, 1, 1}), now));
+    auto draws = drawsOf({1'000, 1'000, 1'000, 1'000});
+    draws.push_back({Date{nan}, 5'000});  // never counted as recent
+    EXPECT_DOUBLE_EQ(averageDraw(draws, now)->milliamps, 1'000);
+}
+
+// ---- makeForecast ----------------------------------------------------------------------
+
+Battery battery(std::int64_t percent, std::int64_t rawMax, bool plugged, std::optional<std::int64_t> system) {
+    Battery b;
+    b.percent = percent;
+    b.rawMax = rawMax;
+    b.plugged = plugged;
+    b.systemMinutes = system;
+    return b;
+}
+
+TEST(MakeForecast, OnBatteryTheChargeOverTheAverageDraw) {
+    // 100 % of 5000 mAh at 1000 mA: 300 minutes.
+    const auto settled = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
+    EXPECT_EQ(makeForecast(battery(100, 5'000, false, 999), settled, now), (Forecast{300, true, false}));
+    // 50 % of 4000 mAh at 1300 mA: 92.3 minutes, truncated.
+    EXPECT_EQ(makeForecast(battery(50, 4'000, false, {}), drawsOf({1'300, 1'300, 1'300, 1'300}, 60), now)->minutes, 92);
+}
+
+TEST(MakeForecast, EarlyUntilTheAverageIsSettled) {
+    auto draws = drawsOf({1'000, 1'000, 1'000, 1'000}, 5);
+    EXPECT_EQ(makeForecast(battery(100, 5'000, false, {}), draws, now), (Forecast{300, true, true}));
+    draws.front().time = now - 120;
+    EXPECT_EQ(makeForecast(battery(100, 5'000, false, {}), draws, now), (Forecast{300, true, false}));
+}
+
+TEST(MakeForecast, WithoutAnAverageTheSystemEstimate) {
+    const auto b = battery(80, 5'000, false, 240);
+    EXPECT_EQ(makeForecast(b, {}, now), (Forecast{240, false, false}));
+    EXPECT_EQ(makeForecast(b, drawsOf({1'000, 1'000, 1'000}), now), (Forecast{240, false, false}));
+    EXPECT_EQ(makeForecast(b, drawsOf({0, 0, 0, 0}), now), (Forecast{240, false, false}));
+    EXPECT_EQ(makeForecast(b, drawsOf({-1'000, -1'000, -1'000, -1'000}), now), (Forecast{240, false, false}));
+    EXPECT_FALSE(makeForecast(battery(80, 5'000, false, {}), {}, now));
+}
+
+TEST(MakeForecast, WithoutAChargeFigureTheSystemEstimate) {
+    const auto draws = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
+    EXPECT_EQ(makeForecast(battery(80, 0, false, 45), draws, now), (Forecast{45, false, false}));
+    EXPECT_EQ(makeForecast(battery(0, 5'000, false, 45), draws, now), (Forecast{45, false, false}));
+    EXPECT_EQ(makeForecast(battery(-5, 5'000, false, 45), draws, now), (Forecast{45, false, false}));
+    EXPECT_FALSE(makeForecast(battery(0, 5'000, false, {}), draws, now));
+}
+
+TEST(MakeForecast, OnWallPowerAlwaysTheSystemEstimate) {
+    const auto fresh = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
+    EXPECT_EQ(makeForecast(battery(60, 5'000, true, 90), fresh, now), (Forecast{90, false, false}));
+    EXPECT_FALSE(makeForecast(battery(60, 5'000, true, {}), fresh, now));
+}
+
+TEST(MakeForecast, MinutesBeyondTheIntegerRangeAreNoFigure) {
+    // An absurd battery reading: the quotient leaves the 64-bit range, so it is not converted.
+    const auto draws = drawsOf({1, 1, 1, 1}, 60);
+    EXPECT_EQ(makeForecast(battery(int64Max, int64Max, false, 30), draws, now), (Forecast{30, false, false}));
+    EXPECT_FALSE(makeForecast(battery(int64Max, int64Max, false, {}), draws, now));
+}
+
+// ---- usualDrain ------------------------------------------------------------------------
+
+// Samples every `step` seconds from `start`, one per percent, on battery.
+std::vector<Sample> falling(Date start, double step, const std::vector<std::int64_t>& percents) {
+    std::vector<Sample> samples;
+    for (std::size_t i = 0; i < percents.size(); ++i) {
+        samples.push_back({start + step * static_cast<double>(i), percents[i], false, false});
+    }
+    return samples;
+}
+
+// Two hours of pairs 60 s apart (121 samples), falling from 90 % by `drop` percent in all.
+std::vector<Sample> twoHours(Date start, std::int64_t drop) {
+    std::vector<std::int64_t> percents;
+    for (int i = 0; i <= 120; ++i)
+        percents.push_back(90 - (drop * i) / 120);
+    return falling(start, 60, percents);
+}
+
+TEST(UsualDrain, PercentPerHourOverTwoHours) {
+    const auto samples = twoHours(now - 7'200, 10);
+    ASSERT_EQ(samples.size(), 121u);
+    const auto drain = usualDrain(samples, now);
+    ASSERT_TRUE(drain);
+    EXPECT_DOUBLE_EQ(*drain, 5);
+}
+
+TEST(UsualDrain, LessThanTwoHoursIsNothing) {
+    auto samples = twoHours(now - 7'200, 10);
+    samples.pop_back();  // 7140 s
+    EXPECT_FALSE(usualDrain(samples, now));
+    EXPECT_FALSE(usualDrain({}, now));
+    EXPECT_FALSE(usualDrain({{now, 50, false, false}}, now));
+}
+
+TEST(UsualDrain, PairsMoreThan150SecondsApartAddNothing) {
+    // 48 pairs 150 s apart make exactly 2 hours.
+    std::vector<std::int64_t> percents;
+    for (int i = 0; i <= 48; ++i)
+        percents.push_back(100 - i / 4);
+    auto samples = falling(now - 7'200, 150, percents);
+    EXPECT_DOUBLE_EQ(*usualDrain(samples, now), 6);  // 12 % in 2 hours
+    // A gap of 151 s between two of them takes its pair out, and with it 150 s.
+    for (std::size_t i = 10; i < samples.size(); ++i)
+        samples[i].time = samples[i].time + 1;
+    EXPECT_FALSE(usualDrain(samples, now));
+    // A 151-s gap in a longer history adds neither time nor drop.
+    auto longer = twoHours(now - 10'000, 10);
+    const auto before = *usualDrain(longer, now);
+    longer.push_back({longer.back().time + 151, 10, false, false});
+    EXPECT_DOUBLE_EQ(*usualDrain(longer, now), before);
+}
+
+TEST(UsualDrain, PairsThatAreNotForwardInTimeAddNothing) {
+    auto samples = twoHours(now - 7'200, 10);
+    samples.push_back({samples.back().time, 0, false, false});       // dt = 0
+    samples.push_back({samples.back().time - 60, 0, false, false});  // backwards
+    EXPECT_DOUBLE_EQ(*usualDrain(samples, now), 5);
+}
+
+TEST(UsualDrain, PluggedOrChargingPairsAreSkipped) {
+    const auto base = twoHours(now - 7'200, 10);
+    for (const auto mark : {+[](Sample& s) { s.plugged = true; }, +[](Sample& s) { s.charging = true; }}) {
+        // Either sample of a pair being plugged or charging drops the pair.
+        auto first = base;
+        mark(first.front());  // takes out one pair
+        EXPECT_FALSE(usualDrain(first, now));
+        auto last = base;
+        mark(last.back());
+        EXPECT_FALSE(usualDrain(last, now));
+        // A plugged stretch in a longer history does not count its drop.
+        auto longer = twoHours(now - 7'200, 10);
+        const auto extra = falling(longer.back().time + 60, 60, {80, 70, 60, 50});
+        auto withExtra = longer;
+        for (auto s : extra) {
+            mark(s);
+            withExtra.push_back(s);
+        }
+        EXPECT_DOUBLE_EQ(*usualDrain(withExtra, now + 300), 5);
+    }
+}
+
+TEST(UsualDrain, ARiseAddsTimeButNoDrop) {
+    // Two hours of pairs 60 s apart: the first pair moves by 10 %, the rest stay flat.
+    const auto history = [](std::int64_t first, std::int64_t second, std::int64_t rest) {
+        std::vector<std::int64_t> percents = {first, second};
+        percents.resize(121, rest);
+        return falling(now - 7'200, 60, percents);
+    };
+    EXPECT_DOUBLE_EQ(*usualDrain(history(60, 50, 50), now), 5);  // a fall of 10 % in 2 hours
+    EXPECT_DOUBLE_EQ(*usualDrain(history(50, 60, 60), now), 0);  // a rise: time, but no drop
+    // A rise and the fall back: only the fall counts, the rise takes nothing off it.
+    EXPECT_DOUBLE_EQ(*usualDrain(history(50, 60, 50), now), 5);
+}
+
+TEST(UsualDrain, OnlyTheLastSevenDaysCount) {
+    constexpr double week = 604'800;
+    // A week of history, a sample a minute, falling 1 % an hour when not plugged.
+    std::vector<Sample> samples;
+    for (int i = 0; i <= 7 * 24 * 60; ++i) {
+        samples.push_back({now - week + 60.0 * i, 100 - (i / 60) % 100, false, false});
+    }
+    const auto drain = usualDrain(samples, now);
+    ASSERT_TRUE(drain);
+    // 168 hours of pairs, 168 drops of 1 % less the 100 → 1 wrap-arounds that rise instead.
+    EXPECT_NEAR(*drain, (168.0 - 1) / 168, 1e-9);
+    // Older history that drains fast does not count: its pairs start more than a week ago.
+    std::vector<Sample> older = falling(now - week - 7'200, 60, std::vector<std::int64_t>(120, 0));
+    for (std::size_t i = 0; i < older.size(); ++i)
+        older[i].percent = 100 - static_cast<std::int64_t>(i) / 2;
+    older.insert(older.end(), samples.begin(), samples.end());
+    EXPECT_NEAR(*usualDrain(older, now), *drain, 1e-6);
+    // The pair whose first sample is exactly 7 days old counts; one a second older does not.
+    const std::vector<Sample> edge = twoHours(now - week, 10);
+    EXPECT_DOUBLE_EQ(*usualDrain(edge, now), 5);
+    EXPECT_FALSE(usualDrain(edge, now + 1));  // the first pair falls out, leaving 7140 s
+}
+
+TEST(UsualDrain, LaterSamplesBeyondNowStillCount) {
+    // Only the first sample of a pair is tested against the window.
+    EXPECT_DOUBLE_EQ(*usualDrain(twoHours(now, 10), now), 5);
+}
+
+// ---- gainMinutes -----------------------------------------------------------------------
+
+template <class F>
+concept GainTakesForecast = requires(F forecast) {
+    gainMinutes(forecast, 0.5);
+};
+static_assert(GainTakesForecast<std::int64_t>);
+static_assert(GainTakesForecast<int>);
+static_assert(!GainTakesForecast<double>, "a real forecast must not convert silently to minutes");
+static_assert(!GainTakesForecast<float>);
+static_assert(std::is_same_v<decltype(gainMinutes(std::int64_t{100}, 0.5)), std::int64_t>);
+static_assert(std::is_same_v<decltype(gainMinutes(3'000.0, 1'000.0, 800.0)), std::int64_t>);
+
+TEST(GainByShare, HalfTheShareOfTheForecast) {
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, 0.5), 33);    // s = 0.25: 25 / 0.75
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, 1.0), 100);   // s = 0.5 gives the forecast again
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, 3.0), 100);   // shares above 1 count as 1
+    EXPECT_EQ(gainMinutes(std::int64_t{7}, 0.3), 1);       // 1.05 / 0.85 = 1.24, truncated
+    EXPECT_EQ(gainMinutes(std::int64_t{240}, 0.1), 12);    // 12 / 0.95 = 12.6
+    EXPECT_EQ(gainMinutes(std::int64_t{-100}, 0.5), -33);  // truncated toward zero
+    EXPECT_EQ(gainMinutes(std::int64_t{0}, 0.5), 0);
+    EXPECT_EQ(gainMinutes(300, 0.5), 100);  // an int literal still picks this overload
+}
+
+TEST(GainByShare, NoShareNoGain) {
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, 0.0), 0);
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, -0.5), 0);
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, -inf), 0);
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, nan), 0);
+    EXPECT_EQ(gainMinutes(std::int64_t{100}, inf), 100);  // capped at 1
+}
+
+TEST(GainByShare, AResultBeyondTheIntegerRangeIsNoGain) {
+    // int64 max becomes 2^63 as a double, one past the range: it is not converted.
+    EXPECT_EQ(gainMinutes(int64Max, 1.0), 0);
+    // 2^63 / 3 is in range and converts.
+    EXPECT_NEAR(static_cast<double>(gainMinutes(int64Max, 0.5)), 0x1p63 / 3, 1e4);
+}
+
+TEST(MeasuredGain, TheDifferenceInMinutesOfTheRemainingCharge) {
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 800.0), 45);   // 3.75 h - 3 h
+    EXPECT_EQ(gainMinutes(3'000.0, 800.0, 1'000.0), -45);  // the draw rose: a loss
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 1'000.0), 0);
+    EXPECT_EQ(gainMinutes(0.25, 2.0, 1.0), 8);   // 7.5, half away from zero
+    EXPECT_EQ(gainMinutes(0.25, 1.0, 2.0), -8);  // -7.5
+    EXPECT_EQ(gainMinutes(0.2, 2.0, 1.0), 6);    // 6.0000000000000001 or so
+}
+
+TEST(MeasuredGain, BothDrawsMustBeAbove0) {
+    EXPECT_EQ(gainMinutes(3'000.0, 0.0, 800.0), 0);
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 0.0), 0);
+    EXPECT_EQ(gainMinutes(3'000.0, -1'000.0, 800.0), 0);
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, -800.0), 0);
+    EXPECT_EQ(gainMinutes(3'000.0, nan, 800.0), 0);
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, nan), 0);
+}
+
+TEST(MeasuredGain, NonFiniteOrHugeResultsAreNoGain) {
+    EXPECT_EQ(gainMinutes(nan, 1'000.0, 800.0), 0);
+    EXPECT_EQ(gainMinutes(inf, 1'000.0, 800.0), 0);       // inf - inf
+    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 1e-300), 0);  // beyond the integer range
+    EXPECT_EQ(gainMinutes(3'000.0, inf, 800.0), 225);     // nothing left of the before term
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,63 @@
+#include "platform/ProcessTable.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+
+#include "platform/PropertyList.h"
+#include "platform/Text.h"
+
+namespace norvane {
+
+std::string processPath(std::int32_t pid) {
+    if (pid <= 0) return {};
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    char buffer[4096] = {};
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+    // A full buffer may hold a cut path; a path that cannot be given whole is unknown.
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return {};
+    std::string_view bytes(buffer, static_cast<std::size_t>(n));
+    if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
+    return decodeUtf8Lossy(bytes);
+}
+
+std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_view json) {
+    const auto value = parseJson(json);
+    if (!value || !value->isArray()) return std::nullopt;
+    std::vector<MachineProcess> out;
+    for (const Value& entry : *value->asArray()) {
+        if (!entry.isDictionary()) return std::nullopt;
+        MachineProcess process;
+        const Value* pid = entry.find("pid");
+        const Value* command = entry.find("command");
+        if (!pid || !pid->isInteger() || !command || !command->isString()) return std::nullopt;
+        const auto number = pid->integerValue();
+        if (!number || *number < INT32_MIN || *number > INT32_MAX) return std::nullopt;
+        process.pid = static_cast<std::int32_t>(*number);
+        process.command = *command->asString();
+        if (const Value* path = entry.find("path")) {
+            if (!path->isString()) return std::nullopt;
+            process.path = *path->asString();
+        }
+        if (const Value* power = entry.find("power")) {
+            const auto figure = power->doubleValue();
+            if (!power->isNumber() || !figure || !std::isfinite(*figure)) return std::nullopt;
+            process.power = *figure;
+        }
+        out.push_back(std::move(process));
+    }
+    return out;
+}
+
+std::string machineProcessPath(const Machine& machine, std::int32_t pid) {
+    if (const auto text = readFile(machine.file("top/processes.json"))) {
+        if (const auto processes = parseMachineProcesses(*text)) {
+            for (const auto& process : *processes)
+                if (process.pid == pid) return process.path;
+        }
+    }
+    return processPath(pid);
+}
+
+}  // namespace norvane

@@ -1,0 +1,39 @@
+#pragma once
+// The process table: which executable a process runs. On this machine the kernel's
+// /proc answers for real processes; a machine folder may also list simulated ones (the
+// processes its `top` reports), which do not exist in /proc.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Machine.h"
+
+namespace norvane {
+
+// The executable path of a running process, as the kernel reports it (a deleted
+// executable keeps the kernel's " (deleted)" suffix). Invalid UTF-8 is repaired. Empty
+// when the pid is not above 0, unknown, or not ours to inspect.
+std::string processPath(std::int32_t pid);
+
+// One process of the machine folder's top/processes.json.
+struct MachineProcess {
+    std::int32_t pid = 0;
+    std::string command;
+    std::string path;  // empty when the process has no executable file (kernel_task)
+    double power = 0;
+    bool operator==(const MachineProcess&) const = default;
+};
+
+// The entries of a top/processes.json text: an array of objects with an integer "pid",
+// a string "command", and optionally a string "path" and a finite number "power" (0 when
+// absent). Absent when the text is not such an array.
+std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_view json);
+
+// The path of a process of this machine: the one top/processes.json gives for the pid,
+// else the real process's (processPath).
+std::string machineProcessPath(const Machine& machine, std::int32_t pid);
+
+}  // namespace norvane

@@ -1,0 +1,121 @@
+#include "platform/ProcessTable.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "platform/Text.h"
+#include "tests/support/TempMachine.h"
+
+extern char** environ;
+
+namespace norvane {
+namespace {
+
+using testing::TempFolder;
+using testing::TempMachine;
+
+namespace fs = std::filesystem;
+
+TEST(ProcessPath, IsTheExecutableTheKernelReports) {
+    const std::string own = processPath(static_cast<std::int32_t>(::getpid()));
+    EXPECT_FALSE(own.empty());
+    EXPECT_EQ(own, fs::read_symlink("/proc/self/exe").string());
+}
+
+TEST(ProcessPath, UnknownPidsGiveNothing) {
+    EXPECT_EQ(processPath(0), "");
+    EXPECT_EQ(processPath(-1), "");
+    EXPECT_EQ(processPath(INT32_MIN), "");
+    EXPECT_EQ(processPath(INT32_MAX), "");  // above any pid the kernel hands out
+}
+
+// A child running a copy of `sleep` under the given name; killed and reaped at the end.
+class Sleeper {
+public:
+    explicit Sleeper(const Path& copy) {
+        fs::copy_file("/bin/sleep", copy);
+        fs::permissions(copy, fs::perms::owner_all);
+        std::string name = copy.string(), seconds = "30";
+        char* argv[] = {name.data(), seconds.data(), nullptr};
+        if (::posix_spawn(&pid_, copy.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
+    }
+    ~Sleeper() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+TEST(ProcessPath, RepairsInvalidBytesAndKeepsTheKernelsDeletedMark) {
+    TempFolder dir;
+    const Path copy = dir / "sle\xFFp";
+    Sleeper sleeper(copy);
+    ASSERT_GT(sleeper.pid(), 0);
+    const std::string shown = (dir.path() / "sle\xEF\xBF\xBDp").string();
+    EXPECT_EQ(processPath(sleeper.pid()), shown);
+    fs::remove(copy);
+    EXPECT_EQ(processPath(sleeper.pid()), shown + " (deleted)");
+}
+
+TEST(MachineProcesses, ReadsTheListAndRefusesAnythingElse) {
+    const auto processes = parseMachineProcesses(R"json([
+      {"pid": 0, "command": "kernel_task", "path": "", "power": 6.5},
+      {"pid": 2234, "command": "Code Helper (Renderer)", "path": "/Applications/A.app/Contents/MacOS/a", "power": 3},
+      {"pid": 9, "command": "idle"}
+    ])json");
+    const std::vector<MachineProcess> expected{
+        {0, "kernel_task", "", 6.5},
+        {2234, "Code Helper (Renderer)", "/Applications/A.app/Contents/MacOS/a", 3.0},
+        {9, "idle", "", 0.0}};
+    EXPECT_EQ(processes, expected);
+    EXPECT_EQ(parseMachineProcesses("[]"), std::vector<MachineProcess>{});
+
+    for (const char* bad : {
+             "",
+             "{}",
+             "[1]",
+             R"([{"command": "a"}])",
+             R"([{"pid": 1}])",
+             R"([{"pid": 1.5, "command": "a"}])",
+             R"([{"pid": 4294967296, "command": "a"}])",
+             R"([{"pid": 1, "command": 2}])",
+             R"([{"pid": 1, "command": "a", "path": 3}])",
+             R"([{"pid": 1, "command": "a", "power": "3"}])",
+             R"([{"pid": 1, "command": "a", "power": 1e999}])",
+         })
+        EXPECT_FALSE(parseMachineProcesses(bad)) << bad;
+}
+
+TEST(MachineProcessPath, ListedPidsFirstThenTheRealProcess) {
+    TempMachine temp;
+    const auto self = static_cast<std::int32_t>(::getpid());
+    TempFolder dir;
+    Sleeper unlisted(dir / "sleeper");
+    ASSERT_GT(unlisted.pid(), 0);
+    // No list: the real process table.
+    EXPECT_EQ(machineProcessPath(temp.machine(), self), processPath(self));
+
+    temp.write("top/processes.json",
+               "[{\"pid\": 0, \"command\": \"kernel_task\", \"path\": \"\"}, {\"pid\": " + std::to_string(self) +
+                   ", \"command\": \"claude\", \"path\": \"/Users/me/.local/bin/claude\"}]");
+    EXPECT_EQ(machineProcessPath(temp.machine(), self), "/Users/me/.local/bin/claude");
+    EXPECT_EQ(machineProcessPath(temp.machine(), 0), "");
+    EXPECT_EQ(machineProcessPath(temp.machine(), unlisted.pid()), (dir / "sleeper").string());
+
+    temp.write("top/processes.json", "not json");
+    EXPECT_EQ(machineProcessPath(temp.machine(), self), processPath(self));
+}
+
+}  // namespace
+}  // namespace norvane
