@@ -116,6 +116,17 @@ std::optional<int> decimalDigitValue(char32_t c) {
     return v;
 }
 
+std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator) {
+    std::vector<std::string_view> out;
+    while (!text.empty()) {
+        const auto at = text.find(separator);
+        if (at != 0) out.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) break;
+        text.remove_prefix(at + 1);
+    }
+    return out;
+}
+
 std::optional<std::int64_t> parseInt64(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norvane {
 
@@ -24,6 +25,9 @@ bool isUnicodeNumber(char32_t c);
 bool isUnicodeLetter(char32_t c);
 // The numeric value of a decimal digit of any script (Nd), or absent.
 std::optional<int> decimalDigitValue(char32_t c);
+
+// The pieces between separators, leaving out empty ones ("a,,b," gives "a" and "b").
+std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator);
 
 // Decimal integers: an optional sign, then digits only; no spaces, nothing after them.
 std::optional<std::int64_t> parseInt64(std::string_view text);

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <mutex>
 
 namespace norvane {
 

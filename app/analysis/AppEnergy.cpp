@@ -9,18 +9,6 @@
 namespace norvane {
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> out;
-    while (!text.empty()) {
-        const auto at = text.find(separator);
-        const auto item = text.substr(0, at);
-        if (!item.empty()) out.push_back(item);
-        if (at == std::string_view::npos) break;
-        text.remove_prefix(at + 1);
-    }
-    return out;
-}
-
 // The outermost bundle holding the path, so a helper app nested inside another app
 // counts for the app the user started.
 std::string appKey(std::string_view path) {
@@ -43,7 +31,7 @@ std::string runTop(const ProcessRunner& runner) {
 }
 
 std::vector<TopRow> parseTop(std::string_view output) {
-    const auto lines = split(output, '\n');
+    const auto lines = splitNonEmpty(output, '\n');
     // With two samples each has its own header; the first sample's figures have no
     // interval behind them, so only the rows of the last one count.
     auto header =
@@ -51,7 +39,7 @@ std::vector<TopRow> parseTop(std::string_view output) {
     if (header == lines.rend()) return {};
     std::vector<TopRow> rows;
     for (auto line = header.base(); line != lines.end(); ++line) {
-        const auto fields = split(*line, ' ');
+        const auto fields = splitNonEmpty(*line, ' ');
         if (fields.size() <= 2) continue;
         // The command between them may hold spaces of its own; only the ends are read.
         const auto pid = parseInt32(fields.front());

@@ -7,18 +7,6 @@
 namespace norvane {
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) end = text.size();
-        if (end > start) out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
 // Times that cannot be written back as whole seconds in 64 bits are not times at all.
 bool writableTime(double seconds) {
     constexpr double limit = 9223372036854775808.0;  // 2^63
@@ -28,7 +16,7 @@ bool writableTime(double seconds) {
 }  // namespace
 
 std::optional<Sample> HistoryStore::parse(std::string_view line) {
-    const auto fields = split(line, ',');
+    const auto fields = splitNonEmpty(line, ',');
     if (fields.size() != 3 && fields.size() != 4) return std::nullopt;
     const auto time = parseDouble(fields[0]);
     if (!time || !writableTime(*time)) return std::nullopt;
@@ -52,7 +40,7 @@ HistoryStore::HistoryStore(std::optional<Path> url_, Date now) : url(std::move(u
     // line it lands in.
     const std::string text = decodeUtf8Lossy(*bytes);
     std::size_t parsed = 0;
-    for (std::string_view line : split(text, '\n')) {
+    for (std::string_view line : splitNonEmpty(text, '\n')) {
         auto sample = parse(line);
         if (!sample) continue;
         ++parsed;

@@ -38,6 +38,15 @@ TEST(Unicode, NumberAndLetterClasses) {
     EXPECT_FALSE(decimalDigitValue(U'\u00BD'));
 }
 
+TEST(Split, LeavesOutEmptyPieces) {
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(splitNonEmpty("a,,b,", ','), (V{"a", "b"}));
+    EXPECT_EQ(splitNonEmpty(",a", ','), (V{"a"}));
+    EXPECT_EQ(splitNonEmpty("", ','), V{});
+    EXPECT_EQ(splitNonEmpty(",,,", ','), V{});
+    EXPECT_EQ(splitNonEmpty("PID  COMMAND", ' '), (V{"PID", "COMMAND"}));
+}
+
 TEST(Numbers, IntegersTakeASignAndNothingElse) {
     EXPECT_EQ(parseInt64("42"), 42);
     EXPECT_EQ(parseInt64("-42"), -42);
