@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
@@ -50,14 +51,20 @@ std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_vie
     return out;
 }
 
-std::string machineProcessPath(const Machine& machine, std::int32_t pid) {
+std::function<std::string(std::int32_t)> machineProcessPaths(const Machine& machine) {
+    std::unordered_map<std::int32_t, std::string> listed;
     if (const auto text = readFile(machine.file("top/processes.json"))) {
         if (const auto processes = parseMachineProcesses(*text)) {
-            for (const auto& process : *processes)
-                if (process.pid == pid) return process.path;
+            // The first entry of a pid wins, as a walk of the list would find it.
+            for (const auto& process : *processes) listed.try_emplace(process.pid, process.path);
         }
     }
-    return processPath(pid);
+    return [listed = std::move(listed)](std::int32_t pid) {
+        if (const auto found = listed.find(pid); found != listed.end()) return found->second;
+        return processPath(pid);
+    };
 }
+
+std::string machineProcessPath(const Machine& machine, std::int32_t pid) { return machineProcessPaths(machine)(pid); }
 
 }  // namespace norvane

@@ -4,6 +4,7 @@
 // processes its `top` reports), which do not exist in /proc.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,5 +36,8 @@ std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_vie
 // The path of a process of this machine: the one top/processes.json gives for the pid,
 // else the real process's (processPath).
 std::string machineProcessPath(const Machine& machine, std::int32_t pid);
+// The same lookup for many pids: reads top/processes.json once (one sampler pass asks for
+// every row of `top`).
+std::function<std::string(std::int32_t)> machineProcessPaths(const Machine& machine);
 
 }  // namespace norvane

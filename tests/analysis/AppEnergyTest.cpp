@@ -121,7 +121,7 @@ TEST_F(SimulatedTop, ItsProcessesGroupIntoTheirApps) {
         {"/Applications/Visual Studio Code.app", "Visual Studio Code", 24.0, 2},
         {"/System/Applications/Utilities/Terminal.app", "Terminal", 2.5, 1},
     };
-    EXPECT_EQ(groupByApp(parseTop(text), [&](std::int32_t pid) { return machineProcessPath(temp.machine(), pid); }),
+    EXPECT_EQ(groupByApp(parseTop(text), machineProcessPaths(temp.machine())),
               expected);
 }
 
@@ -131,7 +131,7 @@ TEST_F(SimulatedTop, TheTemplateMachinesProcessesFormItsApps) {
     temp.write("top/processes.json", *list);
     std::vector<std::string> ids;
     for (const auto& app : groupByApp(parseTop(runTop(runner)),
-                                      [&](std::int32_t pid) { return machineProcessPath(temp.machine(), pid); }))
+                                      machineProcessPaths(temp.machine())))
         ids.push_back(app.id);
     std::sort(ids.begin(), ids.end());
     const std::vector<std::string> expected{"",
