@@ -14,6 +14,10 @@
 namespace norvane {
 namespace {
 
+// Both readers refuse nesting deeper than this: such input is undecodable, and the limit
+// keeps a hostile file from overflowing the stack.
+constexpr int maxDepth = 512;
+
 std::string_view trimmed(std::string_view s) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
@@ -64,7 +68,7 @@ std::optional<Value> parseIntegerText(std::string_view text) {
 }
 
 std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
-    if (depth > 512) return std::nullopt;
+    if (depth > maxDepth) return std::nullopt;
     const std::string_view name = node.name();
     if (name == "dict") {
         Value::Dictionary dict;
@@ -136,8 +140,9 @@ void writeNode(pugi::xml_node parent, const Value& value) {
     }
 }
 
-Value fromJson(const nlohmann::json& j) {
+std::optional<Value> fromJson(const nlohmann::json& j, int depth) {
     using nlohmann::json;
+    if (depth > maxDepth) return std::nullopt;
     switch (j.type()) {
     case json::value_t::null: return Value();
     case json::value_t::boolean: return Value::boolean(j.get<bool>());
@@ -153,12 +158,20 @@ Value fromJson(const nlohmann::json& j) {
     case json::value_t::array: {
         Value::Array array;
         array.reserve(j.size());
-        for (const auto& item : j) array.push_back(fromJson(item));
+        for (const auto& item : j) {
+            auto value = fromJson(item, depth + 1);
+            if (!value) return std::nullopt;
+            array.push_back(std::move(*value));
+        }
         return Value::array(std::move(array));
     }
     case json::value_t::object: {
         Value::Dictionary dict;
-        for (const auto& [key, item] : j.items()) dict.insert_or_assign(key, fromJson(item));
+        for (const auto& [key, item] : j.items()) {
+            auto value = fromJson(item, depth + 1);
+            if (!value) return std::nullopt;
+            dict.insert_or_assign(key, std::move(*value));
+        }
         return Value::dictionary(std::move(dict));
     }
     case json::value_t::binary:
@@ -234,7 +247,7 @@ std::string writePropertyList(const Value& value) {
 std::optional<Value> parseJson(std::string_view text) {
     auto j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
     if (j.is_discarded()) return std::nullopt;
-    return fromJson(j);
+    return fromJson(j, 0);
 }
 
 std::optional<std::string> writeJson(const Value& value) {

@@ -111,6 +111,12 @@ TEST(Json, RejectsBadTextAndUnwritableNumbers) {
     EXPECT_FALSE(parseJson("{"));
     EXPECT_FALSE(parseJson(""));
     EXPECT_FALSE(parseJson("{\"a\": 1} trailing"));
+    // Both readers stop at the same depth; beyond it the input is undecodable, not a crash.
+    const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_TRUE(parseJson(nested(513)));
+    EXPECT_FALSE(parseJson(nested(514)));
+    EXPECT_FALSE(parseJson(nested(20000)));
+    EXPECT_FALSE(parseJson("{\"a\":" + nested(20000) + "}"));
     EXPECT_FALSE(writeJson(Value::array({Value::real(std::numeric_limits<double>::quiet_NaN())})));
     EXPECT_FALSE(writeJson(Value::dictionary({{"x", Value::real(std::numeric_limits<double>::infinity())}})));
 }
