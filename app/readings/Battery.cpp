@@ -62,6 +62,10 @@ std::optional<Battery> Battery::read(const Registry& registry) {
     const auto top = registry.properties(*service);
     if (!top) return std::nullopt;
 
+    // A Mac without a battery still has the entry, all zeros on wall power: it is no battery.
+    if (const Value* installed = find(*top, "BatteryInstalled"); installed && installed->boolValue() == false)
+        return std::nullopt;
+
     static const Value::Dictionary empty;
     const Value* nestedValue = find(*top, "BatteryData");
     const Value::Dictionary& nested =

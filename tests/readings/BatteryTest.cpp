@@ -40,6 +40,14 @@ TEST_F(BatteryRead, NoServiceOrUnreadablePropertiesMeanNoBattery) {
     EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
 }
 
+TEST_F(BatteryRead, AMacWithoutABatteryReadsAsNone) {
+    temp.write("ioreg/AppleSmartBattery.plist", testing::fixture("ioreg/no-battery.plist"));
+    EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
+    const auto installed = read({{"BatteryInstalled", flag(true)}, {"CurrentCapacity", n(40)}});
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(installed->percent, 40);
+}
+
 TEST_F(BatteryRead, MissingKeysBecomeZeroFalseOrAbsent) {
     const auto b = read({});
     ASSERT_TRUE(b);
