@@ -54,9 +54,11 @@ std::vector<AppUsage> groupByApp(const std::vector<TopRow>& rows,
                                  const std::function<std::string(std::int32_t)>& path) {
     std::vector<AppUsage> apps;
     std::unordered_map<std::string, std::size_t> index;
+    double total = 0;  // of every kept row, so no app's sum nor the sum of all can overflow
     for (const auto& row : rows) {
         // A non-finite figure would poison every sum and share it reaches.
-        if (!(row.power > 0) || !std::isfinite(row.power)) continue;
+        if (!(row.power > 0) || !std::isfinite(row.power) || !std::isfinite(total + row.power)) continue;
+        total += row.power;
         std::string key = appKey(path(row.pid));
         auto [it, added] = index.try_emplace(key, apps.size());
         if (added) apps.push_back({key, appName(key), 0, 0});
@@ -73,7 +75,7 @@ double share(const AppUsage& app, const std::vector<AppUsage>& apps) {
     double total = 0;
     for (const auto& other : apps)
         total += other.impact;
-    if (!(total > 0)) return 0;
+    if (!(total > 0) || !std::isfinite(total)) return 0;
     return app.impact / total;
 }
 

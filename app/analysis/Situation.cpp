@@ -1,5 +1,7 @@
 #include "app/analysis/Situation.h"
 
+#include <cmath>
+
 #include "app/analysis/Duration.h"
 
 namespace norvane {
@@ -8,10 +10,11 @@ namespace {
 
 const std::string approx = "\xE2\x89\x88";  // "≈", U+2248
 
-// P: the share in percent, truncated toward zero. A share for which that has no integer
-// (NaN, infinite, absurdly large) is shown as 0 rather than converted.
+// P: the share in percent, truncated toward zero. The nudge keeps binary rounding from
+// costing an exact decimal share a percent (0.29 * 100 is 28.999…). A share for which that
+// has no integer (NaN, infinite, absurdly large) is shown as 0 rather than converted.
 std::string percentOf(double share) {
-    const double percent = share * 100;
+    const double percent = share * 100 + std::copysign(1e-9, share);
     if (!(percent >= -0x1p63 && percent < 0x1p63)) return "0";
     return std::to_string(static_cast<std::int64_t>(percent));
 }

@@ -1,6 +1,8 @@
 #include "app/analysis/AppEnergy.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -69,6 +71,17 @@ TEST(GroupByApp, SumsPerOutermostBundleWithSystemForTheRest) {
     };
     EXPECT_EQ(groupByApp(rows, lookUp), expected);
     EXPECT_TRUE(groupByApp({{2, 0.0}, {6, -3.0}}, lookUp).empty());
+
+    // Finite rows whose sum would overflow: the row that would is dropped, so every sum
+    // and share stays finite.
+    const double huge = std::numeric_limits<double>::max();
+    const auto big = groupByApp({{1, huge}, {2, huge}, {6, 1.0}}, lookUp);
+    ASSERT_EQ(big.size(), 2u);
+    EXPECT_EQ(big[0].impact, huge);
+    EXPECT_EQ(big[0].processes, 1);
+    for (const auto& app : big) EXPECT_TRUE(std::isfinite(share(app, big)));
+    const std::vector<AppUsage> overflowing{{"/Applications/A.app", "A", huge, 1}, {"", "System", huge, 1}};
+    EXPECT_EQ(share(overflowing[0], overflowing), 0.0);
 }
 
 TEST(Share, IsThePartOfTheTotalAndZeroWithoutOne) {

@@ -52,6 +52,12 @@ TEST(TemplateHeadline, Low) {
 TEST(TemplateHeadline, FasterGivesTheTruncatedPercentAndNoMinutes) {
     const auto h = headline(Faster{"Safari", 0.374, 200});
     EXPECT_EQ(h, (Headline{"Draining faster than usual", "Safari is using 37% of the energy"}));
+    // Exact decimal shares show what they are, whatever binary rounding does to them.
+    for (const auto& [share, shown] : std::vector<std::pair<double, std::string>>{
+             {0.29, "29%"}, {0.57, "57%"}, {0.58, "58%"}, {0.999, "99%"}, {0.3749999, "37%"}}) {
+        EXPECT_EQ(headline(Faster{"Safari", share, 200}).detail, "Safari is using " + shown + " of the energy")
+            << share;
+    }
     EXPECT_EQ(h.detail.find("3h"), std::string::npos);
     EXPECT_EQ(headline(Faster{"Xcode", 0.999, 10}).detail, "Xcode is using 99% of the energy");
     EXPECT_EQ(headline(Faster{"Xcode", 1.0, 10}).detail, "Xcode is using 100% of the energy");
