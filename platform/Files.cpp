@@ -98,14 +98,18 @@ bool writeFileAtomically(const Path& path, std::string_view bytes) {
 }
 
 AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate) {
-    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
+    // Write-only, so a file we may write but not read still gets its lines.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     if (fd.valid()) {
         std::string prefix;
         if (separate) {
+            // The last byte comes through a read-only open of its own; when that fails the
+            // separator is skipped rather than the line lost.
+            FileDescriptor reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
             struct stat st {};
             char last = '\n';
-            if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 &&
-                last != '\n')
+            if (reader.valid() && ::fstat(reader.get(), &st) == 0 && st.st_size > 0 &&
+                ::pread(reader.get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
                 prefix = "\n";
         }
         const bool ok = writeAll(fd.get(), prefix + std::string(bytes)) && fd.close();

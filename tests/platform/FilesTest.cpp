@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/Files.h"
 #include "tests/support/TempMachine.h"
@@ -27,17 +31,33 @@ TEST(Files, AtomicWriteReplacesWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(entries, 1);
 }
 
+// Runs the step in a child process (so limits and identities it takes stay there) and
+// gives its exit status.
+int inChild(const std::function<bool()>& step) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(step() ? 0 : 1);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(Files, AtomicWriteFailsWithoutTheFolderAndKeepsTheOldFile) {
     TempFolder dir;
     EXPECT_FALSE(writeFileAtomically(dir / "missing/file", "x"));
     const Path file = dir / "keep";
     ASSERT_TRUE(writeFileAtomically(file, "old"));
-    if (::geteuid() != 0) {  // root writes anywhere
-        ::chmod(dir.path().c_str(), 0500);
-        EXPECT_FALSE(writeFileAtomically(file, "new"));
-        ::chmod(dir.path().c_str(), 0700);
-        EXPECT_EQ(readFile(file), "old");
-    }
+    // A file-size limit makes the write itself fail, for root too (a full disk would).
+    const int status = inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return !writeFileAtomically(file, "new and longer than the limit");
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(file), "old");
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);  // no temporary file left behind
 }
 
 TEST(Files, AppendCreatesOnlyAMissingFile) {
@@ -55,6 +75,25 @@ TEST(Files, AppendNeverReplacesAFileItCannotOpen) {
     ASSERT_TRUE(createDirectories(blocked));
     EXPECT_EQ(appendToFile(blocked, "line\n"), AppendResult::failed);
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
+}
+
+TEST(Files, AppendReachesAFileThatCanBeWrittenButNotRead) {
+    TempFolder dir;
+    const Path file = dir.write("history.csv", "1,50,0,0\n");
+    ::chmod(file.c_str(), 0200);
+    // Root reads any file, so the append runs as an unprivileged user there.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        ::chmod(dir.path().c_str(), 0711);
+    }
+    const int status = inChild([&] {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return false;
+        return appendToFile(file, "2,51,0,0\n", true) == AppendResult::appended;
+    });
+    EXPECT_EQ(status, 0);
+    ::chmod(file.c_str(), 0600);
+    EXPECT_EQ(readFile(file), "1,50,0,0\n2,51,0,0\n");
 }
 
 TEST(Files, AppendSeparatesFromAnUnfinishedLastLine) {
