@@ -1,10 +1,13 @@
 #include "platform/Text.h"
 
+#include <unicode/regex.h>
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace norvane {
 namespace {
@@ -57,8 +60,15 @@ std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();)
+    for (std::size_t i = 0; i < bytes.size();) {
+        // Runs of ASCII, the common case, are checked eight bytes at a time.
+        std::uint64_t word = 0;
+        if (i + 8 <= bytes.size() && (std::memcpy(&word, bytes.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
         if (!decodeOne(bytes, i)) return false;
+    }
     return true;
 }
 
@@ -114,6 +124,45 @@ std::optional<int> decimalDigitValue(char32_t c) {
     const int v = u_charDigitValue(static_cast<UChar32>(c));
     if (v < 0 || u_charType(static_cast<UChar32>(c)) != U_DECIMAL_DIGIT_NUMBER) return std::nullopt;
     return v;
+}
+
+struct WholeWord::Pattern {
+    std::unique_ptr<icu::RegexPattern> regex;
+};
+
+WholeWord::WholeWord(std::string_view word) : pattern_(std::make_unique<Pattern>()) {
+    // ICU's \b counts every script's letters and digits as word characters; the word itself
+    // is matched literally.
+    const icu::UnicodeString literal =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(word.data(), static_cast<int32_t>(word.size())));
+    icu::UnicodeString quoted;
+    for (int32_t i = 0; i < literal.length(); ++i) {
+        const char16_t c = literal.charAt(i);
+        if (u_isalnum(c) == 0 && c < 0x80) quoted.append(u'\\');
+        quoted.append(c);
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError{};
+    icu::UnicodeString pattern(u"\\b");
+    pattern += quoted;
+    pattern += u"\\b";
+    pattern_->regex.reset(icu::RegexPattern::compile(pattern, UREGEX_CASE_INSENSITIVE, parseError, status));
+    if (U_FAILURE(status)) pattern_->regex.reset();
+}
+
+WholeWord::~WholeWord() = default;
+WholeWord::WholeWord(WholeWord&&) noexcept = default;
+WholeWord& WholeWord::operator=(WholeWord&&) noexcept = default;
+
+bool WholeWord::foundIn(std::string_view text) const {
+    if (!pattern_ || !pattern_->regex) return false;
+    const icu::UnicodeString subject =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::RegexMatcher> matcher(pattern_->regex->matcher(subject, status));
+    if (U_FAILURE(status)) return false;
+    const bool found = matcher->find(status);
+    return U_SUCCESS(status) && found;
 }
 
 std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator) {

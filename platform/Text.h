@@ -3,6 +3,7 @@
 // classes, and number parsing and formatting in the C locale.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,22 @@ bool isUnicodeNumber(char32_t c);
 bool isUnicodeLetter(char32_t c);
 // The numeric value of a decimal digit of any script (Nd), or absent.
 std::optional<int> decimalDigitValue(char32_t c);
+
+// A case-insensitive search for one word standing whole in a text. A word is a run of
+// letters, marks, decimal digits and connector punctuation of any script, so "Zoom" is not
+// found in "Zoomé" nor "TV" in "TVアプリ". Safe to share between threads.
+class WholeWord {
+public:
+    explicit WholeWord(std::string_view word);
+    ~WholeWord();
+    WholeWord(WholeWord&&) noexcept;
+    WholeWord& operator=(WholeWord&&) noexcept;
+    bool foundIn(std::string_view text) const;
+
+private:
+    struct Pattern;
+    std::unique_ptr<Pattern> pattern_;
+};
 
 // The pieces between separators, leaving out empty ones ("a,,b," gives "a" and "b").
 std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator);

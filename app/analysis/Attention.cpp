@@ -1,8 +1,9 @@
 #include "app/analysis/Attention.h"
 
-#include <regex>
 #include <set>
 #include <string_view>
+
+#include "platform/Text.h"
 
 namespace norvane {
 
@@ -25,20 +26,8 @@ std::set<std::string> heavyIds(const std::vector<AppUsage>& apps) {
     return ids;
 }
 
-// The word with every character that ECMAScript regular expressions treat specially
-// escaped, between word boundaries.
-std::regex wholeWord(std::string_view word) {
-    std::string pattern = "\\b";
-    for (const char c : word) {
-        if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
-        pattern += c;
-    }
-    pattern += "\\b";
-    return std::regex(pattern, std::regex::ECMAScript | std::regex::icase);
-}
-
 struct Family {
-    std::vector<std::regex> words;  // in the order given
+    std::vector<WholeWord> words;  // in the order given
     std::string inUse;
     std::string background;
 };
@@ -81,7 +70,7 @@ const std::vector<Family>& families() {
         for (const Row& row : rows) {
             Family family{{}, std::string(row.inUse), std::string(row.background)};
             for (const std::string_view word : row.words)
-                family.words.push_back(wholeWord(word));
+                family.words.emplace_back(word);
             built.push_back(std::move(family));
         }
         return built;
@@ -106,8 +95,8 @@ bool Attention::sustained(const AppUsage& app, Date now) const {
 std::string advice(const AppUsage& app, double share, bool inUse, bool sustained) {
     if (share < 0.05) return "Barely matters: quitting changes little";
     for (const Family& family : families()) {
-        for (const std::regex& word : family.words) {
-            if (std::regex_search(app.name, word)) return inUse ? family.inUse : family.background;
+        for (const WholeWord& word : family.words) {
+            if (word.foundIn(app.name)) return inUse ? family.inUse : family.background;
         }
     }
     if (inUse) return "Quit it when you're done with it";

@@ -146,6 +146,12 @@ TEST(Advice, WordsMatchWholeWordsOnly) {
     EXPECT_EQ(adviceFor("Visual Studio Code"), "Quit it between coding sessions");
     EXPECT_EQ(adviceFor("Visual Studio"), "Quit it if you don't need it now");
     EXPECT_EQ(adviceFor("Spotify Caf\xC3\xA9"), "Pause playback or quit it");  // UTF-8 elsewhere in the name
+    // Letters and digits of every script belong to the word.
+    EXPECT_EQ(adviceFor("Zoom\xC3\xA9"), "Quit it if you don't need it now");
+    EXPECT_EQ(adviceFor("TV\xE3\x82\xA2\xE3\x83\x97\xE3\x83\xAA"), "Quit it if you don't need it now");  // TVアプリ
+    EXPECT_EQ(adviceFor("Zoom\xD9\xA3"), "Quit it if you don't need it now");  // an Arabic-Indic digit
+    EXPECT_EQ(adviceFor("\xC3\xA9 Zoom"), "Quit it after the call");
+    EXPECT_EQ(adviceFor("zoom\xE2\x80\x94" "call"), "Quit it after the call");  // an em dash separates
 }
 
 TEST(Advice, RowOrderDecidesNotThePositionInTheName) {
