@@ -1,5 +1,6 @@
 #include "app/readings/HistoryStore.h"
 
+#include <array>
 #include <cmath>
 
 #include "platform/Text.h"
@@ -16,14 +17,25 @@ bool writableTime(double seconds) {
 }  // namespace
 
 std::optional<Sample> HistoryStore::parse(std::string_view line) {
-    const auto fields = splitNonEmpty(line, ',');
-    if (fields.size() != 3 && fields.size() != 4) return std::nullopt;
+    // The non-empty pieces between commas (",," counts as one separator), read in place:
+    // this runs once per minute of a month of history at every start.
+    std::array<std::string_view, 4> fields;
+    std::size_t count = 0;
+    while (!line.empty()) {
+        const std::size_t comma = line.find(',');
+        const std::string_view piece = line.substr(0, comma);
+        line.remove_prefix(comma == std::string_view::npos ? line.size() : comma + 1);
+        if (piece.empty()) continue;
+        if (count == fields.size()) return std::nullopt;
+        fields[count++] = piece;
+    }
+    if (count != 3 && count != 4) return std::nullopt;
     const auto time = parseDouble(fields[0]);
     if (!time || !writableTime(*time)) return std::nullopt;
     const auto percent = parseInt64(fields[1]);
     if (!percent || *percent < 0 || *percent > 100) return std::nullopt;
     // A three-field line predates the plugged field: its one flag stands for both.
-    return Sample{Date{*time}, *percent, fields[2] == "1", fields.back() == "1"};
+    return Sample{Date{*time}, *percent, fields[2] == "1", fields[count - 1] == "1"};
 }
 
 std::string HistoryStore::line(const Sample& sample) {
@@ -37,10 +49,16 @@ HistoryStore::HistoryStore(std::optional<Path> url_, Date now) : url(std::move(u
     const auto bytes = readFile(*url);
     if (!bytes) return;
     // A stray invalid byte must not hide the whole history; the line parser drops the
-    // line it lands in.
-    const std::string text = decodeUtf8Lossy(*bytes);
+    // line it lands in. Valid text (the usual case) is read where it lies.
+    std::string repaired;
+    std::string_view text = *bytes;
+    if (!isValidUtf8(text)) text = repaired = decodeUtf8Lossy(text);
+    samples.reserve(text.size() / 16);
     std::size_t parsed = 0;
-    for (std::string_view line : splitNonEmpty(text, '\n')) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         auto sample = parse(line);
         if (!sample) continue;
         ++parsed;
