@@ -73,6 +73,8 @@ TEST_F(PowerUIBackendTest, EveryFailureSaysWhatWentWrong) {
         service(R"("faults": )" + c.faults);
         EXPECT_EQ(problem(c.operation), c.expected) << c.faults;
     }
+    temp.write("PowerUI/SmartChargeClient.json", "{ not json");
+    EXPECT_EQ(problem([](auto&) {}), "The charge limit service could not be opened");
 }
 
 TEST_F(PowerUIBackendTest, ALimitOutsideAByteNeverReachesTheService) {
