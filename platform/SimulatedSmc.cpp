@@ -50,9 +50,9 @@ std::optional<std::vector<std::uint8_t>> fromHex(std::string_view hex) {
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         unsigned byte = 0;
         for (const char c : hex.substr(i, 2)) {
-            const auto digit = std::string_view("0123456789abcdef").find(static_cast<char>(c | 0x20));
+            const auto digit = std::string_view("0123456789abcdef0123456789ABCDEF").find(c);
             if (digit == std::string_view::npos) return std::nullopt;
-            byte = byte * 16 + static_cast<unsigned>(digit);
+            byte = byte * 16 + static_cast<unsigned>(digit % 16);
         }
         out.push_back(static_cast<std::uint8_t>(byte));
     }

@@ -6,15 +6,6 @@
 namespace norvane {
 namespace {
 
-TEST(SystemControl, KeyedValuesAsSysctlAndCpuinfoWriteThem) {
-    const std::string lines = "hw.ncpu: 12\nmodel name\t: Intel(R) Xeon(R)  \r\nkern.version: Darwin: 27\nhw.ncpu: 8\n";
-    EXPECT_EQ(keyedValue(lines, "hw.ncpu"), "12");
-    EXPECT_EQ(keyedValue(lines, "model name"), "Intel(R) Xeon(R)");
-    EXPECT_EQ(keyedValue(lines, "kern.version"), "Darwin: 27");
-    EXPECT_EQ(keyedValue(lines, "hw"), std::nullopt);
-    EXPECT_EQ(keyedValue("", "hw.ncpu"), std::nullopt);
-}
-
 TEST(SystemControl, TheMachineFolderWinsOverLinux) {
     testing::TempMachine temp;
     const MachineSystemControl controls(temp.machine());
@@ -23,8 +14,11 @@ TEST(SystemControl, TheMachineFolderWinsOverLinux) {
     EXPECT_EQ(controls.text("machdep.cpu.brand_string"), cpuinfo ? keyedValue(*cpuinfo, "model name") : std::nullopt);
     EXPECT_EQ(controls.text("kern.nothing"), std::nullopt);
 
-    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M2 Max\n");
+    temp.write("sysctl.txt", "kern.version: Darwin: 27\nmachdep.cpu.brand_string :  Apple M2 Max \r\n"
+                             "machdep.cpu.brand_string: later\n");
     EXPECT_EQ(controls.text("machdep.cpu.brand_string"), "Apple M2 Max");
+    EXPECT_EQ(controls.text("kern.version"), "Darwin: 27");
+    EXPECT_EQ(controls.text("kern"), std::nullopt);
 }
 
 }  // namespace

@@ -78,26 +78,22 @@ TEST_F(SmcTest, ReadsUpToThirtyTwoBytesAndCallsOnlyForFourByteKeys) {
     EXPECT_EQ(smc->read("long"), (SMC::Reading{"ch8*", std::vector<std::uint8_t>(32, 0xAA)}));
     EXPECT_EQ(smc->number("Tè0"), 3.0);  // four bytes of UTF-8
 
-    // Counts the calls that reach the controller.
-    struct Spy : KernelServices {
-        mutable int calls = 0;
+    struct Counting : KernelServices, UserClient {  // a controller that counts and fails every call
+        int* calls = nullptr;
         std::unique_ptr<UserClient> open(std::string_view, std::uint32_t) const override {
-            struct Counting : UserClient {
-                int& calls;
-                explicit Counting(int& c) : calls(c) {}
-                KernelReturn callStructMethod(std::uint32_t, std::span<const std::uint8_t>,
-                                              std::span<std::uint8_t>) override {
-                    return ++calls, kernelError;
-                }
-            };
-            return std::make_unique<Counting>(calls);
+            return std::make_unique<Counting>(*this);
+        }
+        KernelReturn callStructMethod(std::uint32_t, std::span<const std::uint8_t>, std::span<std::uint8_t>) override {
+            return ++*calls, kernelError;
         }
     } spy;
+    int calls = 0;
+    spy.calls = &calls;
     const auto counted = SMC::open(spy);
     for (const std::string key : {"", "B0A", "B0ACX", "é0AC"}) EXPECT_FALSE(counted->read(key)) << key;
-    EXPECT_EQ(spy.calls, 0);
+    EXPECT_EQ(calls, 0);
     EXPECT_FALSE(counted->read("B0AC"));
-    EXPECT_EQ(spy.calls, 1);
+    EXPECT_EQ(calls, 1);
 }
 
 TEST_F(SmcTest, OpensOnlyAControllerThatIsThereAndWillingTo) {
