@@ -1,11 +1,12 @@
 // Loading thirty days of history (one sample a minute) at start-up, and the battery
-// reading that every 5-second tick makes through the machine folder.
+// reading and the SMC's live power that every 5-second tick takes through the machine folder.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include "app/readings/Battery.h"
 #include "app/readings/HistoryStore.h"
+#include "app/readings/SMC.h"
 
 using namespace norvane;
 
@@ -50,5 +51,15 @@ void BM_ReadBatteryThroughTheMachineFolder(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadBatteryThroughTheMachineFolder)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadLivePowerThroughTheMachineFolder(benchmark::State& state) {
+    const auto meter = SMC::open(MachineKernelServices(Machine(Machine::templateFolder())));
+    for (auto _ : state) {
+        auto live = readLivePower(meter);
+        benchmark::DoNotOptimize(live);
+        if (!live.batteryMilliamps) state.SkipWithError("no live power in the template machine");
+    }
+}
+BENCHMARK(BM_ReadLivePowerThroughTheMachineFolder)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

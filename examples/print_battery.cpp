@@ -1,17 +1,45 @@
-// Prints the battery as Battery::read() sees it through the machine folder in use, and
-// the health figures of the system profiler.
+// Prints the battery as Battery::read() sees it through the machine folder in use, the
+// health figures of the system profiler, the charger and power flow, the live draw from
+// the SMC and whether the charge limit can be used.
 
 #include <cstdio>
 #include <string>
 
 #include "app/analysis/Duration.h"
+#include "app/analysis/Forecast.h"
 #include "app/readings/Battery.h"
+#include "app/readings/ChargeLimit.h"
+#include "app/readings/Charger.h"
+#include "app/readings/PowerUIBackend.h"
+#include "app/readings/SMC.h"
+#include "platform/Text.h"
 
 using namespace norvane;
 
 namespace {
 std::string optionalText(const std::optional<std::int64_t>& value, const char* unit) {
     return value ? std::to_string(*value) + unit : std::string("—");
+}
+
+std::string wattsText(const std::optional<double>& watts) {
+    return watts ? formatFixed(*watts, 1) + " W" : std::string("—");
+}
+
+std::string figureText(const std::optional<double>& value, const char* unit) {
+    return value ? formatFixed(*value, 0) + unit : std::string("—");
+}
+
+std::string availabilityText(const LimitAvailability& availability) {
+    if (const auto* ready = std::get_if<availability::Ready>(&availability)) {
+        std::string limits;
+        for (const auto limit : ready->limits) limits += (limits.empty() ? "" : ", ") + std::to_string(limit) + "%";
+        return "ready, offers " + (limits.empty() ? std::string("only 100%") : limits);
+    }
+    if (const auto* unverified = std::get_if<availability::UnverifiedOS>(&availability))
+        return "not verified on macOS " + unverified->version;
+    if (const auto* unsupported = std::get_if<availability::Unsupported>(&availability))
+        return "unavailable: " + unsupported->reason;
+    return "needs macOS 26.4 or later";
 }
 }  // namespace
 
@@ -44,5 +72,46 @@ int main() {
     const auto report = systemBatteryReport(runner);
     std::printf("Profiler:      maximum capacity %s, %s\n", optionalText(report.capacity, "%").c_str(),
                 report.serviceRecommended ? "service recommended" : "no service recommended");
+
+    const auto charger = readCharger(MachinePowerSources(*machine));
+    if (charger)
+        std::printf("Charger:       %s, %s%s\n", charger->name.value_or("unnamed adapter").c_str(),
+                    optionalText(charger->watts, " W").c_str(), charger->wireless ? ", wireless" : "");
+    else
+        std::printf("Charger:       none\n");
+    const auto properties = smartBatteryProperties(registry);
+    const auto flow = properties ? std::optional(powerFlow(*properties)) : std::nullopt;
+    if (flow)
+        std::printf("Power flow:    the Mac uses %s, the adapter gives %s\n", wattsText(flow->system).c_str(),
+                    wattsText(flow->adapter).c_str());
+
+    const auto meter = SMC::open(MachineKernelServices(*machine));
+    const auto live = readLivePower(meter);
+    const auto draw = liveDraw(live);
+    std::printf("Live (SMC):    %s at %s, adapter %s; draw %s\n", figureText(live.batteryMilliamps, " mA").c_str(),
+                figureText(live.batteryMillivolts, " mV").c_str(), wattsText(live.adapterWatts).c_str(),
+                optionalText(draw, " mA").c_str());
+
+    MachineFrameworks frameworks(*machine);
+    std::shared_ptr<LimitBackend> backend;
+    const auto os = operatingSystemVersion(*machine).value_or(OSVersion{});
+    const auto availability = ChargeLimit::availability(os, [&] {
+        backend = std::make_shared<PowerUIBackend>(frameworks, runner);
+        return backend;
+    });
+    std::printf("Charge limit:  %s (macOS %d.%d.%d)\n", availabilityText(availability).c_str(), os.major, os.minor,
+                os.patch);
+    std::int64_t limit = 100;
+    if (backend && std::holds_alternative<availability::Ready>(availability)) {
+        try {
+            const auto setting = backend->read();
+            if (setting.enabled) limit = setting.limit;
+        } catch (const Problem&) {
+            // The limit stays unknown; the charging state then assumes none.
+        }
+    }
+    const auto flags = properties ? chargerFlags(*properties) : ChargerFlags{};
+    const auto words = chargingWords(chargingState(b, flags, flow, charger, limit));
+    std::printf("Charging:      %s. %s\n", words.title.c_str(), words.detail.c_str());
     return 0;
 }

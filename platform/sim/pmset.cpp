@@ -1,0 +1,77 @@
+// pmset: the simulated power-management command. Each usage it answers is one function,
+// listed in `usages`; any other usage is refused with a message on standard error and
+// status 1.
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/PowerSources.h"
+#include "platform/SmartChargeClient.h"
+#include "platform/sim/SimCommand.h"
+
+using namespace norvane;
+
+namespace {
+
+using Rest = std::span<const std::string>;
+
+int refuse();
+
+// -g battlimit: the manual charge limits power management holds, one line each. It lists
+// them only while the Mac runs from the adapter.
+int battlimit(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const auto service = readChargeService(machine);
+    const bool onWallPower = MachinePowerSources(machine).providingSource() == acPower;
+    // A runaway count in the state file must not print for ever.
+    const std::int64_t count = service && onWallPower ? std::clamp<std::int64_t>(service->registrations, 0, 64) : 0;
+    if (count == 0) {
+        sim::writeOut("No charge limits registered\n");
+        return 0;
+    }
+    std::string out = "Charge limits registered:\n";
+    for (std::int64_t i = 0; i < count; ++i)
+        out += " manualChargeLimit  " + std::to_string(service->limit) + "%\n";
+    sim::writeOut(out);
+    return 0;
+}
+
+struct Usage {
+    std::vector<std::string_view> words;  // the leading arguments that select it
+    int (*run)(const Machine&, Rest rest);
+};
+
+const std::vector<Usage>& usages() {
+    static const std::vector<Usage> all{
+        {{"-g", "battlimit"}, battlimit},
+    };
+    return all;
+}
+
+int refuse() {
+    std::string known;
+    for (const auto& usage : usages()) {
+        known += known.empty() ? "`pmset" : ", `pmset";
+        for (const auto word : usage.words) known += " " + std::string(word);
+        known += "`";
+    }
+    sim::writeError("pmset: this machine answers only " + known + "\n");
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const auto& usage : usages()) {
+        if (arguments.size() < usage.words.size() ||
+            !std::equal(usage.words.begin(), usage.words.end(), arguments.begin()))
+            continue;
+        auto machine = sim::machine("pmset");
+        if (!machine) return 1;
+        return usage.run(*machine, Rest(arguments).subspan(usage.words.size()));
+    }
+    return refuse();
+}
