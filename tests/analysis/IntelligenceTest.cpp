@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/analysis/Intelligence.h"
+#include "app/analysis/Wording.h"
 #include "platform/PropertyList.h"
 #include "tests/support/TempMachine.h"
 
@@ -80,6 +81,19 @@ TEST(Intelligence, NothingOnAnErrorOrWithoutTheModel) {
         machine.write("language-model/model.json", modelFile(c.available, c.answer));
         EXPECT_FALSE(Intelligence::word(MachineLanguageModel(machine.machine(), c.macOS), prompt)) << c.what;
         EXPECT_EQ(onlyRequest(machine).has_value(), c.asked) << c.what;
+    }
+}
+
+TEST(Intelligence, TheTemplateMachineWordsTheSummariesItHasAnswersFor) {
+    TempMachine machine;
+    machine.write("language-model/model.json",
+                  readFile(Machine::templateFolder() / "language-model/model.json").value_or(""));
+    for (const Situation& situation : {Situation{situation::Charging{30}}, Situation{situation::Low{9}},
+                                       Situation{situation::Plenty{300}}}) {
+        const auto prompt = summaryPrompt(situation);
+        const auto lines = Intelligence::word(MachineLanguageModel(machine.machine(), 26), prompt->text);
+        ASSERT_TRUE(lines) << prompt->key;
+        EXPECT_TRUE(checkedWording(lines->title, lines->detail, prompt->text, {})) << prompt->key;
     }
 }
 
