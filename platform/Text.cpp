@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <unicode/brkiter.h>
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -126,6 +127,48 @@ std::optional<int> decimalDigitValue(char32_t c) {
     return v;
 }
 
+bool isUnicodeUppercaseLetter(char32_t c) {
+    return u_charType(static_cast<UChar32>(c)) == U_UPPERCASE_LETTER;
+}
+
+bool isUnicodeMark(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_M_MASK) != 0;
+}
+
+bool isUnicodePunctuation(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_P_MASK) != 0;
+}
+
+bool isUnicodeWhitespace(char32_t c) {
+    return u_isUWhiteSpace(static_cast<UChar32>(c)) != 0;
+}
+
+namespace {
+icu::UnicodeString unicodeString(std::string_view text) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+}
+}  // namespace
+
+std::size_t characterCount(std::string_view text) {
+    const icu::UnicodeString subject = unicodeString(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::BreakIterator> characters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    // Without ICU's data every code point is a character of its own.
+    if (U_FAILURE(status) || !characters) return static_cast<std::size_t>(subject.countChar32());
+    characters->setText(subject);
+    std::size_t count = 0;
+    for (std::int32_t at = characters->next(); at != icu::BreakIterator::DONE; at = characters->next())
+        ++count;
+    return count;
+}
+
+std::string lowercased(std::string_view text) {
+    std::string out;
+    unicodeString(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
+    return out;
+}
+
 struct WholeWord::Pattern {
     std::unique_ptr<icu::RegexPattern> regex;
 };
@@ -133,8 +176,7 @@ struct WholeWord::Pattern {
 WholeWord::WholeWord(std::string_view word) : pattern_(std::make_unique<Pattern>()) {
     // ICU's \b counts every script's letters and digits as word characters; the word itself
     // is matched literally.
-    const icu::UnicodeString literal =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(word.data(), static_cast<int32_t>(word.size())));
+    const icu::UnicodeString literal = unicodeString(word);
     icu::UnicodeString quoted;
     for (int32_t i = 0; i < literal.length(); ++i) {
         const char16_t c = literal.charAt(i);
@@ -156,8 +198,7 @@ WholeWord& WholeWord::operator=(WholeWord&&) noexcept = default;
 
 bool WholeWord::foundIn(std::string_view text) const {
     if (!pattern_ || !pattern_->regex) return false;
-    const icu::UnicodeString subject =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    const icu::UnicodeString subject = unicodeString(text);
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<icu::RegexMatcher> matcher(pattern_->regex->matcher(subject, status));
     if (U_FAILURE(status)) return false;
@@ -227,6 +268,14 @@ std::string formatFixed(double value, int decimals) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (ec != std::errc()) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+    return std::string(buffer, end);
+}
+
+std::string formatGeneral(double value) {
+    // to_chars with a precision is printf's %g in the C locale, whatever the locale says.
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    if (ec != std::errc()) return "0";
     return std::string(buffer, end);
 }
 

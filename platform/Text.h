@@ -26,6 +26,17 @@ bool isUnicodeNumber(char32_t c);
 bool isUnicodeLetter(char32_t c);
 // The numeric value of a decimal digit of any script (Nd), or absent.
 std::optional<int> decimalDigitValue(char32_t c);
+// Unicode general categories Lu, M* and P*, and the White_Space property.
+bool isUnicodeUppercaseLetter(char32_t c);
+bool isUnicodeMark(char32_t c);
+bool isUnicodePunctuation(char32_t c);
+bool isUnicodeWhitespace(char32_t c);
+
+// The number of user-perceived characters (ICU's extended grapheme clusters): an "e" with
+// a combining accent, a flag or a family emoji each count one.
+std::size_t characterCount(std::string_view text);
+// Unicode lower-casing, the same in every locale (no Turkish dotless i).
+std::string lowercased(std::string_view text);
 
 // A case-insensitive search for one word standing whole in a text. A word is a run of
 // letters, marks, decimal digits and connector punctuation of any script, so "Zoom" is not
@@ -57,5 +68,7 @@ std::optional<double> parseDouble(std::string_view text);
 std::string formatDouble(double value);
 // Fixed number of decimals, C locale ("12.50").
 std::string formatFixed(double value, int decimals);
+// What printf's "%g" gives in the C locale ("2.5", "3", "1.23457e+06").
+std::string formatGeneral(double value);
 
 }  // namespace norvane

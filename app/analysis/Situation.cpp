@@ -10,15 +10,6 @@ namespace {
 
 const std::string approx = "\xE2\x89\x88";  // "≈", U+2248
 
-// P: the share in percent, truncated toward zero. The nudge keeps binary rounding from
-// costing an exact decimal share a percent (0.29 * 100 is 28.999…). A share for which that
-// has no integer (NaN, infinite, absurdly large) is shown as 0 rather than converted.
-std::string percentOf(double share) {
-    const double percent = share * 100 + std::copysign(1e-9, share);
-    if (!(percent >= -0x1p63 && percent < 0x1p63)) return "0";
-    return std::to_string(static_cast<std::int64_t>(percent));
-}
-
 // Q: how much of the energy, in words.
 std::string partOf(double share) {
     if (share >= 0.6) return "most";
@@ -37,6 +28,14 @@ struct Cases : F... {
 };
 
 }  // namespace
+
+// The nudge keeps binary rounding from costing an exact decimal share a percent (0.29 * 100
+// is 28.999…).
+std::string sharePercent(double share) {
+    const double percent = share * 100 + std::copysign(1e-9, share);
+    if (!(percent >= -0x1p63 && percent < 0x1p63)) return "0";
+    return std::to_string(static_cast<std::int64_t>(percent));
+}
 
 Headline templateHeadline(const Situation& current, Date now, const std::function<std::string(Date)>& clock) {
     using namespace situation;
@@ -58,7 +57,7 @@ Headline templateHeadline(const Situation& current, Date now, const std::functio
                 return {"Running low", approx + duration(s.minutes) + " left. Plug in soon"};
             },
             [](const Faster& s) -> Headline {
-                return {"Draining faster than usual", s.app + " is using " + percentOf(s.share) + "% of the energy"};
+                return {"Draining faster than usual", s.app + " is using " + sharePercent(s.share) + "% of the energy"};
             },
             [&](const HeavyApp& s) -> Headline {
                 return {s.app + " is using " + partOf(s.share) + " of your energy",

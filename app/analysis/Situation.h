@@ -72,6 +72,10 @@ using Situation =
     std::variant<situation::Charging, situation::Holding, situation::PluggedIdle, situation::Low, situation::Faster,
                  situation::HeavyApp, situation::Plenty, situation::Full, situation::Estimating>;
 
+// A share of the energy (0...1) in whole percent, truncated toward zero: "37" for 0.374.
+// A share with no such integer (NaN, infinite, absurdly large) gives "0".
+std::string sharePercent(double share);
+
 // The fixed title and detail of the situation. `clock` formats a moment as the time of
 // day (the model passes its short-style formatter); it is used for now + minutes.
 Headline templateHeadline(const Situation& situation, Date now, const std::function<std::string(Date)>& clock);

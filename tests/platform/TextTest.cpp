@@ -39,6 +39,16 @@ TEST(Unicode, NumberAndLetterClasses) {
     EXPECT_FALSE(decimalDigitValue(U'\u00BD'));
 }
 
+TEST(Unicode, CharactersAreGraphemesAndLowerCasingIgnoresTheLocale) {
+    // e with a combining accent, a flag, a joined emoji, CR LF; an invalid byte is one character.
+    for (const auto& [text, count] : std::vector<std::pair<std::string, std::size_t>>{
+             {"", 0}, {"abc", 3}, {"e\xCC\x81", 1}, {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA", 1},
+             {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", 1}, {"\r\n", 1}, {"a\xFF", 2}})
+        EXPECT_EQ(characterCount(text), count) << text;
+    EXPECT_EQ(lowercased("\xC3\x89LAN \xCE\xA3\xCE\x9F\xCE\xA3 I"),
+              "\xC3\xA9lan \xCF\x83\xCE\xBF\xCF\x82 i");  // final sigma, no dotless i
+}
+
 TEST(Split, LeavesOutEmptyPieces) {
     using V = std::vector<std::string_view>;
     EXPECT_EQ(splitNonEmpty("a,,b,", ','), (V{"a", "b"}));
@@ -86,6 +96,8 @@ TEST(Numbers, FormattingIgnoresTheLocale) {
     EXPECT_EQ(formatDouble(5), "5");
     EXPECT_EQ(formatFixed(12.5, 2), "12.50");
     EXPECT_EQ(parseDouble(formatDouble(1.0 / 3.0)), 1.0 / 3.0);
+    EXPECT_EQ(formatGeneral(2.5), "2.5");
+    EXPECT_EQ(formatGeneral(1234567), "1.23457e+06");
     std::setlocale(LC_ALL, "C");
 }
 

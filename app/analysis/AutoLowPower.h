@@ -1,0 +1,47 @@
+#pragma once
+// Low Power Mode by itself: on when the battery falls to the user's level, off again once
+// the battery has been charged above it.
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+#include "app/analysis/Notice.h"
+#include "platform/Time.h"
+
+namespace norvane {
+
+struct AutoLowPower {
+    // Ask the system to switch Low Power Mode on, and tell the user.
+    struct SwitchOn {
+        Notice notice;
+        bool operator==(const SwitchOn&) const = default;
+    };
+    // Ask the system to switch Low Power Mode off.
+    struct SwitchOff {
+        bool operator==(const SwitchOff&) const = default;
+    };
+    using Action = std::variant<std::monostate, SwitchOn, SwitchOff>;
+
+    struct Step {
+        Action action;
+        bool lowPowerOwed = false;  // the model's flag after this pass
+        bool operator==(const Step&) const = default;
+    };
+
+    bool armed = true;          // a fall to the level may switch the mode on
+    bool owned = false;         // the app switched it on, and so may switch it off
+    std::optional<Date> asked;  // the last switch the app asked for; none: never
+
+    // One rules pass on a battery reading. `level` is the user's level in percent (below 1:
+    // off); `lowPowerOn` the mode as the system reports it; `lowPowerOwed` the model's flag
+    // that it switched the mode on and still has to switch it off. No switch is asked for
+    // within 30 s of the last one, and a mode seen off after that while owed is no longer
+    // owed: the user turned it off (or it never came on), so the app must not turn off a Low
+    // Power Mode that the user switches on later.
+    Step step(std::int64_t level, std::int64_t percent, bool plugged, bool lowPowerOn, Date now, bool lowPowerOwed);
+
+    bool operator==(const AutoLowPower&) const = default;
+};
+
+}  // namespace norvane
