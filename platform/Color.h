@@ -19,6 +19,8 @@ struct Color {
     double saturation() const;  // 0 for greys and black
     double brightness() const;
     constexpr Color withOpacity(double o) const { return {red, green, blue, o}; }
+    // Made more transparent by a factor, as a view's opacity applies on top of its colour's.
+    constexpr Color multipliedOpacity(double factor) const { return {red, green, blue, opacity * factor}; }
     bool operator==(const Color&) const = default;
 };
 
