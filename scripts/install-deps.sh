@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libicu-dev libssl-dev
+  qt6-base-dev fonts-dejavu-core
 )
 
 missing=()
