@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
+#include <limits>
 #include <memory>
 
 #include "app/visuals/MenuBarIcon.h"
@@ -71,6 +73,25 @@ TEST_F(Painting, DotViewsPaintEveryDotWhereTheLayoutPutsIt) {
             lit += dot.color.opacity > 0.2;
         }
         EXPECT_GT(lit, 0) << name;
+    }
+}
+
+TEST_F(Painting, OddNumbersGiveEmptyViewsNotGarbage) {
+    const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+    std::unique_ptr<DotView> views[] = {
+        std::unique_ptr<DotView>(DotView::text({"12", Color::white(), nan})),
+        std::unique_ptr<DotView>(DotView::glyph({{"11"}, Color::white(), -inf})),
+        std::unique_ptr<DotView>(DotView::ring({50, Color::white(), false}, QSizeF(inf, nan))),
+        std::unique_ptr<DotView>(DotView::history({{Sample{}}, Color::white()}, nan)),
+    };
+    for (std::size_t i = 0; i < std::size(views); ++i) {
+        EXPECT_EQ(views[i]->sizeHint().width(), 0) << i;
+        if (i > 1) continue;
+        // Dots at places that are not numbers are left out rather than handed to the rasterizer.
+        views[i]->resize(40, 40);
+        const QImage image = render(*views[i]);
+        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black)) << i;
+        EXPECT_EQ(image.pixelColor(80, 80), QColor(Qt::black)) << i;
     }
 }
 

@@ -51,7 +51,9 @@ void paintDots(QPainter& painter, const DotLayout& layout) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     for (const Dot& dot : layout.dots) {
-        if (!(dot.diameter > 0)) continue;
+        // Coordinates that are not finite numbers would reach the rasterizer's integer maths.
+        if (!(dot.diameter > 0) || !std::isfinite(dot.diameter) || !std::isfinite(dot.x) || !std::isfinite(dot.y))
+            continue;
         painter.setBrush(toQColor(dot.color));
         const double r = dot.diameter / 2;
         painter.drawEllipse(QRectF(dot.x - r, dot.y - r, dot.diameter, dot.diameter));
