@@ -14,18 +14,6 @@ TEST(IconStyle, RawValuesReadBackAndNothingElseReads) {
     for (const char* other : {"", "List", "dots", "original "}) EXPECT_FALSE(iconStyle(other)) << other;
 }
 
-TEST(DotIcon, PremultipliedPixelsComeOutStraight) {
-    const std::uint8_t pixels[] = {0, 0, 0, 0, 64, 0, 128, 128, 255, 255, 255, 255, 200, 10, 10, 100};
-    const auto colors = dotColorsFromPremultiplied(pixels, 4);
-    ASSERT_EQ(colors.size(), 4u);
-    EXPECT_EQ(colors[0], (std::array<double, 4>{0, 0, 0, 0}));
-    EXPECT_NEAR(colors[1][0], 0.5, 1e-9);
-    EXPECT_NEAR(colors[1][2], 1.0, 1e-9);
-    EXPECT_NEAR(colors[1][3], 128 / 255.0, 1e-9);
-    EXPECT_EQ(colors[2], (std::array<double, 4>{1, 1, 1, 1}));
-    EXPECT_EQ(colors[3][0], 1.0);  // bytes above their alpha are cut at 1
-}
-
 TEST(DotIcon, OpaqueEnoughSamplesAreDrawnInTheirColour) {
     const DotIcon icon{"/A.app", 2, 10};
     const auto layout = icon.layout({{1, 0, 0, 1}, {0, 1, 0, 0.35}, {0, 0, 1, 0.36}, {0, 0, 0, 0}});
