@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -37,8 +38,8 @@ public:
 
     // The widget drawn at twice its size on the panel's dark tone, with a margin.
     void save(QWidget* widget, const QString& name, QSize size = {}) {
-        widget->setAttribute(Qt::WA_DontShowOnScreen);
-        widget->show();
+        widget->ensurePolished();
+        if (widget->layout()) widget->layout()->activate();
         if (size.isValid()) widget->resize(size);
         else widget->adjustSize();
         QImage image((widget->size() + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32_Premultiplied);
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
     g.write(menuBarStrip(50, true), "menubar-50-awake");
     g.write(menuBarStrip(100, true), "menubar-100-awake");
 
-    // App icons in each style: the template's apps, an app without an icon of its own and
+    // App icons in each style: marks in a list of apps, then the same apps as rows of the
+    // energy list (which are not marks in a list), an app without an icon of its own, and
     // the system's processes.
     const char* apps[] = {"/Applications/Firefox.app", "/Applications/Visual Studio Code.app", "/Applications/Slack.app",
                           "/System/Applications/Utilities/Terminal.app", "/Applications/Unknown Tool.app"};
@@ -173,7 +175,8 @@ int main(int argc, char** argv) {
         auto* layout = new QHBoxLayout(icons);
         layout->setContentsMargins(0, 0, 0, 0);
         for (const char* path : apps) layout->addWidget(new AppMarkView(workspace, AppMark{path, 22, true}, style));
-        for (const char* path : apps) layout->addWidget(new AppMarkView(workspace, AppMark{path, 16, true}, style));
+        for (const char* path : apps)
+            layout->addWidget(new AppMarkView(workspace, AppIcon{{path, appName(path), 10, 1}, 16}, style));
         layout->addWidget(new AppMarkView(workspace, AppIcon{{"", "System", 4, 12}, 22}, style));
         g.save(icons, QStringLiteral("app-icons-%1").arg(QString::fromUtf8(rawValue(style).data())));
     }

@@ -55,7 +55,9 @@ void AppMarkView::paintEvent(QPaintEvent*) {
     }
     const qreal ratio = devicePixelRatioF();
     const int pixels = static_cast<int>(std::ceil(size * std::clamp(ratio, 1.0, 4.0)));
-    painter.drawImage(QRectF(0, 0, size, size), appIconImage(workspace_, mark_.path, std::max(pixels, 1)));
+    if (icon_.isNull() || icon_.width() != std::max(pixels, 1))
+        icon_ = appIconImage(workspace_, mark_.path, std::max(pixels, 1));
+    painter.drawImage(QRectF(0, 0, size, size), icon_);
 }
 
 }  // namespace norvane

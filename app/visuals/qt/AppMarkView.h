@@ -2,6 +2,7 @@
 // An app's mark: its dot icon or the system's icon, by the icon style; or, for the entry
 // of the system's own processes, a gear on a faint rounded square.
 
+#include <QImage>
 #include <QWidget>
 
 #include "app/visuals/AppMark.h"
@@ -28,6 +29,7 @@ private:
     AppMark mark_;
     bool system_ = false;
     IconStyle style_;
+    QImage icon_;  // the system's icon at the size last painted, decoded once
 };
 
 }  // namespace norvane
