@@ -14,7 +14,7 @@
 #include "app/visuals/qt/MenuBarImage.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/SegmentsView.h"
-#include "tests/visuals_qt/QtApp.h"
+#include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {

@@ -6,7 +6,7 @@
 #include "app/visuals/qt/AppMarkView.h"
 #include "app/visuals/qt/WorkspaceImages.h"
 #include "tests/support/TempMachine.h"
-#include "tests/visuals_qt/QtApp.h"
+#include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "platform/Process.h"
 #include "tests/support/TempMachine.h"
-#include "tests/visuals_qt/QtApp.h"
+#include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {
