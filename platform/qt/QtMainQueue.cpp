@@ -40,10 +40,10 @@ public:
     BootTimer(QObject* parent, double seconds, double interval) : QObject(parent) {
         fd_ = ::timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
         if (fd_ < 0) return;
-        itimerspec spec{};
-        spec.it_value = toTimespec(std::max(seconds, 1e-9));  // zero would disarm it
-        spec.it_interval = toTimespec(interval);
-        if (::timerfd_settime(fd_, 0, &spec, nullptr) != 0) {
+        itimerspec timing{};
+        timing.it_value = toTimespec(std::max(seconds, 1e-9));  // zero would disarm it
+        timing.it_interval = toTimespec(interval);
+        if (::timerfd_settime(fd_, 0, &timing, nullptr) != 0) {
             ::close(fd_);
             fd_ = -1;
             return;
