@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libicu-dev libssl-dev
   locales
+  qt6-base-dev fonts-dejavu-core
 )
 
 sudo=""

@@ -1,0 +1,38 @@
+#include "app/visuals/qt/CardFrame.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/visuals/qt/Painting.h"
+
+namespace norvane {
+
+CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card), content_(new QVBoxLayout(this)) {
+    const int padding = std::isfinite(card.padding) ? static_cast<int>(std::lround(std::clamp(card.padding, 0.0, 1000.0))) : 0;
+    content_->setContentsMargins(padding, padding, padding, padding);
+    content_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void CardFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const auto geometry = card_.geometry(width(), 0, height() - 2 * card_.padding);
+    const auto rect = [](const Rect& r) { return QRectF(r.x, r.y, r.width, r.height); };
+    const double radius = Card::cornerRadius;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(toQColor(Card::fill));
+    painter.drawRoundedRect(rect(geometry.card), radius, radius);
+    // The hairline lies inside the fill: its path is inset by half its width.
+    QPen edge(toQColor(Card::edge), Card::edgeWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    edge.setMiterLimit(10);
+    painter.setPen(edge);
+    painter.setBrush(Qt::NoBrush);
+    const double inner = radius - Card::edgeWidth / 2;
+    painter.drawRoundedRect(rect(geometry.edge), inner, inner);
+}
+
+}  // namespace norvane

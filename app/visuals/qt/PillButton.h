@@ -1,0 +1,22 @@
+#pragma once
+// A button in the pill look.
+
+#include <QAbstractButton>
+
+#include "app/visuals/Pill.h"
+
+namespace norvane {
+
+class PillButton : public QAbstractButton {
+public:
+    PillButton(const QString& text, Pill pill, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Pill pill_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,110 @@
+#include "app/visuals/qt/WorkspaceImages.h"
+
+#include <QFileInfo>
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "app/analysis/AppUsage.h"
+#include "app/visuals/WallpaperTint.h"
+
+namespace norvane {
+namespace {
+
+QImage load(const Path& path) {
+    QImage image(QString::fromStdString(path.string()));
+    return image;
+}
+
+// The average of the picture: smooth scaling to one pixel averages every pixel in.
+std::optional<Color> averageColor(const QImage& image) {
+    if (image.isNull()) return std::nullopt;
+    const QImage pixel = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied)
+                             .scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (pixel.isNull()) return std::nullopt;
+    const auto colors = dotColorsFromPremultiplied(pixel.constBits(), 1);
+    const auto& [r, g, b, a] = colors.front();
+    return Color{r, g, b, a};
+}
+
+// A generic application icon: a grey rounded square with the name's first letter.
+QImage drawnIcon(const std::string& path, int pixels) {
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF square(pixels * 0.09, pixels * 0.09, pixels * 0.82, pixels * 0.82);
+    QLinearGradient shade(square.topLeft(), square.bottomLeft());
+    shade.setColorAt(0, QColor(150, 156, 166));
+    shade.setColorAt(1, QColor(96, 102, 112));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(shade);
+    painter.drawRoundedRect(square, pixels * 0.18, pixels * 0.18);
+    const QString name = QString::fromStdString(appName(path));
+    if (!name.isEmpty()) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setBold(true);
+        font.setPixelSize(std::max(1, pixels * 2 / 5));
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(square, Qt::AlignCenter, name.left(1).toUpper());
+    }
+    return image;
+}
+
+QString themeName(const std::string& path) {
+    return QString::fromStdString(appName(path)).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+}
+
+}  // namespace
+
+Color wallpaperTint(const Workspace& workspace) {
+    std::optional<Color> desktop;
+    if (const auto picture = workspace.desktopPicture()) desktop = averageColor(load(*picture));
+    return wallpaperTint(workspace.accentColor(), desktop);
+}
+
+DotColors dotColors(const QImage& image, int cells) {
+    if (image.isNull() || cells < 1 || cells > 1024) return {};
+    const QImage scaled = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied)
+                              .scaled(cells, cells, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull()) return {};
+    DotColors out;
+    for (int y = 0; y < cells; ++y) {
+        const auto row = dotColorsFromPremultiplied(scaled.constScanLine(y), static_cast<std::size_t>(cells));
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+QImage appIconImage(const Workspace& workspace, const std::string& path, int pixels) {
+    pixels = std::clamp(pixels, 1, 1024);
+    if (const auto file = workspace.iconFile(path)) {
+        const QImage own = load(*file);
+        if (!own.isNull()) return own.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    const QString name = themeName(path);
+    if (!name.isEmpty() && QIcon::hasThemeIcon(name)) {
+        const QImage themed = QIcon::fromTheme(name).pixmap(pixels, pixels).toImage();
+        if (!themed.isNull()) return themed.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return drawnIcon(path, pixels);
+}
+
+std::optional<DotColors> sampleAppIcon(const Workspace& workspace, const std::string& path, int cells) {
+    QImage icon = appIconImage(workspace, path, 256);
+    if (icon.isNull()) return std::nullopt;
+    // Icons keep a transparent margin around their artwork; cut it so the dots show the artwork.
+    const double inset = icon.width() * 0.09;
+    const QRect crop = QRectF(inset, inset, icon.width() - 2 * inset, icon.height() - 2 * inset).toAlignedRect();
+    if (crop.isValid() && icon.rect().contains(crop)) icon = icon.copy(crop);
+    return dotColors(icon, cells);
+}
+
+DotIcon::Sampler iconSampler(const Workspace& workspace) {
+    return [&workspace](const std::string& path, int cells) { return sampleAppIcon(workspace, path, cells); };
+}
+
+}  // namespace norvane

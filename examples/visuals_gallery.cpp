@@ -1,0 +1,255 @@
+// Writes a PNG of every visual component in named states into a folder, so a reviewer
+// can see what a user would see. Runs without a display (Qt's offscreen platform) on the
+// machine folder in use; usage: norvane_gallery [folder], default "gallery".
+
+#include <QApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QLocale>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/visuals/ChargeTone.h"
+#include "app/visuals/qt/AppMarkView.h"
+#include "app/visuals/qt/BackdropView.h"
+#include "app/visuals/qt/CardFrame.h"
+#include "app/visuals/qt/DotView.h"
+#include "app/visuals/qt/MenuBarImage.h"
+#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/PillButton.h"
+#include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/WorkspaceImages.h"
+
+using namespace norvane;
+
+namespace {
+
+constexpr double scale = 2;
+constexpr int margin = 16;
+const Color panelTone = Backdrop::forSystem(26).fill(false);
+
+class Gallery {
+public:
+    explicit Gallery(QString folder) : folder_(std::move(folder)) {}
+
+    // The widget drawn at twice its size on the panel's dark tone, with a margin.
+    void save(QWidget* widget, const QString& name, QSize size = {}) {
+        widget->ensurePolished();
+        if (widget->layout()) widget->layout()->activate();
+        if (size.isValid()) widget->resize(size);
+        else widget->adjustSize();
+        QImage image((widget->size() + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(toQColor(panelTone));
+        QPainter painter(&image);
+        widget->render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        write(image, name);
+        delete widget;
+    }
+
+    void write(const QImage& image, const QString& name) {
+        const QString path = folder_ + "/" + name + ".png";
+        if (!image.save(path)) {
+            std::fprintf(stderr, "norvane_gallery: could not write %s\n", qPrintable(path));
+            failed_ = true;
+        }
+    }
+    bool failed() const { return failed_; }
+
+private:
+    QString folder_;
+    bool failed_ = false;
+};
+
+QWidget* row(std::initializer_list<QWidget*> items, int spacing = 10) {
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* item : items) layout->addWidget(item);
+    return box;
+}
+
+// The template image as the menu bar colours it: dark dots on a light bar, light dots on
+// a dark one.
+QImage menuBarStrip(std::int64_t percent, bool awake) {
+    const double s = 4;
+    const QImage icon = menuBarImage(percent, awake, s);
+    const QSize cell = icon.size() + QSize(24, 16);
+    QImage strip(cell.width() * 2, cell.height(), QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    QPainter painter(&strip);
+    const QColor bars[2] = {QColor(236, 236, 236), QColor(30, 30, 30)};
+    const QColor inks[2] = {Qt::black, Qt::white};
+    for (int i = 0; i < 2; ++i) {
+        painter.fillRect(QRect(QPoint(cell.width() * i, 0), cell), bars[i]);
+        QImage tinted = icon;
+        tinted.setDevicePixelRatio(1);
+        QPainter ink(&tinted);
+        ink.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        ink.fillRect(tinted.rect(), inks[i]);
+        ink.end();
+        painter.drawImage(QPoint(cell.width() * i + 12, 8), tinted);
+    }
+    return strip;
+}
+
+// A day of charge history: down from full through the day, on the charger in the evening.
+std::vector<Sample> dayOfHistory(Date now) {
+    std::vector<Sample> samples;
+    for (int minutes = 24 * 60; minutes >= 0; minutes -= 10) {
+        const Date time = now - minutes * 60.0;
+        const int elapsed = 24 * 60 - minutes;
+        const bool charging = elapsed >= 17 * 60 && elapsed < 20 * 60;
+        std::int64_t percent;
+        if (elapsed < 17 * 60) percent = 100 - elapsed * 70 / (17 * 60);
+        else if (charging) percent = 30 + (elapsed - 17 * 60) * 55 / (3 * 60);
+        else percent = 85 - (elapsed - 20 * 60) * 15 / (4 * 60);
+        samples.push_back({time, percent, charging, charging});
+    }
+    samples.push_back({now - 9 * 3600.0, 0, false, false});  // a gap in the record shows as faint dots
+    return samples;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "norvane_gallery: could not make %s\n", qPrintable(folder));
+        return 1;
+    }
+    const auto machine = Machine::current();
+    if (!machine) {
+        std::fprintf(stderr, "norvane_gallery: no machine folder could be opened or created\n");
+        return 1;
+    }
+    const MachineWorkspace workspace(*machine);
+    const Color tint = wallpaperTint(workspace);
+    const Color white = Color::white();
+    Gallery g(folder);
+
+    // The dot font and glyphs.
+    g.save(DotView::text({"9:41", white, 4}), "dot-text-9-41");
+    g.save(DotView::text({"NORVANE", tint, 3}), "dot-text-norvane");
+    g.save(DotView::text({"0:30:00", white.withOpacity(0.35), 4}), "dot-text-countdown-waiting");
+    g.save(DotView::glyph({{"000111000", "001000100", "010000010", "100101001", "100000001", "100111001", "010000010",
+                            "001000100", "000111000"},
+                           tint, 2.5}),
+           "dot-glyph");
+
+    // Gauges and charts.
+    for (std::int64_t percent : {5, 50, 100})
+        g.save(DotView::ring({percent, color(chargeTone(percent)), false}, QSizeF(160, 160)),
+               QStringLiteral("ring-%1").arg(percent));
+    g.save(DotView::ring({64, color(chargeTone(64)), true}, QSizeF(160, 160)), "ring-64-charging");
+    for (double fraction : {0.0, 0.05, 0.6, 1.0})
+        g.save(DotView::bar({fraction, tint}), QStringLiteral("dot-bar-%1").arg(qRound(fraction * 100)));
+    for (double fraction : {0.0, 0.5, 1.0})
+        g.save(DotView::progress({fraction, tint}, 300), QStringLiteral("dot-progress-%1").arg(qRound(fraction * 100)));
+    g.save(DotView::columns({{std::nullopt, 10, 10, 9, 9, 9, 8, std::nullopt, 8, 12, 3, 0}}, 300), "dot-columns");
+    const Date now{1'780'000'000};
+    g.save(DotView::history({buckets(dayOfHistory(now), now, 86'400, 48), tint}, 300), "history-chart-day");
+
+    // The menu-bar battery.
+    for (std::int64_t percent : {0, 16, 50, 84, 99, 100})
+        g.write(menuBarStrip(percent, false), QStringLiteral("menubar-%1").arg(percent));
+    g.write(menuBarStrip(50, true), "menubar-50-awake");
+    g.write(menuBarStrip(100, true), "menubar-100-awake");
+
+    // App icons in each style: marks in a list of apps, then the same apps as rows of the
+    // energy list (which are not marks in a list), an app without an icon of its own, and
+    // the system's processes.
+    const char* apps[] = {"/Applications/Firefox.app", "/Applications/Visual Studio Code.app", "/Applications/Slack.app",
+                          "/System/Applications/Utilities/Terminal.app", "/Applications/Unknown Tool.app"};
+    for (IconStyle style : allIconStyles) {
+        auto* icons = new QWidget;
+        auto* layout = new QHBoxLayout(icons);
+        layout->setContentsMargins(0, 0, 0, 0);
+        for (const char* path : apps) layout->addWidget(new AppMarkView(workspace, AppMark{path, 22, true}, style));
+        for (const char* path : apps)
+            layout->addWidget(new AppMarkView(workspace, AppIcon{{path, appName(path), 10, 1}, 16}, style));
+        layout->addWidget(new AppMarkView(workspace, AppIcon{{"", "System", 4, 12}, 22}, style));
+        g.save(icons, QStringLiteral("app-icons-%1").arg(QString::fromUtf8(rawValue(style).data())));
+    }
+
+    // Pills and segments.
+    const Pill faint{white.withOpacity(0.1), white};
+    const Pill accent{tint, Color::black()};
+    g.save(row({new PillButton("15m", faint), new PillButton("Start", accent)}), "pill");
+    auto* pressed = new PillButton("Start", accent);
+    pressed->setDown(true);
+    g.save(pressed, "pill-pressed");
+    auto* disabled = new PillButton("Start", accent);
+    disabled->setEnabled(false);
+    g.save(disabled, "pill-disabled");
+    auto title = [](const bool& on) { return std::string(on ? "STAY AWAKE" : "SLEEP"); };
+    g.save(segmentsView(Segments<bool>{{false, true}, false, false, title}), "segments");
+    g.save(segmentsView(Segments<bool>{{false, true}, true, true, title}), "segments-compact");
+    auto period = [](const std::string& s) { return s; };
+    g.save(segmentsView(Segments<std::string>{{"NOW", "STATS"}, "NONE", false, period}), "segments-none-selected");
+    g.save(segmentsView(Segments<std::string>{{"TODAY", "LAST SEVEN DAYS OF USE"}, "TODAY", false, period}),
+           "segments-long-titles");
+
+    // The backdrop variants over the desktop picture, so translucency shows.
+    const QImage desktop = [&] {
+        const auto picture = workspace.desktopPicture();
+        return picture ? QImage(QString::fromStdString(picture->string())) : QImage();
+    }();
+    for (int major : {26, 15}) {
+        for (bool translucent : {true, false}) {
+            const QSize size(280, 160);
+            QImage image((size + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::gray);
+            QPainter painter(&image);
+            if (!desktop.isNull()) painter.drawImage(QRectF(QPointF(0, 0), image.deviceIndependentSize()), desktop);
+            auto* backdrop = new BackdropView(Backdrop::forSystem(major), translucent);
+            backdrop->resize(size);
+            backdrop->render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
+            painter.end();
+            delete backdrop;
+            g.write(image, QStringLiteral("backdrop-%1%2").arg(major >= 26 ? "glass" : "frost", translucent ? "" : "-opaque"));
+        }
+    }
+
+    // The card look with the small text styles.
+    auto* box = new CardFrame(card(14));
+    box->content()->setSpacing(8);
+    box->content()->addWidget(styledLabel("Battery health", caps()));
+    box->content()->addWidget(DotView::text({"91", white, 4}));
+    box->content()->addWidget(DotView::columns({{10, 10, 9, 9, std::nullopt, 9}}, 200));
+    box->content()->addWidget(
+        styledLabel("Your battery holds 91% of the charge it held when new. Most batteries wear to 80% over about "
+                    "1000 cycles.",
+                    note()));
+    box->setFixedWidth(320);
+    g.save(box, "card");
+
+    // The fixed colours and the tint taken from this machine's desktop.
+    {
+        const Color swatches[] = {color(ChargeTone::empty), color(ChargeTone::low), color(ChargeTone::middle),
+                                  color(ChargeTone::good),  color(ChargeTone::full), signalRed, tint};
+        QImage image(QSize(7 * 40 + 2 * margin, 40 + 2 * margin) * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(toQColor(panelTone));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (int i = 0; i < 7; ++i) {
+            painter.setBrush(toQColor(swatches[i]));
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(QRectF(margin + 40 * i + 4, margin + 4, 32, 32));
+        }
+        painter.end();
+        g.write(image, "colours");
+    }
+    return g.failed() ? 1 : 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The workspace: what the desktop shows the app of itself and of other applications.
+// This share holds the desktop picture, the accent colour and application icons.
+
+#include <optional>
+#include <string_view>
+
+#include "platform/Color.h"
+#include "platform/Machine.h"
+
+namespace norvane {
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // The picture file of the main screen's desktop; absent when there is no main screen
+    // or it shows no picture.
+    virtual std::optional<Path> desktopPicture() const = 0;
+    // The user's accent colour; absent when it cannot be had as an RGB colour.
+    virtual std::optional<Color> accentColor() const = 0;
+    // The icon image (PNG) of the application bundle or file at a path; absent when it has
+    // none of its own (callers then fall back to a generic icon).
+    virtual std::optional<Path> iconFile(std::string_view path) const = 0;
+};
+
+// The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
+// the screens with their pictures; application bundles live in the folder at their Mac
+// paths, their icons as PNG files. Each call reads the files afresh.
+class MachineWorkspace final : public Workspace {
+public:
+    explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
+    std::optional<Path> desktopPicture() const override;
+    std::optional<Color> accentColor() const override;
+    std::optional<Path> iconFile(std::string_view path) const override;
+
+    // A Mac path names a file of the simulated Mac when the folder holds it, else the file
+    // of this machine.
+    Path resolve(std::string_view macPath) const;
+
+private:
+    Machine machine_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "platform/Workspace.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+TEST(MachineWorkspace, DesktopPictureAndAccentColourComeFromTheDesktopFile) {
+    struct Case {
+        const char* desktop;  // nullptr: no file
+        std::optional<std::string> picture;  // relative to the machine folder, or absolute
+        std::optional<Color> accent;
+    };
+    const Case cases[] = {
+        {nullptr, {}, {}},
+        {"{not json", {}, {}},
+        {R"({"accentColor": [0.0, 0.5, 1.0], "screens": [{"desktopPicture": "/Library/Desktop.png"}, {}]})",
+         "Library/Desktop.png", Color{0.0, 0.5, 1.0, 1}},
+        {R"({"screens": [{"desktopPicture": "pictures/a.png"}]})", "pictures/a.png", {}},
+        {R"({"screens": [{"desktopPicture": "/nowhere/on/the/mac.png"}]})", "/nowhere/on/the/mac.png", {}},
+        {R"({"accentColor": [1, 0, 0], "screens": []})", {}, Color{1, 0, 0, 1}},
+        {R"({"screens": [{"desktopPicture": ""}]})", {}, {}},
+        {R"({"screens": {"desktopPicture": "a.png"}})", {}, {}},
+        {R"({"accentColor": [0.2, 0.3]})", {}, {}},
+        {R"({"accentColor": [0.2, 0.3, 1.5]})", {}, {}},
+        {R"({"accentColor": [0.2, "0.3", 0.4]})", {}, {}},
+        {R"([1, 2, 3])", {}, {}},
+    };
+    testing::TempMachine machine;
+    machine.write("Library/Desktop.png", "png");
+    const MachineWorkspace workspace{machine.machine()};
+    for (const auto& c : cases) {
+        std::filesystem::remove(machine.root() / "workspace/desktop.json");
+        if (c.desktop) machine.write("workspace/desktop.json", c.desktop);
+        SCOPED_TRACE(c.desktop ? c.desktop : "(no file)");
+        std::optional<Path> expected;
+        if (c.picture) expected = c.picture->front() == '/' ? Path(*c.picture) : machine.root() / *c.picture;
+        EXPECT_EQ(workspace.desktopPicture(), expected);
+        EXPECT_EQ(workspace.accentColor(), c.accent);
+    }
+}
+
+TEST(MachineWorkspace, IconFilesAreTheBundlesPngResources) {
+    auto info = [](const std::string& icon) {
+        return "<plist><dict><key>CFBundleIconFile</key><string>" + icon + "</string></dict></plist>";
+    };
+    testing::TempMachine machine;
+    machine.write("Applications/Plain.app/Contents/Info.plist", info("AppIcon"));
+    machine.write("Applications/Plain.app/Contents/Resources/AppIcon.png", "png");
+    machine.write("Applications/Named.app/Contents/Info.plist", info("named.png"));
+    machine.write("Applications/Named.app/Contents/Resources/named.png", "png");
+    machine.write("Applications/Lost.app/Contents/Info.plist", info("gone"));
+    machine.write("Applications/Escape.app/Contents/Info.plist", info("../../Plain.app/Contents/Resources/AppIcon"));
+    machine.write("Applications/Broken.app/Contents/Info.plist", "<plist><dict>");
+    machine.write("Applications/Bare.app/Contents/Resources/AppIcon.png", "png");
+    const MachineWorkspace workspace{machine.machine()};
+
+    EXPECT_EQ(workspace.iconFile("/Applications/Plain.app"),
+              machine.root() / "Applications/Plain.app/Contents/Resources/AppIcon.png");
+    EXPECT_EQ(workspace.iconFile("/Applications/Named.app"),
+              machine.root() / "Applications/Named.app/Contents/Resources/named.png");
+    for (const char* without : {"/Applications/Lost.app", "/Applications/Escape.app", "/Applications/Broken.app",
+                                "/Applications/Bare.app", "/Applications/Missing.app", ""})
+        EXPECT_FALSE(workspace.iconFile(without)) << without;
+}
+
+}  // namespace
+}  // namespace norvane

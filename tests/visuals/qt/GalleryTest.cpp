@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <set>
+
+#include "platform/Process.h"
+#include "tests/support/TempMachine.h"
+#include "tests/visuals/qt/QtApp.h"
+
+namespace norvane {
+namespace {
+
+// Not blank: more than one colour in the picture.
+bool hasContent(const QImage& image) {
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != first) return true;
+    return false;
+}
+
+TEST(Gallery, WritesAPictureOfEveryComponentAndState) {
+    testing::ensureQtApplication();
+    testing::TempFolder folder;
+    ASSERT_TRUE(Machine::createFromTemplate(folder / "machine"));
+    const SystemProcessRunner runner{Machine(folder / "machine")};
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const auto result = runner.run(NORVANE_GALLERY, {(folder / "out").string()}, ErrorOutput::merge);
+    ASSERT_TRUE(result.succeeded()) << result.error << result.output;
+
+    const char* expected[] = {
+        "dot-text-9-41", "dot-text-norvane", "dot-glyph", "ring-5", "ring-50", "ring-100", "ring-64-charging",
+        "dot-bar-0", "dot-bar-60", "dot-progress-50", "dot-columns", "history-chart-day", "menubar-0",
+        "menubar-16", "menubar-50", "menubar-84", "menubar-99", "menubar-100", "menubar-50-awake",
+        "app-icons-original", "app-icons-list", "app-icons-everywhere", "pill", "pill-pressed", "pill-disabled",
+        "segments", "segments-compact", "segments-none-selected", "segments-long-titles", "backdrop-glass",
+        "backdrop-glass-opaque", "backdrop-frost", "backdrop-frost-opaque", "card", "colours"};
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "out")) {
+        const QImage image(QString::fromStdString(entry.path().string()));
+        ASSERT_FALSE(image.isNull()) << entry.path();
+        EXPECT_TRUE(hasContent(image)) << entry.path();
+        written.insert(entry.path().stem().string());
+    }
+    for (const char* name : expected) EXPECT_TRUE(written.contains(name)) << name;
+}
+
+}  // namespace
+}  // namespace norvane

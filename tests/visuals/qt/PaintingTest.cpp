@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "app/visuals/MenuBarIcon.h"
+#include "app/visuals/qt/BackdropView.h"
+#include "app/visuals/qt/CardFrame.h"
+#include "app/visuals/qt/DotView.h"
+#include "app/visuals/qt/MenuBarImage.h"
+#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/SegmentsView.h"
+#include "tests/visuals/qt/QtApp.h"
+
+namespace norvane {
+namespace {
+
+constexpr double scale = 4;  // so that even the ring's smallest dots cover whole pixels at their centres
+
+class Painting : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { testing::ensureQtApplication(); }
+};
+
+// The widget rendered at four times its size over `background`.
+QImage render(QWidget& widget, QColor background = Qt::black) {
+    QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(background);
+    QPainter painter(&image);
+    widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+QColor at(const QImage& image, double x, double y) {
+    return image.pixelColor(static_cast<int>(x * scale), static_cast<int>(y * scale));
+}
+
+// A dot's colour drawn over black.
+QColor overBlack(Color c) {
+    return QColor::fromRgbF(static_cast<float>(c.red * c.opacity), static_cast<float>(c.green * c.opacity),
+                            static_cast<float>(c.blue * c.opacity));
+}
+
+void expectNear(QColor actual, QColor expected, const std::string& where) {
+    EXPECT_NEAR(actual.red(), expected.red(), 24) << where;
+    EXPECT_NEAR(actual.green(), expected.green(), 24) << where;
+    EXPECT_NEAR(actual.blue(), expected.blue(), 24) << where;
+}
+
+TEST_F(Painting, DotViewsPaintEveryDotWhereTheLayoutPutsIt) {
+    const Color green{0.2, 0.9, 0.4, 1};
+    std::vector<std::pair<std::string, std::unique_ptr<DotView>>> views;
+    views.emplace_back("ring", DotView::ring({50, green, true}, QSizeF(120, 100)));
+    views.emplace_back("text", DotView::text({"9:41", green, 4}));
+    views.emplace_back("columns", DotView::columns({{std::nullopt, 4, 10}}, 120));
+    views.emplace_back("history", DotView::history(
+                                      {{Sample{Date{0}, 35, true, true}, std::nullopt, Sample{Date{0}, 100, false, false}},
+                                       green},
+                                      24));  // ten rows of 8 fill the chart's 80 points
+    views.emplace_back("progress", DotView::progress({0.5, green}, 216));
+    for (auto& [name, view] : views) {
+        const QImage image = render(*view);
+        const auto layout = view->currentLayout();
+        ASSERT_FALSE(layout.dots.empty()) << name;
+        int lit = 0;
+        for (const Dot& dot : layout.dots) {
+            expectNear(at(image, dot.x, dot.y), overBlack(dot.color), name);
+            lit += dot.color.opacity > 0.2;
+        }
+        EXPECT_GT(lit, 0) << name;
+    }
+}
+
+TEST_F(Painting, OddNumbersGiveEmptyViewsNotGarbage) {
+    const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+    std::unique_ptr<DotView> views[] = {
+        std::unique_ptr<DotView>(DotView::text({"12", Color::white(), nan})),
+        std::unique_ptr<DotView>(DotView::glyph({{"11"}, Color::white(), -inf})),
+        std::unique_ptr<DotView>(DotView::ring({50, Color::white(), false}, QSizeF(inf, nan))),
+        std::unique_ptr<DotView>(DotView::history({{Sample{}}, Color::white()}, nan)),
+    };
+    for (std::size_t i = 0; i < std::size(views); ++i) {
+        EXPECT_EQ(views[i]->sizeHint().width(), 0) << i;
+        if (i > 1) continue;
+        // Dots at places that are not numbers are left out rather than handed to the rasterizer.
+        views[i]->resize(40, 40);
+        const QImage image = render(*views[i]);
+        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::black)) << i;
+        EXPECT_EQ(image.pixelColor(80, 80), QColor(Qt::black)) << i;
+    }
+}
+
+TEST_F(Painting, TheMenuBarImageIsOpacityOnlyWithItsRowsUpsideDown) {
+    const QImage image = menuBarImage(50, true, scale);
+    ASSERT_EQ(image.size(), QSize(101, 44));
+    for (const Dot& dot : menuBarIcon(50, true).dots) {
+        const QColor pixel = at(image, dot.x, MenuBarIcon::height - dot.y);
+        EXPECT_NEAR(pixel.alpha(), dot.color.opacity * 255, 3) << dot.x << "," << dot.y;
+        EXPECT_EQ(pixel.red(), 0);
+    }
+    // Row 2 is drawn at the top of the image: the awake dot above the tip, nothing below it.
+    EXPECT_EQ(at(image, 6 * 3.6 + 1.3, 1.8).alpha(), 255);
+    EXPECT_EQ(at(image, 6 * 3.6 + 1.3, 10.8 - 1.8).alpha(), 0);
+}
+
+TEST_F(Painting, TheCardsHairlineShowsWholeOnEverySide) {
+    CardFrame frame(card(14));
+    frame.resize(200, 100);
+    const QImage image = render(frame);
+    const int fill = at(image, 100, 50).red();
+    EXPECT_NEAR(fill, 0.06 * 255, 3);
+    for (auto [x, y] : {std::pair{0.5, 50.0}, {199.5, 50.0}, {100.0, 0.5}, {100.0, 99.5}})
+        EXPECT_GT(at(image, x, y).red(), fill + 10) << x << "," << y;
+    EXPECT_EQ(at(image, 1, 1).red(), 0);  // outside the rounded corner
+}
+
+TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
+    for (int major : {15, 26}) {
+        for (bool translucent : {true, false}) {
+            BackdropView view(Backdrop::forSystem(major), translucent);
+            view.resize(120, 80);
+            const QImage image = render(view, Qt::transparent);
+            const int alpha = at(image, 60, 40).alpha();
+            if (translucent) EXPECT_LT(alpha, 250) << major;
+            else EXPECT_EQ(alpha, 255) << major;
+        }
+    }
+}
+
+TEST_F(Painting, TappingASegmentSelectsItsOption) {
+    std::vector<int> chosen;
+    std::unique_ptr<SegmentsView> view(segmentsView<int>({{15, 30, 60}, 15, false, [](const int& m) {
+        return std::to_string(m);
+    }}, [&](const int& m) { chosen.push_back(m); }));
+    auto buttons = [&] { return view->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly); };
+    auto checked = [&] {
+        std::vector<bool> out;
+        for (auto* b : buttons()) out.push_back(b->isChecked());
+        return out;
+    };
+    EXPECT_EQ(checked(), (std::vector<bool>{true, false, false}));
+    buttons()[2]->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(chosen, std::vector<int>{60});
+    EXPECT_EQ(checked(), (std::vector<bool>{false, false, true}));
+}
+
+}  // namespace
+}  // namespace norvane
