@@ -1,0 +1,95 @@
+// pmset: the simulated power-management command. Each usage it answers is one function,
+// listed in `usages`; any other usage is refused with a message on standard error and
+// status 1.
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "platform/sim/SimCommand.h"
+
+using namespace norvane;
+
+namespace {
+
+using Rest = std::span<const std::string>;
+
+int refuse();
+
+// A line that begins with "{now-SECONDS}" gets the local time that many seconds before
+// now as its time stamp, so a made-up log stays recent.
+std::string withRecentStamps(std::string_view text) {
+    const Date now = Date::now();
+    const Calendar calendar = Calendar::current();
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+        text.remove_prefix(line.size());
+        if (line.starts_with("{now-")) {
+            const auto close = line.find('}');
+            const auto seconds = close == std::string_view::npos ? std::nullopt : parseInt64(line.substr(5, close - 5));
+            if (seconds && *seconds >= 0) {
+                out += sim::logTimeStamp(now - static_cast<double>(*seconds), calendar, " ");
+                line.remove_prefix(close + 1);
+            }
+        }
+        out += line;
+    }
+    return out;
+}
+
+// -g log: the power-management log, pmset/log.txt; nothing when the machine has none.
+int powerLog(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const Path file = machine.file("pmset/log.txt");
+    if (!fileExists(file)) return 0;
+    const auto text = readFile(file);
+    if (!text) {
+        sim::writeError("pmset: cannot read " + file.string() + "\n");
+        return 1;
+    }
+    sim::writeOut(withRecentStamps(*text));
+    return 0;
+}
+
+struct Usage {
+    std::vector<std::string_view> words;  // the leading arguments that select it
+    int (*run)(const Machine&, Rest rest);
+};
+
+const std::vector<Usage>& usages() {
+    static const std::vector<Usage> all{
+        {{"-g", "log"}, powerLog},
+    };
+    return all;
+}
+
+int refuse() {
+    std::string known;
+    for (const auto& usage : usages()) {
+        known += known.empty() ? "`pmset" : ", `pmset";
+        for (const auto word : usage.words) known += " " + std::string(word);
+        known += "`";
+    }
+    sim::writeError("pmset: this machine answers only " + known + "\n");
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const auto& usage : usages()) {
+        if (arguments.size() < usage.words.size() ||
+            !std::equal(usage.words.begin(), usage.words.end(), arguments.begin()))
+            continue;
+        auto machine = sim::machine("pmset");
+        if (!machine) return 1;
+        return usage.run(*machine, Rest(arguments).subspan(usage.words.size()));
+    }
+    return refuse();
+}
