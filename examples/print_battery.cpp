@@ -13,6 +13,8 @@
 #include "app/readings/PowerUIBackend.h"
 #include "app/readings/SMC.h"
 #include "platform/Text.h"
+#include "app/readings/SleepLog.h"
+#include "platform/DateFormatter.h"
 
 using namespace norvane;
 
@@ -113,5 +115,18 @@ int main() {
     const auto flags = properties ? chargerFlags(*properties) : ChargerFlags{};
     const auto words = chargingWords(chargingState(b, flags, flow, charger, limit));
     std::printf("Charging:      %s. %s\n", words.title.c_str(), words.detail.c_str());
+    // The last stretches of sleep from the power-management log, as the Stats page lists them.
+    const auto stretches = parseSleepLog(readSleepLog(runner));
+    const auto format = DateFormatter::current();
+    std::printf("Sleep:         %zu stretches of ten minutes or more in the power log\n", stretches.size());
+    for (std::size_t i = stretches.size() > 5 ? stretches.size() - 5 : 0; i < stretches.size(); ++i) {
+        const auto& s = stretches[i];
+        std::printf("  %s %s to %s, %s: %lld%% to %lld%%, %s, brief wakes: %lld\n", format.dayMonthYear(s.start).c_str(),
+                    format.shortTime(s.start).c_str(), format.shortTime(s.end).c_str(), duration(s.minutes()).c_str(),
+                    static_cast<long long>(s.percentBefore), static_cast<long long>(s.percentAfter),
+                    s.onBattery ? "on battery" : "on the adapter", static_cast<long long>(s.wakes));
+        if (const auto summary = sleepSummary(s))
+            std::printf("    %s · %s\n", summary->title.c_str(), summary->detail.c_str());
+    }
     return 0;
 }

@@ -87,6 +87,8 @@ std::string decodeUtf8Lossy(std::string_view bytes) {
     return out;
 }
 
+std::optional<char32_t> decodeUtf8At(std::string_view bytes, std::size_t& i) { return decodeOne(bytes, i); }
+
 std::string encodeUtf8(char32_t cp) {
     std::string out;
     if (cp < 0x80) {
@@ -119,6 +121,18 @@ bool isUnicodeNumber(char32_t c) {
 
 bool isUnicodeLetter(char32_t c) {
     return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_L_MASK) != 0;
+}
+
+bool isRegexSpace(char32_t c) {
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' ||
+           (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_Z_MASK) != 0;
+}
+
+bool isRegexWordCharacter(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    const auto u = static_cast<UChar32>(c);
+    return u_hasBinaryProperty(u, UCHAR_ALPHABETIC) || (U_GET_GC_MASK(u) & (U_GC_M_MASK | U_GC_ND_MASK | U_GC_PC_MASK)) != 0 ||
+           c == 0x200C || c == 0x200D;
 }
 
 std::optional<int> decimalDigitValue(char32_t c) {

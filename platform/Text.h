@@ -19,11 +19,19 @@ bool isValidUtf8(std::string_view bytes);
 std::string decodeUtf8Lossy(std::string_view bytes);
 std::string encodeUtf8(std::u32string_view codePoints);
 std::string encodeUtf8(char32_t codePoint);
+// The code point that starts at byte `i`, moving `i` past it; absent (with `i` moved past
+// the bad bytes) when the sequence there is not valid UTF-8. `i` must be below the size.
+std::optional<char32_t> decodeUtf8At(std::string_view bytes, std::size_t& i);
 
 // Unicode general categories N* (decimal digits, letter numbers, other numbers).
 bool isUnicodeNumber(char32_t c);
 // Unicode general categories L*.
 bool isUnicodeLetter(char32_t c);
+// The classes that `\s` and `\w` stand for in ICU's regular expressions: tab, line feed,
+// form feed, carriage return and the Unicode separators (Z*); alphabetic characters,
+// marks, decimal digits, connector punctuation and the two zero-width joiners.
+bool isRegexSpace(char32_t c);
+bool isRegexWordCharacter(char32_t c);
 // The numeric value of a decimal digit of any script (Nd), or absent.
 std::optional<int> decimalDigitValue(char32_t c);
 // Unicode general categories Lu, M* and P*, and the White_Space property.

@@ -137,6 +137,15 @@ std::optional<Date> Calendar::startOfDay(Date date) const {
     return this->date(p->year, p->month, p->day);
 }
 
+std::optional<int> Calendar::daysBetween(Date from, Date to) const {
+    auto& cal = *impl_->calendar;
+    UErrorCode status = U_ZERO_ERROR;
+    cal.setTime(from.seconds * msPerSecond, status);
+    const int days = cal.fieldDifference(to.seconds * msPerSecond, UCAL_DATE, status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return days;
+}
+
 int Calendar::offsetFromUtc(Date date) const {
     auto& cal = *impl_->calendar;
     UErrorCode status = U_ZERO_ERROR;

@@ -51,6 +51,8 @@ public:
     std::optional<Date> addingMonths(Date date, int months) const;
     std::optional<Date> addingYears(Date date, int years) const;
     std::optional<Date> startOfDay(Date date) const;
+    // Whole calendar days from one moment to another (negative when `to` is earlier).
+    std::optional<int> daysBetween(Date from, Date to) const;
     // Seconds east of UTC at that moment.
     int offsetFromUtc(Date date) const;
 

@@ -3,9 +3,11 @@
 // standard output and error the way the real command does.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Machine.h"
+#include "platform/Time.h"
 
 namespace norvane::sim {
 
@@ -15,5 +17,9 @@ std::optional<Machine> machine(std::string_view command);
 
 void writeOut(std::string_view text);
 void writeError(std::string_view text);
+
+// A moment as the power-management log writes it, in the calendar's zone:
+// "2026-12-08 22:14:05", then `beforeOffset`, then the offset from UTC as "+0100".
+std::string logTimeStamp(Date date, const Calendar& calendar, std::string_view beforeOffset);
 
 }  // namespace norvane::sim

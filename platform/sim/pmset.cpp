@@ -9,6 +9,7 @@
 
 #include "platform/PowerSources.h"
 #include "platform/SmartChargeClient.h"
+#include "platform/Text.h"
 #include "platform/sim/SimCommand.h"
 
 using namespace norvane;
@@ -38,6 +39,44 @@ int battlimit(const Machine& machine, Rest rest) {
     return 0;
 }
 
+// A line that begins with "{now-SECONDS}" gets the local time that many seconds before
+// now as its time stamp, so a made-up log stays recent.
+std::string withRecentStamps(std::string_view text) {
+    const Date now = Date::now();
+    const Calendar calendar = Calendar::current();
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+        text.remove_prefix(line.size());
+        if (line.starts_with("{now-")) {
+            const auto close = line.find('}');
+            const auto seconds = close == std::string_view::npos ? std::nullopt : parseInt64(line.substr(5, close - 5));
+            if (seconds && *seconds >= 0) {
+                out += sim::logTimeStamp(now - static_cast<double>(*seconds), calendar, " ");
+                line.remove_prefix(close + 1);
+            }
+        }
+        out += line;
+    }
+    return out;
+}
+
+// -g log: the power-management log, pmset/log.txt; nothing when the machine has none.
+int powerLog(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const Path file = machine.file("pmset/log.txt");
+    if (!fileExists(file)) return 0;
+    const auto text = readFile(file);
+    if (!text) {
+        sim::writeError("pmset: cannot read " + file.string() + "\n");
+        return 1;
+    }
+    sim::writeOut(withRecentStamps(*text));
+    return 0;
+}
+
 struct Usage {
     std::vector<std::string_view> words;  // the leading arguments that select it
     int (*run)(const Machine&, Rest rest);
@@ -46,6 +85,7 @@ struct Usage {
 const std::vector<Usage>& usages() {
     static const std::vector<Usage> all{
         {{"-g", "battlimit"}, battlimit},
+        {{"-g", "log"}, powerLog},
     };
     return all;
 }
