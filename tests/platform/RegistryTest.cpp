@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/PropertyList.h"
 #include "platform/Registry.h"
+#include "platform/UserClient.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -79,6 +81,60 @@ TEST(MachineRegistry, EachReadSeesTheFileAsItIsNow) {
     dir.write("ioreg/AppleSmartBattery.plist",
               "<plist><array><dict><key>CurrentCapacity</key><integer>71</integer></dict></array></plist>");
     EXPECT_EQ(registry.property(service, "CurrentCapacity")->longLongValue(), 71);
+}
+
+}  // namespace
+}  // namespace norvane
+
+namespace norvane {
+namespace {
+
+const char* const rootDomain = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+  <key>AppleClamshellState</key><false/>
+  <key>AppleClamshellCausesSleep</key><true/>
+</dict>
+</plist>)";
+
+TEST(MachineRegistry, SetPropertyChangesOneServiceAndKeepsTheFilesShape) {
+    testing::TempFolder dir;
+    const Path file = dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
+    const MachineRegistry registry{Machine(dir.path())};
+    const auto all = registry.services("AppleSmartBattery");
+    ASSERT_TRUE(registry.setProperty(all[1], "CurrentCapacity", Value::integer(16)));
+    EXPECT_EQ(registry.property(all[1], "CurrentCapacity")->longLongValue(), 16);
+    EXPECT_EQ(registry.property(all[0], "CurrentCapacity")->longLongValue(), 72);
+    EXPECT_FALSE(registry.setProperty({"AppleSmartBattery", 2}, "CurrentCapacity", Value::integer(1)));
+    EXPECT_FALSE(registry.setProperty({"Absent", 0}, "CurrentCapacity", Value::integer(1)));
+
+    dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
+    ASSERT_TRUE(registry.setProperty({"IOPMrootDomain", 0}, "AppleClamshellState", Value::boolean(true)));
+    EXPECT_TRUE(parsePropertyList(*readFile(dir / "ioreg/IOPMrootDomain.plist"))->isDictionary());
+}
+
+TEST(UserClient, TheRootDomainSwitchesClamshellSleep) {
+    testing::TempFolder dir;
+    const MachineRegistry registry{Machine(dir.path())};
+    const RegistryService root{"IOPMrootDomain", 0};
+    EXPECT_FALSE(UserClient::open(registry, root, 0));  // no root domain on this machine
+
+    dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
+    EXPECT_FALSE(UserClient::open(registry, root, 1));
+    const auto client = UserClient::open(registry, root, 0);
+    ASSERT_TRUE(client);
+    const std::uint64_t on = 1, off = 0;
+    EXPECT_TRUE(client->callScalarMethod(12, {&on, 1}));
+    EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(false));
+    EXPECT_TRUE(client->callScalarMethod(12, {&off, 1}));
+    EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(true));
+    EXPECT_FALSE(client->callScalarMethod(13, {&off, 1}));
+    EXPECT_FALSE(client->callScalarMethod(12, {}));
+
+    // A driver that cannot change its state (here: its file cannot be locked) fails the call.
+    std::filesystem::remove(dir / "ioreg/IOPMrootDomain.plist.lock");
+    std::filesystem::create_directories(dir / "ioreg/IOPMrootDomain.plist.lock");
+    EXPECT_FALSE(client->callScalarMethod(12, {&on, 1}));
 }
 
 }  // namespace
