@@ -55,19 +55,13 @@ bool readAll(int fd, void* into, std::size_t size) {
 
 std::optional<ChildProcess> ChildProcess::start(const Machine& machine, const std::string& path,
                                                 const std::vector<std::string>& arguments) {
-    const Path program = machine.resolve(path);
-    std::vector<std::string> argv{path};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto argvPointers = spawn::pointers(argv);
-    auto environment = spawn::environment(machine);
-    auto environmentPointers = spawn::pointers(environment);
-
+    const spawn::Command command(machine, path, arguments);
     spawn::FileActions actions;
     ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     SpawnAttributes attributes;
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argvPointers.data(),
-                      environmentPointers.data()) != 0)
+    if (::posix_spawn(&pid, command.program(), actions.get(), attributes.get(), command.argv(),
+                      command.environment()) != 0)
         return std::nullopt;
     ChildProcess child(pid);
     child.reaped_ = false;
@@ -78,12 +72,7 @@ std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, 
                                                         const std::vector<std::string>& arguments) {
     // Everything the children need is made before forking: between fork and exec only
     // async-signal-safe calls are allowed.
-    const Path program = machine.resolve(path);
-    std::vector<std::string> argv{path};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto argvPointers = spawn::pointers(argv);
-    auto environment = spawn::environment(machine);
-    auto environmentPointers = spawn::pointers(environment);
+    const spawn::Command command(machine, path, arguments);
     spawn::Pipe reported, failed;  // the grandchild's pid; its exec error
     if (!reported.open() || !failed.open()) return std::nullopt;
 
@@ -98,7 +87,7 @@ std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, 
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             const int null = ::open("/dev/null", O_RDONLY);
             if (null >= 0) ::dup2(null, 0);
-            ::execve(program.c_str(), argvPointers.data(), environmentPointers.data());
+            ::execve(command.program(), command.argv(), command.environment());
             const int error = errno;
             (void)!::write(failed.write, &error, sizeof error);
             ::_exit(127);

@@ -14,7 +14,7 @@ namespace norvane {
 ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vector<std::string>& arguments,
                                        ErrorOutput errors) const {
     ProcessOutput result;
-    const Path program = machine_.resolve(path);
+    const spawn::Command command(machine_, path, arguments);
 
     spawn::Pipe pipe;
     if (!pipe.open()) {
@@ -30,15 +30,9 @@ ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vecto
     else if (errors == ErrorOutput::merge)
         ::posix_spawn_file_actions_adddup2(actions.get(), pipe.write, 2);
 
-    std::vector<std::string> argv{path};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto argvPointers = spawn::pointers(argv);
-    auto environment = spawn::environment(machine_);
-    auto environmentPointers = spawn::pointers(environment);
-
     pid_t pid = -1;
     const int spawned =
-        ::posix_spawn(&pid, program.c_str(), actions.get(), nullptr, argvPointers.data(), environmentPointers.data());
+        ::posix_spawn(&pid, command.program(), actions.get(), nullptr, command.argv(), command.environment());
     pipe.closeWrite();
     if (spawned != 0) {
         result.error = "could not start " + path + ": " + std::strerror(spawned);

@@ -9,13 +9,7 @@ extern char** environ;
 
 namespace norvane::spawn {
 
-std::vector<std::string> environment(const Machine& machine) {
-    std::vector<std::string> out;
-    for (char** e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "NORVANE_MACHINE=", 16) != 0) out.emplace_back(*e);
-    out.push_back("NORVANE_MACHINE=" + machine.root().string());
-    return out;
-}
+namespace {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
@@ -23,6 +17,18 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     for (auto& s : strings) out.push_back(s.data());
     out.push_back(nullptr);
     return out;
+}
+
+}  // namespace
+
+Command::Command(const Machine& machine, const std::string& path, const std::vector<std::string>& arguments)
+    : program_(machine.resolve(path)), argv_{path} {
+    argv_.insert(argv_.end(), arguments.begin(), arguments.end());
+    for (char** e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "NORVANE_MACHINE=", 16) != 0) environment_.emplace_back(*e);
+    environment_.push_back("NORVANE_MACHINE=" + machine.root().string());
+    argvPointers_ = pointers(argv_);
+    environmentPointers_ = pointers(environment_);
 }
 
 Pipe::~Pipe() {

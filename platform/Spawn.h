@@ -11,11 +11,23 @@
 
 namespace norvane::spawn {
 
-// Our environment, with NORVANE_MACHINE naming the machine the child belongs to.
-std::vector<std::string> environment(const Machine& machine);
+// A program with its argument vector and environment, as spawning takes them: macOS system
+// paths resolve into the machine folder, the program's own path comes first among the
+// arguments, and NORVANE_MACHINE names the machine the child belongs to.
+class Command {
+public:
+    Command(const Machine& machine, const std::string& path, const std::vector<std::string>& arguments);
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+    const char* program() const { return program_.c_str(); }
+    char* const* argv() const { return argvPointers_.data(); }
+    char* const* environment() const { return environmentPointers_.data(); }
 
-// NULL-terminated pointers into `strings`, which must outlive them.
-std::vector<char*> pointers(std::vector<std::string>& strings);
+private:
+    Path program_;
+    std::vector<std::string> argv_, environment_;
+    std::vector<char*> argvPointers_, environmentPointers_;
+};
 
 // A pipe whose ends are closed on exec and when it goes.
 struct Pipe {
