@@ -10,6 +10,7 @@
 
 #include "app/analysis/AppUsage.h"
 #include "platform/PathComponents.h"
+#include "platform/ProcessTable.h"
 #include "platform/Text.h"
 
 namespace norvane {
@@ -92,6 +93,10 @@ std::vector<AwakeHolder> readAwakeHolders(const PowerAssertions& assertions,
         }
     }
     return awakeHolders(records, static_cast<std::int32_t>(::getpid()));
+}
+
+std::vector<AwakeHolder> readAwakeHolders(const Machine& machine) {
+    return readAwakeHolders(PowerAssertions(machine), machineProcessPaths(machine));
 }
 
 std::vector<AwakeHolder> awakeHolders(const std::vector<AssertionRecord>& records, std::int32_t own) {

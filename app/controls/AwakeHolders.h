@@ -39,6 +39,10 @@ const std::set<std::string, std::less<>>& sleepBlocking();
 std::vector<AwakeHolder> readAwakeHolders(const PowerAssertions& assertions,
                                           const std::function<std::string(std::int32_t)>& processPath);
 
+// The same on a machine: its assertions, and the paths of its processes, simulated ones
+// (those its `top` lists) included.
+std::vector<AwakeHolder> readAwakeHolders(const Machine& machine);
+
 // Filters, names and groups the records: one holder per application bundle (its helpers
 // included) or per process name, ordered by name ignoring case.
 std::vector<AwakeHolder> awakeHolders(const std::vector<AssertionRecord>& records, std::int32_t own);

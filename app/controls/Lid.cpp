@@ -5,7 +5,7 @@
 
 #include "platform/ProcessKernel.h"
 #include "platform/SystemLog.h"
-#include "platform/UserClient.h"
+#include "platform/ServiceClient.h"
 
 namespace norvane {
 namespace {
@@ -26,7 +26,7 @@ bool Lid::closed() const {
 
 bool Lid::setClamshellSleep(std::uint64_t input) const {
     if (!root()) return false;
-    const auto client = UserClient::open(registry_, *root(), ownTaskClient);
+    const auto client = ServiceClient::open(registry_, *root(), ownTaskClient);
     return client && client->callScalarMethod(setClamshellSleepState, {&input, 1});
 }
 

@@ -1,13 +1,11 @@
-// pmset: the power-management settings of the machine folder's pmset/settings.json. One
-// function per usage that this machine answers; any other usage is refused with a short
-// message on standard error and status 1.
-//
-//   pmset -g    the settings of the power source in use ("Currently in use")
+// pmset: the simulated power-management command. Each usage it answers is one function,
+// listed in `usages`; any other usage is refused with a message on standard error and
+// status 1.
 
+#include <algorithm>
 #include <array>
-#include <functional>
+#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/PropertyList.h"
@@ -18,7 +16,9 @@ using namespace norvane;
 
 namespace {
 
-constexpr std::string_view usage = "pmset: this machine answers only `pmset -g`\n";
+using Rest = std::span<const std::string>;
+
+int refuse();
 
 // The order in which a Mac lists the settings it has; others follow alphabetically.
 constexpr std::array<std::string_view, 14> macOrder = {
@@ -26,22 +26,8 @@ constexpr std::array<std::string_view, 14> macOrder = {
     "disksleep",    "sleep",                 "hibernatemode", "ttyskeepawake", "displaysleep",
     "tcpkeepalive", "powermode",             "lowpowermode",  "womp"};
 
-// The settings of both power sources, keyed "AC Power" and "Battery Power"; absent, after a
-// message, when the file is missing or is not such an object.
-std::optional<Value> settings(const Machine& machine) {
-    const Path file = machine.file("pmset/settings.json");
-    const auto text = readFile(file);
-    auto value = text ? parseJson(*text) : std::nullopt;
-    if (!value || !value->isDictionary()) {
-        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The battery's adapter decides, as the providing power source does on a Mac; a machine
-// without a battery runs on AC.
-std::string_view sourceInUse(const Machine& machine) {
+// The source the Mac runs from: the battery's adapter decides; without a battery, AC.
+std::string_view providingSource(const Machine& machine) {
     const MachineRegistry registry(machine);
     const auto battery = registry.firstService("AppleSmartBattery");
     const auto plugged = battery ? registry.property(*battery, "ExternalConnected") : std::nullopt;
@@ -59,11 +45,19 @@ std::string settingLine(std::string_view name, const Value& value) {
     return line + " " + text + "\n";
 }
 
-int printSettings(const Machine& machine) {
-    const auto all = settings(machine);
-    if (!all) return 1;
+// -g: the settings of the power source in use, from pmset/settings.json ("AC Power" and
+// "Battery Power", each an object of settings).
+int settings(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const Path file = machine.file("pmset/settings.json");
+    const auto text = readFile(file);
+    const auto all = text ? parseJson(*text) : std::nullopt;
+    if (!all || !all->isDictionary()) {
+        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
+        return 1;
+    }
     std::string out = "System-wide power settings:\nCurrently in use:\n";
-    if (const Value* source = all->find(sourceInUse(machine)); source && source->isDictionary()) {
+    if (const Value* source = all->find(providingSource(machine)); source && source->isDictionary()) {
         const auto& values = *source->asDictionary();
         for (auto name : macOrder)
             if (const Value* value = find(values, name)) out += settingLine(name, *value);
@@ -75,26 +69,39 @@ int printSettings(const Machine& machine) {
 }
 
 struct Usage {
-    std::vector<std::string_view> arguments;
-    std::function<int(const Machine&)> run;
+    std::vector<std::string_view> words;  // the leading arguments that select it
+    int (*run)(const Machine&, Rest rest);
 };
 
 const std::vector<Usage>& usages() {
-    static const std::vector<Usage> all = {
-        {{"-g"}, printSettings},
+    static const std::vector<Usage> all{
+        {{"-g"}, settings},
     };
     return all;
+}
+
+int refuse() {
+    std::string known;
+    for (const auto& usage : usages()) {
+        known += known.empty() ? "`pmset" : ", `pmset";
+        for (const auto word : usage.words) known += " " + std::string(word);
+        known += "`";
+    }
+    sim::writeError("pmset: this machine answers only " + known + "\n");
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    for (const auto& known : usages()) {
-        if (known.arguments != arguments) continue;
-        const auto machine = sim::machine("pmset");
-        return machine ? known.run(*machine) : 1;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const auto& usage : usages()) {
+        if (arguments.size() < usage.words.size() ||
+            !std::equal(usage.words.begin(), usage.words.end(), arguments.begin()))
+            continue;
+        auto machine = sim::machine("pmset");
+        if (!machine) return 1;
+        return usage.run(*machine, Rest(arguments).subspan(usage.words.size()));
     }
-    sim::writeError(usage);
-    return 1;
+    return refuse();
 }

@@ -111,5 +111,14 @@ TEST(ReadAwakeHolders, ReadsTheMachinesAssertionsByProcess) {
     }
 }
 
+TEST(ReadAwakeHolders, TheTemplateMachinesOtherAppsKeepItAwake) {
+    testing::TempMachine temp;
+    for (const char* file : {"power/assertions.json", "top/processes.json"})
+        temp.write(file, readFile(Machine::templateFolder() / file).value_or(""));
+    const std::vector<AwakeHolder> expected{{"Firefox", "playing audio"}, {"Slack", std::nullopt}};
+    EXPECT_EQ(readAwakeHolders(temp.machine()), expected);
+    EXPECT_EQ(holdersLine(expected), "Kept awake by Firefox and Slack");
+}
+
 }  // namespace
 }  // namespace norvane

@@ -2,7 +2,7 @@
 
 #include "platform/PropertyList.h"
 #include "platform/Registry.h"
-#include "platform/UserClient.h"
+#include "platform/ServiceClient.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -113,15 +113,15 @@ TEST(MachineRegistry, SetPropertyChangesOneServiceAndKeepsTheFilesShape) {
     EXPECT_TRUE(parsePropertyList(*readFile(dir / "ioreg/IOPMrootDomain.plist"))->isDictionary());
 }
 
-TEST(UserClient, TheRootDomainSwitchesClamshellSleep) {
+TEST(ServiceClient, TheRootDomainSwitchesClamshellSleep) {
     testing::TempFolder dir;
     const MachineRegistry registry{Machine(dir.path())};
     const RegistryService root{"IOPMrootDomain", 0};
-    EXPECT_FALSE(UserClient::open(registry, root, 0));  // no root domain on this machine
+    EXPECT_FALSE(ServiceClient::open(registry, root, 0));  // no root domain on this machine
 
     dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
-    EXPECT_FALSE(UserClient::open(registry, root, 1));
-    const auto client = UserClient::open(registry, root, 0);
+    EXPECT_FALSE(ServiceClient::open(registry, root, 1));
+    const auto client = ServiceClient::open(registry, root, 0);
     ASSERT_TRUE(client);
     const std::uint64_t on = 1, off = 0;
     EXPECT_TRUE(client->callScalarMethod(12, {&on, 1}));

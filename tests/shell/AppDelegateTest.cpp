@@ -78,6 +78,7 @@ TEST_F(NorvaneProgram, AgentsListsWhatIsInstalledInTheHomeFolderAndRunningHere) 
     executable(".local/bin/claude");
     executable(".nvm/versions/node/v22.1.0/bin/gemini");
     executable(".fnm/node-versions/v20.0.0/installation/bin/qwen");
+    executable(".local/share/fnm/node-versions/v18.0.0/bin/cursor-agent");
     home.write(".npm/_npx/1a2b3c/node_modules/@deepseek-ai/dsh/package.json", "{}");
     temp.write("Applications/OpenCode.app/Contents/Info.plist",
                "<plist><dict><key>CFBundleIdentifier</key><string>ai.opencode.desktop</string></dict></plist>");
@@ -100,7 +101,7 @@ TEST_F(NorvaneProgram, AgentsListsWhatIsInstalledInTheHomeFolderAndRunningHere) 
     const auto lines = splitNonEmpty(out.output, '\n');
     ASSERT_EQ(lines.size(), agents().size());
 
-    const std::set<std::string> installed{"Claude Code", "OpenCode", "DeepSeek", "Gemini", "Qwen Code"};
+    const std::set<std::string> installed{"Claude Code", "Cursor", "OpenCode", "DeepSeek", "Gemini", "Qwen Code"};
     for (std::size_t i = 0; i < agents().size(); ++i) {
         const Agent& agent = agents()[i];
         const std::string_view line = lines[i];

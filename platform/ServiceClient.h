@@ -13,18 +13,18 @@
 
 namespace norvane {
 
-class UserClient {
+class ServiceClient {
 public:
     // Absent when the service is not there, or for a type other than 0 (the client for
     // the own task).
-    static std::optional<UserClient> open(const MachineRegistry& registry, const RegistryService& service,
+    static std::optional<ServiceClient> open(const MachineRegistry& registry, const RegistryService& service,
                                           std::uint32_t type);
     // False when the service has no such method, the input does not fit it, or the driver
     // could not do it.
     bool callScalarMethod(std::uint32_t selector, std::span<const std::uint64_t> input) const;
 
 private:
-    UserClient(MachineRegistry registry, RegistryService service)
+    ServiceClient(MachineRegistry registry, RegistryService service)
         : registry_(std::move(registry)), service_(std::move(service)) {}
     MachineRegistry registry_;
     RegistryService service_;
