@@ -8,43 +8,28 @@
 namespace norvane {
 namespace {
 
-TEST(Agents, TheCatalogueHoldsThirteenAgentsWithNineByNineMarks) {
-    std::vector<std::string> names;
+TEST(Agents, EveryMarkIsNineRowsOfNineDots) {
+    ASSERT_EQ(agents().size(), 13u);
     for (const auto& agent : agents()) {
-        names.push_back(agent.name);
         ASSERT_EQ(agent.mark.size(), 9u) << agent.name;
         for (const auto& row : agent.mark)
             EXPECT_TRUE(row.size() == 9 && row.find_first_not_of("01") == std::string::npos) << agent.name;
-        EXPECT_FALSE(agent.commands.empty()) << agent.name;
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Claude Code", "Codex", "Cursor", "OpenCode", "Copilot", "DeepSeek",
-                                               "Gemini", "Antigravity", "Qwen Code", "Goose", "Aider", "Kimi",
-                                               "Grok"}));
-}
-
-TEST(Agents, InterpretersAreNodeBunDenoUvAndEveryPython) {
-    for (const char* name : {"node", "bun", "deno", "uv", "python", "python3.12", "Python", "PYTHON3"})
-        EXPECT_TRUE(isInterpreter(name)) << name;
-    for (const char* name : {"", "nodejs", "pytho", "ruby", "Node", "uvx"}) EXPECT_FALSE(isInterpreter(name)) << name;
 }
 
 // A disk of the test's making: which files are executable, where links lead, which apps
-// and packages exist; it remembers every path probed.
+// and packages exist.
 struct FakeDisk {
     std::set<std::string> executables{};
     std::map<std::string, std::string> links{};
     std::set<std::string> apps{};
     std::set<std::string> packages{};
     std::vector<std::string> nodeFolders{};
-    std::shared_ptr<std::vector<std::string>> probed = std::make_shared<std::vector<std::string>>();
 
     Disk disk() const {
         Disk d;
         d.nodeFolders = [folders = nodeFolders](const std::string&) { return folders; };
-        d.isExecutable = [this](const std::string& path) {
-            probed->push_back(path);
-            return executables.contains(path);
-        };
+        d.isExecutable = [this](const std::string& path) { return executables.contains(path); };
         d.resolve = [this](const std::string& path) {
             const auto link = links.find(path);
             return link == links.end() ? path : link->second;
@@ -90,18 +75,6 @@ TEST(InstalledAgents, FindsAppsPackagesAndCommandsInCatalogueOrder) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(installedAgents(agents(), "/Users/me", c.disk.disk()), c.expected) << c.what;
-}
-
-TEST(InstalledAgents, WithoutNodeManagersOnlyTheSearchFoldersAndOwnFoldersAreProbed) {
-    const FakeDisk fake;
-    installedAgents({agents()[12]}, "/Users/me", fake.disk());  // Grok: one command, one own folder
-    std::vector<std::string> expected;
-    for (const char* folder :
-         {"/Users/me/.local/bin", "/opt/homebrew/bin", "/usr/local/bin", "/Users/me/.bun/bin", "/Users/me/.cargo/bin",
-          "/Users/me/.npm-global/bin", "/Users/me/Library/pnpm", "/Users/me/.volta/bin", "/Users/me/.deno/bin",
-          "/Users/me/go/bin", "/Users/me/.asdf/shims", "/Users/me/.local/share/mise/shims", "/Users/me/.grok/bin"})
-        expected.push_back(std::string(folder) + "/grok");
-    EXPECT_EQ(*fake.probed, expected);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <thread>
 #include <cstring>
-#include <ctime>
 #include <map>
 
 #include "platform/ChildProcess.h"
@@ -155,15 +154,11 @@ TEST(ReadProcesses, SeesThisMachinesRealProcessesAndTheirArguments) {
     EXPECT_EQ(arguments, (Arguments{program.string(), "30", "0.5"}));
     EXPECT_TRUE(processArguments(-1).empty());
 
-    // Use some CPU time, so that there is some to see.
-    volatile double sink = 0;
-    for (const auto until = std::clock() + CLOCKS_PER_SEC / 20; std::clock() < until;) sink = sink + 1;
     const auto table = readProcesses();
     const auto self = std::find_if(table.begin(), table.end(), [](const auto& p) { return p.pid == ::getpid(); });
     ASSERT_NE(self, table.end());
     EXPECT_EQ(self->parent, ::getppid());
     EXPECT_EQ(self->path, std::filesystem::read_symlink("/proc/self/exe").string());
-    EXPECT_GT(self->cpu, 0);
 }
 
 }  // namespace

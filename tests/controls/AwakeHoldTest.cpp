@@ -103,6 +103,34 @@ TEST_F(AwakeHoldTest, NoGuardNoSwitchAndEverythingGivenBackAtTheEnd) {
     EXPECT_EQ(ownAssertions(), 0u);
 }
 
+TEST_F(AwakeHoldTest, TheOwnAssertionIsHeldOnceAtMost) {
+    const PowerAssertions assertions(temp.machine());
+    SleepBlock block;
+    block.set(false, assertions);
+    EXPECT_EQ(block.id, 0u);
+    block.set(true, assertions);
+    block.set(true, assertions);
+    EXPECT_NE(block.id, 0u);
+    ASSERT_EQ(ownAssertions(), 1u);
+    const auto held = assertions.byProcess()->find(std::to_string(::getpid()))->asArray()->front();
+    EXPECT_EQ(*held.find("AssertType")->asString(), "PreventUserIdleSystemSleep");
+    EXPECT_EQ(*held.find("AssertName")->asString(), "Norvane Stay awake");
+    EXPECT_EQ(held.find("AssertLevel")->integerValue(), 255);
+    block.set(false, assertions);
+    EXPECT_EQ(block.id, 0u);
+    EXPECT_EQ(ownAssertions(), 0u);
+
+    // A failed creation leaves no id, so the next call tries again.
+    temp.write("power/assertions.json", "broken");
+    block.set(true, assertions);
+    EXPECT_EQ(block.id, 0u);
+    temp.write("power/assertions.json", "{}");
+    block.set(true, assertions);
+    EXPECT_NE(block.id, 0u);
+    EXPECT_EQ(ownAssertions(), 1u);
+    block.set(false, assertions);
+}
+
 TEST(Lid, ClosedOnlyWhenTheRootDomainSaysTrue) {
     const std::vector<std::pair<std::optional<std::string>, bool>> cases = {
         {std::nullopt, false},

@@ -1,13 +1,10 @@
 #include "app/controls/AwakeMode.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <limits>
 
-#include "app/controls/SleepBlock.h"
-#include "tests/support/TempMachine.h"
 
 namespace norvane {
 namespace {
@@ -74,39 +71,6 @@ TEST(Countdown, WritesHoursMinutesAndSeconds) {
     for (const auto& [seconds, text] : std::vector<std::pair<std::int64_t, std::string>>{
              {3725, "1:02:05"}, {59, "0:00:59"}, {90000, "25:00:00"}, {0, "0:00:00"}, {-30, "0:00:00"}})
         EXPECT_EQ(countdown(seconds), text) << seconds;
-}
-
-TEST(SleepBlock, HoldsOneAssertionAtMost) {
-    testing::TempMachine temp;
-    const PowerAssertions assertions(temp.machine());
-    auto own = [&] {
-        const auto all = assertions.byProcess();
-        const Value* list = all ? all->find(std::to_string(::getpid())) : nullptr;
-        return list ? list->asArray()->size() : 0u;
-    };
-    SleepBlock block;
-    block.set(false, assertions);
-    EXPECT_EQ(block.id, 0u);
-    block.set(true, assertions);
-    block.set(true, assertions);
-    EXPECT_NE(block.id, 0u);
-    EXPECT_EQ(own(), 1u);
-    const auto held = assertions.byProcess()->find(std::to_string(::getpid()))->asArray()->front();
-    EXPECT_EQ(*held.find("AssertType")->asString(), "PreventUserIdleSystemSleep");
-    EXPECT_EQ(*held.find("AssertName")->asString(), "Norvane Stay awake");
-    EXPECT_EQ(held.find("AssertLevel")->integerValue(), 255);
-    block.set(false, assertions);
-    EXPECT_EQ(block.id, 0u);
-    EXPECT_EQ(own(), 0u);
-
-    // A failed creation leaves no id, so the next call tries again.
-    temp.write("power/assertions.json", "broken");
-    block.set(true, assertions);
-    EXPECT_EQ(block.id, 0u);
-    temp.write("power/assertions.json", "{}");
-    block.set(true, assertions);
-    EXPECT_NE(block.id, 0u);
-    EXPECT_EQ(own(), 1u);
 }
 
 }  // namespace

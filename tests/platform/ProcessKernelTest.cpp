@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/ChildProcess.h"
@@ -28,29 +27,6 @@ TEST(ProcStat, ReadsTheFieldsAfterTheLastParenthesis) {
     for (const std::string& bad : std::vector<std::string>{"", "42 a S" + tail, "42 (a) S 1 2 3", "42 (a) S x" + tail.substr(2),
                                   "42 (a) S 1 2 3 4 5 6 7 8 9 10 -1 12 13 14 15 16 17 18 19\n"})
         EXPECT_FALSE(parseProcStat(bad)) << bad;
-}
-
-TEST(ProcessKernel, ListsTheRealTableAndSaysHowManyDidNotFit) {
-    const auto& kernel = systemProcessKernel();
-    const int count = kernel.processCount();
-    ASSERT_GT(count, 0);
-    std::vector<std::int32_t> pids(static_cast<std::size_t>(count) + 64, 0);
-    const int listed = kernel.listProcessIds(pids);
-    ASSERT_GT(listed, 0);
-    pids.resize(static_cast<std::size_t>(listed));
-    EXPECT_NE(std::find(pids.begin(), pids.end(), ::getpid()), pids.end());
-
-    std::int32_t one = 0;
-    EXPECT_GE(kernel.listProcessIds({&one, 1}), 2);
-    EXPECT_GT(one, 0);
-
-    const auto self = kernel.info(::getpid());
-    ASSERT_TRUE(self);
-    EXPECT_EQ(self->parent, ::getppid());
-    EXPECT_FALSE(kernel.info(0));
-    EXPECT_FALSE(kernel.argumentArea(-1));
-    EXPECT_GT(kernel.timebase().numer, 0u);
-    EXPECT_GT(kernel.timebase().denom, 0u);
 }
 
 TEST(ProcessExists, OnlyNoSuchProcessMeansGone) {

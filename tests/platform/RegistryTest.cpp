@@ -97,22 +97,6 @@ const char* const rootDomain = R"(<?xml version="1.0" encoding="UTF-8"?>
 </dict>
 </plist>)";
 
-TEST(MachineRegistry, SetPropertyChangesOneServiceAndKeepsTheFilesShape) {
-    testing::TempFolder dir;
-    const Path file = dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
-    const MachineRegistry registry{Machine(dir.path())};
-    const auto all = registry.services("AppleSmartBattery");
-    ASSERT_TRUE(registry.setProperty(all[1], "CurrentCapacity", Value::integer(16)));
-    EXPECT_EQ(registry.property(all[1], "CurrentCapacity")->longLongValue(), 16);
-    EXPECT_EQ(registry.property(all[0], "CurrentCapacity")->longLongValue(), 72);
-    EXPECT_FALSE(registry.setProperty({"AppleSmartBattery", 2}, "CurrentCapacity", Value::integer(1)));
-    EXPECT_FALSE(registry.setProperty({"Absent", 0}, "CurrentCapacity", Value::integer(1)));
-
-    dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
-    ASSERT_TRUE(registry.setProperty({"IOPMrootDomain", 0}, "AppleClamshellState", Value::boolean(true)));
-    EXPECT_TRUE(parsePropertyList(*readFile(dir / "ioreg/IOPMrootDomain.plist"))->isDictionary());
-}
-
 TEST(ServiceClient, TheRootDomainSwitchesClamshellSleep) {
     testing::TempFolder dir;
     const MachineRegistry registry{Machine(dir.path())};
