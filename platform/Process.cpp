@@ -8,65 +8,21 @@
 #include <cerrno>
 #include <cstring>
 
-extern char** environ;
+#include "platform/Spawn.h"
 
 namespace norvane {
-namespace {
-
-struct Pipe {
-    int read = -1;
-    int write = -1;
-    ~Pipe() {
-        if (read >= 0) ::close(read);
-        if (write >= 0) ::close(write);
-    }
-};
-
-class SpawnActions {
-public:
-    SpawnActions() { ::posix_spawn_file_actions_init(&actions_); }
-    ~SpawnActions() { ::posix_spawn_file_actions_destroy(&actions_); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_{};
-};
-
-std::vector<std::string> childEnvironment(const Machine& machine) {
-    std::vector<std::string> out;
-    for (char** e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "NORVANE_MACHINE=", 16) != 0) out.emplace_back(*e);
-    out.push_back("NORVANE_MACHINE=" + machine.root().string());
-    return out;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> out;
-    out.reserve(strings.size() + 1);
-    for (auto& s : strings) out.push_back(s.data());
-    out.push_back(nullptr);
-    return out;
-}
-
-}  // namespace
-
 ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vector<std::string>& arguments,
                                        ErrorOutput errors) const {
     ProcessOutput result;
-    const Path program = machine_.resolve(path);
+    const spawn::Command command(machine_, path, arguments);
 
-    Pipe pipe;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    spawn::Pipe pipe;
+    if (!pipe.open()) {
         result.error = "could not start " + path + ": " + std::strerror(errno);
         return result;
     }
-    pipe.read = fds[0];
-    pipe.write = fds[1];
 
-    SpawnActions actions;
+    spawn::FileActions actions;
     ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), pipe.write, 1);
     if (errors == ErrorOutput::discard)
@@ -74,17 +30,10 @@ ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vecto
     else if (errors == ErrorOutput::merge)
         ::posix_spawn_file_actions_adddup2(actions.get(), pipe.write, 2);
 
-    std::vector<std::string> argv{path};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto argvPointers = pointers(argv);
-    auto environment = childEnvironment(machine_);
-    auto environmentPointers = pointers(environment);
-
     pid_t pid = -1;
     const int spawned =
-        ::posix_spawn(&pid, program.c_str(), actions.get(), nullptr, argvPointers.data(), environmentPointers.data());
-    ::close(pipe.write);
-    pipe.write = -1;
+        ::posix_spawn(&pid, command.program(), actions.get(), nullptr, command.argv(), command.environment());
+    pipe.closeWrite();
     if (spawned != 0) {
         result.error = "could not start " + path + ": " + std::strerror(spawned);
         return result;

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "platform/FileLock.h"
 #include "platform/PropertyList.h"
 
 namespace norvane {
@@ -27,10 +28,16 @@ std::optional<Value> Registry::property(const RegistryService& service, std::str
     return std::nullopt;
 }
 
-std::optional<Value::Array> MachineRegistry::entries(std::string_view className) const {
+std::optional<Path> MachineRegistry::classFile(std::string_view className) const {
     // Class names are plain identifiers; anything else cannot name a file of ours.
     if (className.empty() || className.find_first_of("/\\.") != std::string_view::npos) return std::nullopt;
-    auto text = readFile(machine_.file("ioreg/" + std::string(className) + ".plist"));
+    return machine_.file("ioreg/" + std::string(className) + ".plist");
+}
+
+std::optional<Value::Array> MachineRegistry::entries(std::string_view className) const {
+    const auto file = classFile(className);
+    if (!file) return std::nullopt;
+    auto text = readFile(*file);
     if (!text) return std::nullopt;
     auto root = parsePropertyList(*text);
     if (!root) return std::nullopt;
@@ -56,6 +63,22 @@ std::optional<Value::Dictionary> MachineRegistry::properties(const RegistryServi
     for (auto& [key, value] : *dict)
         if (!isEntryBookkeeping(key)) out.emplace(key, std::move(value));
     return out;
+}
+
+bool MachineRegistry::setProperty(const RegistryService& service, std::string_view key, Value value) const {
+    const auto file = classFile(service.className);
+    if (!file) return false;
+    const FileLock lock(*file);
+    if (!lock.held()) return false;
+    auto text = readFile(*file);
+    auto root = text ? parsePropertyList(*text) : std::nullopt;
+    if (!root) return false;
+    // The file keeps its shape: one entry stays one entry.
+    Value* entry = root->isDictionary() && service.index == 0 ? &*root : nullptr;
+    if (auto* array = root->asArray(); array && service.index < array->size()) entry = &(*array)[service.index];
+    if (!entry || !entry->isDictionary()) return false;
+    (*entry->asDictionary())[std::string(key)] = std::move(value);
+    return writeFileAtomically(*file, writePropertyList(*root));
 }
 
 }  // namespace norvane

@@ -35,8 +35,13 @@ public:
     explicit MachineRegistry(Machine machine) : machine_(std::move(machine)) {}
     std::vector<RegistryService> services(std::string_view className) const override;
     std::optional<Value::Dictionary> properties(const RegistryService& service) const override;
+    // Changes one property of a service in its class file, as a driver changes its own
+    // properties when a user client asks it to. False when the service is not there or
+    // the file cannot be written; other writers of the file wait for each other.
+    bool setProperty(const RegistryService& service, std::string_view key, Value value) const;
 
 private:
+    std::optional<Path> classFile(std::string_view className) const;
     std::optional<Value::Array> entries(std::string_view className) const;
     Machine machine_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The workspace: what the desktop shows the app of itself and of other applications.
-// This share holds the desktop picture, the accent colour and application icons.
+// This share holds the desktop picture, the accent colour, application icons and the
+// installed applications.
 
 #include <optional>
 #include <string_view>
@@ -21,17 +22,22 @@ public:
     // The icon image (PNG) of the application bundle or file at a path; absent when it has
     // none of its own (callers then fall back to a generic icon).
     virtual std::optional<Path> iconFile(std::string_view path) const = 0;
+    // The bundle of the installed application with that identifier; absent when none is.
+    virtual std::optional<Path> urlForApplication(std::string_view bundleIdentifier) const = 0;
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
 // the screens with their pictures; application bundles live in the folder at their Mac
-// paths, their icons as PNG files. Each call reads the files afresh.
+// paths, their icons as PNG files; the installed applications are the bundles in the
+// folder's `Applications/`, known by the CFBundleIdentifier of their Info.plist. Each call
+// reads the files afresh.
 class MachineWorkspace final : public Workspace {
 public:
     explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
     std::optional<Path> desktopPicture() const override;
     std::optional<Color> accentColor() const override;
     std::optional<Path> iconFile(std::string_view path) const override;
+    std::optional<Path> urlForApplication(std::string_view bundleIdentifier) const override;
 
     // A Mac path names a file of the simulated Mac when the folder holds it, else the file
     // of this machine.

@@ -3,11 +3,13 @@
 // status 1.
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/PowerSources.h"
+#include "platform/PropertyList.h"
 #include "platform/SmartChargeClient.h"
 #include "platform/Text.h"
 #include "platform/sim/SimCommand.h"
@@ -77,6 +79,45 @@ int powerLog(const Machine& machine, Rest rest) {
     return 0;
 }
 
+// The order in which a Mac lists the settings it has; others follow alphabetically.
+constexpr std::array<std::string_view, 14> macOrder = {
+    "standby",      "Sleep On Power Button", "hibernatefile", "powernap",      "networkoversleep",
+    "disksleep",    "sleep",                 "hibernatemode", "ttyskeepawake", "displaysleep",
+    "tcpkeepalive", "powermode",             "lowpowermode",  "womp"};
+
+std::string settingLine(std::string_view name, const Value& value) {
+    std::string text;
+    if (const auto* s = value.asString()) text = *s;
+    else if (value.isInteger()) text = std::to_string(*value.integerValue());
+    else return {};  // a Mac has no other kind of value here
+    std::string line = " " + std::string(name);
+    if (name.size() < 20) line.append(20 - name.size(), ' ');
+    return line + " " + text + "\n";
+}
+
+// -g: the settings of the power source in use, from pmset/settings.json ("AC Power" and
+// "Battery Power", each an object of settings).
+int settings(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const Path file = machine.file("pmset/settings.json");
+    const auto text = readFile(file);
+    const auto all = text ? parseJson(*text) : std::nullopt;
+    if (!all || !all->isDictionary()) {
+        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
+        return 1;
+    }
+    std::string out = "System-wide power settings:\nCurrently in use:\n";
+    if (const Value* source = all->find(MachinePowerSources(machine).providingSource()); source && source->isDictionary()) {
+        const auto& values = *source->asDictionary();
+        for (auto name : macOrder)
+            if (const Value* value = find(values, name)) out += settingLine(name, *value);
+        for (const auto& [name, value] : values)
+            if (std::find(macOrder.begin(), macOrder.end(), name) == macOrder.end()) out += settingLine(name, value);
+    }
+    sim::writeOut(out);
+    return 0;
+}
+
 struct Usage {
     std::vector<std::string_view> words;  // the leading arguments that select it
     int (*run)(const Machine&, Rest rest);
@@ -86,6 +127,7 @@ const std::vector<Usage>& usages() {
     static const std::vector<Usage> all{
         {{"-g", "battlimit"}, battlimit},
         {{"-g", "log"}, powerLog},
+        {{"-g"}, settings},  // after the longer "-g …" usages, which it would shadow
     };
     return all;
 }

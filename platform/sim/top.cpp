@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ProcessKernel.h"
 #include "platform/ProcessTable.h"
 #include "platform/Text.h"
 #include "platform/sim/SimCommand.h"
@@ -101,36 +102,14 @@ public:
         while (const dirent* entry = ::readdir(dir)) {
             const auto pid = parseInt32(entry->d_name);
             if (!pid || *pid <= 0) continue;
-            const auto stat = readFile("/proc/" + std::string(entry->d_name) + "/stat");
+            const auto stat = readProcStat(*pid);
             if (!stat) continue;  // it ended meanwhile
-            // The command in parentheses may hold anything; the fields after it are fixed.
-            const auto close = stat->rfind(')');
-            if (close == std::string::npos) continue;
-            std::vector<std::string_view> fields;
-            std::string_view rest = std::string_view(*stat).substr(close + 1);
-            while (!rest.empty()) {
-                const auto start = rest.find_first_not_of(" \n");
-                if (start == std::string_view::npos) break;
-                rest.remove_prefix(start);
-                const auto end = rest.find_first_of(" \n");
-                fields.push_back(rest.substr(0, end));
-                if (end == std::string_view::npos) break;
-                rest.remove_prefix(end);
-            }
-            // After the command: state, …, utime (12th), stime (13th), …, threads (18th).
-            if (fields.size() < 18) continue;
-            const auto user = parseInt64(fields[11]);
-            const auto system = parseInt64(fields[12]);
-            const auto threads = parseInt64(fields[17]);
-            if (!user || !system) continue;
-            const double seconds = static_cast<double>(*user + *system) / ticksPerSecond_;
+            const double seconds = static_cast<double>(stat->user + stat->system) / ticksPerSecond_;
             cpu[*pid] = seconds;
 
             Row row;
             row.pid = *pid;
-            auto comm = readFile("/proc/" + std::string(entry->d_name) + "/comm").value_or("");
-            if (!comm.empty() && comm.back() == '\n') comm.pop_back();
-            row.command = decodeUtf8Lossy(comm);
+            row.command = decodeUtf8Lossy(stat->name);
             if (!first && elapsed > 0) {
                 // A process new since the last sample started within the interval.
                 const auto before = previous_.find(*pid);
@@ -140,8 +119,8 @@ public:
             }
             snapshot.rows.push_back(std::move(row));
             snapshot.counts.total += 1;
-            if (fields[0] == "R") snapshot.counts.running += 1;
-            snapshot.counts.threads += static_cast<std::size_t>(std::max<std::int64_t>(threads.value_or(1), 1));
+            if (stat->state == 'R') snapshot.counts.running += 1;
+            snapshot.counts.threads += static_cast<std::size_t>(std::max<std::int64_t>(stat->threads, 1));
         }
         ::closedir(dir);
         previous_ = std::move(cpu);

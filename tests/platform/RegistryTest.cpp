@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/PropertyList.h"
 #include "platform/Registry.h"
+#include "platform/ServiceClient.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -79,6 +81,44 @@ TEST(MachineRegistry, EachReadSeesTheFileAsItIsNow) {
     dir.write("ioreg/AppleSmartBattery.plist",
               "<plist><array><dict><key>CurrentCapacity</key><integer>71</integer></dict></array></plist>");
     EXPECT_EQ(registry.property(service, "CurrentCapacity")->longLongValue(), 71);
+}
+
+}  // namespace
+}  // namespace norvane
+
+namespace norvane {
+namespace {
+
+const char* const rootDomain = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+  <key>AppleClamshellState</key><false/>
+  <key>AppleClamshellCausesSleep</key><true/>
+</dict>
+</plist>)";
+
+TEST(ServiceClient, TheRootDomainSwitchesClamshellSleep) {
+    testing::TempFolder dir;
+    const MachineRegistry registry{Machine(dir.path())};
+    const RegistryService root{"IOPMrootDomain", 0};
+    EXPECT_FALSE(ServiceClient::open(registry, root, 0));  // no root domain on this machine
+
+    dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
+    EXPECT_FALSE(ServiceClient::open(registry, root, 1));
+    const auto client = ServiceClient::open(registry, root, 0);
+    ASSERT_TRUE(client);
+    const std::uint64_t on = 1, off = 0;
+    EXPECT_TRUE(client->callScalarMethod(12, {&on, 1}));
+    EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(false));
+    EXPECT_TRUE(client->callScalarMethod(12, {&off, 1}));
+    EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(true));
+    EXPECT_FALSE(client->callScalarMethod(13, {&off, 1}));
+    EXPECT_FALSE(client->callScalarMethod(12, {}));
+
+    // A driver that cannot change its state (here: its file cannot be locked) fails the call.
+    std::filesystem::remove(dir / "ioreg/IOPMrootDomain.plist.lock");
+    std::filesystem::create_directories(dir / "ioreg/IOPMrootDomain.plist.lock");
+    EXPECT_FALSE(client->callScalarMethod(12, {&on, 1}));
 }
 
 }  // namespace

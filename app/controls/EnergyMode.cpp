@@ -1,0 +1,24 @@
+#include "app/controls/EnergyMode.h"
+
+#include "platform/Text.h"
+
+namespace norvane {
+
+std::string pmset(const ProcessRunner& runner, const std::vector<std::string>& arguments) {
+    const auto result = runner.run("/usr/bin/pmset", arguments, ErrorOutput::discard);
+    if (!result.started) return {};
+    return decodeUtf8Lossy(result.output);
+}
+
+std::optional<std::int64_t> parsePowerMode(std::string_view text) {
+    for (const auto line : splitNonEmpty(text, '\n')) {
+        // Runs of spaces separate words; a tab does not.
+        const auto words = splitNonEmpty(line, ' ');
+        if (words.size() < 2) continue;
+        if (words[0] == "powermode") return parseInt64(words[1]);
+        if (words[0] == "lowpowermode" && words[1] == "1") return 1;
+    }
+    return std::nullopt;
+}
+
+}  // namespace norvane

@@ -1,0 +1,87 @@
+#include "app/shell/AppDelegate.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/controls/Lid.h"
+#include "platform/Text.h"
+
+namespace norvane {
+namespace {
+
+constexpr std::size_t nameWidth = 12;
+
+bool has(const std::vector<std::string>& arguments, std::string_view option) {
+    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+}
+
+// The argument after the first one equal to `option`.
+const std::string* valueOf(const std::vector<std::string>& arguments, std::string_view option) {
+    const auto found = std::find(arguments.begin(), arguments.end(), option);
+    if (found == arguments.end() || std::next(found) == arguments.end()) return nullptr;
+    return &*std::next(found);
+}
+
+std::string fitted(const std::string& name) {
+    std::u32string characters = decodeUtf8(decodeUtf8Lossy(name)).value_or(std::u32string());
+    characters.resize(nameWidth, U' ');
+    return encodeUtf8(characters);
+}
+
+int notYet(const char* what) {
+    std::fprintf(stderr, "Norvane: %s is not part of this build yet.\n", what);
+    return 1;
+}
+
+int printAgents() {
+    const auto machine = Machine::current();
+    const auto installed = installedAgents(agents(), homeFolder().string(), Disk::standard(machine));
+    const std::string report = agentsReport(agents(), installed, agentTrees(readProcesses()));
+    std::fwrite(report.data(), 1, report.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+LaunchMode launchMode(const std::vector<std::string>& arguments) {
+    if (const std::string* pid = valueOf(arguments, "--lid-guard"))
+        if (const auto number = parseInt32(*pid)) return LidGuardMode{*number};
+    if (const std::string* path = valueOf(arguments, "--battery-report")) return BatteryReportMode{*path};
+    if (has(arguments, "--update-check")) return UpdateCheckMode{};
+    if (has(arguments, "--agents")) return AgentsMode{};
+    return ApplicationMode{};
+}
+
+std::string agentsReport(const std::vector<Agent>& catalogue, const std::vector<std::string>& installed,
+                         const std::vector<AgentTree>& trees) {
+    std::string out;
+    for (const auto& agent : catalogue) {
+        out += fitted(agent.name) + " " + (has(installed, agent.name) ? "installed    " : "not installed") + " ";
+        std::string running;
+        for (const auto& tree : trees) {
+            if (tree.name != agent.name) continue;
+            running += (running.empty() ? "running: " : ", ") + std::string("pid ") + std::to_string(tree.pid) +
+                       " (" + std::to_string(tree.processes) + " processes)";
+        }
+        out += (running.empty() ? "not running" : running) + "\n";
+    }
+    return out;
+}
+
+int AppDelegate::main(const std::vector<std::string>& arguments) {
+    const LaunchMode mode = launchMode(arguments);
+    if (const auto* guard = std::get_if<LidGuardMode>(&mode)) {
+        const auto machine = Machine::current();
+        if (!machine) {
+            std::fprintf(stderr, "Norvane lid guard: no machine folder (set NORVANE_MACHINE)\n");
+            return 1;
+        }
+        Lid::runGuard(*machine, guard->pid);
+    }
+    if (std::holds_alternative<BatteryReportMode>(mode)) return notYet("--battery-report");
+    if (std::holds_alternative<UpdateCheckMode>(mode)) return notYet("--update-check");
+    if (std::holds_alternative<AgentsMode>(mode)) return printAgents();
+    return notYet("The menu-bar application (try --agents)");
+}
+
+}  // namespace norvane

@@ -1,0 +1,49 @@
+#pragma once
+// The program's entry: the one-shot command-line modes, tried in a fixed order before
+// anything of the user interface exists.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/controls/AgentTree.h"
+
+namespace norvane {
+
+struct LidGuardMode {  // --lid-guard <pid>
+    std::int32_t pid = 0;
+    bool operator==(const LidGuardMode&) const = default;
+};
+struct BatteryReportMode {  // --battery-report <path>
+    std::string path;
+    bool operator==(const BatteryReportMode&) const = default;
+};
+struct UpdateCheckMode {  // --update-check
+    bool operator==(const UpdateCheckMode&) const = default;
+};
+struct AgentsMode {  // --agents
+    bool operator==(const AgentsMode&) const = default;
+};
+struct ApplicationMode {  // none of them: the menu-bar application
+    bool operator==(const ApplicationMode&) const = default;
+};
+using LaunchMode = std::variant<LidGuardMode, BatteryReportMode, UpdateCheckMode, AgentsMode, ApplicationMode>;
+
+// The first mode, in the order above, that the arguments (without the program's name)
+// ask for. Options match only as whole arguments, exactly.
+LaunchMode launchMode(const std::vector<std::string>& arguments);
+
+// One line per catalogued agent: its name in 12 characters, whether it is installed, and
+// its running process trees.
+std::string agentsReport(const std::vector<Agent>& catalogue, const std::vector<std::string>& installed,
+                         const std::vector<AgentTree>& trees);
+
+class AppDelegate {
+public:
+    // Runs the mode the arguments ask for and gives the exit status; the lid guard never
+    // returns.
+    static int main(const std::vector<std::string>& arguments);
+};
+
+}  // namespace norvane

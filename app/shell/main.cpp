@@ -1,0 +1,3 @@
+#include "app/shell/AppDelegate.h"
+
+int main(int argc, char** argv) { return norvane::AppDelegate::main(std::vector<std::string>(argv + 1, argv + argc)); }

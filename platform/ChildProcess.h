@@ -1,0 +1,58 @@
+#pragma once
+// A child process that runs beside us: started without waiting for it, asked whether it
+// still runs, terminated; never left behind unreaped. The lid guard, the helper's start
+// on demand and the updater's relaunch are started this way.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Machine.h"
+
+namespace norvane {
+
+class ChildProcess {
+public:
+    // Starts the program (macOS system paths resolve into the machine folder, and the
+    // child learns its machine through NORVANE_MACHINE) with the arguments, not counting
+    // its own name. Standard input is the null device; output and errors are ours. Absent
+    // when it cannot be started.
+    static std::optional<ChildProcess> start(const Machine& machine, const std::string& path,
+                                             const std::vector<std::string>& arguments);
+
+    // Starts the program in a session of its own, as a grandchild that outlives us and is
+    // never ours to reap. Its pid, or absent when it could not be started.
+    static std::optional<std::int32_t> startDetached(const Machine& machine, const std::string& path,
+                                                     const std::vector<std::string>& arguments);
+
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // Terminates it if it still runs, and reaps it.
+    ~ChildProcess();
+
+    std::int32_t pid() const { return pid_; }
+    // Whether it still runs; reaps it when it has ended.
+    bool running();
+    // Waits at most `seconds` for it to end; true (and reaped) when it has.
+    bool wait(double seconds);
+    // Asks it to end (SIGTERM), kills it when it has not ended after a short grace, and
+    // reaps it in every case.
+    void terminate();
+    // How it ended, once reaped.
+    std::optional<int> exitCode() const { return exitCode_; }
+    std::optional<int> signal() const { return signal_; }
+
+private:
+    explicit ChildProcess(std::int32_t pid) : pid_(pid) {}
+    bool reap(bool block);
+
+    std::int32_t pid_ = -1;
+    bool reaped_ = true;
+    std::optional<int> exitCode_;
+    std::optional<int> signal_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,39 @@
+#pragma once
+// Power-management assertions (what keeps a Mac from sleeping), kept in the machine
+// folder's power/assertions.json: a process creates one and gets its id, releases it by
+// that id, and everyone can list them by process. An assertion belongs to the process
+// that created it and vanishes when that process is gone, as on a Mac, so a crashed
+// program never leaves a hold behind. The entries that other apps hold in the folder
+// (the template's) have no creator of ours and stay.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/Machine.h"
+#include "platform/Value.h"
+
+namespace norvane {
+
+class PowerAssertions {
+public:
+    explicit PowerAssertions(Machine machine) : machine_(std::move(machine)) {}
+
+    // A new assertion of this process; absent when it could not be made (the file cannot
+    // be read as assertions, or cannot be written).
+    std::optional<std::uint32_t> create(std::string_view type, std::int64_t level, std::string_view name) const;
+    // Releases an assertion of this process; false when it holds none with that id.
+    bool release(std::uint32_t id) const;
+    // The assertions by process, as the file holds them: a dictionary from process ids
+    // (decimal text) to lists of assertion dictionaries ("AssertType", "AssertLevel",
+    // "AssertName", "Process Name", …), without those whose creator is gone. An empty
+    // dictionary without the file; absent when the file cannot be decoded.
+    std::optional<Value> byProcess() const;
+
+    const Machine& machine() const { return machine_; }
+
+private:
+    Machine machine_;
+};
+
+}  // namespace norvane

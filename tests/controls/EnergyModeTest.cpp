@@ -1,0 +1,69 @@
+#include "app/controls/EnergyMode.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+TEST(ParsePowerMode, TheFirstDecidingLineWins) {
+    const std::vector<std::pair<std::string, std::optional<std::int64_t>>> cases = {
+        {"   powermode      2\n", 2},
+        {" lowpowermode 0\n powermode 0\n", 0},
+        {" lowpowermode 1\n powermode 0\n", 1},
+        {" powermode 0\n lowpowermode 1\n", 0},
+        {" powermode x\n lowpowermode 1\n", std::nullopt},
+        {" powermode\t2\n", std::nullopt},
+        {" powermode -1 extra\n", -1},
+        {" powermode +2\n", 2},
+        {" lowpowermode 01\n", std::nullopt},
+        {"powermode\n\n lowpowermode 1", 1},
+        {"Powermode 2\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, mode] : cases) EXPECT_EQ(parsePowerMode(text), mode) << text;
+}
+
+class PmsetTest : public ::testing::Test {
+protected:
+    testing::TempMachine temp;
+    SystemProcessRunner runner{temp.machine()};
+
+    void battery(bool plugged) {
+        temp.write("ioreg/AppleSmartBattery.plist", std::string("<plist><dict><key>ExternalConnected</key><") +
+                                                        (plugged ? "true" : "false") + "/></dict></plist>");
+    }
+};
+
+TEST_F(PmsetTest, ShowsTheSettingsOfThePowerSourceInUse) {
+    temp.write("pmset/settings.json", R"({
+      "AC Power": {"lowpowermode": 0, "zzz": "x", "Sleep On Power Button": 1, "odd": 1.5, "powermode": 2},
+      "Battery Power": {"lowpowermode": 1, "powermode": 0}
+    })");
+    const std::string ac = pmset(runner, {"-g"});
+    EXPECT_EQ(ac,
+              "System-wide power settings:\nCurrently in use:\n Sleep On Power Button 1\n powermode            2\n"
+              " lowpowermode         0\n zzz                  x\n");
+    EXPECT_EQ(parsePowerMode(ac), 2);  // no battery: a desktop on AC
+    battery(false);
+    EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 0);
+    battery(true);
+    EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 2);
+}
+
+TEST_F(PmsetTest, NoAnswerGivesNoMode) {
+    // Unknown usage, missing or broken settings, a command that cannot start.
+    EXPECT_EQ(pmset(runner, {"-g"}), "");
+    temp.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
+    EXPECT_EQ(pmset(runner, {"-g", "cap"}), "");
+    EXPECT_EQ(pmset(runner, {"-g", "-g"}), "");
+    temp.write("pmset/settings.json", "[]");
+    EXPECT_EQ(pmset(runner, {"-g"}), "");
+    std::filesystem::remove(temp.root() / "usr/bin/pmset");
+    temp.write("usr/bin/pmset", "not a program");
+    EXPECT_EQ(pmset(runner, {"-g"}), "");
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,193 @@
+#include "app/shell/AppDelegate.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "platform/ChildProcess.h"
+#include "platform/Process.h"
+#include "platform/ProcessKernel.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using Arguments = std::vector<std::string>;
+const std::string program = NORVANE_EXECUTABLE;
+
+TEST(LaunchMode, TheFirstModeInOrderWinsAndOptionsMatchWhole) {
+    const std::vector<std::pair<Arguments, LaunchMode>> cases = {
+        {{}, ApplicationMode{}},
+        {{"--lid-guard", "123"}, LidGuardMode{123}},
+        {{"--lid-guard", "-5"}, LidGuardMode{-5}},
+        {{"--lid-guard", "+7", "--agents"}, LidGuardMode{7}},
+        {{"--agents", "--lid-guard", "12"}, LidGuardMode{12}},
+        {{"--lid-guard", "abc"}, ApplicationMode{}},
+        {{"--lid-guard", "abc", "--agents"}, AgentsMode{}},
+        {{"--lid-guard", "2147483648"}, ApplicationMode{}},
+        {{"--lid-guard", " 1"}, ApplicationMode{}},
+        {{"--lid-guard"}, ApplicationMode{}},
+        {{"--lid-guard", "x", "--lid-guard", "5"}, ApplicationMode{}},  // only the first is looked at
+        {{"--battery-report", "/tmp/r.html"}, BatteryReportMode{"/tmp/r.html"}},
+        {{"--battery-report", "--agents"}, BatteryReportMode{"--agents"}},
+        {{"--battery-report"}, ApplicationMode{}},
+        {{"--agents", "--update-check"}, UpdateCheckMode{}},
+        {{"--agents"}, AgentsMode{}},
+        {{"--agents=x"}, ApplicationMode{}},
+        {{"--Agents"}, ApplicationMode{}},
+        {{"-agents"}, ApplicationMode{}},
+    };
+    for (const auto& [arguments, mode] : cases) {
+        std::string shown;
+        for (const auto& a : arguments) shown += a + " ";
+        EXPECT_EQ(launchMode(arguments), mode) << shown;
+    }
+}
+
+TEST(AgentsReport, OneLinePerAgentInTwelveCharacters) {
+    std::vector<Agent> catalogue(3);
+    catalogue[0].name = "Twelve chars";
+    catalogue[1].name = "Thirteen char";
+    catalogue[2].name = "Ünï";
+    const std::vector<AgentTree> trees{{5, "Twelve chars", 0, 0, 1}, {8, "Ünï", 0, 0, 2}, {9, "Twelve chars", 0, 0, 3}};
+    EXPECT_EQ(agentsReport(catalogue, {"Twelve chars", "Thirteen char"}, trees),
+              "Twelve chars installed     running: pid 5 (1 processes), pid 9 (3 processes)\n"
+              "Thirteen cha installed     not running\n"
+              "Ünï          not installed running: pid 8 (2 processes)\n");
+    EXPECT_EQ(agentsReport({}, {}, trees), "");
+}
+
+// The built executable run as a process of its own.
+class NorvaneProgram : public ::testing::Test {
+protected:
+    testing::TempMachine temp;
+    testing::TempFolder home;
+
+    Path executable(const std::string& relative) {
+        const Path file = home.write(relative, "#!/bin/sh\n");
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+        return file;
+    }
+};
+
+TEST_F(NorvaneProgram, AgentsListsWhatIsInstalledInTheHomeFolderAndRunningHere) {
+    executable(".local/bin/claude");
+    executable(".nvm/versions/node/v22.1.0/bin/gemini");
+    executable(".fnm/node-versions/v20.0.0/installation/bin/qwen");
+    executable(".local/share/fnm/node-versions/v18.0.0/bin/cursor-agent");
+    home.write(".npm/_npx/1a2b3c/node_modules/@deepseek-ai/dsh/package.json", "{}");
+    temp.write("Applications/OpenCode.app/Contents/Info.plist",
+               "<plist><dict><key>CFBundleIdentifier</key><string>ai.opencode.desktop</string></dict></plist>");
+    // Impostors and things that are no command.
+    executable("go/bin/goose");
+    executable("homebrew/Cellar/copilot/1.0/bin/copilot");
+    std::filesystem::create_directories(home / ".local/bin");
+    std::filesystem::create_symlink(home / "homebrew/Cellar/copilot/1.0/bin/copilot", home / ".local/bin/copilot");
+    home.write(".local/bin/codex", "not executable");
+    std::filesystem::create_directories(home / ".cargo/bin/aider");
+    // A running agent: a process named grok.
+    std::filesystem::copy_file("/bin/sleep", home / "grok");
+    auto grok = ChildProcess::start(temp.machine(), (home / "grok").string(), {"30"});
+    ASSERT_TRUE(grok);
+
+    ::setenv("HOME", home.path().c_str(), 1);
+    const auto out = SystemProcessRunner(temp.machine()).run(program, {"--agents"});
+    ::unsetenv("HOME");
+    ASSERT_EQ(out.exitCode, 0) << out.error;
+    const auto lines = splitNonEmpty(out.output, '\n');
+    ASSERT_EQ(lines.size(), agents().size());
+
+    const std::set<std::string> installed{"Claude Code", "Cursor", "OpenCode", "DeepSeek", "Gemini", "Qwen Code"};
+    for (std::size_t i = 0; i < agents().size(); ++i) {
+        const Agent& agent = agents()[i];
+        const std::string_view line = lines[i];
+        std::string name = agent.name;
+        name.resize(12, ' ');
+        EXPECT_TRUE(line.starts_with(name + " ")) << line;
+        // This machine's own command folders may hold a real agent; only ours are judged.
+        bool elsewhere = false;
+        for (const auto& command : agent.commands)
+            elsewhere = elsewhere || fileExists("/usr/local/bin/" + command) || fileExists("/opt/homebrew/bin/" + command);
+        if (!elsewhere) {
+            EXPECT_EQ(line.substr(13, 14), installed.contains(agent.name) ? "installed     " : "not installed ") << line;
+        }
+    }
+    EXPECT_NE(lines[12].find("pid " + std::to_string(grok->pid()) + " (1 processes)"), std::string_view::npos)
+        << lines[12];
+}
+
+class LidGuardProgram : public NorvaneProgram {
+protected:
+    const RegistryService root{"IOPMrootDomain", 0};
+    MachineRegistry registry{temp.machine()};
+
+    void SetUp() override {
+        // Lid-close sleep is held off, as the application leaves it while it holds.
+        temp.write("ioreg/IOPMrootDomain.plist",
+                   "<plist><dict><key>AppleClamshellCausesSleep</key><false/></dict></plist>");
+    }
+    bool lidSleeps() const { return registry.property(root, "AppleClamshellCausesSleep") == Value::boolean(true); }
+    std::string log() const { return readFile(temp.root() / "log/system.log").value_or(""); }
+    // Runs a guard that should end by itself; gives its exit status.
+    std::optional<int> guard(std::int32_t pid) {
+        auto process = ChildProcess::start(temp.machine(), program, {"--lid-guard", std::to_string(pid)});
+        if (!process) return std::nullopt;
+        if (!process->wait(20)) ADD_FAILURE() << "the guard for pid " << pid << " did not end";
+        process->terminate();
+        return process->exitCode();
+    }
+};
+
+TEST_F(LidGuardProgram, GivesLidCloseSleepBackWhenTheAppEnds) {
+    auto app = ChildProcess::start(temp.machine(), "/bin/sh", {"-c", "exec sleep 30"});
+    ASSERT_TRUE(app);
+    auto guard = ChildProcess::start(temp.machine(), program, {"--lid-guard", std::to_string(app->pid())});
+    ASSERT_TRUE(guard);
+    EXPECT_FALSE(guard->wait(0.5));  // it watches while the app runs
+    EXPECT_FALSE(lidSleeps());
+
+    const std::int32_t pid = app->pid();
+    app->terminate();
+    ASSERT_TRUE(guard->wait(20));
+    EXPECT_EQ(guard->exitCode(), 0);
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_NE(log().find("Norvane lid guard: the app (pid " + std::to_string(pid) +
+                         ") is gone, lid-close sleep given back: yes"),
+              std::string::npos)
+        << log();
+}
+
+TEST_F(LidGuardProgram, AnAppAlreadyGoneOrNoRealPidEndsTheGuardAtOnce) {
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    // 0 and -1 would name our process group and every process: never one app that runs.
+    for (const std::int32_t pid : {static_cast<std::int32_t>(gone), 0, -1}) {
+        temp.write("ioreg/IOPMrootDomain.plist",
+                   "<plist><dict><key>AppleClamshellCausesSleep</key><false/></dict></plist>");
+        EXPECT_EQ(guard(pid), 0) << pid;
+        EXPECT_TRUE(lidSleeps()) << pid;
+        EXPECT_NE(log().find("(pid " + std::to_string(pid) + ") is gone, lid-close sleep given back: yes"),
+                  std::string::npos)
+            << log();
+    }
+    // Without a root domain nothing can be given back, and the log says so.
+    std::filesystem::remove(temp.root() / "ioreg/IOPMrootDomain.plist");
+    EXPECT_EQ(guard(gone), 0);
+    EXPECT_NE(log().find("lid-close sleep given back: NO"), std::string::npos) << log();
+}
+
+TEST_F(NorvaneProgram, ModesOfLaterBuildsEndWithAMessage) {
+    for (const Arguments& arguments : std::vector<Arguments>{{}, {"--update-check"}, {"--battery-report", "r.html"}}) {
+        const auto out = SystemProcessRunner(temp.machine()).run(program, arguments, ErrorOutput::merge);
+        EXPECT_EQ(out.exitCode, 1);
+        EXPECT_NE(out.output.find("is not part of this build yet"), std::string::npos) << out.output;
+    }
+}
+
+}  // namespace
+}  // namespace norvane
