@@ -1,12 +1,9 @@
 #include "platform/SmartChargeClient.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 
+#include "platform/FileLock.h"
 #include "platform/PropertyList.h"
 
 namespace norvane {
@@ -57,25 +54,6 @@ std::optional<Value::Dictionary> readState(const Path& file) {
 
 // An exclusive lock on the service for one change: flock excludes other threads (each
 // opens its own descriptor) and other processes alike.
-class ServiceLock {
-public:
-    explicit ServiceLock(const Path& file) : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~ServiceLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    ServiceLock(const ServiceLock&) = delete;
-    ServiceLock& operator=(const ServiceLock&) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 FrameworkReply failure(std::string text) { return {Value(), nullptr, std::move(text)}; }
 
 bool offers(const Value& limits, std::int64_t percent) {
@@ -184,9 +162,9 @@ FrameworkReply SmartChargeClient::perform(std::string_view selector, const Value
     const Selector* known = lookup(selector);
     if (!known) return failure("unrecognized selector " + std::string(selector));
     const Path file = stateFile(machine_);
-    std::optional<ServiceLock> lock;
+    std::optional<FileLock> lock;
     if (known->changes) {
-        lock.emplace(file.parent_path() / ".SmartChargeClient.lock");
+        lock.emplace(file);
         if (!lock->held()) return failure("The charge limit service is busy");
     }
     auto raw = readState(file);

@@ -1,7 +1,5 @@
 #include "app/controls/AwakeHolders.h"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,12 +16,6 @@ namespace {
 
 constexpr std::array<std::string_view, 4> systemFolders = {"/System/Library/", "/usr/libexec/", "/usr/sbin/",
                                                            "/sbin/"};
-
-std::string lowercased(const std::string& text) {
-    std::string out;
-    icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
-    return out;
-}
 
 std::optional<std::int32_t> int32Of(const Value* value) {
     if (!value || !value->isInteger()) return std::nullopt;
