@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "app/readings/SystemSensors.h"
+#include "platform/VirtualQueue.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using testing::TempMachine;
+using Figure = std::optional<double>;
+
+class SystemSensorsTest : public ::testing::Test {
+protected:
+    TempMachine temp;
+    VirtualQueue clock;
+    MachineKernelServices kernel{temp.machine()};
+    MachineSystemControl controls{temp.machine()};
+    MachineHostStatistics host{temp.machine()};
+    MachineRegistry registry{temp.machine()};
+
+    SystemSensors sensors() const { return SystemSensors(kernel, controls, host, registry, clock); }
+    void keys(const std::string& table) const { temp.write("smc/keys.json", R"({"keys": {)" + table + "}}"); }
+    // One service per entry, each given as the inside of its dictionary.
+    void services(const std::string& className, const std::vector<std::string>& entries) const {
+        std::string plist = "<plist><array>";
+        for (const auto& entry : entries) plist += "<dict>" + entry + "</dict>";
+        temp.write("ioreg/" + className + ".plist", plist + "</array></plist>");
+    }
+    // A file of the folder; without a text, one that exists but cannot be read.
+    void file(const std::string& relative, const std::optional<std::string>& text) const {
+        std::filesystem::remove_all(temp.root() / relative);
+        if (text)
+            temp.write(relative, *text);
+        else
+            std::filesystem::create_directories(temp.root() / relative);
+    }
+};
+
+std::string disk(std::uint64_t read, std::uint64_t written) {
+    return "<key>Statistics</key><dict><key>Bytes (Read)</key><integer>" + std::to_string(read) +
+           "</integer><key>Bytes (Write)</key><integer>" + std::to_string(written) + "</integer></dict>";
+}
+
+TEST_F(SystemSensorsTest, RatesAndTheCpuShareComeFromTwoReadings) {
+    struct Counts {
+        std::uint64_t a, b;
+    };
+    struct Step {
+        const char* what;
+        double seconds;
+        std::optional<Counts> cpu;  // busy, total
+        Counts disk;                // read, written
+        std::optional<Counts> net;  // received, sent on en0
+        Figure cpuShare, diskRead, diskWritten, networkIn, networkOut;
+    };
+    const Step steps[] = {
+        {"first reading", 0, Counts{100, 1000}, {1000, 2000}, Counts{500, 50}, {}, {}, {}, {}, {}},
+        {"two seconds on", 2, Counts{150, 1100}, {3000, 2000}, Counts{1500, 450}, 0.5, 1000.0, 0.0, 500.0, 200.0},
+        {"no time passed", 0, Counts{150, 1100}, {3000, 2000}, Counts{1500, 450}, {}, {}, {}, {}, {}},
+        {"counts went down", 1, Counts{140, 1200}, {2000, 2500}, Counts{1500, 450}, {}, {}, 500.0, 0.0, 0.0},
+        {"reads failed", 1, {}, {2000, 2500}, {}, {}, 0.0, 0.0, {}, {}},
+        {"after a failure", 1, Counts{240, 1300}, {2000, 2500}, Counts{1600, 460}, {}, 0.0, 0.0, {}, {}},
+        {"and again", 1, Counts{340, 1500}, {2000, 2500}, Counts{1700, 470}, 0.5, 0.0, 0.0, 100.0, 10.0},
+    };
+    auto s = sensors();
+    for (const auto& step : steps) {
+        clock.advance(step.seconds);
+        file("proc/stat", step.cpu ? std::optional("cpu " + std::to_string(step.cpu->a) + " 0 0 " +
+                                                   std::to_string(step.cpu->b - step.cpu->a) + "\n")
+                                   : std::nullopt);
+        // A service without both counters is passed over.
+        services("IOBlockStorageDriver",
+                 {disk(step.disk.a, step.disk.b), "<key>Statistics</key><dict><key>Bytes (Read)</key><integer>9"
+                                                  "</integer></dict>"});
+        file("proc/net/dev", step.net ? std::optional("lo: 7 0 0 0 0 0 0 0 7 0 0 0 0 0 0 0\n"
+                                                      "eth0: 9 0 0 0 0 0 0 0 9 0 0 0 0 0 0 0\n"
+                                                      "en0: " + std::to_string(step.net->a) + " 0 0 0 0 0 0 0 " +
+                                                      std::to_string(step.net->b) + " 0 0 0 0 0 0 0\n"
+                                                      "en5: 1 0 0 0 0 0 0 0 1 0 0 0 0 0 0 0\n")
+                                      : std::nullopt);
+        const auto r = s.read();
+        EXPECT_EQ(r.cpu, step.cpuShare) << step.what;
+        EXPECT_EQ(r.diskRead, step.diskRead) << step.what;
+        EXPECT_EQ(r.diskWritten, step.diskWritten) << step.what;
+        EXPECT_EQ(r.networkIn, step.networkIn) << step.what;
+        EXPECT_EQ(r.networkOut, step.networkOut) << step.what;
+    }
+    EXPECT_EQ(readNetworkBytes(host), (ByteCounts{1701, 471}));  // en0 and en5 only
+}
+
+TEST_F(SystemSensorsTest, TheFirstReadingFillsEverythingButRatesAndTheCpuShare) {
+    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M3 Pro\nkern.memorystatus_vm_pressure_level: 2\n");
+    temp.write("proc/meminfo", "MemTotal: 8192 kB\nAnonPages: 1024 kB\nKernelStack: 512 kB\n");
+    keys(R"("Te05": {"type": "flt ", "value": 50.5}, "TB0T": {"type": "flt ", "value": 31.0})");
+    services("IOAccelerator", {"<key>PerformanceStatistics</key><dict><key>Device Utilization %</key>"
+                               "<integer>25</integer></dict>"});
+    const auto r = sensors().read();
+    EXPECT_FALSE(r.cpu || r.diskRead || r.diskWritten || r.networkIn || r.networkOut);
+    EXPECT_EQ(r.memoryUsed, 1536.0 * 1024);
+    EXPECT_EQ(r.memoryTotal, 8192.0 * 1024);
+    EXPECT_EQ(r.memoryPressure, 2);
+    EXPECT_EQ(r.gpu, 0.25);
+    EXPECT_EQ(r.cpuTemperature, 50.5);
+    EXPECT_EQ(r.batteryTemperature, 31.0);
+    ASSERT_TRUE(r.diskFree && r.diskTotal);
+    EXPECT_LE(*r.diskFree, *r.diskTotal);
+}
+
+TEST_F(SystemSensorsTest, ControllerTemperaturesAndFans) {
+    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M2 Max\n");  // cores Tp1h, Tp1t, Tp1p, …
+    struct Case {
+        const char* what;
+        std::string keys;
+        Figure cpu, battery, fanRPM, fanMax;
+    };
+    const std::string flt = R"({"type": "flt ", "value": )";
+    const Case cases[] = {
+        {"every figure",
+         R"("Tp1h": )" + flt + R"(40.0}, "Tp1t": )" + flt + R"(55.0}, "Tp1p": )" + flt + R"(5.0}, "Tp01": )" + flt +
+             R"(65.0}, "TB0T": )" + flt + R"(40.0}, "TB2T": )" + flt + R"(35.0}, "FNum": {"type": "ui8 ", "value": 2},
+             "F0Ac": )" + flt + R"(1200.0}, "F1Ac": )" + flt + R"(0.0}, "F0Mx": )" + flt + R"(5000.0}, "F1Mx": )" +
+             flt + "6000.0}",
+         60.0, 40.0, 1200.0, 6000.0},
+        {"only idle cores, no fans", R"("Tp1h": )" + flt + R"(40.0}, "FNum": {"type": "ui8 ", "value": 0},
+             "F0Ac": )" + flt + "1200.0}",
+         {}, {}, {}, {}},
+        {"floats only", R"("Tp1h": {"type": "si16", "value": 60}, "Tp1t": {"type": "flt ", "bytes": "0000"},
+             "TB1T": {"type": "ui8 ", "value": 30}, "FNum": {"type": "ch8*", "bytes": "01"},
+             "F0Ac": {"type": "ui16", "value": 900}, "F0Mx": )" + flt + "5000.0}",
+         {}, {}, {}, 5000.0},
+        {"fans without a count", R"("F0Ac": )" + flt + "1200.0}", {}, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        keys(c.keys);
+        const auto r = sensors().read();
+        EXPECT_EQ(r.cpuTemperature, c.cpu) << c.what;
+        EXPECT_EQ(r.batteryTemperature, c.battery) << c.what;
+        EXPECT_EQ(r.fanRPM, c.fanRPM) << c.what;
+        EXPECT_EQ(r.fanMax, c.fanMax) << c.what;
+    }
+    std::filesystem::remove(temp.root() / "smc/keys.json");
+    auto withoutSmc = sensors();
+    EXPECT_FALSE(withoutSmc.smc);
+    const auto r = withoutSmc.read();
+    EXPECT_FALSE(r.cpuTemperature || r.batteryTemperature || r.fanRPM || r.fanMax);
+}
+
+TEST_F(SystemSensorsTest, TheBusiestAcceleratorCappedAtOne) {
+    const auto stats = [](const std::string& value) {
+        return "<key>PerformanceStatistics</key><dict><key>Device Utilization %</key>" + value + "</dict>";
+    };
+    const std::vector<std::pair<std::vector<std::string>, Figure>> cases{
+        {{stats("<integer>30</integer>"), stats("<integer>130</integer>")}, 1.0},
+        {{stats("<real>45.5</real>"), stats("<integer>12</integer>")}, 0.455},
+        {{stats("<string>50</string>"), stats("<true/>"), "<key>PerformanceStatistics</key><integer>5</integer>",
+          "<key>Other</key><dict/>"},
+         {}},
+        {{}, {}},
+    };
+    for (const auto& [entries, gpu] : cases) {
+        services("IOAccelerator", entries);
+        EXPECT_EQ(readGPULoad(registry), gpu) << entries.size();
+    }
+    std::filesystem::remove(temp.root() / "ioreg/IOAccelerator.plist");
+    EXPECT_FALSE(readGPULoad(registry));
+}
+
+TEST(SystemSensors, MemoryUsedNeverWrapsBelowZero) {
+    struct Host : HostStatistics {
+        VirtualMemory vm;
+        std::optional<CpuLoad> cpuLoad() const override { return {}; }
+        std::optional<VirtualMemory> virtualMemory() const override { return vm; }
+        std::uint64_t physicalMemory() const override { return 0; }
+        std::optional<VolumeCapacity> volumeCapacity(const Path&) const override { return {}; }
+        std::optional<std::vector<NetworkInterface>> interfaces() const override { return {}; }
+    } host;
+    // page size, internal, purgeable, wired, compressor → pages in use
+    const std::vector<std::pair<VirtualMemory, double>> cases{
+        {{16384, 100, 10, 20, 5}, 115},
+        {{16384, 10, 100, 20, 5}, 25},  // more purgeable than anonymous pages
+        {{16384, 0, 0, 0, 0}, 0},
+    };
+    for (const auto& [vm, pages] : cases) {
+        host.vm = vm;
+        EXPECT_EQ(readMemoryUsed(host), pages * 16384) << vm.purgeable;
+    }
+}
+
+TEST(SystemSensors, BytesText) {
+    const std::vector<std::tuple<double, double, std::string>> cases{
+        {950, 1000, "950 B"},       {995, 1000, "1.0 KB"},    {994.9, 1000, "994 B"},   {12'340'000, 1000, "12 MB"},
+        {9'949, 1000, "9.9 KB"},    {10'500, 1000, "11 KB"},  {1e15, 1000, "1000 TB"},  {1024, 1024, "1.0 KB"},
+        {0, 1000, "0 B"},           {-0.5, 1000, "0 B"},      {5e9, 1000, "5.0 GB"},
+    };
+    for (const auto& [value, unit, text] : cases) EXPECT_EQ(bytesText(value, unit), text) << value;
+}
+
+TEST(SystemSensors, TheTemplateMachineReadsAsItsMac) {
+    const Machine machine(Machine::templateFolder());
+    const MachineKernelServices kernel(machine);
+    const MachineSystemControl controls(machine);
+    const MachineHostStatistics host(machine);
+    const MachineRegistry registry(machine);
+    const VirtualQueue clock;
+    SystemSensors sensors(kernel, controls, host, registry, clock);
+    EXPECT_EQ(sensors.coreKeys, coreTemperatureKeys("Apple M3"));
+    const auto r = sensors.read();
+    ASSERT_TRUE(r.cpuTemperature);
+    EXPECT_NEAR(*r.cpuTemperature, 43.5875, 0.001);  // the mean of the sixteen cores
+    EXPECT_NEAR(r.batteryTemperature.value_or(0), 30.3, 0.01);
+    EXPECT_EQ(r.fanRPM, 1214.0);
+    EXPECT_EQ(r.fanMax, 6241.0);
+    EXPECT_EQ(r.gpu, 0.12);
+}
+
+}  // namespace
+}  // namespace norvane
