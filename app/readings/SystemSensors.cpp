@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numeric>
 
 #include "platform/Text.h"
@@ -14,10 +13,8 @@ namespace {
 // from other types.
 std::optional<double> floatValue(const SMC& smc, const std::string& key) {
     const auto reading = smc.read(key);
-    if (!reading || reading->type != "flt " || reading->bytes.size() != 4) return std::nullopt;
-    float f = 0;
-    std::memcpy(&f, reading->bytes.data(), 4);  // little-endian, as this machine is
-    return static_cast<double>(f);
+    if (!reading || reading->type != "flt ") return std::nullopt;
+    return SMC::decode(*reading);  // only of 4 bytes
 }
 
 std::vector<double> floatValues(const SMC& smc, const std::vector<std::string>& keys) {

@@ -80,70 +80,56 @@ TEST_F(SystemSensorsTest, RatesAndTheCpuShareComeFromTwoReadings) {
                                                       "en5: 1 0 0 0 0 0 0 0 1 0 0 0 0 0 0 0\n")
                                       : std::nullopt);
         const auto r = s.read();
-        EXPECT_EQ(r.cpu, step.cpuShare) << step.what;
-        EXPECT_EQ(r.diskRead, step.diskRead) << step.what;
-        EXPECT_EQ(r.diskWritten, step.diskWritten) << step.what;
-        EXPECT_EQ(r.networkIn, step.networkIn) << step.what;
-        EXPECT_EQ(r.networkOut, step.networkOut) << step.what;
+        EXPECT_EQ((std::array{r.cpu, r.diskRead, r.diskWritten, r.networkIn, r.networkOut}),
+                  (std::array{step.cpuShare, step.diskRead, step.diskWritten, step.networkIn, step.networkOut}))
+            << step.what;
     }
     EXPECT_EQ(readNetworkBytes(host), (ByteCounts{1701, 471}));  // en0 and en5 only
 }
 
-TEST_F(SystemSensorsTest, TheFirstReadingFillsEverythingButRatesAndTheCpuShare) {
-    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M3 Pro\nkern.memorystatus_vm_pressure_level: 2\n");
+TEST_F(SystemSensorsTest, TheFirstReadingOfTheTemplatesMacFillsEverythingButRatesAndTheCpuShare) {
+    for (const char* name : {"smc/keys.json", "ioreg/IOAccelerator.plist", "sysctl.txt"})
+        temp.write(name, *readFile(Machine::templateFolder() / name));
+    temp.write("proc/pressure/memory", "some avg10=10.00 avg60=0 avg300=0 total=1\n");
     temp.write("proc/meminfo", "MemTotal: 8192 kB\nAnonPages: 1024 kB\nKernelStack: 512 kB\n");
-    keys(R"("Te05": {"type": "flt ", "value": 50.5}, "TB0T": {"type": "flt ", "value": 31.0})");
-    services("IOAccelerator", {"<key>PerformanceStatistics</key><dict><key>Device Utilization %</key>"
-                               "<integer>25</integer></dict>"});
     const auto r = sensors().read();
     EXPECT_FALSE(r.cpu || r.diskRead || r.diskWritten || r.networkIn || r.networkOut);
-    EXPECT_EQ(r.memoryUsed, 1536.0 * 1024);
-    EXPECT_EQ(r.memoryTotal, 8192.0 * 1024);
+    EXPECT_EQ((std::array{r.memoryUsed, r.memoryTotal}), (std::array<Figure, 2>{1536.0 * 1024, 8192.0 * 1024}));
     EXPECT_EQ(r.memoryPressure, 2);
-    EXPECT_EQ(r.gpu, 0.25);
-    EXPECT_EQ(r.cpuTemperature, 50.5);
-    EXPECT_EQ(r.batteryTemperature, 31.0);
-    ASSERT_TRUE(r.diskFree && r.diskTotal);
-    EXPECT_LE(*r.diskFree, *r.diskTotal);
+    EXPECT_EQ(r.gpu, 0.12);
+    EXPECT_NEAR(r.cpuTemperature.value_or(0), 43.5875, 0.001);  // the mean of its sixteen M3 cores
+    EXPECT_NEAR(r.batteryTemperature.value_or(0), 30.3, 0.001);
+    EXPECT_EQ((std::array{r.fanRPM, r.fanMax}), (std::array<Figure, 2>{1214.0, 6241.0}));
+    EXPECT_TRUE(r.diskFree && r.diskTotal);
 }
 
 TEST_F(SystemSensorsTest, ControllerTemperaturesAndFans) {
-    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M2 Max\n");  // cores Tp1h, Tp1t, Tp1p, …
-    struct Case {
-        const char* what;
-        std::string keys;
-        Figure cpu, battery, fanRPM, fanMax;
+    temp.write("sysctl.txt", "machdep.cpu.brand_string: Apple M2 Max\n");  // cores Tp1h, Tp1t, Tp1p, Tp01, …
+    const auto flt = [](const char* key, double value) {
+        return std::string("\"") + key + R"(": {"type": "flt ", "value": )" + std::to_string(value) + "}, ";
     };
-    const std::string flt = R"({"type": "flt ", "value": )";
-    const Case cases[] = {
-        {"every figure",
-         R"("Tp1h": )" + flt + R"(40.0}, "Tp1t": )" + flt + R"(55.0}, "Tp1p": )" + flt + R"(5.0}, "Tp01": )" + flt +
-             R"(65.0}, "TB0T": )" + flt + R"(40.0}, "TB2T": )" + flt + R"(35.0}, "FNum": {"type": "ui8 ", "value": 2},
-             "F0Ac": )" + flt + R"(1200.0}, "F1Ac": )" + flt + R"(0.0}, "F0Mx": )" + flt + R"(5000.0}, "F1Mx": )" +
-             flt + "6000.0}",
-         60.0, 40.0, 1200.0, 6000.0},
-        {"only idle cores, no fans", R"("Tp1h": )" + flt + R"(40.0}, "FNum": {"type": "ui8 ", "value": 0},
-             "F0Ac": )" + flt + "1200.0}",
-         {}, {}, {}, {}},
-        {"floats only", R"("Tp1h": {"type": "si16", "value": 60}, "Tp1t": {"type": "flt ", "bytes": "0000"},
+    using Four = std::array<Figure, 4>;  // CPU and battery temperature, fan speed and maximum
+    const std::vector<std::pair<std::string, Four>> cases{
+        {flt("Tp1h", 40) + flt("Tp1t", 55) + flt("Tp1p", 5) + flt("Tp01", 65) + flt("TB0T", 40) + flt("TB2T", 35) +
+             flt("F0Ac", 1200) + flt("F1Ac", 0) + flt("F0Mx", 5000) + flt("F1Mx", 6000) +
+             R"("FNum": {"type": "ui8 ", "value": 2})",
+         Four{60.0, 40.0, 1200.0, 6000.0}},
+        {flt("Tp1h", 40) + flt("F0Ac", 1200) + R"("FNum": {"type": "ui8 ", "value": 0})", Four{}},
+        // Only 4-byte floats count; the fan count is the first byte whatever its type.
+        {flt("F0Mx", 5000) + R"("Tp1h": {"type": "si16", "value": 60}, "Tp1t": {"type": "flt ", "bytes": "0000"},
              "TB1T": {"type": "ui8 ", "value": 30}, "FNum": {"type": "ch8*", "bytes": "01"},
-             "F0Ac": {"type": "ui16", "value": 900}, "F0Mx": )" + flt + "5000.0}",
-         {}, {}, {}, 5000.0},
-        {"fans without a count", R"("F0Ac": )" + flt + "1200.0}", {}, {}, {}, {}},
+             "F0Ac": {"type": "ui16", "value": 900})",
+         Four{std::nullopt, std::nullopt, std::nullopt, 5000.0}},
     };
-    for (const auto& c : cases) {
-        keys(c.keys);
+    for (const auto& [table, figures] : cases) {
+        keys(table);
         const auto r = sensors().read();
-        EXPECT_EQ(r.cpuTemperature, c.cpu) << c.what;
-        EXPECT_EQ(r.batteryTemperature, c.battery) << c.what;
-        EXPECT_EQ(r.fanRPM, c.fanRPM) << c.what;
-        EXPECT_EQ(r.fanMax, c.fanMax) << c.what;
+        EXPECT_EQ((std::array{r.cpuTemperature, r.batteryTemperature, r.fanRPM, r.fanMax}), figures) << table;
     }
     std::filesystem::remove(temp.root() / "smc/keys.json");
     auto withoutSmc = sensors();
-    EXPECT_FALSE(withoutSmc.smc);
     const auto r = withoutSmc.read();
-    EXPECT_FALSE(r.cpuTemperature || r.batteryTemperature || r.fanRPM || r.fanMax);
+    EXPECT_FALSE(withoutSmc.smc || r.cpuTemperature || r.batteryTemperature || r.fanRPM || r.fanMax);
 }
 
 TEST_F(SystemSensorsTest, TheBusiestAcceleratorCappedAtOne) {
@@ -153,17 +139,12 @@ TEST_F(SystemSensorsTest, TheBusiestAcceleratorCappedAtOne) {
     const std::vector<std::pair<std::vector<std::string>, Figure>> cases{
         {{stats("<integer>30</integer>"), stats("<integer>130</integer>")}, 1.0},
         {{stats("<real>45.5</real>"), stats("<integer>12</integer>")}, 0.455},
-        {{stats("<string>50</string>"), stats("<true/>"), "<key>PerformanceStatistics</key><integer>5</integer>",
-          "<key>Other</key><dict/>"},
-         {}},
-        {{}, {}},
+        {{stats("<string>50</string>"), stats("<true/>"), "<key>PerformanceStatistics</key><integer>5</integer>"}, {}},
     };
     for (const auto& [entries, gpu] : cases) {
         services("IOAccelerator", entries);
         EXPECT_EQ(readGPULoad(registry), gpu) << entries.size();
     }
-    std::filesystem::remove(temp.root() / "ioreg/IOAccelerator.plist");
-    EXPECT_FALSE(readGPULoad(registry));
 }
 
 TEST(SystemSensors, MemoryUsedNeverWrapsBelowZero) {
@@ -194,24 +175,6 @@ TEST(SystemSensors, BytesText) {
         {0, 1000, "0 B"},           {-0.5, 1000, "0 B"},      {5e9, 1000, "5.0 GB"},
     };
     for (const auto& [value, unit, text] : cases) EXPECT_EQ(bytesText(value, unit), text) << value;
-}
-
-TEST(SystemSensors, TheTemplateMachineReadsAsItsMac) {
-    const Machine machine(Machine::templateFolder());
-    const MachineKernelServices kernel(machine);
-    const MachineSystemControl controls(machine);
-    const MachineHostStatistics host(machine);
-    const MachineRegistry registry(machine);
-    const VirtualQueue clock;
-    SystemSensors sensors(kernel, controls, host, registry, clock);
-    EXPECT_EQ(sensors.coreKeys, coreTemperatureKeys("Apple M3"));
-    const auto r = sensors.read();
-    ASSERT_TRUE(r.cpuTemperature);
-    EXPECT_NEAR(*r.cpuTemperature, 43.5875, 0.001);  // the mean of the sixteen cores
-    EXPECT_NEAR(r.batteryTemperature.value_or(0), 30.3, 0.01);
-    EXPECT_EQ(r.fanRPM, 1214.0);
-    EXPECT_EQ(r.fanMax, 6241.0);
-    EXPECT_EQ(r.gpu, 0.12);
 }
 
 }  // namespace
