@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/readings/SystemSensors.h"
 #include "platform/VirtualQueue.h"
 #include "tests/support/TempMachine.h"
