@@ -1,5 +1,6 @@
-// Loading thirty days of history (one sample a minute) at start-up, and the battery
-// reading and the SMC's live power that every 5-second tick takes through the machine folder.
+// Loading thirty days of history (one sample a minute) at start-up, the battery reading
+// and the SMC's live power that every 5-second tick takes through the machine folder, and
+// one reading of the system figures that the Stats page refreshes every 3 seconds.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -7,6 +8,8 @@
 #include "app/readings/Battery.h"
 #include "app/readings/HistoryStore.h"
 #include "app/readings/SMC.h"
+#include "app/readings/SystemSensors.h"
+#include "platform/VirtualQueue.h"
 
 using namespace norvane;
 
@@ -61,5 +64,23 @@ void BM_ReadLivePowerThroughTheMachineFolder(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadLivePowerThroughTheMachineFolder)->Unit(benchmark::kMicrosecond);
+
+// The template Mac's controller and accelerator, and this machine's own /proc and disks.
+void BM_ReadSystemSensors(benchmark::State& state) {
+    const Machine machine(Machine::templateFolder());
+    const MachineKernelServices kernel(machine);
+    const MachineSystemControl controls(machine);
+    const MachineHostStatistics host(machine);
+    const MachineRegistry registry(machine);
+    VirtualQueue clock;
+    SystemSensors sensors(kernel, controls, host, registry, clock);
+    for (auto _ : state) {
+        clock.advance(3);
+        auto reading = sensors.read();
+        benchmark::DoNotOptimize(reading);
+        if (!reading.cpuTemperature || !reading.memoryUsed) state.SkipWithError("figures missing");
+    }
+}
+BENCHMARK(BM_ReadSystemSensors)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

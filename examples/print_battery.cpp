@@ -1,6 +1,6 @@
 // Prints the battery as Battery::read() sees it through the machine folder in use, the
 // health figures of the system profiler, the charger and power flow, the live draw from
-// the SMC and whether the charge limit can be used.
+// the SMC and whether the charge limit can be used, and the system figures.
 
 #include <cstdio>
 #include <string>
@@ -12,9 +12,11 @@
 #include "app/readings/Charger.h"
 #include "app/readings/PowerUIBackend.h"
 #include "app/readings/SMC.h"
-#include "platform/Text.h"
 #include "app/readings/SleepLog.h"
+#include "app/readings/SystemSensors.h"
 #include "platform/DateFormatter.h"
+#include "platform/Text.h"
+#include "platform/VirtualQueue.h"
 
 using namespace norvane;
 
@@ -128,5 +130,28 @@ int main() {
         if (const auto summary = sleepSummary(s))
             std::printf("    %s · %s\n", summary->title.c_str(), summary->detail.c_str());
     }
+
+    // One reading: the CPU share and the rates need a previous one, so they show "—".
+    const MachineSystemControl controls(*machine);
+    const MachineHostStatistics host(*machine);
+    const VirtualQueue clock;
+    SystemSensors sensors(MachineKernelServices(*machine), controls, host, registry, clock);
+    const auto system = sensors.read();
+    const auto bytes = [](const std::optional<double>& value, const char* suffix = "") {
+        return value ? bytesText(*value, 1000) + suffix : std::string("—");
+    };
+    const auto share = [](const std::optional<double>& value) {
+        return value ? formatFixed(*value * 100, 0) + "%" : std::string("—");
+    };
+    std::printf("System:        CPU %s at %s, GPU %s; battery %s; fans %s (at most %s)\n", share(system.cpu).c_str(),
+                figureText(system.cpuTemperature, " °C").c_str(), share(system.gpu).c_str(),
+                figureText(system.batteryTemperature, " °C").c_str(), figureText(system.fanRPM, " rpm").c_str(),
+                figureText(system.fanMax, " rpm").c_str());
+    std::printf("Memory:        %s of %s in use, pressure level %s\n", bytes(system.memoryUsed).c_str(),
+                bytes(system.memoryTotal).c_str(), optionalText(system.memoryPressure, "").c_str());
+    std::printf("Disk:          %s free of %s; reading %s, writing %s; network in %s, out %s\n",
+                bytes(system.diskFree).c_str(), bytes(system.diskTotal).c_str(), bytes(system.diskRead, "/s").c_str(),
+                bytes(system.diskWritten, "/s").c_str(), bytes(system.networkIn, "/s").c_str(),
+                bytes(system.networkOut, "/s").c_str());
     return 0;
 }

@@ -78,6 +78,13 @@ bool Machine::createFromTemplate(const Path& destination, const Path& source) {
     return true;
 }
 
+std::optional<std::string> Machine::readProc(std::string_view name) const {
+    const Path own = root_ / "proc" / Path(name);
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(own, error))) return readFile(own);
+    return readFile(Path("/proc") / Path(name));
+}
+
 bool Machine::isSystemPath(std::string_view macPath) {
     for (auto prefix : systemPrefixes)
         if (macPath.starts_with(prefix)) return true;

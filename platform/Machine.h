@@ -29,6 +29,11 @@ public:
     // A file of the folder by its relative name ("ioreg/AppleSmartBattery.plist").
     Path file(std::string_view relative) const { return root_ / Path(relative); }
 
+    // A kernel statistics file ("stat", "net/dev"): the folder's proc/<name> when it has one,
+    // so a test or a simulated Mac can fix the figures; else this machine's /proc/<name>.
+    // Absent when the file that counts cannot be read.
+    std::optional<std::string> readProc(std::string_view name) const;
+
     // macOS system programs (/usr/bin/…, /usr/sbin/…, /bin/…, /sbin/…, /usr/libexec/…)
     // live inside the folder; any other path is used as it is.
     Path resolve(std::string_view macPath) const;

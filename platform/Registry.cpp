@@ -1,7 +1,10 @@
 #include "platform/Registry.h"
 
+#include <set>
+
 #include "platform/FileLock.h"
 #include "platform/PropertyList.h"
+#include "platform/Text.h"
 
 namespace norvane {
 namespace {
@@ -13,7 +16,54 @@ bool isEntryBookkeeping(std::string_view key) {
            key == "IOServiceBusyState" || key == "IOServiceBusyTime" || key == "IOServiceState";
 }
 
+// Linux names a partition after its disk: "sda" → "sda1", and with a "p" after a disk
+// name that ends in a digit: "nvme0n1" → "nvme0n1p1", "mmcblk0" → "mmcblk0p2".
+bool isPartition(std::string_view name, const std::set<std::string_view>& devices) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string_view disk = name;
+    while (!disk.empty() && isDigit(disk.back())) disk.remove_suffix(1);
+    if (disk.empty() || disk.size() == name.size()) return false;
+    if (!isDigit(disk.back()) && devices.contains(disk)) return true;
+    if (disk.size() < 2 || disk.back() != 'p' || !isDigit(disk[disk.size() - 2])) return false;
+    disk.remove_suffix(1);
+    return devices.contains(disk);
+}
+
+bool isVirtualDisk(std::string_view name) {
+    for (const std::string_view prefix : {"loop", "ram", "zram", "dm-", "md"})
+        if (name.starts_with(prefix)) return true;
+    return false;
+}
+
 }  // namespace
+
+Value::Array blockStorageDrivers(std::string_view diskstats) {
+    struct Disk {
+        std::string_view name;
+        std::uint64_t readSectors, writtenSectors;
+    };
+    std::vector<Disk> disks;
+    for (const auto line : splitNonEmpty(diskstats, '\n')) {
+        // major minor name reads merged sectors-read ms writes merged sectors-written …
+        const auto fields = splitNonEmpty(line, ' ');
+        if (fields.size() < 10) continue;
+        const auto read = parseUInt64(fields[5]);
+        const auto written = parseUInt64(fields[9]);
+        if (read && written) disks.push_back({fields[2], *read, *written});
+    }
+    std::set<std::string_view> names;
+    for (const auto& disk : disks) names.insert(disk.name);
+    Value::Array out;
+    for (const auto& disk : disks) {
+        if (isVirtualDisk(disk.name) || isPartition(disk.name, names)) continue;
+        // Byte counts beyond the signed range wrap, as the registry's unsigned numbers do.
+        const auto bytes = [](std::uint64_t sectors) { return Value::integer(static_cast<std::int64_t>(sectors * 512)); };
+        out.push_back(Value::dictionary(
+            {{"Statistics",
+              Value::dictionary({{"Bytes (Read)", bytes(disk.readSectors)}, {"Bytes (Write)", bytes(disk.writtenSectors)}})}}));
+    }
+    return out;
+}
 
 std::optional<RegistryService> Registry::firstService(std::string_view className) const {
     auto all = services(className);
@@ -38,6 +88,9 @@ std::optional<Value::Array> MachineRegistry::entries(std::string_view className)
     const auto file = classFile(className);
     if (!file) return std::nullopt;
     auto text = readFile(*file);
+    // Without a dump of its own the folder's disks are this machine's.
+    if (!text && className == "IOBlockStorageDriver" && !fileExists(*file))
+        if (const auto diskstats = machine_.readProc("diskstats")) return blockStorageDrivers(*diskstats);
     if (!text) return std::nullopt;
     auto root = parsePropertyList(*text);
     if (!root) return std::nullopt;

@@ -30,6 +30,7 @@ public:
 // The registry of a machine folder: `ioreg/<Class>.plist` holds the class's services in
 // the XML form that `ioreg -a -r -c <Class>` prints (an array of entries, or one entry).
 // Each read looks at the file afresh, as each registry read on a Mac sees live values.
+// Without a file, "IOBlockStorageDriver" is this machine's disks (blockStorageDrivers).
 class MachineRegistry final : public Registry {
 public:
     explicit MachineRegistry(Machine machine) : machine_(std::move(machine)) {}
@@ -45,5 +46,11 @@ private:
     std::optional<Value::Array> entries(std::string_view className) const;
     Machine machine_;
 };
+
+// One block-storage driver entry per whole disk of a /proc/diskstats text, its "Statistics"
+// holding "Bytes (Read)" and "Bytes (Write)" (sectors of 512 bytes). Partitions, and the
+// loop, RAM, compressed-RAM, device-mapper and software-RAID devices (whose traffic the
+// disks under them count again), are left out.
+Value::Array blockStorageDrivers(std::string_view diskstats);
 
 }  // namespace norvane

@@ -249,6 +249,14 @@ std::optional<std::int32_t> parseInt32(std::string_view text) {
     return static_cast<std::int32_t>(*v);
 }
 
+std::optional<std::uint64_t> parseUInt64(std::string_view text) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    std::uint64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
 std::optional<double> parseDouble(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);

@@ -68,6 +68,8 @@ std::vector<std::string_view> splitNonEmpty(std::string_view text, char separato
 // Decimal integers: an optional sign, then digits only; no spaces, nothing after them.
 std::optional<std::int64_t> parseInt64(std::string_view text);
 std::optional<std::int32_t> parseInt32(std::string_view text);
+// Unsigned decimal digits only (no sign), up to 2^64 - 1.
+std::optional<std::uint64_t> parseUInt64(std::string_view text);
 // Decimal floating point with fractions and exponents and an optional sign; "inf" and
 // "nan" are accepted, so callers that need a finite value check for it.
 std::optional<double> parseDouble(std::string_view text);

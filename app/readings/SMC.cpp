@@ -70,9 +70,12 @@ std::optional<SMC::Reading> SMC::read(std::string_view key) const {
 
 std::optional<double> SMC::number(std::string_view key) const {
     const auto reading = read(key);
-    if (!reading) return std::nullopt;
-    const auto& b = reading->bytes;
-    const std::string& type = reading->type;
+    return reading ? decode(*reading) : std::nullopt;
+}
+
+std::optional<double> SMC::decode(const Reading& reading) {
+    const auto& b = reading.bytes;
+    const std::string& type = reading.type;
     if (type == "flt " && b.size() == 4) {
         float f = 0;
         std::memcpy(&f, b.data(), 4);  // little-endian, as this machine is

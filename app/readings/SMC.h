@@ -30,6 +30,8 @@ public:
     std::optional<Reading> read(std::string_view key) const;
     // The value of a "flt ", "si16", "ui16" or "ui8 " key of its exact size.
     std::optional<double> number(std::string_view key) const;
+    // The same decoding of a reading already taken.
+    static std::optional<double> decode(const Reading& reading);
 
     static std::uint32_t code(std::string_view key) { return fourCharCode(key); }
     static std::string name(std::uint32_t code) { return fourCharText(code); }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/ProcessKernel.h"
+#include "platform/HostStatistics.h"
 #include "platform/ProcessTable.h"
 #include "platform/Text.h"
 #include "platform/sim/SimCommand.h"
@@ -147,22 +148,17 @@ Snapshot listed(const std::vector<MachineProcess>& processes, bool first) {
     return snapshot;
 }
 
-// The machine's CPU time split, from /proc/stat; the first sample shows the share since
-// boot, the later ones the share over the interval.
+// The machine's CPU time split, from its CPU load ticks; the first sample shows the share
+// since boot, the later ones the share over the interval.
 class CpuUsage {
 public:
+    explicit CpuUsage(const HostStatistics& host) : host_(host) {}
     std::string line() {
         double user = 0, system = 0, idle = 0;
-        if (const auto stat = readFile("/proc/stat")) {
-            const auto end = stat->find('\n');
-            const std::string first = stat->substr(0, end);
-            unsigned long long v[8] = {};
-            if (std::sscanf(first.c_str(), "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3],
-                            &v[4], &v[5], &v[6], &v[7]) >= 4) {
-                user = static_cast<double>(v[0] + v[1]);
-                system = static_cast<double>(v[2] + v[5] + v[6] + v[7]);
-                idle = static_cast<double>(v[3] + v[4]);
-            }
+        if (const auto load = host_.cpuLoad()) {
+            user = static_cast<double>(load->user + load->nice);
+            system = static_cast<double>(load->system);
+            idle = static_cast<double>(load->idle);
         }
         const double du = user - user_, ds = system - system_, di = idle - idle_;
         user_ = user, system_ = system, idle_ = idle;
@@ -175,6 +171,7 @@ public:
     }
 
 private:
+    const HostStatistics& host_;
     double user_ = 0, system_ = 0, idle_ = 0;
 };
 
@@ -257,7 +254,8 @@ int main(int argc, char** argv) {
     const char* fast = std::getenv("NORVANE_SIM_FAST");
     const auto delay = std::chrono::seconds(fast && std::string_view(fast) == "1" ? 0 : options->delay);
     LiveProcesses live;
-    CpuUsage cpu;
+    const MachineHostStatistics host(*machine);
+    CpuUsage cpu(host);
     for (std::int64_t sample = 0; sample < options->samples; ++sample) {
         if (sample > 0) std::this_thread::sleep_for(delay);
         const bool first = sample == 0;

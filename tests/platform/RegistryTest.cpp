@@ -83,6 +83,39 @@ TEST(MachineRegistry, EachReadSeesTheFileAsItIsNow) {
     EXPECT_EQ(registry.property(service, "CurrentCapacity")->longLongValue(), 71);
 }
 
+TEST(MachineRegistry, BlockStorageDriversAreTheWholeDisksOfDiskstats) {
+    // Sectors read are the device's number, sectors written ten times it.
+    std::string diskstats;
+    const char* devices[] = {"sda", "sda1", "sda12", "sdaa", "nvme0n1", "nvme0n1p1", "nvme0n10", "mmcblk0",
+                             "mmcblk0p2", "loop0", "ram0", "zram0", "dm-0", "md127", "vda"};
+    for (int i = 0; i < static_cast<int>(std::size(devices)); ++i)
+        diskstats += "8 " + std::to_string(i) + " " + devices[i] + " 1 0 " + std::to_string(i + 1) + " 0 1 0 " +
+                     std::to_string(10 * (i + 1)) + " 0 0 0 0\n";
+    diskstats += "8 99 short 1 2 3\n8 99 bad 1 0 x 0 1 0 1 0 0 0 0\n";
+    const auto drivers = blockStorageDrivers(diskstats);
+    std::vector<std::string> whole;
+    for (const auto& driver : drivers) {
+        const auto read = driver.find("Statistics")->find("Bytes (Read)")->longLongValue();
+        EXPECT_EQ(driver.find("Statistics")->find("Bytes (Write)")->longLongValue(), *read * 10);
+        whole.push_back(devices[*read / 512 - 1]);
+    }
+    EXPECT_EQ(whole, (std::vector<std::string>{"sda", "sdaa", "nvme0n1", "nvme0n10", "mmcblk0", "vda"}));
+}
+
+TEST(MachineRegistry, BlockStorageComesFromTheFolderWhenItHasAFile) {
+    testing::TempFolder dir;
+    const MachineRegistry registry{Machine(dir.path())};
+    dir.write("proc/diskstats", "254 0 vda 1 0 2 0 1 0 3 0 0 0 0\n254 1 vda1 1 0 2 0 1 0 3 0 0 0 0\n");
+    ASSERT_EQ(registry.services("IOBlockStorageDriver").size(), 1u);
+
+    dir.write("ioreg/IOBlockStorageDriver.plist", "<plist><array><dict/><dict/></array></plist>");
+    EXPECT_EQ(registry.services("IOBlockStorageDriver").size(), 2u);
+    // A file that is there but cannot be read is no disk at all, not this machine's disks.
+    std::filesystem::remove(dir / "ioreg/IOBlockStorageDriver.plist");
+    std::filesystem::create_directories(dir / "ioreg/IOBlockStorageDriver.plist");
+    EXPECT_TRUE(registry.services("IOBlockStorageDriver").empty());
+}
+
 }  // namespace
 }  // namespace norvane
 

@@ -21,5 +21,24 @@ TEST(SystemControl, TheMachineFolderWinsOverLinux) {
     EXPECT_EQ(controls.text("kern"), std::nullopt);
 }
 
+TEST(SystemControl, MemoryPressureFromTheStallFigures) {
+    const std::vector<std::pair<std::string, std::optional<int>>> cases{
+        {"some avg10=9.99 avg60=0 avg300=0 total=1\nfull avg10=9.99 avg60=0 avg300=0 total=1\n", 1},
+        {"some avg10=10.00 avg60=0 avg300=0 total=1\nfull avg10=2.00 avg60=0 avg300=0 total=1\n", 2},
+        {"some avg10=35.00 avg60=0 avg300=0 total=1\nfull avg10=12.50 avg60=0 avg300=0 total=1\n", 4},
+        {"some avg10=nan\n", 1},
+        {"full avg10=50.00\nsome avg60=50.00\n", std::nullopt},
+    };
+    for (const auto& [text, level] : cases) EXPECT_EQ(memoryPressureLevel(text), level) << text;
+
+    testing::TempMachine temp;
+    const MachineSystemControl controls(temp.machine());
+    temp.write("proc/pressure/memory", "some avg10=20.00 avg60=0 avg300=0 total=1\n");
+    EXPECT_EQ(controls.text("kern.memorystatus_vm_pressure_level"), "2");
+    temp.write("sysctl.txt", "kern.memorystatus_vm_pressure_level: 4\nhw.model: Mac15,6\n");
+    EXPECT_EQ(controls.text("kern.memorystatus_vm_pressure_level"), "4");
+    EXPECT_EQ(controls.text("hw.model"), "Mac15,6");
+}
+
 }  // namespace
 }  // namespace norvane

@@ -71,6 +71,8 @@ TEST(Numbers, IntegersTakeASignAndNothingElse) {
     EXPECT_FALSE(parseInt64("9223372036854775808"));
     EXPECT_EQ(parseInt32("2147483647"), 2147483647);
     EXPECT_FALSE(parseInt32("2147483648"));
+    EXPECT_EQ(parseUInt64("18446744073709551615"), UINT64_MAX);
+    for (const char* bad : {"18446744073709551616", "-1", "+1", "", "1 "}) EXPECT_FALSE(parseUInt64(bad)) << bad;
 }
 
 TEST(Numbers, DoublesAcceptFractionsAndExponents) {
