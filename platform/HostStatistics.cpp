@@ -31,7 +31,7 @@ std::optional<std::uint64_t> meminfoBytes(std::string_view text, std::string_vie
 
 }  // namespace
 
-std::optional<CpuLoad> parseProcStat(std::string_view text) {
+std::optional<CpuLoad> parseCpuLoad(std::string_view text) {
     for (const auto line : splitNonEmpty(text, '\n')) {
         const auto fields = splitNonEmpty(line, ' ');
         if (fields.empty() || fields[0] != "cpu") continue;
@@ -85,7 +85,7 @@ std::vector<NetworkInterface> parseNetDev(std::string_view text) {
 
 std::optional<CpuLoad> MachineHostStatistics::cpuLoad() const {
     const auto text = machine_.readProc("stat");
-    return text ? parseProcStat(*text) : std::nullopt;
+    return text ? parseCpuLoad(*text) : std::nullopt;
 }
 
 std::optional<VirtualMemory> MachineHostStatistics::virtualMemory() const {

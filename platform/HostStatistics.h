@@ -71,7 +71,7 @@ private:
 
 // The summed "cpu" line of /proc/stat: interrupt time counts as system time and I/O wait
 // as idle time, as a Mac counts them.
-std::optional<CpuLoad> parseProcStat(std::string_view text);
+std::optional<CpuLoad> parseCpuLoad(std::string_view text);
 // /proc/meminfo in pages of `pageSize` bytes; absent without an "AnonPages" line.
 std::optional<VirtualMemory> parseMeminfo(std::string_view text, std::uint64_t pageSize);
 // "MemTotal" of /proc/meminfo in bytes.

@@ -14,7 +14,7 @@ TEST(HostStatistics, ProcStatCountsInterruptsAsSystemAndWaitingAsIdle) {
         {"cpu 1 -2 3 4\n", std::nullopt},
         {"cpu0 1 2 3 4\n", std::nullopt},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(parseProcStat(text), expected) << text;
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parseCpuLoad(text), expected) << text;
 }
 
 TEST(HostStatistics, MeminfoMapsToPagesOfTheMacsKinds) {
