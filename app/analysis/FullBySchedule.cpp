@@ -35,8 +35,7 @@ Date nextFullBy(std::int64_t minutes, Date after, const Calendar& calendar) {
 
 double fullByLead(std::int64_t percent, double capacityWh, std::optional<std::int64_t> chargerWatts) {
     const double need = std::max(0.0, 100.0 - static_cast<double>(percent)) / 100;
-    const double watts =
-        chargerWatts ? static_cast<double>(std::min<std::int64_t>(*chargerWatts, 100)) * 0.6 : 18.0;
+    const double watts = chargerWatts ? static_cast<double>(std::min<std::int64_t>(*chargerWatts, 100)) * 0.6 : 18.0;
     const double lead = capacityWh * need / std::max(watts, 1.0) * 3600 + 1800;
     // fmax before fmin: a lead that is not a number becomes the shortest, not NaN.
     return std::fmin(std::fmax(lead, 2700.0), 14'400.0);
@@ -80,7 +79,8 @@ void FullBySchedule::followFullBy(Date now, const Calendar& calendar) {
     const auto target = fullByTarget();
     if (fullByMode() == FullByMode::off || !target) return;
     switch (fullByStep(now, *target, fullByLeadNow())) {
-        case FullByStep::wait: return;
+        case FullByStep::wait:
+            return;
         case FullByStep::start:
             if (battery().plugged && battery().percent < 100 && !fullOnce() && limit() <= 99) chargeFullOnce();
             return;

@@ -10,8 +10,10 @@ namespace norvane {
 namespace {
 
 namespace source {
-const Source serviceCondition{"Apple: Check your Mac laptop battery's health", "https://support.apple.com/en-us/102888"};
-const Source maximizing{"Apple: Maximizing battery performance", "https://www.apple.com/batteries/maximizing-performance/"};
+const Source serviceCondition{"Apple: Check your Mac laptop battery's health",
+                              "https://support.apple.com/en-us/102888"};
+const Source maximizing{"Apple: Maximizing battery performance",
+                        "https://www.apple.com/batteries/maximizing-performance/"};
 const Source powerModes{"Apple: About Power Modes on your Mac", "https://support.apple.com/en-us/101613"};
 const Source optimizedCharging{"Apple: About Optimized Battery Charging on your Mac",
                                "https://support.apple.com/en-us/102338"};
@@ -61,7 +63,8 @@ Tip heavyApp(const HeavyApp& app) {
     const std::string percent = roundedPercent(app.share);
     std::string effect;
     if (!app.gain)
-        effect = "Not measured yet: Norvane needs about 15 seconds of readings on battery before it can estimate the gain.";
+        effect =
+            "Not measured yet: Norvane needs about 15 seconds of readings on battery before it can estimate the gain.";
     else if (*app.gain < 1)
         effect = "Under a minute at the current draw: it matters less than its share suggests.";
     else
@@ -93,15 +96,16 @@ Tip lowPower(std::int64_t minutes) {
 }
 
 Tip dim() {
-    return {"dim",
-            "Dim the screen to stretch this charge",
-            "Lower the brightness with the F1 key or in Control Centre, to the dimmest level that is still comfortable.",
-            "This is Apple's own advice for the longest battery life; Apple gives no figure. Watch the time left above "
-            "after you dim.",
-            "On battery with under an hour left.",
-            Evidence::apple,
-            {source::maximizing},
-            std::nullopt};
+    return {
+        "dim",
+        "Dim the screen to stretch this charge",
+        "Lower the brightness with the F1 key or in Control Centre, to the dimmest level that is still comfortable.",
+        "This is Apple's own advice for the longest battery life; Apple gives no figure. Watch the time left above "
+        "after you dim.",
+        "On battery with under an hour left.",
+        Evidence::apple,
+        {source::maximizing},
+        std::nullopt};
 }
 
 Tip chargeLimit(const TipContext& c) {
@@ -152,15 +156,16 @@ Tip sleepDrain(const SleepStretch& sleep) {
         if (most) why += ", mostly " + most->first;
     }
     why += ".";
-    return {"sleep-drain",
-            "It lost " + drop + "% while asleep",
-            "Look at the last nights in Stats: they show how often the Mac woke and for what.",
-            "Knowing the cause is the first step; Norvane cannot stop the wakes itself. Closing the app behind them, or "
-            "the lid on a charger, usually does.",
-            why,
-            Evidence::measured,
-            {},
-            tip_button::ShowSleep{}};
+    return {
+        "sleep-drain",
+        "It lost " + drop + "% while asleep",
+        "Look at the last nights in Stats: they show how often the Mac woke and for what.",
+        "Knowing the cause is the first step; Norvane cannot stop the wakes itself. Closing the app behind them, or "
+        "the lid on a charger, usually does.",
+        why,
+        Evidence::measured,
+        {},
+        tip_button::ShowSleep{}};
 }
 
 Tip fullOnce(const TipContext& c) {

@@ -85,10 +85,10 @@ struct TipContext {
     bool held = false;      // plugged in and not charging, on purpose
     bool fullOnce = false;  // a one-time full charge is running
     bool optimisedOff = false;
-    double pluggedShare = 0;       // 0...1 of the last week
-    bool ranNearlyEmpty = false;   // 5 % or lower in the last three days
-    std::int64_t lowAlert = 0;     // the user's low level; 0: off
-    bool runningHot = false;       // the system reports heat while charging
+    double pluggedShare = 0;                   // 0...1 of the last week
+    bool ranNearlyEmpty = false;               // 5 % or lower in the last three days
+    std::int64_t lowAlert = 0;                 // the user's low level; 0: off
+    bool runningHot = false;                   // the system reports heat while charging
     std::optional<double> batteryTemperature;  // °C
     bool serviceRecommended = false;
     std::optional<std::int64_t> health;  // percent of the design capacity

@@ -11,11 +11,11 @@ namespace norvane::testing {
 
 struct ScriptedBackend : LimitBackend {
     std::vector<std::int64_t> offered{80, 85, 90, 100};
-    std::deque<LimitSetting> reads;       // one per read(); the last repeats
-    std::deque<std::int64_t> counts{0};   // one per registrations(); the last repeats
+    std::deque<LimitSetting> reads;      // one per read(); the last repeats
+    std::deque<std::int64_t> counts{0};  // one per registrations(); the last repeats
     bool isSupported = true;
-    std::string failing;                  // the operation that throws
-    FullCharge full;                      // what chargeFullNow() lifts
+    std::string failing;  // the operation that throws
+    FullCharge full;      // what chargeFullNow() lifts
     std::vector<std::string> calls;
 
     void call(const std::string& name) {
