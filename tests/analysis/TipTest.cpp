@@ -222,6 +222,8 @@ TEST(Tips, TextsThatFollowTheFacts) {
          "measures what really changed."},
         {[](TipContext& c) { c.heavy->sustained = false; }, "heavy-app:/Applications/Zoom.app", &Tip::why,
          "Zoom has used 42% of the measured energy in the last readings."},
+        {[](TipContext& c) { c.heavy->share = std::numeric_limits<double>::quiet_NaN(); },
+         "heavy-app:/Applications/Zoom.app", &Tip::line, "Zoom takes 0% of the energy"},
         {[](TipContext& c) { c.pluggedShare = 0.866; }, "charge-limit", &Tip::why,
          "This Mac spent 87% of the last week on the charger."},
         {[](TipContext& c) {
