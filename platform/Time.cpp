@@ -137,6 +137,27 @@ std::optional<Date> Calendar::startOfDay(Date date) const {
     return this->date(p->year, p->month, p->day);
 }
 
+std::optional<Date> Calendar::nextTime(int hour, int minute, Date after) const {
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return std::nullopt;
+    const auto day = parts(after);
+    if (!day) return std::nullopt;
+    // ICU's lenient defaults take a skipped time at the old offset (02:30 becomes 03:30) and
+    // a repeated one at its second occurrence; neither is the time the user set.
+    auto& cal = *impl_->calendar;
+    cal.setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
+    cal.setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
+    std::optional<Date> found;
+    // Today's time or tomorrow's; a third day only where a zone skipped a whole day.
+    for (int offset = 0; offset < 3 && !found; ++offset) {
+        const auto candidate = date(day->year, day->month, day->day + offset, hour, minute);
+        if (!candidate) break;
+        if (*candidate > after) found = candidate;
+    }
+    cal.setSkippedWallTimeOption(UCAL_WALLTIME_LAST);
+    cal.setRepeatedWallTimeOption(UCAL_WALLTIME_LAST);
+    return found;
+}
+
 std::optional<int> Calendar::daysBetween(Date from, Date to) const {
     auto& cal = *impl_->calendar;
     UErrorCode status = U_ZERO_ERROR;

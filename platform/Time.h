@@ -51,6 +51,11 @@ public:
     std::optional<Date> addingMonths(Date date, int months) const;
     std::optional<Date> addingYears(Date date, int years) const;
     std::optional<Date> startOfDay(Date date) const;
+    // The first moment after `after` at which the local clock reads hour:minute:00. On a day
+    // whose clock change skips that time, the moment the clock jumps past it; of a time that
+    // a clock change repeats, only the first counts. Absent for an hour or minute out of
+    // range, or when the calendar cannot form the date.
+    std::optional<Date> nextTime(int hour, int minute, Date after) const;
     // Whole calendar days from one moment to another (negative when `to` is earlier).
     std::optional<int> daysBetween(Date from, Date to) const;
     // Seconds east of UTC at that moment.

@@ -213,12 +213,6 @@ std::optional<Date> lineDate(const LogLine& line) {
 
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
-std::int64_t saturatingDifference(std::int64_t a, std::int64_t b) {
-    std::int64_t out = 0;
-    if (!__builtin_sub_overflow(a, b, &out)) return out;
-    return b < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-}
-
 // "BATT" in any case.
 bool isBattery(std::string_view source) {
     if (source.size() != 4) return false;
@@ -243,6 +237,12 @@ std::int64_t SleepStretch::minutes() const {
     // Only a stretch made up by hand can be this far off; it counts as no time.
     if (!(std::abs(whole) < 9e18)) return 0;
     return static_cast<std::int64_t>(whole);
+}
+
+std::int64_t SleepStretch::lost() const {
+    std::int64_t out = 0;
+    if (!__builtin_sub_overflow(percentBefore, percentAfter, &out)) return out;
+    return percentAfter < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
 double SleepStretch::perHour() const {
@@ -335,7 +335,7 @@ std::string wakeReason(std::string_view raw) {
 
 std::optional<Headline> sleepSummary(const SleepStretch& stretch) {
     if (!stretch.onBattery) return std::nullopt;
-    const std::int64_t drop = saturatingDifference(stretch.percentBefore, stretch.percentAfter);
+    const std::int64_t drop = stretch.lost();
     if (drop < 2 && stretch.wakes < 20) return std::nullopt;
 
     // At most one label can hold more than half of the wakes.

@@ -26,6 +26,8 @@ struct SleepStretch {
 
     // Whole minutes from start to end.
     std::int64_t minutes() const;
+    // Percent before minus percent after, held at the integer's ends.
+    std::int64_t lost() const;
     // Percent lost per hour; 0 under a minute.
     double perHour() const;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/Time.h"
 
@@ -50,6 +51,34 @@ TEST(Calendar, StartOfDayAndLenientDates) {
     EXPECT_EQ(evening - start, 21 * 3600 + 30 * 60 + 15.0);
     // Day 32 rolls into the next month rather than failing.
     EXPECT_EQ(tokyo.parts(*tokyo.date(2026, 12, 32))->month, 1);
+}
+
+TEST(Calendar, NextTimeTakesTheNextExistingAndTheFirstRepeatedTime) {
+    struct Case {
+        const char* zone;
+        double after;  // UTC seconds
+        int hour, minute;
+        double expected;
+        const char* what;
+    };
+    const std::vector<Case> cases{
+        {"Europe/Berlin", 1'782'883'800 - 60, 7, 30, 1'782'883'800, "a summer day, a minute before"},
+        {"Europe/Berlin", 1'782'883'800, 7, 30, 1'782'970'200, "asked at the time itself: the next day"},
+        {"Europe/Berlin", 1'774'738'800, 2, 30, 1'774'746'000, "skipped: 03:00, when the clock jumps"},
+        {"Europe/Berlin", 1'774'746'000, 2, 30, 1'774'830'600, "after the jump: 02:30 the next day"},
+        {"Europe/Berlin", 1'792'879'200, 2, 30, 1'792'888'200, "repeated: the first 02:30, summer time"},
+        {"Europe/Berlin", 1'792'888'200, 2, 30, 1'792'978'200, "after the first: not the repeat, the next day"},
+        {"America/Sao_Paulo", 1'541'257'200, 0, 0, 1'541'300'400, "a skipped midnight: 01:00"},
+    };
+    for (const auto& c : cases) {
+        const Calendar calendar(c.zone);
+        EXPECT_EQ(calendar.nextTime(c.hour, c.minute, Date{c.after}).value_or(Date{}).seconds, c.expected) << c.what;
+    }
+    const Calendar berlin("Europe/Berlin");
+    EXPECT_EQ(berlin.nextTime(24, 0, Date{1'782'883'800}), std::nullopt);
+    EXPECT_EQ(berlin.nextTime(7, 60, Date{1'782'883'800}), std::nullopt);
+    // The other operations keep ICU's lenient reading of a skipped time.
+    EXPECT_EQ(berlin.date(2026, 3, 29, 2, 30), Date{1'774'747'800});
 }
 
 TEST(Calendar, CurrentHonoursTz) {
