@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include "platform/MainBundle.h"
 #include "platform/Process.h"
 #include "platform/ProcessKernel.h"
 #include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
+#include "platform/Text.h"
 #include "platform/XpcSocket.h"
 #include "shared/NorvaneShared.h"
 #include "tests/support/TempMachine.h"
@@ -135,6 +137,26 @@ TEST_F(HelperEndToEnd, AnIdleHelperQuitsAndTheNextRequestStartsItAgain) {
     const auto second = helperPid();
     ASSERT_TRUE(second);
     EXPECT_NE(*second, *first);
+}
+
+TEST(BuiltBundle, HoldsBothProgramsSignedForTheBuildsTeam) {
+    const FolderBundle bundle(NORVANE_BUNDLE);
+    EXPECT_EQ(bundle.identifier(), appBundleID);
+    EXPECT_EQ(bundle.executable(), "Norvane");
+    EXPECT_TRUE(bundle.version() && parseInt64(*bundle.version())) << bundle.version().value_or("none");
+    EXPECT_TRUE(bundle.shortVersion());
+    EXPECT_EQ(FolderBundle::ofExecutable(NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper").bundlePath(), Path(NORVANE_BUNDLE));
+    const RecordCodeSigning signing;
+    const std::string team = NORVANE_SIGNING_TEAM;
+    const auto expected = team.empty() ? SignatureCheck::requirementNotMet : SignatureCheck::valid;
+    EXPECT_EQ(signing.checkValidity(NORVANE_BUNDLE "/Contents/MacOS/Norvane", signingRequirement(appBundleID, team)), expected);
+    EXPECT_EQ(signing.checkValidity(NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper", signingRequirement(helperBundleID, team)),
+              expected);
+    const auto daemon = parsePropertyList(
+        readFile(NORVANE_BUNDLE "/Contents/Library/LaunchDaemons/app.norvane.helper.plist").value_or(""));
+    ASSERT_TRUE(daemon);
+    EXPECT_EQ(*daemon->find("Label"), Value::string(std::string(helperBundleID)));
+    EXPECT_TRUE(fileExists(Path(NORVANE_BUNDLE) / *daemon->find("BundleProgram")->asString()));
 }
 
 }  // namespace
