@@ -69,7 +69,7 @@ std::optional<ChildProcess> ChildProcess::start(const Machine& machine, const st
 }
 
 std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, const std::string& path,
-                                                        const std::vector<std::string>& arguments) {
+                                                        const std::vector<std::string>& arguments, Output output) {
     // Everything the children need is made before forking: between fork and exec only
     // async-signal-safe calls are allowed.
     const spawn::Command command(machine, path, arguments);
@@ -87,6 +87,13 @@ std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, 
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             const int null = ::open("/dev/null", O_RDONLY);
             if (null >= 0) ::dup2(null, 0);
+            if (output == Output::discard) {
+                const int sink = ::open("/dev/null", O_WRONLY);
+                if (sink >= 0) {
+                    ::dup2(sink, 1);
+                    ::dup2(sink, 2);
+                }
+            }
             ::execve(command.program(), command.argv(), command.environment());
             const int error = errno;
             (void)!::write(failed.write, &error, sizeof error);

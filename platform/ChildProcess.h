@@ -22,9 +22,13 @@ public:
                                              const std::vector<std::string>& arguments);
 
     // Starts the program in a session of its own, as a grandchild that outlives us and is
-    // never ours to reap. Its pid, or absent when it could not be started.
+    // never ours to reap. Its output and errors are ours, or the null device (as launchd gives
+    // a daemon), so that it keeps no pipe of ours open. Its pid, or absent when it could not
+    // be started.
+    enum class Output { inherit, discard };
     static std::optional<std::int32_t> startDetached(const Machine& machine, const std::string& path,
-                                                     const std::vector<std::string>& arguments);
+                                                     const std::vector<std::string>& arguments,
+                                                     Output output = Output::inherit);
 
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;

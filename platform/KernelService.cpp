@@ -1,11 +1,46 @@
 #include "platform/KernelService.h"
 
+#include "platform/Registry.h"
 #include "platform/SimulatedSmc.h"
 
 namespace norvane {
+namespace {
+
+constexpr std::uint32_t setClamshellSleepState = 12;
+
+// The root domain's driver changes its own property when asked, as the real one does.
+class RootDomainClient final : public UserClient {
+public:
+    RootDomainClient(MachineRegistry registry, RegistryService service)
+        : registry_(std::move(registry)), service_(std::move(service)) {}
+    KernelReturn callStructMethod(std::uint32_t, std::span<const std::uint8_t>, std::span<std::uint8_t>) override {
+        return kernelUnsupported;
+    }
+    KernelReturn callScalarMethod(std::uint32_t selector, std::span<const std::uint64_t> input) override {
+        if (selector != setClamshellSleepState || input.size() != 1) return kernelBadArgument;
+        return registry_.setProperty(service_, "AppleClamshellCausesSleep", Value::boolean(input[0] == 0))
+                   ? kernelSuccess
+                   : kernelError;
+    }
+
+private:
+    MachineRegistry registry_;
+    RegistryService service_;
+};
+
+}  // namespace
+
+KernelReturn UserClient::callScalarMethod(std::uint32_t, std::span<const std::uint64_t>) { return kernelUnsupported; }
 
 std::unique_ptr<UserClient> MachineKernelServices::open(std::string_view className, std::uint32_t type) const {
-    if (className == "AppleSMC" && type == 0) return SimulatedSmc::open(machine_);
+    if (type != 0) return nullptr;
+    if (className == "AppleSMC") return SimulatedSmc::open(machine_);
+    if (className == "IOPMrootDomain") {
+        const MachineRegistry registry(machine_);
+        const auto root = registry.firstService(className);
+        if (!root || !registry.properties(*root)) return nullptr;
+        return std::make_unique<RootDomainClient>(registry, *root);
+    }
     return nullptr;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Kernel services reached through a user client: opened on the first service of a class,
-// called with structure methods, closed when released.
+// called with structure or scalar methods, closed when released.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +26,8 @@ public:
     // caller expects back.
     virtual KernelReturn callStructMethod(std::uint32_t selector, std::span<const std::uint8_t> input,
                                           std::span<std::uint8_t> output) = 0;
+    // Sends scalar inputs to the method `selector`, for methods that give nothing back.
+    virtual KernelReturn callScalarMethod(std::uint32_t selector, std::span<const std::uint64_t> input);
 };
 
 class KernelServices {
@@ -36,7 +38,11 @@ public:
     virtual std::unique_ptr<UserClient> open(std::string_view className, std::uint32_t type) const = 0;
 };
 
-// The services of a machine folder: "AppleSMC" is the SMC of smc/keys.json (SimulatedSmc).
+// The services of a machine folder: "AppleSMC" is the SMC of smc/keys.json (SimulatedSmc);
+// "IOPMrootDomain" is the power-management root domain of ioreg/IOPMrootDomain.plist, whose
+// one scalar method is the clamshell-sleep switch (selector 12, one input: non-zero keeps a
+// closed lid from sleeping the Mac, 0 gives that back), shown in its
+// "AppleClamshellCausesSleep" property.
 class MachineKernelServices final : public KernelServices {
 public:
     explicit MachineKernelServices(Machine machine) : machine_(std::move(machine)) {}

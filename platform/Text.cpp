@@ -157,6 +157,14 @@ bool isUnicodeWhitespace(char32_t c) {
     return u_isUWhiteSpace(static_cast<UChar32>(c)) != 0;
 }
 
+std::string trimmedWhitespace(std::string_view text) {
+    const std::u32string characters = decodeUtf8(decodeUtf8Lossy(text)).value_or(std::u32string());
+    std::size_t begin = 0, end = characters.size();
+    while (begin < end && isUnicodeWhitespace(characters[begin])) ++begin;
+    while (end > begin && isUnicodeWhitespace(characters[end - 1])) --end;
+    return encodeUtf8(std::u32string_view(characters).substr(begin, end - begin));
+}
+
 namespace {
 icu::UnicodeString unicodeString(std::string_view text) {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));

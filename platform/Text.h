@@ -39,6 +39,9 @@ bool isUnicodeUppercaseLetter(char32_t c);
 bool isUnicodeMark(char32_t c);
 bool isUnicodePunctuation(char32_t c);
 bool isUnicodeWhitespace(char32_t c);
+// The text without Unicode white space (line ends included) at either end; invalid UTF-8
+// is repaired first.
+std::string trimmedWhitespace(std::string_view text);
 
 // The number of user-perceived characters (ICU's extended grapheme clusters): an "e" with
 // a combining accent, a flag or a family emoji each count one.

@@ -24,13 +24,13 @@ public:
     enum class Kind { null, integer, real, boolean, string, data, array, dictionary };
 
     Value() = default;
-    static Value integer(std::int64_t v) { return Value(Storage(std::in_place_index<1>, v)); }
-    static Value real(double v) { return Value(Storage(std::in_place_index<2>, v)); }
-    static Value boolean(bool v) { return Value(Storage(std::in_place_index<3>, v)); }
-    static Value string(std::string v) { return Value(Storage(std::in_place_index<4>, std::move(v))); }
-    static Value data(Data v) { return Value(Storage(std::in_place_index<5>, std::move(v))); }
-    static Value array(Array v) { return Value(Storage(std::in_place_index<6>, std::move(v))); }
-    static Value dictionary(Dictionary v) { return Value(Storage(std::in_place_index<7>, std::move(v))); }
+    static Value integer(std::int64_t v) { return Value(std::in_place_index<1>, v); }
+    static Value real(double v) { return Value(std::in_place_index<2>, v); }
+    static Value boolean(bool v) { return Value(std::in_place_index<3>, v); }
+    static Value string(std::string v) { return Value(std::in_place_index<4>, std::move(v)); }
+    static Value data(Data v) { return Value(std::in_place_index<5>, std::move(v)); }
+    static Value array(Array v) { return Value(std::in_place_index<6>, std::move(v)); }
+    static Value dictionary(Dictionary v) { return Value(std::in_place_index<7>, std::move(v)); }
 
     Kind kind() const { return static_cast<Kind>(storage_.index()); }
     bool isNull() const { return kind() == Kind::null; }
@@ -66,7 +66,9 @@ public:
 
 private:
     using Storage = std::variant<Null, std::int64_t, double, bool, std::string, Data, Array, Dictionary>;
-    explicit Value(Storage s) : storage_(std::move(s)) {}
+    // Built in place: a temporary variant would be moved and destroyed for nothing.
+    template <std::size_t Index, typename T>
+    Value(std::in_place_index_t<Index> index, T&& v) : storage_(index, std::forward<T>(v)) {}
     Storage storage_;
 };
 

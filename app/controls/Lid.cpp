@@ -5,7 +5,6 @@
 
 #include "platform/ProcessKernel.h"
 #include "platform/SystemLog.h"
-#include "platform/ServiceClient.h"
 
 namespace norvane {
 namespace {
@@ -25,9 +24,8 @@ bool Lid::closed() const {
 }
 
 bool Lid::setClamshellSleep(std::uint64_t input) const {
-    if (!root()) return false;
-    const auto client = ServiceClient::open(registry_, *root(), ownTaskClient);
-    return client && client->callScalarMethod(setClamshellSleepState, {&input, 1});
+    const auto client = kernel_.open("IOPMrootDomain", ownTaskClient);
+    return client && client->callScalarMethod(setClamshellSleepState, {&input, 1}) == kernelSuccess;
 }
 
 void Lid::runGuard(const Machine& machine, std::int32_t pid) {

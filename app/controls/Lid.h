@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/KernelService.h"
 #include "platform/Registry.h"
 
 namespace norvane {
 
 class Lid {
 public:
-    explicit Lid(Machine machine) : registry_(std::move(machine)) {}
+    explicit Lid(Machine machine) : registry_(machine), kernel_(std::move(machine)) {}
 
     // The root domain, looked up on first use and kept.
     const std::optional<RegistryService>& root() const;
@@ -29,6 +30,7 @@ public:
 
 private:
     MachineRegistry registry_;
+    MachineKernelServices kernel_;
     mutable std::optional<std::optional<RegistryService>> root_;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "platform/PowerSources.h"
 #include "platform/PropertyList.h"
 #include "platform/SmartChargeClient.h"
@@ -118,6 +119,36 @@ int settings(const Machine& machine, Rest rest) {
     return 0;
 }
 
+// -b or -c, then one setting and its value: lowpowermode 0 or 1, powermode 0, 1 or 2. The
+// change goes into pmset/settings.json for that source only, under the file's lock.
+int change(const Machine& machine, std::string_view source, Rest rest) {
+    if (rest.size() != 2) return refuse();
+    const std::string& name = rest[0];
+    const auto value = parseInt64(rest[1]);
+    const std::int64_t highest = name == "lowpowermode" ? 1 : name == "powermode" ? 2 : -1;
+    if (!value || *value < 0 || *value > highest || rest[1] != std::to_string(*value)) return refuse();
+    const Path file = machine.file("pmset/settings.json");
+    const FileLock lock(file);
+    const auto text = lock.held() ? readFile(file) : std::nullopt;
+    auto all = text ? parseJson(*text) : std::nullopt;
+    if (!all || !all->isDictionary()) {
+        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
+        return 1;
+    }
+    Value& settings = (*all->asDictionary())[std::string(source)];
+    if (!settings.isDictionary()) settings = Value::dictionary({});
+    (*settings.asDictionary())[name] = Value::integer(*value);
+    const auto out = writeJson(*all);
+    if (!out || !writeFileAtomically(file, *out)) {
+        sim::writeError("pmset: cannot write " + file.string() + "\n");
+        return 1;
+    }
+    return 0;
+}
+
+int changeBattery(const Machine& machine, Rest rest) { return change(machine, batteryPower, rest); }
+int changeCharger(const Machine& machine, Rest rest) { return change(machine, acPower, rest); }
+
 struct Usage {
     std::vector<std::string_view> words;  // the leading arguments that select it
     int (*run)(const Machine&, Rest rest);
@@ -128,6 +159,8 @@ const std::vector<Usage>& usages() {
         {{"-g", "battlimit"}, battlimit},
         {{"-g", "log"}, powerLog},
         {{"-g"}, settings},  // after the longer "-g …" usages, which it would shadow
+        {{"-b"}, changeBattery},
+        {{"-c"}, changeCharger},
     };
     return all;
 }

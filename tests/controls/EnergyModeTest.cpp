@@ -65,5 +65,31 @@ TEST_F(PmsetTest, NoAnswerGivesNoMode) {
     EXPECT_EQ(pmset(runner, {"-g"}), "");
 }
 
+TEST_F(PmsetTest, ChangesOneSettingOfOneSourceAndRefusesWhatItDoesNotKnow) {
+    const std::string start = R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":0,"powermode":0}})";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-b", "lowpowermode", "1"}, R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":1,"powermode":0}})"},
+        {{"-c", "powermode", "2"}, R"({"AC Power":{"lowpowermode":0,"powermode":2},"Battery Power":{"lowpowermode":0,"powermode":0}})"},
+        {{"-b", "powermode", "3"}, ""},
+        {{"-b", "powermode", "-1"}, ""},
+        {{"-c", "lowpowermode", "2"}, ""},
+        {{"-c", "powermode", "01"}, ""},
+        {{"-b", "lowpowermode"}, ""},
+        {{"-b", "lowpowermode", "1", "powermode", "1"}, ""},
+        {{"-b", "displaysleep", "1"}, ""},
+        {{"-a", "powermode", "1"}, ""},
+    };
+    for (const auto& [arguments, after] : cases) {
+        temp.write("pmset/settings.json", start);
+        const auto out = runner.run("/usr/bin/pmset", arguments, ErrorOutput::merge);
+        const std::string shown = ::testing::PrintToString(arguments);
+        EXPECT_EQ(out.exitCode, after.empty() ? 1 : 0) << shown;
+        EXPECT_EQ(out.output.empty(), !after.empty()) << shown << out.output;  // a refusal says why
+        EXPECT_EQ(readFile(temp.root() / "pmset/settings.json"), after.empty() ? start : after) << shown;
+    }
+    temp.write("pmset/settings.json", "[]");
+    EXPECT_EQ(runner.run("/usr/bin/pmset", {"-b", "powermode", "1"}).exitCode, 1);
+}
+
 }  // namespace
 }  // namespace norvane

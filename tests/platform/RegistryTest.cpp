@@ -2,7 +2,7 @@
 
 #include "platform/PropertyList.h"
 #include "platform/Registry.h"
-#include "platform/ServiceClient.h"
+#include "platform/KernelService.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -130,28 +130,29 @@ const char* const rootDomain = R"(<?xml version="1.0" encoding="UTF-8"?>
 </dict>
 </plist>)";
 
-TEST(ServiceClient, TheRootDomainSwitchesClamshellSleep) {
+TEST(RootDomainClient, SwitchesClamshellSleep) {
     testing::TempFolder dir;
+    const MachineKernelServices kernel{Machine(dir.path())};
     const MachineRegistry registry{Machine(dir.path())};
     const RegistryService root{"IOPMrootDomain", 0};
-    EXPECT_FALSE(ServiceClient::open(registry, root, 0));  // no root domain on this machine
+    EXPECT_FALSE(kernel.open("IOPMrootDomain", 0));  // no root domain on this machine
 
     dir.write("ioreg/IOPMrootDomain.plist", rootDomain);
-    EXPECT_FALSE(ServiceClient::open(registry, root, 1));
-    const auto client = ServiceClient::open(registry, root, 0);
+    EXPECT_FALSE(kernel.open("IOPMrootDomain", 1));
+    const auto client = kernel.open("IOPMrootDomain", 0);
     ASSERT_TRUE(client);
     const std::uint64_t on = 1, off = 0;
-    EXPECT_TRUE(client->callScalarMethod(12, {&on, 1}));
+    EXPECT_EQ(client->callScalarMethod(12, {&on, 1}), kernelSuccess);
     EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(false));
-    EXPECT_TRUE(client->callScalarMethod(12, {&off, 1}));
+    EXPECT_EQ(client->callScalarMethod(12, {&off, 1}), kernelSuccess);
     EXPECT_EQ(registry.property(root, "AppleClamshellCausesSleep"), Value::boolean(true));
-    EXPECT_FALSE(client->callScalarMethod(13, {&off, 1}));
-    EXPECT_FALSE(client->callScalarMethod(12, {}));
+    EXPECT_NE(client->callScalarMethod(13, {&off, 1}), kernelSuccess);
+    EXPECT_NE(client->callScalarMethod(12, {}), kernelSuccess);
 
     // A driver that cannot change its state (here: its file cannot be locked) fails the call.
     std::filesystem::remove(dir / "ioreg/IOPMrootDomain.plist.lock");
     std::filesystem::create_directories(dir / "ioreg/IOPMrootDomain.plist.lock");
-    EXPECT_FALSE(client->callScalarMethod(12, {&on, 1}));
+    EXPECT_EQ(client->callScalarMethod(12, {&on, 1}), kernelError);
 }
 
 }  // namespace

@@ -1,0 +1,225 @@
+#include "platform/SocketXpc.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/ChildProcess.h"
+#include "platform/FileLock.h"
+#include "platform/ProcessKernel.h"
+#include "platform/ServiceManagement.h"
+#include "platform/XpcSocket.h"
+
+namespace norvane {
+namespace {
+
+// How long a started daemon has to listen, and how often we look.
+constexpr double launchDeadline = 10.0;
+constexpr double launchStep = 0.01;
+
+class SocketXpcConnection final : public XpcConnection {
+public:
+    SocketXpcConnection(Machine machine, std::string name, const CodeSigning& signing)
+        : machine_(std::move(machine)), name_(std::move(name)), signing_(signing) {}
+    ~SocketXpcConnection() override { invalidate(); }
+
+    void setCodeSigningRequirement(std::string requirement) override { requirement_ = std::move(requirement); }
+
+    void resume() override {
+        const std::lock_guard lock(mutex_);
+        if (thread_.joinable() || invalidated_) return;
+        thread_ = std::thread([this] { run(); });
+    }
+
+    void send(Value message, ReplyHandler reply, ErrorHandler error) override {
+        std::unique_lock lock(mutex_);
+        if (ended_) {
+            const std::string reason = endReason();
+            lock.unlock();
+            error(reason);
+            return;
+        }
+        const std::uint64_t id = nextId_++;
+        Value frame = framed(id, std::move(message));
+        pending_.emplace(id, Pending{std::move(reply), std::move(error)});
+        if (fd_ < 0) {
+            outgoing_.push_back(std::move(frame));
+            return;
+        }
+        // A frame that cannot go makes the reader see the end and fail what waits.
+        if (!writeFrame(fd_, frame)) ::shutdown(fd_, SHUT_RDWR);
+    }
+
+    void invalidate() override {
+        std::thread thread;
+        {
+            const std::lock_guard lock(mutex_);
+            invalidated_ = true;
+            if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+            thread = std::move(thread_);
+        }
+        // Invalidated from one of its own handlers, the thread ends by itself.
+        if (thread.joinable() && thread.get_id() == std::this_thread::get_id()) thread.detach();
+        if (thread.joinable()) thread.join();
+        failAll();
+    }
+
+private:
+    struct Pending {
+        ReplyHandler reply;
+        ErrorHandler error;
+    };
+
+    std::string endReason() const {
+        const std::string prefix = "The connection to service named " + name_ + " was ";
+        if (invalidated_) return prefix + "invalidated.";
+        return prefix + (failure_.empty() ? "interrupted." : "invalidated: " + failure_ + ".");
+    }
+
+    bool invalidated() {
+        const std::lock_guard lock(mutex_);
+        return invalidated_;
+    }
+
+    void run() {
+        const int fd = establish();
+        {
+            const std::lock_guard lock(mutex_);
+            if (fd >= 0 && !invalidated_) {
+                fd_ = fd;
+                for (const auto& frame : outgoing_)
+                    if (!writeFrame(fd_, frame)) break;
+                outgoing_.clear();
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        if (fd_ >= 0) {
+            while (const auto frame = readFrame(fd_)) {
+                const Value* id = frame->find("id");
+                const Value* body = frame->find("body");
+                std::optional<Pending> waiting;
+                {
+                    const std::lock_guard lock(mutex_);
+                    const auto found = id && id->isInteger() ? pending_.find(static_cast<std::uint64_t>(*id->integerValue()))
+                                                             : pending_.end();
+                    if (found != pending_.end()) {
+                        waiting = std::move(found->second);
+                        pending_.erase(found);
+                    }
+                }
+                if (waiting && body) waiting->reply(*body);
+                else if (waiting) waiting->error("The reply could not be decoded.");
+            }
+            const std::lock_guard lock(mutex_);
+            ::close(fd_);
+            fd_ = -1;
+        }
+        failAll();
+    }
+
+    // Fails every request still waiting, once the connection has ended.
+    void failAll() {
+        std::map<std::uint64_t, Pending> waiting;
+        std::string reason;
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+            waiting.swap(pending_);
+            outgoing_.clear();
+            reason = endReason();
+        }
+        for (auto& [id, request] : waiting) request.error(reason);
+    }
+
+    void fail(std::string reason) {
+        const std::lock_guard lock(mutex_);
+        failure_ = std::move(reason);
+    }
+
+    // A connected socket whose listener meets the requirement, or -1.
+    int establish() {
+        const auto folder = SocketFolder::open(machine_);
+        if (!folder) {
+            fail("the service sockets cannot be reached");
+            return -1;
+        }
+        int fd = connectToService(*folder, name_);
+        if (fd < 0 && (errno == ENOENT || errno == ECONNREFUSED)) fd = launch(*folder);
+        else if (fd < 0) fail("failed at lookup");
+        if (fd < 0) return -1;
+        if (requirement_) {
+            const auto pid = peerProcess(fd);
+            const auto code = pid ? signing_.processCode(*pid) : std::nullopt;
+            if (!code || signing_.checkValidity(*code, *requirement_) != SignatureCheck::valid) {
+                ::close(fd);
+                fail("the peer does not meet the code signing requirement");
+                return -1;
+            }
+        }
+        return fd;
+    }
+
+    // Nobody listens: start the daemon that offers the service and wait until it does. One
+    // connection at a time starts it; the others find it listening.
+    int launch(const SocketFolder& folder) {
+        const FileLock lock(folder.path() / name_);
+        int fd = connectToService(folder, name_);
+        if (fd >= 0) return fd;
+        const auto job = launchJobForMachService(machine_, name_);
+        if (!job) {
+            fail("failed at lookup with error 3 - No such process");
+            return -1;
+        }
+        const auto pid =
+            ChildProcess::startDetached(machine_, job->program.string(), {}, ChildProcess::Output::discard);
+        if (!pid) {
+            fail(job->label + " could not be started");
+            return -1;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(launchDeadline);
+        while (!invalidated() && std::chrono::steady_clock::now() < deadline) {
+            fd = connectToService(folder, name_);
+            if (fd >= 0) return fd;
+            // The wait ends early when the daemon ends without listening.
+            if (waitForProcessEnd(*pid, launchStep)) {
+                fd = connectToService(folder, name_);
+                if (fd >= 0) return fd;
+                fail(job->label + " exited without serving");
+                return -1;
+            }
+        }
+        fail(job->label + " did not start listening");
+        return -1;
+    }
+
+    Machine machine_;
+    const std::string name_;
+    const CodeSigning& signing_;
+    std::optional<std::string> requirement_;
+
+    std::mutex mutex_;
+    std::thread thread_;
+    int fd_ = -1;
+    bool invalidated_ = false;
+    bool ended_ = false;
+    std::string failure_;
+    std::uint64_t nextId_ = 1;
+    std::deque<Value> outgoing_;
+    std::map<std::uint64_t, Pending> pending_;
+};
+
+}  // namespace
+
+std::unique_ptr<XpcConnection> MachineXpcConnector::connectToMachService(std::string_view name) {
+    return std::make_unique<SocketXpcConnection>(machine_, std::string(name), signing_);
+}
+
+}  // namespace norvane

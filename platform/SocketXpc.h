@@ -1,0 +1,27 @@
+#pragma once
+// XPC over the machine folder's service sockets. A connection connects on its own thread
+// when resumed; when no one listens on the service (no socket file, or a stale one whose
+// connect is refused), it starts the enabled daemon that offers the service, detached and
+// with the machine passed on, as launchd does, and waits for it to listen. With a
+// requirement, the listener's code must meet it before anything is sent.
+
+#include <memory>
+
+#include "platform/CodeSigning.h"
+#include "platform/Machine.h"
+#include "platform/XpcConnection.h"
+
+namespace norvane {
+
+class MachineXpcConnector final : public XpcConnector {
+public:
+    // `signing` must outlive every connection made.
+    MachineXpcConnector(Machine machine, const CodeSigning& signing) : machine_(std::move(machine)), signing_(signing) {}
+    std::unique_ptr<XpcConnection> connectToMachService(std::string_view name) override;
+
+private:
+    Machine machine_;
+    const CodeSigning& signing_;
+};
+
+}  // namespace norvane

@@ -1,0 +1,140 @@
+#include "platform/XpcSocket.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/PropertyList.h"
+
+namespace norvane {
+namespace {
+
+bool sendAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool receiveAll(int fd, char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::recv(fd, bytes, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<SocketFolder> SocketFolder::open(const Machine& machine) {
+    const Path path = machine.file("launchd/sockets");
+    if (!createDirectories(path)) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    return SocketFolder(path, fd);
+}
+
+SocketFolder::SocketFolder(SocketFolder&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) {
+    other.fd_ = -1;
+}
+
+SocketFolder& SocketFolder::operator=(SocketFolder&& other) noexcept {
+    std::swap(path_, other.path_);
+    std::swap(fd_, other.fd_);
+    return *this;
+}
+
+SocketFolder::~SocketFolder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<sockaddr_un> SocketFolder::address(std::string_view name) const {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    const std::string path = "/proc/self/fd/" + std::to_string(fd_) + "/" + std::string(name);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return std::nullopt;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+int connectToService(const SocketFolder& folder, std::string_view name) {
+    const auto address = folder.address(name);
+    if (!address) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    int result = -1;
+    do {
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) return fd;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+}
+
+Value framed(std::uint64_t id, Value body) {
+    Value::Dictionary frame;
+    frame.emplace("id", Value::integer(static_cast<std::int64_t>(id)));
+    frame.emplace("body", std::move(body));
+    return Value::dictionary(std::move(frame));
+}
+
+bool writeFrame(int fd, const Value& message) {
+    const auto text = writeJson(message);
+    if (!text || text->size() > maximumFrameSize) return false;
+    const auto size = static_cast<std::uint32_t>(text->size());
+    const char header[4] = {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+                            static_cast<char>(size)};
+    std::string frame(header, 4);
+    frame += *text;
+    return sendAll(fd, frame.data(), frame.size());
+}
+
+std::optional<Value> readFrame(int fd) {
+    unsigned char header[4];
+    if (!receiveAll(fd, reinterpret_cast<char*>(header), 4)) return std::nullopt;
+    const std::size_t size = std::size_t{header[0]} << 24 | std::size_t{header[1]} << 16 |
+                             std::size_t{header[2]} << 8 | std::size_t{header[3]};
+    if (size > maximumFrameSize) return std::nullopt;
+    std::string text(size, '\0');
+    if (!receiveAll(fd, text.data(), size)) return std::nullopt;
+    return parseJson(text);
+}
+
+std::optional<std::int32_t> peerProcess(int fd) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || credentials.pid <= 0)
+        return std::nullopt;
+    return credentials.pid;
+}
+
+std::optional<std::int32_t> machServiceListener(const Machine& machine, std::string_view name) {
+    const auto folder = SocketFolder::open(machine);
+    if (!folder) return std::nullopt;
+    const int fd = connectToService(*folder, name);
+    if (fd < 0) return std::nullopt;
+    const auto pid = peerProcess(fd);
+    ::close(fd);
+    return pid;
+}
+
+}  // namespace norvane

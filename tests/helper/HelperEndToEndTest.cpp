@@ -1,0 +1,163 @@
+// The application and the helper as real processes: a stand-in for the application inside
+// a signed bundle asks the real helper, which launchd's stand-in starts on demand, to run
+// the machine's pmset.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "platform/MainBundle.h"
+#include "platform/Process.h"
+#include "platform/ProcessKernel.h"
+#include "platform/ProcessTable.h"
+#include "platform/PropertyList.h"
+#include "platform/Text.h"
+#include "platform/XpcSocket.h"
+#include "shared/NorvaneShared.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HelperEndToEnd : public ::testing::Test {
+protected:
+    testing::TempMachine temp;
+    SystemProcessRunner runner{temp.machine()};
+    std::vector<std::int32_t> helpers;
+
+    void SetUp() override {
+        temp.write("ioreg/AppleSmartBattery.plist", "<plist><dict><key>ExternalConnected</key><false/></dict></plist>");
+        temp.write("pmset/settings.json", R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":0,"powermode":0}})");
+        // The machine's pmset, noting each call.
+        fs::remove(temp.root() / "usr/bin/pmset");
+        const Path pmset = temp.write("usr/bin/pmset", "#!/bin/sh\necho \"$@\" >> \"$NORVANE_MACHINE/pmset-calls\"\nexec \"" +
+                                                           (Machine::commandsFolder() / "usr/bin/pmset").string() + "\" \"$@\"\n");
+        fs::permissions(pmset, fs::perms::owner_all);
+    }
+    void TearDown() override {
+        // The helpers started on demand are not our children; end those this test started.
+        for (const auto pid : helpers) {
+            if (processPath(pid).starts_with(temp.root().string())) ::kill(pid, SIGTERM);
+            waitForProcessEnd(pid, 10);
+        }
+    }
+
+    // A bundle with the probe as its application and `helper` as its helper, signed by the
+    // signing tool for `team` ("-": ad hoc).
+    Path bundle(const std::string& name, const std::string& team, const std::string& helper = NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper") {
+        const Path app = temp.root() / name / "Norvane.app";
+        fs::create_directories(app / "Contents/MacOS");
+        fs::create_directories(app / "Contents/Library/LaunchDaemons");
+        fs::copy_file(NORVANE_HELPER_PROBE, app / "Contents/MacOS/Norvane");
+        fs::copy_file(helper, app / "Contents/MacOS/NorvaneHelper");
+        fs::copy_file(NORVANE_BUNDLE "/Contents/Info.plist", app / "Contents/Info.plist");
+        fs::copy_file(NORVANE_BUNDLE "/Contents/Library/LaunchDaemons/app.norvane.helper.plist",
+                      app / "Contents/Library/LaunchDaemons/app.norvane.helper.plist");
+        const auto signedBy = runner.run(NORVANE_CODESIGN, {"--sign", team, "--code",
+                                                            "Contents/MacOS/NorvaneHelper=app.norvane.helper", app.string()},
+                                         ErrorOutput::merge);
+        EXPECT_EQ(signedBy.exitCode, 0) << signedBy.output;
+        return app;
+    }
+    std::string probe(const Path& app, std::vector<std::string> arguments) {
+        const auto out = runner.run((app / "Contents/MacOS/Norvane").string(), arguments, ErrorOutput::discard);
+        EXPECT_EQ(out.exitCode, 0) << out.error;
+        return trimmed(out.output);
+    }
+    static std::string trimmed(std::string text) {
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    Value setting(const char* source, const char* name) const {
+        const auto all = parseJson(readFile(temp.root() / "pmset/settings.json").value_or(""));
+        const Value* found = all ? all->find(source) : nullptr;
+        found = found ? found->find(name) : nullptr;
+        return found ? *found : Value();
+    }
+    std::string calls() const { return readFile(temp.root() / "pmset-calls").value_or(""); }
+    std::optional<std::int32_t> helperPid() {
+        const auto pid = machServiceListener(temp.machine(), helperBundleID);
+        if (pid) helpers.push_back(*pid);
+        return pid;
+    }
+};
+
+TEST_F(HelperEndToEnd, TheSignedAppSwitchesTheEnergyModeThroughTheHelperStartedOnDemand) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"state"}), "notInstalled");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"state"}), "ready");
+
+    EXPECT_EQ(probe(app, {"low-power", "on"}), "ok");
+    EXPECT_EQ(setting("Battery Power", "lowpowermode"), Value::integer(1));
+    const auto pid = helperPid();
+    ASSERT_TRUE(pid);
+    EXPECT_EQ(processPath(*pid), (app / "Contents/MacOS/NorvaneHelper").string());
+
+    EXPECT_EQ(probe(app, {"power-mode", "2"}), "ok");
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(2));
+    EXPECT_EQ(setting("AC Power", "powermode"), Value::integer(0));
+    EXPECT_EQ(probe(app, {"power-mode", "3"}), "failed: unknown energy mode 3");
+    EXPECT_EQ(probe(app, {"confirm"}), "ok");
+    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n");
+    EXPECT_EQ(helperPid(), pid);  // one helper served them all
+
+    // A program of another team is dropped by the helper before it is heard.
+    const Path other = bundle("B", "TEAMTWO002");
+    EXPECT_EQ(probe(other, {"raw-power-mode", "1"}).substr(0, 7), "error: ");
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(2));
+
+    // A file of the application changed after signing: it is no longer the signed app.
+    fs::resize_file(app / "Contents/Info.plist", fs::file_size(app / "Contents/Info.plist") - 1);
+    EXPECT_EQ(probe(app, {"raw-power-mode", "1"}).substr(0, 7), "error: ");
+    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n");
+}
+
+TEST_F(HelperEndToEnd, AnUnsignedHelperRefusesToRun) {
+    const Path app = bundle("C", "-");
+    const auto out = runner.run((app / "Contents/MacOS/NorvaneHelper").string(), {}, ErrorOutput::merge);
+    EXPECT_EQ(out.exitCode, 1);
+    EXPECT_NE(readFile(temp.root() / "log/system.log")
+                  .value_or("")
+                  .find("Norvane helper: not signed by a developer team, refusing to run"),
+              std::string::npos);
+    EXPECT_FALSE(machServiceListener(temp.machine(), helperBundleID));
+}
+
+TEST_F(HelperEndToEnd, AnIdleHelperQuitsAndTheNextRequestStartsItAgain) {
+    const Path app = bundle("Q", "TEAMONE001", NORVANE_QUICK_HELPER);
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"low-power", "on"}), "ok");
+    const auto first = helperPid();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(waitForProcessEnd(*first, 20));
+    EXPECT_EQ(probe(app, {"low-power", "off"}), "ok");
+    EXPECT_EQ(setting("Battery Power", "lowpowermode"), Value::integer(0));
+    const auto second = helperPid();
+    ASSERT_TRUE(second);
+    EXPECT_NE(*second, *first);
+}
+
+TEST(BuiltBundle, HoldsBothProgramsSignedForTheBuildsTeam) {
+    const FolderBundle bundle(NORVANE_BUNDLE);
+    EXPECT_EQ(bundle.identifier(), appBundleID);
+    EXPECT_EQ(bundle.executable(), "Norvane");
+    EXPECT_TRUE(bundle.version() && parseInt64(*bundle.version())) << bundle.version().value_or("none");
+    EXPECT_TRUE(bundle.shortVersion());
+    EXPECT_EQ(FolderBundle::ofExecutable(NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper").bundlePath(), Path(NORVANE_BUNDLE));
+    const RecordCodeSigning signing;
+    const std::string team = NORVANE_SIGNING_TEAM;
+    const auto expected = team.empty() ? SignatureCheck::requirementNotMet : SignatureCheck::valid;
+    EXPECT_EQ(signing.checkValidity(NORVANE_BUNDLE "/Contents/MacOS/Norvane", signingRequirement(appBundleID, team)), expected);
+    EXPECT_EQ(signing.checkValidity(NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper", signingRequirement(helperBundleID, team)),
+              expected);
+    const auto daemon = parsePropertyList(
+        readFile(NORVANE_BUNDLE "/Contents/Library/LaunchDaemons/app.norvane.helper.plist").value_or(""));
+    ASSERT_TRUE(daemon);
+    EXPECT_EQ(*daemon->find("Label"), Value::string(std::string(helperBundleID)));
+    EXPECT_TRUE(fileExists(Path(NORVANE_BUNDLE) / *daemon->find("BundleProgram")->asString()));
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,81 @@
+// Stands in for the application inside a signed bundle in the end-to-end tests: runs one
+// action of the helper client on a real main queue and prints its outcome.
+//
+//   state | install | low-power on|off | power-mode N | confirm
+//   raw-power-mode N   (asks the helper directly, requiring nothing of it)
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "app/controls/Helper.h"
+#include "platform/SocketXpc.h"
+#include "platform/SystemLog.h"
+#include "platform/Text.h"
+#include "platform/qt/QtMainQueue.h"
+#include "shared/NorvaneShared.h"
+
+using namespace norvane;
+
+namespace {
+
+void print(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+std::string outcome(const Helper::Result& result) { return result ? "failed: " + *result : "ok"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto machine = Machine::current();
+    if (!machine || arguments.empty()) return 2;
+    QtMainQueue queue;
+    const FolderBundle bundle = FolderBundle::running();
+    const RecordCodeSigning signing;
+    const MachineServiceManagement services(*machine, bundle.bundlePath());
+    MachineXpcConnector xpc(*machine, signing);
+    const SystemProcessRunner runner(*machine);
+    Helper helper({queue, bundle, signing, services, xpc, runner,
+                   [&machine](std::string_view line) { systemLog(*machine, line); }, arguments});
+    const auto finish = [](const std::string& line) {
+        print(line);
+        QCoreApplication::exit(0);
+    };
+    const std::string& action = arguments[0];
+    const std::string value = arguments.size() > 1 ? arguments[1] : "";
+    std::unique_ptr<XpcConnection> raw;
+    std::unique_ptr<HelperProxy> proxy;
+    if (action == "state") {
+        const HelperState state = helper.state();
+        if (const auto* unavailable = std::get_if<helper_state::Unavailable>(&state)) print("unavailable: " + unavailable->reason);
+        else print(std::holds_alternative<helper_state::Ready>(state) ? "ready"
+                   : std::holds_alternative<helper_state::NeedsApproval>(state) ? "needsApproval" : "notInstalled");
+        return 0;
+    } else if (action == "install") {
+        print(outcome(helper.install()));
+        return 0;
+    } else if (action == "low-power") {
+        helper.setLowPower(value == "on", [&](Helper::Result r) { finish(outcome(r)); });
+    } else if (action == "power-mode") {
+        helper.setPowerMode(parseInt64(value).value_or(0), [&](Helper::Result r) { finish(outcome(r)); });
+    } else if (action == "confirm") {
+        helper.confirm([&](Helper::Result r) { finish(outcome(r)); });
+    } else if (action == "raw-power-mode") {
+        raw = xpc.connectToMachService(helperBundleID);
+        raw->resume();
+        proxy = std::make_unique<HelperProxy>(*raw, [&queue, finish](const std::string& error) {
+            queue.post([finish, error] { finish("error: " + error); });
+        });
+        proxy->setPowerMode(parseInt64(value).value_or(0), [&queue, finish](std::optional<std::string> r) {
+            queue.post([finish, r] { finish(outcome(r)); });
+        });
+    } else {
+        return 2;
+    }
+    return QCoreApplication::exec();
+}

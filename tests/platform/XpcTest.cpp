@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <future>
+
+#include "platform/ProcessKernel.h"
+#include "platform/ServiceManagement.h"
+#include "platform/SocketXpc.h"
+#include "platform/XpcListener.h"
+#include "platform/XpcSocket.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+struct Answer {
+    std::optional<Value> reply;
+    std::string error;
+};
+
+// Sends one request and waits for its answer.
+Answer request(XpcConnection& connection, Value message) {
+    auto promise = std::make_shared<std::promise<Answer>>();
+    auto answered = std::make_shared<std::atomic<bool>>(false);
+    auto once = [promise, answered](Answer answer) {
+        if (!answered->exchange(true)) promise->set_value(std::move(answer));
+    };
+    auto future = promise->get_future();
+    connection.send(std::move(message), [once](const Value& v) { once({v, ""}); },
+                    [once](const std::string& e) { once({std::nullopt, e}); });
+    if (future.wait_for(std::chrono::seconds(20)) != std::future_status::ready) return {std::nullopt, "no answer"};
+    return future.get();
+}
+
+TEST(XpcFrame, CarriesJsonAndRefusesWhatIsNotAFrame) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {std::string("\0\0\0\x02{}", 6), true},
+        {std::string("\0\0\0\x05{}", 6), false},          // cut short
+        {std::string("\0\0\0\x02{]", 6), false},          // not JSON
+        {std::string("\x00\x10\x00\x01", 4) + "x", false}, // larger than any frame may be
+        {std::string("\xff\xff\xff\xff", 4), false},
+    };
+    for (const auto& [bytes, readable] : cases) {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        ASSERT_EQ(::write(fds[0], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(fds[0]);
+        EXPECT_EQ(readFrame(fds[1]).has_value(), readable) << ::testing::PrintToString(bytes);
+        ::close(fds[1]);
+    }
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    EXPECT_FALSE(writeFrame(fds[0], Value::string(std::string(maximumFrameSize, 'x'))));
+    EXPECT_TRUE(writeFrame(fds[0], framed(7, Value::string("é"))));
+    EXPECT_EQ(readFrame(fds[1]), framed(7, Value::string("é")));
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+class XpcTest : public ::testing::Test {
+protected:
+    testing::TempMachine temp;
+    RecordCodeSigning signing;
+    MachineXpcConnector connector{temp.machine(), signing};
+
+    // A listener in this process whose requests are counted and echoed.
+    std::unique_ptr<XpcListener> listen(const Machine& machine, std::atomic<int>& handled) {
+        auto listener = std::make_unique<XpcListener>(machine, "test.echo", signing);
+        listener->setDelegate([&handled](XpcListener::Connection& connection) {
+            connection.exported = [&handled](const Value& request, std::function<void(Value)> reply) {
+                ++handled;
+                reply(request);
+                return request != Value::string("not of the interface");
+            };
+            return true;
+        });
+        return listener;
+    }
+    // The echo service, registered as the daemon of a bundle in the machine folder.
+    void registerEchoService() {
+        const Path bundle = temp.root() / "Echo.app";
+        std::filesystem::create_directories(bundle / "Contents/MacOS");
+        std::filesystem::copy_file(NORVANE_ECHO_SERVICE, bundle / "Contents/MacOS/echo");
+        temp.write("Echo.app/Contents/Library/LaunchDaemons/test.echo.plist",
+                   "<plist><dict><key>Label</key><string>test.echo</string><key>BundleProgram</key>"
+                   "<string>Contents/MacOS/echo</string><key>MachServices</key><dict><key>test.echo</key><true/>"
+                   "</dict></dict></plist>");
+        ASSERT_EQ(MachineServiceManagement(temp.machine(), bundle).daemon("test.echo.plist")->registerService(),
+                  std::nullopt);
+    }
+};
+
+TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTurn) {
+    testing::TempFolder deep;
+    const Machine machine(deep / std::string(150, 'd'));
+    std::atomic<int> handled = 0;
+    const auto listener = listen(machine, handled);
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    MachineXpcConnector near(machine, signing);
+    const auto connection = near.connectToMachService("test.echo");
+    connection->resume();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(request(*connection, Value::integer(i)).reply, Value::integer(i));
+    // A request the listener does not know drops the connection; what follows fails.
+    EXPECT_TRUE(request(*connection, Value::string("not of the interface")).reply);
+    EXPECT_NE(request(*connection, Value::integer(9)).error.find("test.echo"), std::string::npos);
+    EXPECT_EQ(handled, 4);
+}
+
+TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled);
+    // This test program is signed by no one.
+    listener->setCodeSigningRequirement(
+        "anchor apple generic and identifier \"app.norvane.Norvane\" and certificate leaf[subject.OU] = \"T\"");
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    EXPECT_FALSE(request(*connection, Value::integer(1)).reply);
+    EXPECT_EQ(handled, 0);
+
+    // The other way round: a client that requires a signed listener does not send at all.
+    const auto listener2 = listen(temp.machine(), handled);
+    ASSERT_EQ(listener2->resume(), std::nullopt);
+    const auto picky = connector.connectToMachService("test.echo");
+    picky->setCodeSigningRequirement(
+        "anchor apple generic and identifier \"app.norvane.helper\" and certificate leaf[subject.OU] = \"T\"");
+    picky->resume();
+    EXPECT_NE(request(*picky, Value::integer(1)).error.find("code signing requirement"), std::string::npos);
+    EXPECT_EQ(handled, 0);
+}
+
+TEST_F(XpcTest, TheFirstConnectionStartsTheEnabledDaemonDetachedEvenOverAStaleSocket) {
+    // No such service yet.
+    auto none = connector.connectToMachService("test.echo");
+    none->resume();
+    EXPECT_NE(request(*none, Value::integer(1)).error.find("failed at lookup"), std::string::npos);
+
+    // A socket file left by a daemon that crashed: connecting to it is refused.
+    {
+        const auto folder = SocketFolder::open(temp.machine());
+        const auto address = folder->address("test.echo");
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address), 0);
+        ::close(fd);
+    }
+    registerEchoService();
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    const auto answer = request(*connection, Value::string("hello"));
+    ASSERT_TRUE(answer.reply) << answer.error;
+    EXPECT_EQ(*answer.reply->find("echo"), Value::string("hello"));
+    const auto pid = static_cast<std::int32_t>(*answer.reply->find("pid")->integerValue());
+    EXPECT_NE(pid, ::getpid());
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);  // not our child: nothing of ours to reap
+
+    // A second connection finds it listening; taking the daemon's registration away ends it.
+    const auto again = connector.connectToMachService("test.echo");
+    again->resume();
+    EXPECT_EQ(*request(*again, Value::integer(2)).reply->find("pid"), Value::integer(pid));
+    EXPECT_EQ(machServiceListener(temp.machine(), "test.echo"), pid);
+    EXPECT_EQ(MachineServiceManagement(temp.machine(), temp.root() / "Echo.app").daemon("test.echo.plist")->unregisterService(),
+              std::nullopt);
+    EXPECT_TRUE(waitForProcessEnd(pid, 10));
+}
+
+TEST_F(XpcTest, ADaemonThatEndsWithoutListeningFailsTheConnection) {
+    registerEchoService();
+    temp.write("Echo.app/Contents/MacOS/echo", "#!/bin/sh\nexit 1\n");
+    std::filesystem::permissions(temp.root() / "Echo.app/Contents/MacOS/echo", std::filesystem::perms::owner_all);
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    EXPECT_NE(request(*connection, Value::integer(1)).error.find("exited without serving"), std::string::npos);
+}
+
+TEST(ServiceManagement, RegistrationsFollowTheBundleTheApprovalAndTheFaults) {
+    testing::TempMachine temp;
+    const Path bundle = temp.root() / "A.app";
+    const MachineServiceManagement services(temp.machine(), bundle);
+    const auto daemon = services.daemon("d.plist");
+    EXPECT_EQ(daemon->status(), ServiceStatus::notFound);
+    EXPECT_TRUE(daemon->registerService());  // its property list is not in the bundle
+
+    temp.write("A.app/Contents/Library/LaunchDaemons/d.plist", "<plist><dict/></plist>");
+    EXPECT_EQ(daemon->status(), ServiceStatus::notRegistered);
+    EXPECT_EQ(daemon->unregisterService(), "The service is not registered.");
+    temp.write("launchd/registrations.json", R"({"approvalRequired": true})");
+    EXPECT_EQ(daemon->registerService(), "Operation not permitted");
+    EXPECT_EQ(daemon->status(), ServiceStatus::requiresApproval);
+    EXPECT_FALSE(launchJobForMachService(temp.machine(), "d"));
+
+    // Allowed in the settings; registering again keeps it allowed.
+    temp.write("launchd/registrations.json",
+               R"({"approvalRequired": true, "daemons": {"d.plist": {"bundle": ")" + bundle.string() +
+                   R"(", "status": "enabled"}}})");
+    EXPECT_EQ(daemon->registerService(), std::nullopt);
+    EXPECT_EQ(daemon->status(), ServiceStatus::enabled);
+
+    std::promise<std::optional<std::string>> done;
+    daemon->unregisterService([&done](std::optional<std::string> error) { done.set_value(error); });
+    EXPECT_EQ(done.get_future().get(), std::nullopt);
+    EXPECT_EQ(daemon->status(), ServiceStatus::notRegistered);
+
+    temp.write("launchd/registrations.json", R"({"faults": {"register": "The service is broken."}})");
+    EXPECT_EQ(daemon->registerService(), "The service is broken.");
+    EXPECT_EQ(daemon->status(), ServiceStatus::notRegistered);
+    temp.write("launchd/registrations.json", "[]");
+    EXPECT_EQ(daemon->registerService(), "The registrations cannot be read.");
+    EXPECT_EQ(readFile(temp.root() / "launchd/registrations.json"), "[]");
+
+    std::filesystem::remove(temp.root() / "launchd/registrations.json");
+    EXPECT_EQ(services.mainApp()->registerService(), std::nullopt);
+    EXPECT_EQ(services.mainApp()->status(), ServiceStatus::enabled);
+    EXPECT_EQ(MachineServiceManagement(temp.machine(), temp.root() / "bin").mainApp()->status(), ServiceStatus::notFound);
+}
+
+}  // namespace
+}  // namespace norvane
