@@ -21,6 +21,8 @@ public:
     virtual std::optional<std::string> version() const = 0;
     virtual std::optional<std::string> shortVersion() const = 0;
     virtual std::optional<std::string> executable() const = 0;
+    // Whether the program runs from an application bundle: its path ends in ".app".
+    bool isApplication() const { return bundlePath().string().ends_with(".app"); }
 };
 
 // A bundle read from its folder; Info.plist is read afresh on every question.

@@ -51,7 +51,7 @@ std::function<void(Answer)> weakly(const std::shared_ptr<FirstAnswer>& first,
 
 }  // namespace
 
-bool Helper::inBundle() const { return system_.bundle.bundlePath().string().ends_with(".app"); }
+bool Helper::inBundle() const { return system_.bundle.isApplication(); }
 
 AppService& Helper::service() {
     if (!service_) service_ = system_.services.daemon(helperPlist);
