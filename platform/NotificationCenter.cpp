@@ -12,15 +12,6 @@ namespace {
 constexpr std::string_view centerFile = "notifications/center.json";
 constexpr std::string_view requestsFile = "notifications/requests.jsonl";
 
-// The centre's settings; an empty set without the file, absent when it is not an object.
-std::optional<Value> readCenter(const Machine& machine) {
-    const Path file = machine.file(centerFile);
-    if (!fileExists(file)) return Value::dictionary({});
-    const auto text = readFile(file);
-    auto value = text ? parseJson(*text) : std::nullopt;
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return value;
-}
 
 std::string_view text(const Value& center, std::string_view key) {
     const Value* value = center.find(key);
@@ -43,7 +34,7 @@ Value presentationValue(PresentationOptions options) {
 }  // namespace
 
 void MachineNotificationCenter::add(const NotificationRequest& request) {
-    const auto center = readCenter(machine_);
+    const auto center = readJsonObject(machine_.file(centerFile));
     // The system drops what the user has not allowed; the request is recorded all the same.
     const bool delivered = center && text(*center, "authorization") == "authorized";
     const Notification notification{clock_(), request};
@@ -75,7 +66,7 @@ AuthorizationAnswer MachineNotificationCenter::requestAuthorization(Authorizatio
     if (!createDirectories(file.parent_path())) return {false, unwritable};
     const FileLock lock(file);
     if (!lock.held()) return {false, unwritable};
-    auto center = readCenter(machine_);
+    auto center = readJsonObject(machine_.file(centerFile));
     if (!center) return {false, "The notification settings cannot be read."};
     if (const Value* error = center->find("error"); error && error->isString()) return {false, *error->asString()};
 

@@ -18,18 +18,6 @@ constexpr std::string_view startKey = "ProcessStartTime";  // the creator's star
 
 Path assertionsFile(const Machine& machine) { return machine.file("power/assertions.json"); }
 
-// The file's dictionary from pids to lists of assertions; empty without the file.
-std::optional<Value> load(const Path& file) {
-    const auto text = readFile(file);
-    if (!text) {
-        if (fileExists(file)) return std::nullopt;
-        return parseJson("{}");
-    }
-    auto value = parseJson(*text);
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return value;
-}
-
 // An entry made through us lives as long as the process that made it: the same pid with
 // the same start (a reused pid is another process).
 bool creatorAlive(std::int32_t pid, const Value& entry) {
@@ -66,7 +54,7 @@ std::optional<std::uint32_t> PowerAssertions::create(std::string_view type, std:
     const Path file = assertionsFile(machine_);
     const FileLock lock(file);
     if (!lock.held()) return std::nullopt;
-    auto byProcess = load(file);
+    auto byProcess = readJsonObject(file);
     const auto start = processStartTime(static_cast<std::int32_t>(::getpid()));
     if (!byProcess || !start) return std::nullopt;
     dropOrphans(*byProcess);
@@ -98,7 +86,7 @@ bool PowerAssertions::release(std::uint32_t id) const {
     const Path file = assertionsFile(machine_);
     const FileLock lock(file);
     if (!lock.held()) return false;
-    auto byProcess = load(file);
+    auto byProcess = readJsonObject(file);
     if (!byProcess) return false;
     dropOrphans(*byProcess);
     auto& all = *byProcess->asDictionary();
@@ -115,7 +103,7 @@ bool PowerAssertions::release(std::uint32_t id) const {
 }
 
 std::optional<Value> PowerAssertions::byProcess() const {
-    auto byProcess = load(assertionsFile(machine_));
+    auto byProcess = readJsonObject(assertionsFile(machine_));
     if (!byProcess) return std::nullopt;
     dropOrphans(*byProcess);
     return byProcess;

@@ -256,4 +256,12 @@ std::optional<std::string> writeJson(const Value& value) {
     return j->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::optional<Value> readJsonObject(const Path& file) {
+    if (!fileExists(file)) return Value::dictionary({});
+    const auto text = readFile(file);
+    auto value = text ? parseJson(*text) : std::nullopt;
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return value;
+}
+
 }  // namespace norvane

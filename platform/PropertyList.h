@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Files.h"
 #include "platform/Value.h"
 
 namespace norvane {
@@ -26,5 +27,9 @@ std::optional<Value> parseJson(std::string_view text);
 // Compact JSON text for a value. Data is written as an array of byte values. Absent when
 // the value holds a number that JSON cannot express (infinite or NaN).
 std::optional<std::string> writeJson(const Value& value);
+
+// A state file that holds one JSON object: an empty object while the file does not exist,
+// absent when it cannot be read or holds anything else (the caller then leaves it alone).
+std::optional<Value> readJsonObject(const Path& file);
 
 }  // namespace norvane

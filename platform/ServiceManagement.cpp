@@ -13,15 +13,8 @@ namespace {
 
 constexpr std::string_view registrationsFile = "launchd/registrations.json";
 
-// The registrations, or an empty set when there are none yet; absent when the file is not
-// an object (it is then left as it is).
 std::optional<Value> readRegistrations(const Machine& machine) {
-    const Path file = machine.file(registrationsFile);
-    if (!fileExists(file)) return Value::dictionary({});
-    const auto text = readFile(file);
-    auto value = text ? parseJson(*text) : std::nullopt;
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return value;
+    return readJsonObject(machine.file(registrationsFile));
 }
 
 const Value* member(const Value& object, std::string_view first, std::string_view second) {
