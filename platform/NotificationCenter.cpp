@@ -12,7 +12,6 @@ namespace {
 constexpr std::string_view centerFile = "notifications/center.json";
 constexpr std::string_view requestsFile = "notifications/requests.jsonl";
 
-
 std::string_view text(const Value& center, std::string_view key) {
     const Value* value = center.find(key);
     return value && value->isString() ? std::string_view(*value->asString()) : std::string_view();
@@ -90,7 +89,8 @@ AuthorizationAnswer MachineNotificationCenter::requestAuthorization(Authorizatio
 std::string uuidString() {
     std::random_device random;
     unsigned char bytes[16];
-    for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random());
+    for (unsigned char& byte : bytes)
+        byte = static_cast<unsigned char>(random());
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0f) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3f) | 0x80);  // the RFC 4122 variant
     std::string out;
