@@ -4,10 +4,19 @@
 #include <archive_entry.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "platform/PropertyList.h"
 
 namespace norvane::testing {
 namespace fs = std::filesystem;
+namespace {
+// Test files need no flush to the disk.
+void write(const Path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(readFile(file), bytes) << file;
+}
+}  // namespace
 
 Path makeBundle(const Path& app, const BundleSpec& spec) {
     fs::create_directories(app / "Contents/MacOS");
@@ -16,9 +25,9 @@ Path makeBundle(const Path& app, const BundleSpec& spec) {
     info.emplace("CFBundleExecutable", Value::string("Norvane"));
     if (spec.version) info.emplace("CFBundleVersion", Value::string(*spec.version));
     if (spec.shortVersion) info.emplace("CFBundleShortVersionString", Value::string(*spec.shortVersion));
-    EXPECT_TRUE(writeFileAtomically(app / "Contents/Info.plist", writePropertyList(Value::dictionary(std::move(info)))));
+    write(app / "Contents/Info.plist", writePropertyList(Value::dictionary(std::move(info))));
     const Path executable = app / "Contents/MacOS/Norvane";
-    EXPECT_TRUE(writeFileAtomically(executable, "#!/bin/sh\necho \"$0\" >> \"$NORVANE_MACHINE/started\"\n"));
+    write(executable, "#!/bin/sh\necho \"$0\" >> \"$NORVANE_MACHINE/started\"\n");
     fs::permissions(executable, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     if (!spec.team.empty()) {
         std::string error;
@@ -32,7 +41,7 @@ void setBuild(const Path& app, const std::string& build) {
     auto info = parsePropertyList(readFile(file).value_or(""));
     ASSERT_TRUE(info && info->isDictionary());
     (*info->asDictionary())["CFBundleVersion"] = Value::string(build);
-    ASSERT_TRUE(writeFileAtomically(file, writePropertyList(*info)));
+    write(file, writePropertyList(*info));
 }
 
 std::vector<ZipEntry> entriesOf(const Path& folder, const std::string& prefix) {

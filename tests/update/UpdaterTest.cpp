@@ -79,10 +79,10 @@ protected:
         testing::writeZip(work() / "Norvane.zip", entries);
         return work() / "Norvane.zip";
     }
-    Path archiveOf(const BundleSpec& spec, const std::string& name = "Norvane.app") {
+    Path archiveOf(const BundleSpec& spec) {
         const Path staging = home / "staging";
         fs::remove_all(staging);
-        testing::makeBundle(staging / name, spec);
+        testing::makeBundle(staging / "Norvane.app", spec);
         return archive(testing::entriesOf(staging, ""));
     }
     std::string unpack(const Path& zip, const AvailableUpdate& offer = {"1.5", 58, {}, std::nullopt}) {
@@ -283,10 +283,15 @@ TEST(UpdateBlocker, TheFirstReasonInOrderWins) {
         EXPECT_EQ(updateBlocker(path, writable, isSigned), reason) << path << writable << isSigned;
 }
 
-TEST_F(UpdaterTest, TheBlockerLooksAtTheRunningCopy) {
+TEST_F(UpdaterTest, TheBlockerLooksAtTheRunningCopyAndABlockedInstallTouchesNothing) {
     EXPECT_EQ(updater().blocker(), std::nullopt);
     fs::remove(current / Path(signatureRecordPath));
     EXPECT_EQ(updater().blocker(), notSigned);
+    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleSpec());
+    EXPECT_EQ(outcome([&] { updater().install(fresh); }), notSigned);
+    EXPECT_EQ(buildOf(current), 57);
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_EQ(terminated, 0);
     current = home / "bin";
     rebuild();
     EXPECT_EQ(updater().blocker(), "This copy is not an app bundle.");
@@ -342,15 +347,6 @@ TEST_F(UpdaterTest, AFailedSwapPutsTheOldCopyBackAndNeverRemovesTheOnlyCopy) {
     EXPECT_TRUE(fs::exists(fresh));
     EXPECT_EQ(terminated, 0);
     EXPECT_FALSE(fileExists(temp.root() / "workspace/opened.jsonl"));
-}
-
-TEST_F(UpdaterTest, ABlockedCopyTouchesNothing) {
-    fs::remove(current / Path(signatureRecordPath));
-    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleSpec());
-    EXPECT_EQ(outcome([&] { updater().install(fresh); }), notSigned);
-    EXPECT_EQ(buildOf(current), 57);
-    EXPECT_TRUE(fs::exists(fresh));
-    EXPECT_EQ(terminated, 0);
 }
 
 TEST_F(UpdaterTest, TheBuildsOwnBundleUpdatesItselfFromTheWebsite) {
