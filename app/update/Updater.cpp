@@ -50,6 +50,11 @@ bool keepsToItself(const Path& bundle) {
     return !error;
 }
 
+// Waits for the process to end, then opens the bundle named by $0.
+std::string relaunchScript(std::int32_t pid) {
+    return "while /bin/kill -0 " + std::to_string(pid) + " 2>/dev/null; do /bin/sleep 0.2; done; /usr/bin/open \"$0\"";
+}
+
 }  // namespace
 
 std::string Updater::archive() const { return system_.updates.address("--update-zip", "/Norvane.zip"); }
@@ -149,10 +154,6 @@ std::optional<std::string> updateBlocker(std::string_view bundlePath, bool paren
     if (!isSigned) return std::string(notSigned);
     if (!parentWritable) return "Norvane cannot write to the folder it is in.";
     return std::nullopt;
-}
-
-std::string relaunchScript(std::int32_t pid) {
-    return "while /bin/kill -0 " + std::to_string(pid) + " 2>/dev/null; do /bin/sleep 0.2; done; /usr/bin/open \"$0\"";
 }
 
 }  // namespace norvane

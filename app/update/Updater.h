@@ -77,7 +77,4 @@ std::optional<BundleDescription> describeBundle(std::string_view infoPlist);
 // from a disk image or a translocated place, unsigned, in a folder it cannot write.
 std::optional<std::string> updateBlocker(std::string_view bundlePath, bool parentWritable, bool isSigned);
 
-// The shell text that waits for the process to end and then opens the bundle named by $0.
-std::string relaunchScript(std::int32_t pid);
-
 }  // namespace norvane
