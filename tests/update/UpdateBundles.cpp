@@ -18,20 +18,20 @@ void write(const Path& file, const std::string& bytes) {
 }
 }  // namespace
 
-Path makeBundle(const Path& app, const BundleSpec& spec) {
+Path makeBundle(const Path& app, const BundleRecipe& recipe) {
     fs::create_directories(app / "Contents/MacOS");
     Value::Dictionary info;
-    info.emplace("CFBundleIdentifier", Value::string(spec.identifier));
+    info.emplace("CFBundleIdentifier", Value::string(recipe.identifier));
     info.emplace("CFBundleExecutable", Value::string("Norvane"));
-    if (spec.version) info.emplace("CFBundleVersion", Value::string(*spec.version));
-    if (spec.shortVersion) info.emplace("CFBundleShortVersionString", Value::string(*spec.shortVersion));
+    if (recipe.version) info.emplace("CFBundleVersion", Value::string(*recipe.version));
+    if (recipe.shortVersion) info.emplace("CFBundleShortVersionString", Value::string(*recipe.shortVersion));
     write(app / "Contents/Info.plist", writePropertyList(Value::dictionary(std::move(info))));
     const Path executable = app / "Contents/MacOS/Norvane";
     write(executable, "#!/bin/sh\necho \"$0\" >> \"$NORVANE_MACHINE/started\"\n");
     fs::permissions(executable, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-    if (!spec.team.empty()) {
+    if (!recipe.team.empty()) {
         std::string error;
-        EXPECT_TRUE(signBundle(app, spec.signedAs, spec.team, {}, error)) << error;
+        EXPECT_TRUE(signBundle(app, recipe.signedAs, recipe.team, {}, error)) << error;
     }
     return app;
 }

@@ -11,8 +11,8 @@
 
 namespace norvane::testing {
 
-struct BundleSpec {
-    explicit BundleSpec(std::optional<std::string> version = "58", std::string team = "TEAMONE001",
+struct BundleRecipe {
+    explicit BundleRecipe(std::optional<std::string> version = "58", std::string team = "TEAMONE001",
                         std::string identifier = "app.norvane.Norvane", std::string signedAs = "")
         : version(std::move(version)), team(std::move(team)), identifier(std::move(identifier)), signedAs(std::move(signedAs)) {}
     std::optional<std::string> version;               // CFBundleVersion; none leaves it out
@@ -23,7 +23,7 @@ struct BundleSpec {
 };
 
 // A bundle whose executable notes each start in $NORVANE_MACHINE/started.
-Path makeBundle(const Path& app, const BundleSpec& spec);
+Path makeBundle(const Path& app, const BundleRecipe& recipe);
 // Writes a bundle's CFBundleVersion.
 void setBuild(const Path& app, const std::string& build);
 

@@ -16,7 +16,7 @@ namespace norvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BundleSpec;
+using testing::BundleRecipe;
 using testing::LoopbackServer;
 using testing::ZipEntry;
 
@@ -61,7 +61,7 @@ protected:
     std::int32_t pid = 0;
 
     void SetUp() override {
-        testing::makeBundle(current, BundleSpec("57"));
+        testing::makeBundle(current, BundleRecipe("57"));
         rebuild();
     }
     void rebuild() {
@@ -79,10 +79,10 @@ protected:
         testing::writeZip(work() / "Norvane.zip", entries);
         return work() / "Norvane.zip";
     }
-    Path archiveOf(const BundleSpec& spec) {
+    Path archiveOf(const BundleRecipe& recipe) {
         const Path staging = home / "staging";
         fs::remove_all(staging);
-        testing::makeBundle(staging / "Norvane.app", spec);
+        testing::makeBundle(staging / "Norvane.app", recipe);
         return archive(testing::entriesOf(staging, ""));
     }
     std::string unpack(const Path& zip, const AvailableUpdate& offer = {"1.5", 58, {}, std::nullopt}) {
@@ -142,26 +142,26 @@ TEST_F(UpdaterTest, EveryFailedTransferEndsWithTheDownloadMessageAndKeepsNoArchi
 }
 
 TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
-    const std::vector<std::pair<BundleSpec, std::string>> cases = {
-        {BundleSpec(), ""},
-        {BundleSpec("+58"), ""},
-        {BundleSpec("58", ""), notGenuine},
-        {BundleSpec("58", "TEAMTWO002"), notGenuine},
-        {BundleSpec("57", "TEAMTWO002"), notGenuine},  // the first failed test decides
-        {BundleSpec("58", "TEAMONE001", "app.other.Other"), notGenuine},  // signed as another app
-        {BundleSpec("58", "TEAMONE001", "app.other.Other", "app.norvane.Norvane"), notNewer},
-        {BundleSpec("57"), notNewer},
-        {BundleSpec("56"), notNewer},
-        {BundleSpec(std::nullopt), notNewer},
-        {BundleSpec("1.2"), notNewer},
-        {BundleSpec("58a"), notNewer},
-        {BundleSpec(" 58"), notNewer},
+    const std::vector<std::pair<BundleRecipe, std::string>> cases = {
+        {BundleRecipe(), ""},
+        {BundleRecipe("+58"), ""},
+        {BundleRecipe("58", ""), notGenuine},
+        {BundleRecipe("58", "TEAMTWO002"), notGenuine},
+        {BundleRecipe("57", "TEAMTWO002"), notGenuine},  // the first failed test decides
+        {BundleRecipe("58", "TEAMONE001", "app.other.Other"), notGenuine},  // signed as another app
+        {BundleRecipe("58", "TEAMONE001", "app.other.Other", "app.norvane.Norvane"), notNewer},
+        {BundleRecipe("57"), notNewer},
+        {BundleRecipe("56"), notNewer},
+        {BundleRecipe(std::nullopt), notNewer},
+        {BundleRecipe("1.2"), notNewer},
+        {BundleRecipe("58a"), notNewer},
+        {BundleRecipe(" 58"), notNewer},
     };
-    for (const auto& [spec, message] : cases)
-        EXPECT_EQ(unpack(archiveOf(spec)), message) << spec.identifier << " " << spec.version.value_or("-") << " " << spec.team;
+    for (const auto& [recipe, message] : cases)
+        EXPECT_EQ(unpack(archiveOf(recipe)), message) << recipe.identifier << " " << recipe.version.value_or("-") << " " << recipe.team;
 
     // A bundle changed after signing, or without its Info.plist.
-    archiveOf(BundleSpec());
+    archiveOf(BundleRecipe());
     auto entries = testing::entriesOf(home / "staging", "");
     for (auto& entry : entries)
         if (entry.name == "Norvane.app/Contents/MacOS/Norvane") entry.content += "# changed\n";
@@ -176,21 +176,21 @@ TEST_F(UpdaterTest, TheRunningCopyDecidesWhatCountsAsNewer) {
     // With a pretended lower build, the same release is newer.
     arguments.insert(arguments.end(), {"--update-as", "56"});
     rebuild();
-    EXPECT_EQ(unpack(archiveOf(BundleSpec("57"))), "");
+    EXPECT_EQ(unpack(archiveOf(BundleRecipe("57"))), "");
     // Without an integer build nothing is newer.
     arguments.resize(3);
     testing::setBuild(current, "1.2");
     std::string error;
     ASSERT_TRUE(signBundle(current, "", "TEAMONE001", {}, error));
     rebuild();
-    EXPECT_EQ(unpack(archiveOf(BundleSpec("9000"))), notNewer);
+    EXPECT_EQ(unpack(archiveOf(BundleRecipe("9000"))), notNewer);
     // An unsigned running copy can check nothing; that comes first.
     fs::remove(current / Path(signatureRecordPath));
-    EXPECT_EQ(unpack(archiveOf(BundleSpec("58", "TEAMTWO002"))), notSigned);
+    EXPECT_EQ(unpack(archiveOf(BundleRecipe("58", "TEAMTWO002"))), notSigned);
 }
 
 TEST_F(UpdaterTest, TheHashDecidesFirstAndIsNeverSkipped) {
-    const Path zip = archiveOf(BundleSpec());
+    const Path zip = archiveOf(BundleRecipe());
     const std::string digest = *fileDigest(zip);
     std::string upper = digest;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -207,7 +207,7 @@ TEST_F(UpdaterTest, TheHashDecidesFirstAndIsNeverSkipped) {
 TEST_F(UpdaterTest, UnpackingStaysInsideTheWorkFolder) {
     const Path outside = home / "outside";
     fs::create_directories(outside);
-    testing::makeBundle(home / "staging/Norvane.app", BundleSpec());
+    testing::makeBundle(home / "staging/Norvane.app", BundleRecipe());
     const auto good = testing::entriesOf(home / "staging", "");
     const std::string app = "Norvane.app/";
     const auto with = [&](std::vector<ZipEntry> extra) {
@@ -287,7 +287,7 @@ TEST_F(UpdaterTest, TheBlockerLooksAtTheRunningCopyAndABlockedInstallTouchesNoth
     EXPECT_EQ(updater().blocker(), std::nullopt);
     fs::remove(current / Path(signatureRecordPath));
     EXPECT_EQ(updater().blocker(), notSigned);
-    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleSpec());
+    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleRecipe());
     EXPECT_EQ(outcome([&] { updater().install(fresh); }), notSigned);
     EXPECT_EQ(buildOf(current), 57);
     EXPECT_TRUE(fs::exists(fresh));
@@ -312,8 +312,8 @@ TEST_F(UpdaterTest, InstallSwapsTheBundlesAndRelaunchesTheAppAtItsPathOnceThisPr
     RunningApp app(temp.machine());
     ASSERT_TRUE(app.process);
     pid = app.process->pid();
-    testing::makeBundle(apps / ".Norvane-previous.app", BundleSpec("40"));  // left by an interrupted install
-    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleSpec());
+    testing::makeBundle(apps / ".Norvane-previous.app", BundleRecipe("40"));  // left by an interrupted install
+    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleRecipe());
 
     updater().install(fresh);
     EXPECT_EQ(buildOf(current), 58);
@@ -341,7 +341,7 @@ TEST_F(UpdaterTest, AFailedSwapPutsTheOldCopyBackAndNeverRemovesTheOnlyCopy) {
     // running program is now the one inside it.
     fs::rename(current, apps / ".Norvane-previous.app");
     signing.emplace(apps / ".Norvane-previous.app/Contents/MacOS/Norvane");
-    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleSpec());
+    const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleRecipe());
     EXPECT_EQ(outcome([&] { updater().install(fresh); }), lost);
     EXPECT_EQ(buildOf(apps / ".Norvane-previous.app"), 57);
     EXPECT_TRUE(fs::exists(fresh));

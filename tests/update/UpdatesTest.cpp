@@ -77,9 +77,9 @@ TEST(Updates, RunningBuildAndVersionFromTheBundleOrTheCommandLine) {
         {{}, "57", std::nullopt, 57, "development build"},
     };
     for (const auto& c : cases) {
-        testing::BundleSpec spec(c.version, "");
-        spec.shortVersion = c.shortVersion;
-        const Path app = testing::makeBundle(dir / "Norvane.app", spec);
+        testing::BundleRecipe recipe(c.version, "");
+        recipe.shortVersion = c.shortVersion;
+        const Path app = testing::makeBundle(dir / "Norvane.app", recipe);
         const FolderBundle bundle(app);
         Args arguments{"/Applications/Norvane.app/Contents/MacOS/Norvane"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
