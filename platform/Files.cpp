@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 
@@ -153,6 +154,34 @@ std::optional<Path> moveAside(const Path& path) {
 bool fileExists(const Path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+bool moveItem(const Path& from, const Path& to, std::error_code& error) {
+    namespace fs = std::filesystem;
+    error.clear();
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    int code = errno;
+    struct stat st {};
+    // Across file systems, or on one that cannot refuse to replace: look first.
+    if ((code == EINVAL || code == EXDEV) && ::lstat(to.c_str(), &st) == 0) code = EEXIST;
+    if (code == EINVAL) {
+        if (::rename(from.c_str(), to.c_str()) == 0) return true;
+        code = errno;
+    }
+    if (code != EXDEV) {
+        error = std::error_code(code, std::generic_category());
+        return false;
+    }
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove_all(to, ignored);
+        return false;
+    }
+    // The copy is in place; what is left of the original does not undo the move.
+    std::error_code ignored;
+    fs::remove_all(from, ignored);
+    return true;
 }
 
 Path homeFolder() {

@@ -33,6 +33,11 @@ std::optional<Path> moveAside(const Path& path);
 
 bool fileExists(const Path& path);
 
+// Moves a file or folder to a path where nothing is yet, as the file manager does: a rename,
+// or, across file systems, a copy (links kept as links) and then the original's removal.
+// False, with the reason, when it cannot; nothing is left at `to` then.
+bool moveItem(const Path& from, const Path& to, std::error_code& error);
+
 // The user's folders, following the XDG base-directory variables.
 Path homeFolder();
 Path applicationSupportFolder();  // $XDG_DATA_HOME, default ~/.local/share

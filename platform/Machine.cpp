@@ -99,6 +99,11 @@ Path Machine::resolve(std::string_view macPath) const {
 void Machine::installCommands() const {
     std::error_code error;
     const Path commands = commandsFolder();
+    // Folders made before the machine had a shell of its own link the real one; theirs is
+    // replaced, any other file there is kept.
+    const Path shell = root_ / "bin/sh";
+    if (fs::is_regular_file(commands / "bin/sh", error) && fs::read_symlink(shell, error) == "/bin/sh")
+        fs::remove(shell, error);
     if (fs::is_directory(commands, error)) {
         for (auto it = fs::recursive_directory_iterator(commands, error); !error && it != fs::recursive_directory_iterator();
              it.increment(error)) {
@@ -106,7 +111,7 @@ void Machine::installCommands() const {
             link(fs::absolute(it->path(), error), root_ / fs::relative(it->path(), commands, error));
         }
     }
-    link("/bin/sh", root_ / "bin/sh");
+    link("/bin/sh", shell);  // without the built commands, the real shell
 }
 
 }  // namespace norvane

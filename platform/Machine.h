@@ -40,7 +40,7 @@ public:
     static bool isSystemPath(std::string_view macPath);
 
     // Links each simulated command into the folder where it is missing (files already
-    // there are kept, so a test can replace a command), and /bin/sh to the real shell.
+    // there are kept, so a test can replace a command); bin/sh is the machine's shell.
     void installCommands() const;
 
 private:

@@ -169,20 +169,40 @@ namespace {
 icu::UnicodeString unicodeString(std::string_view text) {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
 }
-}  // namespace
 
-std::size_t characterCount(std::string_view text) {
-    const icu::UnicodeString subject = unicodeString(text);
+// Calls `visit` with the offset at which each user-perceived character ends, until it
+// answers false.
+template <typename Visit>
+void eachCharacterEnd(const icu::UnicodeString& subject, Visit visit) {
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<icu::BreakIterator> characters(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    // Without ICU's data every code point is a character of its own.
-    if (U_FAILURE(status) || !characters) return static_cast<std::size_t>(subject.countChar32());
+    if (U_FAILURE(status) || !characters) {
+        // Without ICU's data every code point is a character of its own.
+        for (std::int32_t at = 0; at < subject.length();)
+            if (!visit(at = subject.moveIndex32(at, 1))) return;
+        return;
+    }
     characters->setText(subject);
-    std::size_t count = 0;
     for (std::int32_t at = characters->next(); at != icu::BreakIterator::DONE; at = characters->next())
-        ++count;
+        if (!visit(at)) return;
+}
+}  // namespace
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    eachCharacterEnd(unicodeString(text), [&](std::int32_t) { return ++count, true; });
     return count;
+}
+
+std::string firstCharacters(std::string_view text, std::size_t count) {
+    const icu::UnicodeString subject = unicodeString(decodeUtf8Lossy(text));
+    std::int32_t end = 0;
+    std::size_t taken = 0;
+    if (count > 0) eachCharacterEnd(subject, [&](std::int32_t at) { return end = at, ++taken < count; });
+    std::string out;
+    subject.tempSubString(0, end).toUTF8String(out);
+    return out;
 }
 
 std::string lowercased(std::string_view text) {

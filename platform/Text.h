@@ -46,6 +46,9 @@ std::string trimmedWhitespace(std::string_view text);
 // The number of user-perceived characters (ICU's extended grapheme clusters): an "e" with
 // a combining accent, a flag or a family emoji each count one.
 std::size_t characterCount(std::string_view text);
+// The text's first `count` user-perceived characters (all of it when it has fewer); invalid
+// UTF-8 is repaired first.
+std::string firstCharacters(std::string_view text, std::size_t count);
 // Unicode lower-casing, the same in every locale (no Turkish dotless i).
 std::string lowercased(std::string_view text);
 

@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libpugixml-dev libicu-dev libssl-dev
   locales
   qt6-base-dev fonts-dejavu-core
+  libcurl4-openssl-dev libarchive-dev
 )
 
 sudo=""

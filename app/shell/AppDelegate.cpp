@@ -1,9 +1,14 @@
 #include "app/shell/AppDelegate.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
 #include "app/controls/Lid.h"
+#include "app/update/Updates.h"
+#include "platform/CommandLine.h"
+#include "platform/ProcessTable.h"
 #include "platform/Text.h"
 
 namespace norvane {
@@ -13,13 +18,6 @@ constexpr std::size_t nameWidth = 12;
 
 bool has(const std::vector<std::string>& arguments, std::string_view option) {
     return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
-}
-
-// The argument after the first one equal to `option`.
-const std::string* valueOf(const std::vector<std::string>& arguments, std::string_view option) {
-    const auto found = std::find(arguments.begin(), arguments.end(), option);
-    if (found == arguments.end() || std::next(found) == arguments.end()) return nullptr;
-    return &*std::next(found);
 }
 
 std::string fitted(const std::string& name) {
@@ -41,12 +39,29 @@ int printAgents() {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// One line: the running build, what the website offers and whether it is newer.
+int printUpdateCheck(const std::vector<std::string>& arguments) {
+    const FolderBundle bundle = FolderBundle::running();
+    std::vector<std::string> commandLine{processPath(static_cast<std::int32_t>(::getpid()))};
+    commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+    const Updates updates(std::move(commandLine), bundle);
+    const auto answer = updates.latest();
+    const auto running = updates.runningBuild();
+    const std::string line =
+        "running build: " + (running ? std::to_string(*running) : "none") + " | website: " +
+        (answer ? answer->version + " (" + std::to_string(answer->build) + ")" : "no answer") + " | offered: " +
+        (answer && running && *running < answer->build ? answer->version : "nothing") + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 LaunchMode launchMode(const std::vector<std::string>& arguments) {
-    if (const std::string* pid = valueOf(arguments, "--lid-guard"))
+    if (const auto pid = argumentAfter(arguments, "--lid-guard"))
         if (const auto number = parseInt32(*pid)) return LidGuardMode{*number};
-    if (const std::string* path = valueOf(arguments, "--battery-report")) return BatteryReportMode{*path};
+    if (auto path = argumentAfter(arguments, "--battery-report")) return BatteryReportMode{std::move(*path)};
     if (has(arguments, "--update-check")) return UpdateCheckMode{};
     if (has(arguments, "--agents")) return AgentsMode{};
     return ApplicationMode{};
@@ -79,7 +94,7 @@ int AppDelegate::main(const std::vector<std::string>& arguments) {
         Lid::runGuard(*machine, guard->pid);
     }
     if (std::holds_alternative<BatteryReportMode>(mode)) return notYet("--battery-report");
-    if (std::holds_alternative<UpdateCheckMode>(mode)) return notYet("--update-check");
+    if (std::holds_alternative<UpdateCheckMode>(mode)) return printUpdateCheck(arguments);
     if (std::holds_alternative<AgentsMode>(mode)) return printAgents();
     return notYet("The menu-bar application (try --agents)");
 }

@@ -124,6 +124,36 @@ TEST(Files, MoveAsideKeepsEveryEarlierCopy) {
     EXPECT_FALSE(moveAside(dir / "absent"));
 }
 
+TEST(Files, MoveItemNeverReplacesAndCrossesFileSystems) {
+    TempFolder dir;
+    dir.write("a/x", "1");
+    dir.write("b/y", "2");
+    std::filesystem::create_symlink("x", dir / "a/link");
+    std::error_code error;
+    EXPECT_FALSE(moveItem(dir / "a", dir / "b", error));
+    EXPECT_EQ(error, std::errc::file_exists);
+    EXPECT_EQ(readFile(dir / "b/y"), "2");
+    EXPECT_FALSE(moveItem(dir / "none", dir / "c", error));
+    EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+    ASSERT_TRUE(moveItem(dir / "a", dir / "c", error));
+    EXPECT_EQ(readFile(dir / "c/x"), "1");
+    EXPECT_FALSE(fileExists(dir / "a"));
+
+    // The shared-memory folder is a file system of its own on most machines.
+    struct stat here {}, there {};
+    std::string other = "/dev/shm/norvane-test-XXXXXX";
+    if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 || here.st_dev == there.st_dev ||
+        !::mkdtemp(other.data()))
+        return;
+    EXPECT_TRUE(moveItem(dir / "c", Path(other) / "c", error)) << error.message();
+    EXPECT_EQ(readFile(Path(other) / "c/x"), "1");
+    EXPECT_EQ(std::filesystem::read_symlink(Path(other) / "c/link"), "x");
+    EXPECT_FALSE(fileExists(dir / "c"));
+    EXPECT_FALSE(moveItem(Path(other) / "c", dir / "b", error));
+    EXPECT_EQ(error, std::errc::file_exists);
+    std::filesystem::remove_all(other, error);
+}
+
 TEST(Files, ReadFileRefusesFoldersAndMissingFiles) {
     TempFolder dir;
     EXPECT_FALSE(readFile(dir.path()));

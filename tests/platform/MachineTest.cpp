@@ -30,6 +30,33 @@ TEST(Machine, InstallingCommandsKeepsFilesAlreadyThere) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "bin/sh"));
 }
 
+TEST(SimulatedShell, RunsTheMachinesProgramsNamedInItsScriptAndLeavesTheRestAlone) {
+    TempFolder dir;
+    // A folder name that the shell would take apart if it were spliced in as it is.
+    const Machine machine(dir / "a b'c\"$d");
+    const Path probe = dir.write("a b'c\"$d/usr/bin/probe", "#!/bin/sh\necho \"folder:$*\"\n");
+    std::filesystem::permissions(probe, std::filesystem::perms::owner_all);
+    // A machine made before it had a shell of its own gets one.
+    std::filesystem::create_directories(machine.file("bin"));
+    std::filesystem::create_symlink("/bin/sh", machine.file("bin/sh"));
+    machine.installCommands();
+    EXPECT_NE(std::filesystem::read_symlink(machine.file("bin/sh")), "/bin/sh");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"/usr/bin/probe one"}, "folder:one\n"},
+        {{"\"/usr/bin/probe\" two;/usr/bin/probe  three|cat"}, "folder:two\nfolder:three\n"},
+        {{"/bin/echo real"}, "real\n"},  // the folder has none: this machine's own
+        {{"echo '/usr/bin/probe' /usr/bin/probes x/usr/bin/probe"}, "/usr/bin/probe /usr/bin/probes x/usr/bin/probe\n"},
+        {{"echo \"$0\" \"$1\"", "/usr/bin/probe 0", "/usr/bin/probe"}, "/usr/bin/probe 0 /usr/bin/probe\n"},
+    };
+    const SystemProcessRunner runner(machine);
+    for (const auto& [arguments, output] : cases) {
+        std::vector<std::string> all{"-c"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        EXPECT_EQ(runner.run("/bin/sh", all).output, output) << arguments[0];
+    }
+}
+
 TEST(Machine, DefaultIsCreatedOnceFromTheTemplate) {
     TempFolder dir;
     ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);

@@ -73,7 +73,7 @@ TEST_F(ProcessTest, MissingOrUnrunnableProgramsCouldNotStart) {
     EXPECT_FALSE(out.started);
 }
 
-TEST_F(ProcessTest, TheShellIsTheRealOneAndOtherPathsAreUsedAsTheyAre) {
+TEST_F(ProcessTest, TheMachinesShellRunsAndOtherPathsAreUsedAsTheyAre) {
     const auto out = runner.run("/bin/sh", {"-c", "echo shell"});
     EXPECT_EQ(out.output, "shell\n");
     const Path own = temp.write("own/tool", "#!/bin/sh\necho own\n");

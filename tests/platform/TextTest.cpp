@@ -45,6 +45,11 @@ TEST(Unicode, CharactersAreGraphemesAndLowerCasingIgnoresTheLocale) {
              {"", 0}, {"abc", 3}, {"e\xCC\x81", 1}, {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA", 1},
              {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", 1}, {"\r\n", 1}, {"a\xFF", 2}})
         EXPECT_EQ(characterCount(text), count) << text;
+    for (const auto& [text, count, first] : std::vector<std::tuple<std::string, std::size_t, std::string>>{
+             {"abc", 2, "ab"}, {"ab", 5, "ab"}, {"abc", 0, ""}, {"e\xCC\x81" "e\xCC\x81", 1, "e\xCC\x81"},
+             {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBBx", 1, "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"},
+             {"\xFF" "ab", 2, "\xEF\xBF\xBD" "a"}})
+        EXPECT_EQ(firstCharacters(text, count), first) << text;
     EXPECT_EQ(lowercased("\xC3\x89LAN \xCE\xA3\xCE\x9F\xCE\xA3 I"),
               "\xC3\xA9lan \xCF\x83\xCE\xBF\xCF\x82 i");  // final sigma, no dotless i
 }

@@ -11,6 +11,7 @@
 #include "platform/ProcessKernel.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -181,8 +182,34 @@ TEST_F(LidGuardProgram, AnAppAlreadyGoneOrNoRealPidEndsTheGuardAtOnce) {
     EXPECT_NE(log().find("lid-close sleep given back: NO"), std::string::npos) << log();
 }
 
+TEST_F(NorvaneProgram, UpdateCheckPrintsTheRunningBuildAndWhatTheWebsiteOffers) {
+    testing::LoopbackServer server;
+    server.answer("/version.json", testing::LoopbackServer::Answer(200, R"({"version":"1.5","build":60})"));
+    const std::string feed = server.url("/version.json");
+    // A copy outside any bundle has no running build.
+    const Path loose = home / "Norvane";
+    std::filesystem::copy_file(program, loose);
+    const std::vector<std::tuple<std::string, Arguments, std::string>> cases = {
+        {program, {"--update-as", "57"}, "running build: 57 | website: 1.5 (60) | offered: 1.5\n"},
+        {program, {"--update-as", "60"}, "running build: 60 | website: 1.5 (60) | offered: nothing\n"},
+        {loose.string(), {}, "running build: none | website: 1.5 (60) | offered: nothing\n"},
+    };
+    for (const auto& [executable, options, line] : cases) {
+        Arguments arguments{"--update-check", "--update-source", feed};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const auto out = SystemProcessRunner(temp.machine()).run(executable, arguments);
+        EXPECT_EQ(out.exitCode, 0) << out.error;
+        EXPECT_EQ(out.output, line);
+    }
+    const auto out = SystemProcessRunner(temp.machine())
+                         .run(program, {"--update-check", "--update-source", testing::LoopbackServer::refusedUrl(),
+                                        "--update-as", "57"});
+    EXPECT_EQ(out.exitCode, 0);
+    EXPECT_EQ(out.output, "running build: 57 | website: no answer | offered: nothing\n");
+}
+
 TEST_F(NorvaneProgram, ModesOfLaterBuildsEndWithAMessage) {
-    for (const Arguments& arguments : std::vector<Arguments>{{}, {"--update-check"}, {"--battery-report", "r.html"}}) {
+    for (const Arguments& arguments : std::vector<Arguments>{{}, {"--battery-report", "r.html"}}) {
         const auto out = SystemProcessRunner(temp.machine()).run(program, arguments, ErrorOutput::merge);
         EXPECT_EQ(out.exitCode, 1);
         EXPECT_NE(out.output.find("is not part of this build yet"), std::string::npos) << out.output;

@@ -1,0 +1,43 @@
+#pragma once
+// HTTP(S) requests through libcurl: a whole answer held in memory, or a body written to a
+// file with its progress. A transfer fails after a span without data (its idle limit), never
+// after a total time, so a slow download that keeps moving is not cut. Only http and https
+// are spoken, redirects included; proxies come from the usual environment variables.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Files.h"
+
+namespace norvane {
+
+struct HttpRequest {
+    std::string url;
+    std::string accept;      // the Accept header
+    double idleLimit = 30;   // seconds without data before the transfer fails
+};
+
+struct HttpResponse {
+    long status = 0;
+    std::string body;
+};
+
+// A GET. Absent on every transport failure: no connection, the idle limit, a body shorter
+// than announced, one longer than `maxBody`, a URL that is not http or https.
+std::optional<HttpResponse> httpGet(const HttpRequest& request, std::size_t maxBody);
+
+// Bytes written so far, and the length the answer announced (absent without one).
+using HttpProgress = std::function<void(std::uint64_t written, std::optional<std::uint64_t> expected)>;
+
+// A GET whose body goes into `file` (created or emptied); `progress` hears after every
+// piece written. The status, or absent on a transport failure or when the file cannot be
+// written.
+std::optional<long> httpDownload(const HttpRequest& request, const Path& file, const HttpProgress& progress);
+
+// Whether the text parses as an absolute URL: a scheme, then what that scheme takes.
+bool isUrl(std::string_view text);
+
+}  // namespace norvane
