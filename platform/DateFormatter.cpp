@@ -15,12 +15,14 @@ struct DateFormatter::Impl {
     std::unique_ptr<icu::DateFormat> dayMonthYear;
     std::unique_ptr<icu::DateFormat> monthAndYear;
     std::unique_ptr<icu::DateFormat> shortTime;
+    std::unique_ptr<icu::DateFormat> timeWithSeconds;
 
     Impl() = default;
     Impl(const Impl& other)
         : dayMonthYear(other.dayMonthYear->clone()),
           monthAndYear(other.monthAndYear->clone()),
-          shortTime(other.shortTime->clone()) {}
+          shortTime(other.shortTime->clone()),
+          timeWithSeconds(other.timeWithSeconds->clone()) {}
 };
 
 namespace {
@@ -44,10 +46,11 @@ std::unique_ptr<icu::DateFormat> fromSkeleton(const icu::Locale& locale, const c
     return format;
 }
 
-std::unique_ptr<icu::DateFormat> timeFormat(const icu::Locale& locale) {
-    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale));
+std::unique_ptr<icu::DateFormat> timeFormat(const icu::Locale& locale, icu::DateFormat::EStyle style,
+                                           const char* fallback) {
+    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createTimeInstance(style, locale));
     if (format) return format;
-    return fromSkeleton(locale, "HH:mm");
+    return fromSkeleton(locale, fallback);
 }
 
 std::string formatted(const icu::DateFormat& format, Date date) {
@@ -81,10 +84,12 @@ DateFormatter::DateFormatter(const std::string& locale, const std::string& timeZ
     const icu::Locale icuLocale = icu::Locale::createCanonical(locale.c_str());
     impl_->dayMonthYear = fromSkeleton(icuLocale, "yMMMMd");
     impl_->monthAndYear = fromSkeleton(icuLocale, "yMMMM");
-    impl_->shortTime = timeFormat(icuLocale);
+    impl_->shortTime = timeFormat(icuLocale, icu::DateFormat::kShort, "HH:mm");
+    impl_->timeWithSeconds = timeFormat(icuLocale, icu::DateFormat::kMedium, "HH:mm:ss");
     // An unknown zone name gives ICU's "Etc/Unknown", which behaves as UTC.
     const std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)));
-    for (auto* format : {impl_->dayMonthYear.get(), impl_->monthAndYear.get(), impl_->shortTime.get()})
+    for (auto* format : {impl_->dayMonthYear.get(), impl_->monthAndYear.get(), impl_->shortTime.get(),
+                         impl_->timeWithSeconds.get()})
         format->setTimeZone(*zone);
 }
 
@@ -102,5 +107,6 @@ DateFormatter::~DateFormatter() = default;
 std::string DateFormatter::dayMonthYear(Date date) const { return formatted(*impl_->dayMonthYear, date); }
 std::string DateFormatter::monthAndYear(Date date) const { return formatted(*impl_->monthAndYear, date); }
 std::string DateFormatter::shortTime(Date date) const { return formatted(*impl_->shortTime, date); }
+std::string DateFormatter::timeWithSeconds(Date date) const { return formatted(*impl_->timeWithSeconds, date); }
 
 }  // namespace norvane

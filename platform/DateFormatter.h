@@ -30,6 +30,9 @@ public:
     std::string monthAndYear(Date date) const;
     // The time of day in the locale's short style, no date: "21:04", "9:04 PM".
     std::string shortTime(Date date) const;
+    // The time of day with seconds, in the locale's standard (medium) style: "21:04:07",
+    // "9:04:07 PM".
+    std::string timeWithSeconds(Date date) const;
 
     // The locale that $LC_ALL, $LC_TIME or $LANG names, as ICU spells it.
     static std::string userLocale();

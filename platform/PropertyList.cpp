@@ -2,7 +2,9 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <limits>
 #include <sstream>
 #include <cmath>
@@ -67,6 +69,73 @@ std::optional<Value> parseIntegerText(std::string_view text) {
     return std::nullopt;
 }
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's algorithms).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+// The one form a property list writes a date in: "2026-12-08T10:00:00Z" (UTC).
+std::optional<Date> parseDate(std::string_view text) {
+    text = trimmed(text);
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return std::nullopt;
+    const auto number = [&](std::size_t at, std::size_t length) -> std::optional<unsigned> {
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + length; ++i) {
+            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+        return value;
+    };
+    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const auto hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    const std::int64_t days = daysFromCivil(*year, *month, *day);
+    // A day beyond the month's end (February 30) does not come back as itself.
+    std::int64_t y = 0;
+    unsigned m = 0, d = 0;
+    civilFromDays(days, y, m, d);
+    if (y != *year || m != *month || d != *day) return std::nullopt;
+    return Date{static_cast<double>(days * 86'400 + *hour * 3600 + *minute * 60 + *second)};
+}
+
+// Whole seconds, as a property list keeps them; dates beyond years 0…9999 are held there.
+std::string dateText(Date date) {
+    constexpr double first = -62'167'219'200;  // 0000-01-01T00:00:00Z
+    constexpr double last = 253'402'300'799;   // 9999-12-31T23:59:59Z
+    const double clamped = std::isnan(date.seconds) ? 0 : std::clamp(std::floor(date.seconds), first, last);
+    const auto seconds = static_cast<std::int64_t>(clamped);
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86'399) / 86'400;
+    const std::int64_t inDay = seconds - days * 86'400;
+    std::int64_t y = 0;
+    unsigned m = 0, d = 0;
+    civilFromDays(days, y, m, d);
+    const auto hour = static_cast<int>(inDay / 3600), minute = static_cast<int>(inDay / 60 % 60),
+               second = static_cast<int>(inDay % 60);
+    char out[64];
+    std::snprintf(out, sizeof out, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(y), m, d, hour, minute, second);
+    return out;
+}
+
 std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
     if (depth > maxDepth) return std::nullopt;
     const std::string_view name = node.name();
@@ -95,7 +164,12 @@ std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
         }
         return Value::array(std::move(array));
     }
-    if (name == "string" || name == "date") return Value::string(node.text().get());
+    if (name == "string") return Value::string(node.text().get());
+    if (name == "date") {
+        const auto date = parseDate(node.text().get());
+        if (!date) return std::nullopt;
+        return Value::date(*date);
+    }
     if (name == "integer") return parseIntegerText(node.text().get());
     if (name == "real") {
         auto d = parseDouble(trimmed(node.text().get()));
@@ -124,6 +198,7 @@ void writeNode(pugi::xml_node parent, const Value& value) {
     case Value::Kind::boolean: parent.append_child(*value.boolValue() ? "true" : "false"); break;
     case Value::Kind::string: parent.append_child("string").text().set(value.asString()->c_str()); break;
     case Value::Kind::data: parent.append_child("data").text().set(encodeBase64(*value.asData()).c_str()); break;
+    case Value::Kind::date: parent.append_child("date").text().set(dateText(*value.asDate()).c_str()); break;
     case Value::Kind::array: {
         auto node = parent.append_child("array");
         for (const auto& item : *value.asArray()) writeNode(node, item);
@@ -193,6 +268,7 @@ std::optional<nlohmann::json> toJson(const Value& value) {
     case Value::Kind::boolean: return json(*value.boolValue());
     case Value::Kind::string: return json(*value.asString());
     case Value::Kind::data: return json(*value.asData());
+    case Value::Kind::date: return json(dateText(*value.asDate()));
     case Value::Kind::array: {
         json out = json::array();
         for (const auto& item : *value.asArray()) {

@@ -11,20 +11,22 @@
 namespace norvane {
 
 // The XML form that macOS writes (`plutil -convert xml1`, `ioreg -a`). Absent when the
-// text is not a well-formed property list. <date> elements become their ISO 8601 text.
+// text is not a well-formed property list. <date> elements ("2026-12-08T10:00:00Z", UTC) become
+// dates; one in any other form makes the list undecodable, as it does on a Mac.
 // Integers beyond the signed 64-bit range but within the unsigned one wrap, as the
 // registry's unsigned 64-bit numbers do when they reach a signed reader.
 std::optional<Value> parsePropertyList(std::string_view xml);
 
 // XML property list text for a value (a JSON null is written as an empty string, which
-// property lists cannot otherwise express).
+// property lists cannot otherwise express). Dates are written in whole seconds.
 std::string writePropertyList(const Value& value);
 
 // JSON text to a value: integers stay integers (unsigned ones beyond the signed range
 // become reals), other numbers are reals. Absent when the text is not valid JSON.
 std::optional<Value> parseJson(std::string_view text);
 
-// Compact JSON text for a value. Data is written as an array of byte values. Absent when
+// Compact JSON text for a value. Data is written as an array of byte values, a date as its
+// property-list text. Absent when
 // the value holds a number that JSON cannot express (infinite or NaN).
 std::optional<std::string> writeJson(const Value& value);
 

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/Time.h"
+
 namespace norvane {
 
 class Value {
@@ -21,7 +23,8 @@ public:
         bool operator==(const Null&) const = default;
     };
 
-    enum class Kind { null, integer, real, boolean, string, data, array, dictionary };
+    // Dates come only from property lists (<date>); JSON has none.
+    enum class Kind { null, integer, real, boolean, string, data, array, dictionary, date };
 
     Value() = default;
     static Value integer(std::int64_t v) { return Value(std::in_place_index<1>, v); }
@@ -31,6 +34,7 @@ public:
     static Value data(Data v) { return Value(std::in_place_index<5>, std::move(v)); }
     static Value array(Array v) { return Value(std::in_place_index<6>, std::move(v)); }
     static Value dictionary(Dictionary v) { return Value(std::in_place_index<7>, std::move(v)); }
+    static Value date(Date v) { return Value(std::in_place_index<8>, v); }
 
     Kind kind() const { return static_cast<Kind>(storage_.index()); }
     bool isNull() const { return kind() == Kind::null; }
@@ -42,6 +46,7 @@ public:
     bool isData() const { return kind() == Kind::data; }
     bool isArray() const { return kind() == Kind::array; }
     bool isDictionary() const { return kind() == Kind::dictionary; }
+    bool isDate() const { return kind() == Kind::date; }
 
     // Number as a 64-bit integer: integers as they are, reals truncated toward zero
     // (saturating at the range ends, NaN gives 0). Absent for anything that is not a number.
@@ -56,6 +61,7 @@ public:
     const Data* asData() const { return std::get_if<5>(&storage_); }
     const Array* asArray() const { return std::get_if<6>(&storage_); }
     const Dictionary* asDictionary() const { return std::get_if<7>(&storage_); }
+    const Date* asDate() const { return std::get_if<8>(&storage_); }
     Array* asArray() { return std::get_if<6>(&storage_); }
     Dictionary* asDictionary() { return std::get_if<7>(&storage_); }
 
@@ -65,7 +71,7 @@ public:
     bool operator==(const Value& other) const = default;
 
 private:
-    using Storage = std::variant<Null, std::int64_t, double, bool, std::string, Data, Array, Dictionary>;
+    using Storage = std::variant<Null, std::int64_t, double, bool, std::string, Data, Array, Dictionary, Date>;
     // Built in place: a temporary variant would be moved and destroyed for nothing.
     template <std::size_t Index, typename T>
     Value(std::in_place_index_t<Index> index, T&& v) : storage_(index, std::forward<T>(v)) {}

@@ -13,6 +13,40 @@ std::optional<Value> desktopSettings(const Machine& machine) {
     return parseJson(*text);
 }
 
+struct Listed {
+    RunningApplication application;
+    bool active = false;
+};
+
+// workspace/running.json: an array of {"bundle", "name", "policy", "active"}. Entries that
+// are not objects, or name a policy there is none of, are left out; a member of the wrong
+// kind counts as missing.
+std::vector<Listed> listedApplications(const Machine& machine) {
+    const auto text = readFile(machine.file("workspace/running.json"));
+    const auto value = text ? parseJson(*text) : std::nullopt;
+    const auto* entries = value ? value->asArray() : nullptr;
+    std::vector<Listed> out;
+    if (!entries) return out;
+    for (const auto& entry : *entries) {
+        if (!entry.isDictionary()) continue;
+        Listed listed;
+        if (const Value* bundle = entry.find("bundle"); bundle && bundle->asString() && !bundle->asString()->empty())
+            listed.application.bundlePath = *bundle->asString();
+        if (const Value* name = entry.find("name"); name && name->asString())
+            listed.application.localizedName = *name->asString();
+        if (const Value* policy = entry.find("policy"); policy && policy->asString()) {
+            const std::string& raw = *policy->asString();
+            if (raw == "accessory") listed.application.policy = ActivationPolicy::accessory;
+            else if (raw == "prohibited") listed.application.policy = ActivationPolicy::prohibited;
+            else if (raw != "regular") continue;
+        }
+        const Value* active = entry.find("active");
+        listed.active = active && active->boolValue() == true;
+        out.push_back(std::move(listed));
+    }
+    return out;
+}
+
 }  // namespace
 
 Path MachineWorkspace::resolve(std::string_view macPath) const {
@@ -76,6 +110,18 @@ std::optional<Path> MachineWorkspace::urlForApplication(std::string_view bundleI
         const Value* identifier = info ? info->find("CFBundleIdentifier") : nullptr;
         if (identifier && identifier->asString() && *identifier->asString() == bundleIdentifier) return it->path();
     }
+    return std::nullopt;
+}
+
+std::vector<RunningApplication> MachineWorkspace::runningApplications() const {
+    std::vector<RunningApplication> out;
+    for (auto& listed : listedApplications(machine_)) out.push_back(std::move(listed.application));
+    return out;
+}
+
+std::optional<RunningApplication> MachineWorkspace::frontmostApplication() const {
+    for (auto& listed : listedApplications(machine_))
+        if (listed.active) return std::move(listed.application);
     return std::nullopt;
 }
 

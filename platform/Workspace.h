@@ -1,15 +1,28 @@
 #pragma once
 // The workspace: what the desktop shows the app of itself and of other applications.
-// This share holds the desktop picture, the accent colour, application icons and the
-// installed applications.
+// This share holds the desktop picture, the accent colour, application icons, the
+// installed applications and the running ones.
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Color.h"
 #include "platform/Machine.h"
 
 namespace norvane {
+
+// Whether a running application has a Dock icon (regular), lives in the menu bar
+// (accessory) or shows nothing (prohibited: agents and daemons).
+enum class ActivationPolicy { regular, accessory, prohibited };
+
+struct RunningApplication {
+    std::optional<std::string> bundlePath;     // its bundle, a Mac path; absent without one
+    std::optional<std::string> localizedName;  // absent when it has none
+    ActivationPolicy policy = ActivationPolicy::regular;
+    bool operator==(const RunningApplication&) const = default;
+};
 
 class Workspace {
 public:
@@ -24,13 +37,17 @@ public:
     virtual std::optional<Path> iconFile(std::string_view path) const = 0;
     // The bundle of the installed application with that identifier; absent when none is.
     virtual std::optional<Path> urlForApplication(std::string_view bundleIdentifier) const = 0;
+    // The running applications in the system's order.
+    virtual std::vector<RunningApplication> runningApplications() const = 0;
+    // The application that has the keyboard; absent when none has.
+    virtual std::optional<RunningApplication> frontmostApplication() const = 0;
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
 // the screens with their pictures; application bundles live in the folder at their Mac
 // paths, their icons as PNG files; the installed applications are the bundles in the
-// folder's `Applications/`, known by the CFBundleIdentifier of their Info.plist. Each call
-// reads the files afresh.
+// folder's `Applications/`, known by the CFBundleIdentifier of their Info.plist; the running
+// applications are listed in `workspace/running.json`. Each call reads the files afresh.
 class MachineWorkspace final : public Workspace {
 public:
     explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
@@ -38,6 +55,8 @@ public:
     std::optional<Color> accentColor() const override;
     std::optional<Path> iconFile(std::string_view path) const override;
     std::optional<Path> urlForApplication(std::string_view bundleIdentifier) const override;
+    std::vector<RunningApplication> runningApplications() const override;
+    std::optional<RunningApplication> frontmostApplication() const override;
 
     // A Mac path names a file of the simulated Mac when the folder holds it, else the file
     // of this machine.

@@ -8,10 +8,9 @@
 #include "app/controls/Lid.h"
 #include "app/controls/SleepBlock.h"
 #include "platform/ChildProcess.h"
+#include "platform/SystemState.h"
 
 namespace norvane {
-
-enum class ThermalState { nominal, fair, serious, critical };
 
 class AwakeHold {
 public:

@@ -43,7 +43,8 @@ TEST(PropertyList, ReadsEveryKindAndKeepsIntegersApartFromReals) {
     ASSERT_TRUE(value->find("list")->isArray());
     EXPECT_EQ(value->find("list")->asArray()->size(), 2u);
     EXPECT_EQ(value->find("nested")->find("inner")->longLongValue(), -7);
-    EXPECT_EQ(*value->find("when")->asString(), "2026-12-08T10:00:00Z");
+    ASSERT_TRUE(value->find("when")->isDate());
+    EXPECT_EQ(*value->find("when")->asDate(), Date{1'796'724'000});
 }
 
 TEST(PropertyList, BooleansAreNotNumbersAndNumbersAreNotBooleans) {
@@ -75,6 +76,8 @@ TEST(PropertyList, RejectsMalformedInput) {
     EXPECT_FALSE(parsePropertyList(plist("<real>fast</real>")));
     EXPECT_FALSE(parsePropertyList(plist("<data>A</data>")));
     EXPECT_FALSE(parsePropertyList(plist("<set/>")));
+    EXPECT_FALSE(parsePropertyList(plist("<date>2026-02-30T10:00:00Z</date>")));
+    EXPECT_FALSE(parsePropertyList(plist("<date>2026-12-08 10:00:00</date>")));
     EXPECT_FALSE(parsePropertyList(plist("")));
 }
 
@@ -86,6 +89,8 @@ TEST(PropertyList, WrittenListsReadBackEqual) {
     dict.emplace("text", Value::string("a < b & \"c\""));
     dict.emplace("bytes", Value::data({1, 2, 3, 250}));
     dict.emplace("list", Value::array({Value::integer(1), Value::array({})}));
+    dict.emplace("landing", Value::date(Date{-14'182'940}));
+    dict.emplace("leap day", Value::date(Date{1'709'208'000}));
     const Value original = Value::dictionary(dict);
     const auto back = parsePropertyList(writePropertyList(original));
     ASSERT_TRUE(back);

@@ -65,5 +65,31 @@ TEST(MachineWorkspace, IconFilesAreTheBundlesPngResources) {
         EXPECT_FALSE(workspace.iconFile(without)) << without;
 }
 
+TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFile) {
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    EXPECT_TRUE(workspace.runningApplications().empty());
+    EXPECT_FALSE(workspace.frontmostApplication());
+
+    machine.write("workspace/running.json", R"([
+      {"bundle": "/Applications/Slack.app", "name": "Slack"},
+      {"bundle": "/Applications/Mail.app", "policy": "accessory", "active": true},
+      {"bundle": "", "name": 7, "policy": "prohibited", "active": true},
+      {"bundle": "/Applications/Odd.app", "policy": "floating"},
+      "not an app"
+    ])");
+    using P = ActivationPolicy;
+    const std::vector<RunningApplication> expected{
+        {"/Applications/Slack.app", "Slack", P::regular},
+        {"/Applications/Mail.app", std::nullopt, P::accessory},
+        {std::nullopt, std::nullopt, P::prohibited},
+    };
+    EXPECT_EQ(workspace.runningApplications(), expected);
+    EXPECT_EQ(workspace.frontmostApplication(), expected[1]);
+
+    machine.write("workspace/running.json", R"({"bundle": "/Applications/Slack.app"})");
+    EXPECT_TRUE(workspace.runningApplications().empty());
+}
+
 }  // namespace
 }  // namespace norvane
