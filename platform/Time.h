@@ -13,6 +13,8 @@ struct Date {
     double seconds = 0;
 
     static Date now();  // the real wall clock; model code takes time from its MainQueue
+    // Long before anything recorded: 1 January of the year 1, UTC.
+    static constexpr Date distantPast() { return {-62'135'596'800}; }
     Date operator+(double s) const { return {seconds + s}; }
     Date operator-(double s) const { return {seconds - s}; }
     double operator-(Date other) const { return seconds - other.seconds; }

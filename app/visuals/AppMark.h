@@ -7,7 +7,7 @@
 
 #include "app/analysis/AppUsage.h"
 #include "app/visuals/DotIcon.h"
-#include "app/visuals/IconStyle.h"
+#include "app/model/IconStyle.h"
 
 namespace norvane {
 

@@ -1,4 +1,4 @@
-#include "app/visuals/IconStyle.h"
+#include "app/model/IconStyle.h"
 
 namespace norvane {
 

@@ -1,0 +1,434 @@
+#pragma once
+// The application's one state object: every view, the status item, URL commands, intents
+// and hot keys read its fields and call its members. All of it lives on the main queue.
+//
+// The fields are grouped by area below. Each area's members are written in a file of its
+// own (AppModel.cpp: construction, settings and observation; AppModelHealth.cpp,
+// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp, …); an
+// area adds its member declarations to its group here.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/analysis/AlertRules.h"
+#include "app/analysis/AppLedger.h"
+#include "app/analysis/AppUsage.h"
+#include "app/analysis/Attention.h"
+#include "app/analysis/AutoLowPower.h"
+#include "app/analysis/DrainWatch.h"
+#include "app/analysis/Forecast.h"
+#include "app/analysis/FullBySchedule.h"
+#include "app/analysis/Headline.h"
+#include "app/analysis/LevelAlerts.h"
+#include "app/analysis/Situation.h"
+#include "app/analysis/Tip.h"
+#include "app/analysis/Wording.h"
+#include "app/controls/AgentWatch.h"
+#include "app/controls/AwakeHold.h"
+#include "app/controls/AwakeHolders.h"
+#include "app/controls/AwakeMode.h"
+#include "app/controls/Helper.h"
+#include "app/model/Hotkey.h"
+#include "app/model/IconStyle.h"
+#include "app/model/ModelField.h"
+#include "app/model/Observers.h"
+#include "app/model/System.h"
+#include "app/model/Tab.h"
+#include "app/readings/Battery.h"
+#include "app/readings/ChargeLimit.h"
+#include "app/readings/Charger.h"
+#include "app/readings/HealthTrend.h"
+#include "app/readings/HistoryStore.h"
+#include "app/readings/LimitBackend.h"
+#include "app/readings/SMC.h"
+#include "app/readings/SleepLog.h"
+#include "app/readings/SystemSensors.h"
+#include "app/update/UpdateStage.h"
+#include "platform/Color.h"
+#include "platform/MainQueue.h"
+
+namespace norvane {
+
+// The text form of a charge to full once under "fullOnce": the lifted limit in decimal
+// (nothing without one), a blank, then "smart" when smart charging was lifted.
+std::string fullOnceText(const FullCharge& state);
+// Any stored text gives a charge to full: the first piece (between blanks) that is a whole
+// decimal number is the limit when it lies in 1…100 (else there is none), and smart
+// charging was lifted when "smart" stands anywhere in the text.
+FullCharge parseFullOnce(std::string_view text);
+
+// A running application that keep-awake can wait for.
+struct RunningApp {
+    std::string name;
+    std::string path;  // its bundle
+    bool operator==(const RunningApp&) const = default;
+};
+
+class AppModel final : public FullBySchedule {
+public:
+    // Gives every field its start value: the settings from the user defaults (reading
+    // writes nothing back), the options `--demo` and `--on-battery`, the helper's state,
+    // the SMC, the system sensors, the frontmost app and the tint. Starts nothing.
+    AppModel(System system, MainQueue& queue);
+    // Stops what it started: no timer, task or reply touches the model afterwards.
+    ~AppModel() override;
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    // Observation: `changed` runs after one of the fields really changed (an equal value
+    // tells no one); the subscription ends when it is destroyed.
+    [[nodiscard]] Observers::Subscription subscribe(std::vector<ModelField> fields, std::function<void()> changed);
+
+    // ---- Readings of the battery and the system ----
+    const Battery& battery() const override { return battery_; }
+    std::optional<Charger> charger() const override { return charger_; }
+    const std::optional<PowerFlow>& flow() const { return flow_; }
+    const ChargerFlags& chargerFlags() const { return chargerFlags_; }
+    const std::optional<SystemReading>& system() const { return systemReading_; }
+    const std::optional<std::int64_t>& systemHealth() const { return systemHealth_; }
+    bool serviceRecommended() const { return serviceRecommended_; }
+    bool optimisedOff() const { return optimisedOff_; }
+    const HealthTrend& health() const { return health_; }
+    const std::vector<SleepStretch>& sleeps() const { return sleeps_; }
+    const std::vector<AwakeHolder>& holders() const { return holders_; }
+    bool lowPower() const { return lowPower_; }
+    std::int64_t powerMode() const { return powerMode_; }
+    bool highPowerAvailable() const { return highPowerAvailable_; }
+
+    // Why the battery is or is not charging, from the battery, the limit, the charger, the
+    // power flow and the charger flags.
+    ChargingState charging() const;
+    // Takes one system reading for the Stats page while the panel is open; a reading still
+    // under way makes this call do nothing.
+    void refreshSystem();
+
+    // ---- Draw, forecast and history ----
+    const std::optional<Forecast>& forecast() const { return forecast_; }
+    const std::optional<double>& drain() const { return drain_; }  // percent of rawMax per hour
+    bool drainEarly() const { return drainEarly_; }
+    const std::optional<double>& usingWatts() const { return usingWatts_; }
+    const HistoryStore& history() const { return history_; }
+
+    // ---- Apps and energy ----
+    const std::vector<AppUsage>& apps() const { return apps_; }
+    const std::set<std::string>& quitting() const { return quitting_; }
+    const std::optional<AppUsage>& stuck() const { return stuck_; }
+    const std::optional<QuitEffect>& quitEffect() const { return quitEffect_; }
+    const AppLedger& ledger() const { return ledger_; }
+    bool panelOpen() const { return panelOpen_; }
+
+    // The running application behind an entry of the energy list; absent when none runs
+    // from its bundle.
+    std::optional<RunningApplication> running(const AppUsage& app) const;
+    // The regular applications that run from a bundle, by name in the user's order.
+    std::vector<RunningApp> runningApps() const;
+
+    // ---- Advice and wording ----
+    const std::optional<Tip>& tip() const { return tip_; }
+    bool aiAvailable() const { return aiAvailable_; }
+
+    // One line of advice for an app of the energy list.
+    std::string advice(const AppUsage& app) const;
+    // Drops the tip for good and shows the next one.
+    void dismissTip();
+
+    Situation currentSituation() const;
+    // What the last sleep cost, for half an hour after it ended.
+    std::optional<Headline> sleepNote() const;
+    // The panel's two-line summary.
+    Headline headline() const;
+    // The summary comes from a wording of the on-device model.
+    bool headlineByAI() const;
+    // The menu-bar item's text.
+    std::string menuText() const;
+
+    // ---- Charge limit and charging to full ----
+    LimitAvailability limitAvailability() const override { return limitAvailability_; }
+    std::int64_t limit() const override { return limit_; }
+    const std::optional<std::string>& limitNote() const { return limitNote_; }
+    bool limitBusy() const override { return limitBusy_; }
+    std::optional<FullCharge> fullOnce() const override { return fullOnce_; }
+    void setFullOnce(std::optional<FullCharge> state) override;
+    FullByMode fullByMode() const override { return fullByMode_; }
+    void setFullByMode(FullByMode mode) override;
+    std::int64_t fullByMinutes() const override { return fullByMinutes_; }
+    void setFullByMinutes(std::int64_t minutes) override;
+    std::optional<Date> fullByTarget() const override { return fullByTarget_; }
+    void setFullByTarget(std::optional<Date> target) override;
+    std::shared_ptr<LimitBackend> backend() const override { return backend_; }
+
+    // Lifts the charge limit and smart charging until the battery is full once; does
+    // nothing without a backend, while one runs or while a limit request is under way.
+    void chargeFullOnce() override;
+
+    // ---- Energy mode and helper ----
+    bool lowPowerBusy() const { return lowPowerBusy_; }
+    const std::optional<std::string>& lowPowerNote() const { return lowPowerNote_; }
+    bool helperCard() const { return helperCard_; }
+    const HelperState& helperState() const { return helperState_; }
+    bool lowPowerOwed() const { return lowPowerOwed_; }
+    void setLowPowerOwed(bool owed);
+
+    // ---- Keep-awake ----
+    const std::optional<AwakeSession>& awake() const { return awake_; }
+    const AwakeStatus& awakeState() const { return awakeState_; }
+    const std::optional<std::string>& awakeNote() const { return awakeNote_; }
+    const std::vector<std::string>& agentsWorking() const { return agentsWorking_; }
+    const std::vector<std::string>& agentsRunning() const { return agentsRunning_; }
+    const std::vector<std::string>& agentsInstalled() const { return agentsInstalled_; }
+    const std::set<std::string>& agentsIgnored() const { return agentsIgnored_; }
+    void setAgentsIgnored(std::set<std::string> names);
+    const AwakeMode& awakeMode() const { return awakeMode_; }
+    void setAwakeMode(AwakeMode mode);
+    std::int64_t awakeFloor() const { return awakeFloor_; }
+    void setAwakeFloor(std::int64_t percent);
+    bool awakePowerOnly() const { return awakePowerOnly_; }
+    void setAwakePowerOnly(bool on);
+    bool awakeLid() const { return awakeLid_; }
+    void setAwakeLid(bool on);
+
+    // ---- Updates ----
+    const std::optional<AvailableUpdate>& update() const { return update_; }
+    bool updateLater() const { return updateLater_; }
+    void setUpdateLater(bool later);
+    const std::optional<std::string>& updateNote() const { return updateNote_; }
+    bool updateBusy() const { return updateBusy_; }
+    const UpdateStage& updateStage() const { return updateStage_; }
+    bool checksForUpdates() const { return checksForUpdates_; }
+    void setChecksForUpdates(bool on);
+
+    // ---- Interface and the remaining settings ----
+    const Hotkeys& hotkeys() const { return hotkeys_; }
+    // Registers the hot key (none clears it) for the action and stores the table; when the
+    // registry refuses, the action's previous key is registered again and nothing stored
+    // changes. True when the new key took.
+    bool setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction action);
+    const std::optional<Tab>& wantedTab() const { return wantedTab_; }
+    void setWantedTab(std::optional<Tab> tab);
+    bool openAtLogin() const { return openAtLogin_; }
+    const Color& tint() const { return tint_; }
+    bool demo() const { return demo_; }
+
+    bool notifyLow() const { return notifyLow_; }
+    void setNotifyLow(bool on);
+    bool notifyLimit() const { return notifyLimit_; }
+    void setNotifyLimit(bool on);
+    std::int64_t alertLow() const { return alertLow_; }  // percent; 0: off
+    void setAlertLow(std::int64_t percent);
+    std::int64_t alertHigh() const { return alertHigh_; }
+    void setAlertHigh(std::int64_t percent);
+    std::int64_t autoLowPower() const { return autoLowPower_; }
+    void setAutoLowPower(std::int64_t percent);
+    bool notifyDrain() const { return notifyDrain_; }
+    void setNotifyDrain(bool on);
+    IconStyle iconStyle() const { return iconStyle_; }
+    void setIconStyle(IconStyle style);
+    bool useAI() const { return useAI_; }
+    void setUseAI(bool on);
+    bool showTime() const { return showTime_; }
+    void setShowTime(bool on);
+
+private:
+    friend class ModelProbe;  // tests set the model's own state through it
+
+    // ---- Lifetime: the only ways work reaches the model later ----
+    // After a delay on the clock; cancelled when the model goes.
+    Task later(double seconds, std::function<void(AppModel&)> work, ClockKind clock = ClockKind::continuous);
+    // Every interval until cancelled or the model goes.
+    Task repeating(double seconds, std::function<void(AppModel&)> work, ClockKind clock = ClockKind::uptime);
+    // `job` runs off the main queue with nothing of the model but the copies it captured;
+    // `apply` then gets its result on the main queue, unless the model is gone.
+    template <typename Result>
+    void offMain(Priority priority, std::function<Result()> job, std::function<void(AppModel&, Result)> apply);
+    Task keep(Task task);
+
+    // ---- Observation and the user defaults ----
+    // Stores the value; tells the field's subscribers when it differs from the old one
+    // (values that cannot be compared always tell).
+    template <typename T, typename U>
+    void assign(T& slot, U&& value, ModelField field);
+    // The same for a setting, which is also written back, changed or not: `stored` under
+    // its key, or the key removed when `stored` is a JSON null.
+    template <typename T, typename U>
+    void assignSetting(T& slot, U&& value, ModelField field, std::string_view key, Value stored);
+    UserDefaults& defaults() const { return *system_->defaults; }
+    Date now() const { return queue_.now(); }
+    std::string timeOfDay(Date date) const;
+
+    // ---- Health, charging state and tips ----
+    void refreshHealth();
+    TipContext tipContext() const;
+    std::optional<HeavyApp> heavyApp(Date now) const;
+    std::set<std::string> dismissedTips() const;
+    void updateTip();
+
+    // ---- Situation and wording ----
+    std::optional<Wording> wording(const Situation& situation) const;
+    std::optional<Headline> specialHeadline() const;
+    void refreshWording();
+
+    // ---- Apps ----
+    void remeasure(const AppUsage& app);
+    std::string ownBundlePath() const;
+
+    std::shared_ptr<const System> system_;
+    MainQueue& queue_;
+    Observers observers_;
+    std::shared_ptr<AppModel*> alive_;  // weak copies of it reach the model from later work
+    std::vector<Task> tasks_;           // scheduled work, cancelled with the model
+
+    // Readings of the battery and the system.
+    Battery battery_;
+    std::optional<Charger> charger_;
+    std::optional<PowerFlow> flow_;
+    ChargerFlags chargerFlags_;
+    std::optional<SystemReading> systemReading_;
+    std::optional<std::int64_t> systemHealth_;
+    bool serviceRecommended_ = false;
+    bool optimisedOff_ = false;
+    HealthTrend health_;
+    std::vector<SleepStretch> sleeps_;
+    std::vector<AwakeHolder> holders_;
+    bool lowPower_ = false;
+    std::int64_t powerMode_ = 0;
+    bool highPowerAvailable_ = false;
+    std::shared_ptr<SystemSensors> sensors_;  // not observed; shared with its read under way
+    bool sensorsReading_ = false;             // at most one read at a time
+
+    // Draw, forecast and history.
+    std::optional<Forecast> forecast_;
+    std::optional<double> drain_;
+    bool drainEarly_ = false;
+    std::optional<double> usingWatts_;
+    std::optional<double> usual_;  // the usual drain on battery, percent per hour
+    std::vector<Draw> draws_;      // none older than 900 s
+    std::optional<SMC> meter_;     // not observed: the tick's live draw
+    bool pretendBattery_ = false;  // not observed: --on-battery
+    Date lastSample_;
+    HistoryStore history_;
+
+    // Apps and energy.
+    std::vector<AppUsage> apps_;
+    std::set<std::string> quitting_;
+    std::optional<AppUsage> stuck_;
+    std::optional<QuitEffect> quitEffect_;
+    AppLedger ledger_;
+    std::optional<Path> ledgerURL_;
+    Date ledgerSaved_ = Date::distantPast();
+    Attention attention_;
+    std::optional<std::string> workingIn_;  // the bundle path of the app the user works in
+    Task sampler_;
+    bool panelOpen_ = false;
+
+    // Advice and wording.
+    std::optional<Tip> tip_;
+    bool aiAvailable_ = false;
+    std::map<std::string, Wording> wordings_;  // by prompt key, kept for the run
+    Date lastModelCall_ = Date::distantPast();
+
+    // Notice state.
+    AlertRules alerts_;
+    LevelAlerts levelAlerts_;
+    AutoLowPower autoLow_;
+    DrainWatch drainWatch_;
+    std::optional<Path> healthURL_;
+    Date sleepsRead_ = Date::distantPast();
+
+    // Charge limit and charging to full.
+    LimitAvailability limitAvailability_ = availability::Unsupported{};
+    std::int64_t limit_ = 100;  // 100: none
+    std::optional<std::string> limitNote_;
+    bool limitBusy_ = false;
+    std::shared_ptr<LimitBackend> backend_;
+    std::optional<FullCharge> fullOnce_;
+    FullByMode fullByMode_ = FullByMode::off;
+    std::int64_t fullByMinutes_ = 480;
+    std::optional<Date> fullByTarget_;
+
+    // Energy mode and helper.
+    Helper helper_;  // the privileged helper's client
+    bool lowPowerBusy_ = false;
+    std::optional<std::string> lowPowerNote_;
+    bool helperCard_ = false;
+    std::function<void()> afterSetup_;
+    HelperState helperState_;
+    bool lowPowerOwed_ = false;
+
+    // Keep-awake.
+    std::optional<AwakeSession> awake_;
+    AwakeStatus awakeState_;
+    std::optional<std::string> awakeNote_;
+    std::vector<std::string> agentsWorking_;
+    std::vector<std::string> agentsRunning_;
+    std::vector<std::string> agentsInstalled_;
+    std::set<std::string> agentsIgnored_;
+    AwakeMode awakeMode_;
+    std::int64_t awakeFloor_ = 20;
+    bool awakePowerOnly_ = false;
+    bool awakeLid_ = false;
+    AgentWatch agentWatch_;
+    AwakeHold awakeHold_;  // the own assertion (sleepBlock) and the lid guard
+
+    // Updates.
+    std::optional<AvailableUpdate> update_;
+    bool updateLater_ = false;
+    std::optional<std::string> updateNote_;
+    bool updateBusy_ = false;
+    UpdateStage updateStage_;
+    bool checksForUpdates_ = true;
+
+    // Interface and the remaining settings.
+    Hotkeys hotkeys_;
+    std::optional<Tab> wantedTab_;
+    bool openAtLogin_ = false;
+    Color tint_;       // not observed
+    bool demo_ = false;  // not observed: --demo
+    bool notifyLow_ = true;
+    bool notifyLimit_ = true;
+    std::int64_t alertLow_ = 0;
+    std::int64_t alertHigh_ = 0;
+    std::int64_t autoLowPower_ = 0;
+    bool notifyDrain_ = true;
+    IconStyle iconStyle_ = IconStyle::list;
+    bool useAI_ = true;
+    bool showTime_ = true;
+};
+
+template <typename T, typename U>
+void AppModel::assign(T& slot, U&& value, ModelField field) {
+    if constexpr (std::equality_comparable<T>) {
+        const bool changed = !(slot == value);
+        slot = std::forward<U>(value);
+        if (changed) observers_.changed(field);
+    } else {
+        slot = std::forward<U>(value);
+        observers_.changed(field);
+    }
+}
+
+template <typename T, typename U>
+void AppModel::assignSetting(T& slot, U&& value, ModelField field, std::string_view key, Value stored) {
+    const bool changed = !(slot == value);
+    slot = std::forward<U>(value);
+    defaults().set(key, std::move(stored));
+    if (changed) observers_.changed(field);
+}
+
+template <typename Result>
+void AppModel::offMain(Priority priority, std::function<Result()> job, std::function<void(AppModel&, Result)> apply) {
+    std::weak_ptr<AppModel*> weak = alive_;
+    queue_.background(priority, [job = std::move(job), apply = std::move(apply), weak]() -> std::function<void()> {
+        return [result = job(), apply, weak]() mutable {
+            if (const auto self = weak.lock()) apply(**self, std::move(result));
+        };
+    });
+}
+
+}  // namespace norvane

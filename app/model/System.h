@@ -1,0 +1,69 @@
+#pragma once
+// The platform the model runs on, as one bundle of the narrow interfaces its members use.
+// Everything is shared, so a background job keeps alive what it reads even when the model
+// is gone; tests put fakes in place of any part.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/model/HotkeyRegistry.h"
+#include "app/model/TintSource.h"
+#include "platform/CodeSigning.h"
+#include "platform/DateFormatter.h"
+#include "platform/HostStatistics.h"
+#include "platform/KernelService.h"
+#include "platform/LanguageModel.h"
+#include "platform/LocaleText.h"
+#include "platform/Machine.h"
+#include "platform/MainBundle.h"
+#include "platform/PowerSources.h"
+#include "platform/PrivateFramework.h"
+#include "platform/Process.h"
+#include "platform/Registry.h"
+#include "platform/ServiceManagement.h"
+#include "platform/SystemControl.h"
+#include "platform/SystemState.h"
+#include "platform/Time.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "platform/XpcConnection.h"
+
+namespace norvane {
+
+struct System {
+    Machine machine;
+    std::vector<std::string> arguments;  // the command line, without the program's name
+
+    std::shared_ptr<const Registry> registry;
+    std::shared_ptr<const KernelServices> kernel;
+    std::shared_ptr<const SystemControl> controls;
+    std::shared_ptr<const HostStatistics> host;
+    std::shared_ptr<const PowerSources> powerSources;
+    std::shared_ptr<const ProcessRunner> runner;
+    std::shared_ptr<const Workspace> workspace;
+    std::shared_ptr<const SystemState> state;
+    std::shared_ptr<const LanguageModel> languageModel;
+    std::shared_ptr<PrivateFramework> frameworks;
+    std::shared_ptr<const MainBundle> bundle;
+    std::shared_ptr<const CodeSigning> signing;
+    std::shared_ptr<const ServiceManagement> services;
+    std::shared_ptr<XpcConnector> xpc;
+    std::shared_ptr<UserDefaults> defaults;
+    // Implemented by the shell.
+    std::shared_ptr<HotkeyRegistry> hotkeys;
+    std::shared_ptr<const TintSource> tint;
+
+    // The user's locale, time zone and calendar.
+    DateFormatter formatter;
+    LocaleText localeText;
+    Calendar calendar;
+
+    // The simulated Mac of a machine folder for the program running from `bundle`, with
+    // the user's defaults, locale and calendar.
+    static System onMachine(Machine machine, std::vector<std::string> arguments, std::shared_ptr<const MainBundle> bundle,
+                            std::shared_ptr<UserDefaults> defaults, std::shared_ptr<HotkeyRegistry> hotkeys,
+                            std::shared_ptr<const TintSource> tint);
+};
+
+}  // namespace norvane

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "app/model/DefaultsKeys.h"
+#include "tests/model/ModelProbe.h"
+
+namespace norvane {
+namespace {
+
+using namespace charging_state;
+
+TEST(ModelCharging, DecidedFromTheModelsOwnFields) {
+    struct Case {
+        const char* name;
+        Battery battery;
+        std::int64_t limit;
+        std::optional<PowerFlow> flow;
+        std::uint64_t reason;
+        ChargingState expected;
+    };
+    const Case cases[] = {
+        {"99 % without a limit", plugged(99, false), 100, {}, 0, NotCharging{}},
+        {"100 %", plugged(100, false), 100, {}, 0, Full{}},
+        {"at the limit's margin", plugged(78, false), 80, {}, 0, Holding{80}},
+        {"below it the bits decide", plugged(77, false), 80, {}, 0x1000004, Paused{}},
+        {"warm and cold bits", plugged(60, false), 100, {}, 0x6, TooWarm{}},
+        {"weak adapter", plugged(60, false, -125), 80, PowerFlow{20.0, 20.0}, 0, WeakCharger{96}},
+        {"tiny adapter figure", plugged(60, false, -125), 100, PowerFlow{20.0, 0.5}, 0, NotCharging{}},
+        {"charging at 0 mA", plugged(60, true, 0), 100, {}, 0, Charging{}},
+    };
+    ModelBench bench;
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    probe.charger(Charger{"96W USB-C", 96, false});
+    for (const auto& c : cases) {
+        probe.battery(c.battery);
+        probe.limit(c.limit);
+        probe.flow(c.flow);
+        probe.chargerFlags(c.reason);
+        EXPECT_EQ(m.charging(), c.expected) << c.name;
+    }
+}
+
+TEST(ModelTips, TheHeavyAppIsTheLargestOtherAppOrNone) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    const std::string own = bench.bundle().string();
+    probe.battery(onBattery(60));
+    probe.forecast(Forecast{200, true, false});
+    probe.apps({{own, "Norvane", 50, 1}, {"/Applications/Slack.app", "Slack", 30, 3}, {"", "System", 20, 40}});
+    const auto heavy = probe.tipContext().heavy;
+    ASSERT_TRUE(heavy);
+    EXPECT_EQ(heavy->path, "/Applications/Slack.app");
+    EXPECT_DOUBLE_EQ(heavy->share, 0.3);
+    EXPECT_EQ(heavy->gain, gainMinutes(std::int64_t{200}, 0.3));
+    // Under the impact floor the next one is not tried.
+    probe.apps({{own, "Norvane", 50, 1}, {"/Applications/Mail.app", "Mail", 9.9, 1}, {"/Applications/Zed.app", "Zed", 40, 1}});
+    EXPECT_FALSE(probe.tipContext().heavy);
+    probe.battery(plugged(60, true));
+    probe.apps({{"/Applications/Slack.app", "Slack", 30, 3}});
+    EXPECT_FALSE(probe.tipContext().heavy);
+}
+
+TEST(ModelTips, TheTipOnShowStaysAndADismissalLasts) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    probe.battery(onBattery(60));
+    probe.optimisedOff(true);
+    probe.updateTip();
+    ASSERT_TRUE(m.tip());
+    const std::string optimised = m.tip()->id;
+
+    probe.forecast(Forecast{100, true, false});  // Low Power now applies, and comes earlier
+    probe.updateTip();
+    EXPECT_EQ(m.tip()->id, optimised);
+
+    m.dismissTip();
+    ASSERT_TRUE(m.tip());
+    const std::string lowPower = m.tip()->id;
+    EXPECT_NE(lowPower, optimised);
+    EXPECT_EQ(bench.stored().stringArray(keys::dismissedTips), std::vector<std::string>{optimised});
+
+    bench.model.reset();
+    AppModel& again = bench.start();
+    ModelProbe(again).battery(onBattery(60));
+    ModelProbe(again).optimisedOff(true);
+    ModelProbe(again).updateTip();
+    EXPECT_FALSE(again.tip());  // Low Power needs a forecast; the other tip stays dismissed
+    again.dismissTip();
+    EXPECT_EQ(bench.stored().stringArray(keys::dismissedTips), std::vector<std::string>{optimised});
+}
+
+TEST(ModelHealth, ACapacityStaysUntilAReportHasANewOne) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    const auto report = [&](const char* capacity, const char* condition) {
+        bench.machine.write("system_profiler/SPPowerDataType.json",
+                            std::string(R"({"SPPowerDataType": [{"_name": "spbattery_information",
+              "sppower_battery_health_info": {"sppower_battery_health": ")") + condition + "\"" + capacity + "}}]}");
+        ModelProbe(m).refreshHealth();
+        bench.queue.drain();
+    };
+    report(R"(, "sppower_battery_health_maximum_capacity": "91%")", "Good");
+    EXPECT_EQ(m.systemHealth(), 91);
+    EXPECT_FALSE(m.serviceRecommended());
+    report("", "Service Recommended");
+    EXPECT_EQ(m.systemHealth(), 91);
+    EXPECT_TRUE(m.serviceRecommended());
+}
+
+}  // namespace
+}  // namespace norvane

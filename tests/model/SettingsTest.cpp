@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "app/model/DefaultsKeys.h"
+#include "platform/PropertyList.h"
+#include "tests/model/ModelProbe.h"
+
+namespace norvane {
+namespace {
+
+TEST(ModelSettings, AnEmptyDomainGivesEveryDefaultAndWritesNothing) {
+    ModelBench bench;
+    const AppModel& m = bench.start();
+    EXPECT_TRUE(m.notifyLow() && m.notifyLimit() && m.notifyDrain() && m.checksForUpdates() && m.useAI() && m.showTime());
+    EXPECT_EQ(m.alertLow(), 0);
+    EXPECT_EQ(m.alertHigh(), 0);
+    EXPECT_EQ(m.autoLowPower(), 0);
+    EXPECT_EQ(m.iconStyle(), IconStyle::list);
+    EXPECT_EQ(m.awakeFloor(), 20);
+    EXPECT_FALSE(m.awakePowerOnly() || m.awakeLid() || m.lowPowerOwed());
+    EXPECT_EQ(m.awakeMode(), AwakeMode::untilStopped());
+    EXPECT_TRUE(m.agentsIgnored().empty());
+    EXPECT_EQ(m.fullByMode(), FullByMode::off);
+    EXPECT_EQ(m.fullByMinutes(), 480);
+    EXPECT_FALSE(m.fullByTarget() || m.fullOnce());
+    EXPECT_TRUE(m.hotkeys().empty());
+    EXPECT_EQ(m.tint(), (Color{0.9, 0.8, 0.7, 1}));
+    EXPECT_FALSE(fileExists(bench.defaultsFile()));
+}
+
+TEST(ModelSettings, MistypedEntriesReadAsTheSystemReadsThem) {
+    struct Case {
+        std::string_view key;
+        Value stored;
+        std::function<bool(const AppModel&)> reads;
+    };
+    const Case cases[] = {
+        {keys::notifyLow, Value::string("NO"), [](auto& m) { return m.notifyLow(); }},    // not a Boolean
+        {keys::useAI, Value::integer(0), [](auto& m) { return m.useAI(); }},
+        {keys::alertLow, Value::string("often"), [](auto& m) { return m.alertLow() == 0; }},
+        {keys::alertHigh, Value::string("85"), [](auto& m) { return m.alertHigh() == 85; }},
+        {keys::awakeFloor, Value::integer(0), [](auto& m) { return m.awakeFloor() == 0; }},
+        {keys::awakeFloor, Value::string("30"), [](auto& m) { return m.awakeFloor() == 20; }},
+        {keys::fullByMinutes, Value::real(420.0), [](auto& m) { return m.fullByMinutes() == 420; }},
+        {keys::lowPowerOwed, Value::string("YES"), [](auto& m) { return m.lowPowerOwed(); }},
+        {keys::iconStyle, Value::string("huge"), [](auto& m) { return m.iconStyle() == IconStyle::list; }},
+        {keys::fullByMode, Value::string("weekly"), [](auto& m) { return m.fullByMode() == FullByMode::off; }},
+        {keys::fullByTarget, Value::string("2026-12-09T07:00:00Z"), [](auto& m) { return !m.fullByTarget(); }},
+        {keys::awakeMode, Value::string("timer:30"), [](auto& m) { return m.awakeMode() == AwakeMode::timer(30); }},
+        {keys::agentsIgnored, Value::array({Value::string("codex"), Value::integer(1)}),
+         [](auto& m) { return m.agentsIgnored().empty(); }},
+        {keys::hotkeys, Value::string("[]"), [](auto& m) { return m.hotkeys().empty(); }},
+        {keys::fullOnce, Value::string("80 smart"),
+         [](auto& m) { return m.fullOnce() == FullCharge{80, true}; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key));
+        ModelBench bench;
+        UserDefaults(bench.defaultsFile()).set(c.key, c.stored);
+        EXPECT_TRUE(c.reads(bench.start()));
+    }
+}
+
+TEST(ModelSettings, EveryAssignmentWritesBackButOnlyAChangeTellsSubscribers) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    int told = 0;
+    const auto subscription = m.subscribe({ModelField::notifyLow, ModelField::agentsIgnored}, [&] { ++told; });
+    m.setNotifyLow(true);  // the default again
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(bench.stored().booleanObject(keys::notifyLow), true);
+    m.setNotifyLow(false);
+    EXPECT_EQ(told, 1);
+
+    m.setAgentsIgnored({"codex", "aider"});
+    const auto names = bench.stored().object(keys::agentsIgnored);
+    EXPECT_EQ(names, Value::array({Value::string("aider"), Value::string("codex")}));
+    EXPECT_EQ(told, 2);
+
+    const Date target{1'796'799'600};
+    m.setFullByTarget(target);
+    m.setFullOnce(FullCharge{std::nullopt, false});
+    m.setIconStyle(IconStyle::everywhere);
+    m.setAwakeMode(AwakeMode::timer(45));
+    EXPECT_EQ(bench.stored().date(keys::fullByTarget), target);
+    EXPECT_EQ(bench.stored().string(keys::fullOnce), " ");
+    EXPECT_EQ(bench.stored().string(keys::iconStyle), "everywhere");
+    EXPECT_EQ(bench.stored().string(keys::awakeMode), "timer:45");
+    m.setFullByTarget(std::nullopt);
+    m.setFullOnce(std::nullopt);
+    EXPECT_FALSE(bench.stored().object(keys::fullByTarget));
+    EXPECT_FALSE(bench.stored().object(keys::fullOnce));
+}
+
+TEST(ModelSettings, FullOnceTextKeepsOnlyALimitThatCanBeOne) {
+    const std::pair<const char*, FullCharge> cases[] = {
+        {"smart", {std::nullopt, true}},  {"word 75 smart", {75, true}}, {" ", {std::nullopt, false}},
+        {"80 90", {80, false}},           {"100", {100, false}},         {"0", {std::nullopt, false}},
+        {"-5 80 smart", {std::nullopt, true}}, {"500", {std::nullopt, false}}, {"nosmarts", {std::nullopt, true}},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parseFullOnce(text), expected) << text;
+    EXPECT_EQ(fullOnceText({80, true}), "80 smart");
+    EXPECT_EQ(parseFullOnce(fullOnceText({std::nullopt, true})), (FullCharge{std::nullopt, true}));
+}
+
+TEST(ModelSettings, HotkeysDecodeOnlyFromPairsOfKnownActions) {
+    const std::pair<const char*, bool> cases[] = {
+        {R"(["awake", {"keyCode": 0, "modifiers": 256, "label": "⌘A"}])", true},
+        {R"([])", true},
+        {R"(["awake"])", false},
+        {R"({"awake": {"keyCode": 0, "modifiers": 256, "label": "⌘A"}})", false},
+        {R"(["sleep", {"keyCode": 0, "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": -1, "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": 4294967296, "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": 1, "modifiers": 256}])", false},
+    };
+    for (const auto& [json, decodes] : cases) EXPECT_EQ(decodeHotkeys(json).has_value(), decodes) << json;
+    const Hotkeys both{{HotkeyAction::awake, {0, 256, "⌘A"}}, {HotkeyAction::panel, {35, 4352, "⌃⌘P"}}};
+    EXPECT_EQ(decodeHotkeys(encodeHotkeys(both)), both);
+}
+
+TEST(ModelSettings, ARefusedHotkeyKeepsTheOldOneRegisteredAndStored) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    const Hotkey awake{0, 256, "⌘A"}, taken{12, 256, "⌘Q"}, panel{35, 4352, "⌃⌘P"};
+    ASSERT_TRUE(m.setHotkey(awake, HotkeyAction::awake));
+    ASSERT_TRUE(m.setHotkey(panel, HotkeyAction::panel));
+    const auto storedBefore = bench.stored().data(keys::hotkeys);
+
+    bench.hotkeys->accepts = false;
+    bench.hotkeys->asked.clear();
+    EXPECT_FALSE(m.setHotkey(taken, HotkeyAction::awake));
+    EXPECT_EQ(m.hotkeys().at(HotkeyAction::awake), awake);
+    EXPECT_EQ(bench.stored().data(keys::hotkeys), storedBefore);
+    ASSERT_EQ(bench.hotkeys->asked.size(), 2u);
+    EXPECT_EQ(bench.hotkeys->asked[1].first, awake);  // the old key registered again
+
+    EXPECT_TRUE(m.setHotkey(std::nullopt, HotkeyAction::panel));  // clearing always succeeds
+    const auto data = bench.stored().data(keys::hotkeys);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(decodeHotkeys(std::string(data->begin(), data->end())), (Hotkeys{{HotkeyAction::awake, awake}}));
+    bench.model.reset();
+    EXPECT_EQ(bench.start().hotkeys(), (Hotkeys{{HotkeyAction::awake, awake}}));
+}
+
+}  // namespace
+}  // namespace norvane
