@@ -62,7 +62,7 @@ AppModel::AppModel(System system, MainQueue& queue)
                                                *system_->registry, queue)),
       meter_(SMC::open(*system_->kernel)),
       lastSample_(queue.now()),
-      helper_(helperSystem(*system_, queue)),
+      helper_(std::make_shared<Helper>(helperSystem(*system_, queue))),
       awakeHold_(system_->machine, executableOf(*system_->bundle)) {
     // Reading the settings writes nothing back and decides nothing.
     const UserDefaults& d = defaults();
@@ -89,7 +89,7 @@ AppModel::AppModel(System system, MainQueue& queue)
     if (const auto data = d.data(keys::hotkeys))
         hotkeys_ = decodeHotkeys(std::string(data->begin(), data->end())).value_or(Hotkeys{});
 
-    helperState_ = helper_.state();
+    helperState_ = helper_->state();
     demo_ = hasArgument(system_->arguments, "--demo");
     pretendBattery_ = hasArgument(system_->arguments, "--on-battery");
     if (const auto front = system_->workspace->frontmostApplication(); front && front->bundlePath)

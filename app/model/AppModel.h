@@ -7,6 +7,7 @@
 // AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp, …); an
 // area adds its member declarations to its group here.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -103,8 +104,11 @@ public:
     bool highPowerAvailable() const { return highPowerAvailable_; }
 
     // Why the battery is or is not charging, from the battery, the limit, the charger, the
-    // power flow and the charger flags.
+    // power flow and the charger flags: a view that shows it subscribes to `chargingFields`.
     ChargingState charging() const;
+    static constexpr std::array<ModelField, 5> chargingFields{ModelField::battery, ModelField::limit,
+                                                              ModelField::charger, ModelField::flow,
+                                                              ModelField::chargerFlags};
     // Takes one system reading for the Stats page while the panel is open; a reading still
     // under way makes this call do nothing.
     void refreshSystem();
@@ -353,7 +357,9 @@ private:
     std::optional<Date> fullByTarget_;
 
     // Energy mode and helper.
-    Helper helper_;  // the privileged helper's client
+    // The privileged helper's client. Its requests call back into it (and it reads through the
+    // system's parts) until they are answered, so a request's completion holds both.
+    std::shared_ptr<Helper> helper_;
     bool lowPowerBusy_ = false;
     std::optional<std::string> lowPowerNote_;
     bool helperCard_ = false;

@@ -31,6 +31,9 @@ TEST(ModelCharging, DecidedFromTheModelsOwnFields) {
     AppModel& m = bench.start();
     ModelProbe probe(m);
     probe.charger(Charger{"96W USB-C", 96, false});
+    std::vector<ChargingState> shown;
+    const auto view = m.subscribe({AppModel::chargingFields.begin(), AppModel::chargingFields.end()},
+                                  [&] { shown.push_back(m.charging()); });
     for (const auto& c : cases) {
         probe.battery(c.battery);
         probe.limit(c.limit);
@@ -38,6 +41,8 @@ TEST(ModelCharging, DecidedFromTheModelsOwnFields) {
         probe.chargerFlags(c.reason);
         EXPECT_EQ(m.charging(), c.expected) << c.name;
     }
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), ChargingState(Charging{}));  // the view saw the last change
 }
 
 TEST(ModelTips, TheHeavyAppIsTheLargestOtherAppOrNone) {
