@@ -26,8 +26,7 @@ std::optional<OSVersion> MachineSystemState::operatingSystemVersion() const {
 }
 
 bool MachineSystemState::lowPowerModeEnabled() const {
-    const auto text = readFile(machine_.file("pmset/settings.json"));
-    const auto all = text ? parseJson(*text) : std::nullopt;
+    const auto all = readJsonObject(machine_.file("pmset/settings.json"));
     const Value* source = all ? all->find(MachinePowerSources(machine_).providingSource()) : nullptr;
     if (!source) return false;
     for (const char* name : {"lowpowermode", "powermode"})
@@ -40,8 +39,7 @@ ThermalState MachineSystemState::thermalState() const {
     const Path file = machine_.file("power/thermal.json");
     if (!fileExists(file)) return norvane::thermalState(readThermalZones(thermalZones_));
     // A file that names no state keeps the Mac cool rather than handing over this machine's.
-    const auto text = readFile(file);
-    const auto value = text ? parseJson(*text) : std::nullopt;
+    const auto value = readJsonObject(file);
     const Value* state = value ? value->find("thermalState") : nullptr;
     const auto level = state && state->isInteger() ? state->integerValue() : std::nullopt;
     if (!level || *level < 0 || *level > 3) return ThermalState::nominal;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/analysis/LoginItem.h"
 #include "app/model/DefaultsKeys.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
@@ -90,6 +91,7 @@ AppModel::AppModel(System system, MainQueue& queue)
         hotkeys_ = decodeHotkeys(std::string(data->begin(), data->end())).value_or(Hotkeys{});
 
     helperState_ = helper_->state();
+    openAtLogin_ = LoginItem::enabled(*system_->bundle, *system_->services);
     demo_ = hasArgument(system_->arguments, "--demo");
     pretendBattery_ = hasArgument(system_->arguments, "--on-battery");
     if (const auto front = system_->workspace->frontmostApplication(); front && front->bundlePath)

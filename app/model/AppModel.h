@@ -76,7 +76,8 @@ class AppModel final : public FullBySchedule {
 public:
     // Gives every field its start value: the settings from the user defaults (reading
     // writes nothing back), the options `--demo` and `--on-battery`, the helper's state,
-    // the SMC, the system sensors, the frontmost app and the tint. Starts nothing.
+    // the login item, the SMC, the system sensors, the frontmost app and the tint. Starts
+    // nothing.
     AppModel(System system, MainQueue& queue);
     // Stops what it started: no timer, task or reply touches the model afterwards.
     ~AppModel() override;

@@ -25,6 +25,10 @@ TEST(ModelSettings, AnEmptyDomainGivesEveryDefaultAndWritesNothing) {
     EXPECT_TRUE(m.hotkeys().empty());
     EXPECT_EQ(m.tint(), (Color{0.9, 0.8, 0.7, 1}));
     EXPECT_FALSE(fileExists(bench.defaultsFile()));
+    EXPECT_FALSE(m.openAtLogin());
+    bench.machine.write("launchd/registrations.json",
+                        R"({"loginItems": {")" + bench.bundle().string() + R"(": {"status": "enabled"}}})");
+    EXPECT_TRUE(bench.start().openAtLogin());
 }
 
 TEST(ModelSettings, MistypedEntriesReadAsTheSystemReadsThem) {
