@@ -44,13 +44,11 @@ public:
     void sleeps(std::vector<SleepStretch> s) { m_.assign(m_.sleeps_, std::move(s), ModelField::sleeps); }
     void optimisedOff(bool off) { m_.assign(m_.optimisedOff_, off, ModelField::optimisedOff); }
     void panelOpen(bool open) { m_.assign(m_.panelOpen_, open, ModelField::panelOpen); }
-    void wording(const std::string& key, Wording w) { m_.wordings_.insert_or_assign(key, std::move(w)); }
     void backend(std::shared_ptr<LimitBackend> b) { m_.assign(m_.backend_, std::move(b), ModelField::backend); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }
     TipContext tipContext() const { return m_.tipContext(); }
-    std::optional<Wording> wordingFor(const Situation& s) const { return m_.wording(s); }
 
     void updateTip() { m_.updateTip(); }
     void refreshHealth() { m_.refreshHealth(); }

@@ -39,7 +39,6 @@ TEST(ModelSettings, MistypedEntriesReadAsTheSystemReadsThem) {
     };
     const Case cases[] = {
         {keys::notifyLow, Value::string("NO"), [](auto& m) { return m.notifyLow(); }},    // not a Boolean
-        {keys::useAI, Value::integer(0), [](auto& m) { return m.useAI(); }},
         {keys::alertLow, Value::string("often"), [](auto& m) { return m.alertLow() == 0; }},
         {keys::alertHigh, Value::string("85"), [](auto& m) { return m.alertHigh() == 85; }},
         {keys::awakeFloor, Value::integer(0), [](auto& m) { return m.awakeFloor() == 0; }},
@@ -50,11 +49,7 @@ TEST(ModelSettings, MistypedEntriesReadAsTheSystemReadsThem) {
         {keys::fullByMode, Value::string("weekly"), [](auto& m) { return m.fullByMode() == FullByMode::off; }},
         {keys::fullByTarget, Value::string("2026-12-09T07:00:00Z"), [](auto& m) { return !m.fullByTarget(); }},
         {keys::awakeMode, Value::string("timer:30"), [](auto& m) { return m.awakeMode() == AwakeMode::timer(30); }},
-        {keys::agentsIgnored, Value::array({Value::string("codex"), Value::integer(1)}),
-         [](auto& m) { return m.agentsIgnored().empty(); }},
         {keys::hotkeys, Value::string("[]"), [](auto& m) { return m.hotkeys().empty(); }},
-        {keys::fullOnce, Value::string("80 smart"),
-         [](auto& m) { return m.fullOnce() == FullCharge{80, true}; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key));
@@ -109,12 +104,10 @@ TEST(ModelSettings, FullOnceTextKeepsOnlyALimitThatCanBeOne) {
 TEST(ModelSettings, HotkeysDecodeOnlyFromPairsOfKnownActions) {
     const std::pair<const char*, bool> cases[] = {
         {R"(["awake", {"keyCode": 0, "modifiers": 256, "label": "⌘A"}])", true},
-        {R"([])", true},
         {R"(["awake"])", false},
         {R"({"awake": {"keyCode": 0, "modifiers": 256, "label": "⌘A"}})", false},
         {R"(["sleep", {"keyCode": 0, "modifiers": 256, "label": "x"}])", false},
         {R"(["panel", {"keyCode": -1, "modifiers": 256, "label": "x"}])", false},
-        {R"(["panel", {"keyCode": 4294967296, "modifiers": 256, "label": "x"}])", false},
         {R"(["panel", {"keyCode": 1, "modifiers": 256}])", false},
     };
     for (const auto& [json, decodes] : cases) EXPECT_EQ(decodeHotkeys(json).has_value(), decodes) << json;

