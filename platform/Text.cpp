@@ -211,6 +211,12 @@ std::string lowercased(std::string_view text) {
     return out;
 }
 
+std::string uppercased(std::string_view text) {
+    std::string out;
+    unicodeString(text).toUpper(icu::Locale::getRoot()).toUTF8String(out);
+    return out;
+}
+
 struct WholeWord::Pattern {
     std::unique_ptr<icu::RegexPattern> regex;
 };

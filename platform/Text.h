@@ -51,6 +51,8 @@ std::size_t characterCount(std::string_view text);
 std::string firstCharacters(std::string_view text, std::size_t count);
 // Unicode lower-casing, the same in every locale (no Turkish dotless i).
 std::string lowercased(std::string_view text);
+// Unicode upper-casing with the full mappings ("ß" gives "SS"), the same in every locale.
+std::string uppercased(std::string_view text);
 
 // A case-insensitive search for one word standing whole in a text. A word is a run of
 // letters, marks, decimal digits and connector punctuation of any script, so "Zoom" is not
