@@ -88,7 +88,7 @@ AppModel::AppModel(System system, MainQueue& queue)
     fullByMinutes_ = d.integerObject(keys::fullByMinutes).value_or(480);
     fullByTarget_ = d.date(keys::fullByTarget);
     if (const auto data = d.data(keys::hotkeys))
-        hotkeys_ = decodeHotkeys(std::string(data->begin(), data->end())).value_or(Hotkeys{});
+        hotkeys_ = decodeHotkeys(std::string(data->begin(), data->end())).value_or(HotkeyTable{});
 
     helperState_ = helper_->state();
     openAtLogin_ = LoginItem::enabled(*system_->bundle, *system_->services);
@@ -200,7 +200,7 @@ bool AppModel::setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction actio
         registry.set(present == hotkeys_.end() ? std::nullopt : std::optional(present->second), action);
         return false;
     }
-    Hotkeys next = hotkeys_;
+    HotkeyTable next = hotkeys_;
     if (hotkey) next.insert_or_assign(action, *hotkey);
     else next.erase(action);
     const std::string json = encodeHotkeys(next);

@@ -210,7 +210,7 @@ public:
     void setChecksForUpdates(bool on);
 
     // ---- Interface and the remaining settings ----
-    const Hotkeys& hotkeys() const { return hotkeys_; }
+    const HotkeyTable& hotkeys() const { return hotkeys_; }
     // Registers the hot key (none clears it) for the action and stores the table; when the
     // registry refuses, the action's previous key is registered again and nothing stored
     // changes. True when the new key took.
@@ -392,7 +392,7 @@ private:
     bool checksForUpdates_ = true;
 
     // Interface and the remaining settings.
-    Hotkeys hotkeys_;
+    HotkeyTable hotkeys_;
     std::optional<Tab> wantedTab_;
     bool openAtLogin_ = false;
     Color tint_;       // not observed

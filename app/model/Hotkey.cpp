@@ -21,7 +21,7 @@ std::optional<HotkeyAction> hotkeyAction(std::string_view raw) {
     return std::nullopt;
 }
 
-std::string encodeHotkeys(const Hotkeys& hotkeys) {
+std::string encodeHotkeys(const HotkeyTable& hotkeys) {
     Value::Array pairs;
     for (const auto& [action, key] : hotkeys) {
         pairs.push_back(Value::string(std::string(rawValue(action))));
@@ -33,11 +33,11 @@ std::string encodeHotkeys(const Hotkeys& hotkeys) {
     return writeJson(Value::array(std::move(pairs))).value_or("[]");
 }
 
-std::optional<Hotkeys> decodeHotkeys(std::string_view json) {
+std::optional<HotkeyTable> decodeHotkeys(std::string_view json) {
     const auto value = parseJson(json);
     const auto* items = value ? value->asArray() : nullptr;
     if (!items || items->size() % 2 != 0) return std::nullopt;
-    Hotkeys out;
+    HotkeyTable out;
     for (std::size_t i = 0; i < items->size(); i += 2) {
         const auto* raw = (*items)[i].asString();
         const auto action = raw ? hotkeyAction(*raw) : std::nullopt;

@@ -29,13 +29,13 @@ struct Hotkey {
     bool operator==(const Hotkey&) const = default;
 };
 
-using Hotkeys = std::map<HotkeyAction, Hotkey>;
+using HotkeyTable = std::map<HotkeyAction, Hotkey>;
 
 // The table as JSON: an array that alternates an action's raw value and its hot key's
 // object ({"keyCode", "modifiers", "label"}), one pair per action; [] for none.
-std::string encodeHotkeys(const Hotkeys& hotkeys);
+std::string encodeHotkeys(const HotkeyTable& hotkeys);
 // Absent unless the text is such an array: an even count, each action known and each key
 // code and modifier mask an unsigned 32-bit integer. A later pair for an action wins.
-std::optional<Hotkeys> decodeHotkeys(std::string_view json);
+std::optional<HotkeyTable> decodeHotkeys(std::string_view json);
 
 }  // namespace norvane

@@ -109,9 +109,15 @@ TEST(ModelSettings, HotkeysDecodeOnlyFromPairsOfKnownActions) {
         {R"(["sleep", {"keyCode": 0, "modifiers": 256, "label": "x"}])", false},
         {R"(["panel", {"keyCode": -1, "modifiers": 256, "label": "x"}])", false},
         {R"(["panel", {"keyCode": 1, "modifiers": 256}])", false},
+        // Numbers of the right type only.
+        {R"(["panel", {"keyCode": 1.0, "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": 1, "modifiers": true, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": "1", "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": 4294967296, "modifiers": 256, "label": "x"}])", false},
+        {R"(["panel", {"keyCode": 1, "modifiers": 256, "label": 7}])", false},
     };
     for (const auto& [json, decodes] : cases) EXPECT_EQ(decodeHotkeys(json).has_value(), decodes) << json;
-    const Hotkeys both{{HotkeyAction::awake, {0, 256, "⌘A"}}, {HotkeyAction::panel, {35, 4352, "⌃⌘P"}}};
+    const HotkeyTable both{{HotkeyAction::awake, {0, 256, "⌘A"}}, {HotkeyAction::panel, {35, 4352, "⌃⌘P"}}};
     EXPECT_EQ(decodeHotkeys(encodeHotkeys(both)), both);
 }
 
@@ -134,9 +140,9 @@ TEST(ModelSettings, ARefusedHotkeyKeepsTheOldOneRegisteredAndStored) {
     EXPECT_TRUE(m.setHotkey(std::nullopt, HotkeyAction::panel));  // clearing always succeeds
     const auto data = bench.stored().data(keys::hotkeys);
     ASSERT_TRUE(data);
-    EXPECT_EQ(decodeHotkeys(std::string(data->begin(), data->end())), (Hotkeys{{HotkeyAction::awake, awake}}));
+    EXPECT_EQ(decodeHotkeys(std::string(data->begin(), data->end())), (HotkeyTable{{HotkeyAction::awake, awake}}));
     bench.model.reset();
-    EXPECT_EQ(bench.start().hotkeys(), (Hotkeys{{HotkeyAction::awake, awake}}));
+    EXPECT_EQ(bench.start().hotkeys(), (HotkeyTable{{HotkeyAction::awake, awake}}));
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#include "app/shell/Hotkeys.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/VirtualQueue.h"
+
+namespace norvane {
+namespace {
+
+namespace flag = modifierFlag;
+
+TEST(Hotkey, AKeyPressMakesAShortcutOnlyWithEnoughModifiers) {
+    struct Case {
+        std::int64_t keyCode;
+        std::optional<std::string> characters;
+        ModifierFlags flags;
+        std::optional<Hotkey> expected;
+    };
+    const Case cases[] = {
+        {40, "k", flag::command | flag::shift, Hotkey{40, 0x0300, "⇧⌘K"}},
+        {49, " ", flag::control | flag::option, Hotkey{49, 0x1800, "⌃⌥Space"}},
+        {96, std::nullopt, 0, Hotkey{96, 0, "F5"}},
+        {36, "\r", flag::command, Hotkey{36, 0x0100, "⌘↩"}},
+        {111, std::nullopt, flag::shift, Hotkey{111, 0x0200, "⇧F12"}},
+        {1, "s", flag::control | flag::option | flag::shift | flag::command, Hotkey{1, 0x1B00, "⌃⌥⇧⌘S"}},
+        {0, "a", flag::option | flag::capsLock | flag::function | flag::numericPad, Hotkey{0, 0x0800, "⌥A"}},
+        {12, " ß\n", flag::control, Hotkey{12, 0x1000, "⌃SS"}},
+        {0, "a", flag::shift, std::nullopt},
+        {0, "a", 0, std::nullopt},
+        {36, "\r", 0, std::nullopt},
+        {123, std::nullopt, flag::shift, std::nullopt},
+        {0, " \t", flag::command, std::nullopt},
+        {0, std::nullopt, flag::command, std::nullopt},
+        {-1, "a", flag::command, std::nullopt},
+        {65536, "a", flag::command, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hotkey(c.keyCode, c.characters, c.flags), c.expected) << c.keyCode;
+}
+
+// A desktop that records what it is asked and refuses on demand.
+struct FakeCenter final : HotKeyCenter {
+    Handler handler;
+    int handlerInstalls = 0;
+    bool refuses = false;
+    std::map<Ref, std::pair<std::uint32_t, std::uint32_t>> held;  // ref → key code, modifiers
+    Ref next = 1;
+
+    void installHandler(Handler h) override {
+        handler = std::move(h);
+        ++handlerInstalls;
+    }
+    std::optional<Ref> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t) override {
+        if (refuses) return std::nullopt;
+        held.emplace(next, std::pair(keyCode, modifiers));
+        return next++;
+    }
+    void unregisterHotKey(Ref ref) override { held.erase(ref); }
+};
+
+class HotkeysRegistry : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeCenter> center = std::make_shared<FakeCenter>();
+    VirtualQueue queue;
+    Hotkeys hotkeys{center, queue};
+    const Hotkey panelKey{49, 0x1100, "⌃⌘Space"};
+};
+
+TEST_F(HotkeysRegistry, ReplacesAnActionsKeyAndInstallsTheHandlerOnce) {
+    EXPECT_TRUE(hotkeys.set(std::nullopt, HotkeyAction::panel));
+    EXPECT_EQ(center->handlerInstalls, 0);  // clearing never installs it
+    center->refuses = true;
+    EXPECT_FALSE(hotkeys.set(panelKey, HotkeyAction::panel));
+    EXPECT_EQ(center->handlerInstalls, 1);  // installed though the key was refused
+    center->refuses = false;
+    EXPECT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
+    EXPECT_TRUE(hotkeys.set(Hotkey{96, 0, "F5"}, HotkeyAction::panel));
+    EXPECT_EQ(center->handlerInstalls, 1);
+    ASSERT_EQ(center->held.size(), 1u);  // the first key went before the second came
+    EXPECT_EQ(center->held.begin()->second, (std::pair<std::uint32_t, std::uint32_t>(96, 0)));
+    EXPECT_TRUE(hotkeys.set(std::nullopt, HotkeyAction::panel));
+    EXPECT_TRUE(center->held.empty());
+}
+
+TEST_F(HotkeysRegistry, RefusesWhatNoKeyPressMakesAndKeysTheOtherActionHolds) {
+    ASSERT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
+    const Hotkey refused[] = {
+        {0, 0, "A"},                // a plain letter, system-wide
+        {0, 0x0200, "⇧A"},          // shift alone
+        {123, 0, "←"},              // an arrow without a modifier
+        {0, 0x0100 | 0x4000, "⌘A"}, // a modifier bit no key press sets
+        {0, 0x0100, "⌃A"},          // a label that does not match the modifiers
+        {49, 0x0100, "⌘Enter"},     // nor the key's name
+        {0, 0x0100, "⌘a"},          // characters are upper-cased
+        {0, 0x0100, "⌘ A"},         // and trimmed
+        {0, 0x0100, "⌘"},           // and never empty
+        {70000, 0x0100, "⌘A"},      // no key has this code
+        panelKey,                   // the panel's keys
+    };
+    for (const auto& key : refused) {
+        EXPECT_FALSE(hotkeys.set(key, HotkeyAction::awake)) << key.label;
+        EXPECT_EQ(center->held.size(), 1u) << key.label;
+    }
+    EXPECT_TRUE(hotkeys.set(Hotkey{0, 0x0800, "⌥A"}, HotkeyAction::awake));
+    EXPECT_TRUE(hotkeys.set(Hotkey{49, 0x1100, "⌃⌘Space"}, HotkeyAction::panel));  // its own keys again
+}
+
+TEST_F(HotkeysRegistry, APressReachesPerformOnTheMainQueue) {
+    std::vector<HotkeyAction> performed;
+    hotkeys.perform = [&](HotkeyAction action) { performed.push_back(action); };
+    ASSERT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
+    center->handler(1);
+    center->handler(0);
+    center->handler(2);  // no action has this position
+    EXPECT_TRUE(performed.empty());
+    queue.drain();
+    EXPECT_EQ(performed, (std::vector{HotkeyAction::panel, HotkeyAction::awake}));
+}
+
+}  // namespace
+}  // namespace norvane
