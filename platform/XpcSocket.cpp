@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -40,6 +41,10 @@ bool receiveAll(int fd, char* bytes, std::size_t size) {
 std::optional<SocketFolder> SocketFolder::open(const Machine& machine) {
     const Path path = machine.file("launchd/sockets");
     if (!createDirectories(path)) return std::nullopt;
+    return at(path);
+}
+
+std::optional<SocketFolder> SocketFolder::at(const Path& path) {
     const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     return SocketFolder(path, fd);
@@ -108,12 +113,12 @@ bool writeFrame(int fd, const Value& message) {
     return sendAll(fd, frame.data(), frame.size());
 }
 
-std::optional<Value> readFrame(int fd) {
+std::optional<Value> readFrame(int fd, std::size_t limit) {
     unsigned char header[4];
     if (!receiveAll(fd, reinterpret_cast<char*>(header), 4)) return std::nullopt;
     const std::size_t size = std::size_t{header[0]} << 24 | std::size_t{header[1]} << 16 |
                              std::size_t{header[2]} << 8 | std::size_t{header[3]};
-    if (size > maximumFrameSize) return std::nullopt;
+    if (size > std::min(limit, maximumFrameSize)) return std::nullopt;
     std::string text(size, '\0');
     if (!receiveAll(fd, text.data(), size)) return std::nullopt;
     return parseJson(text);

@@ -23,6 +23,8 @@ class SocketFolder {
 public:
     // Creates launchd/sockets when missing; absent when it cannot be opened.
     static std::optional<SocketFolder> open(const Machine& machine);
+    // An existing folder; absent when it cannot be opened.
+    static std::optional<SocketFolder> at(const Path& path);
     SocketFolder(SocketFolder&& other) noexcept;
     SocketFolder& operator=(SocketFolder&& other) noexcept;
     SocketFolder(const SocketFolder&) = delete;
@@ -49,9 +51,9 @@ Value framed(std::uint64_t id, Value body);
 // Writes one frame; false when the value cannot be written as JSON, is too large, or the
 // peer is gone.
 bool writeFrame(int fd, const Value& message);
-// Reads one frame; absent at the end of the stream, on an error, or for a frame that is too
-// large or not JSON.
-std::optional<Value> readFrame(int fd);
+// Reads one frame; absent at the end of the stream, on an error, or for a frame that is
+// larger than `limit` or not JSON.
+std::optional<Value> readFrame(int fd, std::size_t limit = maximumFrameSize);
 
 // The process at the other end of a connected socket, from its credentials.
 std::optional<std::int32_t> peerProcess(int fd);

@@ -1,0 +1,65 @@
+#pragma once
+// The running application's socket, through which a second start of the program hands
+// over what it was asked to do (URLs to open, an action to run) and gets one answer. A
+// Unix stream socket in the user's runtime folder: one request and one reply per
+// connection, each a frame of a 4-byte big-endian length and compact JSON. Only processes
+// of the same user are heard, and a request is at most `maximumInstanceMessage` bytes.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "platform/Files.h"
+#include "platform/Value.h"
+
+namespace norvane {
+
+inline constexpr std::size_t maximumInstanceMessage = 64 * 1024;
+
+// "$XDG_RUNTIME_DIR/norvane.sock"; absent when the variable names no absolute folder.
+std::optional<Path> instanceSocketPath();
+
+class InstanceServer {
+public:
+    // Gets each request on the server's own thread and returns the reply. It must not wait
+    // for the thread that destroys the server.
+    using Handler = std::function<Value(const Value& request)>;
+
+    // Listens at `path`, in place of a socket that no one listens on any more; the reason
+    // when it cannot, above all when another process already listens there. Peers of
+    // another user than `user` are dropped unheard.
+    static std::variant<std::unique_ptr<InstanceServer>, std::string> listen(const Path& path, Handler handler,
+                                                                             uid_t user = ::geteuid());
+    // Stops listening, waits for a request being handled, and removes the socket while it
+    // is still this server's.
+    ~InstanceServer();
+    InstanceServer(const InstanceServer&) = delete;
+    InstanceServer& operator=(const InstanceServer&) = delete;
+
+    struct State;  // shared with the server's thread
+
+private:
+    explicit InstanceServer(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    std::shared_ptr<State> state_;
+};
+
+struct InstanceReply {
+    enum class Status {
+        noInstance,  // no process listens at the path
+        failed,      // one listens but gave no answer in time (or is another user's)
+        answered,
+    };
+    Status status = Status::noInstance;
+    Value value;  // the answer
+};
+
+// Sends one request to the process listening at `path` and waits at most `seconds` for
+// each step of the exchange.
+InstanceReply askInstance(const Path& path, const Value& request, double seconds = 5);
+
+}  // namespace norvane

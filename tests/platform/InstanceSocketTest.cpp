@@ -1,0 +1,84 @@
+#include "platform/InstanceSocket.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <atomic>
+
+#include "platform/XpcSocket.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+using Status = InstanceReply::Status;
+
+class InstanceSocket : public ::testing::Test {
+protected:
+    testing::TempFolder folder;
+    Path path = folder / "norvane.sock";
+    std::atomic<int> heard = 0;
+
+    std::unique_ptr<InstanceServer> serve(uid_t user = ::geteuid()) {
+        auto server = InstanceServer::listen(
+            path,
+            [this](const Value& request) {
+                ++heard;
+                return Value::array({Value::string("got"), request});
+            },
+            user);
+        if (auto* error = std::get_if<std::string>(&server)) ADD_FAILURE() << *error;
+        return std::get_if<std::unique_ptr<InstanceServer>>(&server) ? std::move(std::get<0>(server)) : nullptr;
+    }
+};
+
+TEST_F(InstanceSocket, OneProcessListensAndASecondHandsItsRequestOver) {
+    EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::noInstance);
+    {
+        // A socket left behind by an instance that ended is taken over.
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{AF_UNIX, {}};
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(stale);
+    }
+    EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::noInstance);
+    auto server = serve();
+    ASSERT_TRUE(server);
+    const auto reply = askInstance(path, Value::string("norvane://awake"));
+    EXPECT_EQ(reply.status, Status::answered);
+    EXPECT_EQ(reply.value, Value::array({Value::string("got"), Value::string("norvane://awake")}));
+
+    const auto second = InstanceServer::listen(path, [](const Value&) { return Value(); });
+    ASSERT_TRUE(std::holds_alternative<std::string>(second));
+    EXPECT_EQ(std::get<std::string>(second), "another instance listens at " + path.string());
+
+    server.reset();
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::noInstance);
+}
+
+TEST_F(InstanceSocket, PeersOfAnotherUserOversizedAndSilentOnesAreNotHeard) {
+    {
+        const auto server = serve(::geteuid() + 1);
+        ASSERT_TRUE(server);
+        EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::failed);
+        EXPECT_EQ(heard, 0);
+    }
+    const auto server = serve();
+    ASSERT_TRUE(server);
+    EXPECT_EQ(askInstance(path, Value::string(std::string(maximumInstanceMessage, 'x'))).status, Status::failed);
+    EXPECT_EQ(heard, 0);
+    // A peer that says nothing holds the server only for a while.
+    const auto folderFd = SocketFolder::at(folder.path());
+    ASSERT_TRUE(folderFd);
+    const int silent = connectToService(*folderFd, "norvane.sock");
+    ASSERT_GE(silent, 0);
+    EXPECT_EQ(askInstance(path, Value::string("after"), 20).status, Status::answered);
+    EXPECT_EQ(heard, 1);
+    ::close(silent);
+}
+
+}  // namespace
+}  // namespace norvane
