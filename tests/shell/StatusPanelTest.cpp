@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "app/shell/PanelPlacement.h"
+#include "app/shell/StatusItemLook.h"
+
+namespace norvane {
+namespace {
+
+TEST(PanelPlacement, UnderTheItemOrAboveATrayAtTheBottomInsideTheScreen) {
+    const Rect visible{0, 24, 1440, 876};  // below a 24-point menu bar
+    struct Case {
+        const char* what;
+        Rect item;
+        double width, height;
+        Point origin;
+    };
+    const Case cases[] = {
+        {"in the middle of the menu bar", {600, 0, 60, 24}, 360, 500, {600, 26}},
+        {"near the right end", {1400, 0, 40, 24}, 360, 500, {1072, 26}},
+        {"near the left end", {2, 0, 40, 24}, 360, 500, {8, 26}},
+        {"wider than the frame less the margins", {600, 0, 60, 24}, 1430, 500, {2, 26}},
+        {"taller than the frame", {600, 0, 60, 24}, 360, 1000, {600, 24}},
+        {"in a tray at the bottom", {1300, 900, 24, 24}, 360, 500, {1072, 398}},
+        {"in a tray at the bottom, the panel too tall", {1300, 900, 24, 24}, 360, 890, {1072, 24}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(panelOrigin(c.item, c.width, c.height, visible), c.origin) << c.what;
+}
+
+TEST(StatusItemLook, TheMarkOnlyWhileASessionHoldsAndAnyChangeIsSeen) {
+    const AwakeSession session{AwakeMode::untilStopped(), Date{0}};
+    const auto look = statusItemLook(72, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:05");
+    EXPECT_EQ(look, (StatusItemLook{72, true, " 72% · 3:05", "Norvane, battery 72% · 3:05"}));
+    EXPECT_FALSE(statusItemLook(72, session, AwakeStatus{AwakeStatus::LowBattery{}}, "72%").awake);
+    EXPECT_FALSE(statusItemLook(72, std::nullopt, AwakeStatus{AwakeStatus::Holding{}}, "72%").awake);
+    EXPECT_NE(look, statusItemLook(71, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:05"));
+    EXPECT_NE(look, statusItemLook(72, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:04"));
+}
+
+}  // namespace
+}  // namespace norvane
