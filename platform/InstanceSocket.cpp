@@ -29,13 +29,6 @@ void limitSteps(int fd, double seconds) {
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
-std::optional<uid_t> peerUser(int fd) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return std::nullopt;
-    return credentials.uid;
-}
-
 std::string reason(std::string_view what, const Path& path) {
     return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
 }

@@ -124,12 +124,27 @@ std::optional<Value> readFrame(int fd, std::size_t limit) {
     return parseJson(text);
 }
 
-std::optional<std::int32_t> peerProcess(int fd) {
+namespace {
+
+std::optional<ucred> peerCredentials(int fd) {
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || credentials.pid <= 0)
-        return std::nullopt;
-    return credentials.pid;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return std::nullopt;
+    return credentials;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> peerProcess(int fd) {
+    const auto credentials = peerCredentials(fd);
+    if (!credentials || credentials->pid <= 0) return std::nullopt;
+    return credentials->pid;
+}
+
+std::optional<std::uint32_t> peerUser(int fd) {
+    const auto credentials = peerCredentials(fd);
+    if (!credentials) return std::nullopt;
+    return credentials->uid;
 }
 
 std::optional<std::int32_t> machServiceListener(const Machine& machine, std::string_view name) {

@@ -55,8 +55,9 @@ bool writeFrame(int fd, const Value& message);
 // larger than `limit` or not JSON.
 std::optional<Value> readFrame(int fd, std::size_t limit = maximumFrameSize);
 
-// The process at the other end of a connected socket, from its credentials.
+// The process at the other end of a connected socket, and its user, from its credentials.
 std::optional<std::int32_t> peerProcess(int fd);
+std::optional<std::uint32_t> peerUser(int fd);
 
 // The process listening on the service's socket; absent when none listens.
 std::optional<std::int32_t> machServiceListener(const Machine& machine, std::string_view name);
