@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/model/DefaultsKeys.h"
+#include "platform/ChildProcess.h"
 #include "platform/ProcessKernel.h"
 #include "tests/model/ModelProbe.h"
 
@@ -183,6 +187,33 @@ TEST_F(ModelLid, OneGuardWhileHoldingNoneWhenHotAndClosedOrReleased) {
     EXPECT_FALSE(processExists(*second));
     EXPECT_TRUE(lidSleeps());
     EXPECT_EQ(probe.awakeHold().sleepBlock().id, 0u);
+}
+
+TEST_F(ModelLid, TheRealGuardGivesLidSleepBackWhenTheAppIsKilled) {
+    // The bundle's executable is our own program; a probe process runs the model.
+    const Path executable = bench.bundle() / "Contents/MacOS/Norvane";
+    std::filesystem::remove(executable);
+    std::filesystem::create_symlink(NORVANE_EXECUTABLE, executable);
+    const Path pidFile = bench.home / "guard.pid";
+    auto app = ChildProcess::start(bench.machine.machine(), NORVANE_AWAKE_PROBE, {bench.bundle().string(), pidFile.string()});
+    ASSERT_TRUE(app);
+    for (int i = 0; i < 400 && !fileExists(pidFile) && app->running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    const auto guard = parseInt32(readFile(pidFile).value_or(""));
+    ASSERT_TRUE(guard) << "the probe wrote no guard";
+    EXPECT_EQ(readFile("/proc/" + std::to_string(*guard) + "/cmdline"),
+              executable.string() + std::string("\0--lid-guard\0", 13) + std::to_string(app->pid()) + '\0');
+    EXPECT_FALSE(lidSleeps());
+
+    const std::int32_t pid = app->pid();
+    ::kill(pid, SIGKILL);
+    ASSERT_TRUE(app->wait(10));
+    ASSERT_TRUE(waitForProcessEnd(*guard, 20)) << "the guard did not notice";
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_NE(readFile(bench.machine.root() / "log/system.log")
+                  .value_or("")
+                  .find("(pid " + std::to_string(pid) + ") is gone, lid-close sleep given back: yes"),
+              std::string::npos);
 }
 
 TEST(ModelAwake, TheCaptionSaysWhatHoldsTheMac) {
