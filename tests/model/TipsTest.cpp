@@ -129,7 +129,9 @@ TEST(ModelTips, AButtonActsAndTheTipIsChosenAgainASecondLater) {
         bench.home.write("Norvane.app/Contents/Library/LaunchDaemons/app.norvane.helper.plist", "<plist><dict/></plist>");
         AppModel& m = bench.start();
         ModelProbe probe(m);
-        probe.backend(std::make_shared<testing::ScriptedBackend>());
+        auto backend = std::make_shared<testing::ScriptedBackend>();
+        backend->reads = {{80, true}};
+        probe.backend(backend);
         probe.battery(plugged(50, false));
         probe.apps({pages});
         probe.lowPower(c.lowPowerOn);
