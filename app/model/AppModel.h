@@ -4,9 +4,9 @@
 //
 // The fields are grouped by area below. Each area's members are written in a file of its
 // own (AppModel.cpp: construction, settings and observation; AppModelHealth.cpp,
-// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp, …); an
-// area adds its member declarations to its group here (AppModelAwake.cpp, AppModelEnergy.cpp,
-// AppModelLimit.cpp, AppModelTips.cpp, …).
+// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp,
+// AppModelEnergy.cpp, AppModelLimit.cpp, AppModelTips.cpp, …); an area adds its member
+// declarations to its group here.
 
 #include <array>
 #include <cstdint>
