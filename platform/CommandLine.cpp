@@ -10,4 +10,8 @@ std::optional<std::string> argumentAfter(const std::vector<std::string>& argumen
     return *std::next(found);
 }
 
+bool hasArgument(const std::vector<std::string>& arguments, std::string_view option) {
+    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+}
+
 }  // namespace norvane

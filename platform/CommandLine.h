@@ -12,4 +12,7 @@ namespace norvane {
 // it is the last. A later repetition of the flag is not looked at.
 std::optional<std::string> argumentAfter(const std::vector<std::string>& arguments, std::string_view flag);
 
+// Whether one of the arguments is the option.
+bool hasArgument(const std::vector<std::string>& arguments, std::string_view option);
+
 }  // namespace norvane

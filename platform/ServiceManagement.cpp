@@ -6,6 +6,7 @@
 
 #include "platform/FileLock.h"
 #include "platform/PropertyList.h"
+#include "platform/Workspace.h"
 #include "platform/XpcSocket.h"
 
 namespace norvane {
@@ -160,6 +161,10 @@ std::optional<LaunchJob> launchJobForMachService(const Machine& machine, std::st
         return LaunchJob{*label->asString(), Path(*bundle->asString()) / relative};
     }
     return std::nullopt;
+}
+
+void MachineServiceManagement::openSystemSettingsLoginItems() const {
+    MachineWorkspace(machine_).open("x-apple.systempreferences:com.apple.LoginItems-Settings.extension");
 }
 
 }  // namespace norvane

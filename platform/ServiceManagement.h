@@ -35,6 +35,8 @@ public:
     virtual std::unique_ptr<AppService> daemon(std::string_view plistName) const = 0;
     // The application itself, opened at login.
     virtual std::unique_ptr<AppService> mainApp() const = 0;
+    // Opens System Settings at its Login Items page, where the user allows a daemon.
+    virtual void openSystemSettingsLoginItems() const = 0;
 };
 
 // The registrations of a machine folder, on behalf of the bundle at `bundle`.
@@ -43,6 +45,8 @@ public:
     MachineServiceManagement(Machine machine, Path bundle) : machine_(std::move(machine)), bundle_(std::move(bundle)) {}
     std::unique_ptr<AppService> daemon(std::string_view plistName) const override;
     std::unique_ptr<AppService> mainApp() const override;
+    // The page is noted in the workspace's opened URLs.
+    void openSystemSettingsLoginItems() const override;
 
 private:
     Machine machine_;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace norvane {
 
@@ -13,6 +14,8 @@ Date Date::now() {
     using namespace std::chrono;
     return {duration<double>(system_clock::now().time_since_epoch()).count()};
 }
+
+void blockThread(std::uint32_t seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); }
 
 struct Calendar::Impl {
     std::unique_ptr<icu::GregorianCalendar> calendar;

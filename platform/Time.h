@@ -21,6 +21,10 @@ struct Date {
     auto operator<=>(const Date&) const = default;
 };
 
+// Blocks the calling thread. Only a background job waits this way (the charge limit's
+// read-back); work on the main queue never does.
+void blockThread(std::uint32_t seconds);
+
 struct DateParts {
     int year = 0;
     int month = 0;  // 1...12

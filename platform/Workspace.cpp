@@ -1,8 +1,13 @@
 #include "platform/Workspace.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "platform/ChildProcess.h"
+#include "platform/FileLock.h"
+#include "platform/Http.h"
 #include "platform/PropertyList.h"
+#include "platform/Text.h"
 
 namespace norvane {
 namespace {
@@ -18,33 +23,63 @@ struct Listed {
     bool active = false;
 };
 
-// workspace/running.json: an array of {"bundle", "name", "policy", "active"}. Entries that
-// are not objects, or name a policy there is none of, are left out; a member of the wrong
+constexpr std::string_view runningFile = "workspace/running.json";
+constexpr std::string_view openedUrlsFile = "workspace/opened-urls.jsonl";
+constexpr std::string_view settingsScheme = "x-apple.systempreferences:";
+
+// One entry of workspace/running.json: {"bundle", "name", "policy", "active"}. An entry that
+// is not an object, or names a policy there is none of, is left out; a member of the wrong
 // kind counts as missing.
+std::optional<Listed> listedApplication(const Value& entry) {
+    if (!entry.isDictionary()) return std::nullopt;
+    Listed listed;
+    if (const Value* bundle = entry.find("bundle"); bundle && bundle->asString() && !bundle->asString()->empty())
+        listed.application.bundlePath = *bundle->asString();
+    if (const Value* name = entry.find("name"); name && name->asString())
+        listed.application.localizedName = *name->asString();
+    if (const Value* policy = entry.find("policy"); policy && policy->asString()) {
+        const std::string& raw = *policy->asString();
+        if (raw == "accessory") listed.application.policy = ActivationPolicy::accessory;
+        else if (raw == "prohibited") listed.application.policy = ActivationPolicy::prohibited;
+        else if (raw != "regular") return std::nullopt;
+    }
+    const Value* active = entry.find("active");
+    listed.active = active && active->boolValue() == true;
+    return listed;
+}
+
 std::vector<Listed> listedApplications(const Machine& machine) {
-    const auto text = readFile(machine.file("workspace/running.json"));
+    const auto text = readFile(machine.file(runningFile));
     const auto value = text ? parseJson(*text) : std::nullopt;
     const auto* entries = value ? value->asArray() : nullptr;
     std::vector<Listed> out;
     if (!entries) return out;
-    for (const auto& entry : *entries) {
-        if (!entry.isDictionary()) continue;
-        Listed listed;
-        if (const Value* bundle = entry.find("bundle"); bundle && bundle->asString() && !bundle->asString()->empty())
-            listed.application.bundlePath = *bundle->asString();
-        if (const Value* name = entry.find("name"); name && name->asString())
-            listed.application.localizedName = *name->asString();
-        if (const Value* policy = entry.find("policy"); policy && policy->asString()) {
-            const std::string& raw = *policy->asString();
-            if (raw == "accessory") listed.application.policy = ActivationPolicy::accessory;
-            else if (raw == "prohibited") listed.application.policy = ActivationPolicy::prohibited;
-            else if (raw != "regular") continue;
-        }
-        const Value* active = entry.find("active");
-        listed.active = active && active->boolValue() == true;
-        out.push_back(std::move(listed));
-    }
+    for (const auto& entry : *entries)
+        if (auto listed = listedApplication(entry)) out.push_back(std::move(*listed));
     return out;
+}
+
+// Changes workspace/running.json under its lock: `edit` is given the entries and the first
+// listed one that runs from the bundle, and says whether to write them back. False when
+// no application runs from it or the file cannot be changed.
+template <typename Edit>
+bool changeRunning(const Machine& machine, std::string_view bundlePath, Edit edit) {
+    if (bundlePath.empty()) return false;
+    const Path file = machine.file(runningFile);
+    const FileLock lock(file);
+    if (!lock.held()) return false;
+    const auto text = readFile(file);
+    auto value = text ? parseJson(*text) : std::nullopt;
+    auto* entries = value ? value->asArray() : nullptr;
+    if (!entries) return false;
+    const auto found = std::find_if(entries->begin(), entries->end(), [&](const Value& entry) {
+        const auto listed = listedApplication(entry);
+        return listed && listed->application.bundlePath == bundlePath;
+    });
+    if (found == entries->end()) return false;
+    if (!edit(*entries, found)) return true;
+    const auto json = writeJson(*value);
+    return json && writeFileAtomically(file, *json);
 }
 
 }  // namespace
@@ -123,6 +158,46 @@ std::optional<RunningApplication> MachineWorkspace::frontmostApplication() const
     for (auto& listed : listedApplications(machine_))
         if (listed.active) return std::move(listed.application);
     return std::nullopt;
+}
+
+bool MachineWorkspace::terminate(std::string_view bundlePath) const {
+    return changeRunning(machine_, bundlePath, [](Value::Array& entries, Value::Array::iterator app) {
+        // An app that asks to save its documents stays open.
+        const Value* quits = app->find("quits");
+        if (quits && quits->boolValue() == false) return false;
+        entries.erase(app);
+        return true;
+    });
+}
+
+bool MachineWorkspace::activate(std::string_view bundlePath) const {
+    return changeRunning(machine_, bundlePath, [](Value::Array& entries, Value::Array::iterator app) {
+        for (auto& entry : entries)
+            if (auto* fields = entry.asDictionary()) fields->erase("active");
+        (*app->asDictionary())["active"] = Value::boolean(true);
+        return true;
+    });
+}
+
+bool MachineWorkspace::open(std::string_view url) const {
+    if (url.starts_with(settingsScheme)) {
+        Value::Dictionary record;
+        record.emplace("url", Value::string(std::string(url)));
+        record.emplace("time", Value::real(Date::now().seconds));
+        const auto line = writeJson(Value::dictionary(std::move(record)));
+        const Path file = machine_.file(openedUrlsFile);
+        if (!line || !createDirectories(file.parent_path())) return false;
+        const FileLock lock(file);
+        return lock.held() && appendToFile(file, *line + "\n") != AppendResult::failed;
+    }
+    const auto colon = url.find(':');
+    const std::string scheme = lowercased(url.substr(0, colon == std::string_view::npos ? 0 : colon));
+    if ((scheme != "http" && scheme != "https") || !isUrl(url)) return false;
+    // The link goes in as the script's $0, never read as script; the browser outlives the
+    // request and is never ours to wait for.
+    return ChildProcess::startDetached(machine_, "/bin/sh", {"-c", "exec /usr/bin/xdg-open \"$0\"", std::string(url)},
+                                       ChildProcess::Output::discard)
+        .has_value();
 }
 
 }  // namespace norvane

@@ -1,7 +1,8 @@
 #pragma once
 // The workspace: what the desktop shows the app of itself and of other applications.
-// This share holds the desktop picture, the accent colour, application icons, the
-// installed applications and the running ones.
+// It holds the desktop picture, the accent colour, application icons, the installed
+// applications and the running ones; it asks an application to quit or brings it to the
+// front, and opens URLs.
 
 #include <optional>
 #include <string>
@@ -41,6 +42,14 @@ public:
     virtual std::vector<RunningApplication> runningApplications() const = 0;
     // The application that has the keyboard; absent when none has.
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+    // Asks the application running from the bundle to quit, as the user would; it may
+    // delay or refuse. False when none runs from it.
+    virtual bool terminate(std::string_view bundlePath) const = 0;
+    // Brings the application running from the bundle to the front; false when none runs.
+    virtual bool activate(std::string_view bundlePath) const = 0;
+    // Opens a page of System Settings ("x-apple.systempreferences:…") or a web link (http
+    // or https only); false for any other URL or when it could not be opened.
+    virtual bool open(std::string_view url) const = 0;
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
@@ -48,6 +57,10 @@ public:
 // paths, their icons as PNG files; the installed applications are the bundles in the
 // folder's `Applications/`, known by the CFBundleIdentifier of their Info.plist; the running
 // applications are listed in `workspace/running.json`. Each call reads the files afresh.
+// Quitting removes the application from that list unless its entry says it does not quit,
+// bringing one to the front marks it active; System Settings pages opened are appended to
+// `workspace/opened-urls.jsonl`, and web links go to `/usr/bin/xdg-open` through the
+// machine's shell (the folder's own when it has one, else this machine's), started detached.
 class MachineWorkspace final : public Workspace {
 public:
     explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
@@ -57,6 +70,9 @@ public:
     std::optional<Path> urlForApplication(std::string_view bundleIdentifier) const override;
     std::vector<RunningApplication> runningApplications() const override;
     std::optional<RunningApplication> frontmostApplication() const override;
+    bool terminate(std::string_view bundlePath) const override;
+    bool activate(std::string_view bundlePath) const override;
+    bool open(std::string_view url) const override;
 
     // A Mac path names a file of the simulated Mac when the folder holds it, else the file
     // of this machine.

@@ -23,7 +23,8 @@ public:
 
     // Called on every decision: holds or releases the assertion, and holds lid-close
     // sleep off while `on` and `lidSetting`, unless the Mac is hot with its lid closed.
-    // While holding, the switch is set again on every call.
+    // While holding, the switch is set again on every call. A guard that died is replaced;
+    // when none can be started, lid-close sleep is given back.
     void hold(bool on, bool lidSetting, ThermalState thermal);
 
     const SleepBlock& sleepBlock() const { return sleepBlock_; }

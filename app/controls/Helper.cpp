@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/controls/EnergyMode.h"
+#include "platform/CommandLine.h"
 #include "platform/Text.h"
 #include "shared/NorvaneShared.h"
 
@@ -102,8 +103,7 @@ void Helper::call(const Body& body, std::function<void(Answer)> finish) {
 }
 
 void Helper::ask(Body body, Done done) {
-    const auto& arguments = system_.arguments;
-    if (!repaired_ && std::find(arguments.begin(), arguments.end(), "--repair-helper") != arguments.end())
+    if (!repaired_ && hasArgument(system_.arguments, "--repair-helper"))
         return repair(std::move(body), std::string(forcedRepair), std::move(done));
     call(body, [this, body, done = std::move(done)](Answer answer) mutable {
         if (const auto* replied = std::get_if<Replied>(&answer)) return done(replied->text);

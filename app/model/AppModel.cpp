@@ -7,15 +7,12 @@
 
 #include "app/analysis/LoginItem.h"
 #include "app/model/DefaultsKeys.h"
+#include "platform/CommandLine.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
 
 namespace norvane {
 namespace {
-
-bool hasArgument(const std::vector<std::string>& arguments, std::string_view option) {
-    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
-}
 
 // The program inside the bundle, as the bundle names it; none for a bare executable.
 std::optional<Path> executableOf(const MainBundle& bundle) {

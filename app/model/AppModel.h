@@ -4,8 +4,9 @@
 //
 // The fields are grouped by area below. Each area's members are written in a file of its
 // own (AppModel.cpp: construction, settings and observation; AppModelHealth.cpp,
-// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp, …); an
-// area adds its member declarations to its group here.
+// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp,
+// AppModelEnergy.cpp, AppModelLimit.cpp, AppModelTips.cpp, …); an area adds its member
+// declarations to its group here.
 
 #include <array>
 #include <cstdint>
@@ -64,6 +65,21 @@ std::string fullOnceText(const FullCharge& state);
 // decimal number is the limit when it lies in 1…100 (else there is none), and smart
 // charging was lifted when "smart" stands anywhere in the text.
 FullCharge parseFullOnce(std::string_view text);
+
+// Whether the capabilities that `pmset -g cap` prints offer the high-power mode: the word
+// "highpowermode" on its own between blanks, tabs or line feeds.
+bool parseHighPowerAvailable(std::string_view capabilities);
+
+// What quitting an app gained: the draw before and now in watts, and the minutes of battery
+// time (none on wall power or before a new average draw exists).
+struct QuitResult {
+    std::string name;
+    double wattsBefore = 0;
+    std::optional<double> wattsNow;
+    std::optional<std::int64_t> gain;
+    bool early = true;  // the new average has not settled
+    bool operator==(const QuitResult&) const = default;
+};
 
 // A running application that keep-awake can wait for.
 struct RunningApp {
@@ -129,6 +145,14 @@ public:
     const AppLedger& ledger() const { return ledger_; }
     bool panelOpen() const { return panelOpen_; }
 
+    // Asks the app to quit; one that still runs 4 s later while still being quit becomes
+    // `stuck` and is brought to the front. An app that no longer runs is only dropped from
+    // the list.
+    void quit(const AppUsage& app);
+    // The heaviest three apps of the list that can be quit: not this app, not "System".
+    std::vector<AppUsage> topApps() const;
+    std::optional<QuitResult> quitResult() const;
+
     // The running application behind an entry of the energy list; absent when none runs
     // from its bundle.
     std::optional<RunningApplication> running(const AppUsage& app) const;
@@ -143,6 +167,8 @@ public:
     std::string advice(const AppUsage& app) const;
     // Drops the tip for good and shows the next one.
     void dismissTip();
+    // Carries out the tip's button, then chooses the tip again a second later.
+    void act(const Tip& tip);
 
     Situation currentSituation() const;
     // What the last sleep cost, for half an hour after it ended.
@@ -172,6 +198,16 @@ public:
     // Lifts the charge limit and smart charging until the battery is full once; does
     // nothing without a backend, while one runs or while a limit request is under way.
     void chargeFullOnce() override;
+    // Asks macOS to hold the charge at `percent` (100 switches the limit off), first putting
+    // back what a running charge to full once lifted; does nothing without a backend or
+    // while a limit request is under way.
+    void setLimit(std::int64_t percent);
+    // Puts back what the running charge to full once lifted; does nothing without a
+    // backend, without one running or while a limit request is under way.
+    void endFullOnce();
+    // Whether the charge limit can be used here, then the limit and optimised charging as
+    // the backend holds them.
+    void refreshLimit();
 
     // ---- Energy mode and helper ----
     bool lowPowerBusy() const { return lowPowerBusy_; }
@@ -180,6 +216,20 @@ public:
     const HelperState& helperState() const { return helperState_; }
     bool lowPowerOwed() const { return lowPowerOwed_; }
     void setLowPowerOwed(bool owed);
+
+    // The user's switches: when the helper is not set up they wait for it (the set-up card
+    // shows); a failure becomes the note. Low Power and the mode are then read back.
+    void toggleLowPower();
+    void setPowerMode(std::int64_t mode);  // 0 automatic, 1 low power, 2 high power
+    // The model's own switch: no note, no set-up card.
+    void switchLowPower(bool on);
+    // Reads the energy mode and whether high power is offered; a request in flight keeps
+    // the mode it will read back itself.
+    void refreshPowerMode();
+    void installHelper();
+    void removeHelper();
+    // Shows the set-up card; `then` runs once the helper is ready (a later one replaces it).
+    void askForSetup(std::function<void()> then);
 
     // ---- Keep-awake ----
     const std::optional<AwakeSession>& awake() const { return awake_; }
@@ -198,6 +248,17 @@ public:
     void setAwakePowerOnly(bool on);
     bool awakeLid() const { return awakeLid_; }
     void setAwakeLid(bool on);
+
+    // Starts a session in the mode (replacing a running one) and decides at once.
+    void startAwake(AwakeMode mode);
+    // Ends the session; with a reason the note says why.
+    void stopAwake(std::optional<std::string> because = std::nullopt);
+    void toggleAwake();
+    // The catalogue's agents installed here or running now, in catalogue order.
+    void refreshAgents();
+    void setAgent(const std::string& name, bool watched);
+    // The keep-awake card's status line.
+    std::string awakeCaption() const;
 
     // ---- Updates ----
     const std::optional<AvailableUpdate>& update() const { return update_; }
@@ -283,6 +344,35 @@ private:
     void remeasure(const AppUsage& app);
     std::string ownBundlePath() const;
 
+    // ---- Charge limit ----
+    // The backend, made on first need and kept for the run; throws Problem when the
+    // service cannot be opened (nothing is kept then).
+    std::shared_ptr<LimitBackend> limitBackend();
+
+    // ---- Energy mode ----
+    // Clears the note and reads the helper's state; false, with the card shown (`retry`
+    // parked) or the reason as the note, unless it is ready.
+    bool helperReady(const std::function<void()>& retry);
+    // An action that runs `member` on the model if it still exists.
+    std::function<void()> retrying(std::function<void(AppModel&)> member);
+    // The helper's answer goes to `apply` on the model if it still exists; the helper and
+    // the parts of the system it uses stay alive until it has answered.
+    Helper::Done whenAnswered(std::function<void(AppModel&, Helper::Result)> apply);
+    // `lowPowerBusy` counts the requests in flight: one more now, and one fewer when Low
+    // Power (and with `readMode` the energy mode) is read back from the system 0.4 s later.
+    void lowPowerRequestStarted();
+    void readLowPowerBack(bool readMode);
+    // The answer to a user's request: the set-up card again when the helper is no longer
+    // ready, else the failure note; then the read-back.
+    void lowPowerAnswered(const Helper::Result& failure, std::string_view prefix, const std::function<void()>& retry,
+                          bool readMode);
+
+    // ---- Keep-awake ----
+    // The state machine: ends a session whose mode is over, else decides whether to hold.
+    void updateAwake(Date now);
+    // Carries out a decision: the own assertion and the lid guard.
+    void hold(bool on);
+
     std::shared_ptr<const System> system_;
     MainQueue& queue_;
     Observers observers_;
@@ -367,6 +457,7 @@ private:
     std::function<void()> afterSetup_;
     HelperState helperState_;
     bool lowPowerOwed_ = false;
+    int lowPowerRequests_ = 0;  // in flight: busy while above 0
 
     // Keep-awake.
     std::optional<AwakeSession> awake_;

@@ -34,6 +34,10 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
         DateFormatter::current(),
         LocaleText::current(),
         Calendar::current(),
+        // The kernel's table lives for the whole run; nothing owns it.
+        std::shared_ptr<const ProcessKernel>(std::shared_ptr<const ProcessKernel>(), &systemProcessKernel()),
+        std::make_shared<MachineNotificationCenter>(machine),
+        &blockThread,
     };
 }
 

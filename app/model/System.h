@@ -3,6 +3,8 @@
 // Everything is shared, so a background job keeps alive what it reads even when the model
 // is gone; tests put fakes in place of any part.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,9 +19,11 @@
 #include "platform/LocaleText.h"
 #include "platform/Machine.h"
 #include "platform/MainBundle.h"
+#include "platform/NotificationCenter.h"
 #include "platform/PowerSources.h"
 #include "platform/PrivateFramework.h"
 #include "platform/Process.h"
+#include "platform/ProcessKernel.h"
 #include "platform/Registry.h"
 #include "platform/ServiceManagement.h"
 #include "platform/SystemControl.h"
@@ -58,6 +62,12 @@ struct System {
     DateFormatter formatter;
     LocaleText localeText;
     Calendar calendar;
+
+    // The process table, as the agent watch reads it.
+    std::shared_ptr<const ProcessKernel> processes;
+    std::shared_ptr<NotificationCenter> notifications;
+    // Blocks a background job for whole seconds (the charge limit's read-back).
+    std::function<void(std::uint32_t seconds)> blockingWait;
 
     // The simulated Mac of a machine folder for the program running from `bundle`, with
     // the user's defaults, locale and calendar.

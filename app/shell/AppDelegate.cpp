@@ -16,10 +16,6 @@ namespace {
 
 constexpr std::size_t nameWidth = 12;
 
-bool has(const std::vector<std::string>& arguments, std::string_view option) {
-    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
-}
-
 std::string fitted(const std::string& name) {
     std::u32string characters = decodeUtf8(decodeUtf8Lossy(name)).value_or(std::u32string());
     characters.resize(nameWidth, U' ');
@@ -62,8 +58,8 @@ LaunchMode launchMode(const std::vector<std::string>& arguments) {
     if (const auto pid = argumentAfter(arguments, "--lid-guard"))
         if (const auto number = parseInt32(*pid)) return LidGuardMode{*number};
     if (auto path = argumentAfter(arguments, "--battery-report")) return BatteryReportMode{std::move(*path)};
-    if (has(arguments, "--update-check")) return UpdateCheckMode{};
-    if (has(arguments, "--agents")) return AgentsMode{};
+    if (hasArgument(arguments, "--update-check")) return UpdateCheckMode{};
+    if (hasArgument(arguments, "--agents")) return AgentsMode{};
     return ApplicationMode{};
 }
 
@@ -71,7 +67,7 @@ std::string agentsReport(const std::vector<Agent>& catalogue, const std::vector<
                          const std::vector<AgentTree>& trees) {
     std::string out;
     for (const auto& agent : catalogue) {
-        out += fitted(agent.name) + " " + (has(installed, agent.name) ? "installed    " : "not installed") + " ";
+        out += fitted(agent.name) + " " + (std::find(installed.begin(), installed.end(), agent.name) != installed.end() ? "installed    " : "not installed") + " ";
         std::string running;
         for (const auto& tree : trees) {
             if (tree.name != agent.name) continue;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -96,25 +97,59 @@ std::string settingLine(std::string_view name, const Value& value) {
     return line + " " + text + "\n";
 }
 
-// -g: the settings of the power source in use, from pmset/settings.json ("AC Power" and
-// "Battery Power", each an object of settings).
-int settings(const Machine& machine, Rest rest) {
-    if (!rest.empty()) return refuse();
+// pmset/settings.json ("AC Power" and "Battery Power", each an object of settings); absent,
+// with the error written, when it is not such an object.
+std::optional<Value> settingsFile(const Machine& machine) {
     const Path file = machine.file("pmset/settings.json");
     const auto text = readFile(file);
-    const auto all = text ? parseJson(*text) : std::nullopt;
-    if (!all || !all->isDictionary()) {
-        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
-        return 1;
-    }
+    auto all = text ? parseJson(*text) : std::nullopt;
+    if (all && all->isDictionary()) return all;
+    sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
+    return std::nullopt;
+}
+
+// The settings of the power source in use, in the order a Mac lists them.
+std::vector<std::pair<std::string, const Value*>> inUse(const Machine& machine, const Value& all) {
+    std::vector<std::pair<std::string, const Value*>> out;
+    const Value* source = all.find(MachinePowerSources(machine).providingSource());
+    if (!source || !source->isDictionary()) return out;
+    const auto& values = *source->asDictionary();
+    for (auto name : macOrder)
+        if (const Value* value = find(values, name)) out.emplace_back(name, value);
+    for (const auto& [name, value] : values)
+        if (std::find(macOrder.begin(), macOrder.end(), name) == macOrder.end()) out.emplace_back(name, &value);
+    return out;
+}
+
+// -g: the settings of the power source in use.
+int settings(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const auto all = settingsFile(machine);
+    if (!all) return 1;
     std::string out = "System-wide power settings:\nCurrently in use:\n";
-    if (const Value* source = all->find(MachinePowerSources(machine).providingSource()); source && source->isDictionary()) {
-        const auto& values = *source->asDictionary();
-        for (auto name : macOrder)
-            if (const Value* value = find(values, name)) out += settingLine(name, *value);
-        for (const auto& [name, value] : values)
-            if (std::find(macOrder.begin(), macOrder.end(), name) == macOrder.end()) out += settingLine(name, value);
+    for (const auto& [name, value] : inUse(machine, *all)) out += settingLine(name, *value);
+    sim::writeOut(out);
+    return 0;
+}
+
+// -g cap: what can be set on the power source in use. pmset/capabilities.txt as a Mac
+// prints it (a dump can be dropped in), else the names of that source's settings.
+int capabilities(const Machine& machine, Rest rest) {
+    if (!rest.empty()) return refuse();
+    const Path dump = machine.file("pmset/capabilities.txt");
+    if (fileExists(dump)) {
+        const auto text = readFile(dump);
+        if (!text) {
+            sim::writeError("pmset: cannot read " + dump.string() + "\n");
+            return 1;
+        }
+        sim::writeOut(*text);
+        return 0;
     }
+    const auto all = settingsFile(machine);
+    if (!all) return 1;
+    std::string out = "Capabilities for " + MachinePowerSources(machine).providingSource() + ":\n";
+    for (const auto& setting : inUse(machine, *all)) out += " " + setting.first + "\n";
     sim::writeOut(out);
     return 0;
 }
@@ -158,6 +193,7 @@ const std::vector<Usage>& usages() {
     static const std::vector<Usage> all{
         {{"-g", "battlimit"}, battlimit},
         {{"-g", "log"}, powerLog},
+        {{"-g", "cap"}, capabilities},
         {{"-g"}, settings},  // after the longer "-g …" usages, which it would shadow
         {{"-b"}, changeBattery},
         {{"-c"}, changeCharger},

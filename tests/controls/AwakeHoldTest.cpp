@@ -1,6 +1,7 @@
 #include "app/controls/AwakeHold.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "platform/ProcessKernel.h"
@@ -101,6 +102,33 @@ TEST_F(AwakeHoldTest, NoGuardNoSwitchAndEverythingGivenBackAtTheEnd) {
     EXPECT_TRUE(lidSleeps());
     EXPECT_FALSE(processExists(pid));
     EXPECT_EQ(ownAssertions(), 0u);
+}
+
+TEST_F(AwakeHoldTest, AGuardThatDiedIsReapedAndReplacedOrLidSleepGivenBack) {
+    AwakeHold hold(temp.machine(), guard);
+    const auto killGuard = [&] {
+        const std::int32_t pid = hold.lidGuard()->pid();
+        ::kill(pid, SIGKILL);
+        EXPECT_TRUE(waitForProcessEnd(pid, 10));
+        return pid;
+    };
+    hold.hold(true, true, ThermalState::nominal);
+    ASSERT_TRUE(hold.lidGuard());
+    const std::int32_t first = killGuard();
+    hold.hold(true, true, ThermalState::nominal);
+    ASSERT_TRUE(hold.lidGuard());
+    EXPECT_NE(hold.lidGuard()->pid(), first);
+    EXPECT_FALSE(processExists(first));  // reaped, not left a zombie
+    EXPECT_FALSE(lidSleeps());
+
+    // No guard can be started any more: lid-close sleep must not stay off unguarded.
+    const std::int32_t second = killGuard();
+    std::filesystem::permissions(guard, std::filesystem::perms::none);
+    hold.hold(true, true, ThermalState::nominal);
+    EXPECT_FALSE(hold.lidGuard());
+    EXPECT_FALSE(processExists(second));
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_EQ(ownAssertions(), 1u);
 }
 
 TEST_F(AwakeHoldTest, TheOwnAssertionIsHeldOnceAtMost) {

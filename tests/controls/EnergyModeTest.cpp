@@ -50,14 +50,20 @@ TEST_F(PmsetTest, ShowsTheSettingsOfThePowerSourceInUse) {
     EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 0);
     battery(true);
     EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 2);
+
+    // The capabilities are the names of those settings, unless the folder has a dump.
+    EXPECT_EQ(pmset(runner, {"-g", "cap"}),
+              "Capabilities for AC Power:\n Sleep On Power Button\n powermode\n lowpowermode\n odd\n zzz\n");
+    temp.write("pmset/capabilities.txt", "Capabilities for AC Power:\n sleep\n highpowermode\n");
+    EXPECT_EQ(pmset(runner, {"-g", "cap"}), "Capabilities for AC Power:\n sleep\n highpowermode\n");
 }
 
 TEST_F(PmsetTest, NoAnswerGivesNoMode) {
     // Unknown usage, missing or broken settings, a command that cannot start.
     EXPECT_EQ(pmset(runner, {"-g"}), "");
     temp.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
-    EXPECT_EQ(pmset(runner, {"-g", "cap"}), "");
-    EXPECT_EQ(pmset(runner, {"-g", "-g"}), "");
+    EXPECT_EQ(pmset(runner, {"-g", "custom"}), "");
+    EXPECT_EQ(pmset(runner, {"-g", "cap", "x"}), "");
     temp.write("pmset/settings.json", "[]");
     EXPECT_EQ(pmset(runner, {"-g"}), "");
     std::filesystem::remove(temp.root() / "usr/bin/pmset");

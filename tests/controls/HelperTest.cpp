@@ -4,11 +4,15 @@
 
 #include "platform/VirtualQueue.h"
 #include "shared/NorvaneShared.h"
+#include "tests/support/FakeHelperLink.h"
 
 namespace norvane {
 namespace {
 
 using Outcome = std::optional<Helper::Result>;  // absent: no answer yet
+using testing::Event;
+using testing::FakeSigning;
+using testing::FakeXpc;
 
 struct FakeBundle final : MainBundle {
     Path path = "/Applications/Norvane.app";
@@ -17,18 +21,6 @@ struct FakeBundle final : MainBundle {
     std::optional<std::string> version() const override { return std::nullopt; }
     std::optional<std::string> shortVersion() const override { return std::nullopt; }
     std::optional<std::string> executable() const override { return std::nullopt; }
-};
-
-struct FakeSigning final : CodeSigning {
-    std::optional<std::string> team = "TEAM";
-    std::optional<Path> selfCode() const override { return Path("/Applications/Norvane.app/Contents/MacOS/Norvane"); }
-    std::optional<Path> processCode(std::int32_t) const override { return std::nullopt; }
-    std::optional<Value::Dictionary> signingInformation(const Path&) const override {
-        Value::Dictionary info;
-        if (team) info.emplace("teamid", Value::string(*team));
-        return info;
-    }
-    SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
 };
 
 // The daemon's registration: its statuses in turn (the last one stays), what registering
@@ -68,50 +60,7 @@ struct FakeServices final : ServiceManagement {
         return std::make_unique<FakeService>(r);
     }
     std::unique_ptr<AppService> mainApp() const override { return nullptr; }
-};
-
-// What a helper does with a request: events at virtual times after it was sent.
-struct Event {
-    double at;
-    enum { reply, error } kind;
-    std::optional<std::string> text;
-};
-
-struct FakeXpc final : XpcConnector {
-    VirtualQueue& queue;
-    std::vector<std::vector<Event>> scripts;  // per connection in turn; later ones repeat the last
-    struct Sent {
-        std::string name, requirement;
-        Value message;
-        bool invalidated = false;
-    };
-    std::vector<std::shared_ptr<Sent>> sent;
-    explicit FakeXpc(VirtualQueue& q) : queue(q) {}
-
-    struct Connection final : XpcConnection {
-        FakeXpc& xpc;
-        std::shared_ptr<Sent> record;
-        std::vector<Event> script;
-        Connection(FakeXpc& x, std::shared_ptr<Sent> s, std::vector<Event> e) : xpc(x), record(s), script(e) {}
-        void setCodeSigningRequirement(std::string requirement) override { record->requirement = requirement; }
-        void resume() override {}
-        void send(Value message, ReplyHandler reply, ErrorHandler error) override {
-            record->message = message;
-            for (const auto& event : script)
-                xpc.queue.after(event.at, [event, reply, error] {
-                    if (event.kind == Event::error) return error(event.text.value_or(""));
-                    reply(Value::dictionary({{"reply", event.text ? Value::string(*event.text) : Value()}}));
-                });
-        }
-        void invalidate() override { record->invalidated = true; }
-    };
-    std::unique_ptr<XpcConnection> connectToMachService(std::string_view name) override {
-        auto record = std::make_shared<Sent>();
-        record->name = name;
-        sent.push_back(record);
-        const auto& script = scripts.at(std::min(sent.size(), scripts.size()) - 1);
-        return std::make_unique<Connection>(*this, record, script);
-    }
+    void openSystemSettingsLoginItems() const override {}
 };
 
 struct FakeRunner final : ProcessRunner {

@@ -3,11 +3,16 @@
 // in a fixed locale and zone, with a hot-key registry that records what it is asked. The
 // probe reaches the model's own state, which no view may set.
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "app/model/AppModel.h"
+#include "platform/PropertyList.h"
+#include "platform/Text.h"
 #include "platform/VirtualQueue.h"
 #include "tests/support/TempMachine.h"
 
@@ -45,15 +50,26 @@ public:
     void optimisedOff(bool off) { m_.assign(m_.optimisedOff_, off, ModelField::optimisedOff); }
     void panelOpen(bool open) { m_.assign(m_.panelOpen_, open, ModelField::panelOpen); }
     void backend(std::shared_ptr<LimitBackend> b) { m_.assign(m_.backend_, std::move(b), ModelField::backend); }
+    void lowPower(bool on) { m_.assign(m_.lowPower_, on, ModelField::lowPower); }
+    void quitting(std::set<std::string> ids) { m_.assign(m_.quitting_, std::move(ids), ModelField::quitting); }
+    void quitEffect(std::optional<QuitEffect> e) { m_.assign(m_.quitEffect_, std::move(e), ModelField::quitEffect); }
+    void tip(std::optional<Tip> t) { m_.assign(m_.tip_, std::move(t), ModelField::tip); }
+    void awake(std::optional<AwakeSession> s) { m_.assign(m_.awake_, std::move(s), ModelField::awake); }
+    void awakeState(AwakeStatus s) { m_.assign(m_.awakeState_, std::move(s), ModelField::awakeState); }
+    void agentsWorking(std::vector<std::string> a) { m_.assign(m_.agentsWorking_, std::move(a), ModelField::agentsWorking); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }
     TipContext tipContext() const { return m_.tipContext(); }
+    const AwakeHold& awakeHold() const { return m_.awakeHold_; }
+    const std::function<void()>& afterSetup() const { return m_.afterSetup_; }
 
     void updateTip() { m_.updateTip(); }
     void refreshHealth() { m_.refreshHealth(); }
     void refreshWording() { m_.refreshWording(); }
     void remeasure(const AppUsage& app) { m_.remeasure(app); }
+    void updateAwake(Date now) { m_.updateAwake(now); }
+    void hold(bool on) { m_.hold(on); }
     Task later(double seconds, std::function<void(AppModel&)> work) { return m_.later(seconds, std::move(work)); }
     Task repeating(double seconds, std::function<void(AppModel&)> work) {
         return m_.repeating(seconds, std::move(work));
@@ -63,6 +79,36 @@ private:
     AppModel& m_;
 };
 
+// A process table of the test's making: pid → short name, parent and CPU seconds.
+struct FakeProcesses final : ProcessKernel {
+    struct Process {
+        std::string name;
+        std::int32_t parent = 1;
+        double cpu = 0;
+    };
+    std::map<std::int32_t, Process> table;
+
+    int processCount() const override { return static_cast<int>(table.size()); }
+    int listProcessIds(std::span<std::int32_t> into) const override {
+        std::size_t i = 0;
+        for (auto it = table.begin(); it != table.end() && i < into.size(); ++it) into[i++] = it->first;
+        return static_cast<int>(table.size());
+    }
+    std::optional<ProcessInfo> info(std::int32_t pid) const override {
+        const auto found = table.find(pid);
+        if (found == table.end()) return std::nullopt;
+        return ProcessInfo{found->second.name, found->second.parent};
+    }
+    std::optional<CpuTicks> cpuTicks(std::int32_t pid) const override {
+        const auto found = table.find(pid);
+        if (found == table.end()) return std::nullopt;
+        return CpuTicks{static_cast<std::uint64_t>(found->second.cpu * 1000), 0};
+    }
+    std::string path(std::int32_t) const override { return {}; }
+    std::optional<std::string> argumentArea(std::int32_t) const override { return std::nullopt; }
+    Timebase timebase() const override { return {1'000'000, 1}; }  // millisecond ticks
+};
+
 // Everything a model under test stands on. Tests write the machine's files and the
 // defaults file before `start()`.
 struct ModelBench {
@@ -70,12 +116,21 @@ struct ModelBench {
     testing::TempFolder home;
     VirtualQueue queue{Date{1'796'724'000}};  // 2026-12-08 10:00:00 UTC
     std::shared_ptr<RecordingHotkeys> hotkeys = std::make_shared<RecordingHotkeys>();
+    std::vector<std::uint32_t> waits;  // what background jobs were to block for
     std::unique_ptr<AppModel> model;
 
     Path defaultsFile() const { return home / "prefs/app.norvane.Norvane.plist"; }
     Path bundle() const { return home / "Norvane.app"; }
+    // The bundle's Info.plist: an identifier (so that notifications go out) and the
+    // executable at Contents/MacOS/Norvane.
+    void writeInfoPlist() const {
+        home.write("Norvane.app/Contents/Info.plist",
+                   "<plist><dict><key>CFBundleIdentifier</key><string>app.norvane.Norvane</string>"
+                   "<key>CFBundleExecutable</key><string>Norvane</string></dict></plist>");
+    }
 
-    AppModel& start(std::vector<std::string> arguments = {}) {
+    // `adjust` puts fakes in place of parts of the system.
+    AppModel& start(std::vector<std::string> arguments = {}, const std::function<void(System&)>& adjust = {}) {
         System system = System::onMachine(machine.machine(), std::move(arguments),
                                           std::make_shared<FolderBundle>(bundle()),
                                           std::make_shared<UserDefaults>(defaultsFile()), hotkeys,
@@ -83,12 +138,22 @@ struct ModelBench {
         system.formatter = DateFormatter("en_GB", "UTC");
         system.localeText = LocaleText("en_US");
         system.calendar = Calendar("UTC");
+        system.blockingWait = [this](std::uint32_t seconds) { waits.push_back(seconds); };
+        if (adjust) adjust(system);
         model = std::make_unique<AppModel>(std::move(system), queue);
         return *model;
     }
     ModelProbe probe() { return ModelProbe(*model); }
     // What is stored now, as a fresh launch would read it.
     UserDefaults stored() const { return UserDefaults(defaultsFile()); }
+    // The lines of a JSON-lines file of the machine (notifications, opened URLs).
+    std::vector<Value> records(std::string_view file) const {
+        std::vector<Value> out;
+        const std::string text = readFile(machine.root() / Path(file)).value_or("");
+        for (const auto line : splitNonEmpty(text, '\n'))
+            if (auto value = parseJson(line)) out.push_back(std::move(*value));
+        return out;
+    }
 };
 
 inline Battery onBattery(std::int64_t percent) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/ServiceManagement.h"
 #include "platform/Workspace.h"
 #include "tests/support/TempMachine.h"
 
@@ -89,6 +94,58 @@ TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFile) {
 
     machine.write("workspace/running.json", R"({"bundle": "/Applications/Slack.app"})");
     EXPECT_TRUE(workspace.runningApplications().empty());
+}
+
+TEST(MachineWorkspace, QuittingAndActivatingChangeTheRunningFile) {
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    EXPECT_FALSE(workspace.terminate("/Applications/Slack.app"));  // no file: nothing runs
+    machine.write("workspace/running.json", R"([
+      {"bundle": "/Applications/Slack.app", "name": "Slack", "active": true},
+      {"bundle": "/Applications/Pages.app", "name": "Pages", "quits": false},
+      {"bundle": "/Applications/Odd.app", "policy": "floating"}
+    ])");
+    const auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& app : workspace.runningApplications()) out.push_back(app.localizedName.value_or("?"));
+        return out;
+    };
+    // An app that asks to save its documents stays; one that is not listed cannot be asked.
+    EXPECT_TRUE(workspace.terminate("/Applications/Pages.app"));
+    EXPECT_FALSE(workspace.terminate("/Applications/Odd.app"));
+    EXPECT_FALSE(workspace.terminate(""));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Slack", "Pages"}));
+    EXPECT_TRUE(workspace.activate("/Applications/Pages.app"));
+    EXPECT_EQ(workspace.frontmostApplication()->localizedName, "Pages");
+    EXPECT_TRUE(workspace.terminate("/Applications/Slack.app"));
+    EXPECT_EQ(names(), std::vector<std::string>{"Pages"});
+    EXPECT_FALSE(workspace.activate("/Applications/Slack.app"));
+
+    machine.write("workspace/running.json", "not json");
+    EXPECT_FALSE(workspace.terminate("/Applications/Pages.app"));
+    EXPECT_EQ(readFile(machine.root() / "workspace/running.json"), "not json");
+}
+
+TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    // The folder's own xdg-open stands in for this machine's, and notes what it was given.
+    const Path browser = machine.write("usr/bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.links\"\n");
+    std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+
+    EXPECT_TRUE(workspace.open("x-apple.systempreferences:com.apple.Battery-Settings.extension"));
+    MachineServiceManagement(machine.machine(), "/Applications/Norvane.app").openSystemSettingsLoginItems();
+    const auto opened = readFile(machine.root() / "workspace/opened-urls.jsonl").value_or("");
+    EXPECT_NE(opened.find(R"("url":"x-apple.systempreferences:com.apple.Battery-Settings.extension")"), std::string::npos);
+    EXPECT_NE(opened.find(R"("url":"x-apple.systempreferences:com.apple.LoginItems-Settings.extension")"), std::string::npos);
+
+    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/", "https//x", "",
+                                "-https://example.com"})
+        EXPECT_FALSE(workspace.open(refused)) << refused;
+    EXPECT_TRUE(workspace.open("HTTPS://example.com/';$(touch${IFS}x)"));
+    const Path links = browser.string() + ".links";
+    for (int i = 0; i < 200 && !fileExists(links); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_EQ(readFile(links), "HTTPS://example.com/';$(touch${IFS}x)\n");
 }
 
 }  // namespace

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/model/DefaultsKeys.h"
+#include "platform/ChildProcess.h"
+#include "platform/ProcessKernel.h"
+#include "tests/model/ModelProbe.h"
+
+namespace norvane {
+namespace {
+
+using Status = decltype(AwakeStatus::value);
+const Status holding = AwakeStatus::Holding{}, quiet = AwakeStatus::Quiet{}, low = AwakeStatus::LowBattery{},
+             unplugged = AwakeStatus::Unplugged{};
+using Table = std::map<std::int32_t, FakeProcesses::Process>;
+const Table agentAlone{{100, {"grok"}}};
+const Table agentWithChild{{100, {"grok"}}, {101, {"sh", 100}}};
+
+TEST(ModelAwake, TheStateMachineTickByTick) {
+    // Each step is one tick `after` seconds after the one before (the first: the start).
+    struct Step {
+        double after = 0;
+        Battery battery;
+        Table processes{};
+        const char* apps = nullptr;  // workspace/running.json from now on
+        bool session = true;         // the session still runs
+        Status state = holding;
+        bool held = true;  // the own assertion
+        std::size_t notified = 0;
+        std::vector<std::string> working{};
+        std::vector<std::string> running{};
+        std::optional<std::string> note{};
+    };
+    struct Case {
+        const char* name;
+        AwakeMode mode;
+        bool powerOnly;
+        std::set<std::string> ignored;
+        std::vector<Step> steps;
+    };
+    const char* safari = R"([{"bundle": "/Applications/Safari.app"}])";
+    const Case cases[] = {
+        {"a timer ends at the first tick at or after its end", AwakeMode::timer(1), false, {},
+         {{.battery = plugged(80, true)},
+          {.after = 55, .battery = plugged(80, true)},
+          {.after = 5, .battery = plugged(80, true), .session = false, .held = false,
+           .note = "Ended: the timer ran out."}}},
+        {"the floor notifies once per drop and resumes when plugged in", AwakeMode::untilStopped(), false, {},
+         {{.battery = onBattery(21)},
+          {.after = 5, .battery = onBattery(20), .state = low, .held = false, .notified = 1},
+          {.after = 5, .battery = onBattery(19), .state = low, .held = false, .notified = 1},
+          {.after = 5, .battery = plugged(19, true), .notified = 1},
+          {.after = 5, .battery = onBattery(19), .state = low, .held = false, .notified = 2}}},
+        {"power only pauses on battery whatever the charge", AwakeMode::untilStopped(), true, {},
+         {{.battery = onBattery(80), .state = unplugged, .held = false},
+          {.after = 5, .battery = onBattery(10), .state = unplugged, .held = false},
+          {.after = 5, .battery = plugged(10, true)}}},
+        {"the floor applies only on battery", AwakeMode::untilStopped(), false, {}, {{.battery = plugged(5, true)}}},
+        {"an agent works for 300 s after its last sign", AwakeMode::agents(), false, {},
+         {{.battery = plugged(80, false), .processes = agentAlone, .state = quiet, .held = false, .running = {"Grok"}},
+          {.after = 5, .battery = plugged(80, false), .processes = agentWithChild, .working = {"Grok"}, .running = {"Grok"}},
+          {.after = 299, .battery = plugged(80, false), .processes = agentWithChild, .working = {"Grok"},
+           .running = {"Grok"}},
+          {.after = 1, .battery = plugged(80, false), .processes = agentWithChild, .state = quiet, .held = false,
+           .running = {"Grok"}},
+          {.after = 5, .battery = plugged(80, false), .processes = agentAlone, .working = {"Grok"}, .running = {"Grok"}},
+          {.after = 5, .battery = plugged(80, false), .state = quiet, .held = false}}},
+        {"an ignored agent is listed as running but never works", AwakeMode::agents(), false, {"Grok"},
+         {{.battery = plugged(80, false), .processes = agentAlone, .state = quiet, .held = false, .running = {"Grok"}},
+          {.after = 5, .battery = plugged(80, false), .processes = agentWithChild, .state = quiet, .held = false,
+           .running = {"Grok"}}}},
+        {"a watched app ends the session when it quits", AwakeMode::app("/Applications/Safari.app"), false, {},
+         {{.battery = plugged(80, false), .apps = safari},
+          {.after = 5, .battery = plugged(80, false), .apps = "[]", .session = false, .held = false,
+           .note = "Ended: Safari is not running."}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelBench bench;
+        bench.writeInfoPlist();
+        auto processes = std::make_shared<FakeProcesses>();
+        AppModel& m = bench.start({}, [&](System& system) { system.processes = processes; });
+        ModelProbe probe(m);
+        m.setAwakePowerOnly(c.powerOnly);
+        m.setAgentsIgnored(c.ignored);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            const Step& step = c.steps[i];
+            bench.queue.advance(step.after);
+            probe.battery(step.battery);
+            processes->table = step.processes;
+            if (step.apps) bench.machine.write("workspace/running.json", step.apps);
+            if (i == 0) {
+                m.startAwake(c.mode);
+                EXPECT_EQ(bench.stored().boolean(keys::awakeAgents), c.mode == AwakeMode::agents());
+            } else {
+                probe.updateAwake(bench.queue.now());
+            }
+            EXPECT_EQ(m.awake().has_value(), step.session);
+            EXPECT_EQ(m.awakeState().value, step.state);
+            EXPECT_EQ(probe.awakeHold().sleepBlock().id != 0, step.held);
+            EXPECT_EQ(m.agentsWorking(), step.working);
+            EXPECT_EQ(m.agentsRunning(), step.running);
+            EXPECT_EQ(m.awakeNote(), step.note);
+            const auto notices = bench.records("notifications/requests.jsonl");
+            ASSERT_EQ(notices.size(), step.notified);
+            if (i > 0 && step.notified > c.steps[i - 1].notified) {  // sent at this tick
+                EXPECT_EQ(*notices.back().find("title")->asString(), "Norvane lets your Mac sleep again");
+                EXPECT_EQ(*notices.back().find("body")->asString(),
+                          "The battery is at " + std::to_string(step.battery.percent) +
+                              "%. Stay awake resumes when you plug in.");
+            }
+        }
+        if (!m.awake()) {
+            EXPECT_FALSE(bench.stored().boolean(keys::awakeAgents));
+        }
+    }
+
+    // Without a session a tick touches nothing.
+    ModelBench bench;
+    AppModel& m = bench.start();
+    int told = 0;
+    std::vector<ModelField> every;
+    for (int f = 0; f <= static_cast<int>(ModelField::showTime); ++f) every.push_back(static_cast<ModelField>(f));
+    const auto subscription = m.subscribe(every, [&] { ++told; });
+    ModelProbe(m).updateAwake(bench.queue.now());
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(ModelProbe(m).awakeHold().sleepBlock().id, 0u);
+    EXPECT_FALSE(bench.stored().string(keys::awakeAgents));
+}
+
+// The bench's bundle gets an executable that stands in for ours as the lid guard.
+class ModelLid : public ::testing::Test {
+protected:
+    ModelBench bench;
+    const RegistryService root{"IOPMrootDomain", 0};
+    MachineRegistry registry{bench.machine.machine()};
+
+    void SetUp() override {
+        bench.writeInfoPlist();
+        const Path guard = bench.home.write("Norvane.app/Contents/MacOS/Norvane", "#!/bin/sh\nexec sleep 30\n");
+        std::filesystem::permissions(guard, std::filesystem::perms::owner_all);
+        bench.machine.write("ioreg/IOPMrootDomain.plist",
+                            "<plist><dict><key>AppleClamshellState</key><false/></dict></plist>");
+    }
+    bool lidSleeps() const { return registry.property(root, "AppleClamshellCausesSleep") != Value::boolean(false); }
+    std::optional<std::int32_t> guard() const {
+        const auto& child = ModelProbe(*bench.model).awakeHold().lidGuard();
+        return child ? std::optional(child->pid()) : std::nullopt;
+    }
+};
+
+TEST_F(ModelLid, OneGuardWhileHoldingNoneWhenHotAndClosedOrReleased) {
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    probe.battery(plugged(80, false));
+    m.startAwake(AwakeMode::untilStopped());
+    EXPECT_FALSE(guard());  // the lid setting is off
+    m.setAwakeLid(true);    // decides at once
+    const auto first = guard();
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(lidSleeps());
+    probe.hold(true);
+    EXPECT_EQ(guard(), first);
+
+    // A hot Mac with its lid closed sleeps; its assertion stays.
+    bench.machine.write("power/thermal.json", R"({"thermalState": 2})");
+    registry.setProperty(root, "AppleClamshellState", Value::boolean(true));
+    probe.hold(true);
+    EXPECT_FALSE(guard());
+    EXPECT_FALSE(processExists(*first));
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_NE(probe.awakeHold().sleepBlock().id, 0u);
+
+    registry.setProperty(root, "AppleClamshellState", Value::boolean(false));
+    probe.hold(true);
+    const auto second = guard();
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(lidSleeps());
+    m.toggleAwake();  // the user stops it
+    EXPECT_FALSE(guard());
+    EXPECT_FALSE(processExists(*second));
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_EQ(probe.awakeHold().sleepBlock().id, 0u);
+}
+
+TEST_F(ModelLid, TheRealGuardGivesLidSleepBackWhenTheAppIsKilled) {
+    // The bundle's executable is our own program; a probe process runs the model.
+    const Path executable = bench.bundle() / "Contents/MacOS/Norvane";
+    std::filesystem::remove(executable);
+    std::filesystem::create_symlink(NORVANE_EXECUTABLE, executable);
+    const Path pidFile = bench.home / "guard.pid";
+    auto app = ChildProcess::start(bench.machine.machine(), NORVANE_AWAKE_PROBE, {bench.bundle().string(), pidFile.string()});
+    ASSERT_TRUE(app);
+    for (int i = 0; i < 400 && !fileExists(pidFile) && app->running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    const auto guard = parseInt32(readFile(pidFile).value_or(""));
+    ASSERT_TRUE(guard) << "the probe wrote no guard";
+    EXPECT_EQ(readFile("/proc/" + std::to_string(*guard) + "/cmdline"),
+              executable.string() + std::string("\0--lid-guard\0", 13) + std::to_string(app->pid()) + '\0');
+    EXPECT_FALSE(lidSleeps());
+
+    const std::int32_t pid = app->pid();
+    ::kill(pid, SIGKILL);
+    ASSERT_TRUE(app->wait(10));
+    ASSERT_TRUE(waitForProcessEnd(*guard, 20)) << "the guard did not notice";
+    EXPECT_TRUE(lidSleeps());
+    EXPECT_NE(readFile(bench.machine.root() / "log/system.log")
+                  .value_or("")
+                  .find("(pid " + std::to_string(pid) + ") is gone, lid-close sleep given back: yes"),
+              std::string::npos);
+}
+
+TEST(ModelAwake, TheCaptionSaysWhatHoldsTheMac) {
+    struct Case {
+        std::optional<AwakeMode> mode;  // none: no session
+        Status state;
+        std::vector<std::string> working;
+        double age;  // seconds since the start
+        std::string caption;
+    };
+    const std::int64_t forever = std::numeric_limits<std::int64_t>::max();
+    const Case cases[] = {
+        {{}, holding, {}, 0, "Off · the Mac sleeps as usual"},
+        {AwakeMode::agents(), quiet, {}, 5.9, "Looking at what the agents are doing…"},
+        {AwakeMode::agents(), quiet, {}, 6, "No agent is working · the Mac may sleep"},
+        {AwakeMode::untilStopped(), unplugged, {}, 0, "Paused on battery · resumes on wall power"},
+        {AwakeMode::untilStopped(), low, {}, 0, "Paused at 20% battery · resumes when plugged in"},
+        {AwakeMode::timer(90), holding, {}, 60, "left · until 11:29"},
+        {AwakeMode::timer(forever), holding, {}, 0, ""},  // any time: minutes × 60 must not overflow
+        {AwakeMode::app("/Applications/Safari.app"), holding, {}, 0, "While Safari is running"},
+        {AwakeMode::untilStopped(), holding, {}, 0, "Until you switch it off"},
+        {AwakeMode::agents(), holding, {"Grok"}, 0, "Grok is working"},
+        {AwakeMode::agents(), holding, {"Claude Code", "Codex", "Grok"}, 0, "Claude Code, Codex, and Grok are working"},
+    };
+    for (const auto& c : cases) {
+        ModelBench bench;
+        AppModel& m = bench.start();
+        ModelProbe probe(m);
+        if (c.mode) probe.awake(AwakeSession{*c.mode, bench.queue.now() - c.age});
+        probe.awakeState({c.state});
+        probe.agentsWorking(c.working);
+        if (c.mode == AwakeMode::timer(forever)) {
+            EXPECT_TRUE(m.awakeCaption().starts_with("left · until ")) << m.awakeCaption();
+            probe.updateAwake(bench.queue.now());
+            EXPECT_TRUE(m.awake());  // it never runs out
+        } else {
+            EXPECT_EQ(m.awakeCaption(), c.caption);
+        }
+    }
+    ModelBench bench;
+    AppModel& m = bench.start();
+    m.startAwake(AwakeMode::timer(0));  // ends at the first decision, with its note
+    EXPECT_EQ(m.awakeCaption(), "Ended: the timer ran out.");
+}
+
+TEST(ModelAwake, TheTogglesAndTheAgentList) {
+    ModelBench bench;
+    auto processes = std::make_shared<FakeProcesses>();
+    processes->table = agentAlone;
+    AppModel& m = bench.start({"--agents-all"}, [&](System& system) { system.processes = processes; });
+    ModelProbe(m).battery(plugged(80, false));
+    m.setAwakeMode(AwakeMode::agents());
+    m.toggleAwake();
+    EXPECT_EQ(m.awake()->mode, AwakeMode::agents());
+    EXPECT_EQ(m.agentsInstalled().size(), agents().size());  // a running agent not yet known: looked up
+    EXPECT_TRUE(bench.stored().boolean(keys::awakeAgents));
+    m.setAgent("Grok", false);
+    m.setAgent("Grok", false);
+    EXPECT_EQ(bench.stored().stringArray(keys::agentsIgnored), std::vector<std::string>{"Grok"});
+    m.setAgent("Grok", true);
+    EXPECT_TRUE(m.agentsIgnored().empty());
+    m.toggleAwake();
+    EXPECT_FALSE(m.awake() || m.awakeNote());
+    EXPECT_TRUE(m.agentsRunning().empty());
+    EXPECT_FALSE(bench.stored().boolean(keys::awakeAgents));
+}
+
+}  // namespace
+}  // namespace norvane
