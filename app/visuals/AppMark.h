@@ -20,6 +20,7 @@ struct AppMark {
     static int cells(double size) { return size >= 20 ? 11 : 9; }
     // The dot icon, when the style shows dots here; absent: the system's icon, size by size.
     std::optional<DotIcon> dots(IconStyle style) const;
+    bool operator==(const AppMark&) const = default;
 };
 
 struct AppIcon {

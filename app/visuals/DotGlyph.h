@@ -21,6 +21,7 @@ struct DotGlyph {
 
     // The dot of a glyph at a cell: it sits at the top-left of the cell.
     static Dot dot(double pitch, double column, double row, bool lit, Color color);
+    bool operator==(const DotGlyph&) const = default;
 };
 
 }  // namespace norvane

@@ -20,6 +20,7 @@ struct Pill {
         bool operator==(const Face&) const = default;
     };
     Face face(bool pressed, bool enabled) const;
+    bool operator==(const Pill&) const = default;
 };
 
 }  // namespace norvane

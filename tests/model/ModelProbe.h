@@ -57,6 +57,11 @@ public:
     void awake(std::optional<AwakeSession> s) { m_.assign(m_.awake_, std::move(s), ModelField::awake); }
     void awakeState(AwakeStatus s) { m_.assign(m_.awakeState_, std::move(s), ModelField::awakeState); }
     void agentsWorking(std::vector<std::string> a) { m_.assign(m_.agentsWorking_, std::move(a), ModelField::agentsWorking); }
+    void agentsRunning(std::vector<std::string> a) { m_.assign(m_.agentsRunning_, std::move(a), ModelField::agentsRunning); }
+    void agentsInstalled(std::vector<std::string> a) {
+        m_.assign(m_.agentsInstalled_, std::move(a), ModelField::agentsInstalled);
+    }
+    void holders(std::vector<AwakeHolder> h) { m_.assign(m_.holders_, std::move(h), ModelField::holders); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }
