@@ -41,8 +41,15 @@ QLabel* styledLabel(const QString& text, const TextStyle& style) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, toQColor(style.color));
     label->setPalette(palette);
+    // Inside a button a label would take the button's text role and lose its colour.
+    label->setForegroundRole(QPalette::WindowText);
     label->setWordWrap(style.wraps);
-    if (style.wraps) label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    if (style.wraps) {
+        // Its height follows the width it is given, not the guess of its size hint.
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        label->setSizePolicy(policy);
+    }
     return label;
 }
 
