@@ -10,11 +10,13 @@
 #include <QLayout>
 #include <QLocale>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <cstdio>
 
 #include "app/visuals/ChargeTone.h"
 #include "app/visuals/qt/AppMarkView.h"
+#include "app/visuals/qt/AwakeCardView.h"
 #include "app/visuals/qt/BackdropView.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/DotView.h"
@@ -23,6 +25,9 @@
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
 #include "app/visuals/qt/WorkspaceImages.h"
+// The model's own state (the battery, which only its tick reads, and the agents) is set
+// the way the tests set it.
+#include "tests/model/ModelProbe.h"
 
 using namespace norvane;
 
@@ -250,6 +255,47 @@ int main(int argc, char** argv) {
         }
         painter.end();
         g.write(image, "colours");
+    }
+
+    // The keep-awake card on a model of this machine, with defaults of its own, no process
+    // of this computer counted as a coding agent, and times in one locale and zone.
+    {
+        QTemporaryDir scratch;
+        const Path place(scratch.path().toStdString());
+        VirtualQueue queue(now);
+        System system = System::onMachine(*machine, {}, std::make_shared<FolderBundle>(place / "Norvane.app"),
+                                          std::make_shared<UserDefaults>(place / "defaults.plist"),
+                                          std::make_shared<RecordingHotkeys>(), std::make_shared<FixedTint>());
+        system.formatter = DateFormatter("en_US", "UTC");
+        system.localeText = LocaleText("en_US");
+        system.calendar = Calendar("UTC");
+        system.processes = std::make_shared<FakeProcesses>();
+        AppModel m(std::move(system), queue);
+        ModelProbe probe(m);
+        probe.battery(onBattery(72));
+        const auto picture = [&](const QString& name, std::vector<std::string> arguments) {
+            auto* view = new AwakeCardView(m, queue, workspace, AwakeCard::make(tint, arguments, queue.now()),
+                                           DateFormatter("en_US", "UTC"), LocaleText("en_US"));
+            view->setFixedWidth(340);
+            g.save(view, name, QSize(340, view->heightForWidth(340)));
+        };
+        picture("awake-card-idle", {});
+        picture("awake-card-timer-list", {"--awake-timer"});
+        m.startAwake(AwakeMode::timer(30));
+        queue.advance(5 * 60 + 12);
+        picture("awake-card-timer", {});
+        probe.agentsInstalled({"Claude Code", "Codex"});
+        m.startAwake(AwakeMode::agents());
+        probe.agentsRunning({"Claude Code", "Codex"});
+        probe.agentsWorking({"Claude Code"});
+        probe.awakeState({AwakeStatus::Holding{}});
+        probe.drain(9.5);
+        probe.holders({{"Music", "playing audio"}});
+        picture("awake-card-agents", {"--awake-agents"});
+        probe.holders({});
+        m.startAwake(AwakeMode::app("/Applications/Slack.app"));
+        picture("awake-card-apps", {"--awake-apps"});
+        m.stopAwake();
     }
     return g.failed() ? 1 : 0;
 }

@@ -35,7 +35,8 @@ TEST(Gallery, WritesAPictureOfEveryComponentAndState) {
         "menubar-16", "menubar-50", "menubar-84", "menubar-99", "menubar-100", "menubar-50-awake",
         "app-icons-original", "app-icons-list", "app-icons-everywhere", "pill", "pill-pressed", "pill-disabled",
         "segments", "segments-compact", "segments-none-selected", "segments-long-titles", "backdrop-glass",
-        "backdrop-glass-opaque", "backdrop-frost", "backdrop-frost-opaque", "card", "colours"};
+        "backdrop-glass-opaque", "backdrop-frost", "backdrop-frost-opaque", "card", "colours",
+        "awake-card-idle", "awake-card-timer-list", "awake-card-timer", "awake-card-agents", "awake-card-apps"};
     std::set<std::string> written;
     for (const auto& entry : std::filesystem::directory_iterator(folder / "out")) {
         const QImage image(QString::fromStdString(entry.path().string()));
