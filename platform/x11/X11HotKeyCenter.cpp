@@ -139,7 +139,8 @@ struct X11HotKeyCenter::State {
     void ungrab(std::uint8_t keycode, std::uint16_t modifiers) const {
         for (const std::uint16_t locks : lockStates)
             xcb_ungrab_key(connection, keycode, root, static_cast<std::uint16_t>(modifiers | locks));
-        xcb_flush(connection);
+        // A round trip, so the key is free for other clients once this returns.
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 };
 
