@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "platform/ServiceManagement.h"
 #include "platform/Workspace.h"
+#include "platform/WorkspaceEvents.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -146,6 +149,69 @@ TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
     const Path links = browser.string() + ".links";
     for (int i = 0; i < 200 && !fileExists(links); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     EXPECT_EQ(readFile(links), "HTTPS://example.com/';$(touch${IFS}x)\n");
+}
+
+// Waits for a file that a detached child writes.
+std::optional<std::string> awaitFile(const Path& file) {
+    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return readFile(file);
+}
+
+TEST(MachineWorkspace, AFileToShowIsNotedAndHandedToTheFileManagerAsAnEscapedUrl) {
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    const Path dbus = machine.write("usr/bin/dbus-send", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.calls\"\n");
+    std::filesystem::permissions(dbus, std::filesystem::perms::owner_all);
+    EXPECT_FALSE(workspace.selectFile(""));
+    EXPECT_TRUE(workspace.selectFile("/tmp/a,b report's \"1\".html"));
+    const auto calls = awaitFile(dbus.string() + ".calls").value_or("");
+    EXPECT_NE(calls.find("org.freedesktop.FileManager1.ShowItems\narray:string:file:///tmp/a%2Cb%20report%27s%20%221%22.html\n"),
+              std::string::npos)
+        << calls;
+    EXPECT_NE(readFile(machine.root() / "workspace/selected.jsonl").value_or("").find(R"("path":"/tmp/a,b report's \"1\".html")"),
+              std::string::npos);
+}
+
+TEST(MachineWorkspace, AnnouncementsAppendedToTheFolderReachTheirObserversOnce) {
+    testing::TempMachine machine;
+    const Machine& m = machine.machine();
+    appendWorkspaceEvent(m, {WorkspaceEventKind::didWake, std::nullopt});  // before the source: not told
+    MachineWorkspaceEvents events(m);
+    std::vector<WorkspaceEvent> told;
+    const auto record = [&](const WorkspaceEvent& event) { told.push_back(event); };
+    auto ended = events.observe(WorkspaceEventKind::terminated, record);
+    auto activated = events.observe(WorkspaceEventKind::activated, record);
+    const auto pending = [&] {
+        pollfd readable{events.fd(), POLLIN, 0};
+        return ::poll(&readable, 1, 0) == 1;
+    };
+    ASSERT_GE(events.fd(), 0);
+    EXPECT_FALSE(pending());
+
+    // The simulated workspace announces an app it quit or brought forward.
+    machine.write("workspace/running.json", R"([{"bundle": "/Applications/Mail.app"}, {"bundle": "/Applications/Notes.app"}])");
+    const MachineWorkspace workspace{m};
+    EXPECT_TRUE(workspace.terminate("/Applications/Mail.app"));
+    const Path file = machine.root() / "workspace/events.jsonl";
+    appendToFile(file, "not json\n{\"event\": \"exploded\"}\n{\"event\": \"activated\", \"bundle\": \"\"}\n");
+    appendToFile(file, R"({"event": "activated", "bundle": "/Applications/X.app")");  // still being written
+    EXPECT_TRUE(pending());
+    events.deliverPending();
+    EXPECT_FALSE(pending());
+    using K = WorkspaceEventKind;
+    EXPECT_EQ(told, (std::vector<WorkspaceEvent>{{K::terminated, "/Applications/Mail.app"}, {K::activated, std::nullopt}}));
+    appendToFile(file, "}\n");
+    events.deliverPending();
+    events.deliverPending();
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[2], (WorkspaceEvent{K::activated, "/Applications/X.app"}));
+
+    // An observation that ended hears nothing; a file written anew is read from its start.
+    activated.reset();
+    writeFileAtomically(file, "{\"event\": \"activated\"}\n{\"event\": \"terminated\", \"bundle\": \"/b.app\"}\n");
+    events.deliverPending();
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[3], (WorkspaceEvent{K::terminated, "/b.app"}));
 }
 
 }  // namespace
