@@ -45,8 +45,10 @@ AutoLowPower::Step AutoLowPower::step(std::int64_t level, std::int64_t percent, 
     }
 
     const bool charged = level < 1 ? percent > 0 : percent > levelPlus(level, 5);
-    if (!plugged && out.lowPowerOwed && lowPowerOn && charged) {
-        out.lowPowerOwed = false;
+    if (!plugged && quiet && out.lowPowerOwed && lowPowerOn && charged) {
+        // Still owed until the mode is seen off after the gap: a switch that did not take is
+        // asked for again then.
+        asked = now;
         out.action = SwitchOff{};
     }
     return out;
