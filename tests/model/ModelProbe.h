@@ -4,6 +4,7 @@
 // probe reaches the model's own state, which no view may set.
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,6 +73,8 @@ public:
     void lastSample(Date d) { m_.assign(m_.lastSample_, d, ModelField::lastSample); }
     void ledgerSaved(Date d) { m_.assign(m_.ledgerSaved_, d, ModelField::ledgerSaved); }
     void sleepsRead(Date d) { m_.assign(m_.sleepsRead_, d, ModelField::sleepsRead); }
+    void stuck(std::optional<AppUsage> a) { m_.assign(m_.stuck_, std::move(a), ModelField::stuck); }
+    void ledgerURL(Path p) { m_.assign(m_.ledgerURL_, std::optional(std::move(p)), ModelField::ledgerURL); }
     void lowPowerBusy(bool busy) { m_.assign(m_.lowPowerBusy_, busy, ModelField::lowPowerBusy); }
     void update(std::optional<AvailableUpdate> u) { m_.assign(m_.update_, std::move(u), ModelField::update); }
     void updateStage(UpdateStage s) { m_.assign(m_.updateStage_, std::move(s), ModelField::updateStage); }
@@ -91,9 +94,11 @@ public:
     void updateAwake(Date now) { m_.updateAwake(now); }
     void hold(bool on) { m_.hold(on); }
     void refreshSleep() { m_.refreshSleep(); }
+    void observeWorkspace() { m_.observeWorkspace(); }
     void startSampling() { m_.startSampling(); }
     void record(const std::vector<AppUsage>& apps) { m_.record(apps); }
     void logPower(Date now) { m_.logPower(now); }
+    void checkForUpdatesIfDue(Date now) { m_.checkForUpdatesIfDue(now); }
     Task later(double seconds, std::function<void(AppModel&)> work) { return m_.later(seconds, std::move(work)); }
     Task repeating(double seconds, std::function<void(AppModel&)> work) {
         return m_.repeating(seconds, std::move(work));
@@ -141,9 +146,13 @@ struct ModelBench {
     VirtualQueue queue{Date{1'796'724'000}};  // 2026-12-08 10:00:00 UTC
     std::shared_ptr<RecordingHotkeys> hotkeys = std::make_shared<RecordingHotkeys>();
     std::shared_ptr<RecordingLines> console = std::make_shared<RecordingLines>();
+    std::shared_ptr<WorkspaceEvents> events;  // the model's, once started
     int terminated = 0;  // how often the application was asked to end
     std::vector<std::uint32_t> waits;  // what background jobs were to block for
     std::unique_ptr<AppModel> model;
+
+    // The simulated `top` answers at once instead of waiting between its samples.
+    ModelBench() { ::setenv("NORVANE_SIM_FAST", "1", 1); }
 
     Path defaultsFile() const { return home / "prefs/app.norvane.Norvane.plist"; }
     Path bundle() const { return home / "Norvane.app"; }
@@ -173,7 +182,8 @@ struct ModelBench {
         system.caches = home / "caches";
         system.terminate = [this] { ++terminated; };
         if (adjust) adjust(system);
-        queue.announceSleepTo(system.workspaceEvents);
+        events = system.workspaceEvents;
+        queue.announceSleepTo(events);
         model = std::make_unique<AppModel>(std::move(system), queue);
         return *model;
     }
