@@ -129,12 +129,25 @@ TEST(MachineWorkspace, QuittingAndActivatingChangeTheRunningFile) {
     EXPECT_EQ(readFile(machine.root() / "workspace/running.json"), "not json");
 }
 
+// A command of the folder's own in place of this machine's, noting its arguments a line each
+// in "<command>.calls".
+Path recordingCommand(const testing::TempMachine& machine, std::string_view name) {
+    const Path command = machine.write(name, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.calls\"\n");
+    std::filesystem::permissions(command, std::filesystem::perms::owner_all);
+    return command;
+}
+
+// What a detached child noted, once it has.
+std::optional<std::string> awaitCalls(const Path& command) {
+    const Path file = command.string() + ".calls";
+    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return readFile(file);
+}
+
 TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
     testing::TempMachine machine;
     const MachineWorkspace workspace{machine.machine()};
-    // The folder's own xdg-open stands in for this machine's, and notes what it was given.
-    const Path browser = machine.write("usr/bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.links\"\n");
-    std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+    const Path browser = recordingCommand(machine, "usr/bin/xdg-open");
 
     EXPECT_TRUE(workspace.open("x-apple.systempreferences:com.apple.Battery-Settings.extension"));
     MachineServiceManagement(machine.machine(), "/Applications/Norvane.app").openSystemSettingsLoginItems();
@@ -146,25 +159,16 @@ TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
                                 "-https://example.com"})
         EXPECT_FALSE(workspace.open(refused)) << refused;
     EXPECT_TRUE(workspace.open("HTTPS://example.com/';$(touch${IFS}x)"));
-    const Path links = browser.string() + ".links";
-    for (int i = 0; i < 200 && !fileExists(links); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_EQ(readFile(links), "HTTPS://example.com/';$(touch${IFS}x)\n");
-}
-
-// Waits for a file that a detached child writes.
-std::optional<std::string> awaitFile(const Path& file) {
-    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return readFile(file);
+    EXPECT_EQ(awaitCalls(browser), "HTTPS://example.com/';$(touch${IFS}x)\n");
 }
 
 TEST(MachineWorkspace, AFileToShowIsNotedAndHandedToTheFileManagerAsAnEscapedUrl) {
     testing::TempMachine machine;
     const MachineWorkspace workspace{machine.machine()};
-    const Path dbus = machine.write("usr/bin/dbus-send", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.calls\"\n");
-    std::filesystem::permissions(dbus, std::filesystem::perms::owner_all);
+    const Path dbus = recordingCommand(machine, "usr/bin/dbus-send");
     EXPECT_FALSE(workspace.selectFile(""));
     EXPECT_TRUE(workspace.selectFile("/tmp/a,b report's \"1\".html"));
-    const auto calls = awaitFile(dbus.string() + ".calls").value_or("");
+    const auto calls = awaitCalls(dbus).value_or("");
     EXPECT_NE(calls.find("org.freedesktop.FileManager1.ShowItems\narray:string:file:///tmp/a%2Cb%20report%27s%20%221%22.html\n"),
               std::string::npos)
         << calls;
