@@ -93,8 +93,12 @@ void tick(benchmark::State& state, bool fixed) {
         queue.setWall(queue.now() + 5);  // the ring drops old draws as it does every 5 s
     }
 }
-void BM_TickOnTheMachineFolder(benchmark::State& state) { tick(state, false); }
-void BM_TickOnFixedReadings(benchmark::State& state) { tick(state, true); }
+void BM_TickOnTheMachineFolder(benchmark::State& state) {
+    tick(state, false);
+}
+void BM_TickOnFixedReadings(benchmark::State& state) {
+    tick(state, true);
+}
 BENCHMARK(BM_TickOnTheMachineFolder)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_TickOnFixedReadings)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
@@ -106,7 +110,8 @@ void BM_DayOfTicksAndSamplerPasses(benchmark::State& state) {
     model->start();
     queue.advance(3600);  // settled: the ring full, the ledger and history files written
     const double before = residentKilobytes();
-    for (auto _ : state) queue.advance(86'400);
+    for (auto _ : state)
+        queue.advance(86'400);
     state.counters["rss_growth_kB"] = residentKilobytes() - before;
     state.counters["history_samples"] = static_cast<double>(model->history().samples.size());
 }

@@ -66,8 +66,8 @@ MachineWorkspaceEvents::MachineWorkspaceEvents(Machine machine) : machine_(std::
     const Path file = machine_.file(eventsFile);
     createDirectories(file.parent_path());
     watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 &&
-        ::inotify_add_watch(watch_, file.parent_path().c_str(), IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE) < 0) {
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, file.parent_path().c_str(),
+                                           IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE) < 0) {
         ::close(watch_);
         watch_ = -1;
     }
@@ -111,10 +111,12 @@ void MachineWorkspaceEvents::deliverPending() {
     std::vector<WorkspaceEvent> events;
     for (std::size_t start = 0; start <= end;) {
         const std::size_t stop = text.find('\n', start);
-        if (auto event = parseEvent(std::string_view(text).substr(start, stop - start))) events.push_back(std::move(*event));
+        if (auto event = parseEvent(std::string_view(text).substr(start, stop - start)))
+            events.push_back(std::move(*event));
         start = stop + 1;
     }
-    for (const auto& event : events) raise(event);
+    for (const auto& event : events)
+        raise(event);
 }
 
 bool appendWorkspaceEvent(const Machine& machine, const WorkspaceEvent& event) {

@@ -73,7 +73,8 @@ void AppModel::didWake(const WorkspaceEvent&) {
     soon([](AppModel& model) {
         // No draw from before the sleep may enter the average.
         model.assign(model.draws_, std::vector<Draw>(), ModelField::draws);
-        model.later(wakeSettle, [](AppModel& m) { m.refreshSleep(); }, ClockKind::continuous);
+        model.later(
+            wakeSettle, [](AppModel& m) { m.refreshSleep(); }, ClockKind::continuous);
     });
 }
 
@@ -83,7 +84,9 @@ void AppModel::refreshSleep() {
     if (demo_) return assign(sleeps_, demoSleeps(now), ModelField::sleeps);
     offMain<std::string>(
         Priority::utility, [runner = system_->runner] { return readSleepLog(*runner); },
-        [](AppModel& model, std::string text) { model.assign(model.sleeps_, parseSleepLog(text), ModelField::sleeps); });
+        [](AppModel& model, std::string text) {
+            model.assign(model.sleeps_, parseSleepLog(text), ModelField::sleeps);
+        });
 }
 
 }  // namespace norvane

@@ -10,9 +10,9 @@
 namespace norvane {
 namespace {
 
-constexpr double openPause = 8;     // seconds between samples while the panel is open
-constexpr double closedPause = 60;  // and while it is closed
-constexpr double ledgerEvery = 60;  // seconds between two saves of the ledger
+constexpr double openPause = 8;      // seconds between samples while the panel is open
+constexpr double closedPause = 60;   // and while it is closed
+constexpr double ledgerEvery = 60;   // seconds between two saves of the ledger
 constexpr double sleepLogAge = 900;  // an opening panel re-reads an older sleep log
 
 }  // namespace
@@ -38,8 +38,9 @@ void AppModel::samplePass(const Task& pass) {
             attention.update(model.apps_, model.now());
             model.assign(model.attention_, std::move(attention), ModelField::attention);
             model.record(model.apps_);
-            model.later(model.panelOpen_ ? openPause : closedPause,
-                        [pass](AppModel& m) { m.samplePass(pass); }, ClockKind::continuous);
+            model.later(
+                model.panelOpen_ ? openPause : closedPause, [pass](AppModel& m) { m.samplePass(pass); },
+                ClockKind::continuous);
         });
 }
 
@@ -80,7 +81,8 @@ void AppModel::setPanelOpen(bool open) {
 void AppModel::setOpenAtLogin(bool on) {
     const MainBundle& bundle = *system_->bundle;
     if (const auto error = LoginItem::set(bundle, *system_->services, on))
-        assign(lowPowerNote_, std::optional("Open at login was not changed: " + *error + "."), ModelField::lowPowerNote);
+        assign(lowPowerNote_, std::optional("Open at login was not changed: " + *error + "."),
+               ModelField::lowPowerNote);
     assign(openAtLogin_, LoginItem::enabled(bundle, *system_->services), ModelField::openAtLogin);
 }
 

@@ -28,7 +28,9 @@ std::int64_t wholePercent(double share) {
 
 }  // namespace
 
-bool AppModel::isDue(Date last, Date now, double interval) { return now - last >= interval || last > now; }
+bool AppModel::isDue(Date last, Date now, double interval) {
+    return now - last >= interval || last > now;
+}
 
 void AppModel::tick() {
     const auto read = Battery::read(*system_->registry);
@@ -133,11 +135,15 @@ void AppModel::logPower(Date now) {
     std::string line = system_->formatter.timeWithSeconds(now);
     line += " readings " + std::to_string(draws_.size()) + " live " +
             std::to_string(draws_.empty() ? 0 : draws_.back().milliamps) + " mA";
-    if (usingWatts_) line += " average " + formatFixed(*usingWatts_, 1) + " W" + (drainEarly_ ? " early" : " settled");
-    else line += " average -";
+    if (usingWatts_)
+        line += " average " + formatFixed(*usingWatts_, 1) + " W" + (drainEarly_ ? " early" : " settled");
+    else
+        line += " average -";
     if (forecast_)
         line += " left " + clock(forecast_->minutes) +
-                (!forecast_->smoothed ? " macOS" : forecast_->early ? " early" : " settled");
+                (!forecast_->smoothed ? " macOS"
+                 : forecast_->early   ? " early"
+                                      : " settled");
     if (const auto top = topApps(); !top.empty())
         line += " top " + top.front().name + " " + std::to_string(wholePercent(share(top.front(), apps_))) + "%";
     if (const auto quit = quitResult()) {
@@ -171,7 +177,8 @@ void AppModel::runRules(const Battery& reading, Date now) {
     LevelAlerts levels = levelAlerts_;
     const auto notices = levels.due(reading.percent, reading.plugged, low, high);
     assign(levelAlerts_, levels, ModelField::levelAlerts);
-    for (const Notice& notice : notices) notify(notice);
+    for (const Notice& notice : notices)
+        notify(notice);
 
     // The rule waits while the helper cannot switch or a switch is under way.
     if (isReady(helperState_) && !lowPowerBusy_) {

@@ -10,8 +10,8 @@
 namespace norvane {
 namespace {
 
-constexpr double checkEvery = 86'400;   // seconds between two daily checks
-constexpr double retryAfter = 3'600;    // after a check without an answer
+constexpr double checkEvery = 86'400;  // seconds between two daily checks
+constexpr double retryAfter = 3'600;   // after a check without an answer
 constexpr std::string_view notPrepared = "The update could not be prepared.";
 constexpr std::string_view notInstalled = "The update could not be installed.";
 
@@ -83,7 +83,7 @@ void AppModel::checkForUpdates(bool asked, Date now) {
             }
             if (!asked) return;
             model.assign(model.updateLater_, false, ModelField::updateLater);
-            std::string note = !answer        ? "The website could not be reached. Try again later."
+            std::string note = !answer         ? "The website could not be reached. Try again later."
                                : model.update_ ? "Norvane " + model.update_->version + " is available."
                                                : "You have the newest version.";
             model.assign(model.updateNote_, std::optional(std::move(note)), ModelField::updateNote);
@@ -99,13 +99,12 @@ void AppModel::downloadUpdate() {
     std::function<void(double)> progress = [weak = std::weak_ptr<AppModel*>(alive_)](double fraction) {
         const auto self = weak.lock();
         if (!self || !std::holds_alternative<update_stage::Downloading>((**self).updateStage_)) return;
-        (**self).assign((**self).updateStage_, UpdateStage(update_stage::Downloading{fraction}), ModelField::updateStage);
+        (**self).assign((**self).updateStage_, UpdateStage(update_stage::Downloading{fraction}),
+                        ModelField::updateStage);
     };
     offMain<Outcome<Path>>(
         Priority::userInitiated,
-        [parts, progress] {
-            return attempt<Path>([&] { return parts->updater.download(progress); }, notPrepared);
-        },
+        [parts, progress] { return attempt<Path>([&] { return parts->updater.download(progress); }, notPrepared); },
         [parts, offer](AppModel& model, Outcome<Path> archive) {
             if (!archive.value) {
                 return model.assign(model.updateStage_, UpdateStage(update_stage::Failed{archive.failure}),

@@ -7,7 +7,9 @@ namespace {
 
 const std::string mail = "/Applications/Mail.app";
 
-std::vector<Draw> fourDraws(Date now) { return {{now - 15, 1000}, {now - 10, 1000}, {now - 5, 1000}, {now, 1000}}; }
+std::vector<Draw> fourDraws(Date now) {
+    return {{now - 15, 1000}, {now - 10, 1000}, {now - 5, 1000}, {now, 1000}};
+}
 
 TEST(ModelObservers, AnAppThatEndsIsForgottenAndAHeavyOneReMeasured) {
     for (const double impact : {5.0, 4.9}) {  // a share of 5 % and of 4.9 %
@@ -62,7 +64,8 @@ struct TopRunner final : ProcessRunner {
     ProcessOutput run(const std::string& path, const std::vector<std::string>&, ErrorOutput) const override {
         if (path != "/usr/bin/top") return {};
         ++runs;
-        return {true, "", 0, std::nullopt, std::string("PID COMMAND POWER\n") + (runs % 2 ? "700 Mail" : "701 Notes") + " 20.0\n"};
+        return {true, "", 0, std::nullopt,
+                std::string("PID COMMAND POWER\n") + (runs % 2 ? "700 Mail" : "701 Notes") + " 20.0\n"};
     }
 };
 
@@ -135,7 +138,8 @@ TEST(ModelSampler, TheLedgerCountsAtMost120SecondsASampleAndIsSavedAtMostEveryMi
     t.probe.ledgerURL(file);
     // Seconds since the last save, and whether this sample saves; the last: a save time
     // ahead of now (the clock went back).
-    for (const auto& [since, saved] : std::vector<std::pair<double, bool>>{{1e9, true}, {59, false}, {60, true}, {-3600, true}}) {
+    for (const auto& [since, saved] :
+         std::vector<std::pair<double, bool>>{{1e9, true}, {59, false}, {60, true}, {-3600, true}}) {
         std::filesystem::remove(file);
         t.probe.ledgerSaved(now - since);
         t.probe.record(apps);

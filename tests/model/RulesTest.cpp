@@ -17,10 +17,11 @@ struct RulesBench {
     AppModel& start(const std::string& helperStatus = "enabled", std::vector<std::string> arguments = {}) {
         xpc->scripts = {{{0.1, Event::reply, std::nullopt}}};
         bench.writeInfoPlist();
-        bench.home.write("Norvane.app/Contents/Library/LaunchDaemons/app.norvane.helper.plist", "<plist><dict/></plist>");
-        bench.machine.write("launchd/registrations.json",
-                            R"({"daemons": {"app.norvane.helper.plist": {"bundle": ")" + bench.bundle().string() +
-                                R"(", "status": ")" + helperStatus + R"("}}})");
+        bench.home.write("Norvane.app/Contents/Library/LaunchDaemons/app.norvane.helper.plist",
+                         "<plist><dict/></plist>");
+        bench.machine.write("launchd/registrations.json", R"({"daemons": {"app.norvane.helper.plist": {"bundle": ")" +
+                                                              bench.bundle().string() + R"(", "status": ")" +
+                                                              helperStatus + R"("}}})");
         return bench.start(std::move(arguments), [&](System& system) {
             system.xpc = xpc;
             system.signing = std::make_shared<testing::FakeSigning>();
@@ -32,7 +33,8 @@ struct RulesBench {
     }
     std::vector<std::string> titles() const {
         std::vector<std::string> out;
-        for (const auto& record : bench.records("notifications/requests.jsonl")) out.push_back(*record.find("title")->asString());
+        for (const auto& record : bench.records("notifications/requests.jsonl"))
+            out.push_back(*record.find("title")->asString());
         return out;
     }
 };
@@ -54,7 +56,8 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
         std::vector<Step> steps;
     };
     const Case cases[] = {
-        {"fires once at the level, re-arms five above it or plugged in", false,
+        {"fires once at the level, re-arms five above it or plugged in",
+         false,
          {{0, onBattery(20), true, "on", 1, true},
           {40, onBattery(20), true, nullptr, 1, true},
           {5, onBattery(25), false, nullptr, 1, true},  // the user switches it off
@@ -62,11 +65,13 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
           {40, plugged(20, true), true, nullptr, 2, true},
           {5, onBattery(21), false, nullptr, 2, true},
           {30, onBattery(20), true, "on", 3, true}}},
-        {"a switch that does not take is not announced", false,
+        {"a switch that does not take is not announced",
+         false,
          {{0, onBattery(20), false, "on", 0, true},
           {5, onBattery(19), false, nullptr, 0, true},
           {30, onBattery(19), false, nullptr, 0, false}}},
-        {"owed after a charge: off above the level plus five, again until it is off", true,
+        {"owed after a charge: off above the level plus five, again until it is off",
+         true,
          {{0, onBattery(25), true, nullptr, 0, true},
           {5, onBattery(26), true, "off", 0, true},
           {5, onBattery(26), true, nullptr, 0, true},
@@ -91,12 +96,14 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
             t.bench.run(0.6);
             ASSERT_EQ(t.xpc->sent.size(), before + (step.sent ? 1 : 0));
             if (step.sent) {
-                EXPECT_EQ(*t.xpc->sent.back()->message.find("argument"), Value::boolean(step.sent == std::string("on")));
+                EXPECT_EQ(*t.xpc->sent.back()->message.find("argument"),
+                          Value::boolean(step.sent == std::string("on")));
             }
             EXPECT_EQ(t.titles().size(), step.announced);
             EXPECT_EQ(m.lowPowerOwed(), step.owed);
         }
-        for (const auto& title : t.titles()) EXPECT_EQ(title, "Low Power Mode is on");
+        for (const auto& title : t.titles())
+            EXPECT_EQ(title, "Low Power Mode is on");
     }
 }
 
@@ -121,7 +128,8 @@ TEST(ModelRules, ThePowerLineInAFixedLocaleAndZone) {
     const Date now = bench.queue.now();
     probe.logPower(now);
     std::vector<Draw> draws;
-    for (int i = 23; i >= 0; --i) draws.push_back({now - i * 5.0, i == 0 ? 912 : 900});
+    for (int i = 23; i >= 0; --i)
+        draws.push_back({now - i * 5.0, i == 0 ? 912 : 900});
     probe.draws(draws);
     probe.battery(onBattery(50));
     probe.usingWatts(10.84);

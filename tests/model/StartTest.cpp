@@ -42,9 +42,11 @@ TEST(ModelStart, KeepAwakeResumesAgentsThenTheModeAsked) {
         ModelBench bench;
         bench.writeBattery(plugged(50, false));
         UserDefaults(bench.defaultsFile()).set(keys::awakeAgents, Value::boolean(c.agentsLeft));
-        AppModel& m = bench.start(c.arguments, [&](System& system) { system.processes = std::make_shared<FakeProcesses>(); });
+        AppModel& m =
+            bench.start(c.arguments, [&](System& system) { system.processes = std::make_shared<FakeProcesses>(); });
         m.start();
-        EXPECT_EQ(m.awake() ? std::optional(m.awake()->mode) : std::nullopt, c.mode) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(m.awake() ? std::optional(m.awake()->mode) : std::nullopt, c.mode)
+            << ::testing::PrintToString(c.arguments);
     }
 }
 

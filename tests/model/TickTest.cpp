@@ -25,7 +25,9 @@ struct LoggingConsole final : LineSink {
     void line(std::string_view) override { log.push_back("power line"); }
 };
 
-Draw drawAgo(Date now, double seconds, std::int64_t milliamps = 1200) { return {now - seconds, milliamps}; }
+Draw drawAgo(Date now, double seconds, std::int64_t milliamps = 1200) {
+    return {now - seconds, milliamps};
+}
 
 TEST(ModelTick, EveryStepInItsOrder) {
     ModelBench bench;
@@ -34,11 +36,11 @@ TEST(ModelTick, EveryStepInItsOrder) {
     bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
     Battery low = onBattery(10);
     bench.writeBattery(low);
-    AppModel& m = bench.start({"--log-power", "--update-source", testing::LoopbackServer::refusedUrl()},
-                              [&](System& s) {
-                                  s.notifications = std::make_shared<LoggingCenter>(log);
-                                  s.console = std::make_shared<LoggingConsole>(log);
-                              });
+    AppModel& m =
+        bench.start({"--log-power", "--update-source", testing::LoopbackServer::refusedUrl()}, [&](System& s) {
+            s.notifications = std::make_shared<LoggingCenter>(log);
+            s.console = std::make_shared<LoggingConsole>(log);
+        });
     ModelProbe probe(m);
     const Date now = bench.queue.now();
     probe.draws({drawAgo(now, 100), drawAgo(now, 60), drawAgo(now, 20)});
@@ -49,13 +51,22 @@ TEST(ModelTick, EveryStepInItsOrder) {
     probe.awake(AwakeSession{AwakeMode::untilStopped(), now});
     probe.awakeState({AwakeStatus::Quiet{}});
 
-    const std::vector<std::pair<ModelField, const char*>> watched{
-        {ModelField::updateBusy, "update check"}, {ModelField::draws, "draws"}, {ModelField::battery, "battery"},
-        {ModelField::forecast, "forecast"},       {ModelField::drain, "drain"}, {ModelField::drainEarly, "early"},
-        {ModelField::usingWatts, "watts"},        {ModelField::quitEffect, "quit"}, {ModelField::lowPower, "low power"},
-        {ModelField::flow, "charging"},           {ModelField::alerts, "alerts"}, {ModelField::history, "history"},
-        {ModelField::health, "capacity"},         {ModelField::levelAlerts, "rules"}, {ModelField::fullOnce, "full once"},
-        {ModelField::awakeState, "awake"}};
+    const std::vector<std::pair<ModelField, const char*>> watched{{ModelField::updateBusy, "update check"},
+                                                                  {ModelField::draws, "draws"},
+                                                                  {ModelField::battery, "battery"},
+                                                                  {ModelField::forecast, "forecast"},
+                                                                  {ModelField::drain, "drain"},
+                                                                  {ModelField::drainEarly, "early"},
+                                                                  {ModelField::usingWatts, "watts"},
+                                                                  {ModelField::quitEffect, "quit"},
+                                                                  {ModelField::lowPower, "low power"},
+                                                                  {ModelField::flow, "charging"},
+                                                                  {ModelField::alerts, "alerts"},
+                                                                  {ModelField::history, "history"},
+                                                                  {ModelField::health, "capacity"},
+                                                                  {ModelField::levelAlerts, "rules"},
+                                                                  {ModelField::fullOnce, "full once"},
+                                                                  {ModelField::awakeState, "awake"}};
     std::vector<Observers::Subscription> subscriptions;
     for (const auto& [field, name] : watched)
         subscriptions.push_back(m.subscribe({field}, [&log, name = std::string(name)] { log.push_back(name); }));
@@ -82,7 +93,8 @@ TEST(ModelTick, TheRingKeeps900SecondsAndFallsBackOnTheBatteryCurrentOnBattery) 
     Battery idle = onBattery(50);
     idle.milliamps = 0;
     const std::tuple<Battery, std::vector<std::string>, const char*, std::optional<std::int64_t>> cases[] = {
-        {onBattery(50), {}, nullptr, 1200},  {idle, {}, nullptr, std::nullopt},
+        {onBattery(50), {}, nullptr, 1200},
+        {idle, {}, nullptr, std::nullopt},
         {plugged(50, false, -500), {}, nullptr, std::nullopt},
         {plugged(50, false, -500), {"--on-battery"}, nullptr, 500},
         {onBattery(50), {}, live, 1000},  // the SMC's live draw wins

@@ -17,8 +17,11 @@ TEST(ModelUpdate, TheDailyCheckIsDueADayAfterTheLastAndAnHourAfterOneWithoutAnsw
         double since;  // seconds since "updateChecked"
         bool due;
     };
-    const Case cases[] = {{"57", true, day - 1, false}, {"57", true, day, true},   {"57", true, -day, true},
-                          {"57", false, 2 * day, false}, {"", true, 2 * day, false}};
+    const Case cases[] = {{"57", true, day - 1, false},
+                          {"57", true, day, true},
+                          {"57", true, -day, true},
+                          {"57", false, 2 * day, false},
+                          {"", true, 2 * day, false}};
     for (const auto& c : cases) {
         ModelBench bench;
         bench.writeInfoPlist(c.build);
@@ -47,11 +50,12 @@ TEST(ModelUpdate, AnAskedCheckRunsOnceAndSaysWhatItFound) {
     for (const auto& c : cases) {
         LoopbackServer server;
         if (c.build)
-            server.answer("/version.json",
-                          LoopbackServer::Answer(200, R"({"version": "1.5", "build": )" + std::to_string(*c.build) + "}"));
+            server.answer("/version.json", LoopbackServer::Answer(200, R"({"version": "1.5", "build": )" +
+                                                                           std::to_string(*c.build) + "}"));
         ModelBench bench;
         bench.writeInfoPlist("57");
-        AppModel& m = bench.start({"--update-source", c.build ? server.url("/version.json") : LoopbackServer::refusedUrl()});
+        AppModel& m =
+            bench.start({"--update-source", c.build ? server.url("/version.json") : LoopbackServer::refusedUrl()});
         ModelProbe(m).update(AvailableUpdate{"1.4", 56, {}, std::nullopt});  // an older offer
         m.setUpdateLater(true);
         const Date now = bench.queue.now();
