@@ -109,9 +109,14 @@ void VirtualQueue::advance(double seconds) { moveClocks(std::max(0.0, seconds), 
 void VirtualQueue::sleepSystem(double seconds) {
     // Nothing runs while the Mac sleeps; what fell due on the continuous clock runs at wake.
     drain();
+    if (sleepEvents_) {
+        sleepEvents_->raise({WorkspaceEventKind::willSleep, std::nullopt});
+        drain();
+    }
     const double s = std::max(0.0, seconds);
     wall_ = wall_ + s;
     continuous_ += s;
+    if (sleepEvents_) sleepEvents_->raise({WorkspaceEventKind::didWake, std::nullopt});
     moveClocks(0, false);
 }
 

@@ -3,9 +3,11 @@
 // moves only when the test moves it.
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "platform/MainQueue.h"
+#include "platform/WorkspaceEvents.h"
 
 namespace norvane {
 
@@ -27,8 +29,10 @@ public:
     int drain();
     // Moves all three clocks forward, running each timer at its due time in order.
     void advance(double seconds);
-    // A system sleep: wall and continuous time pass, uptime does not.
+    // A system sleep: wall and continuous time pass, uptime does not. With `announceSleepTo`,
+    // the Mac's will-sleep comes before and its wake after, as the workspace announces them.
     void sleepSystem(double seconds);
+    void announceSleepTo(std::shared_ptr<WorkspaceEvents> events) { sleepEvents_ = std::move(events); }
     // Sets the wall clock alone (the user changed the time); timers are not affected.
     void setWall(Date date) { wall_ = date; }
     // Timers not yet cancelled.
@@ -52,6 +56,7 @@ private:
     std::deque<std::function<std::function<void()>()>> jobs_;
     std::vector<Timer> timers_;
     std::uint64_t order_ = 0;
+    std::shared_ptr<WorkspaceEvents> sleepEvents_;
 };
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 #include "platform/Workspace.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "platform/ChildProcess.h"
@@ -8,6 +9,7 @@
 #include "platform/Http.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
+#include "platform/WorkspaceEvents.h"
 
 namespace norvane {
 namespace {
@@ -25,6 +27,7 @@ struct Listed {
 
 constexpr std::string_view runningFile = "workspace/running.json";
 constexpr std::string_view openedUrlsFile = "workspace/opened-urls.jsonl";
+constexpr std::string_view selectedFile = "workspace/selected.jsonl";
 constexpr std::string_view settingsScheme = "x-apple.systempreferences:";
 
 // One entry of workspace/running.json: {"bundle", "name", "policy", "active"}. An entry that
@@ -80,6 +83,33 @@ bool changeRunning(const Machine& machine, std::string_view bundlePath, Edit edi
     if (!edit(*entries, found)) return true;
     const auto json = writeJson(*value);
     return json && writeFileAtomically(file, *json);
+}
+
+// Appends one record, with the time, to a JSON-lines file of the folder.
+bool note(const Machine& machine, std::string_view name, Value::Dictionary record) {
+    record.emplace("time", Value::real(Date::now().seconds));
+    const auto line = writeJson(Value::dictionary(std::move(record)));
+    const Path file = machine.file(name);
+    if (!line || !createDirectories(file.parent_path())) return false;
+    const FileLock lock(file);
+    return lock.held() && appendToFile(file, *line + "\n") != AppendResult::failed;
+}
+
+// A file URL with every byte but the unreserved ones and "/" escaped (a comma would split
+// dbus-send's array).
+std::string fileUrl(const Path& file) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out = "file://";
+    for (const unsigned char c : file.string()) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -161,34 +191,35 @@ std::optional<RunningApplication> MachineWorkspace::frontmostApplication() const
 }
 
 bool MachineWorkspace::terminate(std::string_view bundlePath) const {
-    return changeRunning(machine_, bundlePath, [](Value::Array& entries, Value::Array::iterator app) {
+    bool ended = false;
+    const bool found = changeRunning(machine_, bundlePath, [&ended](Value::Array& entries, Value::Array::iterator app) {
         // An app that asks to save its documents stays open.
         const Value* quits = app->find("quits");
         if (quits && quits->boolValue() == false) return false;
         entries.erase(app);
-        return true;
+        return ended = true;
     });
+    // The workspace announces the end, as it does for any app that quits.
+    if (ended && found) appendWorkspaceEvent(machine_, {WorkspaceEventKind::terminated, std::string(bundlePath)});
+    return found;
 }
 
 bool MachineWorkspace::activate(std::string_view bundlePath) const {
-    return changeRunning(machine_, bundlePath, [](Value::Array& entries, Value::Array::iterator app) {
+    const bool found = changeRunning(machine_, bundlePath, [](Value::Array& entries, Value::Array::iterator app) {
         for (auto& entry : entries)
             if (auto* fields = entry.asDictionary()) fields->erase("active");
         (*app->asDictionary())["active"] = Value::boolean(true);
         return true;
     });
+    if (found) appendWorkspaceEvent(machine_, {WorkspaceEventKind::activated, std::string(bundlePath)});
+    return found;
 }
 
 bool MachineWorkspace::open(std::string_view url) const {
     if (url.starts_with(settingsScheme)) {
         Value::Dictionary record;
         record.emplace("url", Value::string(std::string(url)));
-        record.emplace("time", Value::real(Date::now().seconds));
-        const auto line = writeJson(Value::dictionary(std::move(record)));
-        const Path file = machine_.file(openedUrlsFile);
-        if (!line || !createDirectories(file.parent_path())) return false;
-        const FileLock lock(file);
-        return lock.held() && appendToFile(file, *line + "\n") != AppendResult::failed;
+        return note(machine_, openedUrlsFile, std::move(record));
     }
     const auto colon = url.find(':');
     const std::string scheme = lowercased(url.substr(0, colon == std::string_view::npos ? 0 : colon));
@@ -196,6 +227,22 @@ bool MachineWorkspace::open(std::string_view url) const {
     // The link goes in as the script's $0, never read as script; the browser outlives the
     // request and is never ours to wait for.
     return ChildProcess::startDetached(machine_, "/bin/sh", {"-c", "exec /usr/bin/xdg-open \"$0\"", std::string(url)},
+                                       ChildProcess::Output::discard)
+        .has_value();
+}
+
+bool MachineWorkspace::selectFile(const Path& file) const {
+    if (file.empty()) return false;
+    Value::Dictionary record;
+    record.emplace("path", Value::string(file.string()));
+    if (!note(machine_, selectedFile, std::move(record))) return false;
+    // The URL goes in as the script's $0, never read as script.
+    return ChildProcess::startDetached(machine_, "/bin/sh",
+                                       {"-c",
+                                        "exec /usr/bin/dbus-send --session --type=method_call "
+                                        "--dest=org.freedesktop.FileManager1 /org/freedesktop/FileManager1 "
+                                        "org.freedesktop.FileManager1.ShowItems array:string:\"$0\" string:",
+                                        fileUrl(file)},
                                        ChildProcess::Output::discard)
         .has_value();
 }

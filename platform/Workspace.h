@@ -50,6 +50,8 @@ public:
     // Opens a page of System Settings ("x-apple.systempreferences:…") or a web link (http
     // or https only); false for any other URL or when it could not be opened.
     virtual bool open(std::string_view url) const = 0;
+    // Shows the file selected in the file viewer; false when it could not be asked.
+    virtual bool selectFile(const Path& file) const = 0;
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
@@ -61,6 +63,9 @@ public:
 // bringing one to the front marks it active; System Settings pages opened are appended to
 // `workspace/opened-urls.jsonl`, and web links go to `/usr/bin/xdg-open` through the
 // machine's shell (the folder's own when it has one, else this machine's), started detached.
+// A file to show is appended to `workspace/selected.jsonl` and handed to the desktop's file
+// manager (ShowItems of org.freedesktop.FileManager1, with `/usr/bin/dbus-send` found the
+// same way), detached.
 class MachineWorkspace final : public Workspace {
 public:
     explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
@@ -73,6 +78,7 @@ public:
     bool terminate(std::string_view bundlePath) const override;
     bool activate(std::string_view bundlePath) const override;
     bool open(std::string_view url) const override;
+    bool selectFile(const Path& file) const override;
 
     // A Mac path names a file of the simulated Mac when the folder holds it, else the file
     // of this machine.

@@ -14,9 +14,10 @@ AutoLowPower::Step AutoLowPower::step(std::int64_t level, std::int64_t percent, 
                                       bool lowPowerOwed) {
     Step out{std::monostate{}, lowPowerOwed};
     const bool quiet = !asked || now - *asked >= gap;
-    // Off after the gap while owed: the user turned it off, or the switch never took. Either
-    // way there is nothing to hand back, on battery or on wall power.
-    if (quiet && !lowPowerOn) out.lowPowerOwed = false;
+    // Off on battery after the gap while owed: the user turned it off, or the switch never
+    // took; there is nothing to hand back. On wall power the mode reads the charger's own
+    // setting, so off there says nothing of the battery's.
+    if (quiet && !lowPowerOn && !plugged) out.lowPowerOwed = false;
 
     if (plugged) {
         armed = true;
@@ -45,8 +46,10 @@ AutoLowPower::Step AutoLowPower::step(std::int64_t level, std::int64_t percent, 
     }
 
     const bool charged = level < 1 ? percent > 0 : percent > levelPlus(level, 5);
-    if (!plugged && out.lowPowerOwed && lowPowerOn && charged) {
-        out.lowPowerOwed = false;
+    if (!plugged && quiet && out.lowPowerOwed && lowPowerOn && charged) {
+        // Still owed until the mode is seen off after the gap: a switch that did not take is
+        // asked for again then.
+        asked = now;
         out.action = SwitchOff{};
     }
     return out;

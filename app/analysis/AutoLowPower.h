@@ -36,9 +36,11 @@ struct AutoLowPower {
     // One rules pass on a battery reading. `level` is the user's level in percent (below 1:
     // off); `lowPowerOn` the mode as the system reports it; `lowPowerOwed` the model's flag
     // that it switched the mode on and still has to switch it off. No switch is asked for
-    // within 30 s of the last one, and a mode seen off after that while owed is no longer
-    // owed: the user turned it off (or it never came on), so the app must not turn off a Low
-    // Power Mode that the user switches on later.
+    // within 30 s of the last one, and a mode seen off on battery after that while owed is no
+    // longer owed: the user turned it off (or it never came on), so the app must not turn off
+    // a Low Power Mode that the user switches on later. Switching off keeps the flag until the
+    // mode is seen off, so a switch that failed is asked for again after the gap; the model
+    // tells the user of a switch on only once the mode reads on.
     Step step(std::int64_t level, std::int64_t percent, bool plugged, bool lowPowerOn, Date now, bool lowPowerOwed);
 
     bool operator==(const AutoLowPower&) const = default;

@@ -40,6 +40,7 @@ struct NotInstalled {  // not registered, or its property list not found
 }  // namespace helper_state
 using HelperState = std::variant<helper_state::Unavailable, helper_state::Ready, helper_state::NeedsApproval,
                                  helper_state::NotInstalled>;
+inline bool isReady(const HelperState& state) { return std::holds_alternative<helper_state::Ready>(state); }
 
 // Everything the client touches of the system. All must outlive the client.
 struct HelperSystem {

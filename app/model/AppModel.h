@@ -3,10 +3,11 @@
 // and hot keys read its fields and call its members. All of it lives on the main queue.
 //
 // The fields are grouped by area below. Each area's members are written in a file of its
-// own (AppModel.cpp: construction, settings and observation; AppModelHealth.cpp,
-// AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp, AppModelAwake.cpp,
-// AppModelEnergy.cpp, AppModelLimit.cpp, AppModelTips.cpp, …); an area adds its member
-// declarations to its group here.
+// own (AppModel.cpp: construction, settings and observation; AppModelStart.cpp,
+// AppModelTick.cpp, AppModelObservers.cpp, AppModelSampler.cpp, AppModelUpdate.cpp,
+// AppModelHealth.cpp, AppModelSituation.cpp, AppModelApps.cpp, AppModelFullBy.cpp,
+// AppModelAwake.cpp, AppModelEnergy.cpp, AppModelLimit.cpp, AppModelTips.cpp, …); an area
+// adds its member declarations to its group here.
 
 #include <array>
 #include <cstdint>
@@ -44,6 +45,7 @@
 #include "app/model/System.h"
 #include "app/model/Tab.h"
 #include "app/readings/Battery.h"
+#include "app/readings/BatteryReport.h"
 #include "app/readings/ChargeLimit.h"
 #include "app/readings/Charger.h"
 #include "app/readings/HealthTrend.h"
@@ -55,6 +57,7 @@
 #include "app/update/UpdateStage.h"
 #include "platform/Color.h"
 #include "platform/MainQueue.h"
+#include "platform/WorkspaceEvents.h"
 
 namespace norvane {
 
@@ -104,6 +107,17 @@ public:
     // tells no one); the subscription ends when it is destroyed.
     [[nodiscard]] Observers::Subscription subscribe(std::vector<ModelField> fields, std::function<void()> changed);
 
+    // ---- Start-up and the tick ----
+    // Sets the model running, once: loads the state files (none with --demo), runs the first
+    // tick and then one every 5 s, observes the workspace, reads the sleep log, records
+    // today's capacity, reads the charge limit and the health, starts the sampler and
+    // resumes keep-awake (agent watching left running at the last end, then --awake).
+    void start();
+    // One beat: the battery, the draws and the forecast, the history once a minute, the
+    // notices and rules, the charge to full once, the full-by schedule and keep-awake.
+    // Without a battery it does nothing at all.
+    void tick();
+
     // ---- Readings of the battery and the system ----
     const Battery& battery() const override { return battery_; }
     std::optional<Charger> charger() const override { return charger_; }
@@ -129,6 +143,11 @@ public:
     // Takes one system reading for the Stats page while the panel is open; a reading still
     // under way makes this call do nothing.
     void refreshSystem();
+    // The battery report's facts from the model's state now.
+    BatteryReportFacts batteryReportFacts() const;
+    // Asks where to save the report and writes it there, then shows it in the file viewer;
+    // a failure becomes the energy note.
+    void saveBatteryReport();
 
     // ---- Draw, forecast and history ----
     const std::optional<Forecast>& forecast() const { return forecast_; }
@@ -136,6 +155,9 @@ public:
     bool drainEarly() const { return drainEarly_; }
     const std::optional<double>& usingWatts() const { return usingWatts_; }
     const HistoryStore& history() const { return history_; }
+    // The made-up week of charge history that --demo shows: a saw-tooth of slow discharges
+    // and quick charges, one sample every 5 minutes, the last one at `now`.
+    static std::vector<Sample> demoHistory(Date now);
 
     // ---- Apps and energy ----
     const std::vector<AppUsage>& apps() const { return apps_; }
@@ -144,6 +166,9 @@ public:
     const std::optional<QuitEffect>& quitEffect() const { return quitEffect_; }
     const AppLedger& ledger() const { return ledger_; }
     bool panelOpen() const { return panelOpen_; }
+    // Opening samples at once (then every 8 s) and refreshes what the panel shows; closing
+    // only records it.
+    void setPanelOpen(bool open);
 
     // Asks the app to quit; one that still runs 4 s later while still being quit becomes
     // `stuck` and is brought to the front. An app that no longer runs is only dropped from
@@ -270,6 +295,14 @@ public:
     bool checksForUpdates() const { return checksForUpdates_; }
     void setChecksForUpdates(bool on);
 
+    // Asks the website for the newest version; `asked` when the user pressed the button
+    // (the answer becomes the note). One check at a time.
+    void checkForUpdates(bool asked, Date now);
+    // Downloads and verifies the offer (again after a failure); then installs the ready copy,
+    // ending keep-awake first.
+    void downloadUpdate();
+    void installUpdate();
+
     // ---- Interface and the remaining settings ----
     const HotkeyTable& hotkeys() const { return hotkeys_; }
     // Registers the hot key (none clears it) for the action and stores the table; when the
@@ -279,6 +312,9 @@ public:
     const std::optional<Tab>& wantedTab() const { return wantedTab_; }
     void setWantedTab(std::optional<Tab> tab);
     bool openAtLogin() const { return openAtLogin_; }
+    // Registers or unregisters the login item; a refusal becomes the energy note. The switch
+    // then shows what the system reports.
+    void setOpenAtLogin(bool on);
     const Color& tint() const { return tint_; }
     bool demo() const { return demo_; }
 
@@ -313,7 +349,40 @@ private:
     // `apply` then gets its result on the main queue, unless the model is gone.
     template <typename Result>
     void offMain(Priority priority, std::function<Result()> job, std::function<void(AppModel&, Result)> apply);
+    // On the main queue after the work under way, unless the model is gone.
+    void soon(std::function<void(AppModel&)> work);
     Task keep(Task task);
+
+    // ---- Start-up, the workspace and the sleep log ----
+    void observeWorkspace();
+    void appActivated(const WorkspaceEvent& event);
+    void appTerminated(const WorkspaceEvent& event);
+    void willSleep(const WorkspaceEvent& event);
+    void didWake(const WorkspaceEvent& event);
+    // Reads the power-management log off the main queue (the demonstration's stretches with
+    // --demo); `sleepsRead` marks the start.
+    void refreshSleep();
+
+    // ---- The tick and its rules ----
+    // Whether work paced by `interval` is due: that long since `last`, or `last` lies ahead
+    // of `now` (the clock was set back).
+    static bool isDue(Date last, Date now, double interval);
+    void logPower(Date now);
+    void readCharging();
+    void runRules(const Battery& reading, Date now);
+    void notify(const Notice& notice);
+
+    // ---- Sampler ----
+    void startSampling();
+    // One pass of the sampler whose token is `pass`; a cancelled pass writes nothing.
+    void samplePass(const Task& pass);
+    void record(const std::vector<AppUsage>& apps);
+
+    // ---- Updates ----
+    struct UpdateParts;
+    // The feed and the updater, made on first need; background jobs hold them.
+    const std::shared_ptr<const UpdateParts>& updateParts();
+    void checkForUpdatesIfDue(Date now);
 
     // ---- Observation and the user defaults ----
     // Stores the value; tells the field's subscribers when it differs from the old one
@@ -361,11 +430,13 @@ private:
     // `lowPowerBusy` counts the requests in flight: one more now, and one fewer when Low
     // Power (and with `readMode` the energy mode) is read back from the system 0.4 s later.
     void lowPowerRequestStarted();
-    void readLowPowerBack(bool readMode);
     // The answer to a user's request: the set-up card again when the helper is no longer
     // ready, else the failure note; then the read-back.
     void lowPowerAnswered(const Helper::Result& failure, std::string_view prefix, const std::function<void()>& retry,
                           bool readMode);
+    // The rules' own switch: `readBack` runs once Low Power has been read back.
+    void switchLowPower(bool on, std::function<void(AppModel&)> readBack);
+    void readLowPowerBack(bool readMode, std::function<void(AppModel&)> then);
 
     // ---- Keep-awake ----
     // The state machine: ends a session whose mode is over, else decides whether to hold.
@@ -378,6 +449,7 @@ private:
     Observers observers_;
     std::shared_ptr<AppModel*> alive_;  // weak copies of it reach the model from later work
     std::vector<Task> tasks_;           // scheduled work, cancelled with the model
+    std::vector<WorkspaceEvents::Observation> workspaceObservers_;  // end with the model
 
     // Readings of the battery and the system.
     Battery battery_;
@@ -481,6 +553,7 @@ private:
     bool updateBusy_ = false;
     UpdateStage updateStage_;
     bool checksForUpdates_ = true;
+    std::shared_ptr<const UpdateParts> updateParts_;  // not observed
 
     // Interface and the remaining settings.
     HotkeyTable hotkeys_;

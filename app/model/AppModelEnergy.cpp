@@ -12,8 +12,6 @@ namespace {
 constexpr double readBackDelay = 0.4;  // until a change shows in the system's settings
 constexpr std::string_view blanks = " \n\t";
 
-bool isReady(const HelperState& state) { return std::holds_alternative<helper_state::Ready>(state); }
-
 }  // namespace
 
 bool parseHighPowerAvailable(std::string_view capabilities) {
@@ -58,13 +56,14 @@ void AppModel::lowPowerRequestStarted() {
     assign(lowPowerBusy_, true, ModelField::lowPowerBusy);
 }
 
-void AppModel::readLowPowerBack(bool readMode) {
-    later(readBackDelay, [readMode](AppModel& model) {
+void AppModel::readLowPowerBack(bool readMode, std::function<void(AppModel&)> then) {
+    later(readBackDelay, [readMode, then = std::move(then)](AppModel& model) {
         model.assign(model.lowPower_, model.system_->state->lowPowerModeEnabled(), ModelField::lowPower);
         // Requests overlap: the last one to end clears the flag.
         model.lowPowerRequests_ = std::max(model.lowPowerRequests_ - 1, 0);
         model.assign(model.lowPowerBusy_, model.lowPowerRequests_ > 0, ModelField::lowPowerBusy);
         if (readMode) model.refreshPowerMode();
+        if (then) then(model);
     });
 }
 
@@ -74,7 +73,7 @@ void AppModel::lowPowerAnswered(const Helper::Result& failure, std::string_view 
     if (!isReady(helperState_)) askForSetup(retry);
     else if (failure)
         assign(lowPowerNote_, std::optional(std::string(prefix) + *failure + "."), ModelField::lowPowerNote);
-    readLowPowerBack(readMode);
+    readLowPowerBack(readMode, {});
 }
 
 void AppModel::toggleLowPower() {
@@ -96,9 +95,13 @@ void AppModel::setPowerMode(std::int64_t mode) {
     }));
 }
 
-void AppModel::switchLowPower(bool on) {
+void AppModel::switchLowPower(bool on) { switchLowPower(on, {}); }
+
+void AppModel::switchLowPower(bool on, std::function<void(AppModel&)> readBack) {
     lowPowerRequestStarted();
-    helper_->setLowPower(on, whenAnswered([](AppModel& model, Helper::Result) { model.readLowPowerBack(false); }));
+    helper_->setLowPower(on, whenAnswered([readBack = std::move(readBack)](AppModel& model, Helper::Result) {
+        model.readLowPowerBack(false, readBack);
+    }));
 }
 
 void AppModel::refreshPowerMode() {

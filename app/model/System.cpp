@@ -38,6 +38,12 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
         std::shared_ptr<const ProcessKernel>(std::shared_ptr<const ProcessKernel>(), &systemProcessKernel()),
         std::make_shared<MachineNotificationCenter>(machine),
         &blockThread,
+        std::make_shared<MachineWorkspaceEvents>(machine),
+        std::make_shared<StreamLines>(),
+        applicationSupportFolder(),
+        cachesFolder(),
+        {},
+        {},
     };
 }
 

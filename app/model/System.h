@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "app/model/HotkeyRegistry.h"
+#include "app/model/SavePanel.h"
 #include "app/model/TintSource.h"
 #include "platform/CodeSigning.h"
 #include "platform/DateFormatter.h"
 #include "platform/HostStatistics.h"
 #include "platform/KernelService.h"
 #include "platform/LanguageModel.h"
+#include "platform/LineSink.h"
 #include "platform/LocaleText.h"
 #include "platform/Machine.h"
 #include "platform/MainBundle.h"
@@ -31,6 +33,7 @@
 #include "platform/Time.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "platform/WorkspaceEvents.h"
 #include "platform/XpcConnection.h"
 
 namespace norvane {
@@ -68,6 +71,19 @@ struct System {
     std::shared_ptr<NotificationCenter> notifications;
     // Blocks a background job for whole seconds (the charge limit's read-back).
     std::function<void(std::uint32_t seconds)> blockingWait;
+
+    // The workspace's announcements (apps activated and terminated, sleep and wake).
+    std::shared_ptr<WorkspaceEvents> workspaceEvents;
+    // Where `--log-power` prints: standard output.
+    std::shared_ptr<LineSink> console;
+    // The user's Application Support and Caches folders; without the first the model keeps
+    // no state files.
+    std::optional<Path> applicationSupport;
+    Path caches;
+    // Implemented by the shell: the application's terminate request (an update's install
+    // ends the app with it) and the save panel; without them nothing ends and nothing is saved.
+    std::function<void()> terminate;
+    std::shared_ptr<SavePanel> savePanel;
 
     // The simulated Mac of a machine folder for the program running from `bundle`, with
     // the user's defaults, locale and calendar.

@@ -108,6 +108,7 @@ bool HealthTrend::save(const Path& url) const {
 
 void HealthTrend::record(std::int64_t capacity, std::optional<std::int64_t> health, std::int64_t cycles, Date now,
                          const Calendar& calendar) {
+    if (capacity < 1) return;  // no battery: nothing to record, nothing to drop
     const std::string today = AppLedger::day(now, calendar);
     const auto cutoffDate = calendar.addingYears(now, -keptYears);
     const std::optional<std::string> cutoff =

@@ -50,7 +50,7 @@ struct HealthTrend {
     bool save(const Path& url) const;
 
     // Replaces today's point (if any) with this one and drops points older than three
-    // calendar years.
+    // calendar years. A capacity below 1 (no battery) changes nothing.
     void record(std::int64_t capacity, std::optional<std::int64_t> health, std::int64_t cycles, Date now,
                 const Calendar& calendar);
 

@@ -110,12 +110,15 @@ TEST(AutoLowPower, OnOnceAtTheLevelOffAfterChargingAboveIt) {
                   {"Low Power Mode is on", "The battery is at 20%. Norvane switches it back off after charging."}}));
     run({{20, false, false, '+', true, 0}, {19, false, true, '-', true, 40}, {24, false, true, '-', true},
          {60, true, true, '-', true, 1000},  // charging: still owed
-         {25, false, true, '-', true, 2000}, {26, false, true, '0', false}, {26, false, true, '-', false}});
+         {25, false, true, '-', true, 2000}, {26, false, true, '0', true},
+         {26, false, true, '-', true},                                        // the switch is under way
+         {26, false, true, '0', true, 2040},                                  // it did not take: again
+         {26, false, false, '-', true, 2045}, {26, false, false, '-', false, 2070}});  // off: no longer owed
     // Again only after 25 % (or wall power, which re-arms it).
     run({{20, false, false, '+', true, 0}, {25, false, false, '-', false, 100}, {20, false, false, '+', true},
          {19, true, true, '-', true, 200}, {19, false, false, '+', true, 240}});
     run({{0, false, false, '-', false}}, 0);
-    run({{1, false, true, '0', false}}, 0, true);  // switched off since: any charge counts
+    run({{1, false, true, '0', true}}, 0, true);  // switched off since: any charge counts
     run({{20, false, true, '-', false}, {90, false, true, '-', false, 4000}});  // on already: not the app's
 }
 
@@ -124,11 +127,13 @@ TEST(AutoLowPower, ThirtySecondsBetweenSwitchesThenASeenOffModeIsNoLongerOwed) {
          {20, false, false, '-', false, 30},                                    // the switch failed
          {25, false, false, '-', false}, {20, false, false, '+', true, 40},
          {15, true, true, '-', true, 45},  // wall power takes the ownership back: a new gap
-         {15, true, false, '-', true, 70}, {15, true, false, '-', false, 75}});
-    // The user turns it off, and later on at a high charge, on battery or on wall power.
+         {15, true, false, '-', true, 70}, {15, true, false, '-', true, 75}});  // the charger's own setting
+    // The user turns it off on battery, and later on at a high charge.
     run({{20, false, false, '+', true, 0}, {18, false, false, '-', false, 60}, {90, false, true, '-', false, 4000}});
-    run({{20, false, false, '+', true, 0}, {40, true, true, '-', true, 100}, {60, true, false, '-', false, 200},
-         {80, true, true, '-', false, 300}, {80, false, true, '-', false, 400}});
+    // On wall power the mode reads the charger's setting: off there is no sign, and the
+    // battery's mode is switched off after the charge.
+    run({{20, false, false, '+', true, 0}, {40, true, true, '-', true, 100}, {60, true, false, '-', true, 200},
+         {80, false, true, '0', true, 300}});
 }
 
 }  // namespace

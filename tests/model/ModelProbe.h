@@ -4,6 +4,7 @@
 // probe reaches the model's own state, which no view may set.
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,6 +30,12 @@ struct RecordingHotkeys final : HotkeyRegistry {
 
 struct FixedTint final : TintSource {
     Color wallpaperTint() const override { return {0.9, 0.8, 0.7, 1}; }
+};
+
+// The console of `--log-power`: the lines printed, in order.
+struct RecordingLines final : LineSink {
+    std::vector<std::string> lines;
+    void line(std::string_view text) override { lines.emplace_back(text); }
 };
 
 class ModelProbe {
@@ -62,11 +69,27 @@ public:
         m_.assign(m_.agentsInstalled_, std::move(a), ModelField::agentsInstalled);
     }
     void holders(std::vector<AwakeHolder> h) { m_.assign(m_.holders_, std::move(h), ModelField::holders); }
+    void samples(std::vector<Sample> s) {
+        m_.history_.samples = std::move(s);
+        m_.observers_.changed(ModelField::history);
+    }
+    void health(HealthTrend h) { m_.assign(m_.health_, std::move(h), ModelField::health); }
+    void systemHealth(std::optional<std::int64_t> h) { m_.assign(m_.systemHealth_, h, ModelField::systemHealth); }
+    void lastSample(Date d) { m_.assign(m_.lastSample_, d, ModelField::lastSample); }
+    void ledgerSaved(Date d) { m_.assign(m_.ledgerSaved_, d, ModelField::ledgerSaved); }
+    void sleepsRead(Date d) { m_.assign(m_.sleepsRead_, d, ModelField::sleepsRead); }
+    void stuck(std::optional<AppUsage> a) { m_.assign(m_.stuck_, std::move(a), ModelField::stuck); }
+    void ledgerURL(Path p) { m_.assign(m_.ledgerURL_, std::optional(std::move(p)), ModelField::ledgerURL); }
+    void lowPowerBusy(bool busy) { m_.assign(m_.lowPowerBusy_, busy, ModelField::lowPowerBusy); }
+    void update(std::optional<AvailableUpdate> u) { m_.assign(m_.update_, std::move(u), ModelField::update); }
+    void updateStage(UpdateStage s) { m_.assign(m_.updateStage_, std::move(s), ModelField::updateStage); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }
     TipContext tipContext() const { return m_.tipContext(); }
     const AwakeHold& awakeHold() const { return m_.awakeHold_; }
+    const std::optional<std::string>& workingIn() const { return m_.workingIn_; }
+    Date sleepsRead() const { return m_.sleepsRead_; }
     const std::function<void()>& afterSetup() const { return m_.afterSetup_; }
 
     void updateTip() { m_.updateTip(); }
@@ -75,6 +98,12 @@ public:
     void remeasure(const AppUsage& app) { m_.remeasure(app); }
     void updateAwake(Date now) { m_.updateAwake(now); }
     void hold(bool on) { m_.hold(on); }
+    void refreshSleep() { m_.refreshSleep(); }
+    void observeWorkspace() { m_.observeWorkspace(); }
+    void startSampling() { m_.startSampling(); }
+    void record(const std::vector<AppUsage>& apps) { m_.record(apps); }
+    void logPower(Date now) { m_.logPower(now); }
+    void checkForUpdatesIfDue(Date now) { m_.checkForUpdatesIfDue(now); }
     Task later(double seconds, std::function<void(AppModel&)> work) { return m_.later(seconds, std::move(work)); }
     Task repeating(double seconds, std::function<void(AppModel&)> work) {
         return m_.repeating(seconds, std::move(work));
@@ -121,17 +150,26 @@ struct ModelBench {
     testing::TempFolder home;
     VirtualQueue queue{Date{1'796'724'000}};  // 2026-12-08 10:00:00 UTC
     std::shared_ptr<RecordingHotkeys> hotkeys = std::make_shared<RecordingHotkeys>();
+    std::shared_ptr<RecordingLines> console = std::make_shared<RecordingLines>();
+    std::shared_ptr<WorkspaceEvents> events;  // the model's, once started
+    int terminated = 0;  // how often the application was asked to end
     std::vector<std::uint32_t> waits;  // what background jobs were to block for
     std::unique_ptr<AppModel> model;
 
+    // The simulated `top` answers at once instead of waiting between its samples.
+    ModelBench() { ::setenv("NORVANE_SIM_FAST", "1", 1); }
+
     Path defaultsFile() const { return home / "prefs/app.norvane.Norvane.plist"; }
     Path bundle() const { return home / "Norvane.app"; }
-    // The bundle's Info.plist: an identifier (so that notifications go out) and the
-    // executable at Contents/MacOS/Norvane.
-    void writeInfoPlist() const {
+    Path support() const { return home / "support/Norvane"; }  // the state files
+    // The bundle's Info.plist: an identifier (so that notifications go out), the executable
+    // at Contents/MacOS/Norvane and, when given, the build (so that the daily update check runs).
+    void writeInfoPlist(const std::string& build = "") const {
         home.write("Norvane.app/Contents/Info.plist",
                    "<plist><dict><key>CFBundleIdentifier</key><string>app.norvane.Norvane</string>"
-                   "<key>CFBundleExecutable</key><string>Norvane</string></dict></plist>");
+                   "<key>CFBundleExecutable</key><string>Norvane</string>" +
+                       (build.empty() ? "" : "<key>CFBundleVersion</key><string>" + build + "</string>") +
+                       "</dict></plist>");
     }
 
     // `adjust` puts fakes in place of parts of the system.
@@ -144,11 +182,37 @@ struct ModelBench {
         system.localeText = LocaleText("en_US");
         system.calendar = Calendar("UTC");
         system.blockingWait = [this](std::uint32_t seconds) { waits.push_back(seconds); };
+        system.console = console;
+        system.applicationSupport = home / "support";
+        system.caches = home / "caches";
+        system.terminate = [this] { ++terminated; };
         if (adjust) adjust(system);
+        events = system.workspaceEvents;
+        queue.announceSleepTo(events);
         model = std::make_unique<AppModel>(std::move(system), queue);
         return *model;
     }
     ModelProbe probe() { return ModelProbe(*model); }
+    // The battery as the registry will give it to the next tick.
+    void writeBattery(const Battery& b) const {
+        Value::Dictionary entry{{"CurrentCapacity", Value::integer(b.percent)},
+                                {"IsCharging", Value::boolean(b.charging)},
+                                {"ExternalConnected", Value::boolean(b.plugged)},
+                                {"Amperage", Value::integer(b.milliamps)},
+                                {"Voltage", Value::integer(b.millivolts)},
+                                {"AppleRawMaxCapacity", Value::integer(b.rawMax)},
+                                {"NominalChargeCapacity", Value::integer(b.nominal)},
+                                {"DesignCapacity", Value::integer(b.design)},
+                                {"CycleCount", Value::integer(b.cycles)}};
+        if (b.systemMinutes) entry.emplace("AvgTimeToEmpty", Value::integer(*b.systemMinutes));
+        machine.write("ioreg/AppleSmartBattery.plist", writePropertyList(Value::array({Value::dictionary(entry)})));
+    }
+    // Runs what is posted, then moves time on.
+    void run(double seconds) {
+        queue.drain();
+        queue.advance(seconds);
+        queue.drain();
+    }
     // What is stored now, as a fresh launch would read it.
     UserDefaults stored() const { return UserDefaults(defaultsFile()); }
     // The lines of a JSON-lines file of the machine (notifications, opened URLs).

@@ -108,5 +108,21 @@ TEST(VirtualQueue, WallClockChangesDoNotMoveTimers) {
     EXPECT_EQ(queue.now().seconds, 10);
 }
 
+TEST(VirtualQueue, ASimulatedSleepIsAnnouncedBeforeItAndAtTheWake) {
+    VirtualQueue queue;
+    const auto events = std::make_shared<WorkspaceEvents>();
+    queue.announceSleepTo(events);
+    std::vector<std::string> log;
+    const auto at = [&](const char* what) { log.push_back(what + std::to_string(int(queue.continuous()))); };
+    auto sleep = events->observe(WorkspaceEventKind::willSleep, [&](const WorkspaceEvent&) { at("sleep@"); });
+    auto wake = events->observe(WorkspaceEventKind::didWake, [&](const WorkspaceEvent&) {
+        at("wake@");
+        queue.post([&] { at("posted@"); });
+    });
+    queue.after(100, [&] { at("due@"); });
+    queue.sleepSystem(600);
+    EXPECT_EQ(log, (std::vector<std::string>{"sleep@1000", "wake@1600", "posted@1600", "due@1600"}));
+}
+
 }  // namespace
 }  // namespace norvane

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "platform/ServiceManagement.h"
 #include "platform/Workspace.h"
+#include "platform/WorkspaceEvents.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -126,12 +129,25 @@ TEST(MachineWorkspace, QuittingAndActivatingChangeTheRunningFile) {
     EXPECT_EQ(readFile(machine.root() / "workspace/running.json"), "not json");
 }
 
+// A command of the folder's own in place of this machine's, noting its arguments a line each
+// in "<command>.calls".
+Path recordingCommand(const testing::TempMachine& machine, std::string_view name) {
+    const Path command = machine.write(name, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.calls\"\n");
+    std::filesystem::permissions(command, std::filesystem::perms::owner_all);
+    return command;
+}
+
+// What a detached child noted, once it has.
+std::optional<std::string> awaitCalls(const Path& command) {
+    const Path file = command.string() + ".calls";
+    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return readFile(file);
+}
+
 TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
     testing::TempMachine machine;
     const MachineWorkspace workspace{machine.machine()};
-    // The folder's own xdg-open stands in for this machine's, and notes what it was given.
-    const Path browser = machine.write("usr/bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$0.links\"\n");
-    std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+    const Path browser = recordingCommand(machine, "usr/bin/xdg-open");
 
     EXPECT_TRUE(workspace.open("x-apple.systempreferences:com.apple.Battery-Settings.extension"));
     MachineServiceManagement(machine.machine(), "/Applications/Norvane.app").openSystemSettingsLoginItems();
@@ -143,9 +159,63 @@ TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
                                 "-https://example.com"})
         EXPECT_FALSE(workspace.open(refused)) << refused;
     EXPECT_TRUE(workspace.open("HTTPS://example.com/';$(touch${IFS}x)"));
-    const Path links = browser.string() + ".links";
-    for (int i = 0; i < 200 && !fileExists(links); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_EQ(readFile(links), "HTTPS://example.com/';$(touch${IFS}x)\n");
+    EXPECT_EQ(awaitCalls(browser), "HTTPS://example.com/';$(touch${IFS}x)\n");
+}
+
+TEST(MachineWorkspace, AFileToShowIsNotedAndHandedToTheFileManagerAsAnEscapedUrl) {
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    const Path dbus = recordingCommand(machine, "usr/bin/dbus-send");
+    EXPECT_FALSE(workspace.selectFile(""));
+    EXPECT_TRUE(workspace.selectFile("/tmp/a,b report's \"1\".html"));
+    const auto calls = awaitCalls(dbus).value_or("");
+    EXPECT_NE(calls.find("org.freedesktop.FileManager1.ShowItems\narray:string:file:///tmp/a%2Cb%20report%27s%20%221%22.html\n"),
+              std::string::npos)
+        << calls;
+    EXPECT_NE(readFile(machine.root() / "workspace/selected.jsonl").value_or("").find(R"("path":"/tmp/a,b report's \"1\".html")"),
+              std::string::npos);
+}
+
+TEST(MachineWorkspace, AnnouncementsAppendedToTheFolderReachTheirObserversOnce) {
+    testing::TempMachine machine;
+    const Machine& m = machine.machine();
+    appendWorkspaceEvent(m, {WorkspaceEventKind::didWake, std::nullopt});  // before the source: not told
+    MachineWorkspaceEvents events(m);
+    std::vector<WorkspaceEvent> told;
+    const auto record = [&](const WorkspaceEvent& event) { told.push_back(event); };
+    auto ended = events.observe(WorkspaceEventKind::terminated, record);
+    auto activated = events.observe(WorkspaceEventKind::activated, record);
+    const auto pending = [&] {
+        pollfd readable{events.fd(), POLLIN, 0};
+        return ::poll(&readable, 1, 0) == 1;
+    };
+    ASSERT_GE(events.fd(), 0);
+    EXPECT_FALSE(pending());
+
+    // The simulated workspace announces an app it quit or brought forward.
+    machine.write("workspace/running.json", R"([{"bundle": "/Applications/Mail.app"}, {"bundle": "/Applications/Notes.app"}])");
+    const MachineWorkspace workspace{m};
+    EXPECT_TRUE(workspace.terminate("/Applications/Mail.app"));
+    const Path file = machine.root() / "workspace/events.jsonl";
+    appendToFile(file, "not json\n{\"event\": \"exploded\"}\n{\"event\": \"activated\", \"bundle\": \"\"}\n");
+    appendToFile(file, R"({"event": "activated", "bundle": "/Applications/X.app")");  // still being written
+    EXPECT_TRUE(pending());
+    events.deliverPending();
+    EXPECT_FALSE(pending());
+    using K = WorkspaceEventKind;
+    EXPECT_EQ(told, (std::vector<WorkspaceEvent>{{K::terminated, "/Applications/Mail.app"}, {K::activated, std::nullopt}}));
+    appendToFile(file, "}\n");
+    events.deliverPending();
+    events.deliverPending();
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[2], (WorkspaceEvent{K::activated, "/Applications/X.app"}));
+
+    // An observation that ended hears nothing; a file written anew is read from its start.
+    activated.reset();
+    writeFileAtomically(file, "{\"event\": \"activated\"}\n{\"event\": \"terminated\", \"bundle\": \"/b.app\"}\n");
+    events.deliverPending();
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[3], (WorkspaceEvent{K::terminated, "/b.app"}));
 }
 
 }  // namespace

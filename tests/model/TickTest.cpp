@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include "app/model/DefaultsKeys.h"
+#include "tests/model/ModelProbe.h"
+#include "tests/support/FakeHelperLink.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/ScriptedBackend.h"
+
+namespace norvane {
+namespace {
+
+// The notification centre as one more entry of a log.
+struct LoggingCenter final : NotificationCenter {
+    std::vector<std::string>& log;
+    explicit LoggingCenter(std::vector<std::string>& l) : log(l) {}
+    void setDelegate(NotificationCenterDelegate*) override {}
+    void add(const NotificationRequest& request) override { log.push_back("notice " + request.content.title); }
+    AuthorizationAnswer requestAuthorization(AuthorizationOptions) override { return {}; }
+};
+
+// The console as one more entry of a log.
+struct LoggingConsole final : LineSink {
+    std::vector<std::string>& log;
+    explicit LoggingConsole(std::vector<std::string>& l) : log(l) {}
+    void line(std::string_view) override { log.push_back("power line"); }
+};
+
+Draw drawAgo(Date now, double seconds, std::int64_t milliamps = 1200) {
+    return {now - seconds, milliamps};
+}
+
+TEST(ModelTick, EveryStepInItsOrder) {
+    ModelBench bench;
+    std::vector<std::string> log;
+    bench.writeInfoPlist("57");
+    bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
+    Battery low = onBattery(10);
+    bench.writeBattery(low);
+    AppModel& m =
+        bench.start({"--log-power", "--update-source", testing::LoopbackServer::refusedUrl()}, [&](System& s) {
+            s.notifications = std::make_shared<LoggingCenter>(log);
+            s.console = std::make_shared<LoggingConsole>(log);
+        });
+    ModelProbe probe(m);
+    const Date now = bench.queue.now();
+    probe.draws({drawAgo(now, 100), drawAgo(now, 60), drawAgo(now, 20)});
+    probe.quitEffect(QuitEffect{"Music", now - 700, 900});
+    m.setAlertLow(50);
+    probe.backend(std::make_shared<testing::ScriptedBackend>());
+    m.setFullOnce(FullCharge{80, false});
+    probe.awake(AwakeSession{AwakeMode::untilStopped(), now});
+    probe.awakeState({AwakeStatus::Quiet{}});
+
+    const std::vector<std::pair<ModelField, const char*>> watched{{ModelField::updateBusy, "update check"},
+                                                                  {ModelField::draws, "draws"},
+                                                                  {ModelField::battery, "battery"},
+                                                                  {ModelField::forecast, "forecast"},
+                                                                  {ModelField::drain, "drain"},
+                                                                  {ModelField::drainEarly, "early"},
+                                                                  {ModelField::usingWatts, "watts"},
+                                                                  {ModelField::quitEffect, "quit"},
+                                                                  {ModelField::lowPower, "low power"},
+                                                                  {ModelField::flow, "charging"},
+                                                                  {ModelField::alerts, "alerts"},
+                                                                  {ModelField::history, "history"},
+                                                                  {ModelField::health, "capacity"},
+                                                                  {ModelField::levelAlerts, "rules"},
+                                                                  {ModelField::fullOnce, "full once"},
+                                                                  {ModelField::awakeState, "awake"}};
+    std::vector<Observers::Subscription> subscriptions;
+    for (const auto& [field, name] : watched)
+        subscriptions.push_back(m.subscribe({field}, [&log, name = std::string(name)] { log.push_back(name); }));
+    m.tick();
+    EXPECT_EQ(log, (std::vector<std::string>{"update check", "draws", "battery", "forecast", "drain", "early", "watts",
+                                             "quit", "power line", "low power", "charging", "alerts",
+                                             "notice About 25m of battery left", "history", "capacity", "rules",
+                                             "notice Battery at 10%", "full once", "awake"}));
+}
+
+TEST(ModelTick, WithoutABatteryNothingHappens) {
+    ModelBench bench;
+    bench.writeInfoPlist("57");
+    AppModel& m = bench.start({"--log-power"});
+    // A timer that ran out and a daily check that is due would both act on any other tick.
+    ModelProbe(m).awake(AwakeSession{AwakeMode::timer(1), bench.queue.now() - 3600});
+    m.tick();
+    EXPECT_TRUE(m.awake() && !m.updateBusy() && m.history().samples.empty() && bench.console->lines.empty());
+}
+
+TEST(ModelTick, TheRingKeeps900SecondsAndFallsBackOnTheBatteryCurrentOnBattery) {
+    const char* live = R"({"keys": {"B0AC": {"type": "si16", "value": -1000}, "B0AV": {"type": "ui16", "value": 12000},
+                                     "PDTR": {"type": "flt ", "value": 0.0}}})";
+    Battery idle = onBattery(50);
+    idle.milliamps = 0;
+    const std::tuple<Battery, std::vector<std::string>, const char*, std::optional<std::int64_t>> cases[] = {
+        {onBattery(50), {}, nullptr, 1200},
+        {idle, {}, nullptr, std::nullopt},
+        {plugged(50, false, -500), {}, nullptr, std::nullopt},
+        {plugged(50, false, -500), {"--on-battery"}, nullptr, 500},
+        {onBattery(50), {}, live, 1000},  // the SMC's live draw wins
+    };
+    for (const auto& [battery, arguments, smc, added] : cases) {
+        ModelBench bench;
+        if (smc) bench.machine.write("smc/keys.json", smc);
+        bench.writeBattery(battery);
+        ModelProbe probe(bench.start(arguments));
+        const Date now = bench.queue.now();
+        probe.draws({drawAgo(now, 900.5, 1), drawAgo(now, 900, 2)});
+        bench.model->tick();
+        std::vector<Draw> expected{drawAgo(now, 900, 2)};
+        if (added) expected.push_back({now, *added});
+        EXPECT_EQ(probe.draws(), expected) << battery.milliamps;
+    }
+}
+
+TEST(ModelTick, PercentAndThePretenceChangeOnlyWhatIsShown) {
+    ModelBench bench;
+    bench.writeInfoPlist();
+    Battery b = plugged(10, true, -1200);
+    b.systemMinutes = 20;  // a low-time alert would be due
+    bench.writeBattery(b);
+    AppModel& m = bench.start({"--on-battery", "--percent", "42", "--percent", "7"});
+    m.setAlertLow(50);
+    m.tick();
+    EXPECT_TRUE(m.battery().percent == 42 && !m.battery().plugged && !m.battery().charging);
+    EXPECT_EQ(m.history().samples.at(0), (Sample{bench.queue.now(), 10, false, false}));
+    EXPECT_TRUE(bench.records("notifications/requests.jsonl").empty());
+}
+
+TEST(ModelTick, ChargeHistoryOnceAMinuteAlsoAfterTheClockWentBack) {
+    // The newest sample's age: 59 s none, 60 s one, from the future one.
+    for (const auto& [age, sampled] : std::vector<std::pair<double, bool>>{{59, false}, {60, true}, {-3600, true}}) {
+        ModelBench bench;
+        bench.writeBattery(onBattery(50));
+        ModelProbe probe(bench.start());
+        const Date now = bench.queue.now();
+        probe.samples({{now - age, 51, false, false}});
+        bench.model->tick();
+        EXPECT_EQ(bench.model->history().samples.back().time, sampled ? now : now - age);
+        EXPECT_EQ(bench.model->health().points.size(), sampled ? 1u : 0u);  // today's capacity goes with it
+    }
+}
+
+TEST(ModelTick, AQuitsEffectLastsTenMinutesAndKeepsTheForecastMeanwhile) {
+    for (const auto& [age, kept] : std::vector<std::pair<double, bool>>{{600, true}, {601, false}}) {
+        ModelBench bench;
+        bench.writeBattery(onBattery(50));
+        ModelProbe probe(bench.start());
+        probe.quitEffect(QuitEffect{"Music", bench.queue.now() - age, 900});
+        probe.forecast(Forecast{300, true, false});
+        // One new draw is too few for a forecast of its own: the last one stays, marked early.
+        bench.model->tick();
+        EXPECT_EQ(bench.model->quitEffect().has_value(), kept) << age;
+        bench.model->tick();
+        EXPECT_EQ(bench.model->forecast(), kept ? std::optional(Forecast{300, true, true}) : std::nullopt) << age;
+    }
+}
+
+TEST(ModelTick, AChargeToFullOnceEndsFullOrUnplugged) {
+    const std::tuple<Battery, std::vector<std::string>, bool> cases[] = {
+        {plugged(100, false), {}, true},
+        {plugged(99, true), {}, false},
+        {onBattery(50), {}, true},
+        {plugged(60, true), {"--percent", "100"}, true},
+    };
+    for (const auto& [battery, arguments, ends] : cases) {
+        ModelBench bench;
+        bench.writeBattery(battery);
+        AppModel& m = bench.start(arguments);
+        ModelProbe(m).backend(std::make_shared<testing::ScriptedBackend>());
+        m.setFullOnce(FullCharge{80, true});
+        m.tick();
+        EXPECT_EQ(!m.fullOnce(), ends) << battery.percent;
+    }
+}
+
+}  // namespace
+}  // namespace norvane
