@@ -39,6 +39,7 @@ struct SnapshotRegistry final : Registry {
 struct FixedState final : SystemState {
     std::optional<OSVersion> operatingSystemVersion() const override { return OSVersion{26, 4, 0}; }
     bool lowPowerModeEnabled() const override { return false; }
+    bool batteryLowPowerMode() const override { return false; }
     ThermalState thermalState() const override { return ThermalState::nominal; }
 };
 struct NoAdapter final : PowerSources {

@@ -26,8 +26,14 @@ std::optional<OSVersion> MachineSystemState::operatingSystemVersion() const {
 }
 
 bool MachineSystemState::lowPowerModeEnabled() const {
+    return lowPowerModeOf(MachinePowerSources(machine_).providingSource());
+}
+
+bool MachineSystemState::batteryLowPowerMode() const { return lowPowerModeOf(std::string(batteryPower)); }
+
+bool MachineSystemState::lowPowerModeOf(const std::string& name) const {
     const auto all = readJsonObject(machine_.file("pmset/settings.json"));
-    const Value* source = all ? all->find(MachinePowerSources(machine_).providingSource()) : nullptr;
+    const Value* source = all ? all->find(name) : nullptr;
     if (!source) return false;
     for (const char* name : {"lowpowermode", "powermode"})
         if (const Value* value = source->find(name); value && value->isInteger() && value->integerValue() == 1)

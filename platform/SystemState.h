@@ -20,6 +20,9 @@ public:
     // Absent when the system does not say.
     virtual std::optional<OSVersion> operatingSystemVersion() const = 0;
     virtual bool lowPowerModeEnabled() const = 0;
+    // The battery's own Low Power setting, whatever the Mac runs from: on the adapter the
+    // mode above is the charger's setting, which says nothing of the battery's.
+    virtual bool batteryLowPowerMode() const = 0;
     virtual ThermalState thermalState() const = 0;
 };
 
@@ -33,9 +36,11 @@ public:
         : machine_(std::move(machine)), thermalZones_(std::move(thermalZones)) {}
     std::optional<OSVersion> operatingSystemVersion() const override;
     bool lowPowerModeEnabled() const override;
+    bool batteryLowPowerMode() const override;
     ThermalState thermalState() const override;
 
 private:
+    bool lowPowerModeOf(const std::string& source) const;
     Machine machine_;
     Path thermalZones_;
 };

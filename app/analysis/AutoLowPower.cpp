@@ -14,10 +14,10 @@ AutoLowPower::Step AutoLowPower::step(std::int64_t level, std::int64_t percent, 
                                       bool lowPowerOwed) {
     Step out{std::monostate{}, lowPowerOwed};
     const bool quiet = !asked || now - *asked >= gap;
-    // Off on battery after the gap while owed: the user turned it off, or the switch never
-    // took; there is nothing to hand back. On wall power the mode reads the charger's own
-    // setting, so off there says nothing of the battery's.
-    if (quiet && !lowPowerOn && !plugged) out.lowPowerOwed = false;
+    // Off after the gap while owed: the user turned it off, or the switch never took. Either
+    // way there is nothing to hand back, on battery or on wall power (where the caller gives
+    // the battery's own setting).
+    if (quiet && !lowPowerOn) out.lowPowerOwed = false;
 
     if (plugged) {
         armed = true;

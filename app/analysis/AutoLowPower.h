@@ -34,11 +34,12 @@ struct AutoLowPower {
     std::optional<Date> asked;  // the last switch the app asked for; none: never
 
     // One rules pass on a battery reading. `level` is the user's level in percent (below 1:
-    // off); `lowPowerOn` the mode as the system reports it; `lowPowerOwed` the model's flag
+    // off); `lowPowerOn` the battery's Low Power setting (on the adapter the mode in use is
+    // the charger's, so the caller reads the battery's own); `lowPowerOwed` the model's flag
     // that it switched the mode on and still has to switch it off. No switch is asked for
-    // within 30 s of the last one, and a mode seen off on battery after that while owed is no
-    // longer owed: the user turned it off (or it never came on), so the app must not turn off
-    // a Low Power Mode that the user switches on later. Switching off keeps the flag until the
+    // within 30 s of the last one, and a mode seen off after that while owed is no longer
+    // owed, on battery or on wall power: the user turned it off (or it never came on), so the
+    // app must not turn off a Low Power Mode that the user switches on later. Switching off keeps the flag until the
     // mode is seen off, so a switch that failed is asked for again after the gap; the model
     // tells the user of a switch on only once the mode reads on.
     Step step(std::int64_t level, std::int64_t percent, bool plugged, bool lowPowerOn, Date now, bool lowPowerOwed);

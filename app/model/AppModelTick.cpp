@@ -183,7 +183,11 @@ void AppModel::runRules(const Battery& reading, Date now) {
     // The rule waits while the helper cannot switch or a switch is under way.
     if (isReady(helperState_) && !lowPowerBusy_) {
         AutoLowPower rule = autoLow_;
-        const auto step = rule.step(autoLowPower_, reading.percent, reading.plugged, lowPower_, now, lowPowerOwed_);
+        // On the adapter the mode in use is the charger's setting; what the rule owes back is
+        // the battery's.
+        const bool batteryLowPower = reading.plugged ? system_->state->batteryLowPowerMode() : lowPower_;
+        const auto step =
+            rule.step(autoLowPower_, reading.percent, reading.plugged, batteryLowPower, now, lowPowerOwed_);
         assign(autoLow_, rule, ModelField::autoLow);
         if (step.lowPowerOwed != lowPowerOwed_) setLowPowerOwed(step.lowPowerOwed);
         if (const auto* on = std::get_if<AutoLowPower::SwitchOn>(&step.action)) {

@@ -127,13 +127,12 @@ TEST(AutoLowPower, ThirtySecondsBetweenSwitchesThenASeenOffModeIsNoLongerOwed) {
          {20, false, false, '-', false, 30},                                    // the switch failed
          {25, false, false, '-', false}, {20, false, false, '+', true, 40},
          {15, true, true, '-', true, 45},  // wall power takes the ownership back: a new gap
-         {15, true, false, '-', true, 70}, {15, true, false, '-', true, 75}});  // the charger's own setting
-    // The user turns it off on battery, and later on at a high charge.
+         {15, true, false, '-', true, 70}, {15, true, false, '-', false, 75}});
+    // The user turns it off, and later on at a high charge, on battery or on wall power (where
+    // the battery's own setting is given).
     run({{20, false, false, '+', true, 0}, {18, false, false, '-', false, 60}, {90, false, true, '-', false, 4000}});
-    // On wall power the mode reads the charger's setting: off there is no sign, and the
-    // battery's mode is switched off after the charge.
-    run({{20, false, false, '+', true, 0}, {40, true, true, '-', true, 100}, {60, true, false, '-', true, 200},
-         {80, false, true, '0', true, 300}});
+    run({{20, false, false, '+', true, 0}, {40, true, true, '-', true, 100}, {60, true, false, '-', false, 200},
+         {80, true, true, '-', false, 300}, {80, false, true, '-', false, 400}});
 }
 
 }  // namespace

@@ -70,6 +70,10 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
          {{0, onBattery(20), false, "on", 0, true},
           {5, onBattery(19), false, nullptr, 0, true},
           {30, onBattery(19), false, nullptr, 0, false}}},
+        {"on wall power the battery's own setting decides what is owed",
+         true,
+         {{0, plugged(50, true), false, nullptr, 0, true},  // the charger's mode is off, the battery's on
+          {40, plugged(50, true), false, nullptr, 0, false}}},  // the user switched the battery's off
         {"owed after a charge: off above the level plus five, again until it is off",
          true,
          {{0, onBattery(25), true, nullptr, 0, true},
