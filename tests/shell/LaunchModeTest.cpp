@@ -222,6 +222,7 @@ TEST_F(NorvaneProgram, TheBatteryReportIsWrittenOrTheReasonGivenWithStatusOne) {
     // The model of the report reads and writes the user's folders: these are the test's.
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         ::setenv(name, home.path().c_str(), 1);
+    ::setenv("NORVANE_SIM_FAST", "1", 1);  // the model's sampler runs `top`, which the process waits for
     const auto report = [&](const Path& path) {
         return SystemProcessRunner(temp.machine())
             .run(program, {"--battery-report", path.string(), "--update-source", testing::LoopbackServer::refusedUrl()},
@@ -229,7 +230,7 @@ TEST_F(NorvaneProgram, TheBatteryReportIsWrittenOrTheReasonGivenWithStatusOne) {
     };
     const auto written = report(home / "report.html");
     const auto refused = report(home / "no such folder/report.html");
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "NORVANE_SIM_FAST"})
         ::unsetenv(name);
 
     EXPECT_EQ(written.exitCode, 0) << written.output;
