@@ -125,5 +125,24 @@ TEST_F(RunningApplication, SigtermClearsAgentWatchingAsAQuitDoes) {
     EXPECT_FALSE(fileHoldsAssertionOfApp());
 }
 
+TEST(ShortcutsCommand, SaysWhenNoApplicationRunsAndRefusesOtherUsage) {
+    testing::TempMachine temp;
+    testing::TempFolder runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"run", "Get Battery Level"}, "Error: Norvane is not running.\n"},
+        {{"run", "Set Charge Limit", "--input", "85"}, "Error: Norvane is not running.\n"},
+        {{"run", "Set Charge Limit", "--input", "{percent"}, "Error: the input is not JSON.\n"},
+        {{"list"}, "Error: this machine answers only: shortcuts run \"ACTION TITLE\" [--input JSON]\n"},
+    };
+    for (const auto& [arguments, output] : runs) {
+        const auto out = SystemProcessRunner(temp.machine())
+                             .run((temp.root() / "usr/bin/shortcuts").string(), arguments, ErrorOutput::merge);
+        EXPECT_EQ(out.exitCode, 1);
+        EXPECT_EQ(out.output, output);
+    }
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
 }  // namespace
 }  // namespace norvane
