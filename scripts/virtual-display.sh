@@ -15,7 +15,7 @@ start_display() {
   local fifo
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1440x900x24 -wr -nolisten tcp 3>"$fifo" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1440x900x24 -wr -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
   display_pid=$!
   local number
   read -r number <"$fifo"

@@ -61,7 +61,9 @@ public:
         const std::string program = "Xvfb", displayFd = std::to_string(fds[1]);
         std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("-displayfd"),
                                 const_cast<char*>(displayFd.c_str()), const_cast<char*>("-nolisten"),
-                                const_cast<char*>("tcp"), nullptr};
+                                const_cast<char*>("tcp"),
+                                // Without it the server resets when its last client leaves and refuses the next.
+                                const_cast<char*>("-noreset"), nullptr};
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_addclose(&actions, fds[0]);
