@@ -93,12 +93,8 @@ QImage menuBarStrip(std::int64_t percent, bool awake) {
     const QColor inks[2] = {Qt::black, Qt::white};
     for (int i = 0; i < 2; ++i) {
         painter.fillRect(QRect(QPoint(cell.width() * i, 0), cell), bars[i]);
-        QImage tinted = icon;
+        QImage tinted = inked(icon, inks[i]);
         tinted.setDevicePixelRatio(1);
-        QPainter ink(&tinted);
-        ink.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        ink.fillRect(tinted.rect(), inks[i]);
-        ink.end();
         painter.drawImage(QPoint(cell.width() * i + 12, 8), tinted);
     }
     return strip;

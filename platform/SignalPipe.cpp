@@ -21,7 +21,7 @@ void caught(int signal) {
 
 }  // namespace
 
-std::unique_ptr<SignalPipe> SignalPipe::install(const std::vector<int>& signals) {
+std::unique_ptr<SignalPipe> SignalPipe::install(const std::vector<int>& numbers) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
     int expected = -1;
@@ -31,7 +31,7 @@ std::unique_ptr<SignalPipe> SignalPipe::install(const std::vector<int>& signals)
         return nullptr;
     }
     std::unique_ptr<SignalPipe> pipe(new SignalPipe(fds[0], fds[1]));
-    for (const int signal : signals) {
+    for (const int signal : numbers) {
         struct sigaction action {};
         action.sa_handler = caught;
         sigemptyset(&action.sa_mask);

@@ -11,9 +11,9 @@ namespace norvane {
 
 class SignalPipe {
 public:
-    // Catches the signals (their former handlers are put back when the pipe goes); absent
-    // when the pipe or a handler cannot be set up. One pipe at a time per process.
-    static std::unique_ptr<SignalPipe> install(const std::vector<int>& signals);
+    // Catches the signals of those numbers (their former handlers are put back when the pipe
+    // goes); absent when the pipe or a handler cannot be set up. One pipe at a time per process.
+    static std::unique_ptr<SignalPipe> install(const std::vector<int>& numbers);
     ~SignalPipe();
     SignalPipe(const SignalPipe&) = delete;
     SignalPipe& operator=(const SignalPipe&) = delete;

@@ -145,6 +145,8 @@ public:
     void refreshSystem();
     // The battery report's facts from the model's state now.
     BatteryReportFacts batteryReportFacts() const;
+    // Writes the report's page to the file (atomically); the reason when it could not.
+    std::optional<std::string> writeBatteryReport(const Path& place) const;
     // Asks where to save the report and writes it there, then shows it in the file viewer;
     // a failure becomes the energy note.
     void saveBatteryReport();

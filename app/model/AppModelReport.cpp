@@ -30,20 +30,22 @@ BatteryReportFacts AppModel::batteryReportFacts() const {
     return facts;
 }
 
+std::optional<std::string> AppModel::writeBatteryReport(const Path& place) const {
+    const std::string page = batteryReport(batteryReportFacts(), system_->formatter);
+    errno = 0;
+    if (writeFileAtomically(place, page)) return std::nullopt;
+    const int error = errno;
+    return error != 0 ? std::error_code(error, std::generic_category()).message() : "the file could not be written";
+}
+
 void AppModel::saveBatteryReport() {
     if (!system_->savePanel) return;
     const auto place = system_->savePanel->ask(batteryReportFileName(now(), system_->calendar));
     if (!place || place->empty()) return;
-    const std::string page = batteryReport(batteryReportFacts(), system_->formatter);
-    errno = 0;
-    if (writeFileAtomically(*place, page)) {
+    if (const auto failure = writeBatteryReport(*place))
+        assign(lowPowerNote_, std::optional("The report could not be saved: " + *failure), ModelField::lowPowerNote);
+    else
         system_->workspace->selectFile(*place);
-        return;
-    }
-    const int error = errno;
-    const std::string reason =
-        error != 0 ? std::error_code(error, std::generic_category()).message() : "the file could not be written";
-    assign(lowPowerNote_, std::optional("The report could not be saved: " + reason), ModelField::lowPowerNote);
 }
 
 }  // namespace norvane

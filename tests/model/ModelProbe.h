@@ -172,8 +172,9 @@ struct ModelBench {
                        "</dict></plist>");
     }
 
-    // `adjust` puts fakes in place of parts of the system.
-    AppModel& start(std::vector<std::string> arguments = {}, const std::function<void(System&)>& adjust = {}) {
+    // The system a model of the bench runs on: the machine, the bench's own folders and
+    // defaults, a fixed locale and zone, and recording fakes.
+    System system(std::vector<std::string> arguments = {}) {
         System system = System::onMachine(machine.machine(), std::move(arguments),
                                           std::make_shared<FolderBundle>(bundle()),
                                           std::make_shared<UserDefaults>(defaultsFile()), hotkeys,
@@ -186,6 +187,14 @@ struct ModelBench {
         system.applicationSupport = home / "support";
         system.caches = home / "caches";
         system.terminate = [this] { ++terminated; };
+        events = system.workspaceEvents;
+        queue.announceSleepTo(events);
+        return system;
+    }
+
+    // `adjust` puts fakes in place of parts of the system.
+    AppModel& start(std::vector<std::string> arguments = {}, const std::function<void(System&)>& adjust = {}) {
+        System system = this->system(std::move(arguments));
         if (adjust) adjust(system);
         events = system.workspaceEvents;
         queue.announceSleepTo(events);

@@ -23,4 +23,13 @@ QImage menuBarImage(std::int64_t percent, bool awake, double scale) {
     return image;
 }
 
+QImage inked(const QImage& image, const QColor& ink) {
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(image.devicePixelRatio());
+    QPainter painter(&out);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRect(QPoint(0, 0), out.size()), ink);
+    return out;
+}
+
 }  // namespace norvane

@@ -1,5 +1,7 @@
 #include "platform/x11/X11HotKeyCenter.h"
 
+#include <xcb/xcb.h>
+
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -9,6 +11,8 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+
+#include "platform/x11/X11Compositor.h"
 
 extern char** environ;
 
@@ -57,7 +61,9 @@ public:
         const std::string program = "Xvfb", displayFd = std::to_string(fds[1]);
         std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("-displayfd"),
                                 const_cast<char*>(displayFd.c_str()), const_cast<char*>("-nolisten"),
-                                const_cast<char*>("tcp"), nullptr};
+                                const_cast<char*>("tcp"),
+                                // Without it the server resets when its last client leaves and refuses the next.
+                                const_cast<char*>("-noreset"), nullptr};
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_addclose(&actions, fds[0]);
@@ -137,6 +143,27 @@ TEST_F(X11Grabs, AKeyHeldByAnotherProgramIsRefusedAndAPressReachesTheHandler) {
     lock.unlock();
     center.unregisterHotKey(*ref);
     EXPECT_TRUE(other.registerHotKey(40, 0x0300, 0));
+}
+
+TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
+    EXPECT_FALSE(x11CompositorRunning(std::nullopt));
+    EXPECT_FALSE(x11CompositorRunning(xvfb.display()));
+    // This client plays the compositor: it takes the selection of screen 0.
+    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    ASSERT_TRUE(atom);
+    xcb_set_selection_owner(connection, window, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+    EXPECT_TRUE(x11CompositorRunning(xvfb.display()));
+    xcb_disconnect(connection);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// The program's entry: the one-shot command-line modes, tried in a fixed order before
-// anything of the user interface exists.
+// The program's modes: the one-shot command-line modes, tried in a fixed order before
+// anything of the user interface exists, and the menu-bar application when none applies.
 
 #include <cstdint>
 #include <string>
@@ -39,11 +39,14 @@ LaunchMode launchMode(const std::vector<std::string>& arguments);
 std::string agentsReport(const std::vector<Agent>& catalogue, const std::vector<std::string>& installed,
                          const std::vector<AgentTree>& trees);
 
-class AppDelegate {
-public:
-    // Runs the mode the arguments ask for and gives the exit status; the lid guard never
-    // returns.
-    static int main(const std::vector<std::string>& arguments);
-};
+// The one-shot modes that need no event loop; each prints what it has to say and gives
+// the exit status. The lid guard never returns.
+int printAgents();
+int printUpdateCheck(const std::vector<std::string>& arguments);
+[[noreturn]] void runLidGuard(std::int32_t pid);
+
+// The arguments that are URLs of the application's scheme ("norvane:…", the scheme in any
+// case), in their order: what the desktop hands a start to open.
+std::vector<std::string> schemeUrls(const std::vector<std::string>& arguments);
 
 }  // namespace norvane

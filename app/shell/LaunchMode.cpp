@@ -1,9 +1,10 @@
-#include "app/shell/AppDelegate.h"
+#include "app/shell/LaunchMode.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/controls/Lid.h"
 #include "app/update/Updates.h"
@@ -22,10 +23,7 @@ std::string fitted(const std::string& name) {
     return encodeUtf8(characters);
 }
 
-int notYet(const char* what) {
-    std::fprintf(stderr, "Norvane: %s is not part of this build yet.\n", what);
-    return 1;
-}
+}  // namespace
 
 int printAgents() {
     const auto machine = Machine::current();
@@ -44,15 +42,29 @@ int printUpdateCheck(const std::vector<std::string>& arguments) {
     const auto answer = updates.latest();
     const auto running = updates.runningBuild();
     const std::string line =
-        "running build: " + (running ? std::to_string(*running) : "none") + " | website: " +
-        (answer ? answer->version + " (" + std::to_string(answer->build) + ")" : "no answer") + " | offered: " +
-        (answer && running && *running < answer->build ? answer->version : "nothing") + "\n";
+        "running build: " + (running ? std::to_string(*running) : "none") +
+        " | website: " + (answer ? answer->version + " (" + std::to_string(answer->build) + ")" : "no answer") +
+        " | offered: " + (answer && running && *running < answer->build ? answer->version : "nothing") + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
     return 0;
 }
 
-}  // namespace
+void runLidGuard(std::int32_t pid) {
+    const auto machine = Machine::current();
+    if (!machine) {
+        std::fprintf(stderr, "Norvane lid guard: no machine folder (set NORVANE_MACHINE)\n");
+        std::exit(1);
+    }
+    Lid::runGuard(*machine, pid);
+}
+
+std::vector<std::string> schemeUrls(const std::vector<std::string>& arguments) {
+    std::vector<std::string> urls;
+    for (const auto& argument : arguments)
+        if (lowercased(argument).starts_with("norvane:")) urls.push_back(argument);
+    return urls;
+}
 
 LaunchMode launchMode(const std::vector<std::string>& arguments) {
     if (const auto pid = argumentAfter(arguments, "--lid-guard"))
@@ -67,32 +79,19 @@ std::string agentsReport(const std::vector<Agent>& catalogue, const std::vector<
                          const std::vector<AgentTree>& trees) {
     std::string out;
     for (const auto& agent : catalogue) {
-        out += fitted(agent.name) + " " + (std::find(installed.begin(), installed.end(), agent.name) != installed.end() ? "installed    " : "not installed") + " ";
+        out += fitted(agent.name) + " " +
+               (std::find(installed.begin(), installed.end(), agent.name) != installed.end() ? "installed    "
+                                                                                             : "not installed") +
+               " ";
         std::string running;
         for (const auto& tree : trees) {
             if (tree.name != agent.name) continue;
-            running += (running.empty() ? "running: " : ", ") + std::string("pid ") + std::to_string(tree.pid) +
-                       " (" + std::to_string(tree.processes) + " processes)";
+            running += (running.empty() ? "running: " : ", ") + std::string("pid ") + std::to_string(tree.pid) + " (" +
+                       std::to_string(tree.processes) + " processes)";
         }
         out += (running.empty() ? "not running" : running) + "\n";
     }
     return out;
-}
-
-int AppDelegate::main(const std::vector<std::string>& arguments) {
-    const LaunchMode mode = launchMode(arguments);
-    if (const auto* guard = std::get_if<LidGuardMode>(&mode)) {
-        const auto machine = Machine::current();
-        if (!machine) {
-            std::fprintf(stderr, "Norvane lid guard: no machine folder (set NORVANE_MACHINE)\n");
-            return 1;
-        }
-        Lid::runGuard(*machine, guard->pid);
-    }
-    if (std::holds_alternative<BatteryReportMode>(mode)) return notYet("--battery-report");
-    if (std::holds_alternative<UpdateCheckMode>(mode)) return printUpdateCheck(arguments);
-    if (std::holds_alternative<AgentsMode>(mode)) return printAgents();
-    return notYet("The menu-bar application (try --agents)");
 }
 
 }  // namespace norvane

@@ -1,4 +1,4 @@
-#include "app/shell/AppDelegate.h"
+#include "app/shell/LaunchMode.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -44,9 +44,15 @@ TEST(LaunchMode, TheFirstModeInOrderWinsAndOptionsMatchWhole) {
     };
     for (const auto& [arguments, mode] : cases) {
         std::string shown;
-        for (const auto& a : arguments) shown += a + " ";
+        for (const auto& a : arguments)
+            shown += a + " ";
         EXPECT_EQ(launchMode(arguments), mode) << shown;
     }
+}
+
+TEST(LaunchMode, TheUrlsOfTheSchemeAmongTheArguments) {
+    EXPECT_EQ(schemeUrls({"--demo", "norvane://awake", "NORVANE://open", "norvanex://a", "https://n", "norvane:"}),
+              (Arguments{"norvane://awake", "NORVANE://open", "norvane:"}));
 }
 
 TEST(AgentsReport, OneLinePerAgentInTwelveCharacters) {
@@ -112,9 +118,11 @@ TEST_F(NorvaneProgram, AgentsListsWhatIsInstalledInTheHomeFolderAndRunningHere) 
         // This machine's own command folders may hold a real agent; only ours are judged.
         bool elsewhere = false;
         for (const auto& command : agent.commands)
-            elsewhere = elsewhere || fileExists("/usr/local/bin/" + command) || fileExists("/opt/homebrew/bin/" + command);
+            elsewhere =
+                elsewhere || fileExists("/usr/local/bin/" + command) || fileExists("/opt/homebrew/bin/" + command);
         if (!elsewhere) {
-            EXPECT_EQ(line.substr(13, 14), installed.contains(agent.name) ? "installed     " : "not installed ") << line;
+            EXPECT_EQ(line.substr(13, 14), installed.contains(agent.name) ? "installed     " : "not installed ")
+                << line;
         }
     }
     EXPECT_NE(lines[12].find("pid " + std::to_string(grok->pid()) + " (1 processes)"), std::string_view::npos)
@@ -208,12 +216,35 @@ TEST_F(NorvaneProgram, UpdateCheckPrintsTheRunningBuildAndWhatTheWebsiteOffers) 
     EXPECT_EQ(out.output, "running build: 57 | website: no answer | offered: nothing\n");
 }
 
-TEST_F(NorvaneProgram, ModesOfLaterBuildsEndWithAMessage) {
-    for (const Arguments& arguments : std::vector<Arguments>{{}, {"--battery-report", "r.html"}}) {
-        const auto out = SystemProcessRunner(temp.machine()).run(program, arguments, ErrorOutput::merge);
-        EXPECT_EQ(out.exitCode, 1);
-        EXPECT_NE(out.output.find("is not part of this build yet"), std::string::npos) << out.output;
-    }
+TEST_F(NorvaneProgram, TheBatteryReportIsWrittenOrTheReasonGivenWithStatusOne) {
+    temp.write("ioreg/AppleSmartBattery.plist",
+               readFile(Machine::templateFolder() / "ioreg/AppleSmartBattery.plist").value_or(""));
+    // The model of the report reads and writes the user's folders: these are the test's.
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        ::setenv(name, home.path().c_str(), 1);
+    ::setenv("NORVANE_SIM_FAST", "1", 1);  // the model's sampler runs `top`, which the process waits for
+    const auto report = [&](const Path& path) {
+        return SystemProcessRunner(temp.machine())
+            .run(program, {"--battery-report", path.string(), "--update-source", testing::LoopbackServer::refusedUrl()},
+                 ErrorOutput::merge);
+    };
+    const auto written = report(home / "report.html");
+    const auto refused = report(home / "no such folder/report.html");
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "NORVANE_SIM_FAST"})
+        ::unsetenv(name);
+
+    EXPECT_EQ(written.exitCode, 0) << written.output;
+    EXPECT_EQ(written.output, "");
+    const std::string page = readFile(home / "report.html").value_or("");
+    EXPECT_TRUE(page.starts_with("<!doctype html>")) << page.substr(0, 80);
+    EXPECT_NE(page.find(">187<"), std::string::npos);  // the battery's cycles
+
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(std::count(refused.output.begin(), refused.output.end(), '\n'), 1) << refused.output;
+    EXPECT_NE(refused.output.find("could not be written to " + (home / "no such folder/report.html").string() +
+                                  ": No such file or directory"),
+              std::string::npos)
+        << refused.output;
 }
 
 }  // namespace

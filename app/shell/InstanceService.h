@@ -1,0 +1,53 @@
+#pragma once
+// The running application's end of the instance socket: each request of a second start is
+// answered on the main queue, where the model lives, while the socket's thread waits for
+// the answer.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/InstanceSocket.h"
+#include "platform/MainQueue.h"
+
+namespace norvane {
+
+// How long the socket's thread waits for the main queue; a second start waits a little
+// longer for the reply.
+inline constexpr double instanceAnswerSeconds = 8;
+inline constexpr double instanceAskSeconds = 10;
+
+class IntentTarget;
+
+// The running application's reply to a request: URLs go to `open` (the reply's result is
+// null), an action runs on `target` with its parameters read strictly (what is wrong with
+// them is the error). A request of neither form is an error.
+Value answerHandoff(const Value& request, IntentTarget& target,
+                    const std::function<void(const std::vector<std::string>&)>& open);
+
+class InstanceService {
+public:
+    // `answer` runs on the main queue; `queue` must outlive the service.
+    using Answer = std::function<Value(const Value& request)>;
+
+    // Listens at `path`; the reason when it cannot (another instance listens there, the
+    // folder is missing, …).
+    static std::variant<std::unique_ptr<InstanceService>, std::string> listen(const Path& path, MainQueue& queue,
+                                                                              Answer answer);
+    // A request still waiting for the main queue is answered with an error at once, and
+    // `answer` is never called again.
+    ~InstanceService();
+    InstanceService(const InstanceService&) = delete;
+    InstanceService& operator=(const InstanceService&) = delete;
+
+    struct State;  // shared with the socket's thread and the posted work
+
+private:
+    InstanceService() = default;
+    std::shared_ptr<State> state_;
+    std::unique_ptr<InstanceServer> server_;
+};
+
+}  // namespace norvane

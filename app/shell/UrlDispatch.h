@@ -1,0 +1,27 @@
+#pragma once
+// What one delivery of URLs does to the application: every URL is read first, then each
+// command is carried out in order through the model's own actions. The commands answer no
+// one; how an action went, the model's notes tell.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/shell/Command.h"
+#include "app/shell/ModelTarget.h"
+#include "platform/MainQueue.h"
+
+namespace norvane {
+
+// How long after a command the panel shows, so the user sees what it changed.
+inline constexpr double panelShowsAfter = 0.6;
+
+// The commands of the delivery, in order; URLs that are none are left out.
+std::vector<Command> parseCommands(const std::vector<std::string>& urls);
+
+// Carries out the commands. Opening a page, and Low Power asked for while the helper is
+// not set up (so its set-up request is seen), each run `showPanel` 0.6 s later.
+void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQueue& queue,
+              const std::function<void()>& showPanel);
+
+}  // namespace norvane

@@ -1,0 +1,39 @@
+#pragma once
+// The application's item in the menu bar: the battery image followed by its title. On
+// Linux it is the desktop's system tray where there is one, else a menu-bar strip of our
+// own along the top edge of the screen.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/shell/StatusItemLook.h"
+#include "app/visuals/Card.h"
+
+class QRect;
+
+namespace norvane {
+
+class StatusItem {
+public:
+    virtual ~StatusItem() = default;
+
+    // Draws the look: the battery image, the title and what screen readers say.
+    virtual void show(const StatusItemLook& look) = 0;
+    // The item is drawn pressed while its panel is open.
+    virtual void setHighlighted(bool on) = 0;
+    // Where the item is and the visible frame of its screen, in screen coordinates (y
+    // growing downwards); absent when the desktop does not say.
+    virtual std::optional<Rect> frame() const = 0;
+    virtual std::optional<Rect> visibleFrame() const = 0;
+
+    // Called when the user clicks the item.
+    std::function<void()> clicked = [] {};
+};
+
+// The system tray's item when the desktop has a tray, else the menu-bar strip.
+std::unique_ptr<StatusItem> makeStatusItem();
+
+Rect toRect(const QRect& rect);
+
+}  // namespace norvane

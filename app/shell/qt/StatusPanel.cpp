@@ -1,0 +1,179 @@
+#include "app/shell/qt/StatusPanel.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPainterPath>
+#include <QRegion>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "app/shell/PanelPlacement.h"
+#include "app/visuals/qt/BackdropView.h"
+#include "app/visuals/qt/Painting.h"
+
+namespace norvane {
+namespace {
+
+constexpr double reopenGuard = 0.25;  // seconds after a close in which a click does not open
+constexpr double openWithOption = 0.5;
+constexpr int panelWidth = 320;
+constexpr int panelMargin = 16;
+
+const TextStyle titleStyle{.size = 15, .weight = FontWeight::semibold};
+const TextStyle detailStyle{.size = 12, .color = Color::white(0.6), .wraps = true};
+
+// What the headline reads of the model.
+const std::vector<ModelField> headlineFields{
+    ModelField::battery,  ModelField::forecast, ModelField::apps, ModelField::drain,        ModelField::usual,
+    ModelField::limit,    ModelField::charger,  ModelField::flow, ModelField::chargerFlags, ModelField::sleeps,
+    ModelField::fullOnce, ModelField::wordings, ModelField::useAI};
+
+// The panel's content until its pages come: the backdrop and the model's summary.
+class SummaryView final : public BackdropView {
+public:
+    SummaryView(AppModel& model, const PanelLook& look) : BackdropView(look.backdrop, look.translucent), model_(model) {
+        setFixedWidth(panelWidth);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
+        layout->setSpacing(4);
+        title_ = styledLabel(QString(), titleStyle);
+        detail_ = styledLabel(QString(), detailStyle);
+        layout->addWidget(title_);
+        layout->addWidget(detail_);
+        refresh();
+        subscription_ = model.subscribe(headlineFields, [this] { refresh(); });
+    }
+
+private:
+    void refresh() {
+        const Headline headline = model_.headline();
+        title_->setText(styledText(QString::fromStdString(headline.title), titleStyle));
+        detail_->setText(styledText(QString::fromStdString(headline.detail), detailStyle));
+        if (QWidget* window = this->window(); window != this) window->adjustSize();
+    }
+
+    AppModel& model_;
+    QLabel* title_ = nullptr;
+    QLabel* detail_ = nullptr;
+    Observers::Subscription subscription_;
+};
+
+}  // namespace
+
+KeyPanel::KeyPanel() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setWindowTitle(QStringLiteral("Norvane"));
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+bool KeyPanel::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowDeactivate) resignedKey();
+    if (event->type() == QEvent::Resize) resized();
+    return handled;
+}
+
+StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look,
+                         bool keepOpen)
+    : model_(model),
+      queue_(queue),
+      item_(std::move(item)),
+      panel_(std::make_unique<KeyPanel>()),
+      keepOpen_(keepOpen),
+      closedAt_(-std::numeric_limits<double>::infinity()),
+      alive_(std::make_shared<StatusPanel*>(this)) {
+    panel_->setAttribute(Qt::WA_TranslucentBackground, look.translucent);
+    auto* layout = new QVBoxLayout(panel_.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // the panel takes its content's size
+    layout->addWidget(new SummaryView(model_, look));
+    const double radius = look.backdrop.cornerRadius();
+    const bool masked = !look.translucent && radius > 0;
+    panel_->resized = [this, masked, radius] {
+        if (masked) {
+            // Without a compositor the corners outside the rounded backdrop are cut away.
+            QPainterPath path;
+            path.addRoundedRect(QRectF(panel_->rect()), radius, radius);
+            panel_->setMask(QRegion(path.toFillPolygon().toPolygon()));
+        }
+        place();
+    };
+    panel_->resignedKey = [this] { close(); };
+
+    item_->clicked = [this] { toggle(); };
+    renderItem();
+    std::weak_ptr<StatusPanel*> weak = alive_;
+    itemFields_ = model_.subscribe({statusItemFields.begin(), statusItemFields.end()}, [this, weak] {
+        // Several fields change in one step of the model: the item is drawn once after it.
+        if (redrawPosted_) return;
+        redrawPosted_ = true;
+        queue_.post([weak] {
+            if (const auto self = weak.lock()) {
+                (*self)->redrawPosted_ = false;
+                (*self)->renderItem();
+            }
+        });
+    });
+    if (keepOpen_) {
+        delayedShow_ = queue_.after(
+            openWithOption,
+            [weak] {
+                if (const auto self = weak.lock()) (*self)->show();
+            },
+            ClockKind::uptime);
+    }
+}
+
+StatusPanel::~StatusPanel() {
+    alive_.reset();
+    delayedShow_.cancel();
+    panel_->resized = [] {};
+    panel_->resignedKey = [] {};
+}
+
+bool StatusPanel::isOpen() const {
+    return panel_->isVisible();
+}
+
+void StatusPanel::show() {
+    panel_->adjustSize();
+    place();
+    panel_->show();
+    panel_->raise();
+    panel_->activateWindow();
+    model_.setPanelOpen(true);
+    queue_.post([weak = std::weak_ptr<StatusPanel*>(alive_)] {
+        if (const auto self = weak.lock()) (*self)->item_->setHighlighted(true);
+    });
+}
+
+void StatusPanel::close() {
+    if (!panel_->isVisible() || keepOpen_) return;
+    closedAt_ = queue_.uptime();
+    panel_->hide();
+    model_.setPanelOpen(false);
+    item_->setHighlighted(false);
+}
+
+void StatusPanel::toggle() {
+    if (panel_->isVisible()) return close();
+    if (queue_.uptime() - closedAt_ > reopenGuard) show();
+}
+
+void StatusPanel::place() {
+    const auto item = item_->frame();
+    const auto visible = item_->visibleFrame();
+    if (!item || !visible) return;
+    const Point origin = panelOrigin(*item, panel_->width(), panel_->height(), *visible);
+    const QPoint target(static_cast<int>(origin.x), static_cast<int>(origin.y));
+    if (panel_->pos() != target) panel_->move(target);
+}
+
+void StatusPanel::renderItem() {
+    const StatusItemLook look =
+        statusItemLook(model_.battery().percent, model_.awake(), model_.awakeState(), model_.menuText());
+    if (shown_ == look) return;
+    shown_ = look;
+    item_->show(look);
+}
+
+}  // namespace norvane

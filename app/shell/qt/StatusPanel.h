@@ -1,0 +1,83 @@
+#pragma once
+// The application's presence in the menu bar: the status item, redrawn whenever what it
+// shows changes, and the floating panel that a click on the item opens under it. The panel
+// closes when it loses the keyboard focus (a click elsewhere takes it) or on a second
+// click, and tells the model each time it opens or closes. Until the panel's pages come,
+// it shows its backdrop and the model's summary.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/model/AppModel.h"
+#include "app/shell/qt/StatusItem.h"
+#include "app/visuals/Backdrop.h"
+#include "platform/MainQueue.h"
+
+namespace norvane {
+
+// The floating panel's window: frameless, above other windows, and able to take the
+// keyboard focus. It tells when it loses the focus and when its size changes.
+class KeyPanel final : public QWidget {
+public:
+    KeyPanel();
+    std::function<void()> resignedKey = [] {};
+    std::function<void()> resized = [] {};
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+// A borderless window that can take the keyboard focus and be the main window: the tour's.
+class KeyWindow final : public QWidget {
+public:
+    KeyWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) { setFocusPolicy(Qt::StrongFocus); }
+};
+
+// How the panel's background is drawn.
+struct PanelLook {
+    Backdrop backdrop;
+    bool translucent = false;  // a compositor shows what lies behind the window
+};
+
+class StatusPanel {
+public:
+    // The model and the queue must outlive the panel. With `keepOpen` (the option
+    // "--open") the panel opens by itself half a second later and never closes.
+    StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look, bool keepOpen);
+    ~StatusPanel();
+    StatusPanel(const StatusPanel&) = delete;
+    StatusPanel& operator=(const StatusPanel&) = delete;
+
+    // Opens the panel under the item (again where it is open: placed and focused anew).
+    void show();
+    // The item's action: closes an open panel, else opens it unless it was closed less
+    // than 0.25 s ago, on the uptime clock (so the click that took the focus from the panel
+    // does not open it again, and a clock set back changes nothing).
+    void toggle();
+
+    bool isOpen() const;
+    StatusItem& item() const { return *item_; }
+    KeyPanel& panel() const { return *panel_; }
+
+private:
+    void close();
+    void place();
+    // Draws the item when its look differs from the one it shows.
+    void renderItem();
+
+    AppModel& model_;
+    MainQueue& queue_;
+    std::unique_ptr<StatusItem> item_;
+    std::unique_ptr<KeyPanel> panel_;
+    const bool keepOpen_;
+    double closedAt_;  // uptime
+    std::optional<StatusItemLook> shown_;
+    bool redrawPosted_ = false;
+    std::shared_ptr<StatusPanel*> alive_;  // weak copies reach the panel from posted work
+    Observers::Subscription itemFields_;
+    Task delayedShow_;
+};
+
+}  // namespace norvane

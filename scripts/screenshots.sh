@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Screenshots of the real application under a virtual display, in named states, for
+# reviewers: each state runs the built Norvane with --demo on a fresh copy of the template
+# machine, with user folders of its own, in UTC and plain English.
+#   scripts/screenshots.sh [FOLDER]   (default build/default/screenshots; NORVANE_BUILD: the build)
+#
+#   closed.png       just started: the item in the menu-bar strip
+#   open.png         with --open: the panel under the item
+#   stats.png        with --open --stats
+#   url.png          after "norvane://awake?minutes=30" and "norvane://open/stats" from a second start
+#   hotkey.png       after the saved hot keys were pressed with xdotool: ⌥⌘A (keep-awake), ⌃⌘Space (panel)
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+build="${NORVANE_BUILD:-$repo/build/default}"
+app="$build/Norvane.app/Contents/MacOS/Norvane"
+shoot="$build/examples/norvane_screenshot"
+folder="$(realpath -m "${1:-$build/screenshots}")"
+for needed in "$app" "$shoot"; do
+  if [ ! -x "$needed" ]; then echo "$needed is missing: build first (cmake --build --preset default)" >&2; exit 1; fi
+done
+if ! command -v xdotool >/dev/null; then echo "xdotool is missing: run scripts/install-deps.sh" >&2; exit 1; fi
+. "$repo/scripts/virtual-display.sh"
+mkdir -p "$folder"
+work="$(mktemp -d)"
+app_pid=""
+stop_app() {
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; app_pid=""; fi
+}
+cleanup() { stop_app; stop_display; rm -rf "$work"; }
+trap cleanup EXIT
+export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
+start_display
+
+# The application of one state, left running; the settling time lets it draw.
+launch() {
+  stop_app
+  private_folders "$work"
+  if [ -n "${hotkeys:-}" ]; then
+    cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data></dict></plist>
+PLIST
+  fi
+  "$app" --demo "$@" &
+  app_pid=$!
+  sleep 3
+}
+shot() {
+  "$shoot" "$folder/$1.png"
+  echo "$folder/$1.png"
+}
+
+hotkeys=""
+launch
+shot closed
+launch --open
+shot open
+launch --open --stats
+shot stats
+launch
+"$app" "norvane://awake?minutes=30" "norvane://open/stats"
+sleep 1.5
+shot url
+hotkeys='["awake",{"keyCode":0,"modifiers":2304,"label":"⌥⌘A"},"panel",{"keyCode":49,"modifiers":4352,"label":"⌃⌘Space"}]'
+launch
+xdotool key alt+super+a
+xdotool key ctrl+super+space
+sleep 1
+shot hotkey

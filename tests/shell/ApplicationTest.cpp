@@ -1,0 +1,148 @@
+// The application in a process of its own, on Qt's offscreen platform, with a machine, user
+// folders and a runtime folder of the test's own; other processes reach it as a second
+// start and as the simulated Shortcuts command do.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "app/model/DefaultsKeys.h"
+#include "platform/ChildProcess.h"
+#include "platform/Process.h"
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TempMachine.h"
+
+namespace norvane {
+namespace {
+
+const std::string program = NORVANE_EXECUTABLE;
+
+class RunningApplication : public ::testing::Test {
+protected:
+    testing::TempMachine temp;
+    testing::TempFolder home;
+    std::optional<ChildProcess> app;
+
+    void SetUp() override {
+        for (const char* file : {"ioreg/AppleSmartBattery.plist", "PowerUI/SmartChargeClient.json",
+                                 "System/Library/CoreServices/SystemVersion.plist"})
+            temp.write(file, readFile(Machine::templateFolder() / file).value_or(""));
+        const Path runtime = home / "run";
+        std::filesystem::create_directories(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("NORVANE_SIM_FAST", "1", 1);
+        ::unsetenv("DISPLAY");  // no hot keys of this desktop are taken
+        ::unsetenv("WAYLAND_DISPLAY");
+        app = ChildProcess::start(temp.machine(), program, {"--update-source", testing::LoopbackServer::refusedUrl()});
+        ASSERT_TRUE(app);
+        // It is ready once it answers an action.
+        ASSERT_TRUE(eventually([&] { return shortcuts({"run", "Get Battery Level"}).exitCode == 0; }));
+    }
+    void TearDown() override {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
+                                 "QT_QPA_PLATFORM", "NORVANE_SIM_FAST"})
+            ::unsetenv(name);
+    }
+
+    ProcessOutput run(const std::string& path, const std::vector<std::string>& arguments) const {
+        return SystemProcessRunner(temp.machine()).run(path, arguments, ErrorOutput::merge);
+    }
+    ProcessOutput shortcuts(const std::vector<std::string>& arguments) const {
+        return run((temp.root() / "usr/bin/shortcuts").string(), arguments);
+    }
+    // Generous, for a loaded machine: the condition is looked at until it holds.
+    static bool eventually(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return condition();
+    }
+    // The assertions the file holds for the application, as written: one it released is gone,
+    // while one of a process that died stays in the file (readers skip it).
+    bool fileHoldsAssertionOfApp() const {
+        const auto byProcess = readJsonObject(temp.root() / "power/assertions.json");
+        return byProcess && byProcess->find(std::to_string(app->pid()));
+    }
+    bool awakeAgentsStored() const {
+        return UserDefaults(home / "config/app.norvane.Norvane.plist").boolean(keys::awakeAgents);
+    }
+    // SIGTERM, as a logout sends it: the application quits normally.
+    void quit() {
+        ASSERT_EQ(::kill(app->pid(), SIGTERM), 0);
+        ASSERT_TRUE(app->wait(60));
+        EXPECT_EQ(app->exitCode(), 0);
+    }
+};
+
+TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"run", "Get Battery Level"}, "72\n"},
+        {{"run", "Set Charge Limit", "--input", R"({"percent": 101})"},
+         "Error: Percent must be a whole number from 80 to 100.\n"},
+        {{"run", "Get Battery Percentage"}, "Error: There is no action called \"Get Battery Percentage\".\n"},
+        {{"run", "Set Charge Limit", "--input", R"({"percent": 87})"}, ""},
+    };
+    for (const auto& [arguments, output] : runs) {
+        const auto out = shortcuts(arguments);
+        EXPECT_EQ(out.output, output);
+        EXPECT_EQ(out.exitCode, output.starts_with("Error") ? 1 : 0) << out.output;
+    }
+    // 87 asks for 85, which the charge-limit service then holds.
+    EXPECT_TRUE(eventually([&] {
+        const auto service = readJsonObject(temp.root() / "PowerUI/SmartChargeClient.json");
+        return service && service->find("limit") && *service->find("limit") == Value::integer(85) &&
+               *service->find("enabled") == Value::boolean(true);
+    }));
+}
+
+TEST_F(RunningApplication, ASecondStartHandsItsUrlAndSigtermReleasesTheAssertion) {
+    const auto second = run(program, {"norvane://awake?minutes=30"});
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(second.output, "");
+    ASSERT_TRUE(eventually([&] { return fileHoldsAssertionOfApp(); }));
+    quit();
+    EXPECT_FALSE(fileHoldsAssertionOfApp());
+}
+
+TEST_F(RunningApplication, SigtermClearsAgentWatchingAsAQuitDoes) {
+    ASSERT_EQ(run(program, {"norvane://awake?mode=agents"}).exitCode, 0);
+    ASSERT_TRUE(eventually([&] { return awakeAgentsStored(); }));
+    quit();
+    EXPECT_FALSE(awakeAgentsStored());
+    EXPECT_FALSE(fileHoldsAssertionOfApp());
+}
+
+TEST(ShortcutsCommand, SaysWhenNoApplicationRunsAndRefusesOtherUsage) {
+    testing::TempMachine temp;
+    testing::TempFolder runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"run", "Get Battery Level"}, "Error: Norvane is not running.\n"},
+        {{"run", "Set Charge Limit", "--input", "85"}, "Error: Norvane is not running.\n"},
+        {{"run", "Set Charge Limit", "--input", "{percent"}, "Error: the input is not JSON.\n"},
+        {{"list"}, "Error: this machine answers only: shortcuts run \"ACTION TITLE\" [--input JSON]\n"},
+    };
+    for (const auto& [arguments, output] : runs) {
+        const auto out = SystemProcessRunner(temp.machine())
+                             .run((temp.root() / "usr/bin/shortcuts").string(), arguments, ErrorOutput::merge);
+        EXPECT_EQ(out.exitCode, 1);
+        EXPECT_EQ(out.output, output);
+    }
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace norvane

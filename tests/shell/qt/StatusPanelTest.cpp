@@ -1,0 +1,126 @@
+#include "app/shell/qt/StatusPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "app/shell/PanelPlacement.h"
+#include "tests/model/ModelProbe.h"
+#include "tests/shell/qt/FakeStatusItem.h"
+#include "tests/visuals/qt/QtApp.h"
+
+namespace norvane {
+namespace {
+
+class Panel : public ::testing::Test {
+protected:
+    ModelBench bench;
+    AppModel& m = bench.start();
+    FakeStatusItem* item = nullptr;
+    std::unique_ptr<StatusPanel> panel;
+
+    void SetUp() override { testing::ensureQtApplication(); }
+    void make(bool keepOpen = false) {
+        auto fake = std::make_unique<FakeStatusItem>();
+        item = fake.get();
+        panel = std::make_unique<StatusPanel>(m, bench.queue, std::move(fake),
+                                              PanelLook{Backdrop::forSystem(26), false}, keepOpen);
+    }
+    void loseFocus() {
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QApplication::sendEvent(&panel->panel(), &deactivate);
+    }
+};
+
+TEST_F(Panel, TheItemIsDrawnAtStartAndAgainOnlyWhenWhatItShowsChanged) {
+    ModelProbe probe(m);
+    probe.battery(onBattery(50));
+    make();
+    ASSERT_EQ(item->looks.size(), 1u);
+    EXPECT_EQ(item->looks.back(), (StatusItemLook{50, false, " 50%", "Norvane, battery 50%"}));
+
+    const AwakeSession session{AwakeMode::untilStopped(), bench.queue.now()};
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::optional<StatusItemLook> drawn;  // none: not drawn again
+    };
+    const Step steps[] = {
+        {"a forecast",
+         [&] {
+             probe.forecast(Forecast{185, true, false});
+         },
+         StatusItemLook{50, false, " 50% · 3:05", "Norvane, battery 50% · 3:05"}},
+        {"a field the item does not show", [&] { probe.limit(80); }, {}},
+        {"a session that waits",
+         [&] {
+             probe.awake(session);
+             probe.awakeState(AwakeStatus{AwakeStatus::LowBattery{}});
+         },
+         {}},
+        {"the session holds", [&] { probe.awakeState(AwakeStatus{AwakeStatus::Holding{}}); },
+         StatusItemLook{50, true, " 50% · 3:05", "Norvane, battery 50% · 3:05"}},
+        {"charge and time at once",
+         [&] {
+             probe.battery(onBattery(49));
+             m.setShowTime(false);
+         },
+         StatusItemLook{49, true, " 49%", "Norvane, battery 49%"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::size_t before = item->looks.size();
+        step.change();
+        EXPECT_EQ(item->looks.size(), before);  // drawn after the change, once
+        bench.queue.drain();
+        ASSERT_EQ(item->looks.size(), before + (step.drawn ? 1 : 0));
+        if (step.drawn) {
+            EXPECT_EQ(item->looks.back(), *step.drawn);
+        }
+    }
+}
+
+TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
+    make();
+    panel->toggle();
+    ASSERT_TRUE(panel->isOpen());
+    EXPECT_TRUE(m.panelOpen());
+    const KeyPanel& window = panel->panel();
+    const Point origin = panelOrigin(item->where, window.width(), window.height(), item->visible);
+    EXPECT_EQ(window.pos(), QPoint(static_cast<int>(origin.x), static_cast<int>(origin.y)));
+    EXPECT_FALSE(item->highlighted);  // on the next turn of the queue
+    bench.queue.drain();
+    EXPECT_TRUE(item->highlighted);
+
+    panel->toggle();
+    EXPECT_FALSE(panel->isOpen());
+    EXPECT_FALSE(m.panelOpen());
+    EXPECT_FALSE(item->highlighted);
+    bench.queue.advance(0.1);
+    panel->toggle();
+    EXPECT_FALSE(panel->isOpen());
+    // The guard runs on the uptime clock: setting the wall clock back does not hold it.
+    bench.queue.setWall(bench.queue.now() - 3600);
+    bench.queue.advance(0.2);
+    panel->toggle();
+    EXPECT_TRUE(panel->isOpen());
+
+    loseFocus();
+    EXPECT_FALSE(panel->isOpen());
+    EXPECT_FALSE(m.panelOpen());
+}
+
+TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
+    make(true);
+    bench.queue.advance(0.45);
+    EXPECT_FALSE(panel->isOpen());
+    bench.queue.advance(0.1);
+    ASSERT_TRUE(panel->isOpen());
+    panel->toggle();
+    loseFocus();
+    EXPECT_TRUE(panel->isOpen());
+    EXPECT_TRUE(m.panelOpen());
+}
+
+}  // namespace
+}  // namespace norvane
