@@ -26,9 +26,7 @@ TEST(ParseTop, ReadsOnlyTheLastSampleAndSkipsRowsThatDoNotRead) {
     const std::vector<TopRow> expected{{1417, 27.5}, {2234, 18.9}, {1403, 14.8}, {147, 11.4},
                                        {0, 6.2},     {331, 0.9},   {3050, 0.0}};
     EXPECT_EQ(parseTop(fixture("top/two-samples.txt")), expected);
-}
-
-TEST(ParseTop, NoHeaderOrNothingAfterItGivesNoRows) {
+    // No header or nothing after it gives no rows.
     EXPECT_TRUE(parseTop("").empty());
     EXPECT_TRUE(parseTop("Processes: 3 total\n1 a 2.0\n").empty());
     EXPECT_TRUE(parseTop("PID COMMAND POWER\n1 a 2.0\nPID COMMAND POWER\n\n\n").empty());
@@ -50,7 +48,7 @@ std::string lookUp(std::int32_t pid) {
     return it == paths.end() ? std::string() : it->second;  // a process that has ended
 }
 
-TEST(GroupByApp, SumsPerOutermostBundleWithSystemForTheRest) {
+TEST(GroupByApp, SumsPerOutermostBundleWithSystemForTheRestAndGivesShares) {
     const std::vector<TopRow> rows{
         {4, 0.5},
         {1, 5.0},
@@ -82,9 +80,7 @@ TEST(GroupByApp, SumsPerOutermostBundleWithSystemForTheRest) {
     for (const auto& app : big) EXPECT_TRUE(std::isfinite(share(app, big)));
     const std::vector<AppUsage> overflowing{{"/Applications/A.app", "A", huge, 1}, {"", "System", huge, 1}};
     EXPECT_EQ(share(overflowing[0], overflowing), 0.0);
-}
-
-TEST(Share, IsThePartOfTheTotalAndZeroWithoutOne) {
+    // A share is the part of the total, and zero without one.
     const std::vector<AppUsage> apps{{"/Applications/A.app", "A", 3.0, 1}, {"", "System", 1.0, 2}};
     EXPECT_DOUBLE_EQ(share(apps[0], apps), 0.75);
     EXPECT_DOUBLE_EQ(share(apps[1], apps), 0.25);
@@ -199,12 +195,9 @@ TEST_F(SimulatedTop, AcceptsItsOptionsInAnyOrderAndRefusesOtherUsage) {
     }
 }
 
-TEST_F(SimulatedTop, AnUnreadableListPrintsNothing) {
+TEST_F(SimulatedTop, RunTopIsEmptyForAnUnreadableListOrWhenTopCannotStartAndRepairsItsText) {
     temp.write("top/processes.json", R"([{"pid": "seven", "command": "a"}])");
     EXPECT_EQ(runTop(runner), "");
-}
-
-TEST_F(SimulatedTop, RunTopIsEmptyWhenTopCannotStartAndRepairsItsText) {
     std::filesystem::remove(temp.root() / "usr/bin/top");
     EXPECT_EQ(runTop(runner), "");
 

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "app/analysis/AppLedger.h"
-#include "platform/PropertyList.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -30,22 +29,16 @@ AppUsage app(std::string id, double impact) { return {std::move(id), "", impact,
 const std::string mail = "/Applications/Mail.app";
 const std::string code = "/Applications/Visual Code.app";
 
-TEST(AppLedgerDay, WritesZeroPaddedYearMonthDay) {
+TEST(AppLedgerDay, ZeroPaddedYearMonthDayOfTheCalendarsZone) {
     EXPECT_EQ(AppLedger::day(noon(2026, 3, 7), berlin), "2026-03-07");
     EXPECT_EQ(AppLedger::day(noon(2026, 12, 31), berlin), "2026-12-31");
     EXPECT_EQ(AppLedger::day(*utc.date(987, 1, 2, 12), utc), "0987-01-02");
-}
-
-TEST(AppLedgerDay, FollowsTheCalendarsZoneAroundMidnight) {
     // 23:00 UTC on 6 March is midnight in Berlin (UTC+1).
     const Date midnight = utcDate(2026, 3, 6, 23);
     EXPECT_EQ(AppLedger::day(midnight, berlin), "2026-03-07");
     EXPECT_EQ(AppLedger::day(midnight - 1, berlin), "2026-03-06");
     EXPECT_EQ(AppLedger::day(midnight, utc), "2026-03-06");
     EXPECT_EQ(AppLedger::day(midnight, Calendar("America/Los_Angeles")), "2026-03-06");
-}
-
-TEST(AppLedgerDay, FollowsTheOffsetAcrossAClockChange) {
     // 29 March 2026 in Berlin starts at UTC+1 and ends at UTC+2: it lasts 23 hours.
     EXPECT_EQ(AppLedger::day(utcDate(2026, 3, 28, 23), berlin), "2026-03-29");
     EXPECT_EQ(AppLedger::day(utcDate(2026, 3, 29, 21, 59, 59), berlin), "2026-03-29");
@@ -64,7 +57,7 @@ TEST(AppLedgerAdd, AddsImpactTimesSecondsToTodayIncludingSystem) {
     EXPECT_EQ(ledger, expected);
 }
 
-TEST(AppLedgerAdd, SecondsNotAboveZeroOrNotFiniteChangeNothing) {
+TEST(AppLedgerAdd, SecondsNotAboveZeroOrNotFiniteOrAnEmptySampleChangeNothing) {
     for (const double seconds : {0.0, -5.0, -0.0, nan, inf, -inf}) {
         AppLedger empty;
         empty.add({app(mail, 3)}, seconds, noon(2026, 3, 7), berlin);
@@ -74,9 +67,7 @@ TEST(AppLedgerAdd, SecondsNotAboveZeroOrNotFiniteChangeNothing) {
         ledger.add({app(mail, 3), app(code, 1)}, seconds, noon(2026, 3, 7), berlin);
         EXPECT_EQ(ledger, (AppLedger{{{"2026-03-07", {{mail, 5}}}}})) << seconds;
     }
-}
-
-TEST(AppLedgerAdd, AnEmptySampleLeavesNoKey) {
+    // Nor does an empty sample.
     AppLedger ledger;
     ledger.add({}, 60, noon(2026, 3, 7), berlin);
     EXPECT_TRUE(ledger.days.empty());
@@ -131,37 +122,25 @@ TEST(AppLedgerSampleSeconds, KeepsTheTimeSinceTheLastSampleWithinZeroTo120) {
     EXPECT_TRUE(ledger.days.empty());
 }
 
-class AppLedgerTotals : public ::testing::Test {
-protected:
+TEST(AppLedgerTotals, SumTodayAndTheDaysBeforeItHeaviestFirst) {
     const Date now = noon(2026, 3, 10);
-    AppLedger ledger{{
+    const AppLedger ledger{{
         {"2026-03-11", {{mail, 1000}}},  // tomorrow: never counted
         {"2026-03-10", {{mail, 10}, {"", 5}}},
         {"2026-03-07", {{code, 40}, {mail, 1}}},
-        {"2026-03-04", {{"", 100}}},  // six days ago
+        {"2026-03-04", {{"", 100}}},    // six days ago
         {"2026-03-03", {{code, 500}}},  // seven days ago
     }};
-};
-
-TEST_F(AppLedgerTotals, NoDaysOrNegativeDaysAreEmpty) {
     EXPECT_TRUE(AppLedger{}.totals(7, now, berlin).empty());
-    EXPECT_TRUE(ledger.totals(0, now, berlin).empty());
-    EXPECT_TRUE(ledger.totals(-1, now, berlin).empty());
-    EXPECT_TRUE(ledger.totals(std::numeric_limits<int>::min(), now, berlin).empty());
-}
-
-TEST_F(AppLedgerTotals, OneDayIsTodayOnly) {
-    const std::vector<AppUsage> expected{{mail, "Mail", 10, 0}, {"", "System", 5, 0}};
-    EXPECT_EQ(ledger.totals(1, now, berlin), expected);
-}
-
-TEST_F(AppLedgerTotals, SevenDaysSumTodayAndTheSixBeforeHeaviestFirst) {
-    const std::vector<AppUsage> expected{{"", "System", 105, 0}, {code, "Visual Code", 40, 0}, {mail, "Mail", 11, 0}};
-    EXPECT_EQ(ledger.totals(7, now, berlin), expected);
+    for (const int days : {0, -1, std::numeric_limits<int>::min()})
+        EXPECT_TRUE(ledger.totals(days, now, berlin).empty()) << days;
+    EXPECT_EQ(ledger.totals(1, now, berlin), (std::vector<AppUsage>{{mail, "Mail", 10, 0}, {"", "System", 5, 0}}));
+    const std::vector<AppUsage> week{{"", "System", 105, 0}, {code, "Visual Code", 40, 0}, {mail, "Mail", 11, 0}};
+    EXPECT_EQ(ledger.totals(7, now, berlin), week);
     EXPECT_EQ(ledger.totals(8, now, berlin).front(), (AppUsage{code, "Visual Code", 540, 0}));
 }
 
-TEST(AppLedgerTotalsCalendar, StepsBackByCalendarDaysAcrossAClockChange) {
+TEST(AppLedgerTotals, StepBackByCalendarDaysAcrossAClockChange) {
     // 00:30 on 30 March in Berlin; 24 hours earlier is still 28 March, but the day before is the 29th.
     const Date now = utcDate(2026, 3, 29, 22, 30);
     const AppLedger ledger{{{"2026-03-28", {{mail, 1}}}, {"2026-03-29", {{mail, 2}}}, {"2026-03-30", {{mail, 4}}}}};
@@ -176,46 +155,35 @@ protected:
     TempFolder dir;
     Path url = dir / "Norvane/apps.json";
     Path aside = dir / "Norvane/apps.json.unreadable-1";
-
-    std::size_t filesInFolder() const {
-        std::size_t count = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(url.parent_path())) ++count;
-        return count;
-    }
 };
 
-TEST_F(AppLedgerFile, SaveCreatesTheFolderAndWritesOneObjectKeyedByDay) {
+TEST_F(AppLedgerFile, SaveCreatesTheFolderAndReplacesTheWholeFileWithOneObjectKeyedByDay) {
+    ASSERT_TRUE((AppLedger{{{"2026-03-06", {{mail, 1}}}}}).save(dir / "Norvane/deeper/apps.json"));
     const AppLedger ledger{{
         {"2026-03-07", {{mail, 5320.5}, {"", 812}}},
         {"2026-03-08", {{code, 0.1 + 0.2}}},
     }};
     ASSERT_TRUE(ledger.save(dir / "Norvane/deeper/apps.json"));
-
-    const auto text = readFile(dir / "Norvane/deeper/apps.json");
-    ASSERT_TRUE(text);
-    const auto root = parseJson(*text);
-    ASSERT_TRUE(root && root->isDictionary());
-    EXPECT_EQ(root->asDictionary()->size(), 2u);
-    const Value* day = root->find("2026-03-07");
-    ASSERT_TRUE(day && day->isDictionary());
-    EXPECT_EQ(day->asDictionary()->size(), 2u);
-    ASSERT_TRUE(day->find(mail) && day->find(""));
-    EXPECT_EQ(day->find(mail)->doubleValue(), 5320.5);
-    EXPECT_EQ(day->find("")->doubleValue(), 812);
-
-    // Every figure comes back exactly.
+    EXPECT_EQ(readFile(dir / "Norvane/deeper/apps.json"),
+              R"({"2026-03-07":{"":812.0,"/Applications/Mail.app":5320.5},)"
+              R"("2026-03-08":{"/Applications/Visual Code.app":0.30000000000000004}})");
+    // Every figure comes back exactly, and no temporary file is left behind.
     EXPECT_EQ(AppLedger::load(dir / "Norvane/deeper/apps.json"), ledger);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "Norvane/deeper"), {}), 1);
 }
 
-TEST_F(AppLedgerFile, SaveReplacesTheWholeFile) {
-    ASSERT_TRUE((AppLedger{{{"2026-03-07", {{mail, 1}}}, {"2026-03-08", {{mail, 2}}}}}).save(url));
-    const AppLedger later{{{"2026-03-08", {{code, 3}}}}};
-    ASSERT_TRUE(later.save(url));
-    EXPECT_EQ(AppLedger::load(url), later);
-    EXPECT_EQ(filesInFolder(), 1u);  // no temporary file left behind
-}
+TEST_F(AppLedgerFile, LoadsTheFormatWrittenElsewhereAndMovesNothingThatDecodes) {
+    // A missing file, or one elsewhere in the folder, is an empty ledger.
+    EXPECT_TRUE(AppLedger::load(url).days.empty());
+    EXPECT_FALSE(fileExists(url.parent_path()));
+    dir.write("Norvane/other.txt", "x");
+    EXPECT_TRUE(AppLedger::load(url).days.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(url.parent_path()), {}), 1);
+    // So is an empty object, which stays.
+    dir.write("Norvane/apps.json", "{}");
+    EXPECT_TRUE(AppLedger::load(url).days.empty());
+    EXPECT_EQ(readFile(url), "{}");
 
-TEST_F(AppLedgerFile, LoadsTheFormatWrittenElsewhere) {
     dir.write("Norvane/apps.json",
               "\n{ \"2026-03-07\" : { \"/Applications/Mail.app\": 5320.5, \"\": 812 },\n"
               "  \"2026-03-06\": {},\n  \"2026-03-05\": { \"/Applications/Old.app\": 1e3 } }\n");
@@ -225,22 +193,6 @@ TEST_F(AppLedgerFile, LoadsTheFormatWrittenElsewhere) {
         {"2026-03-07", {{mail, 5320.5}, {"", 812}}},
     }};
     EXPECT_EQ(AppLedger::load(url), expected);
-    EXPECT_FALSE(fileExists(aside));
-}
-
-TEST_F(AppLedgerFile, MissingFileGivesAnEmptyLedgerAndMovesNothing) {
-    EXPECT_TRUE(AppLedger::load(url).days.empty());
-    EXPECT_FALSE(fileExists(url.parent_path()));
-
-    dir.write("Norvane/other.txt", "x");
-    EXPECT_TRUE(AppLedger::load(url).days.empty());
-    EXPECT_EQ(filesInFolder(), 1u);
-}
-
-TEST_F(AppLedgerFile, AnEmptyObjectIsAGoodEmptyLedger) {
-    dir.write("Norvane/apps.json", "{}");
-    EXPECT_TRUE(AppLedger::load(url).days.empty());
-    EXPECT_EQ(readFile(url), "{}");
     EXPECT_FALSE(fileExists(aside));
 }
 

@@ -1,31 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/analysis/Duration.h"
 
 namespace norvane {
 namespace {
 
+using Cases = std::vector<std::pair<std::int64_t, std::string>>;
+
 TEST(Duration, MinutesBelowAnHourThenHoursAndPaddedMinutes) {
-    EXPECT_EQ(duration(0), "0m");
-    EXPECT_EQ(duration(45), "45m");
-    EXPECT_EQ(duration(59), "59m");
-    EXPECT_EQ(duration(60), "1h 00m");
-    EXPECT_EQ(duration(65), "1h 05m");
-    EXPECT_EQ(duration(750), "12h 30m");
-    EXPECT_EQ(duration(6000), "100h 00m");
-    EXPECT_EQ(duration(-5), "-5m");
-    EXPECT_EQ(duration(-125), "-125m");  // any negative count keeps the minute form
+    // Any negative count keeps the minute form.
+    for (const auto& [minutes, text] : Cases{{0, "0m"}, {45, "45m"}, {59, "59m"}, {60, "1h 00m"}, {65, "1h 05m"},
+                                             {750, "12h 30m"}, {6000, "100h 00m"}, {-5, "-5m"}, {-125, "-125m"}})
+        EXPECT_EQ(duration(minutes), text) << minutes;
 }
 
 TEST(Clock, HoursWithoutPaddingAndTwoDigitMinutes) {
-    EXPECT_EQ(clock(45), "0:45");
-    EXPECT_EQ(clock(60), "1:00");
-    EXPECT_EQ(clock(185), "3:05");
-    EXPECT_EQ(clock(1630), "27:10");
-    EXPECT_EQ(clock(0), "0:00");
     // Negative counts keep one sign.
-    EXPECT_EQ(clock(-65), "-1:05");
-    EXPECT_EQ(clock(-5), "-0:05");
+    for (const auto& [minutes, text] : Cases{{45, "0:45"}, {60, "1:00"}, {185, "3:05"}, {1630, "27:10"},
+                                             {0, "0:00"}, {-65, "-1:05"}, {-5, "-0:05"}})
+        EXPECT_EQ(clock(minutes), text) << minutes;
 }
 
 }  // namespace

@@ -18,60 +18,34 @@ constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
 
 // ---- liveDraw --------------------------------------------------------------------------
 
-LivePower power(std::optional<double> current, std::optional<double> millivolts, std::optional<double> watts = {}) {
-    return {current, millivolts, watts};
-}
-
-TEST(LiveDraw, NeedsCurrentAndVoltage) {
-    EXPECT_FALSE(liveDraw(power({}, 12'000)));
-    EXPECT_FALSE(liveDraw(power(-1'000, {})));
-    EXPECT_FALSE(liveDraw(power({}, {}, 30)));
-}
-
-TEST(LiveDraw, VoltageMustBeAbove5000Millivolts) {
-    EXPECT_FALSE(liveDraw(power(-1'000, 5'000)));
-    EXPECT_FALSE(liveDraw(power(-1'000, 0)));
-    EXPECT_FALSE(liveDraw(power(-1'000, -12'000)));
-    EXPECT_EQ(liveDraw(power(-1'000, 5'000.001)), 1'000);
-}
-
-TEST(LiveDraw, OnBatteryIsTheNegatedCurrentRoundedHalfAwayFromZero) {
-    EXPECT_EQ(liveDraw(power(-1'234.4, 12'000)), 1'234);
-    EXPECT_EQ(liveDraw(power(-1'234.5, 12'000)), 1'235);
-    EXPECT_EQ(liveDraw(power(-1'234.6, 12'000)), 1'235);
-    EXPECT_EQ(liveDraw(power(-0.5, 12'000)), 1);
-    EXPECT_EQ(liveDraw(power(-0.4, 12'000)), 0);  // above 0 before rounding, so it stands
-    // An adapter reading of 0 is the same as none.
-    EXPECT_EQ(liveDraw(power(-1'234.4, 12'000, 0)), 1'234);
-}
-
-TEST(LiveDraw, OnWallPowerIsTheAdapterCurrentLessWhatGoesIntoTheBattery) {
-    // 20 W at 12 V is 1666.67 mA, of which 500 mA charge the battery.
-    EXPECT_EQ(liveDraw(power(500, 12'000, 20)), 1'167);
-    // 60 W at 12.5 V is 4800 mA; the battery is also discharging by 200 mA.
-    EXPECT_EQ(liveDraw(power(-200, 12'500, 60)), 5'000);
-}
-
-TEST(LiveDraw, NothingWhenTheDrawIsNotAbove0) {
-    EXPECT_FALSE(liveDraw(power(0, 12'000)));
-    EXPECT_FALSE(liveDraw(power(100, 12'000)));        // charging with no adapter reading
-    EXPECT_FALSE(liveDraw(power(1'000, 12'000, 12)));  // exactly 0
-    EXPECT_FALSE(liveDraw(power(1'000, 12'000, 6)));
-}
-
-TEST(LiveDraw, NonFiniteOrHugeFiguresGiveNothing) {
-    EXPECT_FALSE(liveDraw(power(nan, 12'000)));
-    EXPECT_FALSE(liveDraw(power(-1'000, nan)));
-    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, nan)));
-    // An infinite voltage is no reading, though the formula would give a finite 1000 mA.
-    EXPECT_FALSE(liveDraw(power(-1'000, inf)));
-    EXPECT_FALSE(liveDraw(power(-1'000, inf, 20)));
-    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, inf)));
-    EXPECT_FALSE(liveDraw(power(-inf, 12'000)));
-    EXPECT_FALSE(liveDraw(power(-1e300, 12'000)));
-    EXPECT_FALSE(liveDraw(power(-1'000, 12'000, 1e300)));
-    EXPECT_FALSE(liveDraw(power(-0x1p63, 12'000)));
-    EXPECT_EQ(liveDraw(power(-0x1p62, 12'000)), std::int64_t{1} << 62);
+TEST(LiveDraw, OnBatteryTheNegatedCurrentOnWallPowerTheAdapterLessTheBatteryAndOnlyAbove0) {
+    struct Case {
+        std::optional<double> current, millivolts, watts;
+        std::optional<std::int64_t> draw;
+    };
+    const Case cases[] = {
+        // Current and a voltage above 5000 mV are needed.
+        {{}, 12'000, {}, {}}, {-1'000, {}, {}, {}}, {{}, {}, 30, {}},
+        {-1'000, 5'000, {}, {}}, {-1'000, 0, {}, {}}, {-1'000, -12'000, {}, {}}, {-1'000, 5'000.001, {}, 1'000},
+        // Rounded half away from zero; above 0 before rounding, so -0.4 stands. An adapter
+        // reading of 0 is the same as none.
+        {-1'234.4, 12'000, {}, 1'234}, {-1'234.5, 12'000, {}, 1'235}, {-1'234.6, 12'000, {}, 1'235},
+        {-0.5, 12'000, {}, 1}, {-0.4, 12'000, {}, 0}, {-1'234.4, 12'000, 0, 1'234},
+        // 20 W at 12 V is 1666.67 mA, of which 500 mA charge the battery; 60 W at 12.5 V is
+        // 4800 mA while the battery also discharges by 200 mA.
+        {500, 12'000, 20, 1'167}, {-200, 12'500, 60, 5'000},
+        // Not above 0: charging with no adapter reading, exactly 0, below 0.
+        {0, 12'000, {}, {}}, {100, 12'000, {}, {}}, {1'000, 12'000, 12, {}}, {1'000, 12'000, 6, {}},
+        // Non-finite or huge figures; an infinite voltage is no reading, though the formula
+        // would give a finite 1000 mA.
+        {nan, 12'000, {}, {}}, {-1'000, nan, {}, {}}, {-1'000, 12'000, nan, {}}, {-1'000, inf, {}, {}},
+        {-1'000, inf, 20, {}}, {-1'000, 12'000, inf, {}}, {-inf, 12'000, {}, {}}, {-1e300, 12'000, {}, {}},
+        {-1'000, 12'000, 1e300, {}}, {-0x1p63, 12'000, {}, {}}, {-0x1p62, 12'000, {}, std::int64_t{1} << 62},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(liveDraw({c.current, c.millivolts, c.watts}), c.draw)
+            << c.current.value_or(-1) << " mA " << c.millivolts.value_or(-1) << " mV " << c.watts.value_or(-1) << " W";
+    }
 }
 
 // ---- averageDraw -----------------------------------------------------------------------
@@ -125,15 +99,13 @@ TEST(AverageDraw, SettledOnceTheOldestKeptDrawIs120SecondsOld) {
     EXPECT_FALSE(averageDraw(draws, now)->settled);
 }
 
-TEST(AverageDraw, AMeanOf0OrBelowIsNoAverage) {
+TEST(AverageDraw, AMeanOf0OrBelowOrBeyondTheRangeIsNoAverage) {
     EXPECT_FALSE(averageDraw(drawsOf({0, 0, 0, 0}), now));
     EXPECT_FALSE(averageDraw(drawsOf({-100, 50, 25, 25}), now));
     EXPECT_FALSE(averageDraw(drawsOf({-5, -5, -5, -5}), now));
     // A few negative draws are fine while the mean stays above 0.
     EXPECT_DOUBLE_EQ(averageDraw(drawsOf({-100, 50, 25, 26}), now)->milliamps, 0.25);
-}
-
-TEST(AverageDraw, ASumBeyondTheIntegerRangeOrAnOddTimeGivesNoTrouble) {
+    // A sum beyond the integer range or an odd time gives no trouble.
     EXPECT_FALSE(averageDraw(drawsOf({int64Max, int64Max, 1, 1}), now));
     auto draws = drawsOf({1'000, 1'000, 1'000, 1'000});
     draws.push_back({Date{nan}, 5'000});  // never counted as recent
@@ -151,49 +123,43 @@ Battery battery(std::int64_t percent, std::int64_t rawMax, bool plugged, std::op
     return b;
 }
 
-TEST(MakeForecast, OnBatteryTheChargeOverTheAverageDraw) {
+TEST(MakeForecast, OnBatteryTheChargeOverTheAverageDrawEarlyUntilItSettles) {
     // 100 % of 5000 mAh at 1000 mA: 300 minutes.
     const auto settled = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
     EXPECT_EQ(makeForecast(battery(100, 5'000, false, 999), settled, now), (Forecast{300, true, false}));
     // 50 % of 4000 mAh at 1300 mA: 92.3 minutes, truncated.
     EXPECT_EQ(makeForecast(battery(50, 4'000, false, {}), drawsOf({1'300, 1'300, 1'300, 1'300}, 60), now)->minutes, 92);
-}
-
-TEST(MakeForecast, EarlyUntilTheAverageIsSettled) {
+    // Early until the average is settled.
     auto draws = drawsOf({1'000, 1'000, 1'000, 1'000}, 5);
     EXPECT_EQ(makeForecast(battery(100, 5'000, false, {}), draws, now), (Forecast{300, true, true}));
     draws.front().time = now - 120;
     EXPECT_EQ(makeForecast(battery(100, 5'000, false, {}), draws, now), (Forecast{300, true, false}));
 }
 
-TEST(MakeForecast, WithoutAnAverageTheSystemEstimate) {
-    const auto b = battery(80, 5'000, false, 240);
-    EXPECT_EQ(makeForecast(b, {}, now), (Forecast{240, false, false}));
-    EXPECT_EQ(makeForecast(b, drawsOf({1'000, 1'000, 1'000}), now), (Forecast{240, false, false}));
-    EXPECT_EQ(makeForecast(b, drawsOf({0, 0, 0, 0}), now), (Forecast{240, false, false}));
-    EXPECT_EQ(makeForecast(b, drawsOf({-1'000, -1'000, -1'000, -1'000}), now), (Forecast{240, false, false}));
-    EXPECT_FALSE(makeForecast(battery(80, 5'000, false, {}), {}, now));
-}
-
-TEST(MakeForecast, WithoutAChargeFigureTheSystemEstimate) {
-    const auto draws = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
-    EXPECT_EQ(makeForecast(battery(80, 0, false, 45), draws, now), (Forecast{45, false, false}));
-    EXPECT_EQ(makeForecast(battery(0, 5'000, false, 45), draws, now), (Forecast{45, false, false}));
-    EXPECT_EQ(makeForecast(battery(-5, 5'000, false, 45), draws, now), (Forecast{45, false, false}));
-    EXPECT_FALSE(makeForecast(battery(0, 5'000, false, {}), draws, now));
-}
-
-TEST(MakeForecast, OnWallPowerAlwaysTheSystemEstimate) {
-    const auto fresh = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
-    EXPECT_EQ(makeForecast(battery(60, 5'000, true, 90), fresh, now), (Forecast{90, false, false}));
-    EXPECT_FALSE(makeForecast(battery(60, 5'000, true, {}), fresh, now));
-}
-
-TEST(MakeForecast, MinutesBeyondTheIntegerRangeAreNoFigure) {
-    // An absurd battery reading: the quotient leaves the 64-bit range, so it is not converted.
-    const auto draws = drawsOf({1, 1, 1, 1}, 60);
-    EXPECT_EQ(makeForecast(battery(int64Max, int64Max, false, 30), draws, now), (Forecast{30, false, false}));
-    EXPECT_FALSE(makeForecast(battery(int64Max, int64Max, false, {}), draws, now));
+TEST(MakeForecast, OtherwiseTheSystemsOwnEstimate) {
+    // Without an average (too few draws, a mean not above 0), without a charge figure, on
+    // wall power, or with minutes beyond the integer range (an absurd battery reading: the
+    // quotient is not converted). Without the system's estimate there is none.
+    const auto settled = drawsOf({1'000, 1'000, 1'000, 1'000}, 60);
+    const auto tiny = drawsOf({1, 1, 1, 1}, 60);
+    const auto estimate = [](std::int64_t minutes) { return std::optional(Forecast{minutes, false, false}); };
+    const std::tuple<Battery, std::vector<Draw>, std::optional<Forecast>> cases[] = {
+        {battery(80, 5'000, false, 240), {}, estimate(240)},
+        {battery(80, 5'000, false, 240), drawsOf({1'000, 1'000, 1'000}), estimate(240)},
+        {battery(80, 5'000, false, 240), drawsOf({0, 0, 0, 0}), estimate(240)},
+        {battery(80, 5'000, false, 240), drawsOf({-1'000, -1'000, -1'000, -1'000}), estimate(240)},
+        {battery(80, 5'000, false, {}), {}, std::nullopt},
+        {battery(80, 0, false, 45), settled, estimate(45)},
+        {battery(0, 5'000, false, 45), settled, estimate(45)},
+        {battery(-5, 5'000, false, 45), settled, estimate(45)},
+        {battery(0, 5'000, false, {}), settled, std::nullopt},
+        {battery(60, 5'000, true, 90), settled, estimate(90)},
+        {battery(60, 5'000, true, {}), settled, std::nullopt},
+        {battery(int64Max, int64Max, false, 30), tiny, estimate(30)},
+        {battery(int64Max, int64Max, false, {}), tiny, std::nullopt},
+    };
+    for (const auto& [b, draws, expected] : cases)
+        EXPECT_EQ(makeForecast(b, draws, now), expected) << b.percent << "% of " << b.rawMax << " " << b.plugged;
 }
 
 // ---- usualDrain ------------------------------------------------------------------------
@@ -215,16 +181,12 @@ std::vector<Sample> twoHours(Date start, std::int64_t drop) {
     return falling(start, 60, percents);
 }
 
-TEST(UsualDrain, PercentPerHourOverTwoHours) {
-    const auto samples = twoHours(now - 7'200, 10);
-    ASSERT_EQ(samples.size(), 121u);
-    const auto drain = usualDrain(samples, now);
-    ASSERT_TRUE(drain);
-    EXPECT_DOUBLE_EQ(*drain, 5);
-}
-
-TEST(UsualDrain, LessThanTwoHoursIsNothing) {
+TEST(UsualDrain, PercentPerHourOverTwoHoursOrMore) {
     auto samples = twoHours(now - 7'200, 10);
+    ASSERT_EQ(samples.size(), 121u);
+    EXPECT_EQ(usualDrain(samples, now), 5);
+    // Only the first sample of a pair is tested against the window: later ones beyond now count.
+    EXPECT_EQ(usualDrain(twoHours(now, 10), now), 5);
     samples.pop_back();  // 7140 s
     EXPECT_FALSE(usualDrain(samples, now));
     EXPECT_FALSE(usualDrain({}, now));
@@ -314,11 +276,6 @@ TEST(UsualDrain, OnlyTheLastSevenDaysCount) {
     EXPECT_FALSE(usualDrain(edge, now + 1));  // the first pair falls out, leaving 7140 s
 }
 
-TEST(UsualDrain, LaterSamplesBeyondNowStillCount) {
-    // Only the first sample of a pair is tested against the window.
-    EXPECT_DOUBLE_EQ(*usualDrain(twoHours(now, 10), now), 5);
-}
-
 // ---- gainMinutes -----------------------------------------------------------------------
 
 template <class F>
@@ -332,55 +289,46 @@ static_assert(!GainTakesForecast<float>);
 static_assert(std::is_same_v<decltype(gainMinutes(std::int64_t{100}, 0.5)), std::int64_t>);
 static_assert(std::is_same_v<decltype(gainMinutes(3'000.0, 1'000.0, 800.0)), std::int64_t>);
 
-TEST(GainByShare, HalfTheShareOfTheForecast) {
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, 0.5), 33);    // s = 0.25: 25 / 0.75
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, 1.0), 100);   // s = 0.5 gives the forecast again
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, 3.0), 100);   // shares above 1 count as 1
-    EXPECT_EQ(gainMinutes(std::int64_t{7}, 0.3), 1);       // 1.05 / 0.85 = 1.24, truncated
-    EXPECT_EQ(gainMinutes(std::int64_t{240}, 0.1), 12);    // 12 / 0.95 = 12.6
-    EXPECT_EQ(gainMinutes(std::int64_t{-100}, 0.5), -33);  // truncated toward zero
-    EXPECT_EQ(gainMinutes(std::int64_t{0}, 0.5), 0);
+TEST(GainByShare, HalfTheShareOfTheForecastTruncatedTowardZero) {
+    const std::tuple<std::int64_t, double, std::int64_t> cases[] = {
+        {100, 0.5, 33},    // s = 0.25: 25 / 0.75
+        {100, 1.0, 100},   // s = 0.5 gives the forecast again
+        {100, 3.0, 100},   // shares above 1 count as 1
+        {100, inf, 100},
+        {7, 0.3, 1},       // 1.05 / 0.85 = 1.24
+        {240, 0.1, 12},    // 12 / 0.95 = 12.6
+        {-100, 0.5, -33},
+        {0, 0.5, 0},
+        // No share, no gain.
+        {100, 0.0, 0}, {100, -0.5, 0}, {100, -inf, 0}, {100, nan, 0},
+        // int64 max becomes 2^63 as a double, one past the range: it is not converted.
+        {int64Max, 1.0, 0},
+    };
+    for (const auto& [forecast, share, gain] : cases)
+        EXPECT_EQ(gainMinutes(forecast, share), gain) << forecast << " " << share;
     EXPECT_EQ(gainMinutes(300, 0.5), 100);  // an int literal still picks this overload
-}
-
-TEST(GainByShare, NoShareNoGain) {
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, 0.0), 0);
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, -0.5), 0);
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, -inf), 0);
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, nan), 0);
-    EXPECT_EQ(gainMinutes(std::int64_t{100}, inf), 100);  // capped at 1
-}
-
-TEST(GainByShare, AResultBeyondTheIntegerRangeIsNoGain) {
-    // int64 max becomes 2^63 as a double, one past the range: it is not converted.
-    EXPECT_EQ(gainMinutes(int64Max, 1.0), 0);
     // 2^63 / 3 is in range and converts.
     EXPECT_NEAR(static_cast<double>(gainMinutes(int64Max, 0.5)), 0x1p63 / 3, 1e4);
 }
 
-TEST(MeasuredGain, TheDifferenceInMinutesOfTheRemainingCharge) {
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 800.0), 45);   // 3.75 h - 3 h
-    EXPECT_EQ(gainMinutes(3'000.0, 800.0, 1'000.0), -45);  // the draw rose: a loss
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 1'000.0), 0);
-    EXPECT_EQ(gainMinutes(0.25, 2.0, 1.0), 8);   // 7.5, half away from zero
-    EXPECT_EQ(gainMinutes(0.25, 1.0, 2.0), -8);  // -7.5
-    EXPECT_EQ(gainMinutes(0.2, 2.0, 1.0), 6);    // 6.0000000000000001 or so
-}
-
-TEST(MeasuredGain, BothDrawsMustBeAbove0) {
-    EXPECT_EQ(gainMinutes(3'000.0, 0.0, 800.0), 0);
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 0.0), 0);
-    EXPECT_EQ(gainMinutes(3'000.0, -1'000.0, 800.0), 0);
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, -800.0), 0);
-    EXPECT_EQ(gainMinutes(3'000.0, nan, 800.0), 0);
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, nan), 0);
-}
-
-TEST(MeasuredGain, NonFiniteOrHugeResultsAreNoGain) {
-    EXPECT_EQ(gainMinutes(nan, 1'000.0, 800.0), 0);
-    EXPECT_EQ(gainMinutes(inf, 1'000.0, 800.0), 0);       // inf - inf
-    EXPECT_EQ(gainMinutes(3'000.0, 1'000.0, 1e-300), 0);  // beyond the integer range
-    EXPECT_EQ(gainMinutes(3'000.0, inf, 800.0), 225);     // nothing left of the before term
+TEST(MeasuredGain, TheDifferenceInMinutesOfTheRemainingChargeWhenBothDrawsAreAbove0) {
+    const std::tuple<double, double, double, std::int64_t> cases[] = {
+        {3'000, 1'000, 800, 45},   // 3.75 h - 3 h
+        {3'000, 800, 1'000, -45},  // the draw rose: a loss
+        {3'000, 1'000, 1'000, 0},
+        {0.25, 2, 1, 8},           // 7.5, half away from zero
+        {0.25, 1, 2, -8},          // -7.5
+        {0.2, 2, 1, 6},            // 6.0000000000000001 or so
+        {3'000, 0, 800, 0}, {3'000, 1'000, 0, 0}, {3'000, -1'000, 800, 0}, {3'000, 1'000, -800, 0},
+        {3'000, nan, 800, 0}, {3'000, 1'000, nan, 0},
+        // Non-finite or huge results are no gain.
+        {nan, 1'000, 800, 0},
+        {inf, 1'000, 800, 0},       // inf - inf
+        {3'000, 1'000, 1e-300, 0},  // beyond the integer range
+        {3'000, inf, 800, 225},     // nothing left of the before term
+    };
+    for (const auto& [charge, before, after, gain] : cases)
+        EXPECT_EQ(gainMinutes(charge, before, after), gain) << charge << " " << before << " " << after;
 }
 
 }  // namespace

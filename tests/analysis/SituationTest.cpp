@@ -28,94 +28,66 @@ Headline headline(const Situation& s, Date now = tenOClock) {
     return templateHeadline(s, now, hoursAndMinutes);
 }
 
-TEST(TemplateHeadline, Charging) {
-    EXPECT_EQ(headline(Charging{75}), (Headline{"Charging", "Full in 1h 15m"}));
-    EXPECT_EQ(headline(Charging{45}), (Headline{"Charging", "Full in 45m"}));
-    EXPECT_EQ(headline(Charging{0}), (Headline{"Charging", "Full in 0m"}));
-    EXPECT_EQ(headline(Charging{}), (Headline{"Charging", "Working out the time to full"}));
+TEST(TemplateHeadline, TheWordsOfEverySituation) {
+    const std::pair<Situation, Headline> cases[] = {
+        {Charging{75}, {"Charging", "Full in 1h 15m"}},
+        {Charging{45}, {"Charging", "Full in 45m"}},
+        {Charging{0}, {"Charging", "Full in 0m"}},
+        {Charging{}, {"Charging", "Working out the time to full"}},
+        {Holding{80, 80}, {"Holding at 80%", "Charge limit is set to 80%"}},
+        {Holding{79, 80}, {"Holding at 79%", "Charge limit is set to 80%"}},
+        {PluggedIdle{93}, {"Plugged in, not charging", "macOS is holding the charge at 93%"}},
+        {Low{9}, {"Running low", approx + "9m left. Plug in soon"}},
+        {Low{65}, {"Running low", approx + "1h 05m left. Plug in soon"}},
+        // The share truncated, and no minutes.
+        {Faster{"Safari", 0.374, 200}, {"Draining faster than usual", "Safari is using 37% of the energy"}},
+        {situation::HeavyApp{"Google Chrome", 0.6, 200},
+         {"Google Chrome is using most of your energy", approx + "3h 20m left, until 13:20"}},
+        {Plenty{200}, {"Enough until 13:20", approx + "3h 20m left at the current rate"}},
+        // Past midnight the formatter decides how it looks.
+        {Plenty{15 * 60}, {"Enough until 01:00", approx + "15h 00m left at the current rate"}},
+        {Full{}, {"Fully charged", "Running on wall power"}},
+        {Estimating{}, {"On battery", "Working out how long it will last"}},
+    };
+    for (const auto& [situation, words] : cases) EXPECT_EQ(headline(situation), words) << words.title;
 }
 
-TEST(TemplateHeadline, HoldingAndPluggedIdle) {
-    EXPECT_EQ(headline(Holding{80, 80}), (Headline{"Holding at 80%", "Charge limit is set to 80%"}));
-    EXPECT_EQ(headline(Holding{79, 80}), (Headline{"Holding at 79%", "Charge limit is set to 80%"}));
-    EXPECT_EQ(headline(PluggedIdle{93}), (Headline{"Plugged in, not charging", "macOS is holding the charge at 93%"}));
-}
-
-TEST(TemplateHeadline, Low) {
-    EXPECT_EQ(headline(Low{9}), (Headline{"Running low", approx + "9m left. Plug in soon"}));
-    EXPECT_EQ(headline(Low{9}).detail,
-              "\xE2\x89\x88"
-              "9m left. Plug in soon");
-    EXPECT_EQ(headline(Low{65}).detail, approx + "1h 05m left. Plug in soon");
-}
-
-TEST(TemplateHeadline, FasterGivesTheTruncatedPercentAndNoMinutes) {
-    const auto h = headline(Faster{"Safari", 0.374, 200});
-    EXPECT_EQ(h, (Headline{"Draining faster than usual", "Safari is using 37% of the energy"}));
-    // Exact decimal shares show what they are, whatever binary rounding does to them.
-    for (const auto& [share, shown] : std::vector<std::pair<double, std::string>>{
-             {0.29, "29%"}, {0.57, "57%"}, {0.58, "58%"}, {0.999, "99%"}, {0.3749999, "37%"}}) {
-        EXPECT_EQ(headline(Faster{"Safari", share, 200}).detail, "Safari is using " + shown + " of the energy")
-            << share;
-    }
-    EXPECT_EQ(h.detail.find("3h"), std::string::npos);
-    EXPECT_EQ(headline(Faster{"Xcode", 0.999, 10}).detail, "Xcode is using 99% of the energy");
-    EXPECT_EQ(headline(Faster{"Xcode", 1.0, 10}).detail, "Xcode is using 100% of the energy");
-    EXPECT_EQ(headline(Faster{"Xcode", 0.0, 10}).detail, "Xcode is using 0% of the energy");
-    EXPECT_EQ(headline(Faster{"Xcode", 0.009, 10}).detail, "Xcode is using 0% of the energy");
-    EXPECT_EQ(headline(Faster{"Xcode", -0.019, 10}).detail, "Xcode is using -1% of the energy");  // toward zero
-}
-
-TEST(TemplateHeadline, FasterWithANonFiniteShareConvertsNothing) {
+TEST(TemplateHeadline, FasterShowsTheShareAsWrittenAndConvertsNothingNonFinite) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(headline(Faster{"A", nan, 1}).detail, "A is using 0% of the energy");
-    EXPECT_EQ(headline(Faster{"A", inf, 1}).detail, "A is using 0% of the energy");
-    EXPECT_EQ(headline(Faster{"A", 1e300, 1}).detail, "A is using 0% of the energy");
+    // Exact decimal shares show what they are, whatever binary rounding does to them; the
+    // rest truncate toward zero.
+    for (const auto& [share, shown] : std::vector<std::pair<double, std::string>>{
+             {0.29, "29%"}, {0.57, "57%"}, {0.58, "58%"}, {0.999, "99%"}, {0.3749999, "37%"}, {1.0, "100%"},
+             {0.0, "0%"}, {0.009, "0%"}, {-0.019, "-1%"}, {nan, "0%"}, {inf, "0%"}, {1e300, "0%"}}) {
+        EXPECT_EQ(headline(Faster{"Xcode", share, 10}).detail, "Xcode is using " + shown + " of the energy")
+            << share;
+    }
 }
 
-TEST(TemplateHeadline, HeavyAppSaysHowMuchInWordsAndUntilWhen) {
-    const auto h = headline(situation::HeavyApp{"Google Chrome", 0.6, 200});
-    EXPECT_EQ(h, (Headline{"Google Chrome is using most of your energy", approx + "3h 20m left, until 13:20"}));
-    EXPECT_EQ(headline(situation::HeavyApp{"A", 0.95, 1}).title, "A is using most of your energy");
-    EXPECT_EQ(headline(situation::HeavyApp{"A", 0.5999, 1}).title, "A is using about half of your energy");
-    EXPECT_EQ(headline(situation::HeavyApp{"A", 0.45, 1}).title, "A is using about half of your energy");
-    EXPECT_EQ(headline(situation::HeavyApp{"A", 0.4499, 1}).title, "A is using a third of your energy");
-    EXPECT_EQ(headline(situation::HeavyApp{"A", 0.3, 1}).title, "A is using a third of your energy");
-    EXPECT_EQ(headline(situation::HeavyApp{"A", std::nan(""), 1}).title, "A is using a third of your energy");
+TEST(TemplateHeadline, HeavyAppSaysHowMuchInWords) {
+    for (const auto& [share, much] : std::vector<std::pair<double, std::string>>{
+             {0.95, "most"}, {0.5999, "about half"}, {0.45, "about half"}, {0.4499, "a third"}, {0.3, "a third"},
+             {std::nan(""), "a third"}}) {
+        EXPECT_EQ(headline(situation::HeavyApp{"A", share, 1}).title, "A is using " + much + " of your energy")
+            << share;
+    }
 }
 
-TEST(TemplateHeadline, PlentyGivesTheClockTimeOfNowPlusTheMinutes) {
-    EXPECT_EQ(headline(Plenty{200}), (Headline{"Enough until 13:20", approx + "3h 20m left at the current rate"}));
-    // The formatter gets exactly now + minutes × 60 s.
+TEST(TemplateHeadline, OnlyTheCasesWithATimeAskTheFormatterForNowPlusTheMinutes) {
     std::vector<Date> asked;
-    const auto h = templateHeadline(Plenty{200}, Date{1'000.5}, [&](Date d) {
+    const auto recording = [&](Date d) {
         asked.push_back(d);
         return std::string("later");
-    });
-    EXPECT_EQ(h.title, "Enough until later");
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], Date{1'000.5 + 12'000});
-    // Past midnight the formatter decides how it looks.
-    EXPECT_EQ(headline(Plenty{15 * 60}).title, "Enough until 01:00");
-}
-
-TEST(TemplateHeadline, CasesWithoutATimeDoNotAskTheFormatter) {
-    int calls = 0;
-    const auto counting = [&](Date) {
-        ++calls;
-        return std::string();
     };
+    EXPECT_EQ(templateHeadline(Plenty{200}, Date{1'000.5}, recording).title, "Enough until later");
+    EXPECT_EQ(asked, std::vector<Date>{Date{1'000.5 + 12'000}});
+    asked.clear();
     for (const Situation& s : std::vector<Situation>{Charging{75}, Charging{}, Holding{80, 80}, PluggedIdle{50}, Low{9},
                                                      Faster{"A", 0.5, 9}, Full{}, Estimating{}}) {
-        templateHeadline(s, tenOClock, counting);
+        templateHeadline(s, tenOClock, recording);
     }
-    EXPECT_EQ(calls, 0);
-}
-
-TEST(TemplateHeadline, FullAndEstimating) {
-    EXPECT_EQ(headline(Full{}), (Headline{"Fully charged", "Running on wall power"}));
-    EXPECT_EQ(headline(Estimating{}), (Headline{"On battery", "Working out how long it will last"}));
+    EXPECT_TRUE(asked.empty());
 }
 
 }  // namespace

@@ -42,11 +42,14 @@ TEST_F(ProcessTest, ReportsExitCodesAndSignals) {
     EXPECT_EQ(out.signal, 9);
 }
 
-TEST_F(ProcessTest, StandardErrorGoesWhereAsked) {
+TEST_F(ProcessTest, StandardErrorGoesWhereAskedAndStandardInputIsEmpty) {
     script("/usr/bin/noisy", "echo out; echo err >&2");
     EXPECT_EQ(runner.run("/usr/bin/noisy", {}, ErrorOutput::discard).output, "out\n");
     EXPECT_EQ(runner.run("/usr/bin/noisy", {}, ErrorOutput::merge).output, "out\nerr\n");
     EXPECT_EQ(runner.run("/usr/bin/noisy", {}, ErrorOutput::inherit).output, "out\n");
+    // Standard input is empty.
+    script("/usr/bin/reader", "cat; echo done");
+    EXPECT_EQ(runner.run("/usr/bin/reader", {}).output, "done\n");
 }
 
 TEST_F(ProcessTest, ReadsLargeOutputToTheEndBeforeWaiting) {
@@ -55,11 +58,6 @@ TEST_F(ProcessTest, ReadsLargeOutputToTheEndBeforeWaiting) {
     const auto out = runner.run("/usr/bin/big", {});
     EXPECT_EQ(out.exitCode, 0);
     EXPECT_EQ(out.output.size(), 20000u * 41u);
-}
-
-TEST_F(ProcessTest, StandardInputIsEmpty) {
-    script("/usr/bin/reader", "cat; echo done");
-    EXPECT_EQ(runner.run("/usr/bin/reader", {}).output, "done\n");
 }
 
 TEST_F(ProcessTest, MissingOrUnrunnableProgramsCouldNotStart) {

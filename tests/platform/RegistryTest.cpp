@@ -24,33 +24,22 @@ const char* const twoEntries = R"(<?xml version="1.0" encoding="UTF-8"?>
 </array>
 </plist>)";
 
-TEST(MachineRegistry, ServicesComeFromTheClassFile) {
+TEST(MachineRegistry, ServicesComeFromTheClassFileAsItIsNowWithoutWhatIoregAddsAboutTheEntry) {
     testing::TempFolder dir;
     dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
     const MachineRegistry registry{Machine(dir.path())};
     const auto all = registry.services("AppleSmartBattery");
     ASSERT_EQ(all.size(), 2u);
-    const auto first = registry.firstService("AppleSmartBattery");
-    ASSERT_TRUE(first);
-    EXPECT_EQ(*first, all[0]);
-    EXPECT_EQ(registry.property(all[1], "CurrentCapacity")->longLongValue(), 15);
+    EXPECT_EQ(registry.firstService("AppleSmartBattery"), all[0]);
+    EXPECT_EQ(registry.properties(all[0]), (Value::Dictionary{{"CurrentCapacity", Value::integer(72)}}));
+    EXPECT_EQ(registry.property(all[1], "CurrentCapacity"), Value::integer(15));
     EXPECT_FALSE(registry.property(all[1], "Missing"));
-}
 
-TEST(MachineRegistry, PropertiesLeaveOutWhatIoregAddsAboutTheEntry) {
-    testing::TempFolder dir;
-    dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
-    const MachineRegistry registry{Machine(dir.path())};
-    const auto props = registry.properties(*registry.firstService("AppleSmartBattery"));
-    ASSERT_TRUE(props);
-    EXPECT_EQ(props->size(), 1u);
-    EXPECT_TRUE(props->contains("CurrentCapacity"));
-}
-
-TEST(MachineRegistry, ASingleEntryNeedNotBeInAnArray) {
-    testing::TempFolder dir;
+    dir.write("ioreg/AppleSmartBattery.plist",
+              "<plist><array><dict><key>CurrentCapacity</key><integer>71</integer></dict></array></plist>");
+    EXPECT_EQ(registry.property(all[0], "CurrentCapacity"), Value::integer(71));
+    // A single entry need not be in an array.
     dir.write("ioreg/AppleSMC.plist", "<plist><dict><key>a</key><true/></dict></plist>");
-    const MachineRegistry registry{Machine(dir.path())};
     EXPECT_EQ(registry.services("AppleSMC").size(), 1u);
 }
 

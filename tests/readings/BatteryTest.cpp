@@ -34,28 +34,20 @@ TEST_F(BatteryRead, ReadsTheTemplateMachine) {
     EXPECT_EQ(battery->health(), 96);
 }
 
-TEST_F(BatteryRead, NoServiceOrUnreadablePropertiesMeanNoBattery) {
+TEST_F(BatteryRead, NoServiceUnreadablePropertiesOrAMacWithoutABatteryMeanNoBattery) {
     EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
     temp.write("ioreg/AppleSmartBattery.plist", "<plist><array><string>odd</string></array></plist>");
     EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
-}
-
-TEST_F(BatteryRead, AMacWithoutABatteryReadsAsNone) {
     temp.write("ioreg/AppleSmartBattery.plist", testing::fixture("ioreg/no-battery.plist"));
     EXPECT_FALSE(Battery::read(MachineRegistry(temp.machine())));
     const auto installed = read({{"BatteryInstalled", flag(true)}, {"CurrentCapacity", n(40)}});
     ASSERT_TRUE(installed);
     EXPECT_EQ(installed->percent, 40);
+    // Missing keys become zero, false or absent.
+    EXPECT_EQ(read({}), Battery{});
 }
 
-TEST_F(BatteryRead, MissingKeysBecomeZeroFalseOrAbsent) {
-    const auto b = read({});
-    ASSERT_TRUE(b);
-    EXPECT_EQ(*b, Battery{});
-    EXPECT_FALSE(b->health());
-}
-
-TEST_F(BatteryRead, NumbersFallBackToBatteryDataOnlyWhenTheTopLevelLacksThem) {
+TEST_F(BatteryRead, NumbersFallBackToBatteryDataOnlyWhenTheTopLevelLacksThemFlagsNever) {
     auto b = read({{"BatteryData", Value::dictionary({{"CycleCount", n(412)}, {"DesignCapacity", n(5000)}})},
                    {"DesignCapacity", n(4382)}});
     EXPECT_EQ(b->cycles, 412);
@@ -70,10 +62,8 @@ TEST_F(BatteryRead, NumbersFallBackToBatteryDataOnlyWhenTheTopLevelLacksThem) {
     b = read({{"Voltage", Value::real(12187.9)}, {"Amperage", flag(true)}});
     EXPECT_EQ(b->millivolts, 12187);
     EXPECT_EQ(b->milliamps, 0);
-}
-
-TEST_F(BatteryRead, FlagsComeOnlyFromTheTopLevelAsBooleans) {
-    auto b = read({{"BatteryData", Value::dictionary({{"IsCharging", flag(true)}, {"ExternalConnected", flag(true)}})}});
+    // Flags come only from the top level, as Booleans.
+    b = read({{"BatteryData", Value::dictionary({{"IsCharging", flag(true)}, {"ExternalConnected", flag(true)}})}});
     EXPECT_FALSE(b->charging);
     EXPECT_FALSE(b->plugged);
     b = read({{"IsCharging", n(1)}, {"ExternalConnected", flag(true)}});
@@ -154,9 +144,7 @@ TEST(SystemProfiler, ServiceIsRecommendedForAnyWordButGood) {
     EXPECT_FALSE(parseServiceRecommended(R"({"SPPowerDataType":[{"sppower_battery_health_info":{}}]})"));
     EXPECT_FALSE(parseServiceRecommended(
         R"({"SPPowerDataType":[{"sppower_battery_health_info":{"sppower_battery_health":true}}]})"));
-}
-
-TEST(SystemProfiler, WrongShapesGiveNothing) {
+    // Wrong shapes give nothing.
     for (const char* text : {"", "[]", "{}", R"({"SPPowerDataType":{}})", R"({"SPPowerDataType":[1]})",
                              R"({"SPPowerDataType":[{"sppower_battery_health_info":"Good"}]})", "{broken"}) {
         EXPECT_FALSE(parseMaximumCapacity(text)) << text;

@@ -19,7 +19,7 @@ TEST(HistoryLine, WritesWholeSecondsAndFourFields) {
     EXPECT_EQ(HistoryStore::line({Date{-1.5}, 5, true, true}), "-1,5,1,1\n");
 }
 
-TEST(HistoryLine, ParsesThreeAndFourFields) {
+TEST(HistoryLine, ParsesThreeAndFourFieldsAndDropsMalformedLines) {
     EXPECT_EQ(HistoryStore::parse("1780000000,87,0,1"), (Sample{Date{1780000000}, 87, false, true}));
     // Three fields predate the plugged flag: the one flag stands for both.
     EXPECT_EQ(HistoryStore::parse("100,50,1"), (Sample{Date{100}, 50, true, true}));
@@ -28,9 +28,6 @@ TEST(HistoryLine, ParsesThreeAndFourFields) {
     EXPECT_EQ(HistoryStore::parse("1.5e2,0,1,0"), (Sample{Date{150}, 0, true, false}));
     // Empty pieces are dropped, so doubled and trailing commas do not count as fields.
     EXPECT_EQ(HistoryStore::parse("100,,50,1,1,"), (Sample{Date{100}, 50, true, true}));
-}
-
-TEST(HistoryLine, DropsMalformedLines) {
     for (const char* line : {"100,50,0,0,0", "100,50", "", "abc,50,0,0", "100,101,0,0", "100,-1,0,0", "100,,0",
                              "100,5.5,0,0", "100, 50,0,0", "inf,50,0,0", "nan,50,0,0", "-inf,50,0,0",
                              "1e300,50,0,0"}) {
@@ -99,19 +96,18 @@ TEST_F(HistoryFile, AppendingAfterAnInterruptedWriteStartsANewLine) {
     EXPECT_EQ(again.samples[1], (Sample{now, 69, false, false}));
 }
 
-TEST_F(HistoryFile, AFileThatCannotBeOpenedIsNeverReplaced) {
-    createDirectories(url);  // exists, cannot be opened for writing
+TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
+    // Without a URL nothing touches the disk.
+    HistoryStore memory(std::nullopt, now);
+    memory.append({now, 50, false, false});
+    EXPECT_EQ(memory.samples.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    // A file that exists but cannot be opened for writing is never replaced.
+    createDirectories(url);
     HistoryStore store(url, now);
     store.append({now, 50, false, false});
-    EXPECT_EQ(store.samples.size(), 1u);  // kept in memory
-    EXPECT_TRUE(std::filesystem::is_directory(url));
-}
-
-TEST_F(HistoryFile, WithoutAUrlNothingTouchesTheDisk) {
-    HistoryStore store(std::nullopt, now);
-    store.append({now, 50, false, false});
     EXPECT_EQ(store.samples.size(), 1u);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_directory(url));
 }
 
 TEST(Buckets, PlacesEachSampleInItsColumnAndKeepsTheLatest) {
@@ -133,15 +129,13 @@ TEST(Buckets, PlacesEachSampleInItsColumnAndKeepsTheLatest) {
     EXPECT_EQ(filled, 3);
 }
 
-TEST(Buckets, EmptyInputsAndOddCounts) {
+TEST(Buckets, EmptyInputsOddCountsAndAgesAtTheEdge) {
     EXPECT_EQ(buckets({}, now, 86'400, 36), std::vector<std::optional<Sample>>(36));
     EXPECT_TRUE(buckets({{now, 1, false, false}}, now, 86'400, 0).empty());
     EXPECT_TRUE(buckets({{now, 1, false, false}}, now, 86'400, -3).empty());
     EXPECT_EQ(buckets({{now, 1, false, false}}, now, 0, 4), std::vector<std::optional<Sample>>(4));
-}
-
-TEST(Buckets, AgesThatRoundPastTheOldestColumnAreClamped) {
-    // span / count is inexact here: an age just below the span divides out to exactly count.
+    // Ages that round past the oldest column are clamped. span / count is inexact here: an age
+    // just below the span divides out to exactly count.
     const Date at{1.0};
     const double age = std::nextafter(1.0, 0.0);
     const std::vector<Sample> samples{Sample{Date{at.seconds - age}, 5, false, false}};

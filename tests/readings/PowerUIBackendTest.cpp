@@ -145,15 +145,6 @@ TEST_F(PowerUIBackendTest, RegistrationsArePmsetsOnWallPowerOnly) {
     EXPECT_EQ(backend.registrations(), 0);
 }
 
-TEST_F(PowerUIBackendTest, PmsetRefusesOtherUsage) {
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{}, {"-g", "battlimit", "x"}, {"-g", "nothing"}, {"battlimit"}}) {
-        const auto out = runner.run("/usr/bin/pmset", arguments, ErrorOutput::merge);
-        EXPECT_EQ(out.exitCode, 1);
-        EXPECT_TRUE(out.output.starts_with("pmset: ")) << out.output;
-    }
-}
-
 TEST_F(PowerUIBackendTest, ApplyThroughTheServiceAndPmset) {
     const auto noWait = [](std::uint32_t) {};
     service(R"("enabled": false)", true);
