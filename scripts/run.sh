@@ -33,5 +33,11 @@ export XDG_RUNTIME_DIR="$runtime"
 "$app" "$@" &
 app_pid=$!
 sleep 4
+if ! kill -0 "$app_pid" 2>/dev/null; then
+  wait "$app_pid" && status=0 || status=$?
+  app_pid=""
+  echo "Norvane ended by itself (status $status) before the screenshot" >&2
+  exit 1
+fi
 "$build/examples/norvane_screenshot" "$shot"
 echo "No display here: Norvane ran on a virtual one ($DISPLAY). Screenshot: $shot"
