@@ -108,6 +108,10 @@ struct FileBody {
 
 }  // namespace
 
+void prepareHttp() {
+    curlReady();
+}
+
 std::optional<HttpResponse> httpGet(const HttpRequest& request, std::size_t maxBody) {
     Easy easy(request);
     if (!easy.handle) return std::nullopt;
@@ -135,7 +139,8 @@ std::optional<long> httpDownload(const HttpRequest& request, const Path& file, c
 bool isUrl(std::string_view text) {
     if (!curlReady() || text.empty() || text.find('\0') != std::string_view::npos) return false;
     const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
-    return url && curl_url_set(url.get(), CURLUPART_URL, std::string(text).c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
+    return url &&
+           curl_url_set(url.get(), CURLUPART_URL, std::string(text).c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
 }
 
 }  // namespace norvane

@@ -16,8 +16,8 @@ namespace norvane {
 
 struct HttpRequest {
     std::string url;
-    std::string accept;      // the Accept header
-    double idleLimit = 30;   // seconds without data before the transfer fails
+    std::string accept;     // the Accept header
+    double idleLimit = 30;  // seconds without data before the transfer fails
 };
 
 struct HttpResponse {
@@ -39,5 +39,10 @@ std::optional<long> httpDownload(const HttpRequest& request, const Path& file, c
 
 // Whether the text parses as an absolute URL: a scheme, then what that scheme takes.
 bool isUrl(std::string_view text);
+
+// Sets the transfer library up. A program calls it first thing on its main thread: set up
+// lazily on a worker instead, its one-time state would belong to a thread that may still
+// be alive at exit, and never be freed.
+void prepareHttp();
 
 }  // namespace norvane

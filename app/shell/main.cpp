@@ -1,5 +1,7 @@
 #include "app/shell/qt/AppDelegate.h"
+#include "platform/Http.h"
 
 int main(int argc, char** argv) {
+    norvane::prepareHttp();
     return norvane::AppDelegate::main(std::vector<std::string>(argv + 1, argv + argc));
 }
