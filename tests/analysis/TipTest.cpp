@@ -10,6 +10,8 @@ namespace {
 
 using namespace tip_button;
 
+constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+
 // Plugged in at 60 %, nothing to say.
 TipContext quiet() {
     TipContext c;
@@ -58,25 +60,18 @@ TEST(Tips, ConditionsAndOrder) {
         {"119 minutes", [](TipContext& c) { unplug(c, 119); }, {"low-power"}},
         {"120 minutes", [](TipContext& c) { unplug(c, 120); }, {}},
         {"no forecast", [](TipContext& c) { unplug(c, std::nullopt); }, {}},
-        {"on the charger: no app, Low Power or dim tips",
-         [](TipContext& c) { c.forecastMinutes = 45, c.heavy = zoom(12); },
-         {}},
+        // On the charger: no app, Low Power or dim tips.
+        {"on the charger", [](TipContext& c) { c.forecastMinutes = 45, c.heavy = zoom(12); }, {}},
         {"plugged 69% of the week", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 0.69; }, {}},
         {"plugged 70%", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 0.7; }, {"charge-limit"}},
-        {"plugged with a limit set",
-         [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 1, c.limit = 80; },
-         {}},
+        {"limit set", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 1, c.limit = 80; }, {}},
         {"plugged, no limit offered", [](TipContext& c) { c.pluggedShare = 1; }, {}},
         {"optimised off with a limit", [](TipContext& c) { c.optimisedOff = true, c.limit = 80; }, {}},
         {"ran empty with an alert set", [](TipContext& c) { c.ranNearlyEmpty = true, c.lowAlert = 10; }, {}},
         {"slept 80 to 76", [](TipContext& c) { c.lastSleep = sleep(80, 76, 0); }, {}},
         {"slept 80 to 75", [](TipContext& c) { c.lastSleep = sleep(80, 75, 0); }, {"sleep-drain"}},
-        {"slept on the charger",
-         [](TipContext& c) { c.lastSleep = sleep(80, 5, 0), c.lastSleep->onBattery = false; },
-         {}},
-        {"a sleep at the integer's ends",
-         [](TipContext& c) { c.lastSleep = sleep(std::numeric_limits<std::int64_t>::min(), 1, 0); },
-         {}},
+        {"slept plugged", [](TipContext& c) { c.lastSleep = sleep(80, 5, 0), c.lastSleep->onBattery = false; }, {}},
+        {"integer's ends", [](TipContext& c) { c.lastSleep = sleep(lowest, 1, 0); }, {}},
         {"held with a full charge running", [](TipContext& c) { c.held = c.limitAvailable = c.fullOnce = true; }, {}},
         {"held, no limit offered", [](TipContext& c) { c.held = true; }, {}},
         {"everything, in order of priority",
