@@ -11,6 +11,7 @@ namespace {
 using namespace tip_button;
 
 constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 // Plugged in at 60 %, nothing to say.
 TipContext quiet() {
@@ -202,23 +203,22 @@ TEST(Tips, TextsThatFollowTheFacts) {
         std::string Tip::*field;
         std::string expected;
     };
+    const std::string zoomTip = "heavy-app:/Applications/Zoom.app";
     const std::vector<Case> cases{
         {[](TipContext& c) { c.health = 78; }, "service", &Tip::why,
          "macOS reports Service Recommended: the battery holds 78% of what it did when new."},
         {[](TipContext& c) { c.batteryTemperature = 36.6; }, "heat", &Tip::why,
          "macOS reports that the Mac is running hot while it charges; the battery is at 37°."},
-        {[](TipContext& c) { c.heavy->gain.reset(); }, "heavy-app:/Applications/Zoom.app", &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain.reset(); }, zoomTip, &Tip::effect,
          "Not measured yet: Norvane needs about 15 seconds of readings on battery before it can estimate the gain."},
-        {[](TipContext& c) { c.heavy->gain = 0; }, "heavy-app:/Applications/Zoom.app", &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain = 0; }, zoomTip, &Tip::effect,
          "Under a minute at the current draw: it matters less than its share suggests."},
-        {[](TipContext& c) { c.heavy->gain = 65, c.heavy->early = true; }, "heavy-app:/Applications/Zoom.app",
-         &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain = 65, c.heavy->early = true; }, zoomTip, &Tip::effect,
          "About +1h 05m at the current draw: a first estimate, it settles within two minutes. After you quit, Norvane "
          "measures what really changed."},
-        {[](TipContext& c) { c.heavy->sustained = false; }, "heavy-app:/Applications/Zoom.app", &Tip::why,
+        {[](TipContext& c) { c.heavy->sustained = false; }, zoomTip, &Tip::why,
          "Zoom has used 42% of the measured energy in the last readings."},
-        {[](TipContext& c) { c.heavy->share = std::numeric_limits<double>::quiet_NaN(); },
-         "heavy-app:/Applications/Zoom.app", &Tip::line, "Zoom takes 0% of the energy"},
+        {[](TipContext& c) { c.heavy->share = nan; }, zoomTip, &Tip::line, "Zoom takes 0% of the energy"},
         {[](TipContext& c) { c.pluggedShare = 0.866; }, "charge-limit", &Tip::why,
          "This Mac spent 87% of the last week on the charger."},
         {[](TipContext& c) {
