@@ -51,6 +51,7 @@ struct Model : FullBySchedule {
 };
 
 const Calendar berlin("Europe/Berlin");
+constexpr auto off = FullByMode::off, once = FullByMode::once, daily = FullByMode::daily;
 Date at(int month, int day, int hour, int minute = 0, int second = 0) {
     return *berlin.date(2026, month, day, hour, minute, second);
 }
@@ -90,7 +91,7 @@ TEST(FullBy, NextTargetAndStoredMode) {
     EXPECT_EQ(nextFullBy(1440 + 450, at(7, 1, 7, 29), berlin), at(7, 1, 7, 30));
     EXPECT_EQ(nextFullBy(-1, at(7, 1, 7, 29), berlin), at(7, 1, 23, 59));
 
-    for (auto mode : {FullByMode::off, FullByMode::once, FullByMode::daily})
+    for (auto mode : {off, once, daily})
         EXPECT_EQ(fullByMode(rawValue(mode)), mode);
     EXPECT_EQ(fullByMode("Daily"), std::nullopt);
 }
@@ -107,20 +108,16 @@ TEST(FullBy, StepsAroundMidnightAndClockChanges) {
         FullByMode modeAfter;
     };
     const std::vector<Case> cases{
-        {"71 minutes before 00:30", FullByMode::daily, 30, at(7, 1, 22), at(7, 1, 23, 19), 0, at(7, 2, 0, 30),
-         FullByMode::daily},
-        {"70 minutes before 00:30", FullByMode::daily, 30, at(7, 1, 22), at(7, 1, 23, 20), 1, at(7, 2, 0, 30),
-         FullByMode::daily},
-        {"daily at 00:30 passed", FullByMode::daily, 30, at(7, 1, 22), at(7, 2, 0, 30), 0, at(7, 3, 0, 30),
-         FullByMode::daily},
-        {"once at 00:30 passed", FullByMode::once, 30, at(7, 1, 22), at(7, 2, 0, 30), 0, std::nullopt, FullByMode::off},
-        {"passed while the Mac was off", FullByMode::daily, 450, at(7, 1, 22), at(7, 4, 9), 0, at(7, 5, 7, 30),
-         FullByMode::daily},
-        {"02:30 skipped: due when the clock jumps", FullByMode::daily, 150, at(3, 28, 12), at(3, 29, 3), 0,
-         at(3, 30, 2, 30), FullByMode::daily},
-        // ICU's own reading, the repeat, would be a second target an hour later, charged for again.
-        {"02:30 repeated: the first counts, the repeat does not", FullByMode::daily, 150, at(10, 24, 12),
-         Date{1'792'888'200 + 1}, 0, Date{1'792'978'200}, FullByMode::daily},
+        {"71 minutes before 00:30", daily, 30, at(7, 1, 22), at(7, 1, 23, 19), 0, at(7, 2, 0, 30), daily},
+        {"70 minutes before 00:30", daily, 30, at(7, 1, 22), at(7, 1, 23, 20), 1, at(7, 2, 0, 30), daily},
+        {"daily at 00:30 passed", daily, 30, at(7, 1, 22), at(7, 2, 0, 30), 0, at(7, 3, 0, 30), daily},
+        {"once at 00:30 passed", once, 30, at(7, 1, 22), at(7, 2, 0, 30), 0, std::nullopt, off},
+        {"passed while the Mac was off", daily, 450, at(7, 1, 22), at(7, 4, 9), 0, at(7, 5, 7, 30), daily},
+        // A skipped 02:30 is due when the clock jumps past it. Of a repeated one the first
+        // counts: ICU's own reading, the repeat, would be a second target an hour later,
+        // charged for again.
+        {"02:30 skipped", daily, 150, at(3, 28, 12), at(3, 29, 3), 0, at(3, 30, 2, 30), daily},
+        {"02:30 repeated", daily, 150, at(10, 24, 12), Date{1'792'888'200 + 1}, 0, Date{1'792'978'200}, daily},
     };
     for (const auto& c : cases) {
         Model model;
@@ -153,12 +150,12 @@ TEST(FullBy, ChargesOnTheChargerBelowFullWithALimit) {
         {"at 100%", 11, [](Model& m) { m.reading.percent = 100; }, 0, false},
         {"no limit", 11, [](Model& m) { m.limitValue = 100; }, 0, false},
         {"already running", 11, [](Model& m) { m.full = FullCharge{}; }, 0, false},
-        {"off", 11, [](Model& m) { m.mode = FullByMode::off; }, 0, false},
+        {"off", 11, [](Model& m) { m.mode = off; }, 0, false},
     };
     for (const auto& c : cases) {
         Model model;
         const Date now = at(7, 1, 20);
-        model.mode = FullByMode::daily;
+        model.mode = daily;
         model.target = now + c.hoursAway * 3600;
         model.service->full = FullCharge{80, true};
         c.change(model);
@@ -174,7 +171,7 @@ TEST(FullBy, ChargesOnTheChargerBelowFullWithALimit) {
     }
 
     Model refused;
-    refused.mode = FullByMode::once;
+    refused.mode = once;
     refused.target = at(7, 2, 7);
     refused.service->failing = "chargeFullNow";
     refused.fullByBeforeSleep(at(7, 1, 23));
@@ -185,11 +182,11 @@ TEST(FullBy, LineAndUsefulness) {
     const DateFormatter formatter("en_GB", "Europe/Berlin");
     Model model;
     EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter), "Off. The charge stays at the limit.");
-    model.setFullBy(FullByMode::daily, 23 * 60, at(7, 1, 12), berlin);
+    model.setFullBy(daily, 23 * 60, at(7, 1, 12), berlin);
     EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter),
               "Charging to 100% starts at about 21:50, to be full by 23:00 today. If the Mac goes to sleep on the "
               "charger before that, it starts then.");
-    model.setFullBy(FullByMode::once, 450, at(7, 1, 12), berlin);
+    model.setFullBy(once, 450, at(7, 1, 12), berlin);
     EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter),
               "Charging to 100% starts at about 06:20, to be full by 07:30 tomorrow. If the Mac goes to sleep on the "
               "charger before that, it starts then.");

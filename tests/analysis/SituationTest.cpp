@@ -49,29 +49,29 @@ TEST(TemplateHeadline, TheWordsOfEverySituation) {
         {Full{}, {"Fully charged", "Running on wall power"}},
         {Estimating{}, {"On battery", "Working out how long it will last"}},
     };
-    for (const auto& [situation, words] : cases) EXPECT_EQ(headline(situation), words) << words.title;
+    for (const auto& [situation, words] : cases)
+        EXPECT_EQ(headline(situation), words) << words.title;
 }
 
-TEST(TemplateHeadline, FasterShowsTheShareAsWrittenAndConvertsNothingNonFinite) {
+TEST(TemplateHeadline, SharesAsWrittenOrInWordsAndNothingNonFiniteConverted) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
     // Exact decimal shares show what they are, whatever binary rounding does to them; the
     // rest truncate toward zero.
-    for (const auto& [share, shown] : std::vector<std::pair<double, std::string>>{
-             {0.29, "29%"}, {0.57, "57%"}, {0.58, "58%"}, {0.999, "99%"}, {0.3749999, "37%"}, {1.0, "100%"},
-             {0.0, "0%"}, {0.009, "0%"}, {-0.019, "-1%"}, {nan, "0%"}, {inf, "0%"}, {1e300, "0%"}}) {
-        EXPECT_EQ(headline(Faster{"Xcode", share, 10}).detail, "Xcode is using " + shown + " of the energy")
-            << share;
-    }
-}
-
-TEST(TemplateHeadline, HeavyAppSaysHowMuchInWords) {
-    for (const auto& [share, much] : std::vector<std::pair<double, std::string>>{
-             {0.95, "most"}, {0.5999, "about half"}, {0.45, "about half"}, {0.4499, "a third"}, {0.3, "a third"},
-             {std::nan(""), "a third"}}) {
+    const std::pair<double, std::string> cases[] = {
+        {0.29, "29%"}, {0.57, "57%"}, {0.58, "58%"},   {0.999, "99%"}, {0.3749999, "37%"}, {1.0, "100%"},
+        {0.0, "0%"},   {0.009, "0%"}, {-0.019, "-1%"}, {nan, "0%"},    {inf, "0%"},        {1e300, "0%"},
+    };
+    for (const auto& [share, shown] : cases)
+        EXPECT_EQ(headline(Faster{"Xcode", share, 10}).detail, "Xcode is using " + shown + " of the energy") << share;
+    // A heavy app says how much in words.
+    const std::pair<double, std::string> words[] = {
+        {0.95, "most"},      {0.5999, "about half"}, {0.45, "about half"},
+        {0.4499, "a third"}, {0.3, "a third"},       {std::nan(""), "a third"},
+    };
+    for (const auto& [share, much] : words)
         EXPECT_EQ(headline(situation::HeavyApp{"A", share, 1}).title, "A is using " + much + " of your energy")
             << share;
-    }
 }
 
 TEST(TemplateHeadline, OnlyTheCasesWithATimeAskTheFormatterForNowPlusTheMinutes) {
@@ -84,9 +84,8 @@ TEST(TemplateHeadline, OnlyTheCasesWithATimeAskTheFormatterForNowPlusTheMinutes)
     EXPECT_EQ(asked, std::vector<Date>{Date{1'000.5 + 12'000}});
     asked.clear();
     for (const Situation& s : std::vector<Situation>{Charging{75}, Charging{}, Holding{80, 80}, PluggedIdle{50}, Low{9},
-                                                     Faster{"A", 0.5, 9}, Full{}, Estimating{}}) {
+                                                     Faster{"A", 0.5, 9}, Full{}, Estimating{}})
         templateHeadline(s, tenOClock, recording);
-    }
     EXPECT_TRUE(asked.empty());
 }
 

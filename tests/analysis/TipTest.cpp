@@ -10,6 +10,9 @@ namespace {
 
 using namespace tip_button;
 
+constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
 // Plugged in at 60 %, nothing to say.
 TipContext quiet() {
     TipContext c;
@@ -58,25 +61,18 @@ TEST(Tips, ConditionsAndOrder) {
         {"119 minutes", [](TipContext& c) { unplug(c, 119); }, {"low-power"}},
         {"120 minutes", [](TipContext& c) { unplug(c, 120); }, {}},
         {"no forecast", [](TipContext& c) { unplug(c, std::nullopt); }, {}},
-        {"on the charger: no app, Low Power or dim tips",
-         [](TipContext& c) { c.forecastMinutes = 45, c.heavy = zoom(12); },
-         {}},
+        // On the charger: no app, Low Power or dim tips.
+        {"on the charger", [](TipContext& c) { c.forecastMinutes = 45, c.heavy = zoom(12); }, {}},
         {"plugged 69% of the week", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 0.69; }, {}},
         {"plugged 70%", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 0.7; }, {"charge-limit"}},
-        {"plugged with a limit set",
-         [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 1, c.limit = 80; },
-         {}},
+        {"limit set", [](TipContext& c) { c.limitAvailable = true, c.pluggedShare = 1, c.limit = 80; }, {}},
         {"plugged, no limit offered", [](TipContext& c) { c.pluggedShare = 1; }, {}},
         {"optimised off with a limit", [](TipContext& c) { c.optimisedOff = true, c.limit = 80; }, {}},
         {"ran empty with an alert set", [](TipContext& c) { c.ranNearlyEmpty = true, c.lowAlert = 10; }, {}},
         {"slept 80 to 76", [](TipContext& c) { c.lastSleep = sleep(80, 76, 0); }, {}},
         {"slept 80 to 75", [](TipContext& c) { c.lastSleep = sleep(80, 75, 0); }, {"sleep-drain"}},
-        {"slept on the charger",
-         [](TipContext& c) { c.lastSleep = sleep(80, 5, 0), c.lastSleep->onBattery = false; },
-         {}},
-        {"a sleep at the integer's ends",
-         [](TipContext& c) { c.lastSleep = sleep(std::numeric_limits<std::int64_t>::min(), 1, 0); },
-         {}},
+        {"slept plugged", [](TipContext& c) { c.lastSleep = sleep(80, 5, 0), c.lastSleep->onBattery = false; }, {}},
+        {"integer's ends", [](TipContext& c) { c.lastSleep = sleep(lowest, 1, 0); }, {}},
         {"held with a full charge running", [](TipContext& c) { c.held = c.limitAvailable = c.fullOnce = true; }, {}},
         {"held, no limit offered", [](TipContext& c) { c.held = true; }, {}},
         {"everything, in order of priority",
@@ -207,23 +203,22 @@ TEST(Tips, TextsThatFollowTheFacts) {
         std::string Tip::*field;
         std::string expected;
     };
+    const std::string zoomTip = "heavy-app:/Applications/Zoom.app";
     const std::vector<Case> cases{
         {[](TipContext& c) { c.health = 78; }, "service", &Tip::why,
          "macOS reports Service Recommended: the battery holds 78% of what it did when new."},
         {[](TipContext& c) { c.batteryTemperature = 36.6; }, "heat", &Tip::why,
          "macOS reports that the Mac is running hot while it charges; the battery is at 37°."},
-        {[](TipContext& c) { c.heavy->gain.reset(); }, "heavy-app:/Applications/Zoom.app", &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain.reset(); }, zoomTip, &Tip::effect,
          "Not measured yet: Norvane needs about 15 seconds of readings on battery before it can estimate the gain."},
-        {[](TipContext& c) { c.heavy->gain = 0; }, "heavy-app:/Applications/Zoom.app", &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain = 0; }, zoomTip, &Tip::effect,
          "Under a minute at the current draw: it matters less than its share suggests."},
-        {[](TipContext& c) { c.heavy->gain = 65, c.heavy->early = true; }, "heavy-app:/Applications/Zoom.app",
-         &Tip::effect,
+        {[](TipContext& c) { c.heavy->gain = 65, c.heavy->early = true; }, zoomTip, &Tip::effect,
          "About +1h 05m at the current draw: a first estimate, it settles within two minutes. After you quit, Norvane "
          "measures what really changed."},
-        {[](TipContext& c) { c.heavy->sustained = false; }, "heavy-app:/Applications/Zoom.app", &Tip::why,
+        {[](TipContext& c) { c.heavy->sustained = false; }, zoomTip, &Tip::why,
          "Zoom has used 42% of the measured energy in the last readings."},
-        {[](TipContext& c) { c.heavy->share = std::numeric_limits<double>::quiet_NaN(); },
-         "heavy-app:/Applications/Zoom.app", &Tip::line, "Zoom takes 0% of the energy"},
+        {[](TipContext& c) { c.heavy->share = nan; }, zoomTip, &Tip::line, "Zoom takes 0% of the energy"},
         {[](TipContext& c) { c.pluggedShare = 0.866; }, "charge-limit", &Tip::why,
          "This Mac spent 87% of the last week on the charger."},
         {[](TipContext& c) {
