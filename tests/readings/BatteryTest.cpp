@@ -15,7 +15,8 @@ protected:
     TempMachine temp;
 
     std::optional<Battery> read(Value::Dictionary top) {
-        temp.write("ioreg/AppleSmartBattery.plist", writePropertyList(Value::array({Value::dictionary(std::move(top))})));
+        temp.write("ioreg/AppleSmartBattery.plist",
+                   writePropertyList(Value::array({Value::dictionary(std::move(top))})));
         return Battery::read(MachineRegistry(temp.machine()));
     }
     static Value n(std::int64_t v) { return Value::integer(v); }
@@ -25,12 +26,8 @@ protected:
 TEST_F(BatteryRead, ReadsTheTemplateMachine) {
     const Machine machine(Machine::templateFolder());
     const auto battery = Battery::read(MachineRegistry(machine));
-    ASSERT_TRUE(battery);
-    EXPECT_EQ(battery->percent, 72);
-    EXPECT_EQ(battery->milliamps, -1243);  // stored as the registry's unsigned form
-    EXPECT_FALSE(battery->plugged);
-    EXPECT_FALSE(battery->charging);
-    EXPECT_EQ(battery->systemMinutes, 165);
+    // The current is stored in the registry's unsigned form.
+    ASSERT_EQ(battery, (Battery{72, false, false, -1243, 12187, 4752, 4890, 5103, 187, 165}));
     EXPECT_EQ(battery->health(), 96);
 }
 
@@ -77,7 +74,8 @@ TEST_F(BatteryRead, NominalFallsBackToTheRawMaximum) {
     EXPECT_EQ(b->health(), 80);
     b = read({{"AppleRawMaxCapacity", n(4000)}, {"NominalChargeCapacity", n(4100)}});
     EXPECT_EQ(b->nominal, 4100);
-    b = read({{"BatteryData", Value::dictionary({{"NominalChargeCapacity", n(4200)}})}, {"AppleRawMaxCapacity", n(4000)}});
+    b = read(
+        {{"BatteryData", Value::dictionary({{"NominalChargeCapacity", n(4200)}})}, {"AppleRawMaxCapacity", n(4000)}});
     EXPECT_EQ(b->nominal, 4200);
 }
 
@@ -103,7 +101,7 @@ TEST_F(BatteryRead, SystemMinutesDependOnThePowerStateAndRange) {
 }
 
 TEST(BatteryHealth, RoundsHalvesUpAndCapsAtAHundred) {
-    auto health = [](std::int64_t nominal, std::int64_t design) {
+    const auto health = [](std::int64_t nominal, std::int64_t design) {
         Battery b;
         b.nominal = nominal;
         b.design = design;
@@ -124,38 +122,29 @@ std::string profilerJson(const std::string& health, const std::string& capacity)
            health + R"(","sppower_battery_health_maximum_capacity":")" + capacity + R"("}}]})";
 }
 
-TEST(SystemProfiler, MaximumCapacityKeepsNumbersOnlyWithinRange) {
-    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "87%")), 87);
-    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "150%")), 150);
-    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "151%")));
-    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "0%")));
-    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "%")));
-    EXPECT_EQ(parseMaximumCapacity(profilerJson("Good", "about 9 1 %")), 91);
-    // A number character that is not an ASCII digit survives the filter but cannot parse.
-    EXPECT_FALSE(parseMaximumCapacity(profilerJson("Good", "8\u00BD%")));
-    EXPECT_FALSE(parseMaximumCapacity(R"({"SPPowerDataType":[{"sppower_battery_health_info":{)"
-                                      R"("sppower_battery_health_maximum_capacity":87}}]})"));
-}
-
-TEST(SystemProfiler, ServiceIsRecommendedForAnyWordButGood) {
-    EXPECT_FALSE(parseServiceRecommended(profilerJson("Good", "87%")));
-    EXPECT_TRUE(parseServiceRecommended(profilerJson("good", "87%")));
-    EXPECT_TRUE(parseServiceRecommended(profilerJson("Fair", "151%")));
-    EXPECT_FALSE(parseServiceRecommended(R"({"SPPowerDataType":[{"sppower_battery_health_info":{}}]})"));
-    EXPECT_FALSE(parseServiceRecommended(
-        R"({"SPPowerDataType":[{"sppower_battery_health_info":{"sppower_battery_health":true}}]})"));
+TEST(SystemProfiler, CapacityWithinRangeAndServiceForAnyWordButGood) {
+    const auto parse = [](std::string_view json) {
+        return SystemBatteryReport{parseMaximumCapacity(json), parseServiceRecommended(json)};
+    };
+    const std::vector<std::pair<std::string, SystemBatteryReport>> cases{
+        {profilerJson("Good", "87%"), {87, false}},
+        {profilerJson("good", "150%"), {150, true}},
+        {profilerJson("Fair", "151%"), {std::nullopt, true}},
+        {profilerJson("Good", "0%"), {}},
+        {profilerJson("Good", "%"), {}},
+        {profilerJson("Good", "about 9 1 %"), {91, false}},
+        // A number character that is not an ASCII digit survives the filter but cannot parse.
+        {profilerJson("Good", "8\u00BD%"), {}},
+        {R"({"SPPowerDataType":[{"sppower_battery_health_info":{"sppower_battery_health_maximum_capacity":87}}]})", {}},
+        {R"({"SPPowerDataType":[{"sppower_battery_health_info":{"sppower_battery_health":true}}]})", {}},
+        {R"({"SPPowerDataType":[{"sppower_battery_health_info":{}}]})", {}},
+    };
+    for (const auto& [json, report] : cases)
+        EXPECT_EQ(parse(json), report) << json;
     // Wrong shapes give nothing.
     for (const char* text : {"", "[]", "{}", R"({"SPPowerDataType":{}})", R"({"SPPowerDataType":[1]})",
-                             R"({"SPPowerDataType":[{"sppower_battery_health_info":"Good"}]})", "{broken"}) {
-        EXPECT_FALSE(parseMaximumCapacity(text)) << text;
-        EXPECT_FALSE(parseServiceRecommended(text)) << text;
-    }
-}
-
-TEST(SystemProfiler, TheFirstEntryWithHealthInfoIsUsed) {
-    const auto json = testing::fixture("system_profiler/second-entry.json");
-    EXPECT_EQ(parseMaximumCapacity(json), 79);
-    EXPECT_TRUE(parseServiceRecommended(json));
+                             R"({"SPPowerDataType":[{"sppower_battery_health_info":"Good"}]})", "{broken"})
+        EXPECT_EQ(parse(text), SystemBatteryReport{}) << text;
 }
 
 TEST(SystemProfiler, ReportRunsTheSimulatedCommand) {
@@ -163,7 +152,7 @@ TEST(SystemProfiler, ReportRunsTheSimulatedCommand) {
     temp.write("system_profiler/SPPowerDataType.json", testing::fixture("system_profiler/second-entry.json"));
     const SystemProcessRunner runner(temp.machine());
     EXPECT_EQ(systemBatteryReport(runner), (SystemBatteryReport{79, true}));
-    // Without the command: nothing known, nothing recommended.
+    // The first entry with health information is used. Without the command: nothing known.
     std::filesystem::remove(temp.root() / "usr/sbin/system_profiler");
     EXPECT_EQ(systemBatteryReport(runner), SystemBatteryReport{});
 }

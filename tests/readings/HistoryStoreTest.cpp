@@ -13,13 +13,10 @@ using testing::TempFolder;
 constexpr double day = 86'400;
 const Date now{1'780'000'000};
 
-TEST(HistoryLine, WritesWholeSecondsAndFourFields) {
+TEST(HistoryLine, WritesWholeSecondsAndFourFieldsAndReadsThreeOrFour) {
     EXPECT_EQ(HistoryStore::line({Date{1780000000.9}, 87, false, false}), "1780000000,87,0,0\n");
     EXPECT_EQ(HistoryStore::line({Date{1780000000}, 87, false, true}), "1780000000,87,0,1\n");
     EXPECT_EQ(HistoryStore::line({Date{-1.5}, 5, true, true}), "-1,5,1,1\n");
-}
-
-TEST(HistoryLine, ParsesThreeAndFourFieldsAndDropsMalformedLines) {
     EXPECT_EQ(HistoryStore::parse("1780000000,87,0,1"), (Sample{Date{1780000000}, 87, false, true}));
     // Three fields predate the plugged flag: the one flag stands for both.
     EXPECT_EQ(HistoryStore::parse("100,50,1"), (Sample{Date{100}, 50, true, true}));
@@ -29,8 +26,7 @@ TEST(HistoryLine, ParsesThreeAndFourFieldsAndDropsMalformedLines) {
     // Empty pieces are dropped, so doubled and trailing commas do not count as fields.
     EXPECT_EQ(HistoryStore::parse("100,,50,1,1,"), (Sample{Date{100}, 50, true, true}));
     for (const char* line : {"100,50,0,0,0", "100,50", "", "abc,50,0,0", "100,101,0,0", "100,-1,0,0", "100,,0",
-                             "100,5.5,0,0", "100, 50,0,0", "inf,50,0,0", "nan,50,0,0", "-inf,50,0,0",
-                             "1e300,50,0,0"}) {
+                             "100,5.5,0,0", "100, 50,0,0", "inf,50,0,0", "nan,50,0,0", "-inf,50,0,0", "1e300,50,0,0"}) {
         EXPECT_FALSE(HistoryStore::parse(line)) << line;
     }
 }
@@ -40,31 +36,32 @@ protected:
     TempFolder dir;
     Path url = dir / "Norvane/history.csv";
 
-    std::string lineAt(double age, int percent) { return HistoryStore::line({now - age, percent, false, false}); }
+    static Sample aged(double age, int percent) { return {now - age, percent, false, false}; }
+    static std::string lineAt(double age, int percent) { return HistoryStore::line(aged(age, percent)); }
 };
 
-TEST_F(HistoryFile, LoadingKeepsThirtyDaysAndLeavesAYoungFileUntouched) {
-    const std::string text = lineAt(30 * day, 90) + "\n" + "garbage\n" + lineAt(60, 80) + lineAt(-60, 79);
-    dir.write("Norvane/history.csv", text);
-    const HistoryStore store(url, now);
-    ASSERT_EQ(store.samples.size(), 3u);  // exactly 30 days old is kept, and so is the future
-    EXPECT_EQ(store.samples[0].percent, 90);
-    EXPECT_EQ(store.samples[2].percent, 79);
-    EXPECT_EQ(readFile(url), text);  // nothing aged out: byte for byte, garbage included
-}
-
-TEST_F(HistoryFile, TrimmingRewritesWithoutOldOrMalformedLines) {
-    dir.write("Norvane/history.csv", lineAt(30 * day + 1, 90) + "x,y,z\n" + "1780000000.5,81,1,1\n" + lineAt(0, 80));
-    const HistoryStore store(url, now);
-    ASSERT_EQ(store.samples.size(), 2u);
-    EXPECT_EQ(readFile(url), "1780000000,81,1,1\n" + lineAt(0, 80));
-}
-
-TEST_F(HistoryFile, InvalidUtf8HidesOnlyTheLineItIsIn) {
-    dir.write("Norvane/history.csv", lineAt(120, 70) + "17799\xFF\xFE,5,0,0\n" + lineAt(60, 69));
-    const HistoryStore store(url, now);
-    ASSERT_EQ(store.samples.size(), 2u);
-    EXPECT_EQ(store.samples[1].percent, 69);
+TEST_F(HistoryFile, LoadingKeepsThirtyDaysAndRewritesOnlyWhenSomethingAgedOut) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<Sample> samples;
+        std::string after;  // the file once loaded
+    };
+    const std::string young = lineAt(30 * day, 90) + "\n" + "garbage\n" + lineAt(60, 80) + lineAt(-60, 79);
+    const std::string old = lineAt(30 * day + 1, 90) + "x,y,z\n" + "1780000000.5,81,1,1\n" + lineAt(0, 80);
+    const std::string invalid = lineAt(120, 70) + "17799\xFF\xFE,5,0,0\n" + lineAt(60, 69);
+    const std::vector<Case> cases{
+        // Exactly 30 days old is kept, and so is the future; the file stays byte for byte.
+        {"young", young, {aged(30 * day, 90), aged(60, 80), aged(-60, 79)}, young},
+        {"old", old, {{Date{1780000000.5}, 81, true, true}, aged(0, 80)}, "1780000000,81,1,1\n" + lineAt(0, 80)},
+        // Invalid UTF-8 hides only the line it is in.
+        {"invalid UTF-8", invalid, {aged(120, 70), aged(60, 69)}, invalid},
+    };
+    for (const auto& c : cases) {
+        dir.write("Norvane/history.csv", c.text);
+        EXPECT_EQ(HistoryStore(url, now).samples, c.samples) << c.what;
+        EXPECT_EQ(readFile(url), c.after) << c.what;
+    }
 }
 
 TEST_F(HistoryFile, MissingOrUnreadableFilesGiveAnEmptyHistory) {
@@ -75,7 +72,7 @@ TEST_F(HistoryFile, MissingOrUnreadableFilesGiveAnEmptyHistory) {
     EXPECT_TRUE(HistoryStore(url, now).samples.empty());
 }
 
-TEST_F(HistoryFile, AppendingCreatesTheFolderAndOneLine) {
+TEST_F(HistoryFile, AppendingCreatesTheFolderAndStartsANewLineAfterAnInterruptedWrite) {
     HistoryStore store(url, now);
     const Sample s{now, 64, true, true};
     store.append(s);
@@ -85,15 +82,11 @@ TEST_F(HistoryFile, AppendingCreatesTheFolderAndOneLine) {
     EXPECT_EQ(readFile(url), "1780000000,64,1,1\n1780000060,65,1,1\n");
     // What was appended loads again.
     EXPECT_EQ(HistoryStore(url, now + 60).samples, store.samples);
-}
 
-TEST_F(HistoryFile, AppendingAfterAnInterruptedWriteStartsANewLine) {
     dir.write("Norvane/history.csv", lineAt(60, 70) + "17799");
-    HistoryStore store(url, now);
-    store.append({now, 69, false, false});
-    const HistoryStore again(url, now);
-    ASSERT_EQ(again.samples.size(), 2u);
-    EXPECT_EQ(again.samples[1], (Sample{now, 69, false, false}));
+    HistoryStore interrupted(url, now);
+    interrupted.append(aged(0, 69));
+    EXPECT_EQ(HistoryStore(url, now).samples, (std::vector<Sample>{aged(60, 70), aged(0, 69)}));
 }
 
 TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
@@ -112,21 +105,17 @@ TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
 
 TEST(Buckets, PlacesEachSampleInItsColumnAndKeepsTheLatest) {
     const std::vector<Sample> samples{
-        {now - 10'800, 10, false, false},  // exactly span old: left out
-        {now - 10'799, 11, false, false},  // oldest column
-        {now - 650, 20, false, false},
-        {now - 601, 21, false, false},  // same 300-s column as the one before: wins
-        {now, 30, false, false},        // newest column
-        {now + 1, 40, false, false},    // the future is not drawn
+        {now - 10'800, 10, false, false},                                 // exactly span old: left out
+        {now - 10'799, 11, false, false},                                 // oldest column
+        {now - 650, 20, false, false},    {now - 601, 21, false, false},  // same 300-s column as the one before: wins
+        {now, 30, false, false},                                          // newest column
+        {now + 1, 40, false, false},                                      // the future is not drawn
     };
-    const auto columns = buckets(samples, now, 10'800, 36);
-    ASSERT_EQ(columns.size(), 36u);
-    EXPECT_EQ(columns[0]->percent, 11);
-    EXPECT_EQ(columns[33]->percent, 21);
-    EXPECT_EQ(columns[35]->percent, 30);
-    int filled = 0;
-    for (const auto& c : columns) filled += c.has_value();
-    EXPECT_EQ(filled, 3);
+    std::vector<std::optional<Sample>> expected(36);
+    expected[0] = samples[1];
+    expected[33] = samples[3];
+    expected[35] = samples[4];
+    EXPECT_EQ(buckets(samples, now, 10'800, 36), expected);
 }
 
 TEST(Buckets, EmptyInputsOddCountsAndAgesAtTheEdge) {

@@ -80,7 +80,7 @@ TEST_F(PowerUIBackendTest, EveryFailureSaysWhatWentWrong) {
     EXPECT_EQ(problem([](auto&) {}), "The charge limit service could not be opened");
 }
 
-TEST_F(PowerUIBackendTest, ReadsWhatTheServiceHolds) {
+TEST_F(PowerUIBackendTest, ReadsWhatTheServiceAndPmsetHold) {
     service(R"("limit": 85, "enabled": true, "smartCharging": true)");
     PowerUIBackend backend(frameworks, runner);
     EXPECT_EQ(backend.read(), (LimitSetting{85, true}));
@@ -92,50 +92,9 @@ TEST_F(PowerUIBackendTest, ReadsWhatTheServiceHolds) {
     EXPECT_EQ(backend.available(), std::vector<std::int64_t>{});
     service(R"("faults": {"availableChargeLimitsWithError:": "no"})");  // nil, and no error
     EXPECT_EQ(backend.available(), std::vector<std::int64_t>{});
-}
 
-TEST_F(PowerUIBackendTest, ChargeFullNowLiftsWhatHoldsTheChargeAndRestoresTheLimitWhenItFails) {
-    struct Case {
-        std::string members;
-        FullCharge expected;
-        std::string problem;
-        bool limitEnabledAfter;
-    };
-    const std::vector<Case> cases{
-        {R"("enabled": false, "smartCharging": false)", {std::nullopt, false}, "", false},
-        {R"("enabled": true, "smartCharging": true)", {80, true}, "", false},
-        {R"("enabled": true, "smartCharging": false)", {80, false}, "", false},
-        {R"("enabled": false, "smartCharging": true)", {std::nullopt, true}, "", false},
-        // The error of the smart-charging question is ignored; its yes still counts.
-        {R"("enabled": false, "smartCharging": true, "faults": {"isSmartChargingCurrentlyEnabled:": {"error": "x"}})",
-         {std::nullopt, true}, "", false},
-        {R"("enabled": true, "smartCharging": true, "faults": {"temporarilyDisableSmartCharging:": "no"})", {},
-         "macOS refused temporarilyDisableSmartCharging:", true},
-        {R"("enabled": true, "faults": {"isSmartChargingCurrentlyEnabled:": "missing"})", {},
-         "macOS changed its charge limit service (isSmartChargingCurrentlyEnabled: is gone)", true},
-        {R"("enabled": true, "faults": {"temporarilyDisableMCL:": "no"})", {}, "macOS refused temporarilyDisableMCL:",
-         true},
-    };
-    for (const auto& c : cases) {
-        service(c.members);
-        const std::string before = state();
-        FullCharge full;
-        EXPECT_EQ(problem([&](auto& b) { full = b.chargeFullNow(); }), c.problem) << c.members;
-        if (c.problem.empty()) {
-            EXPECT_EQ(full, c.expected) << c.members;
-        }
-        const auto after = decoded();
-        EXPECT_EQ(after.enabled && !after.limitSuspended, c.limitEnabledAfter) << c.members;
-        // Nothing that changes the service runs when nothing holds the charge.
-        if (c.expected == FullCharge{} && c.problem.empty()) {
-            EXPECT_EQ(state(), before) << c.members;
-        }
-    }
-}
-
-TEST_F(PowerUIBackendTest, RegistrationsArePmsetsOnWallPowerOnly) {
+    // Registrations are pmset's, on wall power only.
     service(R"("registrations": 2)", true);
-    PowerUIBackend backend(frameworks, runner);
     EXPECT_EQ(backend.registrations(), 2);
     service(R"("registrations": 2)", false);
     EXPECT_EQ(backend.registrations(), 0);
@@ -143,6 +102,42 @@ TEST_F(PowerUIBackendTest, RegistrationsArePmsetsOnWallPowerOnly) {
     EXPECT_EQ(backend.registrations(), 64);  // a runaway count is cut
     std::filesystem::remove(temp.root() / "usr/bin/pmset");
     EXPECT_EQ(backend.registrations(), 0);
+}
+
+TEST_F(PowerUIBackendTest, ChargeFullNowLiftsWhatHoldsTheChargeAndRestoresTheLimitWhenItFails) {
+    const std::vector<std::pair<std::string, FullCharge>> lifted{
+        {R"("enabled": false, "smartCharging": false)", {std::nullopt, false}},
+        {R"("enabled": true, "smartCharging": true)", {80, true}},
+        {R"("enabled": true, "smartCharging": false)", {80, false}},
+        {R"("enabled": false, "smartCharging": true)", {std::nullopt, true}},
+        // The error of the smart-charging question is ignored; its yes still counts.
+        {R"("enabled": false, "smartCharging": true, "faults": {"isSmartChargingCurrentlyEnabled:": {"error": "x"}})",
+         {std::nullopt, true}},
+    };
+    for (const auto& [members, expected] : lifted) {
+        service(members);
+        const std::string before = state();
+        FullCharge full;
+        EXPECT_EQ(problem([&](auto& b) { full = b.chargeFullNow(); }), "") << members;
+        EXPECT_EQ(full, expected) << members;
+        EXPECT_FALSE(decoded().enabled && !decoded().limitSuspended) << members;
+        // Nothing that changes the service runs when nothing holds the charge.
+        if (expected == FullCharge{}) {
+            EXPECT_EQ(state(), before) << members;
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> failing{
+        {R"("enabled": true, "smartCharging": true, "faults": {"temporarilyDisableSmartCharging:": "no"})",
+         "macOS refused temporarilyDisableSmartCharging:"},
+        {R"("enabled": true, "faults": {"isSmartChargingCurrentlyEnabled:": "missing"})",
+         "macOS changed its charge limit service (isSmartChargingCurrentlyEnabled: is gone)"},
+        {R"("enabled": true, "faults": {"temporarilyDisableMCL:": "no"})", "macOS refused temporarilyDisableMCL:"},
+    };
+    for (const auto& [members, text] : failing) {
+        service(members);
+        EXPECT_EQ(problem([](auto& b) { b.chargeFullNow(); }), text) << members;
+        EXPECT_TRUE(decoded().enabled && !decoded().limitSuspended) << members;  // the limit is back
+    }
 }
 
 TEST_F(PowerUIBackendTest, ApplyThroughTheServiceAndPmset) {

@@ -13,7 +13,9 @@ namespace {
 using testing::TempMachine;
 
 const Calendar utc("UTC");
-Date at(int day, int hour, int minute, int second = 0) { return *utc.date(2026, 12, day, hour, minute, second); }
+Date at(int day, int hour, int minute, int second = 0) {
+    return *utc.date(2026, 12, day, hour, minute, second);
+}
 
 // One log line on 8 December 2026 (UTC+1), `minutes` after 22:00 local time.
 std::string line(int minutes, std::string_view kind, std::string_view message, int charge,
@@ -23,8 +25,8 @@ std::string line(int minutes, std::string_view kind, std::string_view message, i
                   (22 + minutes / 60) % 24, minutes % 60);
     std::string domain(kind);
     domain.resize(20, ' ');
-    return stamp + domain + "\t" + std::string(message) + " Using " + std::string(source) + " (Charge:" +
-           std::to_string(charge) + "%)\n";
+    return stamp + domain + "\t" + std::string(message) + " Using " + std::string(source) +
+           " (Charge:" + std::to_string(charge) + "%)\n";
 }
 std::string sleep(int minutes, int charge, std::string_view source = "BATT") {
     return line(minutes, "Sleep", "Entering Sleep state due to 'Idle Sleep':TCPKeepAlive=active", charge, source);
@@ -32,7 +34,8 @@ std::string sleep(int minutes, int charge, std::string_view source = "BATT") {
 std::string maintenance(int minutes, int charge) {
     return line(minutes, "Sleep", "Entering Sleep state due to 'Maintenance Sleep':TCPKeepAlive=active", charge);
 }
-std::string wake(int minutes, int charge, std::string_view reason = "EC.LidOpen/Lid Open", std::string_view source = "BATT") {
+std::string wake(int minutes, int charge, std::string_view reason = "EC.LidOpen/Lid Open",
+                 std::string_view source = "BATT") {
     return line(minutes, "Wake", "Wake from Deep Idle [CDNVA] : due to " + std::string(reason), charge, source);
 }
 std::string darkWake(int minutes, int charge, std::string_view reason) {
@@ -40,45 +43,44 @@ std::string darkWake(int minutes, int charge, std::string_view reason) {
 }
 // 22:00 on 8 December, UTC+1.
 const Date ten = at(8, 21, 0);
+// From `from` to `to` minutes after ten.
+SleepStretch stretch(int from, int to, std::int64_t before, std::int64_t after, bool onBattery = true,
+                     std::int64_t wakes = 0, std::map<std::string, std::int64_t> reasons = {}) {
+    return {ten + from * 60.0, ten + to * 60.0, before, after, onBattery, wakes, std::move(reasons)};
+}
 
 // The parser's rules, each by a log and the stretches it gives.
 TEST(ParseSleepLog, FollowsSleepsWakesAndRestarts) {
     const std::string restart = "2026-12-08 22:40:00 +0100 Start               \tpowerd process is started\n";
-    using Stretches = std::vector<SleepStretch>;
     struct Case {
         const char* rule;
         std::string log;
-        Stretches expected;
+        std::vector<SleepStretch> expected;
     };
-    for (const Case& c : {
-             Case{"9 minutes are too short", sleep(0, 80) + wake(9, 79), {}},
-             Case{"10 minutes are kept", sleep(0, 80) + wake(10, 79), {{ten, ten + 600, 80, 79, true, 0, {}}}},
-             Case{"no full wake before the end", sleep(0, 80) + darkWake(30, 79, "rtc/Maintenance"), {}},
-             Case{"two brief wakes between sleep lines are one, named by the first",
-                  sleep(0, 80) + darkWake(60, 80, "rtc/Maintenance") + darkWake(61, 80, "wifibt") + maintenance(62, 80) +
-                      darkWake(120, 79, "SMC.OutboxNotEmpty/ Notification") +
-                      line(121, "Sleep", "Entering Sleep state from DarkWake Back to Sleep", 79) + wake(420, 77),
-                  {{ten, ten + 420 * 60, 80, 77, true, 2, {{"scheduled maintenance", 1}, {"notifications", 1}}}}},
-             Case{"an ordinary sleep after a full wake starts a new stretch",
-                  sleep(0, 80) + wake(20, 79) + sleep(30, 79) + wake(60, 77),
-                  {{ten, ten + 1200, 80, 79, true, 0, {}}, {ten + 1800, ten + 3600, 79, 77, true, 0, {}}}},
-             Case{"a maintenance sleep after a full wake continues it",
-                  sleep(0, 80) + wake(20, 79, "HID") + maintenance(21, 79) + wake(60, 77),
-                  {{ten, ten + 3600, 80, 77, true, 1, {{"lid or keyboard", 1}}}}},
-             Case{"a restart closes it", sleep(0, 80) + wake(10, 79) + restart + wake(50, 78),
-                  {{ten, ten + 600, 80, 79, true, 0, {}}}},
-             Case{"a restart before the full wake leaves nothing", sleep(0, 80) + restart + wake(50, 78), {}},
-             Case{"Batt in any case is the battery", sleep(0, 80, "Batt") + wake(30, 79, "HID", "batt"),
-                  {{ten, ten + 1800, 80, 79, true, 0, {}}}},
-             Case{"the opening line's source counts", sleep(0, 80, "AC") + wake(30, 81),
-                  {{ten, ten + 1800, 80, 81, false, 0, {}}}},
-             Case{"any other source clears it", sleep(0, 80) + wake(30, 81, "HID", "UPS"),
-                  {{ten, ten + 1800, 80, 81, false, 0, {}}}},
-             Case{"sources before the stretch do not count", wake(0, 80, "HID", "AC") + sleep(5, 80) + wake(35, 79),
-                  {{ten + 300, ten + 2100, 80, 79, true, 0, {}}}},
-         }) {
+    const std::vector<Case> cases{
+        {"9 minutes are too short", sleep(0, 80) + wake(9, 79), {}},
+        {"10 minutes are kept", sleep(0, 80) + wake(10, 79), {stretch(0, 10, 80, 79)}},
+        {"no full wake before the end", sleep(0, 80) + darkWake(30, 79, "rtc/Maintenance"), {}},
+        {"two brief wakes between sleep lines are one, named by the first",
+         sleep(0, 80) + darkWake(60, 80, "rtc/Maintenance") + darkWake(61, 80, "wifibt") + maintenance(62, 80) +
+             darkWake(120, 79, "SMC.OutboxNotEmpty/ Notification") +
+             line(121, "Sleep", "Entering Sleep state from DarkWake Back to Sleep", 79) + wake(420, 77),
+         {stretch(0, 420, 80, 77, true, 2, {{"scheduled maintenance", 1}, {"notifications", 1}})}},
+        {"new after a full wake",
+         sleep(0, 80) + wake(20, 79) + sleep(30, 79) + wake(60, 77),
+         {stretch(0, 20, 80, 79), stretch(30, 60, 79, 77)}},
+        {"a maintenance sleep after a full wake continues it",
+         sleep(0, 80) + wake(20, 79, "HID") + maintenance(21, 79) + wake(60, 77),
+         {stretch(0, 60, 80, 77, true, 1, {{"lid or keyboard", 1}})}},
+        {"a restart closes it", sleep(0, 80) + wake(10, 79) + restart + wake(50, 78), {stretch(0, 10, 80, 79)}},
+        {"a restart before the full wake", sleep(0, 80) + restart + wake(50, 78), {}},
+        {"Batt in any case", sleep(0, 80, "Batt") + wake(30, 79, "HID", "batt"), {stretch(0, 30, 80, 79)}},
+        {"the opening line's source", sleep(0, 80, "AC") + wake(30, 81), {stretch(0, 30, 80, 81, false)}},
+        {"any other source", sleep(0, 80) + wake(30, 81, "HID", "UPS"), {stretch(0, 30, 80, 81, false)}},
+        {"earlier sources", wake(0, 80, "HID", "AC") + sleep(5, 80) + wake(35, 79), {stretch(5, 35, 80, 79)}},
+    };
+    for (const auto& c : cases)
         EXPECT_EQ(parseSleepLog(c.log), c.expected) << c.rule;
-    }
 }
 
 // Each line as the sleep line of a stretch that a wake at 23:00 (UTC+1) ends: every line
@@ -86,7 +88,8 @@ TEST(ParseSleepLog, FollowsSleepsWakesAndRestarts) {
 TEST(ParseSleepLog, ReadsEveryFormOfTheLineAndSkipsTheRest) {
     for (const auto& [text, charge] : std::vector<std::pair<std::string, int>>{
              {"2026-12-08 22:00:00 +0100 Sleep               \tEntering Sleep state due to 'Clamshell Sleep':"
-              "TCPKeepAlive=active Using Batt (Charge:73%) 3600 secs", 73},
+              "TCPKeepAlive=active Using Batt (Charge:73%) 3600 secs",
+              73},
              {"2026-12-08 22:00:00 +0100 Sleep                 Entering Sleep state Using AC (Charge:73%)", 73},
              // The form the syslog query prints: offset without a space, with or without a colon.
              {"2026-12-08 22:00:00+01:00 Sleep Entering Sleep state Using BATT (Charge: 73%)", 73},
@@ -94,7 +97,7 @@ TEST(ParseSleepLog, ReadsEveryFormOfTheLineAndSkipsTheRest) {
              {"2026-12-08 16:00:00 -05 Sleep Entering Sleep state Using BATT (Charge:73%)", 73},
              {"2026-12-08 23:30:00 +0230 Sleep Entering Sleep state Using BATT (Charge:73%)", 73},
              {"2026-12-07 46:00:00 +0100 Sleep x Using BATT (Charge:73%)", 73},  // fields roll over
-             {"2026-12-08 22:00:00 +0100 Sleep  Using BATT (Charge:5%)", 5},  // an empty message
+             {"2026-12-08 22:00:00 +0100 Sleep  Using BATT (Charge:5%)", 5},     // an empty message
              // Unicode spaces and letters count as the expression's \s and \w.
              {"2026-12-08 22:00:00 +0100 Sleep\u00a0Entering Using BATT (Charge:73%)", 73},
              {"2026-12-08 22:00:00 +0100 Sleep Entering Using Bätt (Charge:73%)", 73},
@@ -111,22 +114,21 @@ TEST(ParseSleepLog, ReadsEveryFormOfTheLineAndSkipsTheRest) {
              {"2026-12-08 22:00:00 +0100 Sleep Entering\rSleep state Using BATT (Charge:73%)", 0},
          }) {
         auto stretches = parseSleepLog(text + "\n2026-12-08 23:00:00 +0100 Wake \tWake Using BATT (Charge:70%)\n");
-        for (auto& stretch : stretches) stretch.onBattery = true;  // the sources have a test of their own
-        const std::vector<SleepStretch> expected{{ten, ten + 3600, charge, 70, true, 0, {}}};
+        for (auto& stretch : stretches)
+            stretch.onBattery = true;  // the sources have a test of their own
+        const std::vector<SleepStretch> expected{stretch(0, 60, charge, 70)};
         EXPECT_EQ(stretches, charge ? expected : std::vector<SleepStretch>{}) << text;
     }
 }
 
 TEST(ParseSleepLog, ReadsARealLogWithItsHeaderRestartsAndOlderForms) {
-    const auto stretches = parseSleepLog(testing::fixture("pmset/log-variants.txt"));
     const std::vector<SleepStretch> expected{
         {*utc.date(2026, 11, 30, 22), at(1, 6, 0), 80, 75, true, 1, {{"notifications", 1}}},
         {at(1, 11, 0), at(1, 11, 30), 95, 97, false, 0, {}},
         {at(1, 17, 0), at(1, 17, 15), 70, 70, true, 0, {}},
         {at(2, 0, 0), at(2, 5, 0), 66, 63, true, 1, {{"other", 1}}},
     };
-    ASSERT_EQ(stretches.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(stretches[i], expected[i]) << i;
+    EXPECT_EQ(parseSleepLog(testing::fixture("pmset/log-variants.txt")), expected);
 }
 
 TEST(WakeReason, DecidesByWholeWordsInRuleOrder) {
@@ -154,38 +156,34 @@ TEST(SleepStretch, LossPerHourOverWholeMinutes) {
     EXPECT_EQ((SleepStretch{start, start + 7259, 80, 74, true, 0, {}}).perHour(), 3.0);  // 120 whole minutes
     EXPECT_EQ((SleepStretch{start, start + 59, 80, 74, true, 0, {}}).perHour(), 0.0);
     EXPECT_EQ((SleepStretch{start, start + 7200, 70, 74, true, 0, {}}).perHour(), 0.0);  // charged meanwhile
-    EXPECT_EQ((SleepStretch{start, Date{1e300}, 80, 74, true, 0, {}}).minutes(), 0);  // no overflow
+    EXPECT_EQ((SleepStretch{start, Date{1e300}, 80, 74, true, 0, {}}).minutes(), 0);     // no overflow
 }
 
 TEST(SleepSummary, WordsLossesAndManyWakes) {
-    const Date start{1'000'000};
     struct Case {
         SleepStretch stretch;
         std::optional<Headline> expected;
     };
-    const auto stretch = [&](int minutes, int before, int after, int wakes, std::map<std::string, std::int64_t> reasons,
-                             bool onBattery = true) {
-        return SleepStretch{start, start + minutes * 60.0, before, after, onBattery, wakes, std::move(reasons)};
-    };
     for (const Case& c : {
-             Case{stretch(480, 80, 79, 19, {}), std::nullopt},
-             Case{stretch(480, 80, 79, 20, {{"scheduled maintenance", 11}, {"other", 9}}),
+             Case{stretch(0, 480, 80, 79, true, 19), std::nullopt},
+             Case{stretch(0, 480, 80, 79, true, 20, {{"scheduled maintenance", 11}, {"other", 9}}),
                   Headline{"Woke 20 times in 8h 00m asleep", "Mostly scheduled maintenance · lost 1%"}},
-             Case{stretch(45, 80, 81, 20, {{"notifications", 10}, {"other", 10}}),
+             Case{stretch(0, 45, 80, 81, true, 20, {{"notifications", 10}, {"other", 10}}),
                   Headline{"Woke 20 times in 45m asleep", "lost 0%"}},
-             Case{stretch(300, 80, 75, 0, {}), Headline{"Lost 5% in 5h 00m asleep", "Did not wake in between · 1.0% an hour"}},
-             Case{stretch(400, 80, 78, 1, {{"notifications", 1}}),
+             Case{stretch(0, 300, 80, 75, true, 0),
+                  Headline{"Lost 5% in 5h 00m asleep", "Did not wake in between · 1.0% an hour"}},
+             Case{stretch(0, 400, 80, 78, true, 1, {{"notifications", 1}}),
                   Headline{"Lost 2% in 6h 40m asleep", "Woke once · 0.3% an hour"}},
-             Case{stretch(480, 90, 80, 3, {{"notifications", 2}, {"other", 1}}),
+             Case{stretch(0, 480, 90, 80, true, 3, {{"notifications", 2}, {"other", 1}}),
                   Headline{"Lost 10% in 8h 00m asleep", "Woke 3 times, mostly notifications · 1.2% an hour"}},
-             Case{stretch(480, 90, 80, 3, {{"notifications", 1}, {"lid or keyboard", 1}, {"other", 1}}),
+             Case{stretch(0, 480, 90, 80, true, 3, {{"notifications", 1}, {"lid or keyboard", 1}, {"other", 1}}),
                   Headline{"Lost 10% in 8h 00m asleep", "Woke 3 times · 1.2% an hour"}},
-             Case{stretch(480, 90, 80, 3, {}, false), std::nullopt},
+             Case{stretch(0, 480, 90, 80, false, 3, {}), std::nullopt},
          }) {
         EXPECT_EQ(sleepSummary(c.stretch), c.expected) << c.stretch.wakes << " wakes";
     }
     // Absurd charges from a damaged log do not overflow.
-    const auto extreme = sleepSummary(SleepStretch{start, start + 3600, INT64_MAX, INT64_MIN, true, 0, {}});
+    const auto extreme = sleepSummary(stretch(0, 60, INT64_MAX, INT64_MIN));
     ASSERT_TRUE(extreme);
     EXPECT_EQ(extreme->title, "Lost " + std::to_string(INT64_MAX) + "% in 1h 00m asleep");
 }
@@ -245,12 +243,13 @@ TEST_F(ReadSleepLog, SyslogPrintsTheMatchingRecordsThroughTheTemplate) {
               "2026-12-09 00:00:00+0100 Sleep Entering Sleep state Using Batt (Charge:81%)\n"
               "2026-12-09 08:00:00+0100 Wake Wake due to HID Using AC (Charge:78%)\n"
               "2026-12-09 08:06:40+0100 Start powerd process is started Using  (Charge:%)\n");
-    EXPECT_EQ(parseSleepLog(text), (std::vector<SleepStretch>{{Date{1796770800}, Date{1796799600}, 81, 78, false, 0, {}}}));
+    EXPECT_EQ(parseSleepLog(text),
+              (std::vector<SleepStretch>{{Date{1796770800}, Date{1796799600}, 81, 78, false, 0, {}}}));
 
     // Groups: every condition of one group, any group; a key alone must exist.
     temp.write("syslog/powermanagement.json", R"([{"a": "1", "b": "x"}, {"a": "2", "b": "y"}, {"a": "3"}])");
-    const auto out = runner.run("/usr/bin/syslog", {"-d", "/var/log/powermanagement", "-F", "$a$(b)$", "-k", "b",
-                                                    "-k", "a", "2", "-o", "-k", "a", "3"});
+    const auto out = runner.run("/usr/bin/syslog", {"-d", "/var/log/powermanagement", "-F", "$a$(b)$", "-k", "b", "-k",
+                                                    "a", "2", "-o", "-k", "a", "3"});
     EXPECT_EQ(out.output, "2y$\n3$\n");
 }
 
