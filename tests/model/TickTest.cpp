@@ -174,5 +174,27 @@ TEST(ModelTick, AChargeToFullOnceEndsFullOrUnplugged) {
     }
 }
 
+TEST(ModelTick, ThePowerLineInAFixedLocaleAndZone) {
+    ModelBench bench;
+    ModelProbe probe(bench.start({}, [](System& system) { system.formatter = DateFormatter("en_US", "UTC"); }));
+    const Date now = bench.queue.now();
+    probe.logPower(now);
+    std::vector<Draw> draws;
+    for (int i = 23; i >= 0; --i)
+        draws.push_back({now - i * 5.0, i == 0 ? 912 : 900});
+    probe.draws(draws);
+    probe.battery(onBattery(50));
+    probe.usingWatts(10.84);
+    probe.forecast(Forecast{331, true, false});
+    probe.apps({{"/Applications/Mail.app", "Mail", 41.9, 1}, {"", "System", 58.1, 9}});
+    probe.quitEffect(QuitEffect{"Music", now, 1025});
+    probe.logPower(now);
+    EXPECT_EQ(bench.console->lines,
+              (std::vector<std::string>{"10:00:00\u202FAM readings 0 live 0 mA average -",
+                                        "10:00:00\u202FAM readings 24 live 912 mA average 10.8 W settled left 5:31 "
+                                        "settled top Mail 41% | after quitting Music: 12.3 W -> 10.8 W gain 20m "
+                                        "(first reading)"}));
+}
+
 }  // namespace
 }  // namespace norvane
