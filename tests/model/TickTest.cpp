@@ -34,8 +34,7 @@ TEST(ModelTick, EveryStepInItsOrder) {
     std::vector<std::string> log;
     bench.writeInfoPlist("57");
     bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
-    Battery low = onBattery(10);
-    bench.writeBattery(low);
+    bench.writeBattery(onBattery(10));
     AppModel& m =
         bench.start({"--log-power", "--update-source", testing::LoopbackServer::refusedUrl()}, [&](System& s) {
             s.notifications = std::make_shared<LoggingCenter>(log);
@@ -51,22 +50,15 @@ TEST(ModelTick, EveryStepInItsOrder) {
     probe.awake(AwakeSession{AwakeMode::untilStopped(), now});
     probe.awakeState({AwakeStatus::Quiet{}});
 
-    const std::vector<std::pair<ModelField, const char*>> watched{{ModelField::updateBusy, "update check"},
-                                                                  {ModelField::draws, "draws"},
-                                                                  {ModelField::battery, "battery"},
-                                                                  {ModelField::forecast, "forecast"},
-                                                                  {ModelField::drain, "drain"},
-                                                                  {ModelField::drainEarly, "early"},
-                                                                  {ModelField::usingWatts, "watts"},
-                                                                  {ModelField::quitEffect, "quit"},
-                                                                  {ModelField::lowPower, "low power"},
-                                                                  {ModelField::flow, "charging"},
-                                                                  {ModelField::alerts, "alerts"},
-                                                                  {ModelField::history, "history"},
-                                                                  {ModelField::health, "capacity"},
-                                                                  {ModelField::levelAlerts, "rules"},
-                                                                  {ModelField::fullOnce, "full once"},
-                                                                  {ModelField::awakeState, "awake"}};
+    using enum ModelField;
+    const std::pair<ModelField, const char*> watched[] = {
+        {updateBusy, "update check"}, {draws, "draws"},       {battery, "battery"},
+        {forecast, "forecast"},       {drain, "drain"},       {drainEarly, "early"},
+        {usingWatts, "watts"},        {quitEffect, "quit"},   {lowPower, "low power"},
+        {flow, "charging"},           {alerts, "alerts"},     {history, "history"},
+        {health, "capacity"},         {levelAlerts, "rules"}, {fullOnce, "full once"},
+        {awakeState, "awake"},
+    };
     std::vector<Observers::Subscription> subscriptions;
     for (const auto& [field, name] : watched)
         subscriptions.push_back(m.subscribe({field}, [&log, name = std::string(name)] { log.push_back(name); }));
