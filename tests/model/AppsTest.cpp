@@ -5,35 +5,38 @@
 namespace norvane {
 namespace {
 
-TEST(ModelApps, QuittingAnAppWithFivePercentOrMoreStartsMeasuringAfresh) {
+TEST(ModelApps, AnAppThatEndsIsForgottenAndOneWithFivePercentOrMoreMeasuredAfresh) {
     struct Case {
         double impact;  // of 100 in all
-        int draws;
+        int draws;      // fewer than four give no average
         bool remeasures;
     };
     for (const Case c : {Case{4.9, 4, false}, Case{5, 4, true}, Case{50, 3, false}}) {
+        SCOPED_TRACE(c.impact);
         ModelBench bench;
         AppModel& m = bench.start();
         ModelProbe probe(m);
+        probe.observeWorkspace();
         const Date now = bench.queue.now();
         std::vector<Draw> draws;
-        for (int i = 0; i < c.draws; ++i) draws.push_back({now - 5.0 * (c.draws - i), 1000 + 100 * i});
+        for (int i = 0; i < c.draws; ++i)
+            draws.push_back({now - 5.0 * (c.draws - i), 1000 + 100 * i});
         probe.draws(draws);
         probe.drain(20);
         probe.usingWatts(12);
-        const AppUsage music{"/Applications/Music.app", "Music", c.impact, 2};
-        probe.apps({music, {"/Applications/Zed.app", "Zed", 100 - c.impact, 1}});
-        probe.remeasure(music);
-        SCOPED_TRACE(c.impact);
-        if (c.remeasures) {
-            EXPECT_EQ(m.quitEffect(), (QuitEffect{"Music", now, 1150}));
-            EXPECT_TRUE(probe.draws().empty());
-            EXPECT_FALSE(m.drain() || m.usingWatts());
-        } else {
-            EXPECT_FALSE(m.quitEffect());
-            EXPECT_EQ(probe.draws(), draws);
-            EXPECT_EQ(m.drain(), 20);
-        }
+        const AppUsage music{"/Applications/Music.app", "Music", c.impact, 2},
+            zed{"/Applications/Zed.app", "Zed", 100 - c.impact, 1};
+        probe.apps({music, zed});
+        probe.quitting({music.id});
+        probe.stuck(music);
+        bench.events->raise({WorkspaceEventKind::terminated, music.id});
+        bench.queue.drain();
+        EXPECT_EQ(m.quitEffect(), c.remeasures ? std::optional(QuitEffect{"Music", now, 1150}) : std::nullopt);
+        EXPECT_EQ(probe.draws(), c.remeasures ? std::vector<Draw>() : draws);
+        EXPECT_EQ(m.drain(), c.remeasures ? std::nullopt : std::optional(20.0));
+        EXPECT_EQ(m.usingWatts(), c.remeasures ? std::nullopt : std::optional(12.0));
+        EXPECT_EQ(m.apps(), std::vector{zed});
+        EXPECT_TRUE(m.quitting().empty() && !m.stuck());
     }
 }
 

@@ -13,12 +13,12 @@ namespace {
 struct LimitBench {
     ModelBench bench;
     std::shared_ptr<testing::ScriptedBackend> backend = std::make_shared<testing::ScriptedBackend>();
-    AppModel& m;
+    AppModel& m = started(bench);
 
-    LimitBench() : m(started(bench)) { ModelProbe(m).backend(backend); }
-    static AppModel& started(ModelBench& bench) {
+    LimitBench() { ModelProbe(m).backend(backend); }
+    static AppModel& started(ModelBench& bench, const std::string& macOS = "27.2.1") {
         bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
-                            "<plist><dict><key>ProductVersion</key><string>27.2.1</string></dict></plist>");
+                            "<plist><dict><key>ProductVersion</key><string>" + macOS + "</string></dict></plist>");
         return bench.start();
     }
     bool asked(const std::string& call) const {
@@ -36,7 +36,10 @@ TEST(ModelLimit, ALimitRequestSaysHowItWentAndTheLimitIsReadBack) {
     };
     const Case cases[] = {
         {"applied", onBattery(50), 80, {80, true}, std::nullopt},
-        {"pending on wall power", plugged(50, true), 80, {80, true},
+        {"pending on wall power",
+         plugged(50, true),
+         80,
+         {80, true},
          "macOS accepted 80% and will start holding it shortly."},
         {"not offered", onBattery(50), 95, {70, true}, "Not applied: macOS does not offer 95%."},
     };
@@ -86,7 +89,14 @@ TEST(ModelLimit, ANewLimitPutsBackWhatAChargeToFullLiftedFirst) {
     EXPECT_FALSE(t.m.limitBusy() || t.m.limitNote());
 }
 
-TEST(ModelLimit, TheBackendIsMadeWhenTheServiceCanBeOpened) {
+TEST(ModelLimit, TheBackendIsMadeFromMacOS264WhenTheServiceCanBeOpened) {
+    ModelBench old;
+    AppModel& before = LimitBench::started(old, "26.3");
+    ModelProbe(before).limit(80);
+    before.refreshLimit();
+    EXPECT_EQ(before.limitAvailability(), LimitAvailability(availability::NeedsNewerOS{}));
+    EXPECT_EQ(before.limit(), 80);
+
     ModelBench bench;
     AppModel& m = LimitBench::started(bench);
     m.refreshLimit();
@@ -102,6 +112,54 @@ TEST(ModelLimit, TheBackendIsMadeWhenTheServiceCanBeOpened) {
     EXPECT_TRUE(m.optimisedOff());
     m.refreshLimit();
     EXPECT_EQ(m.backend(), backend);  // kept for the run
+}
+
+TEST(ModelFullBy, AChargeToFullOnceStoresWhatItLiftedOrSaysWhyNot) {
+    struct Case {
+        const char* name;
+        std::string failing;
+        FullCharge lifted;
+        std::optional<FullCharge> fullOnce;
+        std::optional<std::string> note;
+    };
+    const Case cases[] = {
+        {"refused", "chargeFullNow", {}, {}, "macOS did not accept the request."},
+        {"nothing held", "", {}, {}, "Nothing is holding the charge: the battery charges to 100% anyway."},
+        {"limit and smart lifted", "", {80, true}, FullCharge{80, true}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LimitBench t;
+        t.backend->failing = c.failing;
+        t.backend->full = c.lifted;
+        t.m.chargeFullOnce();
+        EXPECT_TRUE(t.m.limitBusy());
+        t.m.chargeFullOnce();  // one request at a time
+        t.bench.queue.drain();
+        EXPECT_FALSE(t.m.limitBusy());
+        EXPECT_EQ(t.backend->calls, std::vector<std::string>{"chargeFullNow"});
+        EXPECT_EQ(t.m.fullOnce(), c.fullOnce);
+        EXPECT_EQ(t.m.limitNote(), c.note);
+        EXPECT_EQ(t.bench.stored().string(keys::fullOnce),
+                  c.fullOnce ? std::optional(fullOnceText(*c.fullOnce)) : std::nullopt);
+        t.m.chargeFullOnce();  // a running one is not asked for again
+        t.bench.queue.drain();
+        EXPECT_EQ(t.backend->calls.size(), c.fullOnce ? 1u : 2u);
+    }
+}
+
+TEST(ModelFullBy, TheScheduleStartsTheChargeThroughTheModel) {
+    LimitBench t;
+    t.backend->full = {80, false};
+    ModelProbe probe(t.m);
+    probe.battery(plugged(80, false));
+    probe.limit(80);
+    const Calendar utc("UTC");
+    t.m.setFullBy(FullByMode::once, 11 * 60, t.bench.queue.now(), utc);  // an hour from now
+    t.m.followFullBy(t.bench.queue.now(), utc);
+    t.bench.queue.drain();
+    EXPECT_EQ(t.m.fullOnce(), (FullCharge{80, false}));
+    EXPECT_EQ(t.bench.stored().string(keys::fullByMode), "once");
 }
 
 }  // namespace

@@ -40,12 +40,14 @@ struct RecordingLines final : LineSink {
 
 class ModelProbe {
 public:
+    using Names = std::vector<std::string>;
+
     explicit ModelProbe(AppModel& model) : m_(model) {}
 
     void battery(const Battery& b) { m_.assign(m_.battery_, b, ModelField::battery); }
     void charger(std::optional<Charger> c) { m_.assign(m_.charger_, std::move(c), ModelField::charger); }
     void flow(std::optional<PowerFlow> f) { m_.assign(m_.flow_, std::move(f), ModelField::flow); }
-    void chargerFlags(std::uint64_t reason) { m_.assign(m_.chargerFlags_, ChargerFlags{reason}, ModelField::chargerFlags); }
+    void chargerFlags(std::uint64_t bits) { m_.assign(m_.chargerFlags_, ChargerFlags{bits}, ModelField::chargerFlags); }
     void limit(std::int64_t percent) { m_.assign(m_.limit_, percent, ModelField::limit); }
     void forecast(std::optional<Forecast> f) { m_.assign(m_.forecast_, std::move(f), ModelField::forecast); }
     void drain(std::optional<double> d) { m_.assign(m_.drain_, d, ModelField::drain); }
@@ -63,18 +65,15 @@ public:
     void tip(std::optional<Tip> t) { m_.assign(m_.tip_, std::move(t), ModelField::tip); }
     void awake(std::optional<AwakeSession> s) { m_.assign(m_.awake_, std::move(s), ModelField::awake); }
     void awakeState(AwakeStatus s) { m_.assign(m_.awakeState_, std::move(s), ModelField::awakeState); }
-    void agentsWorking(std::vector<std::string> a) { m_.assign(m_.agentsWorking_, std::move(a), ModelField::agentsWorking); }
-    void agentsRunning(std::vector<std::string> a) { m_.assign(m_.agentsRunning_, std::move(a), ModelField::agentsRunning); }
-    void agentsInstalled(std::vector<std::string> a) {
-        m_.assign(m_.agentsInstalled_, std::move(a), ModelField::agentsInstalled);
-    }
+    void agentsWorking(Names a) { m_.assign(m_.agentsWorking_, std::move(a), ModelField::agentsWorking); }
+    void agentsRunning(Names a) { m_.assign(m_.agentsRunning_, std::move(a), ModelField::agentsRunning); }
+    void agentsInstalled(Names a) { m_.assign(m_.agentsInstalled_, std::move(a), ModelField::agentsInstalled); }
     void holders(std::vector<AwakeHolder> h) { m_.assign(m_.holders_, std::move(h), ModelField::holders); }
     void samples(std::vector<Sample> s) {
         m_.history_.samples = std::move(s);
         m_.observers_.changed(ModelField::history);
     }
     void health(HealthTrend h) { m_.assign(m_.health_, std::move(h), ModelField::health); }
-    void systemHealth(std::optional<std::int64_t> h) { m_.assign(m_.systemHealth_, h, ModelField::systemHealth); }
     void lastSample(Date d) { m_.assign(m_.lastSample_, d, ModelField::lastSample); }
     void ledgerSaved(Date d) { m_.assign(m_.ledgerSaved_, d, ModelField::ledgerSaved); }
     void sleepsRead(Date d) { m_.assign(m_.sleepsRead_, d, ModelField::sleepsRead); }
@@ -88,17 +87,14 @@ public:
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }
     TipContext tipContext() const { return m_.tipContext(); }
     const AwakeHold& awakeHold() const { return m_.awakeHold_; }
-    const std::optional<std::string>& workingIn() const { return m_.workingIn_; }
     Date sleepsRead() const { return m_.sleepsRead_; }
     const std::function<void()>& afterSetup() const { return m_.afterSetup_; }
 
     void updateTip() { m_.updateTip(); }
     void refreshHealth() { m_.refreshHealth(); }
     void refreshWording() { m_.refreshWording(); }
-    void remeasure(const AppUsage& app) { m_.remeasure(app); }
     void updateAwake(Date now) { m_.updateAwake(now); }
     void hold(bool on) { m_.hold(on); }
-    void refreshSleep() { m_.refreshSleep(); }
     void observeWorkspace() { m_.observeWorkspace(); }
     void startSampling() { m_.startSampling(); }
     void record(const std::vector<AppUsage>& apps) { m_.record(apps); }
@@ -125,7 +121,8 @@ struct FakeProcesses final : ProcessKernel {
     int processCount() const override { return static_cast<int>(table.size()); }
     int listProcessIds(std::span<std::int32_t> into) const override {
         std::size_t i = 0;
-        for (auto it = table.begin(); it != table.end() && i < into.size(); ++it) into[i++] = it->first;
+        for (auto it = table.begin(); it != table.end() && i < into.size(); ++it)
+            into[i++] = it->first;
         return static_cast<int>(table.size());
     }
     std::optional<ProcessInfo> info(std::int32_t pid) const override {
@@ -152,8 +149,7 @@ struct ModelBench {
     std::shared_ptr<RecordingHotkeys> hotkeys = std::make_shared<RecordingHotkeys>();
     std::shared_ptr<RecordingLines> console = std::make_shared<RecordingLines>();
     std::shared_ptr<WorkspaceEvents> events;  // the model's, once started
-    int terminated = 0;  // how often the application was asked to end
-    std::vector<std::uint32_t> waits;  // what background jobs were to block for
+    int terminated = 0;                       // how often the application was asked to end
     std::unique_ptr<AppModel> model;
 
     // The simulated `top` answers at once instead of waiting between its samples.
@@ -175,14 +171,13 @@ struct ModelBench {
     // The system a model of the bench runs on: the machine, the bench's own folders and
     // defaults, a fixed locale and zone, and recording fakes.
     System system(std::vector<std::string> arguments = {}) {
-        System system = System::onMachine(machine.machine(), std::move(arguments),
-                                          std::make_shared<FolderBundle>(bundle()),
-                                          std::make_shared<UserDefaults>(defaultsFile()), hotkeys,
-                                          std::make_shared<FixedTint>());
+        System system =
+            System::onMachine(machine.machine(), std::move(arguments), std::make_shared<FolderBundle>(bundle()),
+                              std::make_shared<UserDefaults>(defaultsFile()), hotkeys, std::make_shared<FixedTint>());
         system.formatter = DateFormatter("en_GB", "UTC");
         system.localeText = LocaleText("en_US");
         system.calendar = Calendar("UTC");
-        system.blockingWait = [this](std::uint32_t seconds) { waits.push_back(seconds); };
+        system.blockingWait = [](std::uint32_t) {};  // background jobs do not block
         system.console = console;
         system.applicationSupport = home / "support";
         system.caches = home / "caches";
@@ -230,6 +225,13 @@ struct ModelBench {
         const std::string text = readFile(machine.root() / Path(file)).value_or("");
         for (const auto line : splitNonEmpty(text, '\n'))
             if (auto value = parseJson(line)) out.push_back(std::move(*value));
+        return out;
+    }
+    // One text of each line of such a file.
+    std::vector<std::string> texts(std::string_view file, std::string_view key) const {
+        std::vector<std::string> out;
+        for (const auto& record : records(file))
+            out.push_back(*record.find(key)->asString());
         return out;
     }
 };

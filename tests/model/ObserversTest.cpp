@@ -7,37 +7,11 @@ namespace {
 
 const std::string mail = "/Applications/Mail.app";
 
-std::vector<Draw> fourDraws(Date now) {
-    return {{now - 15, 1000}, {now - 10, 1000}, {now - 5, 1000}, {now, 1000}};
-}
-
-TEST(ModelObservers, AnAppThatEndsIsForgottenAndAHeavyOneReMeasured) {
-    for (const double impact : {5.0, 4.9}) {  // a share of 5 % and of 4.9 %
-        ModelBench bench;
-        AppModel& m = bench.start();
-        ModelProbe probe(m);
-        probe.observeWorkspace();
-        const Date now = bench.queue.now();
-        const AppUsage app{mail, "Mail", impact, 1};
-        probe.apps({app, {"/Applications/Other.app", "Other", 100 - impact, 1}});
-        probe.draws(fourDraws(now));
-        probe.usingWatts(12);
-        probe.quitting({mail});
-        probe.stuck(app);
-        bench.events->raise({WorkspaceEventKind::terminated, mail});
-        bench.queue.drain();
-        const bool heavy = impact >= 5;
-        EXPECT_EQ(m.quitEffect(), heavy ? std::optional(QuitEffect{"Mail", now, 1000}) : std::nullopt) << impact;
-        EXPECT_EQ(probe.draws().empty() && !m.usingWatts(), heavy);
-        EXPECT_TRUE(m.apps().size() == 1 && m.quitting().empty() && !m.stuck());
-    }
-}
-
 TEST(ModelObservers, AWakeEmptiesTheDrawsAtOnceAndReadsTheSleepLogEightSecondsLater) {
     ModelBench bench;
     ModelProbe probe(bench.start());
     probe.observeWorkspace();
-    probe.draws(fourDraws(bench.queue.now()));
+    probe.draws({{bench.queue.now(), 1000}});
     bench.queue.sleepSystem(600);
     EXPECT_TRUE(probe.draws().empty());
     const Date woke = bench.queue.now();
@@ -46,16 +20,6 @@ TEST(ModelObservers, AWakeEmptiesTheDrawsAtOnceAndReadsTheSleepLogEightSecondsLa
     // The wait counts time asleep: it is over when the Mac wakes from a sleep of 30 s.
     bench.queue.sleepSystem(30);
     EXPECT_EQ(probe.sleepsRead(), bench.queue.now());
-}
-
-TEST(ModelObservers, TheChargeLimitNeedsMacOS264) {
-    ModelBench bench;
-    bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
-                        "<plist><dict><key>ProductVersion</key><string>26.3</string></dict></plist>");
-    ModelProbe(bench.start()).limit(80);
-    bench.model->refreshLimit();
-    EXPECT_EQ(bench.model->limitAvailability(), LimitAvailability(availability::NeedsNewerOS{}));
-    EXPECT_EQ(bench.model->limit(), 80);
 }
 
 // `top` that names Mail on odd runs and Notes on even ones; other programs do not start.
@@ -72,14 +36,14 @@ struct TopRunner final : ProcessRunner {
 struct SamplerBench {
     ModelBench bench;
     std::shared_ptr<TopRunner> top = std::make_shared<TopRunner>();
-    AppModel& m;
-    ModelProbe probe;
-    SamplerBench() : m(started(*this)), probe(m) {}
-    static AppModel& started(SamplerBench& t) {
-        t.bench.machine.write("top/processes.json",
-                              R"([{"pid": 700, "command": "Mail", "path": "/Applications/Mail.app/Contents/MacOS/Mail"},
-                                  {"pid": 701, "command": "Notes", "path": "/Applications/Notes.app/Contents/MacOS/Notes"}])");
-        return t.bench.start({}, [&](System& system) { system.runner = t.top; });
+    AppModel& m = started();
+    ModelProbe probe{m};
+
+    AppModel& started() {
+        bench.machine.write("top/processes.json",
+                            R"([{"pid": 700, "command": "Mail", "path": "/Applications/Mail.app/Contents/MacOS/Mail"},
+                                {"pid": 701, "command": "Notes", "path": "/Applications/Notes.app/Contents/MacOS/Notes"}])");
+        return bench.start({}, [&](System& system) { system.runner = top; });
     }
     int passes() const { return top->runs; }
 };

@@ -10,19 +10,14 @@ namespace {
 TEST(ModelSettings, AnEmptyDomainGivesEveryDefaultAndWritesNothing) {
     ModelBench bench;
     const AppModel& m = bench.start();
-    EXPECT_TRUE(m.notifyLow() && m.notifyLimit() && m.notifyDrain() && m.checksForUpdates() && m.useAI() && m.showTime());
-    EXPECT_EQ(m.alertLow(), 0);
-    EXPECT_EQ(m.alertHigh(), 0);
-    EXPECT_EQ(m.autoLowPower(), 0);
-    EXPECT_EQ(m.iconStyle(), IconStyle::list);
-    EXPECT_EQ(m.awakeFloor(), 20);
-    EXPECT_FALSE(m.awakePowerOnly() || m.awakeLid() || m.lowPowerOwed());
-    EXPECT_EQ(m.awakeMode(), AwakeMode::untilStopped());
-    EXPECT_TRUE(m.agentsIgnored().empty());
-    EXPECT_EQ(m.fullByMode(), FullByMode::off);
-    EXPECT_EQ(m.fullByMinutes(), 480);
-    EXPECT_FALSE(m.fullByTarget() || m.fullOnce());
-    EXPECT_TRUE(m.hotkeys().empty());
+    EXPECT_TRUE(m.notifyLow() && m.notifyLimit() && m.notifyDrain() && m.checksForUpdates() && m.useAI() &&
+                m.showTime());
+    EXPECT_EQ(std::tuple(m.alertLow(), m.alertHigh(), m.autoLowPower(), m.awakeFloor(), m.fullByMinutes()),
+              std::tuple(0, 0, 0, 20, 480));
+    EXPECT_EQ(std::tuple(m.iconStyle(), m.awakeMode(), m.fullByMode()),
+              std::tuple(IconStyle::list, AwakeMode::untilStopped(), FullByMode::off));
+    EXPECT_FALSE(m.awakePowerOnly() || m.awakeLid() || m.lowPowerOwed() || m.fullByTarget() || m.fullOnce());
+    EXPECT_TRUE(m.agentsIgnored().empty() && m.hotkeys().empty());
     EXPECT_EQ(m.tint(), (Color{0.9, 0.8, 0.7, 1}));
     EXPECT_FALSE(fileExists(bench.defaultsFile()));
     EXPECT_FALSE(m.openAtLogin());
@@ -38,7 +33,7 @@ TEST(ModelSettings, MistypedEntriesReadAsTheSystemReadsThem) {
         std::function<bool(const AppModel&)> reads;
     };
     const Case cases[] = {
-        {keys::notifyLow, Value::string("NO"), [](auto& m) { return m.notifyLow(); }},    // not a Boolean
+        {keys::notifyLow, Value::string("NO"), [](auto& m) { return m.notifyLow(); }},  // not a Boolean
         {keys::alertLow, Value::string("often"), [](auto& m) { return m.alertLow() == 0; }},
         {keys::alertHigh, Value::string("85"), [](auto& m) { return m.alertHigh() == 85; }},
         {keys::awakeFloor, Value::integer(0), [](auto& m) { return m.awakeFloor() == 0; }},
@@ -92,11 +87,12 @@ TEST(ModelSettings, EveryAssignmentWritesBackButOnlyAChangeTellsSubscribers) {
 
 TEST(ModelSettings, FullOnceTextKeepsOnlyALimitThatCanBeOne) {
     const std::pair<const char*, FullCharge> cases[] = {
-        {"smart", {std::nullopt, true}},  {"word 75 smart", {75, true}}, {" ", {std::nullopt, false}},
-        {"80 90", {80, false}},           {"100", {100, false}},         {"0", {std::nullopt, false}},
-        {"-5 80 smart", {std::nullopt, true}}, {"500", {std::nullopt, false}}, {"nosmarts", {std::nullopt, true}},
+        {"smart", {{}, true}},       {"word 75 smart", {75, true}}, {" ", {{}, false}},
+        {"80 90", {80, false}},      {"100", {100, false}},         {"0", {{}, false}},
+        {"-5 80 smart", {{}, true}}, {"500", {{}, false}},          {"nosmarts", {{}, true}},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(parseFullOnce(text), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(parseFullOnce(text), expected) << text;
     EXPECT_EQ(fullOnceText({80, true}), "80 smart");
     EXPECT_EQ(parseFullOnce(fullOnceText({std::nullopt, true})), (FullCharge{std::nullopt, true}));
 }
@@ -116,7 +112,8 @@ TEST(ModelSettings, HotkeysDecodeOnlyFromPairsOfKnownActions) {
         {R"(["panel", {"keyCode": 4294967296, "modifiers": 256, "label": "x"}])", false},
         {R"(["panel", {"keyCode": 1, "modifiers": 256, "label": 7}])", false},
     };
-    for (const auto& [json, decodes] : cases) EXPECT_EQ(decodeHotkeys(json).has_value(), decodes) << json;
+    for (const auto& [json, decodes] : cases)
+        EXPECT_EQ(decodeHotkeys(json).has_value(), decodes) << json;
     const HotkeyTable both{{HotkeyAction::awake, {0, 256, "⌘A"}}, {HotkeyAction::panel, {35, 4352, "⌃⌘P"}}};
     EXPECT_EQ(decodeHotkeys(encodeHotkeys(both)), both);
 }

@@ -34,8 +34,7 @@ TEST(ModelTick, EveryStepInItsOrder) {
     std::vector<std::string> log;
     bench.writeInfoPlist("57");
     bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 1}})");
-    Battery low = onBattery(10);
-    bench.writeBattery(low);
+    bench.writeBattery(onBattery(10));
     AppModel& m =
         bench.start({"--log-power", "--update-source", testing::LoopbackServer::refusedUrl()}, [&](System& s) {
             s.notifications = std::make_shared<LoggingCenter>(log);
@@ -51,22 +50,15 @@ TEST(ModelTick, EveryStepInItsOrder) {
     probe.awake(AwakeSession{AwakeMode::untilStopped(), now});
     probe.awakeState({AwakeStatus::Quiet{}});
 
-    const std::vector<std::pair<ModelField, const char*>> watched{{ModelField::updateBusy, "update check"},
-                                                                  {ModelField::draws, "draws"},
-                                                                  {ModelField::battery, "battery"},
-                                                                  {ModelField::forecast, "forecast"},
-                                                                  {ModelField::drain, "drain"},
-                                                                  {ModelField::drainEarly, "early"},
-                                                                  {ModelField::usingWatts, "watts"},
-                                                                  {ModelField::quitEffect, "quit"},
-                                                                  {ModelField::lowPower, "low power"},
-                                                                  {ModelField::flow, "charging"},
-                                                                  {ModelField::alerts, "alerts"},
-                                                                  {ModelField::history, "history"},
-                                                                  {ModelField::health, "capacity"},
-                                                                  {ModelField::levelAlerts, "rules"},
-                                                                  {ModelField::fullOnce, "full once"},
-                                                                  {ModelField::awakeState, "awake"}};
+    using enum ModelField;
+    const std::pair<ModelField, const char*> watched[] = {
+        {updateBusy, "update check"}, {draws, "draws"},       {battery, "battery"},
+        {forecast, "forecast"},       {drain, "drain"},       {drainEarly, "early"},
+        {usingWatts, "watts"},        {quitEffect, "quit"},   {lowPower, "low power"},
+        {flow, "charging"},           {alerts, "alerts"},     {history, "history"},
+        {health, "capacity"},         {levelAlerts, "rules"}, {fullOnce, "full once"},
+        {awakeState, "awake"},
+    };
     std::vector<Observers::Subscription> subscriptions;
     for (const auto& [field, name] : watched)
         subscriptions.push_back(m.subscribe({field}, [&log, name = std::string(name)] { log.push_back(name); }));
@@ -172,6 +164,28 @@ TEST(ModelTick, AChargeToFullOnceEndsFullOrUnplugged) {
         m.tick();
         EXPECT_EQ(!m.fullOnce(), ends) << battery.percent;
     }
+}
+
+TEST(ModelTick, ThePowerLineInAFixedLocaleAndZone) {
+    ModelBench bench;
+    ModelProbe probe(bench.start({}, [](System& system) { system.formatter = DateFormatter("en_US", "UTC"); }));
+    const Date now = bench.queue.now();
+    probe.logPower(now);
+    std::vector<Draw> draws;
+    for (int i = 23; i >= 0; --i)
+        draws.push_back({now - i * 5.0, i == 0 ? 912 : 900});
+    probe.draws(draws);
+    probe.battery(onBattery(50));
+    probe.usingWatts(10.84);
+    probe.forecast(Forecast{331, true, false});
+    probe.apps({{"/Applications/Mail.app", "Mail", 41.9, 1}, {"", "System", 58.1, 9}});
+    probe.quitEffect(QuitEffect{"Music", now, 1025});
+    probe.logPower(now);
+    EXPECT_EQ(bench.console->lines,
+              (std::vector<std::string>{"10:00:00\u202FAM readings 0 live 0 mA average -",
+                                        "10:00:00\u202FAM readings 24 live 912 mA average 10.8 W settled left 5:31 "
+                                        "settled top Mail 41% | after quitting Music: 12.3 W -> 10.8 W gain 20m "
+                                        "(first reading)"}));
 }
 
 }  // namespace
