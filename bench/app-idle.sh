@@ -19,12 +19,7 @@ settle=10
 if [ ! -x "$app" ]; then echo "No application at $app: build first" >&2; exit 1; fi
 . "$repo/scripts/virtual-display.sh"
 work="$(mktemp -d)"
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
-  stop_display
-  rm -rf "$work"
-}
+cleanup() { stop_app; stop_display; rm -rf "$work"; }
 trap cleanup EXIT
 if command -v Xvfb >/dev/null; then start_display; platform="xcb on Xvfb"; else export QT_QPA_PLATFORM=offscreen; platform=offscreen; fi
 ticks_per_second="$(getconf CLK_TCK)"
@@ -55,7 +50,7 @@ for run in $(seq "$runs"); do
   rss="$(rss_kib "$app_pid")"
   wakeups="$(awk -F: 'NR == FNR { start[$1] = $2; next } { total += $2 - ($1 in start ? start[$1] : 0) } END { print total }' \
     <(echo "$before") <(echo "$after"))"
-  kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
+  stop_app
   line="$(awk -v o=$((own1 - own0)) -v c=$((children1 - children0)) -v w="$wakeups" -v r="$rss" \
     -v s="$seconds" -v t="$ticks_per_second" \
     'BEGIN { printf "%.4f %.4f %.2f %.1f", 100 * o / t / s, 100 * c / t / s, w / s, r / 1024 }')"

@@ -20,12 +20,7 @@ fi
 shot="$build/screenshots/run.png"
 mkdir -p "$(dirname "$shot")"
 runtime="$(mktemp -d)"
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
-  stop_display
-  rm -rf "$runtime"
-}
+cleanup() { stop_app; stop_display; rm -rf "$runtime"; }
 trap cleanup EXIT
 start_display
 # A runtime folder of its own, so that a Norvane already running elsewhere is not handed the start.

@@ -22,10 +22,6 @@ if ! command -v xdotool >/dev/null; then echo "xdotool is missing: run scripts/i
 . "$repo/scripts/virtual-display.sh"
 mkdir -p "$folder"
 work="$(mktemp -d)"
-app_pid=""
-stop_app() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; app_pid=""; fi
-}
 cleanup() { stop_app; stop_display; rm -rf "$work"; }
 trap cleanup EXIT
 export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8

@@ -2,10 +2,12 @@
 # X display (Xvfb) of 1440 x 900 on a white desktop, and folders of the run's own.
 #   start_display        starts Xvfb on the first free display and exports DISPLAY
 #   stop_display         stops it
+#   stop_app             stops the application whose pid is in app_pid, if any
 #   private_folders DIR  points the user's folders (XDG_*) and the machine folder into DIR,
 #                        a copy of the template machine, so nothing of the user is touched
 
 display_pid=""
+app_pid=""
 
 start_display() {
   if ! command -v Xvfb >/dev/null; then
@@ -28,6 +30,14 @@ stop_display() {
     kill "$display_pid" 2>/dev/null || true
     wait "$display_pid" 2>/dev/null || true
     display_pid=""
+  fi
+}
+
+stop_app() {
+  if [ -n "$app_pid" ]; then
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
   fi
 }
 
