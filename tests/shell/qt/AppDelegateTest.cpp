@@ -71,20 +71,13 @@ TEST_F(Delegate, LaunchStartsTheModelShowsTheItemAndConnectsTheSavedHotKeys) {
     EXPECT_TRUE(panel.isOpen());
     press(HotkeyAction::panel);
     EXPECT_FALSE(panel.isOpen());
-    bench.queue.advance(0.1);
-    press(HotkeyAction::panel);
-    EXPECT_FALSE(panel.isOpen());  // too soon after the close
-    bench.queue.advance(0.2);
-    press(HotkeyAction::panel);
-    EXPECT_TRUE(panel.isOpen());
 }
 
 TEST_F(Delegate, UrlsAndHandOffsReachTheModelAndQuittingEndsKeepAwake) {
     delegate->applicationDidFinishLaunching();
     AppModel& m = *delegate->model();
-    delegate->application({"norvane://open/stats", "norvane://awake?mode=agents"});
+    delegate->application({"norvane://open/stats"});
     EXPECT_EQ(m.wantedTab(), Tab::stats);
-    EXPECT_TRUE(bench.stored().boolean(keys::awakeAgents));
     EXPECT_FALSE(delegate->panel()->isOpen());
     bench.queue.advance(0.6);
     EXPECT_TRUE(delegate->panel()->isOpen());
