@@ -5,29 +5,17 @@
 #include "app/model/DefaultsKeys.h"
 #include "app/shell/Handoff.h"
 #include "tests/model/ModelProbe.h"
+#include "tests/shell/FakeHotKeyCenter.h"
 #include "tests/shell/qt/FakeStatusItem.h"
 #include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {
 
-// A desktop that takes every hot key and hands presses to the test.
-struct PressCenter final : HotKeyCenter {
-    Handler handler;
-    std::map<Ref, std::uint32_t> held;  // ref → key code
-    Ref next = 1;
-    void installHandler(Handler h) override { handler = std::move(h); }
-    std::optional<Ref> registerHotKey(std::uint32_t keyCode, std::uint32_t, std::uint32_t) override {
-        held.emplace(next, keyCode);
-        return next++;
-    }
-    void unregisterHotKey(Ref ref) override { held.erase(ref); }
-};
-
 class Delegate : public ::testing::Test {
 protected:
     ModelBench bench;
-    std::shared_ptr<PressCenter> center = std::make_shared<PressCenter>();
+    std::shared_ptr<FakeHotKeyCenter> center = std::make_shared<FakeHotKeyCenter>();
     std::shared_ptr<Hotkeys> hotkeys = std::make_shared<Hotkeys>(center, bench.queue);
     FakeStatusItem* item = nullptr;
     std::unique_ptr<AppDelegate> delegate;
