@@ -28,7 +28,7 @@ protected:
     static bool reapedByUs(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 };
 
-TEST_F(ChildProcessTest, RunsBesideUsAndIsReapedWithItsStatus) {
+TEST_F(ChildProcessTest, RunsBesideUsAndIsReapedWithItsStatusOrWhenItGoes) {
     auto child = ChildProcess::start(temp.machine(), script("three", "read line; exit 3"), {});
     ASSERT_TRUE(child);
     // Standard input is the null device, so `read` ends at once.
@@ -36,6 +36,18 @@ TEST_F(ChildProcessTest, RunsBesideUsAndIsReapedWithItsStatus) {
     EXPECT_FALSE(child->running());
     EXPECT_EQ(child->exitCode(), 3);
     EXPECT_TRUE(reapedByUs(child->pid()));
+
+    // Destruction reaps too, and moving hands the process over.
+    pid_t pid = -1;
+    {
+        auto sleeper = ChildProcess::start(temp.machine(), script("sleeper", "exec sleep 30"), {});
+        ASSERT_TRUE(sleeper);
+        ChildProcess moved = std::move(*sleeper);
+        pid = moved.pid();
+        EXPECT_TRUE(moved.running());
+    }
+    EXPECT_FALSE(processExists(pid));
+    EXPECT_TRUE(reapedByUs(pid));
 }
 
 TEST_F(ChildProcessTest, TerminateEndsAndReapsEvenWhatIgnoresTheRequest) {
@@ -55,19 +67,6 @@ TEST_F(ChildProcessTest, TerminateEndsAndReapsEvenWhatIgnoresTheRequest) {
     stubborn->terminate();
     EXPECT_EQ(stubborn->signal(), SIGKILL);
     EXPECT_TRUE(reapedByUs(stubborn->pid()));
-}
-
-TEST_F(ChildProcessTest, DestructionReapsAndMovingHandsItOver) {
-    pid_t pid = -1;
-    {
-        auto child = ChildProcess::start(temp.machine(), script("sleeper", "exec sleep 30"), {});
-        ASSERT_TRUE(child);
-        ChildProcess moved = std::move(*child);
-        pid = moved.pid();
-        EXPECT_TRUE(moved.running());
-    }
-    EXPECT_FALSE(processExists(pid));
-    EXPECT_TRUE(reapedByUs(pid));
 }
 
 TEST_F(ChildProcessTest, DetachedChildrenLiveInTheirOwnSessionAndAreNotOurs) {

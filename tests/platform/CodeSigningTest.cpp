@@ -30,7 +30,8 @@ protected:
     }
     void sign(std::optional<std::string> team) {
         std::string error;
-        ASSERT_TRUE(signBundle(bundle, "", std::move(team), {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error))
+        ASSERT_TRUE(
+            signBundle(bundle, "", std::move(team), {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error))
             << error;
     }
     SignatureCheck check(const std::string& code, const std::string& identifier, const std::string& team = "TEAM") {
@@ -53,11 +54,16 @@ TEST_F(CodeSigningTest, EachCodeOfASignedBundleMeetsOnlyItsOwnRequirement) {
     for (const auto& [code, identifier, team, expected] : cases)
         EXPECT_EQ(check(code, identifier, team), expected) << code << " " << identifier << " " << team;
 
-    const auto info = signing.signingInformation(bundle / "Contents/MacOS/NorvaneHelper");
-    ASSERT_TRUE(info);
-    EXPECT_EQ(*find(*info, "identifier"), Value::string("app.norvane.helper"));
-    EXPECT_EQ(*find(*info, "teamid"), Value::string("TEAM"));
+    EXPECT_EQ(
+        signing.signingInformation(bundle / "Contents/MacOS/NorvaneHelper"),
+        (Value::Dictionary{{"identifier", Value::string("app.norvane.helper")}, {"teamid", Value::string("TEAM")}}));
     EXPECT_FALSE(signing.signingInformation(bundle / "Contents/MacOS/absent"));
+
+    // An ad-hoc signature has no team and meets no requirement.
+    sign(std::nullopt);
+    EXPECT_EQ(signing.signingInformation(bundle / "Contents/MacOS/Norvane"),
+              (Value::Dictionary{{"identifier", Value::string("app.norvane.Norvane")}}));
+    EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane", ""), SignatureCheck::requirementNotMet);
 }
 
 TEST_F(CodeSigningTest, AnyChangeAfterSigningBreaksTheSeal) {
@@ -65,7 +71,8 @@ TEST_F(CodeSigningTest, AnyChangeAfterSigningBreaksTheSeal) {
         {"a changed file", [](const Path& b) { std::filesystem::resize_file(b / "Contents/MacOS/NorvaneHelper", 2); }},
         {"an added file", [this](const Path&) { dir.write("Norvane.app/Contents/Resources/extra", "x"); }},
         {"a removed file", [](const Path& b) { std::filesystem::remove(b / "Contents/Info.plist"); }},
-        {"a file turned link", [](const Path& b) {
+        {"a file turned link",
+         [](const Path& b) {
              std::filesystem::remove(b / "Contents/MacOS/NorvaneHelper");
              std::filesystem::create_symlink("Norvane", b / "Contents/MacOS/NorvaneHelper");
          }},
@@ -81,20 +88,12 @@ TEST_F(CodeSigningTest, AnyChangeAfterSigningBreaksTheSeal) {
     }
 }
 
-TEST_F(CodeSigningTest, AnAdHocSignatureHasNoTeamAndMeetsNoRequirement) {
-    sign(std::nullopt);
-    const auto info = signing.signingInformation(bundle / "Contents/MacOS/Norvane");
-    ASSERT_TRUE(info);
-    EXPECT_FALSE(find(*info, "teamid"));
-    EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane", ""), SignatureCheck::requirementNotMet);
-}
-
 TEST(Requirement, OnlyTheOneFormCompiles) {
     EXPECT_EQ(parseRequirement(requirementFor("app.norvane.helper", "X")), (Requirement{"app.norvane.helper", "X"}));
     EXPECT_EQ(parseRequirement(requirementFor("a", "")), (Requirement{"a", ""}));
     for (const std::string& text : {std::string(), requirementFor("a", "X") + " ", requirementFor("a\"", "X"),
-                                   requirementFor("a", "X\" or anchor apple \"Y"), std::string("anchor apple"),
-                                   std::string("identifier \"a\" and certificate leaf[subject.OU] = \"X\"")})
+                                    requirementFor("a", "X\" or anchor apple \"Y"), std::string("anchor apple"),
+                                    std::string("identifier \"a\" and certificate leaf[subject.OU] = \"X\"")})
         EXPECT_FALSE(parseRequirement(text)) << text;
     EXPECT_EQ(RecordCodeSigning().checkValidity("/", "anchor trusted"), SignatureCheck::badRequirement);
 }
@@ -102,9 +101,10 @@ TEST(Requirement, OnlyTheOneFormCompiles) {
 TEST(SignatureRecord, WhatIsNotARecordIsNotSigned) {
     const SignatureRecord record{"id", "T", {{"a", "00"}}, {{"Contents/MacOS/x", "id"}}};
     EXPECT_EQ(parseSignatureRecord(writeSignatureRecord(record)), record);
-    for (const char* text : {"", "<plist><array/></plist>", "<plist><dict><key>identifier</key><integer>1</integer></dict></plist>",
-                             "<plist><dict><key>identifier</key><string>i</string><key>files</key><dict><key>a</key>"
-                             "<integer>1</integer></dict><key>code</key><dict/></dict></plist>"})
+    for (const char* text :
+         {"", "<plist><array/></plist>", "<plist><dict><key>identifier</key><integer>1</integer></dict></plist>",
+          "<plist><dict><key>identifier</key><string>i</string><key>files</key><dict><key>a</key>"
+          "<integer>1</integer></dict><key>code</key><dict/></dict></plist>"})
         EXPECT_FALSE(parseSignatureRecord(text)) << text;
 }
 

@@ -16,6 +16,11 @@ namespace {
 
 using testing::TempFolder;
 
+long entries(const TempFolder& dir) {
+    const std::filesystem::directory_iterator all(dir.path());
+    return std::distance(begin(all), end(all));
+}
+
 TEST(Files, AtomicWriteReplacesWholeAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const Path file = dir / "apps.json";
@@ -26,9 +31,7 @@ TEST(Files, AtomicWriteReplacesWholeAndLeavesNoTemporaryFile) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);  // permissions survive the replacement
-    int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(entries(dir), 1);
 }
 
 // Runs the step in a child process (so limits and identities it takes stay there) and
@@ -55,21 +58,15 @@ TEST(Files, AtomicWriteFailsWithoutTheFolderAndKeepsTheOldFile) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(file), "old");
-    int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 1);  // no temporary file left behind
+    EXPECT_EQ(entries(dir), 1);  // no temporary file left behind
 }
 
-TEST(Files, AppendCreatesOnlyAMissingFile) {
+TEST(Files, AppendCreatesOnlyAMissingFileAndNeverReplacesOneItCannotOpen) {
     TempFolder dir;
     const Path file = dir / "deep/er/history.csv";
     EXPECT_EQ(appendToFile(file, "one\n"), AppendResult::created);
     EXPECT_EQ(appendToFile(file, "two\n"), AppendResult::appended);
     EXPECT_EQ(readFile(file), "one\ntwo\n");
-}
-
-TEST(Files, AppendNeverReplacesAFileItCannotOpen) {
-    TempFolder dir;
     // A folder where the file should be cannot be opened for writing; it must survive.
     const Path blocked = dir / "history.csv";
     ASSERT_TRUE(createDirectories(blocked));
@@ -99,9 +96,8 @@ TEST(Files, AppendReachesAFileThatCanBeWrittenButNotRead) {
 TEST(Files, AppendSeparatesFromAnUnfinishedLastLine) {
     TempFolder dir;
     const Path file = dir.write("history.csv", "1,50,0,0\n2,5");
-    EXPECT_EQ(appendToFile(file, "3,52,0,0\n", true), AppendResult::appended);
-    EXPECT_EQ(readFile(file), "1,50,0,0\n2,5\n3,52,0,0\n");
-    EXPECT_EQ(appendToFile(file, "4,53,0,0\n", true), AppendResult::appended);
+    for (const char* line : {"3,52,0,0\n", "4,53,0,0\n"})
+        EXPECT_EQ(appendToFile(file, line, true), AppendResult::appended);
     EXPECT_EQ(readFile(file), "1,50,0,0\n2,5\n3,52,0,0\n4,53,0,0\n");
     const Path empty = dir.write("empty.csv", "");
     EXPECT_EQ(appendToFile(empty, "x\n", true), AppendResult::appended);
@@ -140,7 +136,7 @@ TEST(Files, MoveItemNeverReplacesAndCrossesFileSystems) {
     EXPECT_FALSE(fileExists(dir / "a"));
 
     // The shared-memory folder is a file system of its own on most machines.
-    struct stat here {}, there {};
+    struct ::stat here = {}, there = {};
     std::string other = "/dev/shm/norvane-test-XXXXXX";
     if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 || here.st_dev == there.st_dev ||
         !::mkdtemp(other.data()))

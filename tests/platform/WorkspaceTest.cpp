@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -14,9 +15,11 @@
 namespace norvane {
 namespace {
 
+using ::testing::HasSubstr;
+
 TEST(MachineWorkspace, DesktopPictureAndAccentColourComeFromTheDesktopFile) {
     struct Case {
-        const char* desktop;  // nullptr: no file
+        const char* desktop;                 // nullptr: no file
         std::optional<std::string> picture;  // relative to the machine folder, or absolute
         std::optional<Color> accent;
     };
@@ -73,11 +76,12 @@ TEST(MachineWorkspace, IconFilesAreTheBundlesPngResources) {
         EXPECT_FALSE(workspace.iconFile(without)) << without;
 }
 
-TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFile) {
+TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFileAndChangeIt) {
     testing::TempMachine machine;
     const MachineWorkspace workspace{machine.machine()};
     EXPECT_TRUE(workspace.runningApplications().empty());
     EXPECT_FALSE(workspace.frontmostApplication());
+    EXPECT_FALSE(workspace.terminate("/Applications/Slack.app"));  // no file: nothing runs
 
     machine.write("workspace/running.json", R"([
       {"bundle": "/Applications/Slack.app", "name": "Slack"},
@@ -97,12 +101,8 @@ TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFile) {
 
     machine.write("workspace/running.json", R"({"bundle": "/Applications/Slack.app"})");
     EXPECT_TRUE(workspace.runningApplications().empty());
-}
 
-TEST(MachineWorkspace, QuittingAndActivatingChangeTheRunningFile) {
-    testing::TempMachine machine;
-    const MachineWorkspace workspace{machine.machine()};
-    EXPECT_FALSE(workspace.terminate("/Applications/Slack.app"));  // no file: nothing runs
+    // Quitting and activating change the file.
     machine.write("workspace/running.json", R"([
       {"bundle": "/Applications/Slack.app", "name": "Slack", "active": true},
       {"bundle": "/Applications/Pages.app", "name": "Pages", "quits": false},
@@ -110,7 +110,8 @@ TEST(MachineWorkspace, QuittingAndActivatingChangeTheRunningFile) {
     ])");
     const auto names = [&] {
         std::vector<std::string> out;
-        for (const auto& app : workspace.runningApplications()) out.push_back(app.localizedName.value_or("?"));
+        for (const auto& app : workspace.runningApplications())
+            out.push_back(app.localizedName.value_or("?"));
         return out;
     };
     // An app that asks to save its documents stays; one that is not listed cannot be asked.
@@ -140,7 +141,8 @@ Path recordingCommand(const testing::TempMachine& machine, std::string_view name
 // What a detached child noted, once it has.
 std::optional<std::string> awaitCalls(const Path& command) {
     const Path file = command.string() + ".calls";
-    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    for (int i = 0; i < 200 && !fileExists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
     return readFile(file);
 }
 
@@ -152,11 +154,11 @@ TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
     EXPECT_TRUE(workspace.open("x-apple.systempreferences:com.apple.Battery-Settings.extension"));
     MachineServiceManagement(machine.machine(), "/Applications/Norvane.app").openSystemSettingsLoginItems();
     const auto opened = readFile(machine.root() / "workspace/opened-urls.jsonl").value_or("");
-    EXPECT_NE(opened.find(R"("url":"x-apple.systempreferences:com.apple.Battery-Settings.extension")"), std::string::npos);
-    EXPECT_NE(opened.find(R"("url":"x-apple.systempreferences:com.apple.LoginItems-Settings.extension")"), std::string::npos);
+    EXPECT_THAT(opened, HasSubstr(R"("url":"x-apple.systempreferences:com.apple.Battery-Settings.extension")"));
+    EXPECT_THAT(opened, HasSubstr(R"("url":"x-apple.systempreferences:com.apple.LoginItems-Settings.extension")"));
 
-    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/", "https//x", "",
-                                "-https://example.com"})
+    for (const char* refused :
+         {"file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/", "https//x", "", "-https://example.com"})
         EXPECT_FALSE(workspace.open(refused)) << refused;
     EXPECT_TRUE(workspace.open("HTTPS://example.com/';$(touch${IFS}x)"));
     EXPECT_EQ(awaitCalls(browser), "HTTPS://example.com/';$(touch${IFS}x)\n");
@@ -168,12 +170,11 @@ TEST(MachineWorkspace, AFileToShowIsNotedAndHandedToTheFileManagerAsAnEscapedUrl
     const Path dbus = recordingCommand(machine, "usr/bin/dbus-send");
     EXPECT_FALSE(workspace.selectFile(""));
     EXPECT_TRUE(workspace.selectFile("/tmp/a,b report's \"1\".html"));
-    const auto calls = awaitCalls(dbus).value_or("");
-    EXPECT_NE(calls.find("org.freedesktop.FileManager1.ShowItems\narray:string:file:///tmp/a%2Cb%20report%27s%20%221%22.html\n"),
-              std::string::npos)
-        << calls;
-    EXPECT_NE(readFile(machine.root() / "workspace/selected.jsonl").value_or("").find(R"("path":"/tmp/a,b report's \"1\".html")"),
-              std::string::npos);
+    EXPECT_THAT(awaitCalls(dbus).value_or(""),
+                HasSubstr("org.freedesktop.FileManager1.ShowItems\n"
+                          "array:string:file:///tmp/a%2Cb%20report%27s%20%221%22.html\n"));
+    EXPECT_THAT(readFile(machine.root() / "workspace/selected.jsonl").value_or(""),
+                HasSubstr(R"("path":"/tmp/a,b report's \"1\".html")"));
 }
 
 TEST(MachineWorkspace, AnnouncementsAppendedToTheFolderReachTheirObserversOnce) {
@@ -193,7 +194,8 @@ TEST(MachineWorkspace, AnnouncementsAppendedToTheFolderReachTheirObserversOnce) 
     EXPECT_FALSE(pending());
 
     // The simulated workspace announces an app it quit or brought forward.
-    machine.write("workspace/running.json", R"([{"bundle": "/Applications/Mail.app"}, {"bundle": "/Applications/Notes.app"}])");
+    machine.write("workspace/running.json",
+                  R"([{"bundle": "/Applications/Mail.app"}, {"bundle": "/Applications/Notes.app"}])");
     const MachineWorkspace workspace{m};
     EXPECT_TRUE(workspace.terminate("/Applications/Mail.app"));
     const Path file = machine.root() / "workspace/events.jsonl";
@@ -203,7 +205,8 @@ TEST(MachineWorkspace, AnnouncementsAppendedToTheFolderReachTheirObserversOnce) 
     events.deliverPending();
     EXPECT_FALSE(pending());
     using K = WorkspaceEventKind;
-    EXPECT_EQ(told, (std::vector<WorkspaceEvent>{{K::terminated, "/Applications/Mail.app"}, {K::activated, std::nullopt}}));
+    EXPECT_EQ(told,
+              (std::vector<WorkspaceEvent>{{K::terminated, "/Applications/Mail.app"}, {K::activated, std::nullopt}}));
     appendToFile(file, "}\n");
     events.deliverPending();
     events.deliverPending();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/VirtualQueue.h"
+#include "tests/shell/FakeHotKeyCenter.h"
 
 namespace norvane {
 namespace {
@@ -36,32 +37,13 @@ TEST(Hotkey, AKeyPressMakesAShortcutOnlyWithEnoughModifiers) {
         {-1, "a", flag::command, std::nullopt},
         {65536, "a", flag::command, std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(hotkey(c.keyCode, c.characters, c.flags), c.expected) << c.keyCode;
+    for (const auto& c : cases)
+        EXPECT_EQ(hotkey(c.keyCode, c.characters, c.flags), c.expected) << c.keyCode;
 }
-
-// A desktop that records what it is asked and refuses on demand.
-struct FakeCenter final : HotKeyCenter {
-    Handler handler;
-    int handlerInstalls = 0;
-    bool refuses = false;
-    std::map<Ref, std::pair<std::uint32_t, std::uint32_t>> held;  // ref → key code, modifiers
-    Ref next = 1;
-
-    void installHandler(Handler h) override {
-        handler = std::move(h);
-        ++handlerInstalls;
-    }
-    std::optional<Ref> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t) override {
-        if (refuses) return std::nullopt;
-        held.emplace(next, std::pair(keyCode, modifiers));
-        return next++;
-    }
-    void unregisterHotKey(Ref ref) override { held.erase(ref); }
-};
 
 class HotkeysRegistry : public ::testing::Test {
 protected:
-    std::shared_ptr<FakeCenter> center = std::make_shared<FakeCenter>();
+    std::shared_ptr<FakeHotKeyCenter> center = std::make_shared<FakeHotKeyCenter>();
     VirtualQueue queue;
     Hotkeys hotkeys{center, queue};
     const Hotkey panelKey{49, 0x1100, "⌃⌘Space"};
@@ -86,17 +68,17 @@ TEST_F(HotkeysRegistry, ReplacesAnActionsKeyAndInstallsTheHandlerOnce) {
 TEST_F(HotkeysRegistry, RefusesWhatNoKeyPressMakesAndKeysTheOtherActionHolds) {
     ASSERT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
     const Hotkey refused[] = {
-        {0, 0, "A"},                // a plain letter, system-wide
-        {0, 0x0200, "⇧A"},          // shift alone
-        {123, 0, "←"},              // an arrow without a modifier
-        {0, 0x0100 | 0x4000, "⌘A"}, // a modifier bit no key press sets
-        {0, 0x0100, "⌃A"},          // a label that does not match the modifiers
-        {49, 0x0100, "⌘Enter"},     // nor the key's name
-        {0, 0x0100, "⌘a"},          // characters are upper-cased
-        {0, 0x0100, "⌘ A"},         // and trimmed
-        {0, 0x0100, "⌘"},           // and never empty
-        {70000, 0x0100, "⌘A"},      // no key has this code
-        panelKey,                   // the panel's keys
+        {0, 0, "A"},                 // a plain letter, system-wide
+        {0, 0x0200, "⇧A"},           // shift alone
+        {123, 0, "←"},               // an arrow without a modifier
+        {0, 0x0100 | 0x4000, "⌘A"},  // a modifier bit no key press sets
+        {0, 0x0100, "⌃A"},           // a label that does not match the modifiers
+        {49, 0x0100, "⌘Enter"},      // nor the key's name
+        {0, 0x0100, "⌘a"},           // characters are upper-cased
+        {0, 0x0100, "⌘ A"},          // and trimmed
+        {0, 0x0100, "⌘"},            // and never empty
+        {70000, 0x0100, "⌘A"},       // no key has this code
+        panelKey,                    // the panel's keys
     };
     for (const auto& key : refused) {
         EXPECT_FALSE(hotkeys.set(key, HotkeyAction::awake)) << key.label;

@@ -19,11 +19,8 @@ TEST(DotText, ColumnsAndFrame) {
         std::size_t dots;
     };
     const Case cases[] = {
-        {"9:41", 19, 3 * 35 + 7},
-        {"", -1, 0},
-        {"abc  ", -1, 0},
-        {"NORVANE", 41, 7 * 35},
-        {"\xC3\xA9-", 5, 35},  // "é" is not in the font and leaves no column
+        {"9:41", 19, 3 * 35 + 7}, {"", -1, 0},          {"abc  ", -1, 0},
+        {"NORVANE", 41, 7 * 35},  {"\xC3\xA9-", 5, 35},  // "é" is not in the font and leaves no column
     };
     for (const auto& c : cases) {
         const DotText text{c.text, red, 2};
@@ -33,9 +30,7 @@ TEST(DotText, ColumnsAndFrame) {
         EXPECT_DOUBLE_EQ(layout.height, 14) << c.text;
         EXPECT_EQ(layout.dots.size(), c.dots) << c.text;
     }
-}
-
-TEST(DotText, SkippedCharactersLeaveNoGap) {
+    // Skipped characters leave no gap.
     EXPECT_EQ(DotText("12 34", red, 3).layout().dots, DotText("1234", red, 3).layout().dots);
 }
 
@@ -46,10 +41,12 @@ TEST(DotText, DotsSitAtTheTopLeftOfTheirCells) {
     std::vector<std::pair<double, double>> lit;
     for (const auto& d : layout.dots) {
         EXPECT_DOUBLE_EQ(d.diameter, 7.2);
-        if (d.color == red) lit.emplace_back(d.x, d.y);
-        else EXPECT_EQ(d.color, faint);
+        if (d.color == red)
+            lit.emplace_back(d.x, d.y);
+        else
+            EXPECT_EQ(d.color, faint);
     }
-    const std::vector<std::pair<double, double>> expected{{3.6, 33.6}, {13.6, 33.6}, {23.6, 33.6}, {33.6, 33.6},
+    const std::vector<std::pair<double, double>> expected{{3.6, 33.6},  {13.6, 33.6}, {23.6, 33.6}, {33.6, 33.6},
                                                           {43.6, 33.6}, {63.6, 23.6}, {63.6, 43.6}};
     ASSERT_EQ(lit.size(), expected.size());
     for (std::size_t i = 0; i < lit.size(); ++i) {

@@ -26,8 +26,8 @@ TEST(MenuBarIcon, ColumnsLightWithTheCharge) {
         long litColumns;
         bool tip;
     };
-    const Case cases[] = {{0, 0, false}, {1, 1, false},  {16, 1, false}, {17, 2, false}, {50, 3, false},
-                          {83, 5, false}, {84, 6, false}, {99, 6, false}, {100, 6, true},  {250, 6, true},
+    const Case cases[] = {{0, 0, false},  {1, 1, false},         {16, 1, false},      {17, 2, false}, {50, 3, false},
+                          {83, 5, false}, {84, 6, false},        {99, 6, false},      {100, 6, true}, {250, 6, true},
                           {-5, 0, false}, {INT64_MIN, 0, false}, {INT64_MAX, 6, true}};
     for (const auto& c : cases) {
         for (bool awake : {false, true}) {
@@ -55,18 +55,15 @@ TEST(Ring, LitDotsAtTheirBoundaries) {
         bool blink;
         long lit;
     };
-    const Case cases[] = {{0, false, 0},  {0, true, 1},    {1, false, 1},  {50, false, 30}, {50, true, 31},
+    const Case cases[] = {{0, false, 0},   {0, true, 1},     {1, false, 1},  {50, false, 30},       {50, true, 31},
                           {100, true, 60}, {130, false, 60}, {-10, true, 0}, {INT64_MAX, false, 60}};
     for (const auto& c : cases) {
         const auto layout = Ring{c.percent, green, c.blink}.layout(120, 100);
         EXPECT_EQ(litCount(layout, Color::white(0.18)), c.lit) << c.percent << " " << c.blink;
     }
     const auto ring = Ring{0, green, true}.layout(120, 100);
-    EXPECT_EQ(ring.dots[0].color, green);  // twelve o'clock
-    EXPECT_DOUBLE_EQ(ring.dots[0].diameter, 4.5);
+    EXPECT_EQ(ring.dots[0], (Dot{60, 4, 4.5, green}));  // twelve o'clock, radius 100 / 2 - 4
     EXPECT_DOUBLE_EQ(ring.dots[1].diameter, 2.5);
-    EXPECT_NEAR(ring.dots[0].x, 60, 1e-9);
-    EXPECT_NEAR(ring.dots[0].y, 4, 1e-9);    // radius 100 / 2 - 4
     EXPECT_NEAR(ring.dots[15].x, 106, 1e-9);  // three o'clock, clockwise
     EXPECT_NEAR(ring.dots[15].y, 50, 1e-9);
 }
@@ -101,7 +98,8 @@ TEST(DotColumns, LevelsLightFromTheBottom) {
     ASSERT_EQ(layout.dots.size(), 50u);
     auto opacities = [&](std::size_t column) {
         std::vector<double> out;
-        for (int j = 0; j < 10; ++j) out.push_back(layout.dots[column * 10 + j].color.opacity);
+        for (int j = 0; j < 10; ++j)
+            out.push_back(layout.dots[column * 10 + j].color.opacity);
         return out;
     };
     const double f = 0.07, l = 0.3, t = 0.95;
@@ -110,9 +108,9 @@ TEST(DotColumns, LevelsLightFromTheBottom) {
     EXPECT_EQ(opacities(2), (std::vector<double>{l, l, t, f, f, f, f, f, f, f}));
     EXPECT_EQ(opacities(3), std::vector<double>(10, l));  // above 10: no brighter top
     EXPECT_EQ(opacities(4), std::vector<double>(10, f));
-    EXPECT_DOUBLE_EQ(layout.dots[0].diameter, 7);         // min(20 x 0.62, 7)
-    EXPECT_DOUBLE_EQ(layout.dots[0].y, 72 + 3.5);         // bottom row
-    EXPECT_DOUBLE_EQ(layout.dots[9].y, 3.5);              // top row
+    EXPECT_DOUBLE_EQ(layout.dots[0].diameter, 7);  // min(20 x 0.62, 7)
+    EXPECT_DOUBLE_EQ(layout.dots[0].y, 72 + 3.5);  // bottom row
+    EXPECT_DOUBLE_EQ(layout.dots[9].y, 3.5);       // top row
     EXPECT_DOUBLE_EQ(layout.dots[10].x, 20 + 10);
 }
 
@@ -122,15 +120,15 @@ TEST(HistoryChart, ColumnsLightByTensOfPercent) {
     auto sample = [](std::int64_t percent, bool charging) {
         return std::optional<Sample>(Sample{Date{0}, percent, charging, charging});
     };
-    const auto layout =
-        HistoryChart{{std::nullopt, sample(0, false), sample(1, false), sample(11, false), sample(100, false),
-                      sample(45, true)},
-                     accent}
-            .layout(60);
+    const auto layout = HistoryChart{{std::nullopt, sample(0, false), sample(1, false), sample(11, false),
+                                      sample(100, false), sample(45, true)},
+                                     accent}
+                            .layout(60);
     ASSERT_EQ(layout.dots.size(), 60u);
     auto column = [&](std::size_t i) {
         std::vector<Color> out;
-        for (int j = 0; j < 10; ++j) out.push_back(layout.dots[i * 10 + j].color);
+        for (int j = 0; j < 10; ++j)
+            out.push_back(layout.dots[i * 10 + j].color);
         return out;
     };
     const Color f = Color::white(0.07), top = Color::white(0.95), under = Color::white(0.42);

@@ -25,10 +25,16 @@ bool spinUntil(Done done, int limitMs = 5000) {
     return true;
 }
 
+// Work that counts its runs.
+std::function<void()> counting(int& runs) {
+    return [&runs] { ++runs; };
+}
+
 void spinFor(int ms) {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 class QtMainQueueTest : public ::testing::Test {
@@ -64,16 +70,24 @@ TEST_F(QtMainQueueTest, PostedWorkRunsInOrderOnTheMainThread) {
     EXPECT_TRUE(mainThread);
 }
 
-TEST_F(QtMainQueueTest, CancelledTimersNeverRun) {
+TEST_F(QtMainQueueTest, CancelledTimersNeverRunAndWorkMayCancelItsOwnRepeatingTimer) {
     for (ClockKind clock : {ClockKind::uptime, ClockKind::continuous}) {
-        int cancelledRan = 0, keptRan = 0;
-        Task cancelled = queue.after(0.02, [&] { ++cancelledRan; }, clock);
-        queue.after(0.05, [&] { ++keptRan; }, clock);
+        int cancelledRan = 0, keptRan = 0, ticks = 0;
+        Task cancelled = queue.after(0.02, counting(cancelledRan), clock);
+        queue.after(0.05, counting(keptRan), clock);
         cancelled.cancel();
-        ASSERT_TRUE(spinUntil([&] { return keptRan == 1; }));
-        spinFor(30);
+        Task repeating;
+        repeating = queue.every(
+            0.01,
+            [&] {
+                if (++ticks == 3) repeating.cancel();
+            },
+            clock);
+        ASSERT_TRUE(spinUntil([&] { return keptRan == 1 && ticks >= 3; }));
+        spinFor(50);
         EXPECT_EQ(cancelledRan, 0);
         EXPECT_TRUE(cancelled.cancelled());
+        EXPECT_EQ(ticks, 3);
     }
 }
 
@@ -81,32 +95,19 @@ TEST_F(QtMainQueueTest, ADestroyedQueueRunsNothingMore) {
     int ran = 0;
     {
         QtMainQueue shortLived;
-        shortLived.post([&] { ++ran; });
-        shortLived.after(0, [&] { ++ran; }, ClockKind::uptime);
-        shortLived.every(0.001, [&] { ++ran; }, ClockKind::continuous);
+        shortLived.post(counting(ran));
+        shortLived.after(0, counting(ran), ClockKind::uptime);
+        shortLived.every(0.001, counting(ran), ClockKind::continuous);
     }
     spinFor(30);
     EXPECT_EQ(ran, 0);
 }
 
-TEST_F(QtMainQueueTest, RepeatingTimersRunUntilCancelled) {
-    for (ClockKind clock : {ClockKind::uptime, ClockKind::continuous}) {
-        int ticks = 0;
-        Task task;
-        task = queue.every(0.01, [&] {
-            if (++ticks == 3) task.cancel();  // work may cancel its own timer
-        }, clock);
-        ASSERT_TRUE(spinUntil([&] { return ticks >= 3; }));
-        spinFor(50);
-        EXPECT_EQ(ticks, 3);
-    }
-}
-
 TEST_F(QtMainQueueTest, OddDelaysStillRunOnce) {
     int ran = 0;
-    queue.after(-1, [&] { ++ran; });
-    queue.after(std::nan(""), [&] { ++ran; }, ClockKind::uptime);
-    queue.after(0, [&] { ++ran; }, ClockKind::continuous);
+    queue.after(-1, counting(ran));
+    queue.after(std::nan(""), counting(ran), ClockKind::uptime);
+    queue.after(0, counting(ran), ClockKind::continuous);
     ASSERT_TRUE(spinUntil([&] { return ran == 3; }));
     spinFor(20);
     EXPECT_EQ(ran, 3);
