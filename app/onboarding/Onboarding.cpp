@@ -127,4 +127,16 @@ void Onboarding::refresh(std::function<void()> done) {
     });
 }
 
+void Onboarding::askNotifications() {
+    const auto ask = probe_.askNotifications;
+    ask([weak = std::weak_ptr<Onboarding*>(alive_)] {
+        if (const auto self = weak.lock()) (*self)->refresh();
+    });
+}
+
+void Onboarding::installHelper() {
+    probe_.installHelper();
+    refresh();
+}
+
 }  // namespace norvane

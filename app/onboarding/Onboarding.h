@@ -87,6 +87,10 @@ public:
     // Asks for both permissions, one after the other, then assigns what differs from the
     // values held at that moment; `done` runs after that. Refreshes may overlap.
     void refresh(std::function<void()> done = {});
+    // The permission buttons: ask for notifications, or start the helper's installation;
+    // the outcome shows through the refresh that follows.
+    void askNotifications();
+    void installHelper();
 
 private:
     template <typename T>

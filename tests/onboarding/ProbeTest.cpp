@@ -139,14 +139,5 @@ TEST(LiveProbe, AHelperThatNeverAnswersEndsInAFailureAfterItsTimeOut) {
     EXPECT_EQ(t.xpc->sent.size(), 2u);
 }
 
-TEST(LiveProbe, TheHelperOutsideTheAppIsUnavailable) {
-    ProbeBench t;
-    auto system = std::make_shared<System>(t.bench.system());
-    system->bundle = std::make_shared<FolderBundle>(t.bench.home / "build");
-    const auto helper = t.answer(AccessProbe::live(system, t.bench.queue).helper);
-    ASSERT_TRUE(helper && is<Unavailable>(*helper));
-    EXPECT_TRUE(std::get<Unavailable>(*helper).reason.starts_with("Low Power switching works only in the built app"));
-}
-
 }  // namespace
 }  // namespace norvane
