@@ -74,6 +74,7 @@ AccessCardView::AccessCardView(MainQueue& queue, PermissionTexts texts, const Ac
       look_(look),
       shown_(accessCard(texts_, access, look.accent, look.granted, look.waiting)),
       fade_(queue) {
+    spanContent(*this);
     content()->setSpacing(points(AccessCard::spacing));
     auto* head = new QHBoxLayout;
     head->setSpacing(points(AccessCard::headSpacing));
@@ -128,6 +129,7 @@ void AccessCardView::hideEvent(QHideEvent* event) {
 
 SummaryRowView::SummaryRowView(MainQueue& queue, const SummaryRow& row, AccessLook look, QWidget* parent)
     : CardFrame(norvane::card(ClosingRows::padding), parent) {
+    spanContent(*this);
     auto* line = new QHBoxLayout;
     line->setSpacing(points(SummaryRow::spacing));
     mark_ = new AccessMarkView(queue, look.still, row.access);

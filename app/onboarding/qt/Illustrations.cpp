@@ -113,11 +113,12 @@ private:
 };
 
 CardFrame* controlCard(const char* label, QWidget* below) {
-    auto* card = new CardFrame(norvane::card(ControlHero::cardPadding));
+    auto* card = tourCard(ControlHero::cardPadding);
     card->setFixedHeight(points(ControlHero::cardHeight + 2 * ControlHero::cardPadding));
     card->content()->setSpacing(points(ControlHero::cardSpacing));
     card->content()->addWidget(plainLabel(label, caps()));
     card->content()->addWidget(below);
+    card->content()->addStretch(1);  // the content at the top
     return card;
 }
 
@@ -162,7 +163,7 @@ protected:
 };
 
 CardFrame* bannerCard(const BannerHero::Alert& alert, QWidget* parent) {
-    auto* card = new CardFrame(norvane::card(BannerHero::padding), parent);
+    auto* card = tourCard(BannerHero::padding, parent);
     card->setFixedWidth(points(BannerHero::width));
     auto* row = new QHBoxLayout;
     row->setSpacing(points(BannerHero::spacing));
@@ -349,7 +350,7 @@ class ModesHeroView final : public ClockView {
 public:
     ModesHeroView(MainQueue& queue, bool still) : ClockView(queue, ModesHero::period, still), hero_{still} {
         index_ = hero_.index(now());
-        auto* card = new CardFrame(norvane::card(ModesHero::padding), this);
+        auto* card = tourCard(ModesHero::padding, this);
         card->setFixedWidth(points(ModesHero::width));
         card->content()->setSpacing(points(ModesHero::spacing));
         switch_ = new ModesSwitch(queue, hero_.segments(now()).segments());

@@ -38,7 +38,7 @@ QWidget* tileIcon(const TileIcon& icon) {
 }
 
 CardFrame* tileCard(const Tile& tile) {
-    auto* card = new CardFrame(norvane::card(Tile::padding));
+    auto* card = tourCard(Tile::padding);
     card->setMinimumHeight(points(Tile::minimumHeight + 2 * Tile::padding));
     card->content()->setSpacing(points(Tile::stackSpacing));
     auto* icon = new QWidget;
@@ -155,7 +155,7 @@ QWidget* TourPageView::closing(const TourState& state) {
         column->addWidget(rows_.back());
     }
     if (rows.login) {
-        auto* card = new CardFrame(norvane::card(ClosingRows::padding));
+        auto* card = tourCard(ClosingRows::padding);
         auto* line = new QHBoxLayout;
         line->addWidget(plainLabel(LoginRow::label, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
         line->addStretch(1);

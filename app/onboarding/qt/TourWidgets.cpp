@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "app/onboarding/Motion.h"
+#include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/Painting.h"
 
 namespace norvane {
@@ -32,6 +33,16 @@ QVBoxLayout* vbox(QWidget* owner, double spacing) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(points(spacing));
     return layout;
+}
+
+void spanContent(CardFrame& card) {
+    card.content()->setAlignment(Qt::Alignment());
+}
+
+CardFrame* tourCard(double padding, QWidget* parent) {
+    auto* card = new CardFrame(norvane::card(padding), parent);
+    spanContent(*card);
+    return card;
 }
 
 QLabel* plainLabel(const std::string& text, const TextStyle& style) {

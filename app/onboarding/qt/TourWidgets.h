@@ -23,6 +23,11 @@ namespace norvane {
 int points(double length);  // whole pixels, rounded; 0 for a length that is not sane
 QHBoxLayout* hbox(QWidget* owner, double spacing);
 QVBoxLayout* vbox(QWidget* owner, double spacing);
+// A card whose content spans its inner width, each part at the leading edge: text wraps at
+// the card's edge rather than at a width of its own guessing.
+class CardFrame;
+CardFrame* tourCard(double padding, QWidget* parent = nullptr);
+void spanContent(CardFrame& card);
 // A label that never reads its text as rich text.
 QLabel* plainLabel(const std::string& text, const TextStyle& style);
 // Sets a label's text and colour in place.
