@@ -43,7 +43,7 @@ bool Helper::onBattery() const { return system_.power.providingSource() == batte
 int helperMain(int argc, char** argv, double idle) {
     const auto machine = Machine::current();
     if (!machine) return 1;
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     const auto team = ownTeamID(signing);
     if (!team) {
         systemLog(*machine, "Norvane helper: not signed by a developer team, refusing to run");

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     if (!machine || arguments.empty()) return 2;
     QtMainQueue queue;
     const FolderBundle bundle = FolderBundle::running();
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     const MachineServiceManagement services(*machine, bundle.bundlePath());
     MachineXpcConnector xpc(*machine, signing);
     const SystemProcessRunner runner(*machine);

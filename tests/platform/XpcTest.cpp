@@ -64,7 +64,7 @@ TEST(XpcFrame, CarriesJsonAndRefusesWhatIsNotAFrame) {
 class XpcTest : public ::testing::Test {
 protected:
     testing::TempMachine temp;
-    RecordCodeSigning signing;
+    RecordCodeSigning signing{temp.machine()};
     MachineXpcConnector connector{temp.machine(), signing};
 
     // A listener in this process whose requests are counted and echoed.

@@ -61,13 +61,14 @@ protected:
     std::int32_t pid = 0;
 
     void SetUp() override {
+        temp.trust("TEAMONE001");
         testing::makeBundle(current, BundleRecipe("57"));
         rebuild();
     }
     void rebuild() {
         bundle.emplace(current);
         updates.emplace(arguments, *bundle);
-        signing.emplace(current / "Contents/MacOS/Norvane");
+        signing.emplace(current / "Contents/MacOS/Norvane", temp.machine());
     }
     Updater updater(double idle = downloadIdleLimit) {
         return Updater({*updates, *signing, queue, temp.machine(), home / "Caches", pid, [this] { ++terminated; }, idle});
@@ -142,7 +143,12 @@ TEST_F(UpdaterTest, EveryFailedTransferEndsWithTheDownloadMessageAndKeepsNoArchi
 }
 
 TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
+    // Signed in the team's name with a key the machine does not trust for it.
+    const testing::TempFolder otherKeys;
+    BundleRecipe forged("58");
+    forged.keys = otherKeys.path();
     const std::vector<std::pair<BundleRecipe, std::string>> cases = {
+        {forged, notGenuine},
         {BundleRecipe(), ""},
         {BundleRecipe("+58"), ""},
         {BundleRecipe("58", ""), notGenuine},
@@ -168,7 +174,7 @@ TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
     EXPECT_EQ(unpack(archive(entries)), notGenuine);
     fs::remove(home / "staging/Norvane.app/Contents/Info.plist");
     std::string error;
-    ASSERT_TRUE(signBundle(home / "staging/Norvane.app", "app.norvane.Norvane", "TEAMONE001", {}, error)) << error;
+    ASSERT_TRUE(signBundle(home / "staging/Norvane.app", "app.norvane.Norvane", "TEAMONE001", {}, error, testing::signingKeys())) << error;
     EXPECT_EQ(unpack(archive(testing::entriesOf(home / "staging", ""))), notNewer);
 }
 
@@ -181,7 +187,7 @@ TEST_F(UpdaterTest, TheRunningCopyDecidesWhatCountsAsNewer) {
     arguments.resize(3);
     testing::setBuild(current, "1.2");
     std::string error;
-    ASSERT_TRUE(signBundle(current, "", "TEAMONE001", {}, error));
+    ASSERT_TRUE(signBundle(current, "", "TEAMONE001", {}, error, testing::signingKeys()));
     rebuild();
     EXPECT_EQ(unpack(archiveOf(BundleRecipe("9000"))), notNewer);
     // An unsigned running copy can check nothing; that comes first.
@@ -340,7 +346,7 @@ TEST_F(UpdaterTest, AFailedSwapPutsTheOldCopyBackAndNeverRemovesTheOnlyCopy) {
     // An earlier restoring move failed: only the kept-aside copy is left, and it stays. The
     // running program is now the one inside it.
     fs::rename(current, apps / ".Norvane-previous.app");
-    signing.emplace(apps / ".Norvane-previous.app/Contents/MacOS/Norvane");
+    signing.emplace(apps / ".Norvane-previous.app/Contents/MacOS/Norvane", temp.machine());
     const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleRecipe());
     EXPECT_EQ(outcome([&] { updater().install(fresh); }), lost);
     EXPECT_EQ(buildOf(apps / ".Norvane-previous.app"), 57);
@@ -357,7 +363,8 @@ TEST_F(UpdaterTest, TheBuildsOwnBundleUpdatesItselfFromTheWebsite) {
     fs::create_directories(staging.parent_path());
     fs::copy(NORVANE_BUNDLE, staging, fs::copy_options::recursive);
     testing::setBuild(staging, std::to_string(running + 1));
-    ASSERT_TRUE(signBundle(staging, "", "TEAMONE001", {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error));
+    ASSERT_TRUE(signBundle(staging, "", "TEAMONE001", {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error,
+                           testing::signingKeys()));
     testing::writeZip(home / "Norvane.zip", testing::entriesOf(staging.parent_path(), ""));
     server.answer("/Norvane.zip", LoopbackServer::Answer(200, *readFile(home / "Norvane.zip")));
     server.answer("/version.json", LoopbackServer::Answer(200, R"({"version":"9.9","build":)" + std::to_string(running + 1) +
