@@ -131,6 +131,22 @@ TEST_F(HelperEndToEnd, AProgramSignedInTheTeamsNameWithAnotherKeyIsNotHeard) {
     EXPECT_EQ(calls(), "-b powermode 1\n");
 }
 
+// The exec race: a program connects, sends its request and then executes the signed
+// application, so that the process that sent it runs the signed code once it is looked at.
+// What a process sent before its check is never heard.
+TEST_F(HelperEndToEnd, AProgramThatSendsAndThenExecutesTheSignedAppIsNotHeard) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");  // the helper runs
+    for (int i = 0; i < 8; ++i) {
+        const auto out =
+            runner.run(NORVANE_EXEC_RACE, {(app / "Contents/MacOS/Norvane").string(), "wait", "300"}, ErrorOutput::merge);
+        EXPECT_EQ(out.exitCode, 0) << out.output;
+    }
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
+    EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
 TEST_F(HelperEndToEnd, AnUnsignedHelperRefusesToRun) {
     const Path app = bundle("C", "-");
     const auto out = runner.run((app / "Contents/MacOS/NorvaneHelper").string(), {}, ErrorOutput::merge);
