@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/ChildProcess.h"
@@ -70,8 +71,13 @@ protected:
         updates.emplace(arguments, *bundle);
         signing.emplace(current / "Contents/MacOS/Norvane", temp.machine());
     }
+    struct {
+        double deadline = downloadDeadline;
+        std::uint64_t archive = maximumArchiveBytes, unpacked = maximumUnpackedBytes, entries = maximumUnpackedEntries;
+    } limits;
     Updater updater(double idle = downloadIdleLimit) {
-        return Updater({*updates, *signing, queue, temp.machine(), home / "Caches", pid, [this] { ++terminated; }, idle});
+        return Updater({*updates, *signing, queue, temp.machine(), home / "Caches", pid, [this] { ++terminated; }, idle,
+                        limits.deadline, limits.archive, limits.unpacked, limits.entries});
     }
     Path work() { return home / "Caches/Norvane-update"; }
     // An archive in the work folder, as a download leaves it.
@@ -140,6 +146,27 @@ TEST_F(UpdaterTest, EveryFailedTransferEndsWithTheDownloadMessageAndKeepsNoArchi
     fs::remove_all(home / "Caches");
     home.write("Caches", "a file where the folder should be");
     EXPECT_THROW(updater().download({}), fs::filesystem_error);
+}
+
+// A server that streams without end, announces more than the limit or trickles a byte at a
+// time is cut off: by the archive's size limit, or by the whole transfer's deadline.
+TEST_F(UpdaterTest, ADownloadIsBoundedInSizeAndInTime) {
+    using Answer = LoopbackServer::Answer;
+    limits.archive = 1 << 20;
+    limits.deadline = 1;
+    const std::string body(4096, 'z');
+    const std::vector<std::pair<std::string, Answer>> cases = {
+        {"without end", Answer(200, body).announcing(std::nullopt).withoutEnd()},
+        {"announced above the limit", Answer(200, body).announcing(std::size_t{2} << 20)},
+        {"trickling", Answer(200, body).trickling(0.05)},
+    };
+    for (const auto& [name, answer] : cases) {
+        server.answer("/Norvane.zip", answer);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(outcome([&] { updater().download({}); }), downloadFailed) << name;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60)) << name;
+        EXPECT_TRUE(fs::is_empty(work())) << name;
+    }
 }
 
 TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
@@ -239,6 +266,20 @@ TEST_F(UpdaterTest, UnpackingStaysInsideTheWorkFolder) {
         const Path zip = entries.empty() ? home.write("Caches/Norvane-update/Norvane.zip", "not a zip") : archive(entries);
         EXPECT_EQ(unpack(zip), notUnpacked) << name;
         EXPECT_TRUE(fs::is_empty(outside)) << name;
+    }
+
+    // An archive that unpacks to more than the limits is refused before any of it is written.
+    limits.unpacked = 64 * 1024;
+    limits.entries = 30;
+    std::vector<ZipEntry> many;
+    for (int i = 0; i < 40; ++i) many.push_back({app + "Contents/Resources/" + std::to_string(i), "x"});
+    const std::vector<std::pair<std::string, std::vector<ZipEntry>>> large = {
+        {"too large", with({{app + "Contents/Resources/large", std::string(100 * 1024, 'z')}})},
+        {"too many", with(many)},
+    };
+    for (const auto& [name, entries] : large) {
+        EXPECT_EQ(unpack(archive(entries)), notUnpacked) << name;
+        EXPECT_FALSE(fs::exists(work() / "new")) << name;
     }
     // Links that stay inside are kept.
     EXPECT_EQ(unpack(archive(with({{app + "Contents/Current", "MacOS/Norvane", ZipEntry::Kind::link}}))), notGenuine);
