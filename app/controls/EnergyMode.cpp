@@ -15,7 +15,11 @@ std::optional<std::int64_t> parsePowerMode(std::string_view text) {
         // Runs of spaces separate words; a tab does not.
         const auto words = splitNonEmpty(line, ' ');
         if (words.size() < 2) continue;
-        if (words[0] == "powermode") return parseInt64(words[1]);
+        if (words[0] == "powermode") {
+            // No Mac has a mode beyond High Power; such a number names none.
+            const auto mode = parseInt64(words[1]);
+            return mode && *mode >= 0 && *mode <= 2 ? mode : std::nullopt;
+        }
         if (words[0] == "lowpowermode" && words[1] == "1") return 1;
     }
     return std::nullopt;
