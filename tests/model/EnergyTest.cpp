@@ -211,6 +211,31 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
     }
 }
 
+TEST(ModelRules, TheDrainWatchTimesOnlyTheHeaviestApp) {
+    const std::string mail = "/Applications/Mail.app";
+    struct Step {
+        std::vector<AppUsage> apps;  // heaviest first, as the sampler ranks them
+        std::optional<std::string> held;
+    };
+    const Step steps[] = {
+        {{{mail, "Mail", 60, 1}, {"", "System", 40, 3}}, mail},
+        {{{"", "System", 60, 3}, {mail, "Mail", 40, 1}}, std::nullopt},  // "System" leads: start over
+        {{{mail, "Mail", 60, 1}}, mail},
+        {{}, std::nullopt},  // no apps
+    };
+    ModelBench bench;
+    bench.writeBattery(onBattery(50));
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    for (const Step& step : steps) {
+        probe.apps(step.apps);
+        bench.queue.advance(5);
+        m.tick();
+        const auto& held = probe.drainWatch().held;
+        EXPECT_EQ(held ? std::optional(held->id) : std::nullopt, step.held) << step.apps.size();
+    }
+}
+
 TEST(ModelRules, AHelperNotReadyOrBusyHoldsOnlyTheLowPowerRule) {
     for (const bool busy : {false, true}) {
         HelperBench t;
