@@ -79,6 +79,47 @@ TEST(ModelEnergy, ASwitchWaitsForTheHelperAndRunsOnceWhenItIsReady) {
     EXPECT_EQ(second, 1);
 }
 
+// However pmset was asked, the Mac shows one energy mode and the model reads Low Power
+// exactly when that mode is 1: from JSON settings or a dump, with or without High Power.
+TEST(ModelEnergy, LowPowerAndTheEnergyModeNeverDisagree) {
+    struct Shape {
+        const char* name;
+        bool highPower;
+        const char* dump;  // pmset/settings.txt, or none
+    };
+    const Shape shapes[] = {
+        {"settings", false, nullptr},
+        {"settings with High Power", true, nullptr},
+        {"dump", false, "Currently in use:\n sleep                1\n lowpowermode         0\n"},
+        {"dump with High Power", true, "Currently in use:\n powermode            0\n"},
+    };
+    // A change of one setting, and the mode it leaves (High Power shows as Automatic where
+    // the Mac does not offer it).
+    const std::tuple<const char*, const char*, std::int64_t> steps[] = {
+        {"lowpowermode", "1", 1}, {"powermode", "0", 0},    {"powermode", "2", 2},
+        {"lowpowermode", "1", 1}, {"lowpowermode", "0", 0}, {"powermode", "2", 2},
+        {"lowpowermode", "0", 2}, {"powermode", "1", 1},
+    };
+    for (const Shape& shape : shapes) {
+        ModelBench bench;
+        bench.writeBattery(onBattery(50));
+        bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 0, "powermode": 0}})");
+        if (shape.highPower) bench.machine.write("pmset/capabilities.txt", " highpowermode\n");
+        if (shape.dump) bench.machine.write("pmset/settings.txt", shape.dump);
+        AppModel& m = bench.start();
+        const SystemProcessRunner runner(bench.machine.machine());
+        for (const auto& [setting, value, mode] : steps) {
+            SCOPED_TRACE(std::string(shape.name) + ": " + setting + " " + value);
+            ASSERT_EQ(runner.run("/usr/bin/pmset", {"-b", setting, value}).exitCode, 0);
+            m.tick();
+            m.refreshPowerMode();
+            bench.run(0);
+            EXPECT_EQ(m.powerMode(), shape.highPower || mode != 2 ? mode : 0);
+            EXPECT_EQ(m.lowPower(), mode == 1);
+        }
+    }
+}
+
 TEST(ModelEnergy, ARequestWaitingForApprovalKeepsItsMode) {
     HelperBench t;
     AppModel& m = t.start("requiresApproval");
