@@ -73,7 +73,8 @@ TEST(MachineRegistry, AnUnreadableFileIsLoggedOncePerStateOfIt) {
     std::filesystem::create_directories(folder);
     const auto told = [&] {
         std::vector<std::string> out;
-        for (const auto line : splitNonEmpty(readFile(temp.root() / "log/system.log").value_or(""), '\n'))
+        const std::string log = readFile(temp.root() / "log/system.log").value_or("");
+        for (const auto line : splitNonEmpty(log, '\n'))
             out.emplace_back(line.substr(line.find("] ") + 2));
         return out;
     };
