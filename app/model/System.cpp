@@ -15,7 +15,7 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
     return System{
         machine,
         std::move(arguments),
-        std::make_shared<MachineRegistry>(machine),
+        std::make_shared<MachineRegistry>(machine, true),
         std::make_shared<MachineKernelServices>(machine),
         std::make_shared<MachineSystemControl>(machine),
         std::make_shared<MachineHostStatistics>(machine),

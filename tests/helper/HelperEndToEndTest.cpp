@@ -30,6 +30,7 @@ protected:
         temp.trust("TEAMONE001");
         temp.write("ioreg/AppleSmartBattery.plist", "<plist><dict><key>ExternalConnected</key><false/></dict></plist>");
         temp.write("pmset/settings.json", R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":0,"powermode":0}})");
+        temp.write("pmset/capabilities.txt", "Capabilities for Battery Power:\n highpowermode\n");  // shows powermode
         // The machine's pmset, noting each call.
         fs::remove(temp.root() / "usr/bin/pmset");
         const Path pmset = temp.write("usr/bin/pmset", "#!/bin/sh\necho \"$@\" >> \"$NORVANE_MACHINE/pmset-calls\"\nexec \"" +
