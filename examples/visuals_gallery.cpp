@@ -24,6 +24,7 @@
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "app/visuals/qt/WorkspaceImages.h"
 // The model's own state (the battery, which only its tick reads, and the agents) is set
 // the way the tests set it.
@@ -225,11 +226,11 @@ int main(int argc, char** argv) {
     // The card look with the small text styles.
     auto* box = new CardFrame(card(14));
     box->content()->setSpacing(8);
-    box->content()->addWidget(styledLabel("Battery health", caps()));
+    box->content()->addWidget(new TextLabel("Battery health", caps()));
     box->content()->addWidget(DotView::text({"91", white, 4}));
     box->content()->addWidget(DotView::columns({{10, 10, 9, 9, std::nullopt, 9}}, 200));
     box->content()->addWidget(
-        styledLabel("Your battery holds 91% of the charge it held when new. Most batteries wear to 80% over about "
+        new TextLabel("Your battery holds 91% of the charge it held when new. Most batteries wear to 80% over about "
                     "1000 cycles.",
                     note()));
     box->setFixedWidth(320);

@@ -43,10 +43,8 @@ void AppMarkView::paintEvent(QPaintEvent*) {
         painter.setBrush(toQColor(AppIcon::placeholderFill));
         const double radius = size * AppIcon::cornerShare;
         painter.drawRoundedRect(QRectF(0, 0, size, size), radius, radius);
-        TextStyle symbol{.size = size * AppIcon::symbolShare};
-        painter.setFont(qtFont(symbol));
-        painter.setPen(toQColor(Color::white(0.85)));
-        painter.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QString(QChar(0x2699)));  // gear
+        const TextStyle symbol{.size = size * AppIcon::symbolShare, .color = Color::white(0.85)};
+        TextFace(symbol).draw(painter, QRectF(0, 0, size, size), Qt::AlignCenter, QString(QChar(0x2699)));  // gear
         return;
     }
     if (const auto dots = mark_.dots(style_)) {

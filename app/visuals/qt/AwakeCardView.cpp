@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPointer>
 #include <QPropertyAnimation>
@@ -16,6 +15,7 @@
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
@@ -43,7 +43,7 @@ void spacer(QHBoxLayout* layout, double minimum) {
     layout->addSpacerItem(new QSpacerItem(whole(minimum), 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
 }
 
-QLabel* note(const std::string& text) { return styledLabel(qs(text), norvane::note()); }
+TextLabel* note(const std::string& text) { return new TextLabel(qs(text), norvane::note()); }
 
 // The header's small switch, tinted with the accent while on.
 class AwakeSwitch final : public QAbstractButton {
@@ -247,7 +247,7 @@ void AwakeCardView::refresh() {
 QWidget* AwakeCardView::header() {
     auto* box = new QWidget;
     auto* layout = hbox(box, AwakeCard::headerSpacing);
-    layout->addWidget(styledLabel(QString::fromUtf8(AwakeCard::title), AwakeCard::label()));
+    layout->addWidget(new TextLabel(QString::fromUtf8(AwakeCard::title), AwakeCard::label()));
     spacer(layout, 0);
     auto* toggle = new AwakeSwitch(AwakeCard::on(m_), card_.accent);
     QObject::connect(toggle, &QAbstractButton::clicked, this, [this] { act([this] { m_.toggleAwake(); }); });
@@ -304,7 +304,7 @@ QWidget* AwakeCardView::lidRow() {
     auto* box = new QWidget;
     auto* layout = new QHBoxLayout(box);  // the style's own spacing
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(styledLabel(QString::fromUtf8(AwakeCard::lidLabel), AwakeCard::label()));
+    layout->addWidget(new TextLabel(QString::fromUtf8(AwakeCard::lidLabel), AwakeCard::label()));
     spacer(layout, 0);
     layout->addWidget(segmentsView<bool>(AwakeCard::lidPicker(m_), [this](const bool& stay) { m_.setAwakeLid(stay); }));
     box->setToolTip(QString::fromUtf8(AwakeCard::lidHelp));
@@ -330,7 +330,7 @@ QWidget* AwakeCardView::timerChoice() {
 
     auto* until = new QWidget;
     auto* untilRow = hbox(until, AwakeCard::timerRowSpacing);
-    untilRow->addWidget(styledLabel("Until", AwakeCard::label()));
+    untilRow->addWidget(new TextLabel("Until", AwakeCard::label()));
     spacer(untilRow, 4);
     const auto pill = [this](const char* text, const char* spoken, Pill look, std::function<void()> action) {
         auto* button = new PillButton(QString::fromUtf8(text), look);
@@ -340,7 +340,7 @@ QWidget* AwakeCardView::timerChoice() {
     };
     untilRow->addWidget(pill(AwakeCard::earlierLabel, AwakeCard::earlierHelp, AwakeCard::faintPill,
                              [this] { card_.earlier(queue_.now()); }));
-    auto* time = styledLabel(qs(card_.untilText(format_)), AwakeCard::untilStyle());
+    auto* time = new TextLabel(qs(card_.untilText(format_)), AwakeCard::untilStyle());
     time->setMinimumWidth(whole(AwakeCard::untilWidth));  // a locale's longer time is not cut
     time->setAlignment(Qt::AlignCenter);
     untilRow->addWidget(time);
@@ -358,8 +358,8 @@ QWidget* AwakeCardView::agentList() {
     for (const auto& agent : shown.rows) {
         TextStyle title = AwakeCard::label();
         title.color = agent.title;
-        auto* button = row(agent.selected(), DotView::glyph(agent.mark), styledLabel(qs(agent.name), title),
-                           styledLabel(qs(agent.state), caps()));
+        auto* button = row(agent.selected(), DotView::glyph(agent.mark), new TextLabel(qs(agent.name), title),
+                           new TextLabel(qs(agent.state), caps()));
         button->setAccessibleName(qs(agent.accessibility));
         button->setAccessibleDescription(qs(agent.hint));
         QObject::connect(button, &QAbstractButton::clicked, this,
@@ -376,7 +376,7 @@ QWidget* AwakeCardView::appList() {
     auto* layout = vbox(rows, AwakeCard::Row::gap);
     for (const auto& app : shown.rows) {
         auto* button = row(app.selected, new AppMarkView(workspace_, app.mark, m_.iconStyle()),
-                           styledLabel(qs(app.app.name), AwakeCard::label()), nullptr);
+                           new TextLabel(qs(app.app.name), AwakeCard::label()), nullptr);
         button->setAccessibleName(qs(app.app.name));
         QObject::connect(button, &QAbstractButton::clicked, this,
                          [this, path = app.app.path] { act([this, path] { card_.chooseApp(path, m_); }); });

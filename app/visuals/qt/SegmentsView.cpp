@@ -1,7 +1,6 @@
 #include "app/visuals/qt/SegmentsView.h"
 
 #include <QAbstractButton>
-#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QTimer>
@@ -27,9 +26,9 @@ public:
     }
     QSize sizeHint() const override {
         // The label keeps its ideal size: long titles widen the control rather than being cut.
-        const QFontMetricsF metrics(qtFont(segment_.label));
-        return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()) + 2 * segment_.horizontalPadding)),
-                static_cast<int>(std::ceil(metrics.height() + 2 * SegmentsStyle::verticalPadding))};
+        const TextFace label(segment_.label);
+        return {static_cast<int>(std::ceil(label.advance(text()) + 2 * segment_.horizontalPadding)),
+                static_cast<int>(std::ceil(label.height() + 2 * SegmentsStyle::verticalPadding))};
     }
 
 protected:
@@ -40,9 +39,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(toQColor(segment_.fill));
         painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
-        painter.setFont(qtFont(segment_.label));
-        painter.setPen(toQColor(segment_.label.color));
-        painter.drawText(box, Qt::AlignCenter, text());
+        TextFace(segment_.label).draw(painter, box, Qt::AlignCenter, text());
     }
 
 private:

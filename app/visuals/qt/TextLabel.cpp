@@ -1,0 +1,85 @@
+#include "app/visuals/qt/TextLabel.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "app/visuals/qt/Painting.h"
+
+namespace norvane {
+namespace {
+
+int up(double length) { return static_cast<int>(std::ceil(std::clamp(length, 0.0, 16384.0))); }
+
+// A wrapping text asks for at most this many average characters a line, as Qt's labels do.
+constexpr double wrappedLineCharacters = 80;
+
+}  // namespace
+
+TextLabel::TextLabel(QString text, const TextStyle& style, QWidget* parent)
+    : QWidget(parent), text_(std::move(text)), style_(style) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAccessibleName(text_);
+    QSizePolicy policy(QSizePolicy::Preferred, style_.wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+    policy.setHeightForWidth(style_.wraps);
+    setSizePolicy(policy);
+}
+
+void TextLabel::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    setAccessibleName(text_);
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setStyle(const TextStyle& style) {
+    if (style == style_) return;
+    const bool wrapping = style.wraps != style_.wraps;
+    style_ = style;
+    if (wrapping) {
+        QSizePolicy policy = sizePolicy();
+        policy.setVerticalPolicy(style_.wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+        policy.setHeightForWidth(style_.wraps);
+        setSizePolicy(policy);
+    }
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setAlignment(Qt::Alignment alignment) {
+    if (alignment == alignment_) return;
+    alignment_ = alignment;
+    update();
+}
+
+QSize TextLabel::sizeHint() const {
+    const TextFace face(style_);
+    double width = face.advance(text_);
+    if (style_.wraps) {
+        width = std::min(width, wrappedLineCharacters * QFontMetricsF(face.font()).averageCharWidth() * face.scale());
+        return {up(width), up(face.wrappedHeight(text_, up(width)))};
+    }
+    return {up(width), up(face.height())};
+}
+
+QSize TextLabel::minimumSizeHint() const {
+    const TextFace face(style_);
+    if (style_.wraps) return {0, up(face.height())};
+    return {std::min(up(face.advance(QStringLiteral("\u2026"))), up(face.advance(text_))), up(face.height())};
+}
+
+int TextLabel::heightForWidth(int width) const {
+    if (!style_.wraps) return sizeHint().height();
+    return up(TextFace(style_).wrappedHeight(text_, width));
+}
+
+void TextLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const TextFace face(style_);
+    if (style_.wraps) return face.drawWrapped(painter, rect(), text_);
+    face.draw(painter, rect(), static_cast<int>(alignment_), text_);
+}
+
+}  // namespace norvane
