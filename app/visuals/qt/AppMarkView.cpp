@@ -27,6 +27,15 @@ void AppMarkView::setIconStyle(IconStyle style) {
     update();
 }
 
+void AppMarkView::setMark(const AppMark& mark) {
+    if (mark == mark_) return;
+    const bool resized = mark.size != mark_.size;
+    mark_ = mark;
+    icon_ = QImage();
+    if (resized) updateGeometry();
+    update();
+}
+
 QSize AppMarkView::sizeHint() const {
     const double side = std::isfinite(mark_.size) ? std::clamp(mark_.size, 0.0, 1024.0) : 0;
     return {static_cast<int>(std::ceil(side)), static_cast<int>(std::ceil(side))};

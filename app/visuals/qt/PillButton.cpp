@@ -15,6 +15,12 @@ PillButton::PillButton(const QString& text, Pill pill, QWidget* parent) : QAbstr
     setCursor(Qt::PointingHandCursor);
 }
 
+void PillButton::setPill(Pill pill) {
+    if (pill == pill_) return;
+    pill_ = pill;
+    update();
+}
+
 QSize PillButton::sizeHint() const {
     const auto face = pill_.face(false, true);
     const TextFace label(face.label);

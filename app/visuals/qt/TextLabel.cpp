@@ -9,10 +9,20 @@
 namespace norvane {
 namespace {
 
-int up(double length) { return static_cast<int>(std::ceil(std::clamp(length, 0.0, 16384.0))); }
+int up(double length) {
+    return static_cast<int>(std::ceil(std::clamp(length, 0.0, 16384.0)));
+}
 
 // A wrapping text asks for at most this many average characters a line, as Qt's labels do.
 constexpr double wrappedLineCharacters = 80;
+
+// A wrapping text takes the width it is offered; one line keeps to its own.
+QSizePolicy policy(bool wraps) {
+    QSizePolicy out(wraps ? QSizePolicy::Expanding : QSizePolicy::Preferred,
+                    wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+    out.setHeightForWidth(wraps);
+    return out;
+}
 
 }  // namespace
 
@@ -20,9 +30,7 @@ TextLabel::TextLabel(QString text, const TextStyle& style, QWidget* parent)
     : QWidget(parent), text_(std::move(text)), style_(style) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(text_);
-    QSizePolicy policy(QSizePolicy::Preferred, style_.wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
-    policy.setHeightForWidth(style_.wraps);
-    setSizePolicy(policy);
+    setSizePolicy(policy(style_.wraps));
 }
 
 void TextLabel::setText(const QString& text) {
@@ -37,12 +45,7 @@ void TextLabel::setStyle(const TextStyle& style) {
     if (style == style_) return;
     const bool wrapping = style.wraps != style_.wraps;
     style_ = style;
-    if (wrapping) {
-        QSizePolicy policy = sizePolicy();
-        policy.setVerticalPolicy(style_.wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
-        policy.setHeightForWidth(style_.wraps);
-        setSizePolicy(policy);
-    }
+    if (wrapping) setSizePolicy(policy(style_.wraps));
     updateGeometry();
     update();
 }
@@ -57,8 +60,14 @@ QSize TextLabel::sizeHint() const {
     const TextFace face(style_);
     double width = face.advance(text_);
     if (style_.wraps) {
+        // A short text asks for a narrower, taller shape, as Qt's labels do: a layout that
+        // places it by this hint only ever lowers it to its height for the width given.
         width = std::min(width, wrappedLineCharacters * QFontMetricsF(face.font()).averageCharWidth() * face.scale());
-        return {up(width), up(face.wrappedHeight(text_, up(width)))};
+        double height = face.wrappedHeight(text_, width);
+        const double line = face.height();
+        for (const auto& [lines, share] : {std::pair{4.0, 2.0}, std::pair{2.0, 4.0}})
+            if (height < lines * line && width > 1) height = face.wrappedHeight(text_, width / share);
+        return {up(width), up(height)};
     }
     return {up(width), up(face.height())};
 }

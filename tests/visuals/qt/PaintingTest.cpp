@@ -178,15 +178,7 @@ TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) 
     // What is drawn is as wide as what is measured: the ink of the caps label spans its width
     // less the last letter's spacing and the side bearings.
     caps.resize(caps.sizeHint());
-    const QImage image = render(caps);
-    int left = image.width(), right = -1;
-    for (int x = 0; x < image.width(); ++x)
-        for (int y = 0; y < image.height(); ++y)
-            if (image.pixelColor(x, y).red() > 40) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-    EXPECT_NEAR((right - left) / scale, width(9.5, 1.2) - 1.2, 2.0);
+    EXPECT_NEAR(testing::inkWidth(render(caps), 40) / scale, width(9.5, 1.2) - 1.2, 2.0);
 }
 
 }  // namespace
