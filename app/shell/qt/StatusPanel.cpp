@@ -1,7 +1,6 @@
 #include "app/shell/qt/StatusPanel.h"
 
 #include <QEvent>
-#include <QLabel>
 #include <QPainterPath>
 #include <QRegion>
 #include <QVBoxLayout>
@@ -9,7 +8,7 @@
 
 #include "app/shell/PanelPlacement.h"
 #include "app/visuals/qt/BackdropView.h"
-#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
@@ -36,8 +35,8 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
         layout->setSpacing(4);
-        title_ = styledLabel(QString(), titleStyle);
-        detail_ = styledLabel(QString(), detailStyle);
+        title_ = new TextLabel(QString(), titleStyle);
+        detail_ = new TextLabel(QString(), detailStyle);
         layout->addWidget(title_);
         layout->addWidget(detail_);
         refresh();
@@ -47,14 +46,14 @@ public:
 private:
     void refresh() {
         const Headline headline = model_.headline();
-        title_->setText(styledText(QString::fromStdString(headline.title), titleStyle));
-        detail_->setText(styledText(QString::fromStdString(headline.detail), detailStyle));
+        title_->setText(QString::fromStdString(headline.title));
+        detail_->setText(QString::fromStdString(headline.detail));
         if (QWidget* window = this->window(); window != this) window->adjustSize();
     }
 
     AppModel& model_;
-    QLabel* title_ = nullptr;
-    QLabel* detail_ = nullptr;
+    TextLabel* title_ = nullptr;
+    TextLabel* detail_ = nullptr;
     Observers::Subscription subscription_;
 };
 
