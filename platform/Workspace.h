@@ -52,8 +52,9 @@ public:
     virtual bool open(std::string_view url) const = 0;
     // Shows the file selected in the file viewer; false when it could not be asked.
     virtual bool selectFile(const Path& file) const = 0;
-    // The user's accessibility setting "Reduce motion"; off when it cannot be read.
-    virtual bool accessibilityDisplayShouldReduceMotion() const = 0;
+    // The user's accessibility setting "Reduce motion"; off when it cannot be read (and in a
+    // workspace that does not know it).
+    virtual bool accessibilityDisplayShouldReduceMotion() const { return false; }
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and

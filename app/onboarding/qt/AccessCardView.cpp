@@ -2,20 +2,20 @@
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
 
 // The status label: one line at its natural size, in capitals.
-QLabel* statusLabel(const StatusLabel& label) {
-    QLabel* out = plainLabel(label.text, label.style);
+TextLabel* statusLabel(const StatusLabel& label) {
+    TextLabel* out = textLabel(label.text, label.style);
     out->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return out;
 }
@@ -34,7 +34,7 @@ QWidget* stepsView(const std::vector<AccessCard::Step>& steps) {
         row->addWidget(number, 0, Qt::AlignVCenter);
         TextStyle style = AccessCard::stepStyle();
         style.wraps = true;
-        row->addWidget(plainLabel(step.text, style), 1, Qt::AlignVCenter);
+        row->addWidget(textLabel(step.text, style), 1, Qt::AlignVCenter);
         column->addLayout(row);
     }
     return view;
@@ -82,9 +82,9 @@ AccessCardView::AccessCardView(MainQueue& queue, PermissionTexts texts, const Ac
     head->addWidget(mark_, 0, Qt::AlignVCenter);
     auto* texts_column = new QVBoxLayout;
     texts_column->setSpacing(points(AccessCard::textSpacing));
-    texts_column->addWidget(plainLabel(shown_.title, AccessCard::titleStyle()));
+    texts_column->addWidget(textLabel(shown_.title, AccessCard::titleStyle()));
     // The sentence may carry a reason or an error from elsewhere: plain text, wrapping.
-    sentence_ = plainLabel(shown_.sentence, note());
+    sentence_ = textLabel(shown_.sentence, note());
     texts_column->addWidget(sentence_);
     head->addLayout(texts_column, 1);
     status_ = statusLabel(shown_.status);
@@ -112,8 +112,8 @@ void AccessCardView::setAccess(const Access& access) {
     const bool hadSteps = !shown_.steps.empty(), hadLink = shown_.restart.has_value();
     shown_ = std::move(card);
     mark_->setAccess(access);
-    restyle(sentence_, shown_.sentence, note());
-    restyle(status_, shown_.status.text, shown_.status.style);
+    restyle(*sentence_, shown_.sentence, note());
+    restyle(*status_, shown_.status.text, shown_.status.style);
     steps_->setVisible(!shown_.steps.empty());
     link_->setVisible(shown_.restart.has_value());
     std::vector<QWidget*> appearing;
@@ -134,7 +134,7 @@ SummaryRowView::SummaryRowView(MainQueue& queue, const SummaryRow& row, AccessLo
     line->setSpacing(points(SummaryRow::spacing));
     mark_ = new AccessMarkView(queue, look.still, row.access);
     line->addWidget(mark_, 0, Qt::AlignVCenter);
-    line->addWidget(plainLabel(row.title, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
+    line->addWidget(textLabel(row.title, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
     line->addStretch(1);
     status_ = statusLabel(row.status);
     line->addWidget(status_, 0, Qt::AlignVCenter);
@@ -143,7 +143,7 @@ SummaryRowView::SummaryRowView(MainQueue& queue, const SummaryRow& row, AccessLo
 
 void SummaryRowView::setRow(const SummaryRow& row) {
     mark_->setAccess(row.access);
-    restyle(status_, row.status.text, row.status.style);
+    restyle(*status_, row.status.text, row.status.style);
 }
 
 }  // namespace norvane

@@ -11,7 +11,6 @@
 #include "app/onboarding/qt/TourWidgets.h"
 #include "app/visuals/qt/CardFrame.h"
 
-class QLabel;
 
 namespace norvane {
 
@@ -53,8 +52,8 @@ private:
     AccessLook look_;
     AccessCard shown_;
     AccessMarkView* mark_;
-    QLabel* sentence_;
-    QLabel* status_;
+    TextLabel* sentence_;
+    TextLabel* status_;
     QWidget* steps_;
     LinkButton* link_;
     Fade fade_;
@@ -67,7 +66,7 @@ public:
 
 private:
     AccessMarkView* mark_;
-    QLabel* status_;
+    TextLabel* status_;
 };
 
 }  // namespace norvane

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -23,6 +22,7 @@
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/MenuBarImage.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
@@ -40,8 +40,8 @@ void paintCentred(QWidget& widget, const DotLayout& layout) {
 
 // The size a text takes in a style on one line.
 QSizeF textSize(const std::string& text, const TextStyle& style) {
-    const QFontMetricsF metrics(qtFont(style));
-    return {metrics.horizontalAdvance(styledText(QString::fromStdString(text), style)), metrics.height()};
+    const TextFace face(style);
+    return {face.advance(QString::fromStdString(text)), face.height()};
 }
 
 // ---- Welcome: the mark over the name ----
@@ -103,9 +103,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(toQColor(badge_.fill));
         painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
-        painter.setFont(qtFont(badge_.style));
-        painter.setPen(toQColor(badge_.style.color));
-        painter.drawText(box, Qt::AlignCenter, styledText(QString::fromStdString(badge_.text), badge_.style));
+        TextFace(badge_.style).draw(painter, box, Qt::AlignCenter, QString::fromStdString(badge_.text));
     }
 
 private:
@@ -116,7 +114,7 @@ CardFrame* controlCard(const char* label, QWidget* below) {
     auto* card = tourCard(ControlHero::cardPadding);
     card->setFixedHeight(points(ControlHero::cardHeight + 2 * ControlHero::cardPadding));
     card->content()->setSpacing(points(ControlHero::cardSpacing));
-    card->content()->addWidget(plainLabel(label, caps()));
+    card->content()->addWidget(textLabel(label, caps()));
     card->content()->addWidget(below);
     card->content()->addStretch(1);  // the content at the top
     return card;
@@ -172,10 +170,10 @@ CardFrame* bannerCard(const BannerHero::Alert& alert, QWidget* parent) {
     texts->setSpacing(points(BannerHero::textSpacing));
     TextStyle title = BannerHero::titleStyle(), body = BannerHero::bodyStyle();
     title.wraps = body.wraps = true;  // a long alert takes another line rather than being cut
-    texts->addWidget(plainLabel(alert.title, title));
-    texts->addWidget(plainLabel(alert.body, body));
+    texts->addWidget(textLabel(alert.title, title));
+    texts->addWidget(textLabel(alert.body, body));
     row->addLayout(texts, 1);
-    row->addWidget(plainLabel(BannerHero::time, caps()), 0, Qt::AlignVCenter);
+    row->addWidget(textLabel(BannerHero::time, caps()), 0, Qt::AlignVCenter);
     card->content()->addLayout(row);
     card->adjustSize();
     return card;
@@ -327,9 +325,9 @@ protected:
                               light.green + (dark.green - light.green) * covered,
                               light.blue + (dark.blue - light.blue) * covered,
                               light.opacity + (dark.opacity - light.opacity) * covered};
-            painter.setFont(qtFont(segments_[i].label));
-            painter.setPen(toQColor(mixed));
-            painter.drawText(box, Qt::AlignCenter, styledText(QString::fromStdString(segments_[i].title), segments_[i].label));
+            TextStyle label = segments_[i].label;
+            label.color = mixed;
+            TextFace(label).draw(painter, box, Qt::AlignCenter, QString::fromStdString(segments_[i].title));
         }
     }
 
@@ -354,7 +352,7 @@ public:
         card->setFixedWidth(points(ModesHero::width));
         card->content()->setSpacing(points(ModesHero::spacing));
         switch_ = new ModesSwitch(queue, hero_.segments(now()).segments());
-        caption_ = plainLabel(hero_.entry(now()).caption, note());
+        caption_ = textLabel(hero_.entry(now()).caption, note());
         card->content()->addWidget(switch_);
         card->content()->addWidget(caption_);
         auto* layout = vbox(this, 0);
@@ -370,7 +368,7 @@ protected:
                            ModesHero::entries()[static_cast<std::size_t>(index_)].mode;
         index_ = index;
         if (moved) switch_->select(hero_.segments(t).segments());
-        restyle(caption_, hero_.entry(t).caption, note());
+        restyle(*caption_, hero_.entry(t).caption, note());
     }
     void hideEvent(QHideEvent* event) override {
         ClockView::hideEvent(event);
@@ -381,7 +379,7 @@ private:
     ModesHero hero_;
     int index_ = 0;
     ModesSwitch* switch_ = nullptr;
-    QLabel* caption_ = nullptr;
+    TextLabel* caption_ = nullptr;
 };
 
 }  // namespace
@@ -467,19 +465,17 @@ protected:
         const double iconLeft = item.left() + MenuBarHero::itemHorizontalPadding;
         painter.drawImage(QRectF(iconLeft, middle - MenuBarIcon::height / 2, MenuBarIcon::width, MenuBarIcon::height),
                           icon);
-        const TextStyle text{.size = MenuBarHero::textSize};
-        painter.setFont(qtFont(text));
-        painter.setPen(toQColor(text.color));
         const double textLeft = iconLeft + MenuBarIcon::width + MenuBarHero::itemSpacing;
-        painter.drawText(QRectF(textLeft, 0, g.textWidth + 1, g.height), Qt::AlignVCenter | Qt::AlignLeft,
-                         QString::fromStdString(hero_.text));
-        painter.setPen(dimmed);
-        painter.drawText(QRectF(g.clock, 0, g.clockWidth + 1, g.height), Qt::AlignVCenter | Qt::AlignLeft,
-                         QString::fromStdString(clock_));
+        TextFace(itemText()).draw(painter, QRectF(textLeft, 0, g.textWidth + 1, g.height),
+                                  Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(hero_.text));
+        TextFace(clockText()).draw(painter, QRectF(g.clock, 0, g.clockWidth + 1, g.height),
+                                   Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(clock_));
     }
 
 private:
     static constexpr double symbol = 13;  // the other items' symbols, as a 13-point font draws them
+    static TextStyle itemText() { return {.size = MenuBarHero::textSize}; }
+    static TextStyle clockText() { return {.size = MenuBarHero::textSize, .color = MenuBarHero::dimmed}; }
 
     struct Geometry {
         double width, height;
@@ -487,8 +483,7 @@ private:
         double itemWidth, itemHeight, textWidth, clockWidth;
     };
     Geometry geometry() const {
-        const TextStyle text{.size = MenuBarHero::textSize};
-        const QSizeF title = textSize(hero_.text, text), clock = textSize(clock_, text);
+        const QSizeF title = textSize(hero_.text, itemText()), clock = textSize(clock_, clockText());
         Geometry g{};
         g.textWidth = title.width();
         g.clockWidth = clock.width();

@@ -14,7 +14,6 @@
 #include "app/onboarding/qt/TourWidgets.h"
 #include "platform/DateFormatter.h"
 
-class QLabel;
 
 namespace norvane {
 

@@ -3,7 +3,6 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -166,7 +165,7 @@ QWidget* OnboardingView::topBar() {
     auto* bar = new QWidget;
     auto* row = hbox(bar, TourWindow::barSpacing);
     row->addWidget(new RedDot, 0, Qt::AlignVCenter);
-    row->addWidget(plainLabel(TourWindow::name, TourWindow::nameStyle()), 0, Qt::AlignVCenter);
+    row->addWidget(textLabel(TourWindow::name, TourWindow::nameStyle()), 0, Qt::AlignVCenter);
     row->addStretch(1);
     dots_ = new ProgressDots;
     row->addWidget(dots_, 0, Qt::AlignVCenter);
@@ -185,9 +184,9 @@ QWidget* OnboardingView::footer() {
     connect(back_, &QAbstractButton::clicked, this, [this, back] { act(back); });
     row->addWidget(back_, 0, Qt::AlignVCenter);
     row->addStretch(1);
-    buttons_ = new QWidget;
-    hbox(buttons_, TourWindow::barSpacing);
-    row->addWidget(buttons_, 0, Qt::AlignVCenter);
+    auto* buttons = new QWidget;
+    buttons_ = std::make_unique<Parts>(hbox(buttons, TourWindow::barSpacing));
+    row->addWidget(buttons, 0, Qt::AlignVCenter);
     // The bar keeps its height whichever buttons it holds.
     bar->setFixedHeight(back_->sizeHint().height());
     return bar;
@@ -196,8 +195,9 @@ QWidget* OnboardingView::footer() {
 std::vector<QAbstractButton*> OnboardingView::footerButtons() const {
     std::vector<QAbstractButton*> out;
     if (!back_->isHidden()) out.push_back(back_);
-    for (const auto& [button, description] : shownButtons_)
-        out.push_back(button);
+    if (footer_)
+        for (const auto& description : footer_->buttons)
+            if (auto* button = dynamic_cast<QAbstractButton*>(buttons_->find(description.title))) out.push_back(button);
     return out;
 }
 
@@ -265,19 +265,22 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
 void OnboardingView::showFooter(const TourWindow::Footer& footer) {
     if (footer_ == footer) return;
     back_->setVisible(footer.back.has_value());
-    const bool sameButtons = footer_ && footer_->buttons == footer.buttons;
     footer_ = footer;
-    if (sameButtons) return;
-    for (const auto& [button, description] : shownButtons_)
-        discard(button);
-    shownButtons_.clear();
+    // A button whose title stays is the same button, updated: a press under way survives.
     for (const TourWindow::Button& description : footer.buttons) {
-        auto* button = new PillButton(QString::fromStdString(description.title), description.pill(m_.tint()));
+        const std::string title = description.title;
+        auto* button = buttons_->part<PillButton>(title, [&] {
+            auto* made = new PillButton(QString::fromStdString(title), description.pill(m_.tint()));
+            connect(made, &QAbstractButton::clicked, this, [this, title] {
+                for (const auto& shown : footer_->buttons)
+                    if (shown.title == title) return act(shown);
+            });
+            return made;
+        });
+        button->setPill(description.pill(m_.tint()));
         button->setEnabled(description.enabled);
-        connect(button, &QAbstractButton::clicked, this, [this, description] { act(description); });
-        buttons_->layout()->addWidget(button);
-        shownButtons_.emplace_back(button, description);
     }
+    buttons_->end();
 }
 
 void OnboardingView::act(const TourWindow::Button& button) {
@@ -313,7 +316,7 @@ void OnboardingView::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // Return presses the step's main button; while a permission is checked there is none.
-        for (const auto& [button, description] : shownButtons_)
+        for (const auto& description : footer_->buttons)
             if (description.primary && description.enabled) return act(description);
         return;
     }

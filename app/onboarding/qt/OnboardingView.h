@@ -15,6 +15,7 @@
 #include "app/onboarding/TourWindow.h"
 #include "app/onboarding/qt/TourPageView.h"
 #include "app/visuals/Backdrop.h"
+#include "app/visuals/qt/Parts.h"
 #include "platform/DateFormatter.h"
 
 class QHBoxLayout;
@@ -86,8 +87,7 @@ private:
     PageArea* area_ = nullptr;
     TourPageView* page_ = nullptr;
     PillButton* back_ = nullptr;
-    QWidget* buttons_ = nullptr;  // on the right of the footer
-    std::vector<std::pair<PillButton*, TourWindow::Button>> shownButtons_;
+    std::unique_ptr<Parts> buttons_;  // on the right of the footer, by title
     std::optional<QPoint> grab_;  // where a drag of the background took the window
     Observers::Subscription tourFields_;
 };

@@ -2,7 +2,6 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -47,8 +46,8 @@ CardFrame* tileCard(const Tile& tile) {
     card->content()->addWidget(icon);
     TextStyle title = Tile::titleStyle();
     title.wraps = true;
-    card->content()->addWidget(plainLabel(tile.title, title));
-    card->content()->addWidget(plainLabel(tile.text, note()));
+    card->content()->addWidget(textLabel(tile.title, title));
+    card->content()->addWidget(textLabel(tile.text, note()));
     card->content()->addStretch(1);
     return card;
 }
@@ -104,7 +103,7 @@ TourPageView::TourPageView(AppModel& model, MainQueue& queue, const TourState& s
     column->addSpacing(points(PageLayout::titleGap));
     TextStyle title = PageLayout::titleStyle();
     title.wraps = true;
-    column->addWidget(plainLabel(page.title, title));
+    column->addWidget(textLabel(page.title, title));
     column->addSpacing(points(PageLayout::textGap));
     column->addWidget(new Paragraph(page.text, PageLayout::textStyle(), PageLayout::textLineSpacing));
     column->addSpacing(points(PageLayout::contentGap));
@@ -157,7 +156,7 @@ QWidget* TourPageView::closing(const TourState& state) {
     if (rows.login) {
         auto* card = tourCard(ClosingRows::padding);
         auto* line = new QHBoxLayout;
-        line->addWidget(plainLabel(LoginRow::label, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
+        line->addWidget(textLabel(LoginRow::label, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
         line->addStretch(1);
         login_ = new LoginSwitch(rows.login->on, rows.login->tint);
         // The switch then shows what the model reports back, which may be the old state.

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPointer>
 #include <QTextLayout>
@@ -14,6 +13,7 @@
 #include "app/onboarding/Motion.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 
@@ -45,20 +45,13 @@ CardFrame* tourCard(double padding, QWidget* parent) {
     return card;
 }
 
-QLabel* plainLabel(const std::string& text, const TextStyle& style) {
-    QLabel* label = styledLabel(QString(), style);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(styledText(QString::fromStdString(text), style));
-    return label;
+TextLabel* textLabel(const std::string& text, const TextStyle& style) {
+    return new TextLabel(QString::fromStdString(text), style);
 }
 
-void restyle(QLabel* label, const std::string& text, const TextStyle& style) {
-    const QString shown = styledText(QString::fromStdString(text), style);
-    if (label->text() != shown) label->setText(shown);
-    QPalette palette = label->palette();
-    if (palette.color(QPalette::WindowText) == toQColor(style.color)) return;
-    palette.setColor(QPalette::WindowText, toQColor(style.color));
-    label->setPalette(palette);
+void restyle(TextLabel& label, const std::string& text, const TextStyle& style) {
+    label.setText(QString::fromStdString(text));
+    label.setStyle(style);
 }
 
 // ---- Paragraph ----

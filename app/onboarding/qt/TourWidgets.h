@@ -11,11 +11,11 @@
 #include "app/onboarding/SpringAnimation.h"
 #include "app/onboarding/Timeline.h"
 #include "app/visuals/TextStyle.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "platform/MainQueue.h"
 
 class QBoxLayout;
 class QHBoxLayout;
-class QLabel;
 class QVBoxLayout;
 
 namespace norvane {
@@ -28,10 +28,10 @@ QVBoxLayout* vbox(QWidget* owner, double spacing);
 class CardFrame;
 CardFrame* tourCard(double padding, QWidget* parent = nullptr);
 void spanContent(CardFrame& card);
-// A label that never reads its text as rich text.
-QLabel* plainLabel(const std::string& text, const TextStyle& style);
-// Sets a label's text and colour in place.
-void restyle(QLabel* label, const std::string& text, const TextStyle& style);
+// Text in a style, always plain; one line unless the style wraps.
+TextLabel* textLabel(const std::string& text, const TextStyle& style);
+// A label's text and style, changed in place.
+void restyle(TextLabel& label, const std::string& text, const TextStyle& style);
 
 // Wrapping text with extra space between its lines; its height follows the width it gets.
 class Paragraph final : public QWidget {
