@@ -86,29 +86,16 @@ private:
 };
 
 // Black capitals on a capsule of the accent.
-class Badge final : public QWidget {
-public:
-    explicit Badge(ControlHero::Badge badge) : badge_(std::move(badge)) {
-        const QSizeF text = textSize(badge_.text, badge_.style);
-        setFixedSize(wholeSize(text.width() + 2 * ControlHero::Badge::horizontalPadding,
-                               text.height() + 2 * ControlHero::Badge::verticalPadding));
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF box = rect();
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(toQColor(badge_.fill));
+Drawing* badge(const ControlHero::Badge& badge) {
+    const QSizeF text = textSize(badge.text, badge.style);
+    const QSize size = wholeSize(text.width() + 2 * ControlHero::Badge::horizontalPadding,
+                                 text.height() + 2 * ControlHero::Badge::verticalPadding);
+    return new Drawing(size, [badge](QPainter& painter, const QRectF& box) {
+        painter.setBrush(toQColor(badge.fill));
         painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
-        TextFace(badge_.style).draw(painter, box, Qt::AlignCenter, QString::fromStdString(badge_.text));
-    }
-
-private:
-    ControlHero::Badge badge_;
-};
+        TextFace(badge.style).draw(painter, box, Qt::AlignCenter, QString::fromStdString(badge.text));
+    });
+}
 
 CardFrame* controlCard(const char* label, QWidget* below) {
     auto* card = tourCard(ControlHero::cardPadding);
@@ -129,7 +116,7 @@ QWidget* controlHero(MainQueue& queue, Color accent, bool still) {
     auto* limit = new QWidget;
     auto* limitRow = hbox(limit, ControlHero::limitSpacing);
     limitRow->addWidget(DotView::text(ControlHero::limit()), 0, Qt::AlignVCenter);
-    limitRow->addWidget(new Badge(hero.badge()), 0, Qt::AlignVCenter);
+    limitRow->addWidget(badge(hero.badge()), 0, Qt::AlignVCenter);
     limitRow->addStretch();
     row->addWidget(controlCard(ControlHero::limitLabel, limit));
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -139,33 +126,24 @@ QWidget* controlHero(MainQueue& queue, Color accent, bool still) {
 // ---- Notifications: the mock banner ----
 
 // The app's icon: the mark standing still on a dark rounded tile.
-class IconTile final : public QWidget {
-public:
-    IconTile() {
-        const LogoMark mark = BannerHero::icon();
-        const DotLayout layout = mark.layout(0);
-        setFixedSize(wholeSize(layout.width + 2 * BannerHero::iconPadding, layout.height + 2 * BannerHero::iconPadding));
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(toQColor(BannerHero::iconTile));
-        painter.drawRoundedRect(QRectF(rect()), BannerHero::iconCornerRadius, BannerHero::iconCornerRadius);
-        painter.translate(BannerHero::iconPadding, BannerHero::iconPadding);
-        paintDots(painter, BannerHero::icon().layout(0));
-    }
-};
+Drawing* iconTile() {
+    const DotLayout mark = BannerHero::icon().layout(0);
+    const double padding = BannerHero::iconPadding;
+    return new Drawing(wholeSize(mark.width + 2 * padding, mark.height + 2 * padding),
+                       [mark, padding](QPainter& painter, const QRectF& box) {
+                           painter.setBrush(toQColor(BannerHero::iconTile));
+                           painter.drawRoundedRect(box, BannerHero::iconCornerRadius, BannerHero::iconCornerRadius);
+                           painter.translate(padding, padding);
+                           paintDots(painter, mark);
+                       });
+}
 
 CardFrame* bannerCard(const BannerHero::Alert& alert, QWidget* parent) {
     auto* card = tourCard(BannerHero::padding, parent);
     card->setFixedWidth(points(BannerHero::width));
     auto* row = new QHBoxLayout;
     row->setSpacing(points(BannerHero::spacing));
-    row->addWidget(new IconTile, 0, Qt::AlignVCenter);
+    row->addWidget(iconTile(), 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(points(BannerHero::textSpacing));
     TextStyle title = BannerHero::titleStyle(), body = BannerHero::bodyStyle();

@@ -24,23 +24,6 @@ void discard(QWidget* widget) {
     widget->deleteLater();
 }
 
-class RedDot final : public QWidget {
-public:
-    RedDot() {
-        setFixedSize(points(TourWindow::redDot), points(TourWindow::redDot));
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(toQColor(signalRed));
-        painter.drawEllipse(QRectF(rect()));
-    }
-};
-
 // A cross on a faint circle, which is also its hit shape.
 class CloseButton final : public QAbstractButton {
 public:
@@ -164,7 +147,13 @@ OnboardingView::~OnboardingView() {
 QWidget* OnboardingView::topBar() {
     auto* bar = new QWidget;
     auto* row = hbox(bar, TourWindow::barSpacing);
-    row->addWidget(new RedDot, 0, Qt::AlignVCenter);
+    const int dot = points(TourWindow::redDot);
+    row->addWidget(new Drawing(QSize(dot, dot),
+                               [](QPainter& painter, const QRectF& box) {
+                                   painter.setBrush(toQColor(signalRed));
+                                   painter.drawEllipse(box);
+                               }),
+                   0, Qt::AlignVCenter);
     row->addWidget(textLabel(TourWindow::name, TourWindow::nameStyle()), 0, Qt::AlignVCenter);
     row->addStretch(1);
     dots_ = new ProgressDots;
@@ -331,6 +320,11 @@ void OnboardingView::mousePressEvent(QMouseEvent* event) {
 void OnboardingView::mouseMoveEvent(QMouseEvent* event) {
     if (!grab_ || !(event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(event);
     window()->move(event->globalPosition().toPoint() - *grab_);
+}
+
+void OnboardingView::mouseReleaseEvent(QMouseEvent* event) {
+    grab_.reset();
+    QWidget::mouseReleaseEvent(event);
 }
 
 }  // namespace norvane

@@ -163,6 +163,20 @@ void Fade::in(std::vector<QWidget*> widgets, Spring spring) {
     });
 }
 
+// ---- Drawing ----
+
+Drawing::Drawing(QSize size, Draw draw, QWidget* parent) : QWidget(parent), draw_(std::move(draw)) {
+    setFixedSize(size);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void Drawing::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    if (draw_) draw_(painter, QRectF(rect()));
+}
+
 // ---- RoundedBox ----
 
 RoundedBox::RoundedBox(double radius, Color fill, Color edge, QWidget* parent)

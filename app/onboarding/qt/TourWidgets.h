@@ -16,6 +16,7 @@
 
 class QBoxLayout;
 class QHBoxLayout;
+class QPainter;
 class QVBoxLayout;
 
 namespace norvane {
@@ -88,6 +89,20 @@ public:
 
 private:
     SpringAnimation motion_;
+};
+
+// A small fixed-size shape drawn by a function, on a painter that smooths its edges and
+// fills without an outline.
+class Drawing final : public QWidget {
+public:
+    using Draw = std::function<void(QPainter&, const QRectF& box)>;
+    Drawing(QSize size, Draw draw, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Draw draw_;
 };
 
 // A rounded rectangle behind (and an edge line inside) whatever it holds.
