@@ -70,6 +70,8 @@ idle=()
 open=()
 for run in $(seq "$runs"); do
   private_folders "$work"
+  # The defaults of a first launch, or of one after the tour was shown.
+  rm -f "$XDG_CONFIG_HOME/app.norvane.Norvane.plist"
   if [ -z "$tour" ]; then
     cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<'PLIST'
 <?xml version="1.0" encoding="UTF-8"?>

@@ -1,10 +1,8 @@
 #include "app/onboarding/qt/Illustrations.h"
 
-#include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,7 +14,6 @@
 #include "app/onboarding/ChargeHero.h"
 #include "app/onboarding/ControlHero.h"
 #include "app/onboarding/ModesHero.h"
-#include "app/visuals/Card.h"
 #include "app/visuals/MenuBarIcon.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/DotView.h"
