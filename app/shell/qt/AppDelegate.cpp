@@ -93,8 +93,8 @@ void AppDelegate::showOnboarding() {
         setup.doors.openUrl = [system](const std::string& url) { system->workspace->open(url); };
         setup.doors.openLoginItems = [system] { system->services->openSystemSettingsLoginItems(); };
         setup.doors.notificationSettings = notificationSettings(*system->bundle);
-        setup.relaunch = [system, &queue = queue_] {
-            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))));
+        setup.relaunch = [system, &queue = queue_, handover = secondStarts_] {
+            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover);
         };
 
         auto window = std::make_unique<KeyWindow>();

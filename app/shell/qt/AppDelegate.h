@@ -12,6 +12,7 @@
 #include "app/model/AppModel.h"
 #include "app/onboarding/Onboarding.h"
 #include "app/shell/Hotkeys.h"
+#include "app/onboarding/Relaunch.h"
 #include "app/shell/ModelTarget.h"
 #include "app/shell/qt/StatusPanel.h"
 
@@ -56,6 +57,10 @@ public:
     // The tour's window while it is open.
     QWidget* onboardingWindow() const;
 
+    // How the tour's relaunch stops and resumes answering second starts (the instance
+    // socket's service, which the program's entry owns).
+    void handOverSecondStarts(Handover handover) { secondStarts_ = std::move(handover); }
+
     StatusPanel* panel() const { return panel_.get(); }
     AppModel* model() const { return model_.get(); }
 
@@ -78,6 +83,7 @@ private:
     std::shared_ptr<const System> tourSystem_;
     std::unique_ptr<Onboarding> tour_;
     bool tourOffered_ = false;
+    Handover secondStarts_;
     std::unique_ptr<QWidget> tourWindow_;
     std::unique_ptr<QWidget> closedWindow_;  // until the queue's next turn
     std::shared_ptr<AppDelegate*> alive_;  // weak copies reach the delegate from later work
