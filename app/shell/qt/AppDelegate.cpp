@@ -25,6 +25,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     if (model_) return;
     const bool keepOpen = hasArgument(system_->arguments, "--open");
+    PanelContext context{system_->workspace, system_->formatter, system_->localeText, system_->arguments};
     model_ = std::make_unique<AppModel>(std::move(*system_), queue_);
     system_.reset();
     model_->start();
@@ -32,7 +33,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
     panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
-                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, keepOpen);
+                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
+                                           keepOpen);
 
     hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {
         if (const auto self = weak.lock()) (*self)->perform(action);

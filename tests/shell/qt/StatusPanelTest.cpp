@@ -16,6 +16,7 @@ class Panel : public ::testing::Test {
 protected:
     ModelBench bench;
     AppModel& m = bench.start();
+    std::shared_ptr<const Workspace> workspace = std::make_shared<MachineWorkspace>(bench.machine.machine());
     FakeStatusItem* item = nullptr;
     std::unique_ptr<StatusPanel> panel;
 
@@ -24,7 +25,10 @@ protected:
         auto fake = std::make_unique<FakeStatusItem>();
         item = fake.get();
         panel = std::make_unique<StatusPanel>(m, bench.queue, std::move(fake),
-                                              PanelLook{Backdrop::forSystem(26), false}, keepOpen);
+                                              PanelLook{Backdrop::forSystem(26), false},
+                                              PanelContext{workspace, DateFormatter("en_US", "UTC"),
+                                                           LocaleText("en_US"), {}},
+                                              keepOpen);
     }
     void loseFocus() {
         QEvent deactivate(QEvent::WindowDeactivate);

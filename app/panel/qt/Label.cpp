@@ -1,0 +1,55 @@
+#include "app/panel/qt/Label.h"
+
+#include <QPainter>
+
+#include "app/visuals/qt/Painting.h"
+
+namespace norvane {
+
+Label::Label(const std::string& text, const TextStyle& style, QWidget* parent)
+    : QLabel(parent), text_(text), style_(style) {
+    setTextFormat(Qt::PlainText);
+    setForegroundRole(QPalette::WindowText);  // inside a button it would take the button's text role
+    setAttribute(Qt::WA_TranslucentBackground);
+    apply();
+}
+
+void Label::setText(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
+    QLabel::setText(styledText(QString::fromStdString(text_), style_));
+}
+
+void Label::setStyle(const TextStyle& style) {
+    if (style == style_) return;
+    style_ = style;
+    apply();
+}
+
+void Label::apply() {
+    setFont(qtFont(style_));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, toQColor(style_.color));
+    setPalette(palette);
+    setWordWrap(style_.wraps);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(style_.wraps);  // its height follows the width it is given
+    setSizePolicy(policy);
+    QLabel::setText(styledText(QString::fromStdString(text_), style_));
+}
+
+QSize Label::minimumSizeHint() const {
+    if (style_.wraps) return QLabel::minimumSizeHint();
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void Label::paintEvent(QPaintEvent* event) {
+    if (style_.wraps) return QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QRect box = contentsRect();
+    painter.drawText(box, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
+}
+
+}  // namespace norvane

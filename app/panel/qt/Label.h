@@ -1,0 +1,33 @@
+#pragma once
+// Text in a style on the panel: always plain text (a name from outside shows as written,
+// never as markup), on one line cut with an ellipsis to its width unless the style wraps.
+// Its text and style change in place.
+
+#include <QLabel>
+#include <string>
+
+#include "app/visuals/TextStyle.h"
+
+namespace norvane {
+
+class Label final : public QLabel {
+public:
+    Label(const std::string& text, const TextStyle& style, QWidget* parent = nullptr);
+    // Each only when it changes something.
+    void setText(const std::string& text);
+    void setStyle(const TextStyle& style);
+
+    // A one-line label can be squeezed down to its ellipsis.
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void apply();
+
+    std::string text_;
+    TextStyle style_;
+};
+
+}  // namespace norvane
