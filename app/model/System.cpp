@@ -1,6 +1,7 @@
 #include "app/model/System.h"
 
 #include "platform/SocketXpc.h"
+#include "platform/SystemLog.h"
 
 namespace norvane {
 
@@ -45,6 +46,17 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
         {},
         {},
     };
+}
+
+HelperSystem helperSystem(const System& system, MainQueue& queue) {
+    return HelperSystem{queue,
+                        *system.bundle,
+                        *system.signing,
+                        *system.services,
+                        *system.xpc,
+                        *system.runner,
+                        [machine = system.machine](std::string_view line) { systemLog(machine, line); },
+                        system.arguments};
 }
 
 }  // namespace norvane
