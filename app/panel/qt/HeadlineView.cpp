@@ -104,8 +104,10 @@ HeadlineView::HeadlineView(AppModel& model, MainQueue& queue, NowTab& tab, Color
     QWidget* detail = boxed(detailRow, NowTab::detailSpacing);
     detail_ = new Label("", note());
     sparkles_ = new Sparkles;
+    // The mark follows the detail: the detail is no wider than its text on one line.
     detailRow->addWidget(detail_, 1);
     detailRow->addWidget(sparkles_, 0, Qt::AlignVCenter);
+    detailRow->addStretch(0);
     column->addWidget(detail);
 
     QWidget* row = boxed(row_, NowTab::rowSpacing);
@@ -133,6 +135,7 @@ void HeadlineView::refresh() {
     const auto headline = NowTab::headline(m_);
     title_->setText(headline.title);
     detail_->setText(headline.detail);
+    detail_->setMaximumWidth(detail_->naturalWidth());
     sparkles_->setVisible(headline.byAI);
     refreshChip();
     refreshChoices();
@@ -247,7 +250,7 @@ void HeadlineView::listForm(const NowTab::LimitList& list) {
         segmentsShown_ = list.segments;
         segments_->setSegments(segmentsShown_);
     }
-    segments_->setEnabled(list.enabled);
+    setUsable(segments_, list.enabled);
     spinner_->setVisible(list.busy);
     fullOnce_->setVisible(list.offersFullOnce);
     fullOnce_->setEnabled(list.enabled);

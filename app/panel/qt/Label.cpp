@@ -1,6 +1,8 @@
 #include "app/panel/qt/Label.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <cmath>
 
 #include "app/visuals/qt/Painting.h"
 
@@ -36,6 +38,12 @@ void Label::apply() {
     policy.setHeightForWidth(style_.wraps);  // its height follows the width it is given
     setSizePolicy(policy);
     QLabel::setText(styledText(QString::fromStdString(text_), style_));
+}
+
+int Label::naturalWidth() const {
+    const QMargins margins = contentsMargins();
+    return static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))) + margins.left() +
+           margins.right() + 1;
 }
 
 QSize Label::minimumSizeHint() const {

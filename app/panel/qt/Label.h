@@ -19,6 +19,8 @@ public:
 
     // A one-line label can be squeezed down to its ellipsis.
     QSize minimumSizeHint() const override;
+    // The width of its text on one line.
+    int naturalWidth() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -6,6 +6,7 @@
 
 #include "app/panel/NowTab.h"
 #include "app/panel/qt/Boxes.h"
+#include "app/panel/qt/Fade.h"
 #include "app/panel/qt/Label.h"
 #include "app/panel/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
@@ -232,7 +233,7 @@ void RingRowView::makeEnergyControl(const RingRow::Energy& energy) {
 void RingRowView::showEnergy(const RingRow::Energy& energy) {
     if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control); modes && modes_) {
         modes_->setSegments(modes->segments);
-        modes_->setEnabled(energy.enabled);
+        setUsable(modes_, energy.enabled);
     }
     if (const auto* toggle = std::get_if<RingRow::LowPowerSwitch>(&energy.control); toggle && switch_) {
         switch_->setOn(toggle->on);
