@@ -19,6 +19,7 @@ Label::Label(const std::string& text, const TextStyle& style, QWidget* parent)
 void Label::setText(const std::string& text) {
     if (text == text_) return;
     text_ = text;
+    heightWidth_ = -1;
     QLabel::setText(styledText(QString::fromStdString(text_), style_));
 }
 
@@ -29,6 +30,7 @@ void Label::setStyle(const TextStyle& style) {
 }
 
 void Label::apply() {
+    heightWidth_ = -1;
     setFont(qtFont(style_));
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, toQColor(style_.color));
@@ -44,6 +46,14 @@ int Label::naturalWidth() const {
     const QMargins margins = contentsMargins();
     return static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text()))) + margins.left() +
            margins.right() + 1;
+}
+
+int Label::heightForWidth(int width) const {
+    if (width != heightWidth_) {
+        height_ = QLabel::heightForWidth(width);
+        heightWidth_ = width;
+    }
+    return height_;
 }
 
 QSize Label::minimumSizeHint() const {

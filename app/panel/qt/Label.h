@@ -19,6 +19,8 @@ public:
 
     // A one-line label can be squeezed down to its ellipsis.
     QSize minimumSizeHint() const override;
+    // Kept for the last width asked: every layout pass asks each wrapped label again.
+    int heightForWidth(int width) const override;
     // The width of its text on one line.
     int naturalWidth() const;
 
@@ -30,6 +32,8 @@ private:
 
     std::string text_;
     TextStyle style_;
+    mutable int heightWidth_ = -1;  // the width the kept height is for
+    mutable int height_ = 0;
 };
 
 }  // namespace norvane

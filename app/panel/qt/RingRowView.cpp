@@ -130,9 +130,9 @@ DigitsLine::DigitsLine(const RingRow::TimeLeft& shown, QWidget* parent) : QWidge
 
 void DigitsLine::set(const RingRow::TimeLeft& shown) {
     if (shown == shown_) return;
-    const bool resized = shown.digits != shown_.digits || shown.watts != shown_.watts;
+    const QSize before = sizeHint();
     shown_ = shown;
-    if (resized) updateGeometry();
+    if (sizeHint() != before) updateGeometry();  // "2:41" after "2:42" keeps the layout
     update();
 }
 
