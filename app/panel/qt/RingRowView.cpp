@@ -161,7 +161,8 @@ RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidge
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_ = new DigitsLine(time);
     timeCaption_ = new Label(time.caption, caption());
-    column->addWidget(block(digits_, timeCaption_), 1);
+    timeCard_ = block(digits_, timeCaption_);
+    column->addWidget(timeCard_, 1);
     energyTop_ = new QWidget;
     hbox(energyTop_, RingRow::LowPowerSwitch::spacing);
     energyCaption_ = new Label("", caption());
@@ -180,7 +181,7 @@ void RingRowView::refresh() {
     ring_->set(RingRow::charge(m_.battery()));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_->set(time);
-    digits_->setAccessibleName(qs(time.accessibility));
+    timeCard_->setAccessibleName(qs(time.accessibility));  // the block is one element
     timeCaption_->setText(time.caption);
     refreshEnergy();
 }

@@ -76,6 +76,7 @@ private:
     AppModel& m_;
     Color accent_;
     ChargeRing* ring_;
+    QWidget* timeCard_;
     DigitsLine* digits_;
     Label* timeCaption_;
     QWidget* energyTop_;
