@@ -69,9 +69,8 @@ class FullOnceForm final : public QWidget {
 public:
     explicit FullOnceForm(AppModel& m) {
         auto* row = hbox(this, NowTab::choiceSpacing);
-        row->setAlignment(Qt::AlignTop);
         text_ = new TextLabel(QString(), note());
-        row->addWidget(text_, 1, Qt::AlignTop);
+        row->addWidget(text_, 1);  // unaligned: a wrapped text takes the height of its lines
         flexible(row, NowTab::FullOnceChoice::leastGap);
         cancel_ = new PillButton(QString::fromUtf8(NowTab::FullOnceChoice::cancel), NowTab::quietPill);
         connect(cancel_, &QAbstractButton::clicked, this, [&m] { m.endFullOnce(); });
@@ -163,8 +162,7 @@ HeadlineView::HeadlineView(AppModel& model, MainQueue& queue, NowTab& tab, Color
     column->addWidget(detail);
 
     QWidget* row = boxed(row_, NowTab::rowSpacing);
-    row_->setAlignment(Qt::AlignTop);
-    row_->addWidget(left, 1, Qt::AlignTop);
+    row_->addWidget(left, 1);  // unaligned: the wrapped lines take the height they need
     outer->addWidget(row);
 
     QVBoxLayout* choices = nullptr;

@@ -16,7 +16,6 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
     : m_(model), row_(row) {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* layout = hbox(this, TopApps::rowSpacing);
-    layout->setAlignment(Qt::AlignTop);
     mark_ = new AppMarkView(workspace, AppIcon{row.app, TopApps::iconSide}, model.iconStyle());
     layout->addWidget(mark_, 0, Qt::AlignTop);
 
