@@ -10,8 +10,7 @@
 namespace norvane {
 
 CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card), content_(new QVBoxLayout(this)) {
-    const int padding =
-        std::isfinite(card.padding) ? static_cast<int>(std::lround(std::clamp(card.padding, 0.0, 1000.0))) : 0;
+    const int padding = std::isfinite(card.padding) ? static_cast<int>(std::lround(std::clamp(card.padding, 0.0, 1000.0))) : 0;
     content_->setContentsMargins(padding, padding, padding, padding);
     // Leading, and as tall as the card: an alignment at the top would hold the content to its
     // size hint's height, cutting off the lines of a text wrapped narrower than it guessed.

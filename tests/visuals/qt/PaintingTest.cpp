@@ -62,10 +62,10 @@ TEST_F(Painting, DotViewsPaintEveryDotWhereTheLayoutPutsIt) {
     views.emplace_back("ring", DotView::ring({50, green, true}, QSizeF(120, 100)));
     views.emplace_back("text", DotView::text({"9:41", green, 4}));
     views.emplace_back("columns", DotView::columns({{std::nullopt, 4, 10}}, 120));
-    views.emplace_back(
-        "history",
-        DotView::history({{Sample{Date{0}, 35, true, true}, std::nullopt, Sample{Date{0}, 100, false, false}}, green},
-                         24));  // ten rows of 8 fill the chart's 80 points
+    views.emplace_back("history", DotView::history(
+                                      {{Sample{Date{0}, 35, true, true}, std::nullopt, Sample{Date{0}, 100, false, false}},
+                                       green},
+                                      24));  // ten rows of 8 fill the chart's 80 points
     views.emplace_back("progress", DotView::progress({0.5, green}, 216));
     for (auto& [name, view] : views) {
         const QImage image = render(*view);
@@ -141,24 +141,21 @@ TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
             view.resize(120, 80);
             const QImage image = render(view, Qt::transparent);
             const int alpha = at(image, 60, 40).alpha();
-            if (translucent)
-                EXPECT_LT(alpha, 250) << major;
-            else
-                EXPECT_EQ(alpha, 255) << major;
+            if (translucent) EXPECT_LT(alpha, 250) << major;
+            else EXPECT_EQ(alpha, 255) << major;
         }
     }
 }
 
 TEST_F(Painting, TappingASegmentSelectsItsOption) {
     std::vector<int> chosen;
-    std::unique_ptr<SegmentsView> view(
-        segmentsView<int>({{15, 30, 60}, 15, false, [](const int& m) { return std::to_string(m); }},
-                          [&](const int& m) { chosen.push_back(m); }));
+    std::unique_ptr<SegmentsView> view(segmentsView<int>({{15, 30, 60}, 15, false, [](const int& m) {
+        return std::to_string(m);
+    }}, [&](const int& m) { chosen.push_back(m); }));
     auto buttons = [&] { return view->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly); };
     auto checked = [&] {
         std::vector<bool> out;
-        for (auto* b : buttons())
-            out.push_back(b->isChecked());
+        for (auto* b : buttons()) out.push_back(b->isChecked());
         return out;
     };
     EXPECT_EQ(checked(), (std::vector<bool>{true, false, false}));
@@ -167,6 +164,7 @@ TEST_F(Painting, TappingASegmentSelectsItsOption) {
     EXPECT_EQ(chosen, std::vector<int>{60});
     EXPECT_EQ(checked(), (std::vector<bool>{false, false, true}));
 }
+
 
 TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) {
     // DejaVu Sans Mono advances 1233/2048 of its size a character; letter spacing follows
@@ -182,15 +180,13 @@ TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) 
     const Case cases[] = {
         {"caps label", static_cast<double>(caps.sizeHint().width()), width(9.5, 1.2)},
         {"pill", static_cast<double>(PillButton(text, pill).sizeHint().width()), width(10.5, 0) + 22},
-        {"segment",
-         static_cast<double>(segmentsView(Segments<int>{{1}, 1, false, [&](const int&) { return text.toStdString(); }})
-                                 ->findChild<QAbstractButton*>()
-                                 ->sizeHint()
-                                 .width()),
+        {"segment", static_cast<double>(segmentsView(Segments<int>{{1}, 1, false, [&](const int&) { return text.toStdString(); }})
+                                            ->findChild<QAbstractButton*>()
+                                            ->sizeHint()
+                                            .width()),
          width(10.5, 0) + 20},
     };
-    for (const auto& c : cases)
-        EXPECT_NEAR(c.measured, c.expected, 1.5) << c.what;
+    for (const auto& c : cases) EXPECT_NEAR(c.measured, c.expected, 1.5) << c.what;
 
     // What is drawn is as wide as what is measured: the ink of the caps label spans its width
     // less the last letter's spacing and the side bearings.
