@@ -329,6 +329,13 @@ std::string formatDouble(double value) {
     return std::string(buffer, end);
 }
 
+std::optional<std::int64_t> truncatedInteger(double value) {
+    if (!(value >= -0x1p63 && value < 0x1p63)) return std::nullopt;
+    return static_cast<std::int64_t>(value);
+}
+
+std::optional<std::int64_t> roundedInteger(double value) { return truncatedInteger(std::round(value)); }
+
 std::string formatFixed(double value, int decimals) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);

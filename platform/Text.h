@@ -85,6 +85,11 @@ std::optional<std::uint64_t> parseUInt64(std::string_view text);
 // "nan" are accepted, so callers that need a finite value check for it.
 std::optional<double> parseDouble(std::string_view text);
 
+// The integer a double truncates toward zero (or rounds half away from zero) to; absent when
+// no integer conversion is defined for it: NaN, infinities, anything outside the 64-bit range.
+std::optional<std::int64_t> truncatedInteger(double value);
+std::optional<std::int64_t> roundedInteger(double value);
+
 // Shortest text that reads back as the same double ("0.1", "1e+20", "5").
 std::string formatDouble(double value);
 // Fixed number of decimals, C locale ("12.50").

@@ -18,6 +18,18 @@
 #                    pmset/settings.json), so its confirmation fails
 #   tour-still.png   the know step with the machine's "Reduce motion" on: the still frames
 #
+# The Now page in named states, the panel alone (now-<state>.png):
+#   now-battery          on battery at 72 %, as the template machine is
+#   now-low              with --percent 20: the accent turns red
+#   now-charging-1, -2   on the charger and charging (without --demo): two frames 0.6 s apart,
+#                        the ring's blink
+#   now-limit-off        with --limit-open, the charge limit off
+#   now-limit-80         with --limit-open, the limit held at 80 %
+#   now-limit-busy       with --limit-open, right after "norvane://limit/85": applying it
+#   now-tip-open         with --tip-open, scrolled down to the tip
+#   now-short            with --short: the page capped at 420 points
+#   now-quit             Firefox quit on battery: what it changed, measured since
+#
 # Every state but the tour's counts the tour as shown before, so it does not open at launch.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,12 +50,13 @@ export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 start_display
 
 # The application of one state, left running; the settling time lets it draw. `stored` holds
-# the defaults' entries (by default: the tour was shown), `machine_setup` a function that
-# changes the fresh machine first.
+# the defaults' entries (by default: the tour was shown); `prepare`, when set, names a function
+# that changes the fresh machine first; `real` leaves out --demo (which shows the Mac on battery
+# whatever the machine says).
 launch() {
   stop_app
   private_folders "$work"
-  if [ -n "${machine_setup:-}" ]; then "$machine_setup"; fi
+  if [ -n "${prepare:-}" ]; then "$prepare"; fi
   local entries="${stored:-<key>onboardingShown</key><true/>}"
   if [ -n "${hotkeys:-}" ]; then
     entries="$entries<key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data>"
@@ -52,14 +65,56 @@ launch() {
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>$entries</dict></plist>
 PLIST
-  "$app" --demo "$@" &
+  local options=(--demo)
+  if [ -n "${real:-}" ]; then options=(); fi
+  "$app" "${options[@]}" "$@" &
   app_pid=$!
   sleep 3
 }
 shot() {
-  "$shoot" "$folder/$1.png"
+  "$shoot" "$folder/$1.png" "${@:2}"
   echo "$folder/$1.png"
 }
+# The panel's window with a margin: the taller of the two windows called Norvane (the other
+# is the menu-bar strip).
+panel_rect() {
+  local id best="" tallest=0 X Y WIDTH HEIGHT SCREEN WINDOW
+  for id in $(xdotool search --onlyvisible --name '^Norvane$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$HEIGHT" -gt "$tallest" ]; then
+      tallest=$HEIGHT
+      local x=$((X > 12 ? X - 12 : 0)) y=$((Y > 12 ? Y - 12 : 0))
+      best="$x $y $((WIDTH + 24)) $((HEIGHT + 24))"
+    fi
+  done
+  echo "$best"
+}
+now_shot() {
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "now-$1" $(panel_rect)
+}
+
+# Changes to the template machine, one per state.
+battery_file() { echo "$NORVANE_MACHINE/ioreg/AppleSmartBattery.plist"; }
+# A key's value on the line after it: set_key FILE KEY 'NEW VALUE LINE CONTENT'.
+set_key() { sed -i "/<key>$2<\/key>/{n;s|<[a-z]*/>|$3|;s|<integer>[^<]*</integer>|$3|}" "$1"; }
+charging() {
+  local file
+  file="$(battery_file)"
+  for key in ExternalConnected AppleRawExternalConnected IsCharging; do set_key "$file" "$key" '<true/>'; done
+  set_key "$file" Amperage '<integer>2140</integer>'
+  set_key "$file" InstantAmperage '<integer>2140</integer>'
+  set_key "$file" AvgTimeToFull '<integer>48</integer>'
+}
+# Turns the mouse wheel over the panel, a step at a time, down to see what lies below.
+scroll_panel() {
+  local x y width height
+  read -r x y width height <<<"$(panel_rect)"
+  xdotool mousemove $((x + width / 2)) $((y + height / 2))
+  for _ in $(seq "$1"); do xdotool click 5; done
+  sleep 0.3
+}
+limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
 
 hotkeys=""
 launch
@@ -87,7 +142,7 @@ tour() {
   stored="<key>onboardingStep</key><string>$step</string>"
   launch "$@"
   stored=""
-  machine_setup=""
+  prepare=""
 }
 for step in welcome know control helper finish; do
   tour "$step" --onboarding --onboarding-rehearsal
@@ -108,7 +163,7 @@ failing_helper() {
 JSON
   echo '{}' >"$NORVANE_MACHINE/pmset/settings.json"
 }
-machine_setup=failing_helper
+prepare=failing_helper
 tour helper --onboarding
 sleep 3
 shot tour-helper-failed
@@ -118,6 +173,41 @@ reduce_motion() {
   echo '<plist version="1.0"><dict><key>reduceMotion</key><true/></dict></plist>' \
     >"$NORVANE_MACHINE/Library/Preferences/com.apple.universalaccess.plist"
 }
-machine_setup=reduce_motion
+prepare=reduce_motion
 tour know --onboarding --onboarding-rehearsal
 shot tour-still
+
+launch --open
+now_shot battery
+launch --open --percent 20
+now_shot low
+prepare=charging real=1 launch --open
+# Two grabs started 0.6 s apart, each taking as long to start: the frames lie 0.6 s apart.
+now_shot charging-1 &
+first=$!
+sleep 0.6
+now_shot charging-2
+wait "$first"
+launch --open --limit-open
+now_shot limit-off
+prepare=limit_at_80 launch --open --limit-open
+now_shot limit-80
+launch --open --limit-open
+"$app" "norvane://limit/85"
+sleep 0.3
+now_shot limit-busy
+launch --open --tip-open
+scroll_panel 12
+now_shot tip-open
+launch --open --short
+now_shot short
+
+# A quit as the Mac tells of it: the app's processes and its entry are gone, then the
+# announcement. The draw needs 15 s of readings before and after.
+launch --open
+sleep 17
+sed -i '/Firefox/d' "$NORVANE_MACHINE/top/processes.json" "$NORVANE_MACHINE/workspace/running.json"
+echo '{"event":"terminated","bundle":"/Applications/Firefox.app"}' >>"$NORVANE_MACHINE/workspace/events.jsonl"
+sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"  # the draw without it
+sleep 18
+now_shot quit

@@ -167,6 +167,8 @@ public:
     const std::optional<AppUsage>& stuck() const { return stuck_; }
     const std::optional<QuitEffect>& quitEffect() const { return quitEffect_; }
     const AppLedger& ledger() const { return ledger_; }
+    // The bundle path of the app in front; this application is never recorded.
+    const std::optional<std::string>& workingIn() const { return workingIn_; }
     bool panelOpen() const { return panelOpen_; }
     // Opening samples at once (then every 8 s) and refreshes what the panel shows; closing
     // only records it.

@@ -81,6 +81,17 @@ public:
     void ledgerURL(Path p) { m_.assign(m_.ledgerURL_, std::optional(std::move(p)), ModelField::ledgerURL); }
     void lowPowerBusy(bool busy) { m_.assign(m_.lowPowerBusy_, busy, ModelField::lowPowerBusy); }
     void update(std::optional<AvailableUpdate> u) { m_.assign(m_.update_, std::move(u), ModelField::update); }
+    void limitAvailability(LimitAvailability a) {
+        m_.assign(m_.limitAvailability_, std::move(a), ModelField::limitAvailability);
+    }
+    void limitBusy(bool busy) { m_.assign(m_.limitBusy_, busy, ModelField::limitBusy); }
+    void limitNote(std::optional<std::string> n) { m_.assign(m_.limitNote_, std::move(n), ModelField::limitNote); }
+    void powerMode(std::int64_t mode) { m_.assign(m_.powerMode_, mode, ModelField::powerMode); }
+    void highPowerAvailable(bool on) { m_.assign(m_.highPowerAvailable_, on, ModelField::highPowerAvailable); }
+    void helperState(HelperState s) { m_.assign(m_.helperState_, std::move(s), ModelField::helperState); }
+    void workingIn(std::optional<std::string> path) {
+        m_.assign(m_.workingIn_, std::move(path), ModelField::workingIn);
+    }
     void updateStage(UpdateStage s) { m_.assign(m_.updateStage_, std::move(s), ModelField::updateStage); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }

@@ -2,6 +2,8 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
+#include <tuple>
 
 #include "platform/Text.h"
 
@@ -79,6 +81,16 @@ TEST(Numbers, DoublesAcceptFractionsAndExponents) {
     EXPECT_TRUE(std::isinf(*parseDouble("inf")));
     EXPECT_TRUE(std::isnan(*parseDouble("nan")));
     EXPECT_TRUE(std::isinf(*parseDouble("1e400")));
+}
+
+TEST(Numbers, OnlyDoublesWithAnIntegerConvert) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    using O = std::optional<std::int64_t>;
+    const std::tuple<double, O, O> rows[] = {
+        {2.5, 2, 3},   {-2.5, -2, -3},   {-0.4, 0, 0},   {0x1p62, 0x1p62, 0x1p62}, {-0x1p63, INT64_MIN, INT64_MIN},
+        {0x1p63, {}, {}}, {nan, {}, {}}, {inf, {}, {}}, {-inf, {}, {}},           {1e300, {}, {}}};
+    for (const auto& [value, truncated, rounded] : rows)
+        EXPECT_EQ(std::pair(truncatedInteger(value), roundedInteger(value)), std::pair(truncated, rounded)) << value;
 }
 
 TEST(Numbers, FormattingIgnoresTheLocale) {

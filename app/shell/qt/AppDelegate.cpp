@@ -39,6 +39,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The tour works on the model's very parts: above all the same user defaults, whose
     // domain is read into memory once.
     tourSystem_ = std::make_shared<const System>(*system_);
+    PanelContext context{system_->workspace, system_->formatter, system_->localeText, system_->arguments};
     model_ = std::make_unique<AppModel>(std::move(*system_), queue_);
     system_.reset();
     model_->start();
@@ -46,7 +47,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
     panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
-                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, keepOpen);
+                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
+                                           keepOpen);
     if (clicks_) panel_->closeOnClicksOutside(*clicks_);
 
     hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {

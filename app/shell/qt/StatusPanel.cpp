@@ -8,55 +8,12 @@
 #include <limits>
 
 #include "app/shell/PanelPlacement.h"
-#include "app/visuals/qt/BackdropView.h"
-#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
 
 constexpr double reopenGuard = 0.25;  // seconds after a close in which a click does not open
 constexpr double openWithOption = 0.5;
-constexpr int panelWidth = 320;
-constexpr int panelMargin = 16;
-
-const TextStyle titleStyle{.size = 15, .weight = FontWeight::semibold};
-const TextStyle detailStyle{.size = 12, .color = Color::white(0.6), .wraps = true};
-
-// What the headline reads of the model.
-const std::vector<ModelField> headlineFields{
-    ModelField::battery,  ModelField::forecast, ModelField::apps, ModelField::drain,        ModelField::usual,
-    ModelField::limit,    ModelField::charger,  ModelField::flow, ModelField::chargerFlags, ModelField::sleeps,
-    ModelField::fullOnce, ModelField::wordings, ModelField::useAI};
-
-// The panel's content until its pages come: the backdrop and the model's summary.
-class SummaryView final : public BackdropView {
-public:
-    SummaryView(AppModel& model, const PanelLook& look) : BackdropView(look.backdrop, look.translucent), model_(model) {
-        setFixedWidth(panelWidth);
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
-        layout->setSpacing(4);
-        title_ = new TextLabel(QString(), titleStyle);
-        detail_ = new TextLabel(QString(), detailStyle);
-        layout->addWidget(title_);
-        layout->addWidget(detail_);
-        refresh();
-        subscription_ = model.subscribe(headlineFields, [this] { refresh(); });
-    }
-
-private:
-    void refresh() {
-        const Headline headline = model_.headline();
-        title_->setText(QString::fromStdString(headline.title));
-        detail_->setText(QString::fromStdString(headline.detail));
-        if (QWidget* window = this->window(); window != this) window->adjustSize();
-    }
-
-    AppModel& model_;
-    TextLabel* title_ = nullptr;
-    TextLabel* detail_ = nullptr;
-    Observers::Subscription subscription_;
-};
 
 }  // namespace
 
@@ -73,7 +30,7 @@ bool KeyPanel::event(QEvent* event) {
 }
 
 StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look,
-                         bool keepOpen)
+                         PanelContext context, bool keepOpen)
     : model_(model),
       queue_(queue),
       item_(std::move(item)),
@@ -85,7 +42,11 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
     auto* layout = new QVBoxLayout(panel_.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // the panel takes its content's size
-    layout->addWidget(new SummaryView(model_, look));
+    view_ = new PanelView(model_, queue_, std::move(context), look.backdrop, look.translucent, [this] {
+        const auto visible = item_->visibleFrame();
+        return visible ? std::optional(visible->height) : std::nullopt;
+    });
+    layout->addWidget(view_);
     const double radius = look.backdrop.cornerRadius();
     const bool masked = !look.translucent && radius > 0;
     panel_->resized = [this, masked, radius] {

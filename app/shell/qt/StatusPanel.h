@@ -3,8 +3,8 @@
 // shows changes, and the floating panel that a click on the item opens under it. The panel
 // closes when it loses the keyboard focus, on a click anywhere outside the application (as
 // the global click monitor reports it), or on a second click on the item, and tells the
-// model each time it opens or closes. Until the panel's pages come, it shows its backdrop
-// and the model's summary.
+// model each time it opens or closes. It shows the panel's pages (`PanelView`), made once
+// and kept while the panel is hidden.
 
 #include <QWidget>
 #include <functional>
@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/model/AppModel.h"
+#include "app/panel/qt/PanelView.h"
 #include "app/shell/qt/StatusItem.h"
 #include "app/visuals/Backdrop.h"
 #include "platform/ClickMonitor.h"
@@ -47,7 +48,8 @@ class StatusPanel {
 public:
     // The model and the queue must outlive the panel. With `keepOpen` (the option
     // "--open") the panel opens by itself half a second later and never closes.
-    StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look, bool keepOpen);
+    StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look,
+                PanelContext context, bool keepOpen);
     ~StatusPanel();
     StatusPanel(const StatusPanel&) = delete;
     StatusPanel& operator=(const StatusPanel&) = delete;
@@ -66,6 +68,7 @@ public:
     bool isOpen() const;
     StatusItem& item() const { return *item_; }
     KeyPanel& panel() const { return *panel_; }
+    PanelView& view() const { return *view_; }
 
 private:
     void close();
@@ -78,6 +81,7 @@ private:
     MainQueue& queue_;
     std::unique_ptr<StatusItem> item_;
     std::unique_ptr<KeyPanel> panel_;
+    PanelView* view_;  // owned by the panel's window
     const bool keepOpen_;
     double closedAt_;  // uptime
     std::optional<StatusItemLook> shown_;

@@ -22,6 +22,7 @@ class Panel : public ::testing::Test {
 protected:
     ModelBench bench;
     AppModel& m = bench.start();
+    std::shared_ptr<const Workspace> workspace = std::make_shared<MachineWorkspace>(bench.machine.machine());
     FakeStatusItem* item = nullptr;
     FakeClickMonitor clicks;
     std::unique_ptr<StatusPanel> panel;
@@ -31,7 +32,10 @@ protected:
         auto fake = std::make_unique<FakeStatusItem>();
         item = fake.get();
         panel = std::make_unique<StatusPanel>(m, bench.queue, std::move(fake),
-                                              PanelLook{Backdrop::forSystem(26), false}, keepOpen);
+                                              PanelLook{Backdrop::forSystem(26), false},
+                                              PanelContext{workspace, DateFormatter("en_US", "UTC"),
+                                                           LocaleText("en_US"), {}},
+                                              keepOpen);
         panel->closeOnClicksOutside(clicks);
     }
     // A left press at a point of the screen, heard on the main queue.

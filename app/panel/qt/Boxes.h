@@ -1,0 +1,48 @@
+#pragma once
+// Box layouts as the panel's descriptions give them (no margins, spacing in points), and
+// texts of the descriptions as Qt strings.
+
+#include <QBoxLayout>
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <type_traits>
+
+namespace norvane {
+
+inline QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+inline QHBoxLayout* hbox(QWidget* owner, double spacing) {
+    auto* layout = new QHBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(static_cast<int>(spacing));
+    return layout;
+}
+
+inline QVBoxLayout* vbox(QWidget* owner, double spacing) {
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(static_cast<int>(spacing));
+    return layout;
+}
+
+// A widget that holds a box of its own, for a part that shows or hides as one.
+template <class Box>
+QWidget* boxed(Box*& layout, double spacing) {
+    auto* widget = new QWidget;
+    widget->setAttribute(Qt::WA_TranslucentBackground);
+    if constexpr (std::is_same_v<Box, QHBoxLayout>)
+        layout = hbox(widget, spacing);
+    else
+        layout = vbox(widget, spacing);
+    return widget;
+}
+
+// A spacer that takes what is left, but at least `minimum` points.
+inline void flexible(QHBoxLayout* layout, double minimum) {
+    layout->addSpacerItem(new QSpacerItem(static_cast<int>(minimum), 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+}
+
+}  // namespace norvane

@@ -1,0 +1,69 @@
+#pragma once
+// The floating panel's content: the backdrop, the header (red dot, title, page switch and
+// gear) and one page under it: Now, Stats, or the settings screen over either. It takes
+// the page that URL commands and intents ask for, works out the accent colour that every
+// page gets, and caps the Now page's height by the screen. Pages are made when first shown.
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "app/panel/Panel.h"
+#include "app/panel/qt/NowTabView.h"
+#include "app/visuals/qt/BackdropView.h"
+
+class QAbstractButton;
+class QScrollArea;
+
+namespace norvane {
+
+class TextLabel;
+class SegmentsView;
+
+class PanelView final : public BackdropView {
+public:
+    // The visible height of the screen the panel opens on; none without a screen.
+    using VisibleHeight = std::function<std::optional<double>()>;
+
+    // The model and the queue must outlive the view.
+    PanelView(AppModel& model, MainQueue& queue, PanelContext context, Backdrop backdrop, bool translucent,
+              VisibleHeight visibleHeight);
+    ~PanelView() override;
+
+    const Panel& panel() const { return panel_; }
+    Color accent() const { return accent_; }
+    SegmentsView* pageSwitch() const { return pageSwitch_; }
+    QAbstractButton* gear() const { return gear_; }
+    // The page's widget, once it has been shown.
+    NowTabView* nowTab() const { return now_; }
+    QScrollArea* pageArea(Panel::Page page) const { return areas_[static_cast<std::size_t>(page)]; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showPage();
+    // Makes the page's scroll area and content on first need.
+    QScrollArea* area(Panel::Page page);
+    void refreshHeader();
+    void refreshAccent();
+    // The Now page is as tall as its content, up to the cap.
+    void fitNowPage();
+
+    AppModel& m_;
+    MainQueue& queue_;
+    PanelContext context_;
+    VisibleHeight visibleHeight_;
+    Panel panel_;
+    Color accent_;
+    bool short_;
+    bool tall_;
+    SegmentsView* pageSwitch_;
+    QAbstractButton* gear_;
+    std::array<QScrollArea*, 3> areas_{};
+    NowTabView* now_ = nullptr;
+};
+
+}  // namespace norvane

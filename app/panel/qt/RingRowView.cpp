@@ -1,0 +1,273 @@
+#include "app/panel/qt/RingRowView.h"
+
+#include <QPainter>
+#include <QPointer>
+#include <cmath>
+
+#include "app/panel/NowTab.h"
+#include "app/panel/qt/Boxes.h"
+#include "app/panel/qt/Fade.h"
+#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/Card.h"
+#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/Parts.h"
+#include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
+
+namespace norvane {
+namespace {
+
+// A unit ("%", "W") whose top-trailing corner sits at `corner`.
+void paintUnit(QPainter& painter, const char* unit, QPointF corner) {
+    const TextStyle style = RingRow::unitStyle();
+    painter.setFont(qtFont(style));
+    painter.setPen(toQColor(style.color));
+    const QFontMetricsF metrics(painter.font());
+    const QString text = QString::fromUtf8(unit);
+    const double width = metrics.horizontalAdvance(text);
+    painter.drawText(QRectF(corner.x() - width, corner.y(), width, metrics.height()), Qt::AlignRight | Qt::AlignTop,
+                     text);
+}
+
+DotLayout shifted(DotLayout layout, double dx, double dy) {
+    for (Dot& dot : layout.dots)
+        dot.x += dx, dot.y += dy;
+    return layout;
+}
+
+// A card of the right column: the top line in a 28-point frame, the caption at the bottom.
+CardFrame* block(QWidget* top, TextLabel* caption) {
+    auto* card = new CardFrame(norvane::card(RingRow::blockPadding));
+    card->content()->setSpacing(0);
+    auto* frame = new QWidget;
+    frame->setFixedHeight(static_cast<int>(RingRow::topHeight));
+    auto* centred = hbox(frame, 0);
+    centred->addWidget(top, 1, Qt::AlignVCenter);
+    card->content()->addWidget(frame);
+    card->content()->addStretch(1);
+    card->content()->addWidget(caption);
+    card->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    return card;
+}
+
+TextStyle caption() {
+    TextStyle style = note();
+    style.wraps = false;  // one line
+    return style;
+}
+
+// The energy mode as Low, Automatic and High. A tap only asks the model; the segments then
+// show the model's mode again at once, so a change that did not take is never shown as made.
+class ModeRow final : public QWidget {
+public:
+    explicit ModeRow(AppModel& m) {
+        auto* row = hbox(this, 0);
+        segments_ = new SegmentsView;
+        segments_->setAccessibleName(QString::fromUtf8(RingRow::ModeSegments::label));
+        segments_->setOnTap([this, &m](std::size_t index) {
+            if (index < options_.size()) m.setPowerMode(options_[index]);
+            const RingRow::Energy energy = RingRow::energy(m);
+            if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control)) set(*modes, energy.enabled);
+        });
+        row->addWidget(segments_);
+        row->addStretch();
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    void set(const RingRow::ModeSegments& modes, bool enabled) {
+        options_ = modes.options;
+        segments_->setSegments(modes.segments);
+        setUsable(segments_, enabled);
+    }
+    SegmentsView* segments() const { return segments_; }
+
+private:
+    std::vector<std::int64_t> options_;
+    SegmentsView* segments_;
+};
+
+// "Low Power" and its switch, which shows the model's Low Power Mode the same way.
+class LowPowerRow final : public QWidget {
+public:
+    LowPowerRow(AppModel& m, Color accent) {
+        auto* row = hbox(this, RingRow::LowPowerSwitch::spacing);
+        row->addWidget(new TextLabel(qs(RingRow::LowPowerSwitch::title), RingRow::LowPowerSwitch::titleStyle()));
+        flexible(row, 0);
+        toggle_ = new SwitchButton(false, accent);
+        toggle_->setAccessibleName(QString::fromUtf8(RingRow::LowPowerSwitch::label));
+        connect(toggle_, &QAbstractButton::clicked, this, [this, &m] {
+            m.toggleLowPower();
+            const RingRow::Energy energy = RingRow::energy(m);
+            if (const auto* shown = std::get_if<RingRow::LowPowerSwitch>(&energy.control))
+                set(*shown, energy.enabled, tint_);
+        });
+        row->addWidget(toggle_);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    void set(const RingRow::LowPowerSwitch& shown, bool enabled, Color accent) {
+        tint_ = accent;
+        toggle_->setOn(shown.on);
+        toggle_->setTint(accent);
+        toggle_->setEnabled(enabled);
+    }
+    SwitchButton* toggle() const { return toggle_; }
+
+private:
+    SwitchButton* toggle_;
+    Color tint_;
+};
+
+}  // namespace
+
+ChargeRing::ChargeRing(MainQueue& queue, RingRow::Charge charge, QWidget* parent)
+    : CardFrame(norvane::card(0), parent), queue_(queue), charge_(std::move(charge)) {
+    const int side = static_cast<int>(NowTab::ringSide);
+    setFixedSize(side, side);
+    setAccessibleName(qs(charge_.accessibility));
+}
+
+ChargeRing::~ChargeRing() {
+    blink_.cancel();
+}
+
+void ChargeRing::set(const RingRow::Charge& charge) {
+    if (charge == charge_) return;
+    const bool blinked = charge_.blinks;
+    charge_ = charge;
+    setAccessibleName(qs(charge_.accessibility));
+    if (blinked != charge_.blinks) schedule();
+    update();
+}
+
+DotLayout ChargeRing::dots(Date date) const {
+    const double inset = RingRow::ringPadding;
+    DotLayout out =
+        shifted(charge_.ring(RingRow::blinkAt(date)).layout(width() - 2 * inset, height() - 2 * inset), inset, inset);
+    const DotLayout digits = charge_.digits().layout();
+    const DotLayout placed = shifted(digits, (width() - digits.width) / 2, (height() - digits.height) / 2);
+    out.dots.insert(out.dots.end(), placed.dots.begin(), placed.dots.end());
+    return out;
+}
+
+void ChargeRing::paintEvent(QPaintEvent* event) {
+    CardFrame::paintEvent(event);
+    QPainter painter(this);
+    paintDots(painter, dots(queue_.now()));
+    const DotLayout digits = charge_.digits().layout();
+    const QPointF corner((width() + digits.width) / 2 + RingRow::percentDx,
+                         (height() - digits.height) / 2 + RingRow::percentDy);
+    paintUnit(painter, RingRow::percentSign, corner);
+}
+
+void ChargeRing::showEvent(QShowEvent* event) {
+    CardFrame::showEvent(event);
+    schedule();
+}
+
+void ChargeRing::hideEvent(QHideEvent* event) {
+    CardFrame::hideEvent(event);
+    blink_.cancel();
+}
+
+void ChargeRing::schedule() {
+    blink_.cancel();
+    if (!charge_.blinks || !isVisible()) return;
+    // The first redraw in the middle of the next step, then one every step.
+    blink_ = queue_.after(
+        RingRow::untilNextBlink(queue_.now()),
+        [this, self = QPointer<ChargeRing>(this)] {
+            if (!self) return;
+            update();
+            blink_ = queue_.every(RingRow::blinkStep, [self] {
+                if (self) self->update();
+            });
+        },
+        ClockKind::uptime);
+}
+
+DigitsLine::DigitsLine(const RingRow::TimeLeft& shown, QWidget* parent) : QWidget(parent), shown_(shown) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void DigitsLine::set(const RingRow::TimeLeft& shown) {
+    if (shown == shown_) return;
+    const QSize before = sizeHint();
+    shown_ = shown;
+    if (sizeHint() != before) updateGeometry();  // "2:41" after "2:42" keeps the layout
+    update();
+}
+
+QSize DigitsLine::sizeHint() const {
+    const DotLayout digits = DotText{shown_.digits, shown_.color, RingRow::digitPitch}.layout();
+    const double unit = shown_.watts ? RingRow::wattsDx : 0;
+    return {static_cast<int>(std::ceil(digits.width + unit)), static_cast<int>(std::ceil(digits.height))};
+}
+
+void DigitsLine::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const DotLayout digits = DotText{shown_.digits, shown_.color, RingRow::digitPitch}.layout();
+    paintDots(painter, digits);
+    if (shown_.watts) paintUnit(painter, "W", QPointF(digits.width + RingRow::wattsDx, RingRow::wattsDy));
+}
+
+RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidget* parent)
+    : QWidget(parent), m_(model), accent_(accent) {
+    auto* row = hbox(this, RingRow::blockSpacing);
+    ring_ = new ChargeRing(queue, RingRow::charge(m_.battery()));
+    row->addWidget(ring_, 0, Qt::AlignTop);
+
+    QVBoxLayout* column = nullptr;
+    QWidget* right = boxed(column, RingRow::blockSpacing);
+    right->setFixedHeight(static_cast<int>(NowTab::ringSide));
+    const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
+    digits_ = new DigitsLine(time);
+    timeCaption_ = new TextLabel(qs(time.caption), caption());
+    timeCard_ = block(digits_, timeCaption_);
+    column->addWidget(timeCard_, 1);
+    auto* energyTop = new QWidget;
+    energyParts_ = std::make_unique<Parts>(hbox(energyTop, 0));
+    energyCaption_ = new TextLabel(QString(), caption());
+    column->addWidget(block(energyTop, energyCaption_), 1);
+    row->addWidget(right, 1);
+    refresh();
+}
+
+RingRowView::~RingRowView() = default;
+
+void RingRowView::setAccent(Color accent) {
+    if (accent == accent_) return;
+    accent_ = accent;
+    refreshEnergy();
+}
+
+void RingRowView::refresh() {
+    ring_->set(RingRow::charge(m_.battery()));
+    const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
+    digits_->set(time);
+    timeCard_->setAccessibleName(qs(time.accessibility));  // the block is one element
+    timeCaption_->setText(qs(time.caption));
+    refreshEnergy();
+}
+
+void RingRowView::refreshEnergy() {
+    const RingRow::Energy energy = RingRow::energy(m_);
+    if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control))
+        energyParts_->part<ModeRow>("modes", [this] { return new ModeRow(m_); })->set(*modes, energy.enabled);
+    else
+        energyParts_->part<LowPowerRow>("switch", [this] { return new LowPowerRow(m_, accent_); })
+            ->set(std::get<RingRow::LowPowerSwitch>(energy.control), energy.enabled, accent_);
+    energyParts_->end();
+    energyCaption_->setText(qs(energy.caption));
+}
+
+SegmentsView* RingRowView::modes() const {
+    const auto* row = dynamic_cast<ModeRow*>(energyParts_->find("modes"));
+    return row ? row->segments() : nullptr;
+}
+
+SwitchButton* RingRowView::lowPowerSwitch() const {
+    const auto* row = dynamic_cast<LowPowerRow*>(energyParts_->find("switch"));
+    return row ? row->toggle() : nullptr;
+}
+
+}  // namespace norvane
