@@ -156,6 +156,13 @@ bool fileExists(const Path& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+std::optional<FileStamp> fileStamp(const Path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    const auto nanoseconds = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
 bool moveItem(const Path& from, const Path& to, std::error_code& error) {
     namespace fs = std::filesystem;
     error.clear();

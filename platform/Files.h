@@ -1,6 +1,7 @@
 #pragma once
 // Files and the user's folders. Every write of a user's file goes through here.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ bool createDirectories(const Path& path);
 std::optional<Path> moveAside(const Path& path);
 
 bool fileExists(const Path& path);
+
+// What tells one state of a file from another without reading it: where it lives (device and
+// inode), its size, and when its content and its entry last changed, to the nanosecond.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0, changed = 0;  // nanoseconds since 1970
+    bool operator==(const FileStamp&) const = default;
+};
+// Absent when nothing is at the path (or it cannot be looked at).
+std::optional<FileStamp> fileStamp(const Path& path);
 
 // Moves a file or folder to a path where nothing is yet, as the file manager does: a rename,
 // or, across file systems, a copy (links kept as links) and then the original's removal.

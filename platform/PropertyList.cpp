@@ -136,18 +136,24 @@ std::string dateText(Date date) {
     return out;
 }
 
-std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
-    if (depth > maxDepth) return std::nullopt;
+// Where a value cannot be read, `problem` says which element (the first one found).
+std::optional<Value> parseNode(const pugi::xml_node& node, int depth, std::string& problem) {
     const std::string_view name = node.name();
+    const auto fail = [&](std::string_view why = "is not a property-list value") -> std::optional<Value> {
+        if (problem.empty())
+            problem = "<" + std::string(name) + "> at byte " + std::to_string(node.offset_debug()) + " " + std::string(why);
+        return std::nullopt;
+    };
+    if (depth > maxDepth) return fail("nests too deeply");
     if (name == "dict") {
         Value::Dictionary dict;
         for (auto child = node.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element) continue;
-            if (std::string_view(child.name()) != "key") return std::nullopt;
+            if (std::string_view(child.name()) != "key") return fail();
             auto valueNode = child.next_sibling();
             while (valueNode && valueNode.type() != pugi::node_element) valueNode = valueNode.next_sibling();
-            if (!valueNode) return std::nullopt;
-            auto value = parseNode(valueNode, depth + 1);
+            if (!valueNode) return fail();
+            auto value = parseNode(valueNode, depth + 1, problem);
             if (!value) return std::nullopt;
             dict.insert_or_assign(child.text().get(), std::move(*value));
             child = valueNode;
@@ -158,7 +164,7 @@ std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
         Value::Array array;
         for (auto child = node.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element) continue;
-            auto value = parseNode(child, depth + 1);
+            auto value = parseNode(child, depth + 1, problem);
             if (!value) return std::nullopt;
             array.push_back(std::move(*value));
         }
@@ -167,23 +173,26 @@ std::optional<Value> parseNode(const pugi::xml_node& node, int depth) {
     if (name == "string") return Value::string(node.text().get());
     if (name == "date") {
         const auto date = parseDate(node.text().get());
-        if (!date) return std::nullopt;
+        if (!date) return fail();
         return Value::date(*date);
     }
-    if (name == "integer") return parseIntegerText(node.text().get());
+    if (name == "integer") {
+        auto value = parseIntegerText(node.text().get());
+        return value ? value : fail();
+    }
     if (name == "real") {
         auto d = parseDouble(trimmed(node.text().get()));
-        if (!d) return std::nullopt;
+        if (!d) return fail();
         return Value::real(*d);
     }
     if (name == "true") return Value::boolean(true);
     if (name == "false") return Value::boolean(false);
     if (name == "data") {
         auto bytes = decodeBase64(node.text().get());
-        if (!bytes) return std::nullopt;
+        if (!bytes) return fail();
         return Value::data(std::move(*bytes));
     }
-    return std::nullopt;
+    return fail();
 }
 
 void writeNode(pugi::xml_node parent, const Value& value) {
@@ -294,14 +303,22 @@ std::optional<nlohmann::json> toJson(const Value& value) {
 }  // namespace
 
 std::optional<Value> parsePropertyList(std::string_view xml) {
+    std::string problem;
+    return parsePropertyList(xml, problem);
+}
+
+std::optional<Value> parsePropertyList(std::string_view xml, std::string& problem) {
     pugi::xml_document doc;
     // Keep whitespace inside <string>: it is part of the value.
     const auto result = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
-    if (!result) return std::nullopt;
+    if (!result) {
+        problem = std::string(result.description()) + " at byte " + std::to_string(result.offset);
+        return std::nullopt;
+    }
     auto root = doc.child("plist");
-    if (!root) return std::nullopt;
     for (auto child = root.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_element) return parseNode(child, 0);
+        if (child.type() == pugi::node_element) return parseNode(child, 0, problem);
+    problem = root ? "the <plist> element holds no value" : "no <plist> element";
     return std::nullopt;
 }
 

@@ -16,6 +16,8 @@ namespace norvane {
 // Integers beyond the signed 64-bit range but within the unsigned one wrap, as the
 // registry's unsigned 64-bit numbers do when they reach a signed reader.
 std::optional<Value> parsePropertyList(std::string_view xml);
+// The same, saying in `problem` why the text could not be read.
+std::optional<Value> parsePropertyList(std::string_view xml, std::string& problem);
 
 // XML property list text for a value (a JSON null is written as an empty string, which
 // property lists cannot otherwise express). Dates are written in whole seconds.

@@ -1,9 +1,14 @@
 #include "platform/Registry.h"
 
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <set>
 
 #include "platform/FileLock.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemLog.h"
 #include "platform/Text.h"
 
 namespace norvane {
@@ -88,15 +93,39 @@ std::optional<Value::Array> MachineRegistry::entries(std::string_view className)
     const auto file = classFile(className);
     if (!file) return std::nullopt;
     auto text = readFile(*file);
+    const int readError = errno;
     // Without a dump of its own the folder's disks are this machine's.
     if (!text && className == "IOBlockStorageDriver" && !fileExists(*file))
         if (const auto diskstats = machine_.readProc("diskstats")) return blockStorageDrivers(*diskstats);
-    if (!text) return std::nullopt;
-    auto root = parsePropertyList(*text);
-    if (!root) return std::nullopt;
+    if (!text) {
+        if (fileExists(*file)) unreadable(*file, std::filesystem::is_directory(*file) ? "it is a folder" : std::strerror(readError));
+        return std::nullopt;
+    }
+    std::string problem;
+    auto root = parsePropertyList(*text, problem);
+    if (!root) {
+        unreadable(*file, "not a property list: " + problem);
+        return std::nullopt;
+    }
     if (root->isDictionary()) return Value::Array{std::move(*root)};
     if (auto* array = root->asArray()) return std::move(*array);
+    unreadable(*file, "it holds neither entries nor an entry");
     return std::nullopt;
+}
+
+void MachineRegistry::unreadable(const Path& file, std::string_view why) const {
+    if (!logsUnreadable_) return;
+    // Told once per state of the file, not on every read of it.
+    static std::mutex mutex;
+    static std::map<Path, std::optional<FileStamp>> told;
+    const auto stamp = fileStamp(file);
+    {
+        const std::lock_guard lock(mutex);
+        const auto [at, first] = told.try_emplace(file, stamp);
+        if (!first && at->second == stamp) return;
+        at->second = stamp;
+    }
+    systemLog(machine_, "Norvane: cannot read " + file.string() + ": " + std::string(why));
 }
 
 std::vector<RegistryService> MachineRegistry::services(std::string_view className) const {

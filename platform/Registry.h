@@ -31,9 +31,12 @@ public:
 // the XML form that `ioreg -a -r -c <Class>` prints (an array of entries, or one entry).
 // Each read looks at the file afresh, as each registry read on a Mac sees live values.
 // Without a file, "IOBlockStorageDriver" is this machine's disks (blockStorageDrivers).
+// A file that cannot be read (a truncated dump) has no services; with `logsUnreadable` (the
+// application's registry) one line in the system log names it and why, once per state of it.
 class MachineRegistry final : public Registry {
 public:
-    explicit MachineRegistry(Machine machine) : machine_(std::move(machine)) {}
+    explicit MachineRegistry(Machine machine, bool logsUnreadable = false)
+        : machine_(std::move(machine)), logsUnreadable_(logsUnreadable) {}
     std::vector<RegistryService> services(std::string_view className) const override;
     std::optional<Value::Dictionary> properties(const RegistryService& service) const override;
     // Changes one property of a service in its class file, as a driver changes its own
@@ -44,7 +47,9 @@ public:
 private:
     std::optional<Path> classFile(std::string_view className) const;
     std::optional<Value::Array> entries(std::string_view className) const;
+    void unreadable(const Path& file, std::string_view why) const;
     Machine machine_;
+    bool logsUnreadable_;
 };
 
 // One block-storage driver entry per whole disk of a /proc/diskstats text, its "Statistics"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/PowerSettings.h"
 #include "platform/PowerSources.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
@@ -32,13 +33,8 @@ bool MachineSystemState::lowPowerModeEnabled() const {
 bool MachineSystemState::batteryLowPowerMode() const { return lowPowerModeOf(std::string(batteryPower)); }
 
 bool MachineSystemState::lowPowerModeOf(const std::string& name) const {
-    const auto all = readJsonObject(machine_.file("pmset/settings.json"));
-    const Value* source = all ? all->find(name) : nullptr;
-    if (!source) return false;
-    for (const char* name : {"lowpowermode", "powermode"})
-        if (const Value* value = source->find(name); value && value->isInteger() && value->integerValue() == 1)
-            return true;
-    return false;
+    const auto settings = readPowerSettings(machine_, name);
+    return settings && settings->energyMode == 1;
 }
 
 ThermalState MachineSystemState::thermalState() const {

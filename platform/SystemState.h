@@ -26,10 +26,10 @@ public:
     virtual ThermalState thermalState() const = 0;
 };
 
-// The simulated Mac: its version from SystemVersion.plist; Low Power Mode from the settings
-// of the power source in use in pmset/settings.json ("lowpowermode" or "powermode" 1, as
-// either of pmset's two switches leaves it); the thermal state from power/thermal.json
-// when the folder has it, else from this machine's thermal zones. Each call reads afresh.
+// The simulated Mac: its version from SystemVersion.plist; Low Power Mode from the energy
+// mode of the power source in use, as `pmset -g` shows it (PowerSettings.h); the thermal
+// state from power/thermal.json when the folder has it, else from this machine's thermal
+// zones. Each call reads afresh.
 class MachineSystemState final : public SystemState {
 public:
     explicit MachineSystemState(Machine machine, Path thermalZones = "/sys/class/thermal")

@@ -265,6 +265,15 @@ std::vector<std::string_view> splitNonEmpty(std::string_view text, char separato
     return out;
 }
 
+bool hasWord(std::string_view text, std::string_view word, std::string_view separators) {
+    for (std::size_t start = text.find_first_not_of(separators); start != std::string_view::npos;) {
+        const std::size_t end = text.find_first_of(separators, start);
+        if (text.substr(start, end - start) == word) return true;
+        start = text.find_first_not_of(separators, end);
+    }
+    return false;
+}
+
 std::optional<std::int64_t> parseInt64(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);

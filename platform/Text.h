@@ -73,6 +73,9 @@ private:
 // The pieces between separators, leaving out empty ones ("a,,b," gives "a" and "b").
 std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator);
 
+// Whether `word` stands whole in the text between any of the separator bytes (or its ends).
+bool hasWord(std::string_view text, std::string_view word, std::string_view separators);
+
 // Decimal integers: an optional sign, then digits only; no spaces, nothing after them.
 std::optional<std::int64_t> parseInt64(std::string_view text);
 std::optional<std::int32_t> parseInt32(std::string_view text);

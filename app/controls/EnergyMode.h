@@ -17,7 +17,9 @@ namespace norvane {
 std::string pmset(const ProcessRunner& runner, const std::vector<std::string>& arguments);
 
 // The mode of the first "powermode" line, or 1 for a "lowpowermode 1" line before it;
-// absent when no line decides or the first "powermode" line holds no number.
+// absent when the first "powermode" line holds no mode from 0 to 2. Without either, a
+// "lowpowermode 0" line gives 0 (Automatic), so Low Power switched off is read as such;
+// absent when no line says anything.
 std::optional<std::int64_t> parsePowerMode(std::string_view text);
 
 }  // namespace norvane

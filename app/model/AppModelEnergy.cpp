@@ -5,23 +5,16 @@
 
 #include "app/controls/EnergyMode.h"
 #include "app/model/AppModel.h"
+#include "platform/Text.h"
 
 namespace norvane {
 namespace {
 
 constexpr double readBackDelay = 0.4;  // until a change shows in the system's settings
-constexpr std::string_view blanks = " \n\t";
 
 }  // namespace
 
-bool parseHighPowerAvailable(std::string_view capabilities) {
-    for (std::size_t start = capabilities.find_first_not_of(blanks); start != std::string_view::npos;) {
-        const std::size_t end = capabilities.find_first_of(blanks, start);
-        if (capabilities.substr(start, end - start) == "highpowermode") return true;
-        start = capabilities.find_first_not_of(blanks, end);
-    }
-    return false;
-}
+bool parseHighPowerAvailable(std::string_view capabilities) { return hasWord(capabilities, "highpowermode", " \n\t"); }
 
 std::function<void()> AppModel::retrying(std::function<void(AppModel&)> member) {
     return [weak = std::weak_ptr<AppModel*>(alive_), member = std::move(member)] {

@@ -201,11 +201,11 @@ void AppModel::runRules(const Battery& reading, Date now) {
     }
 
     if (!notifyDrain_) return;
-    const auto top = std::find_if(apps_.begin(), apps_.end(), [](const AppUsage& app) { return !app.id.empty(); });
-    if (top == apps_.end()) return;
+    // The heaviest app, "System" included: when it or nothing leads, the ten minutes start over.
+    std::optional<DrainWatch::Top> top;
+    if (!apps_.empty()) top = DrainWatch::Top{apps_.front().id, apps_.front().name, share(apps_.front(), apps_)};
     DrainWatch watch = drainWatch_;
-    const auto notice =
-        watch.due(DrainWatch::Top{top->id, top->name, share(*top, apps_)}, drain_, usual_, reading.plugged, now);
+    const auto notice = watch.due(top, drain_, usual_, reading.plugged, now);
     assign(drainWatch_, std::move(watch), ModelField::drainWatch);
     if (notice) notify(*notice);
 }

@@ -8,14 +8,14 @@ namespace norvane {
 System System::onMachine(Machine machine, std::vector<std::string> arguments, std::shared_ptr<const MainBundle> bundle,
                          std::shared_ptr<UserDefaults> defaults, std::shared_ptr<HotkeyRegistry> hotkeys,
                          std::shared_ptr<const TintSource> tint) {
-    auto signing = std::make_shared<RecordCodeSigning>();
+    auto signing = std::make_shared<RecordCodeSigning>(machine);
     const Path bundlePath = bundle ? bundle->bundlePath() : Path();
     // The on-device model exists only from macOS 26 on; the Mac's version decides.
     const int macOS = operatingSystemVersion(machine).value_or(OSVersion{}).major;
     return System{
         machine,
         std::move(arguments),
-        std::make_shared<MachineRegistry>(machine),
+        std::make_shared<MachineRegistry>(machine, true),
         std::make_shared<MachineKernelServices>(machine),
         std::make_shared<MachineSystemControl>(machine),
         std::make_shared<MachineHostStatistics>(machine),

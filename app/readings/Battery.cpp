@@ -79,7 +79,10 @@ std::optional<Battery> Battery::read(const Registry& registry) {
     b.milliamps = num("Amperage").value_or(0);
     b.millivolts = num("Voltage").value_or(0);
     b.rawMax = num("AppleRawMaxCapacity").value_or(0);
-    b.nominal = num("NominalChargeCapacity").value_or(num("AppleRawMaxCapacity").value_or(0));
+    // Newer systems keep the full-charge capacity only as BatteryData's FullChargeCapacity.
+    if (!find(*top, "AppleRawMaxCapacity") && !find(nested, "AppleRawMaxCapacity"))
+        b.rawMax = NumberReader(empty, nested)("FullChargeCapacity").value_or(0);
+    b.nominal = num("NominalChargeCapacity").value_or(b.rawMax);
     b.design = num("DesignCapacity").value_or(0);
     b.cycles = num("CycleCount").value_or(0);
     // On the adapter but not charging the system gives no meaningful estimate.

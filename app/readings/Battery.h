@@ -17,8 +17,8 @@ struct Battery {
     bool plugged = false;      // ExternalConnected
     std::int64_t milliamps = 0;  // negative while discharging
     std::int64_t millivolts = 0;
-    std::int64_t rawMax = 0;   // full-charge capacity, mAh
-    std::int64_t nominal = 0;  // mAh
+    std::int64_t rawMax = 0;   // full-charge capacity, mAh (else BatteryData's FullChargeCapacity)
+    std::int64_t nominal = 0;  // mAh, else the full-charge capacity
     std::int64_t design = 0;   // mAh
     std::int64_t cycles = 0;
     std::optional<std::int64_t> systemMinutes;  // the system's own time to full or to empty

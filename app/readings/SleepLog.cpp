@@ -279,7 +279,9 @@ std::vector<SleepStretch> parseSleepLog(std::string_view text) {
         if (!contains(line, "(Charge:")) continue;
         const auto match = Matcher(line).match();
         if (!match) continue;
-        const auto charge = parseInt64(match->charge);
+        // A charge no battery can have (a damaged log) counts as none.
+        auto charge = parseInt64(match->charge);
+        if (charge && (*charge < 0 || *charge > 100)) charge.reset();
         const auto date = charge ? lineDate(*match) : std::nullopt;
         if (!date) continue;
 

@@ -38,7 +38,8 @@ struct SleepStretch {
 // nothing, `pmset -g log`. Empty when neither could be read. Blocks while they run.
 std::string readSleepLog(const ProcessRunner& runner);
 
-// The stretches longer than nine minutes that ended in a full wake, in log order.
+// The stretches longer than nine minutes that ended in a full wake, in log order. A line
+// whose charge is not a percentage from 0 to 100 is skipped.
 std::vector<SleepStretch> parseSleepLog(std::string_view text);
 
 // One of six plain labels for a raw wake reason, decided by its whole words.

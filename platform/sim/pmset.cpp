@@ -3,13 +3,12 @@
 // status 1.
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "platform/FileLock.h"
+#include "platform/PowerSettings.h"
 #include "platform/PowerSources.h"
 #include "platform/PropertyList.h"
 #include "platform/SmartChargeClient.h"
@@ -81,53 +80,27 @@ int powerLog(const Machine& machine, Rest rest) {
     return 0;
 }
 
-// The order in which a Mac lists the settings it has; others follow alphabetically.
-constexpr std::array<std::string_view, 14> macOrder = {
-    "standby",      "Sleep On Power Button", "hibernatefile", "powernap",      "networkoversleep",
-    "disksleep",    "sleep",                 "hibernatemode", "ttyskeepawake", "displaysleep",
-    "tcpkeepalive", "powermode",             "lowpowermode",  "womp"};
-
-std::string settingLine(std::string_view name, const Value& value) {
-    std::string text;
-    if (const auto* s = value.asString()) text = *s;
-    else if (value.isInteger()) text = std::to_string(*value.integerValue());
-    else return {};  // a Mac has no other kind of value here
-    std::string line = " " + std::string(name);
-    if (name.size() < 20) line.append(20 - name.size(), ' ');
-    return line + " " + text + "\n";
+// The settings of the power source in use (a dump in pmset/settings.txt, else
+// pmset/settings.json); absent, with the error written, when they cannot be read.
+std::optional<PowerSettings> inUse(const Machine& machine) {
+    auto settings = readPowerSettings(machine, MachinePowerSources(machine).providingSource());
+    if (!settings)
+        sim::writeError("pmset: the settings in " + machine.file("pmset").string() +
+                        " are not readable power-source settings\n");
+    return settings;
 }
 
-// pmset/settings.json ("AC Power" and "Battery Power", each an object of settings); absent,
-// with the error written, when it is not such an object.
-std::optional<Value> settingsFile(const Machine& machine) {
-    const Path file = machine.file("pmset/settings.json");
-    const auto text = readFile(file);
-    auto all = text ? parseJson(*text) : std::nullopt;
-    if (all && all->isDictionary()) return all;
-    sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
-    return std::nullopt;
-}
-
-// The settings of the power source in use, in the order a Mac lists them.
-std::vector<std::pair<std::string, const Value*>> inUse(const Machine& machine, const Value& all) {
-    std::vector<std::pair<std::string, const Value*>> out;
-    const Value* source = all.find(MachinePowerSources(machine).providingSource());
-    if (!source || !source->isDictionary()) return out;
-    const auto& values = *source->asDictionary();
-    for (auto name : macOrder)
-        if (const Value* value = find(values, name)) out.emplace_back(name, value);
-    for (const auto& [name, value] : values)
-        if (std::find(macOrder.begin(), macOrder.end(), name) == macOrder.end()) out.emplace_back(name, &value);
-    return out;
-}
-
-// -g: the settings of the power source in use.
+// -g: the settings of the power source in use; a dump as it stands.
 int settings(const Machine& machine, Rest rest) {
     if (!rest.empty()) return refuse();
-    const auto all = settingsFile(machine);
-    if (!all) return 1;
+    const auto settings = inUse(machine);
+    if (!settings) return 1;
+    if (settings->dump) {
+        sim::writeOut(*settings->dump);
+        return 0;
+    }
     std::string out = "System-wide power settings:\nCurrently in use:\n";
-    for (const auto& [name, value] : inUse(machine, *all)) out += settingLine(name, *value);
+    for (const auto& [name, value] : settings->settings) out += settingLine(name, value);
     sim::writeOut(out);
     return 0;
 }
@@ -146,36 +119,24 @@ int capabilities(const Machine& machine, Rest rest) {
         sim::writeOut(*text);
         return 0;
     }
-    const auto all = settingsFile(machine);
-    if (!all) return 1;
+    const auto settings = inUse(machine);
+    if (!settings) return 1;
     std::string out = "Capabilities for " + MachinePowerSources(machine).providingSource() + ":\n";
-    for (const auto& setting : inUse(machine, *all)) out += " " + setting.first + "\n";
+    for (const auto& setting : settings->settings) out += " " + setting.first + "\n";
     sim::writeOut(out);
     return 0;
 }
 
 // -b or -c, then one setting and its value: lowpowermode 0 or 1, powermode 0, 1 or 2. The
-// change goes into pmset/settings.json for that source only, under the file's lock.
+// change goes to that source only, both settings of the energy mode kept in step.
 int change(const Machine& machine, std::string_view source, Rest rest) {
     if (rest.size() != 2) return refuse();
     const std::string& name = rest[0];
     const auto value = parseInt64(rest[1]);
     const std::int64_t highest = name == "lowpowermode" ? 1 : name == "powermode" ? 2 : -1;
     if (!value || *value < 0 || *value > highest || rest[1] != std::to_string(*value)) return refuse();
-    const Path file = machine.file("pmset/settings.json");
-    const FileLock lock(file);
-    const auto text = lock.held() ? readFile(file) : std::nullopt;
-    auto all = text ? parseJson(*text) : std::nullopt;
-    if (!all || !all->isDictionary()) {
-        sim::writeError("pmset: " + file.string() + " is not an object of power-source settings\n");
-        return 1;
-    }
-    Value& settings = (*all->asDictionary())[std::string(source)];
-    if (!settings.isDictionary()) settings = Value::dictionary({});
-    (*settings.asDictionary())[name] = Value::integer(*value);
-    const auto out = writeJson(*all);
-    if (!out || !writeFileAtomically(file, *out)) {
-        sim::writeError("pmset: cannot write " + file.string() + "\n");
+    if (const auto failure = changeEnergyMode(machine, source, name, *value)) {
+        sim::writeError("pmset: " + *failure + "\n");
         return 1;
     }
     return 0;

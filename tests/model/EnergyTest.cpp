@@ -79,6 +79,47 @@ TEST(ModelEnergy, ASwitchWaitsForTheHelperAndRunsOnceWhenItIsReady) {
     EXPECT_EQ(second, 1);
 }
 
+// However pmset was asked, the Mac shows one energy mode and the model reads Low Power
+// exactly when that mode is 1: from JSON settings or a dump, with or without High Power.
+TEST(ModelEnergy, LowPowerAndTheEnergyModeNeverDisagree) {
+    struct Shape {
+        const char* name;
+        bool highPower;
+        const char* dump;  // pmset/settings.txt, or none
+    };
+    const Shape shapes[] = {
+        {"settings", false, nullptr},
+        {"settings with High Power", true, nullptr},
+        {"dump", false, "Currently in use:\n sleep                1\n lowpowermode         0\n"},
+        {"dump with High Power", true, "Currently in use:\n powermode            0\n"},
+    };
+    // A change of one setting, and the mode it leaves (High Power shows as Automatic where
+    // the Mac does not offer it).
+    const std::tuple<const char*, const char*, std::int64_t> steps[] = {
+        {"lowpowermode", "1", 1}, {"powermode", "0", 0},    {"powermode", "2", 2},
+        {"lowpowermode", "1", 1}, {"lowpowermode", "0", 0}, {"powermode", "2", 2},
+        {"lowpowermode", "0", 2}, {"powermode", "1", 1},
+    };
+    for (const Shape& shape : shapes) {
+        ModelBench bench;
+        bench.writeBattery(onBattery(50));
+        bench.machine.write("pmset/settings.json", R"({"Battery Power": {"lowpowermode": 0, "powermode": 0}})");
+        if (shape.highPower) bench.machine.write("pmset/capabilities.txt", " highpowermode\n");
+        if (shape.dump) bench.machine.write("pmset/settings.txt", shape.dump);
+        AppModel& m = bench.start();
+        const SystemProcessRunner runner(bench.machine.machine());
+        for (const auto& [setting, value, mode] : steps) {
+            SCOPED_TRACE(std::string(shape.name) + ": " + setting + " " + value);
+            ASSERT_EQ(runner.run("/usr/bin/pmset", {"-b", setting, value}).exitCode, 0);
+            m.tick();
+            m.refreshPowerMode();
+            bench.run(0);
+            EXPECT_EQ(m.powerMode(), shape.highPower || mode != 2 ? mode : 0);
+            EXPECT_EQ(m.lowPower(), mode == 1);
+        }
+    }
+}
+
 TEST(ModelEnergy, ARequestWaitingForApprovalKeepsItsMode) {
     HelperBench t;
     AppModel& m = t.start("requiresApproval");
@@ -208,6 +249,31 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
             EXPECT_EQ(t.titles(), std::vector<std::string>(step.announced, "Low Power Mode is on"));
             EXPECT_EQ(m.lowPowerOwed(), step.owed);
         }
+    }
+}
+
+TEST(ModelRules, TheDrainWatchTimesOnlyTheHeaviestApp) {
+    const std::string mail = "/Applications/Mail.app";
+    struct Step {
+        std::vector<AppUsage> apps;  // heaviest first, as the sampler ranks them
+        std::optional<std::string> held;
+    };
+    const Step steps[] = {
+        {{{mail, "Mail", 60, 1}, {"", "System", 40, 3}}, mail},
+        {{{"", "System", 60, 3}, {mail, "Mail", 40, 1}}, std::nullopt},  // "System" leads: start over
+        {{{mail, "Mail", 60, 1}}, mail},
+        {{}, std::nullopt},  // no apps
+    };
+    ModelBench bench;
+    bench.writeBattery(onBattery(50));
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    for (const Step& step : steps) {
+        probe.apps(step.apps);
+        bench.queue.advance(5);
+        m.tick();
+        const auto& held = probe.drainWatch().held;
+        EXPECT_EQ(held ? std::optional(held->id) : std::nullopt, step.held) << step.apps.size();
     }
 }
 

@@ -100,6 +100,7 @@ public:
     const AwakeHold& awakeHold() const { return m_.awakeHold_; }
     Date sleepsRead() const { return m_.sleepsRead_; }
     const std::function<void()>& afterSetup() const { return m_.afterSetup_; }
+    const DrainWatch& drainWatch() const { return m_.drainWatch_; }
 
     void updateTip() { m_.updateTip(); }
     void refreshHealth() { m_.refreshHealth(); }

@@ -70,13 +70,21 @@ TEST(ModelTick, EveryStepInItsOrder) {
 }
 
 TEST(ModelTick, WithoutABatteryNothingHappens) {
-    ModelBench bench;
-    bench.writeInfoPlist("57");
-    AppModel& m = bench.start({"--log-power"});
-    // A timer that ran out and a daily check that is due would both act on any other tick.
-    ModelProbe(m).awake(AwakeSession{AwakeMode::timer(1), bench.queue.now() - 3600});
-    m.tick();
-    EXPECT_TRUE(m.awake() && !m.updateBusy() && m.history().samples.empty() && bench.console->lines.empty());
+    for (const bool truncated : {false, true}) {
+        ModelBench bench;
+        bench.writeInfoPlist("57");
+        // A dump cut short reads as no battery too, and the system log says which file once.
+        if (truncated) bench.machine.write("ioreg/AppleSmartBattery.plist", "<plist><array><dict><key>Amp");
+        AppModel& m = bench.start({"--log-power"});
+        // A timer that ran out and a daily check that is due would both act on any other tick.
+        ModelProbe(m).awake(AwakeSession{AwakeMode::timer(1), bench.queue.now() - 3600});
+        m.tick();
+        m.tick();
+        EXPECT_TRUE(m.awake() && !m.updateBusy() && m.history().samples.empty() && bench.console->lines.empty());
+        const std::string log = readFile(bench.machine.root() / "log/system.log").value_or("");
+        EXPECT_EQ(splitNonEmpty(log, '\n').size(), truncated ? 1u : 0u) << log;
+        EXPECT_EQ(log.find("AppleSmartBattery.plist: not a property list") != std::string::npos, truncated);
+    }
 }
 
 TEST(ModelTick, TheRingKeeps900SecondsAndFallsBackOnTheBatteryCurrentOnBattery) {

@@ -3,6 +3,7 @@
 #include "platform/KernelService.h"
 #include "platform/PropertyList.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -60,6 +61,47 @@ TEST(MachineRegistry, MissingBrokenOrStrangeClassesHaveNoServices) {
     ASSERT_TRUE(odd);
     EXPECT_FALSE(registry.properties(*odd));
     EXPECT_FALSE(registry.properties({"NotDict", 5}));
+}
+
+// The application's registry names a file it cannot read, and why, once per state of it.
+TEST(MachineRegistry, AnUnreadableFileIsLoggedOncePerStateOfIt) {
+    testing::TempMachine temp;
+    const Path battery = temp.write("ioreg/AppleSmartBattery.plist", "<plist><array><dict><key>Amperage</key>");
+    const Path scalar = temp.write("ioreg/Scalar.plist", "<plist><integer>1</integer></plist>");
+    const Path odd = temp.write("ioreg/Odd.plist", "<plist><array><dict><integer>1</integer></dict></array></plist>");
+    const Path folder = temp.root() / "ioreg/Folder.plist";
+    std::filesystem::create_directories(folder);
+    const auto told = [&] {
+        std::vector<std::string> out;
+        const std::string log = readFile(temp.root() / "log/system.log").value_or("");
+        for (const auto line : splitNonEmpty(log, '\n'))
+            out.emplace_back(line.substr(line.find("] ") + 2));
+        return out;
+    };
+    const auto readAll = [](const MachineRegistry& registry) {
+        for (const char* name : {"AppleSmartBattery", "Scalar", "Odd", "Folder", "Missing"})
+            EXPECT_FALSE(registry.firstService(name)) << name;
+    };
+    readAll(MachineRegistry(temp.machine()));  // a command's registry says nothing
+    EXPECT_TRUE(told().empty());
+    const MachineRegistry registry(temp.machine(), true);
+    readAll(registry);
+    readAll(registry);
+    const std::string cannot = "Norvane: cannot read ";
+    std::vector<std::string> expected = {
+        cannot + battery.string() + ": not a property list: Start-end tags mismatch at byte 38",
+        cannot + scalar.string() + ": it holds neither entries nor an entry",
+        cannot + odd.string() + ": not a property list: <dict> at byte 15 is not a property-list value",
+        cannot + folder.string() + ": it is a folder",
+    };
+    EXPECT_EQ(told(), expected);
+    // Another broken state is told again; a mended file says nothing.
+    temp.write("ioreg/AppleSmartBattery.plist", "<array/>");
+    readAll(registry);
+    expected.push_back(cannot + battery.string() + ": not a property list: no <plist> element");
+    temp.write("ioreg/AppleSmartBattery.plist", "<plist><array/></plist>");
+    readAll(registry);
+    EXPECT_EQ(told(), expected);
 }
 
 TEST(MachineRegistry, BlockStorageDriversAreTheWholeDisksOfDiskstats) {

@@ -15,22 +15,29 @@ TEST(MachineSystemState, LowPowerModeIsTheSettingOfThePowerSourceInUse) {
     struct Case {
         const char* settings;  // nullptr: no file
         bool plugged;
+        bool highPower;  // the Mac shows "powermode", else "lowpowermode"
         bool on;
     };
     const Case cases[] = {
-        {R"({"AC Power": {"lowpowermode": 0}, "Battery Power": {"lowpowermode": 1}})", false, true},
-        {R"({"AC Power": {"lowpowermode": 0}, "Battery Power": {"lowpowermode": 1}})", true, false},
-        {R"({"AC Power": {"lowpowermode": 0, "powermode": 1}})", true, true},
-        {R"({"Battery Power": {"powermode": 2, "lowpowermode": "1"}})", false, false},
-        {R"([1])", false, false},
-        {nullptr, false, false},
+        {R"({"AC Power": {"lowpowermode": 0}, "Battery Power": {"lowpowermode": 1}})", false, false, true},
+        {R"({"AC Power": {"lowpowermode": 0}, "Battery Power": {"lowpowermode": 1}})", true, false, false},
+        // The setting the Mac shows decides; the other only when that one is missing.
+        {R"({"AC Power": {"lowpowermode": 0, "powermode": 1}})", true, false, false},
+        {R"({"AC Power": {"lowpowermode": 0, "powermode": 1}})", true, true, true},
+        {R"({"AC Power": {"powermode": 1}})", true, false, true},
+        {R"({"AC Power": {"lowpowermode": 1}})", true, true, true},
+        {R"({"Battery Power": {"powermode": 2, "lowpowermode": "1"}})", false, false, false},
+        {R"({"Battery Power": {"powermode": 7, "lowpowermode": 1}})", false, true, true},
+        {R"([1])", false, false, false},
+        {nullptr, false, false, false},
     };
     testing::TempMachine machine;
     const MachineSystemState info(machine.machine());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings ? c.settings : "(no file)");
+        SCOPED_TRACE(std::string(c.settings ? c.settings : "(no file)") + (c.highPower ? " high" : ""));
         std::filesystem::remove(machine.root() / "pmset/settings.json");
         if (c.settings) machine.write("pmset/settings.json", c.settings);
+        machine.write("pmset/capabilities.txt", c.highPower ? " highpowermode\n" : " lowpowermode\n");
         machine.write("ioreg/AppleSmartBattery.plist", battery(c.plugged));
         EXPECT_EQ(info.lowPowerModeEnabled(), c.on);
     }

@@ -79,6 +79,22 @@ TEST_F(BatteryRead, NominalFallsBackToTheRawMaximum) {
     EXPECT_EQ(b->nominal, 4200);
 }
 
+// Where only BatteryData's FullChargeCapacity is left, it is the full-charge capacity.
+TEST_F(BatteryRead, TheFullChargeCapacityStandsInForAMissingRawMaximum) {
+    const auto data = [](Value::Dictionary nested) { return Value::dictionary(std::move(nested)); };
+    const std::tuple<Value::Dictionary, std::int64_t, std::int64_t> cases[] = {
+        {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}})}}, 3900, 3900},
+        {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}, {"NominalChargeCapacity", n(4000)}})}}, 3900, 4000},
+        {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}})}, {"AppleRawMaxCapacity", n(4100)}}, 4100, 4100},
+        {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}, {"AppleRawMaxCapacity", n(4200)}})}}, 4200, 4200},
+        {{{"FullChargeCapacity", n(95)}}, 0, 0},  // only BatteryData's counts
+    };
+    for (const auto& [entry, rawMax, nominal] : cases) {
+        const auto b = read(entry);
+        EXPECT_EQ(std::pair(b->rawMax, b->nominal), std::pair(rawMax, nominal)) << rawMax;
+    }
+}
+
 TEST_F(BatteryRead, SystemMinutesDependOnThePowerStateAndRange) {
     Value::Dictionary base{{"AvgTimeToFull", n(50)}, {"AvgTimeToEmpty", n(300)}};
     auto with = [&](bool charging, bool plugged) {

@@ -80,13 +80,8 @@ int writeBatteryReport(const std::vector<std::string>& arguments, const std::str
 std::optional<int> handOff(const Path& path, const std::vector<std::string>& urls) {
     const InstanceReply reply = askInstance(path, handoffRequest(OpenUrls{urls}), instanceAskSeconds);
     if (reply.status == InstanceReply::Status::noInstance) return std::nullopt;
-    if (reply.status == InstanceReply::Status::failed) {
-        std::fprintf(stderr, "Norvane: another copy runs (%s) but does not answer\n", path.c_str());
-        return 1;
-    }
-    const auto answer = readReply(reply.value);
-    if (const auto* error = std::get_if<std::string>(&answer)) {
-        std::fprintf(stderr, "Norvane: %s\n", error->c_str());
+    if (const auto problem = handoffProblem(reply, path)) {
+        std::fprintf(stderr, "Norvane: %s\n", problem->c_str());
         return 1;
     }
     return 0;

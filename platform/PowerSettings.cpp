@@ -1,0 +1,231 @@
+#include "platform/PowerSettings.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/FileLock.h"
+#include "platform/PowerSources.h"
+#include "platform/PropertyList.h"
+#include "platform/Text.h"
+
+namespace norvane {
+namespace {
+
+constexpr std::string_view powermode = "powermode";
+constexpr std::string_view lowpowermode = "lowpowermode";
+
+// The order in which a Mac lists the settings it has; others follow alphabetically.
+constexpr std::array<std::string_view, 14> macOrder = {
+    "standby",      "Sleep On Power Button", "hibernatefile", "powernap",      "networkoversleep",
+    "disksleep",    "sleep",                 "hibernatemode", "ttyskeepawake", "displaysleep",
+    "tcpkeepalive", powermode,               lowpowermode,    "womp"};
+
+bool isEnergySetting(std::string_view name) { return name == powermode || name == lowpowermode; }
+
+std::string_view shownSetting(bool highPower) { return highPower ? powermode : lowpowermode; }
+
+// The energy mode one of its settings gives, if it gives one.
+std::optional<std::int64_t> modeOf(std::string_view name, const Value& value) {
+    const auto number = value.isInteger() ? value.integerValue() : std::nullopt;
+    if (!number) return std::nullopt;
+    if (name == powermode && *number >= 0 && *number <= 2) return number;
+    if (name == lowpowermode && (*number == 0 || *number == 1)) return number;
+    return std::nullopt;
+}
+
+// What a setting of the energy mode says for a mode.
+std::int64_t settingFor(std::string_view name, std::int64_t mode) {
+    return name == powermode ? mode : mode == 1 ? 1 : 0;
+}
+
+// The mode after a change through one setting: Low Power off keeps High Power.
+std::int64_t modeAfter(std::optional<std::int64_t> mode, std::string_view name, std::int64_t value) {
+    if (name == powermode || value == 1) return value;
+    return mode == 2 ? 2 : 0;
+}
+
+PowerSettings fromJson(const Value::Dictionary& values, bool highPower) {
+    const std::string_view shown = shownSetting(highPower);
+    const std::string_view other = shownSetting(!highPower);
+    PowerSettings out;
+    // The setting the Mac shows decides; the other counts only when that one says nothing.
+    const Value* first = find(values, shown);
+    const Value* second = find(values, other);
+    out.energyMode = first ? modeOf(shown, *first) : std::nullopt;
+    if (!out.energyMode && second) out.energyMode = modeOf(other, *second);
+    for (const auto name : macOrder) {
+        if (name == shown && out.energyMode)
+            out.settings.emplace_back(name, Value::integer(settingFor(name, *out.energyMode)));
+        else if (const Value* value = find(values, name); value && !isEnergySetting(name))
+            out.settings.emplace_back(name, *value);
+    }
+    for (const auto& [name, value] : values)
+        if (std::find(macOrder.begin(), macOrder.end(), name) == macOrder.end()) out.settings.emplace_back(name, value);
+    return out;
+}
+
+// One setting line of a dump: " <name> <value> …", the name padded with spaces (or a tab)
+// when it is short, followed by one space when it is long ("Sleep On Power Button 1").
+struct DumpLine {
+    std::string_view name;
+    std::size_t valueStart = 0, valueEnd = 0;  // within the line
+};
+
+std::optional<DumpLine> dumpLine(std::string_view line) {
+    if (!line.starts_with(' ')) return std::nullopt;
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) return std::nullopt;
+    std::size_t gap = line.find("  ", start);
+    gap = std::min(gap, line.find('\t', start));
+    if (gap == std::string_view::npos) gap = line.rfind(' ');
+    if (gap <= start) return std::nullopt;
+    const std::size_t valueStart = line.find_first_not_of(" \t", gap);
+    if (valueStart == std::string_view::npos) return std::nullopt;
+    std::size_t valueEnd = line.find_first_of(" \t\r", valueStart);
+    if (valueEnd == std::string_view::npos) valueEnd = line.size();
+    std::string_view name = line.substr(start, gap - start);
+    while (name.ends_with(' ')) name.remove_suffix(1);
+    return DumpLine{name, valueStart, valueEnd};
+}
+
+// The lines of a dump's "Currently in use:" part (every line that begins with a space when
+// it has no such heading), with where each starts in the text.
+std::vector<std::pair<std::size_t, std::string_view>> settingLines(std::string_view text) {
+    std::vector<std::pair<std::size_t, std::string_view>> out;
+    const bool headed = text.find("Currently in use:") != std::string_view::npos;
+    bool inside = !headed;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (headed && trimmedWhitespace(line) == "Currently in use:") inside = true;
+        else if (!line.starts_with(' ')) inside = !headed;
+        else if (inside) out.emplace_back(at, line);
+        at = end + 1;
+    }
+    return out;
+}
+
+// A dump's mode, read as the lines say it: the first "powermode" line decides, else a
+// "lowpowermode" line.
+std::optional<std::int64_t> dumpMode(const std::vector<std::pair<std::string, Value>>& settings) {
+    std::optional<std::int64_t> lowPowerOff;
+    for (const auto& [name, value] : settings) {
+        if (name == powermode) return modeOf(name, value);
+        if (name == lowpowermode && modeOf(name, value) == 1) return 1;
+        if (name == lowpowermode && modeOf(name, value) == 0) lowPowerOff = 0;
+    }
+    return lowPowerOff;
+}
+
+Path dumpFile(const Machine& machine) { return machine.file("pmset/settings.txt"); }
+Path jsonFile(const Machine& machine) { return machine.file("pmset/settings.json"); }
+
+// The dump stands for the source in use only.
+bool fromDump(const Machine& machine, std::string_view source) {
+    return fileExists(dumpFile(machine)) && MachinePowerSources(machine).providingSource() == source;
+}
+
+std::optional<std::string> changeDump(const Machine& machine, std::string_view name, std::int64_t value) {
+    const Path file = dumpFile(machine);
+    const FileLock lock(file);
+    const auto text = lock.held() ? readFile(file) : std::nullopt;
+    if (!text) return "cannot read " + file.string();
+    const std::int64_t mode = modeAfter(parsePowerSettingsDump(*text).energyMode, name, value);
+    std::string out;
+    std::size_t copied = 0;
+    bool changed = false;
+    for (const auto& [at, line] : settingLines(*text)) {
+        const auto parsed = dumpLine(line);
+        if (!parsed || !isEnergySetting(parsed->name)) continue;
+        out.append(*text, copied, at + parsed->valueStart - copied);
+        out += std::to_string(settingFor(parsed->name, mode));
+        copied = at + parsed->valueEnd;
+        changed = true;
+    }
+    out.append(*text, copied);
+    if (!changed) {
+        // A dump without the setting gets the line a Mac shows.
+        if (!out.empty() && !out.ends_with('\n')) out += '\n';
+        const auto shown = shownSetting(offersHighPower(machine));
+        out += settingLine(shown, Value::integer(settingFor(shown, mode)));
+    }
+    if (!writeFileAtomically(file, out)) return "cannot write " + file.string();
+    return std::nullopt;
+}
+
+std::optional<std::string> changeJson(const Machine& machine, std::string_view source, std::string_view name,
+                                      std::int64_t value) {
+    const Path file = jsonFile(machine);
+    const FileLock lock(file);
+    const auto text = lock.held() ? readFile(file) : std::nullopt;
+    auto all = text ? parseJson(*text) : std::nullopt;
+    if (!all || !all->isDictionary()) return file.string() + " is not an object of power-source settings";
+    Value& settings = (*all->asDictionary())[std::string(source)];
+    if (!settings.isDictionary()) settings = Value::dictionary({});
+    auto& values = *settings.asDictionary();
+    const std::int64_t mode = modeAfter(fromJson(values, offersHighPower(machine)).energyMode, name, value);
+    values[std::string(powermode)] = Value::integer(settingFor(powermode, mode));
+    values[std::string(lowpowermode)] = Value::integer(settingFor(lowpowermode, mode));
+    const auto out = writeJson(*all);
+    if (!out || !writeFileAtomically(file, *out)) return "cannot write " + file.string();
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string settingLine(std::string_view name, const Value& value) {
+    std::string text;
+    if (const auto* s = value.asString()) text = *s;
+    else if (value.isInteger()) text = std::to_string(*value.integerValue());
+    else return {};  // a Mac has no other kind of value here
+    std::string line = " " + std::string(name);
+    if (name.size() < 20) line.append(20 - name.size(), ' ');
+    return line + " " + text + "\n";
+}
+
+bool offersHighPower(const Machine& machine) {
+    const auto text = readFile(machine.file("pmset/capabilities.txt"));
+    return text && hasWord(*text, "highpowermode", " \n\t");
+}
+
+PowerSettings parsePowerSettingsDump(std::string_view text) {
+    PowerSettings out;
+    for (const auto& [at, line] : settingLines(text)) {
+        const auto parsed = dumpLine(line);
+        if (!parsed) continue;
+        const std::string_view value = line.substr(parsed->valueStart, parsed->valueEnd - parsed->valueStart);
+        const auto number = parseInt64(value);
+        out.settings.emplace_back(parsed->name, number && std::to_string(*number) == value
+                                                    ? Value::integer(*number)
+                                                    : Value::string(std::string(value)));
+    }
+    out.energyMode = dumpMode(out.settings);
+    out.dump = std::string(text);
+    return out;
+}
+
+std::optional<PowerSettings> readPowerSettings(const Machine& machine, std::string_view source) {
+    if (fromDump(machine, source)) {
+        const auto text = readFile(dumpFile(machine));
+        if (!text) return std::nullopt;
+        return parsePowerSettingsDump(*text);
+    }
+    const auto text = readFile(jsonFile(machine));
+    const auto all = text ? parseJson(*text) : std::nullopt;
+    if (!all || !all->isDictionary()) return std::nullopt;
+    const Value* settings = all->find(source);
+    if (!settings || !settings->isDictionary()) return PowerSettings{};
+    return fromJson(*settings->asDictionary(), offersHighPower(machine));
+}
+
+std::optional<std::string> changeEnergyMode(const Machine& machine, std::string_view source, std::string_view name,
+                                            std::int64_t value) {
+    if (!isEnergySetting(name) || value < 0 || value > (name == powermode ? 2 : 1))
+        return "no such energy setting: " + std::string(name) + " " + std::to_string(value);
+    if (fromDump(machine, source)) return changeDump(machine, name, value);
+    return changeJson(machine, source, name, value);
+}
+
+}  // namespace norvane
