@@ -3,7 +3,8 @@
 # build on a fresh copy of the template machine (a virtual display when Xvfb is there, else
 # Qt's offscreen platform), left alone for a while after it has settled. It measures; it
 # does not pass or fail.
-#   bench/app-idle.sh [SECONDS] [RUNS]     (default 60 s, 3 runs; NORVANE_BUILD: the build)
+#   bench/app-idle.sh [SECONDS] [RUNS] [OPTION…]   (default 60 s, 3 runs; NORVANE_BUILD: the build)
+# Options go to the application: `--open --stats` measures it with the Stats page open.
 #
 # Per run: the CPU time the process used (all its threads, also those that ended), as a share
 # of one core; the CPU time of its children (the sampler's `top`); the wake-ups (context
@@ -15,6 +16,7 @@ build="${NORVANE_BUILD:-$repo/build/default}"
 app="$build/Norvane.app/Contents/MacOS/Norvane"
 seconds="${1:-60}"
 runs="${2:-3}"
+options=("${@:3}")
 settle=10
 if [ ! -x "$app" ]; then echo "No application at $app: build first" >&2; exit 1; fi
 . "$repo/scripts/virtual-display.sh"
@@ -39,7 +41,7 @@ results=()
 for run in $(seq "$runs"); do
   private_folders "$work"
   # No update check over the network: the feed's address refuses at once.
-  "$app" --update-source http://127.0.0.1:9/version.json 2>/dev/null &
+  "$app" --update-source http://127.0.0.1:9/version.json "${options[@]}" 2>/dev/null &
   app_pid=$!
   sleep "$settle"
   read -r own0 children0 < <(cpu_ticks "$app_pid")
@@ -59,5 +61,5 @@ for run in $(seq "$runs"); do
   results+=("$line")
 done
 median() { printf '%s\n' "${results[@]}" | awk -v f="$1" '{ print $f }' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-echo "median of $runs runs of $seconds s idle, panel closed ($platform):"
+echo "median of $runs runs of $seconds s idle, ${options[*]:-panel closed} ($platform):"
 echo "  CPU $(median 1) % of a core, children $(median 2) %, $(median 3) wake-ups/s, resident $(median 4) MiB"
