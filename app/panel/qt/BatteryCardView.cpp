@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
 
 #include "app/panel/Panel.h"
 #include "app/panel/qt/Boxes.h"
@@ -101,6 +102,10 @@ void LimitSliderView::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(left, y - r, x - left, trackHeight), r, r);
     painter.setBrush(toQColor(Color::white()));
     painter.drawEllipse(QPointF(x, y), knobSide / 2, knobSide / 2);
+}
+
+void LimitSliderView::wheelEvent(QWheelEvent* event) {
+    event->ignore();
 }
 
 BatteryCardView::BatteryCardView(AppModel& model, MainQueue& queue, const Workspace& workspace,

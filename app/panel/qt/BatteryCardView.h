@@ -31,6 +31,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The wheel scrolls the page: a limit is never set by passing over the slider.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     std::vector<std::int64_t> values_;

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QScrollArea>
+#include <QWheelEvent>
 
 #include "app/panel/qt/AppsCardView.h"
 #include "app/panel/qt/BatteryCardView.h"
@@ -20,6 +21,13 @@
 namespace norvane {
 namespace {
 
+// The save dialog: the user picks this place.
+struct ChosenPlace final : SavePanel {
+    Path place;
+    explicit ChosenPlace(Path p) : place(std::move(p)) {}
+    std::optional<Path> ask(const std::string&) override { return place; }
+};
+
 class StatsWidgets : public ::testing::Test {
 protected:
     ModelBench bench;
@@ -27,7 +35,11 @@ protected:
     bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
                                          "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
                      true);
-    AppModel& m = bench.start({}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
+    Path report = bench.home / "Battery report.html";
+    AppModel& m = bench.start({}, [&](System& s) {
+        s.processes = std::make_shared<FakeProcesses>();
+        s.savePanel = std::make_shared<ChosenPlace>(report);
+    });
     ModelProbe probe{m};
     std::unique_ptr<PanelView> panel;
 
@@ -112,6 +124,12 @@ TEST_F(StatsWidgets, ReleasingTheSliderOnANewValueAsksTheModelOnce) {
                                 return c.starts_with("set ");
                             }); };
 
+    // The wheel passing over it scrolls the page and moves nothing.
+    QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(slider, &wheel);
+    EXPECT_EQ(slider->value(), 0);
+
     // Dragged to 90 and back: the reading follows, nothing is asked.
     slider->setSliderDown(true);
     slider->setValue(2);
@@ -132,7 +150,7 @@ TEST_F(StatsWidgets, ReleasingTheSliderOnANewValueAsksTheModelOnce) {
     EXPECT_EQ(std::pair(m.limit(), slider->value()), std::pair(std::int64_t{85}, 1));
 }
 
-TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownAndTheLimitsLayoutsSwitchInPlace) {
+TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimitsLayoutsSwitch) {
     probe.panelOpen(true);
     probe.limitAvailability(availability::UnverifiedOS{"27.3"});
     StatsTabView& page = open();
@@ -141,11 +159,14 @@ TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownAndTheLimitsLayoutsSwitchIn
     panel->hide();
     EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()), std::pair(false, std::size_t{0}));
 
-    // The way to the system's settings, then a note in its place.
+    // The report goes where the user says and shows in the file viewer; the way to the
+    // system's settings; then a note in its place.
     panel->show();
     settle();
     for (auto* b : page.batteryCard()->findChildren<QAbstractButton*>())
-        if (b->text() == "Open Battery settings") b->click();
+        if (b->text() == "Save a battery report" || b->text() == "Open Battery settings") b->click();
+    EXPECT_TRUE(readFile(report).value_or("").starts_with("<!doctype html>"));
+    EXPECT_EQ(bench.texts("workspace/selected.jsonl", "path"), std::vector<std::string>{report.string()});
     EXPECT_EQ(bench.texts("workspace/opened-urls.jsonl", "url"),
               std::vector<std::string>{"x-apple.systempreferences:com.apple.Battery-Settings.extension"});
     probe.limitAvailability(availability::NeedsNewerOS{});
