@@ -9,14 +9,31 @@
 #   stats.png        with --open --stats
 #   url.png          after "norvane://awake?minutes=30" and "norvane://open/stats" from a second start
 #   hotkey.png       after the saved hot keys were pressed with xdotool: ⌥⌘A (keep-awake), ⌃⌘Space (panel)
-#   stats-<state>.png  the whole Stats page (--open --stats --tall) on a display 2000 points high:
-#     battery, plugged        with --demo on battery; the template's Mac plugged in and charging
-#     system-before, -after   the system card while its first reading waits, and once it has two
-#     sleep                   the sleep card with the template's power log (no --demo)
-#     apps-today, apps-per-hour   --apps-today, --apps-per-hour (with --demo)
-#     history-3h, -24h, -7d   each span of the history card with --demo, chosen with xdotool
-#     limit-ready, limit-unverified, limit-unsupported, limit-needs-newer   the charge-limit
-#                             control by what the machine's macOS and charge-limit service offer
+#
+# The Now page in named states, the panel alone (now-<state>.png):
+#   now-battery          on battery at 72 %, as the template machine is
+#   now-low              with --percent 20: the accent turns red
+#   now-charging-1, -2   on the charger and charging (without --demo): two frames 0.6 s apart,
+#                        the ring's blink
+#   now-limit-off        with --limit-open, the charge limit off
+#   now-limit-80         with --limit-open, the limit held at 80 %
+#   now-limit-busy       with --limit-open, right after "norvane://limit/85": applying it
+#   now-tip-open         with --tip-open, scrolled down to the tip
+#   now-short            with --short: the page capped at 420 points
+#   now-quit             Firefox quit on battery: what it changed, measured since
+#
+# The Stats page in named states, the panel alone with all of the page (--open --stats --tall,
+# on a display 2000 points high) (stats-<state>.png):
+#   stats-battery        on battery, as the template machine is
+#   stats-plugged        on the charger and charging (without --demo)
+#   stats-system-before  the system card while its first reading waits
+#   stats-system-after   and once it has two
+#   stats-sleep          the sleep card with the template's power log (without --demo)
+#   stats-apps-today     with --apps-today
+#   stats-apps-per-hour  with --apps-per-hour
+#   stats-history-3h, -24h, -7d   each span of the history card, chosen with a click
+#   stats-limit-ready, -unverified, -unsupported, -needs-newer   the charge-limit control by
+#                        what the machine's macOS and its charge-limit service offer
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${NORVANE_BUILD:-$repo/build/default}"
@@ -35,24 +52,69 @@ trap cleanup EXIT
 export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 start_display
 
-# The application of one state, left running; the settling time lets it draw.
+# The application of one state, left running; the settling time lets it draw. `prepare`,
+# when set, names a function that changes the fresh machine first; `real` leaves out --demo
+# (which shows the Mac on battery whatever the machine says).
 launch() {
   stop_app
   private_folders "$work"
+  if [ -n "${prepare:-}" ]; then "$prepare"; fi
   if [ -n "${hotkeys:-}" ]; then
     cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict><key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data></dict></plist>
 PLIST
   fi
-  "$app" --demo "$@" &
+  local options=(--demo)
+  if [ -n "${real:-}" ]; then options=(); fi
+  "$app" "${options[@]}" "$@" &
   app_pid=$!
   sleep 3
 }
 shot() {
-  "$shoot" "$folder/$1.png"
+  "$shoot" "$folder/$1.png" "${@:2}"
   echo "$folder/$1.png"
 }
+# The panel's window with a margin: the taller of the two windows called Norvane (the other
+# is the menu-bar strip).
+panel_rect() {
+  local id best="" tallest=0 X Y WIDTH HEIGHT SCREEN WINDOW
+  for id in $(xdotool search --onlyvisible --name '^Norvane$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$HEIGHT" -gt "$tallest" ]; then
+      tallest=$HEIGHT
+      local x=$((X > 12 ? X - 12 : 0)) y=$((Y > 12 ? Y - 12 : 0))
+      best="$x $y $((WIDTH + 24)) $((HEIGHT + 24))"
+    fi
+  done
+  echo "$best"
+}
+now_shot() {
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "now-$1" $(panel_rect)
+}
+
+# Changes to the template machine, one per state.
+battery_file() { echo "$NORVANE_MACHINE/ioreg/AppleSmartBattery.plist"; }
+# A key's value on the line after it: set_key FILE KEY 'NEW VALUE LINE CONTENT'.
+set_key() { sed -i "/<key>$2<\/key>/{n;s|<[a-z]*/>|$3|;s|<integer>[^<]*</integer>|$3|}" "$1"; }
+charging() {
+  local file
+  file="$(battery_file)"
+  for key in ExternalConnected AppleRawExternalConnected IsCharging; do set_key "$file" "$key" '<true/>'; done
+  set_key "$file" Amperage '<integer>2140</integer>'
+  set_key "$file" InstantAmperage '<integer>2140</integer>'
+  set_key "$file" AvgTimeToFull '<integer>48</integer>'
+}
+# Turns the mouse wheel over the panel, a step at a time, down to see what lies below.
+scroll_panel() {
+  local x y width height
+  read -r x y width height <<<"$(panel_rect)"
+  xdotool mousemove $((x + width / 2)) $((y + height / 2))
+  for _ in $(seq "$1"); do xdotool click 5; done
+  sleep 0.3
+}
+limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
 
 hotkeys=""
 launch
@@ -71,31 +133,51 @@ xdotool key alt+super+a
 xdotool key ctrl+super+space
 sleep 1
 shot hotkey
+hotkeys=""
 
-# ---- The Stats page, tall, on a display that holds all of it ----
+launch --open
+now_shot battery
+launch --open --percent 20
+now_shot low
+prepare=charging real=1 launch --open
+# Two grabs started 0.6 s apart, each taking as long to start: the frames lie 0.6 s apart.
+now_shot charging-1 &
+first=$!
+sleep 0.6
+now_shot charging-2
+wait "$first"
+launch --open --limit-open
+now_shot limit-off
+prepare=limit_at_80 launch --open --limit-open
+now_shot limit-80
+launch --open --limit-open
+"$app" "norvane://limit/85"
+sleep 0.3
+now_shot limit-busy
+launch --open --tip-open
+scroll_panel 12
+now_shot tip-open
+launch --open --short
+now_shot short
+
+# A quit as the Mac tells of it: the app's processes and its entry are gone, then the
+# announcement. The draw needs 15 s of readings before and after.
+launch --open
+sleep 17
+sed -i '/Firefox/d' "$NORVANE_MACHINE/top/processes.json" "$NORVANE_MACHINE/workspace/running.json"
+echo '{"event":"terminated","bundle":"/Applications/Firefox.app"}' >>"$NORVANE_MACHINE/workspace/events.jsonl"
+sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"  # the draw without it
+sleep 18
+now_shot quit
+
+# ---- The Stats page, all of it, on a display tall enough ----
 stop_app
 stop_display
 start_display 1440x2000
-# One state: the machine as `$1` (a function) leaves it, then the application with the options.
-stats() {
-  local setup="$1"
-  shift
-  stop_app
-  private_folders "$work"
-  "$setup"
-  "$app" "$@" --open --stats --tall &
-  app_pid=$!
-  sleep "${settle:-4}"
+stats_shot() {
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "stats-$1" $(panel_rect)
 }
-as_template() { :; }
-plugged_in() {
-  local battery="$NORVANE_MACHINE/ioreg/AppleSmartBattery.plist"
-  sed -i -e '/<key>\(AppleRaw\)\?ExternalConnected<\/key>/{n;s/false/true/}' \
-    -e '/<key>IsCharging<\/key>/{n;s/false/true/}' \
-    -e '/<key>Amperage<\/key>/{n;s/<integer>[0-9]*</<integer>2100</}' \
-    -e '/<key>SystemPowerIn<\/key>/{n;s/<integer>[0-9]*</<integer>41000</}' "$battery"
-}
-limit_on() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
 macos() { sed -i "s/27\.2\.1/$1/g" "$NORVANE_MACHINE/System/Library/CoreServices/SystemVersion.plist"; }
 unverified() { macos 27.3; }
 needs_newer() { macos 26.3; }
@@ -114,46 +196,43 @@ stop_feeder() {
 }
 trap 'stop_feeder; cleanup' EXIT
 
-stats as_template --demo
-shot stats-battery
-stats plugged_in
-shot stats-plugged
-stats network_pipe --demo
-shot stats-system-before
+launch --open --stats --tall
+stats_shot battery
+prepare=charging real=1 launch --open --stats --tall
+stats_shot plugged
+prepare=network_pipe launch --open --stats --tall
+stats_shot system-before
 (while :; do cat /proc/net/dev >"$NORVANE_MACHINE/proc/net/dev"; done) &
 feeder=$!
 sleep 4
-shot stats-system-after
+stats_shot system-after
 stop_app
 stop_feeder
-stats as_template
-shot stats-sleep
-settle=8 stats as_template --demo --apps-today
-shot stats-apps-today
-settle=8 stats as_template --demo --apps-per-hour
-shot stats-apps-per-hour
-# The span picker sits at the history card's top right, under the battery and system cards.
-settle=6 stats as_template --demo
-shot stats-history-3h
-panel_at() {  # the panel is the window of the application's name that is 344 wide
-  local w
-  for w in $(xdotool search --name '^Norvane$'); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    if [ "$WIDTH" = 344 ]; then echo "$X $Y"; return; fi
-  done
-}
-read -r px py < <(panel_at)
-xdotool mousemove $((px + 259)) $((py + 897)) click 1
+real=1 launch --open --stats --tall
+stats_shot sleep
+launch --open --stats --tall --apps-today
+sleep 5
+stats_shot apps-today
+launch --open --stats --tall --apps-per-hour
+sleep 5
+stats_shot apps-per-hour
+launch --open --stats --tall
+sleep 3
+stats_shot history-3h
+# The span picker's 24H and 7D at the history card's top right, below the battery and
+# system cards.
+read -r px py _ <<<"$(panel_rect)"
+xdotool mousemove $((px + 12 + 259)) $((py + 12 + 897)) click 1
 sleep 1
-shot stats-history-24h
-xdotool mousemove $((px + 297)) $((py + 897)) click 1
+stats_shot history-24h
+xdotool mousemove $((px + 12 + 297)) $((py + 12 + 897)) click 1
 sleep 1
-shot stats-history-7d
-stats limit_on
-shot stats-limit-ready
-stats unverified
-shot stats-limit-unverified
-stats unsupported
-shot stats-limit-unsupported
-stats needs_newer
-shot stats-limit-needs-newer
+stats_shot history-7d
+prepare=limit_at_80 launch --open --stats --tall
+stats_shot limit-ready
+prepare=unverified launch --open --stats --tall
+stats_shot limit-unverified
+prepare=unsupported launch --open --stats --tall
+stats_shot limit-unsupported
+prepare=needs_newer launch --open --stats --tall
+stats_shot limit-needs-newer

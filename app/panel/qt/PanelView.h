@@ -19,7 +19,7 @@ class QScrollArea;
 
 namespace norvane {
 
-class Label;
+class TextLabel;
 class SegmentsView;
 
 class PanelView final : public BackdropView {
