@@ -135,7 +135,7 @@ struct SlowReads {
 
 TEST(SystemCardRefresh, ReadsNeverOverlapAndWaitThreeSecondsAfterOneEnds) {
     VirtualQueue queue;
-    SlowReads reads{queue};
+    SlowReads reads{queue, {}, {}};
     bool open = true;
     const double t0 = queue.continuous();
     auto loop = std::make_unique<SystemRefresh>(queue, [&] { return open; }, reads.read());
