@@ -178,6 +178,17 @@ stats_shot() {
   # shellcheck disable=SC2046 # the rectangle is four words
   shot "stats-$1" $(panel_rect)
 }
+# The Stats page, left until the system card has read twice: its rates and load need two
+# readings 3 s apart.
+stats() {
+  launch --open --stats --tall "$@"
+  sleep 4
+}
+# On the charger: what comes from the wall is what the Mac uses and what goes into the battery.
+plugged() {
+  charging
+  set_key "$(battery_file)" SystemPowerIn '<integer>41230</integer>'
+}
 macos() { sed -i "s/27\.2\.1/$1/g" "$NORVANE_MACHINE/System/Library/CoreServices/SystemVersion.plist"; }
 unverified() { macos 27.3; }
 needs_newer() { macos 26.3; }
@@ -196,9 +207,9 @@ stop_feeder() {
 }
 trap 'stop_feeder; cleanup' EXIT
 
-launch --open --stats --tall
+stats
 stats_shot battery
-prepare=charging real=1 launch --open --stats --tall
+prepare=plugged real=1 stats
 stats_shot plugged
 prepare=network_pipe launch --open --stats --tall
 stats_shot system-before
@@ -208,16 +219,13 @@ sleep 4
 stats_shot system-after
 stop_app
 stop_feeder
-real=1 launch --open --stats --tall
+real=1 stats
 stats_shot sleep
-launch --open --stats --tall --apps-today
-sleep 5
+stats --apps-today
 stats_shot apps-today
-launch --open --stats --tall --apps-per-hour
-sleep 5
+stats --apps-per-hour
 stats_shot apps-per-hour
-launch --open --stats --tall
-sleep 3
+stats
 stats_shot history-3h
 # The span picker's 24H and 7D at the history card's top right, below the battery and
 # system cards.
@@ -228,11 +236,11 @@ stats_shot history-24h
 xdotool mousemove $((px + 12 + 297)) $((py + 12 + 897)) click 1
 sleep 1
 stats_shot history-7d
-prepare=limit_at_80 launch --open --stats --tall
+prepare=limit_at_80 stats
 stats_shot limit-ready
-prepare=unverified launch --open --stats --tall
+prepare=unverified stats
 stats_shot limit-unverified
-prepare=unsupported launch --open --stats --tall
+prepare=unsupported stats
 stats_shot limit-unsupported
-prepare=needs_newer launch --open --stats --tall
+prepare=needs_newer stats
 stats_shot limit-needs-newer
