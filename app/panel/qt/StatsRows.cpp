@@ -13,7 +13,9 @@ QWidget* header(const char* title, std::initializer_list<QWidget*> trailing) {
     widget->setAttribute(Qt::WA_TranslucentBackground);
     auto* row = new QHBoxLayout(widget);  // the style's own spacing
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new TextLabel(QString::fromUtf8(title), caps()), 0, Qt::AlignVCenter);
+    auto* name = new TextLabel(QString::fromUtf8(title), caps());
+    name->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // a long name beside it is cut, never the title
+    row->addWidget(name, 0, Qt::AlignVCenter);
     flexible(row, 4);
     for (QWidget* part : trailing) row->addWidget(part, 0, Qt::AlignVCenter);
     return widget;

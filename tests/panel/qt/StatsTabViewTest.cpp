@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QScrollArea>
 #include <QWheelEvent>
+#include <map>
 
 #include "app/panel/qt/AppsCardView.h"
 #include "app/panel/qt/BatteryCardView.h"
@@ -31,10 +32,11 @@ struct ChosenPlace final : SavePanel {
 class StatsWidgets : public ::testing::Test {
 protected:
     ModelBench bench;
-    // A macOS that the charge limit is known to work on.
+    std::string chip = "Apple M9 <b>Ultra</b> with 64 performance cores and 32 efficiency cores";
+    // A macOS that the charge limit is known to work on, on a processor with a long name.
     bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
                                          "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
-                     true);
+                     bench.machine.write("sysctl.txt", "machdep.cpu.brand_string: " + chip + "\n"), true);
     Path report = bench.home / "Battery report.html";
     AppModel& m = bench.start({}, [&](System& s) {
         s.processes = std::make_shared<FakeProcesses>();
@@ -155,6 +157,14 @@ TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimit
     probe.limitAvailability(availability::UnverifiedOS{"27.3"});
     StatsTabView& page = open();
     EXPECT_TRUE(m.system());
+    // The processor's long name is cut to what the title leaves, as written, never as markup.
+    std::map<std::string, const TextLabel*> header;
+    for (auto* widget : page.systemCard()->findChildren<QWidget*>())
+        if (auto* label = dynamic_cast<TextLabel*>(widget)) header[label->text().toStdString()] = label;
+    ASSERT_TRUE(header.count("System") && header.count(chip));
+    EXPECT_GE(header["System"]->width(), header["System"]->sizeHint().width());
+    EXPECT_LT(header[chip]->width(), header[chip]->sizeHint().width());
+    EXPECT_GT(header[chip]->width(), 100);
     EXPECT_EQ(bench.queue.pendingTimers(), 1u);  // the next read
     panel->hide();
     EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()), std::pair(false, std::size_t{0}));
