@@ -3,7 +3,9 @@
 # build on a fresh copy of the template machine (a virtual display when Xvfb is there, else
 # Qt's offscreen platform), left alone for a while after it has settled. It measures; it
 # does not pass or fail.
-#   bench/app-idle.sh [SECONDS] [RUNS] [tour]   (default 60 s, 3 runs; NORVANE_BUILD: the build)
+#   bench/app-idle.sh [SECONDS] [RUNS] [tour | OPTION…]   (default 60 s, 3 runs; NORVANE_BUILD: the build)
+# `tour` measures with the tour's window open, then closed; other options go to the
+# application: `--open --stats` measures it with the Stats page open.
 #
 # Per run: the CPU time the process used (all its threads, also those that ended), as a share
 # of one core; the CPU time of its children (the sampler's `top`); the wake-ups (context
@@ -20,7 +22,9 @@ build="${NORVANE_BUILD:-$repo/build/default}"
 app="$build/Norvane.app/Contents/MacOS/Norvane"
 seconds="${1:-60}"
 runs="${2:-3}"
-tour="${3:-}"
+tour=""
+options=("${@:3}")
+if [ "${options[0]:-}" = tour ]; then tour=1; options=(); fi
 settle=10
 if [ ! -x "$app" ]; then echo "No application at $app: build first" >&2; exit 1; fi
 . "$repo/scripts/virtual-display.sh"
@@ -79,7 +83,7 @@ for run in $(seq "$runs"); do
 PLIST
   fi
   # No update check over the network: the feed's address refuses at once.
-  "$app" --update-source http://127.0.0.1:9/version.json 2>/dev/null &
+  "$app" --update-source http://127.0.0.1:9/version.json "${options[@]}" 2>/dev/null &
   app_pid=$!
   sleep "$settle"
   if [ -n "$tour" ]; then
@@ -90,7 +94,7 @@ PLIST
     sleep 2
   fi
   line="$(measure)"
-  report "panel closed" "$line"
+  report "${options[*]:-panel closed}" "$line"
   idle+=("$line")
   stop_app
 done
@@ -104,6 +108,6 @@ if [ -n "$tour" ]; then
   summary open "${open[@]}"
   echo "median of $runs runs of $seconds s after it closed, panel closed ($platform):"
 else
-  echo "median of $runs runs of $seconds s idle, panel closed ($platform):"
+  echo "median of $runs runs of $seconds s idle, ${options[*]:-panel closed} ($platform):"
 fi
 summary idle "${idle[@]}"

@@ -14,6 +14,7 @@ namespace norvane {
 struct DateFormatter::Impl {
     std::unique_ptr<icu::DateFormat> dayMonthYear;
     std::unique_ptr<icu::DateFormat> monthAndYear;
+    std::unique_ptr<icu::DateFormat> monthName;
     std::unique_ptr<icu::DateFormat> shortTime;
     std::unique_ptr<icu::DateFormat> timeWithSeconds;
     std::unique_ptr<icu::DateFormat> weekdayAndTime;
@@ -22,6 +23,7 @@ struct DateFormatter::Impl {
     Impl(const Impl& other)
         : dayMonthYear(other.dayMonthYear->clone()),
           monthAndYear(other.monthAndYear->clone()),
+          monthName(other.monthName->clone()),
           shortTime(other.shortTime->clone()),
           timeWithSeconds(other.timeWithSeconds->clone()),
           weekdayAndTime(other.weekdayAndTime->clone()) {}
@@ -86,12 +88,14 @@ DateFormatter::DateFormatter(const std::string& locale, const std::string& timeZ
     const icu::Locale icuLocale = icu::Locale::createCanonical(locale.c_str());
     impl_->dayMonthYear = fromSkeleton(icuLocale, "yMMMMd");
     impl_->monthAndYear = fromSkeleton(icuLocale, "yMMMM");
+    impl_->monthName = fromSkeleton(icuLocale, "LLLL");
     impl_->shortTime = timeFormat(icuLocale, icu::DateFormat::kShort, "HH:mm");
     impl_->timeWithSeconds = timeFormat(icuLocale, icu::DateFormat::kMedium, "HH:mm:ss");
     impl_->weekdayAndTime = fromSkeleton(icuLocale, "EEEjmm");
     // An unknown zone name gives ICU's "Etc/Unknown", which behaves as UTC.
     const std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)));
-    for (auto* format : {impl_->dayMonthYear.get(), impl_->monthAndYear.get(), impl_->shortTime.get(),
+    for (auto* format : {impl_->dayMonthYear.get(), impl_->monthAndYear.get(), impl_->monthName.get(),
+                         impl_->shortTime.get(),
                          impl_->timeWithSeconds.get(), impl_->weekdayAndTime.get()})
         format->setTimeZone(*zone);
 }
@@ -109,6 +113,7 @@ DateFormatter::~DateFormatter() = default;
 
 std::string DateFormatter::dayMonthYear(Date date) const { return formatted(*impl_->dayMonthYear, date); }
 std::string DateFormatter::monthAndYear(Date date) const { return formatted(*impl_->monthAndYear, date); }
+std::string DateFormatter::monthName(Date date) const { return formatted(*impl_->monthName, date); }
 std::string DateFormatter::shortTime(Date date) const { return formatted(*impl_->shortTime, date); }
 std::string DateFormatter::timeWithSeconds(Date date) const { return formatted(*impl_->timeWithSeconds, date); }
 std::string DateFormatter::weekdayAndTime(Date date) const { return formatted(*impl_->weekdayAndTime, date); }

@@ -28,6 +28,8 @@ public:
     std::string dayMonthYear(Date date) const;
     // Wide month name and year: "December 2026".
     std::string monthAndYear(Date date) const;
+    // The wide month name alone, as it stands on its own: "December", "Dezember".
+    std::string monthName(Date date) const;
     // The time of day in the locale's short style, no date: "21:04", "9:04 PM".
     std::string shortTime(Date date) const;
     // The time of day with seconds, in the locale's standard (medium) style: "21:04:07",

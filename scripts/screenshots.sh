@@ -30,6 +30,19 @@
 #   now-short            with --short: the page capped at 420 points
 #   now-quit             Firefox quit on battery: what it changed, measured since
 #
+# The Stats page in named states, the panel alone with all of the page (--open --stats --tall,
+# on a display 2000 points high) (stats-<state>.png):
+#   stats-battery        on battery, as the template machine is
+#   stats-plugged        on the charger and charging (without --demo)
+#   stats-system-before  the system card while its first reading waits
+#   stats-system-after   and once it has two
+#   stats-sleep          the sleep card with the template's power log (without --demo)
+#   stats-apps-today     with --apps-today
+#   stats-apps-per-hour  with --apps-per-hour
+#   stats-history-3h, -24h, -7d   each span of the history card, chosen with a click
+#   stats-limit-ready, -unverified, -unsupported, -needs-newer   the charge-limit control by
+#                        what the machine's macOS and its charge-limit service offer
+#
 # Every state but the tour's counts the tour as shown before, so it does not open at launch.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -211,3 +224,78 @@ echo '{"event":"terminated","bundle":"/Applications/Firefox.app"}' >>"$NORVANE_M
 sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"  # the draw without it
 sleep 18
 now_shot quit
+
+# ---- The Stats page, all of it, on a display tall enough ----
+stop_app
+stop_display
+start_display 1440x2000
+stats_shot() {
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "stats-$1" $(panel_rect)
+}
+# The Stats page, left until the system card has read twice: its rates and load need two
+# readings 3 s apart.
+stats() {
+  launch --open --stats --tall "$@"
+  sleep 4
+}
+# On the charger: what comes from the wall is what the Mac uses and what goes into the battery.
+plugged() {
+  charging
+  set_key "$(battery_file)" SystemPowerIn '<integer>41230</integer>'
+}
+macos() { sed -i "s/27\.2\.1/$1/g" "$NORVANE_MACHINE/System/Library/CoreServices/SystemVersion.plist"; }
+unverified() { macos 27.3; }
+needs_newer() { macos 26.3; }
+unsupported() { sed -i 's/"supported": true/"supported": false/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
+# The network counters become a pipe that no one writes yet: the card's first read waits on
+# it (in the background: the panel stays live) until the feeder below starts.
+network_pipe() { mkdir -p "$NORVANE_MACHINE/proc/net" && mkfifo "$NORVANE_MACHINE/proc/net/dev"; }
+feeder=""
+stop_feeder() {
+  if [ -n "$feeder" ]; then
+    kill "$feeder" 2>/dev/null || true
+    wait "$feeder" 2>/dev/null || true
+    : <>"$NORVANE_MACHINE/proc/net/dev"  # lets a writer still waiting for a reader go
+    feeder=""
+  fi
+}
+trap 'stop_feeder; cleanup' EXIT
+
+stats
+stats_shot battery
+prepare=plugged real=1 stats
+stats_shot plugged
+prepare=network_pipe launch --open --stats --tall
+stats_shot system-before
+(while :; do cat /proc/net/dev >"$NORVANE_MACHINE/proc/net/dev"; done) &
+feeder=$!
+sleep 4
+stats_shot system-after
+stop_app
+stop_feeder
+real=1 stats
+stats_shot sleep
+stats --apps-today
+stats_shot apps-today
+stats --apps-per-hour
+stats_shot apps-per-hour
+stats
+stats_shot history-3h
+# The span picker's 24H and 7D at the history card's top right, below the battery and
+# system cards.
+read -r px py _ <<<"$(panel_rect)"
+xdotool mousemove $((px + 12 + 259)) $((py + 12 + 897)) click 1
+sleep 1
+stats_shot history-24h
+xdotool mousemove $((px + 12 + 297)) $((py + 12 + 897)) click 1
+sleep 1
+stats_shot history-7d
+prepare=limit_at_80 stats
+stats_shot limit-ready
+prepare=unverified stats
+stats_shot limit-unverified
+prepare=unsupported stats
+stats_shot limit-unsupported
+prepare=needs_newer stats
+stats_shot limit-needs-newer

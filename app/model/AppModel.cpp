@@ -46,6 +46,7 @@ AppModel::AppModel(System system, MainQueue& queue)
       alive_(std::make_shared<AppModel*>(this)),
       sensors_(std::make_shared<SystemSensors>(*system_->kernel, *system_->controls, *system_->host,
                                                *system_->registry, queue)),
+      chip_(chipName(*system_->controls)),
       meter_(SMC::open(*system_->kernel)),
       lastSample_(queue.now()),
       helper_(std::make_shared<Helper>(helperSystem(*system_, queue))),

@@ -140,9 +140,12 @@ public:
     static constexpr std::array<ModelField, 5> chargingFields{ModelField::battery, ModelField::limit,
                                                               ModelField::charger, ModelField::flow,
                                                               ModelField::chargerFlags};
-    // Takes one system reading for the Stats page while the panel is open; a reading still
-    // under way makes this call do nothing.
-    void refreshSystem();
+    // Takes one system reading for the Stats page while the panel is open; `done` runs on the
+    // main queue once it has been assigned. A reading still under way is not doubled: `done`
+    // then waits for it. With the panel closed nothing is read and `done` runs at once.
+    void refreshSystem(std::function<void()> done = {});
+    // The processor's name as the system gives it, read once.
+    const std::string& chip() const { return chip_; }
     // The battery report's facts from the model's state now.
     BatteryReportFacts batteryReportFacts() const;
     // Writes the report's page to the file (atomically); the reason when it could not.
@@ -321,6 +324,8 @@ public:
     void setOpenAtLogin(bool on);
     const Color& tint() const { return tint_; }
     bool demo() const { return demo_; }
+    // The user's calendar, which day keys and months are counted in.
+    const Calendar& calendar() const { return system_->calendar; }
 
     bool notifyLow() const { return notifyLow_; }
     void setNotifyLow(bool on);
@@ -472,6 +477,8 @@ private:
     bool highPowerAvailable_ = false;
     std::shared_ptr<SystemSensors> sensors_;  // not observed; shared with its read under way
     bool sensorsReading_ = false;             // at most one read at a time
+    std::vector<std::function<void()>> sensorsWaiting_;  // told when the read under way ends
+    std::string chip_;                        // not observed
 
     // Draw, forecast and history.
     std::optional<Forecast> forecast_;

@@ -2,6 +2,7 @@
 // and the system figures of the Stats page.
 
 #include <algorithm>
+#include <utility>
 
 #include "app/analysis/AppEnergy.h"
 #include "app/analysis/Duration.h"
@@ -115,9 +116,14 @@ std::string AppModel::menuText() const {
     return percent;
 }
 
-void AppModel::refreshSystem() {
+void AppModel::refreshSystem(std::function<void()> done) {
+    if (!panelOpen_) {
+        if (done) done();
+        return;
+    }
+    if (done) sensorsWaiting_.push_back(std::move(done));
     // The sensors keep the previous reading's counters: two reads at once would race on them.
-    if (!panelOpen_ || sensorsReading_) return;
+    if (sensorsReading_) return;
     sensorsReading_ = true;
     offMain<SystemReading>(
         Priority::utility,
@@ -126,6 +132,8 @@ void AppModel::refreshSystem() {
         [](AppModel& model, SystemReading reading) {
             model.sensorsReading_ = false;
             model.assign(model.systemReading_, std::optional(reading), ModelField::system);
+            for (const auto& waiting : std::exchange(model.sensorsWaiting_, {}))
+                waiting();
         });
 }
 

@@ -41,12 +41,15 @@ TEST(ModelLifetime, ASubscriberMayEndTheModelWhileBeingTold) {
 TEST(ModelLifetime, OneSystemReadingAtATimeAndOnlyWhileThePanelIsOpen) {
     ModelBench bench;
     AppModel& m = bench.start();
-    m.refreshSystem();
-    EXPECT_EQ(bench.queue.drain(), 0);
+    int done = 0;
+    m.refreshSystem([&] { ++done; });
+    EXPECT_EQ(std::pair(bench.queue.drain(), done), std::pair(0, 1));  // closed: nothing read, told at once
     ModelProbe(m).panelOpen(true);
-    m.refreshSystem();
-    m.refreshSystem();
+    m.refreshSystem([&] { ++done; });
+    m.refreshSystem([&] { ++done; });  // waits for the read under way
+    EXPECT_EQ(done, 1);
     EXPECT_EQ(bench.queue.drain(), 2);  // one read, one reply
+    EXPECT_EQ(done, 3);
     EXPECT_TRUE(m.system());
     m.refreshSystem();
     EXPECT_EQ(bench.queue.drain(), 2);

@@ -51,6 +51,8 @@ public:
     void limit(std::int64_t percent) { m_.assign(m_.limit_, percent, ModelField::limit); }
     void forecast(std::optional<Forecast> f) { m_.assign(m_.forecast_, std::move(f), ModelField::forecast); }
     void drain(std::optional<double> d) { m_.assign(m_.drain_, d, ModelField::drain); }
+    void drainEarly(bool early) { m_.assign(m_.drainEarly_, early, ModelField::drainEarly); }
+    void systemHealth(std::optional<std::int64_t> h) { m_.assign(m_.systemHealth_, h, ModelField::systemHealth); }
     void usual(std::optional<double> u) { m_.assign(m_.usual_, u, ModelField::usual); }
     void usingWatts(std::optional<double> w) { m_.assign(m_.usingWatts_, w, ModelField::usingWatts); }
     void draws(std::vector<Draw> d) { m_.assign(m_.draws_, std::move(d), ModelField::draws); }

@@ -16,20 +16,22 @@ TEST(DateFormatter, FollowsTheLocaleAndTheZone) {
         const char* zone;
         const char* date;
         const char* month;
+        const char* monthName;
         const char* time;
         const char* seconds;
     };
     for (const Case& c : {
-             Case{"en_GB", "Europe/Berlin", "8 December 2026", "December 2026", "22:04", "22:04:09"},
-             Case{"en_US", "Europe/Berlin", "December 8, 2026", "December 2026", "10:04\u202fPM", "10:04:09\u202fPM"},
-             Case{"de_DE.UTF-8", "Europe/Berlin", "8. Dezember 2026", "Dezember 2026", "22:04", "22:04:09"},
-             Case{"fr-FR", "Asia/Tokyo", "9 décembre 2026", "décembre 2026", "06:04", "06:04:09"},
-             Case{"en_GB", "Not/AZone", "8 December 2026", "December 2026", "21:04", "21:04:09"},
+             Case{"en_GB", "Europe/Berlin", "8 December 2026", "December 2026", "December", "22:04", "22:04:09"},
+             Case{"en_US", "Europe/Berlin", "December 8, 2026", "December 2026", "December", "10:04\u202fPM", "10:04:09\u202fPM"},
+             Case{"de_DE.UTF-8", "Europe/Berlin", "8. Dezember 2026", "Dezember 2026", "Dezember", "22:04", "22:04:09"},
+             Case{"fr-FR", "Asia/Tokyo", "9 décembre 2026", "décembre 2026", "décembre", "06:04", "06:04:09"},
+             Case{"en_GB", "Not/AZone", "8 December 2026", "December 2026", "December", "21:04", "21:04:09"},
          }) {
         SCOPED_TRACE(c.locale);
         const DateFormatter format(c.locale, c.zone);
         EXPECT_EQ(format.dayMonthYear(evening), c.date);
         EXPECT_EQ(format.monthAndYear(evening), c.month);
+        EXPECT_EQ(format.monthName(evening), c.monthName);
         EXPECT_EQ(format.shortTime(evening), c.time);
         EXPECT_EQ(format.timeWithSeconds(evening), c.seconds);
     }

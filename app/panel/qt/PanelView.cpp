@@ -173,9 +173,12 @@ QScrollArea* PanelView::area(Panel::Page page) {
         now_ = new NowTabView(m_, queue_, context_, accent_);
         now_->installEventFilter(this);
         content = now_;
+    } else if (page == Panel::Page::stats) {
+        stats_ = new StatsTabView(m_, queue_, context_, accent_);
+        content = stats_;
     } else {
-        // The Stats page and the settings screen fill these; their content ends with the
-        // panel's bottom padding, so it scrolls to the panel's edge.
+        // The settings screen fills this; its content ends with the panel's bottom padding,
+        // so it scrolls to the panel's edge.
         content = new QWidget;
         content->setAttribute(Qt::WA_TranslucentBackground);
         vbox(content, 0)->setContentsMargins(0, 0, 0, whole(Panel::padding));
@@ -213,6 +216,7 @@ void PanelView::refreshAccent() {
     accent_ = accent;
     refreshHeader();
     if (now_) now_->setAccent(accent);
+    if (stats_) stats_->setAccent(accent);
 }
 
 void PanelView::fitNowPage() {

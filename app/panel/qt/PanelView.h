@@ -11,6 +11,7 @@
 
 #include "app/panel/Panel.h"
 #include "app/panel/qt/NowTabView.h"
+#include "app/panel/qt/StatsTabView.h"
 #include "app/visuals/qt/BackdropView.h"
 
 class QAbstractButton;
@@ -37,6 +38,7 @@ public:
     QAbstractButton* gear() const { return gear_; }
     // The page's widget, once it has been shown.
     NowTabView* nowTab() const { return now_; }
+    StatsTabView* statsTab() const { return stats_; }
     QScrollArea* pageArea(Panel::Page page) const { return areas_[static_cast<std::size_t>(page)]; }
 
 protected:
@@ -64,6 +66,7 @@ private:
     QAbstractButton* gear_;
     std::array<QScrollArea*, 3> areas_{};
     NowTabView* now_ = nullptr;
+    StatsTabView* stats_ = nullptr;
 };
 
 }  // namespace norvane
