@@ -95,6 +95,7 @@ TEST(LiveProbe, NotificationsReadThePermissionTheMachineHolds) {
 TEST(LiveProbe, AReadyHelperIsConfirmedOnceEachTimeItBecomesReady) {
     ProbeBench t;
     t.mode(R"({"AC Power": {"powermode": 2}, "Battery Power": {"powermode": 2}})");
+    t.bench.machine.write("pmset/capabilities.txt", " highpowermode\n");  // a Mac that offers High Power
     EXPECT_EQ(t.helper(), Access(NotAsked{}));
     t.probe.installHelper();  // registers a helper that is not installed
     EXPECT_EQ(t.registration->status, ServiceStatus::enabled);
