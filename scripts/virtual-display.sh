@@ -1,6 +1,7 @@
 # Sourced by the scripts that run the application without a display of their own: a virtual
 # X display (Xvfb) of 1440 x 900 on a white desktop, and folders of the run's own.
-#   start_display        starts Xvfb on the first free display and exports DISPLAY
+#   start_display [WxH]  starts Xvfb on the first free display (1440x900 unless given) and
+#                        exports DISPLAY
 #   stop_display         stops it
 #   stop_app             stops the application whose pid is in app_pid, if any
 #   private_folders DIR  points the user's folders (XDG_*) and the machine folder into DIR,
@@ -17,7 +18,7 @@ start_display() {
   local fifo
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1440x900x24 -wr -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${1:-1440x900}x24" -wr -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
   display_pid=$!
   local number
   read -r number <"$fifo"

@@ -11,6 +11,7 @@
 
 #include "app/panel/Panel.h"
 #include "app/panel/qt/NowTabView.h"
+#include "app/panel/qt/PanelShell.h"
 #include "app/visuals/qt/BackdropView.h"
 
 class QAbstractButton;
@@ -19,7 +20,9 @@ class QScrollArea;
 namespace norvane {
 
 class Label;
+class NoticesView;
 class SegmentsView;
+class SettingsView;
 
 class PanelView final : public BackdropView {
 public:
@@ -38,6 +41,13 @@ public:
     // The page's widget, once it has been shown.
     NowTabView* nowTab() const { return now_; }
     QScrollArea* pageArea(Panel::Page page) const { return areas_[static_cast<std::size_t>(page)]; }
+    // The notices over the page: in the Now page's scroll area, or above the other pages'.
+    NoticesView* notices(Panel::Page page) const { return page == Panel::Page::now ? nowNotices_ : pageNotices_; }
+    SettingsView* settingsView() const { return settings_; }
+
+    // What the application around the panel offers it (the tour, quitting); until the
+    // shell hands it, the panel offers no tour and quits nothing.
+    void setShell(PanelShell shell);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -64,6 +74,12 @@ private:
     QAbstractButton* gear_;
     std::array<QScrollArea*, 3> areas_{};
     NowTabView* now_ = nullptr;
+    PanelShell shell_;
+    QWidget* pages_;               // the notices over the pages, then the pages' areas
+    NoticesView* pageNotices_;     // above the Stats page and the settings screen
+    QWidget* nowContent_ = nullptr;  // the Now page's notices over its sections
+    NoticesView* nowNotices_ = nullptr;
+    SettingsView* settings_ = nullptr;
 };
 
 }  // namespace norvane

@@ -26,6 +26,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (model_) return;
     const bool keepOpen = hasArgument(system_->arguments, "--open");
     PanelContext context{system_->workspace, system_->formatter, system_->localeText, system_->arguments};
+    // The tour's model: the panel's notice and the settings read it.
+    const std::vector<std::string>& arguments = system_->arguments;
+    const bool tourOffered = Onboarding::offered(*system_->bundle, arguments);
+    tour_ = std::make_unique<Onboarding>(Onboarding::rehearsing(arguments)
+                                             ? AccessProbe::rehearsal(queue_)
+                                             : AccessProbe::live(std::make_shared<const System>(*system_), queue_),
+                                         system_->defaults);
+    PanelShell shell{tour_.get(), tourOffered, system_->bundle->isApplication(), {}, system_->terminate};
     model_ = std::make_unique<AppModel>(std::move(*system_), queue_);
     system_.reset();
     model_->start();
@@ -35,6 +43,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
                                            PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
                                            keepOpen);
+    panel_->view().setShell(std::move(shell));
 
     hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {
         if (const auto self = weak.lock()) (*self)->perform(action);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/model/AppModel.h"
+#include "app/onboarding/Onboarding.h"
 #include "app/shell/Hotkeys.h"
 #include "app/shell/ModelTarget.h"
 #include "app/shell/qt/StatusPanel.h"
@@ -31,9 +32,9 @@ public:
     // returns.
     static int main(const std::vector<std::string>& arguments);
 
-    // Creates the model and starts it, then the status item with its panel, installs the
-    // hot-key handler and registers the saved hot keys (one the desktop refuses stays saved
-    // and does nothing this run).
+    // Creates the model and starts it, and the tour's model, then the status item with its
+    // panel (which reads the tour), installs the hot-key handler and registers the saved hot
+    // keys (one the desktop refuses stays saved and does nothing this run).
     void applicationDidFinishLaunching();
     // URLs opened for the application, as one delivery.
     void application(const std::vector<std::string>& urls);
@@ -44,6 +45,7 @@ public:
 
     StatusPanel* panel() const { return panel_.get(); }
     AppModel* model() const { return model_.get(); }
+    Onboarding* tour() const { return tour_.get(); }
 
 private:
     void perform(HotkeyAction action);
@@ -55,6 +57,7 @@ private:
     std::unique_ptr<StatusItem> item_;  // until launch hands it to the panel
     const bool translucent_;
     std::unique_ptr<AppModel> model_;
+    std::unique_ptr<Onboarding> tour_;  // outlives the panel, which reads it
     std::unique_ptr<ModelTarget> target_;
     std::unique_ptr<StatusPanel> panel_;
     std::shared_ptr<AppDelegate*> alive_;  // weak copies reach the delegate from later work

@@ -39,7 +39,9 @@ TEST(X11Keys, MacKeyCodesNamePhysicalKeys) {
     for (const auto& [mac, x] : keys) EXPECT_EQ(x11Keycode(mac), x) << mac;
     // The recorder reads a pressed key back through the same table.
     for (std::uint32_t mac = 0; mac < 256; ++mac)
-        if (const auto input = linuxKeyOfMac(mac)) EXPECT_EQ(macKeyOfLinux(*input), mac) << mac;
+        if (const auto input = linuxKeyOfMac(mac)) {
+            EXPECT_EQ(macKeyOfLinux(*input), mac) << mac;
+        }
     EXPECT_EQ(macKeyOfLinux(KEY_K), 40u);
     EXPECT_EQ(macKeyOfLinux(KEY_LEFTMETA), std::nullopt);  // command itself
     EXPECT_EQ(x11Modifiers(0x0100), 1 << 6);  // command: Super (Mod4)
