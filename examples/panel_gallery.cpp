@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
                                 std::nullopt};
     const auto update = [&](const UpdateStage& stage, const QString& name,
                             std::optional<std::string> blocker = std::nullopt) {
-        auto* card = new UpdateCardView(m, workspace);
-        card->set(UpdateCard::make(offer, stage, "1.4.2 (57)", blocker, tint));
+        auto* card = new UpdateCardView(m, queue, workspace);
+        card->set(UpdateCard::make(offer, stage, "1.4.2 (57)", blocker, tint), stage.index());
         saveAtWidth(g, card, "update-" + name);
     };
     update(update_stage::Idle{}, "idle");

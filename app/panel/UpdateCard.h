@@ -51,6 +51,8 @@ struct UpdateCard {
     static constexpr double spacing = 10;
     static constexpr double buttonSpacing = 8;
     static constexpr int noteLines = 3;  // the offer's note, at most
+    // A change of stage springs the card to its new height (response 0.25 s, damping 0.85).
+    static constexpr double springResponse = 0.25, springDamping = 0.85;
     static constexpr Color done{0.33, 0.92, 0.52, 1};
     static constexpr Color error{1.0, 0.5, 0.46, 1};
     static constexpr Pill quietPill{Color::white(0.1), Color::white()};

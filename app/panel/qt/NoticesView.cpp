@@ -175,9 +175,10 @@ void NoticesView::refresh() {
     for (const Notices::Kind kind : shown_) {
         switch (kind) {
             case Notices::Kind::update:
-                parts_.part<UpdateCardView>("update", [&] { return new UpdateCardView(m_, workspace_); })
+                parts_.part<UpdateCardView>("update", [&] { return new UpdateCardView(m_, queue_, workspace_); })
                     ->set(UpdateCard::make(*m_.update(), m_.updateStage(), m_.runningVersion(), m_.updateBlocker(),
-                                           accent_));
+                                           accent_),
+                          m_.updateStage().index());
                 break;
             case Notices::Kind::tour:
                 parts_

@@ -2,7 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
+#include "app/onboarding/Motion.h"
 #include "app/panel/qt/Boxes.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/PillButton.h"
@@ -70,13 +73,20 @@ TextLabel* noteOf(int lines) {
 
 }  // namespace
 
-UpdateCardView::UpdateCardView(AppModel& model, const Workspace& workspace, QWidget* parent)
-    : CardFrame(card(14), parent), m_(model), workspace_(workspace), parts_(content()) {
+UpdateCardView::UpdateCardView(AppModel& model, MainQueue& queue, const Workspace& workspace, QWidget* parent)
+    : CardFrame(card(14), parent), m_(model), queue_(queue), workspace_(workspace), parts_(content()) {
     content()->setSpacing(static_cast<int>(UpdateCard::spacing));
 }
 
-void UpdateCardView::set(const UpdateCard& card) {
+UpdateCardView::~UpdateCardView() {
+    frames_.cancel();
+}
+
+void UpdateCardView::set(const UpdateCard& card, std::size_t stage) {
     if (shown_ == card) return;
+    const bool newStage = stage_ && stage_ != stage && isVisible();
+    const int from = height();
+    stage_ = stage;
     shown_ = card;
     parts_.part<Header>("header", [] { return new Header; })->set(card.running);
     parts_.part<TextLabel>("title", [] { return new TextLabel(QString(), UpdateCard::titleStyle()); })
@@ -97,6 +107,35 @@ void UpdateCardView::set(const UpdateCard& card) {
     if (card.blocker)
         parts_.part<TextLabel>("blocker", [] { return new TextLabel(QString(), note()); })->setText(qs(*card.blocker));
     parts_.end();
+    if (newStage) spring(from);
+}
+
+void UpdateCardView::spring(int from) {
+    frames_.cancel();
+    settle();
+    const int to = heightForWidth(width());
+    if (to <= 0 || to == from) return;
+    const Spring motion{UpdateCard::springResponse, UpdateCard::springDamping};
+    const double start = queue_.uptime();
+    const auto frame = [this, motion, start, from, to] {
+        const double t = queue_.uptime() - start;
+        if (t >= motion.duration()) return settle();
+        // The content keeps its place; the card's edge moves, overshoot included.
+        setFixedHeight(std::max(0, static_cast<int>(std::lround(from + (to - from) * motion.value(t)))));
+    };
+    frame();
+    frames_ = queue_.every(1.0 / 60, frame);
+}
+
+void UpdateCardView::settle() {
+    frames_.cancel();
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+}
+
+void UpdateCardView::hideEvent(QHideEvent* event) {
+    CardFrame::hideEvent(event);
+    settle();  // a hidden card runs no frames
 }
 
 }  // namespace norvane

@@ -23,12 +23,23 @@ TEST_F(PanelNotices, TheCardsComeAndGoWithTheirStateAndTheirButtonsAct) {
     EXPECT_EQ(notices->shown(), (std::vector{K::update, K::tour, K::energyNote, K::stuck}));
     EXPECT_TRUE(notices->isVisible());
 
-    // The update card follows the stage in place.
+    // The update card follows the stage in place, springing to its new height.
     UpdateCardView* card = notices->updateCard();
+    const int offered = card->height();
     probe.updateStage(update_stage::Downloading{0.25});
     settle();
     EXPECT_EQ(notices->updateCard(), card);
     EXPECT_EQ(card->shown()->text, "Downloading · 25%");
+    EXPECT_TRUE(card->springing());
+    EXPECT_EQ(card->height(), offered);
+    bench.run(0.05);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LT(card->height(), offered);
+    bench.run(1);
+    EXPECT_FALSE(card->springing());
+    probe.updateStage(update_stage::Downloading{0.5});  // the same stage: no spring
+    settle();
+    EXPECT_FALSE(card->springing());
     const auto buttons = card->findChildren<QAbstractButton*>();
     EXPECT_TRUE(std::none_of(buttons.begin(), buttons.end(), [](auto* b) { return b->isVisible(); }));
 

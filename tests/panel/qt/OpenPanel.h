@@ -37,8 +37,11 @@ protected:
         settle();
         return *view;
     }
+    // The model's posted work, then the widgets' posted events (twice: a layout done in the
+    // first round asks its parent's) and deferred deletions.
     void settle() {
         bench.queue.drain();
+        QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
