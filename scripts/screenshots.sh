@@ -9,14 +9,27 @@
 #   stats.png        with --open --stats
 #   url.png          after "norvane://awake?minutes=30" and "norvane://open/stats" from a second start
 #   hotkey.png       after the saved hot keys were pressed with xdotool: ⌥⌘A (keep-awake), ⌃⌘Space (panel)
-#   settings-<state>.png  with --open --settings --tall, on a taller display, the helper not-installed,
-#                    needs-approval, ready, or unavailable (a copy run from outside its bundle);
-#                    settings-ready-end.png the same scrolled to its end
-#   update-<stage>.png, notice-<kind>.png, hotkey-row-<state>.png
-#                    drawn by norvane_panel_gallery: the update card in each stage (idle, also with a
-#                    copy that cannot replace itself, downloading, checking, ready, installing, failed),
-#                    the notices (tour, energy-mode, app-did-not-quit, helper-setup) and a shortcut row
-#                    idle, recording, refused and recorded
+#
+# The Now page in named states, the panel alone (now-<state>.png):
+#   now-battery          on battery at 72 %, as the template machine is
+#   now-low              with --percent 20: the accent turns red
+#   now-charging-1, -2   on the charger and charging (without --demo): two frames 0.6 s apart,
+#                        the ring's blink
+#   now-limit-off        with --limit-open, the charge limit off
+#   now-limit-80         with --limit-open, the limit held at 80 %
+#   now-limit-busy       with --limit-open, right after "norvane://limit/85": applying it
+#   now-tip-open         with --tip-open, scrolled down to the tip
+#   now-short            with --short: the page capped at 420 points
+#   now-quit             Firefox quit on battery: what it changed, measured since
+#
+# The settings screen, the panel alone with --open --settings --tall on a taller display
+# (settings-<state>.png): the helper not-installed, needs-approval, ready or unavailable (a
+# copy run from outside its bundle); settings-ready-end.png the same scrolled to its end.
+#
+# Drawn offscreen by norvane_panel_gallery: update-<stage>.png, the update card in each stage
+# (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,
+# failed); notice-<kind>.png, the notices (tour, energy-mode, app-did-not-quit, helper-setup);
+# hotkey-row-<state>.png, a shortcut row idle, recording, refused and recorded.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${NORVANE_BUILD:-$repo/build/default}"
@@ -36,10 +49,14 @@ trap cleanup EXIT
 export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 start_display
 
-# The application of one state, left running; the settling time lets it draw.
+# The application of one state, left running; the settling time lets it draw. `prepare`,
+# when set, names a function that changes the fresh machine first; `real` leaves out --demo
+# (which shows the Mac on battery whatever the machine says); `helper` registers the helper
+# in that state; `program` runs another copy of the executable.
 launch() {
   stop_app
   private_folders "$work"
+  if [ -n "${prepare:-}" ]; then "$prepare"; fi
   if [ -n "${hotkeys:-}" ]; then
     cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
 <?xml version="1.0" encoding="UTF-8"?>
@@ -51,14 +68,56 @@ PLIST
     printf '{"daemons": {"app.norvane.helper.plist": {"bundle": "%s", "status": "%s"}}}\n' \
       "$(realpath "$build/Norvane.app")" "$helper" >"$NORVANE_MACHINE/launchd/registrations.json"
   fi
-  "${program:-$app}" --demo "$@" &
+  local options=(--demo)
+  if [ -n "${real:-}" ]; then options=(); fi
+  "${program:-$app}" "${options[@]}" "$@" &
   app_pid=$!
   sleep 3
 }
 shot() {
-  "$shoot" "$folder/$1.png"
+  "$shoot" "$folder/$1.png" "${@:2}"
   echo "$folder/$1.png"
 }
+# The panel's window with a margin: the taller of the two windows called Norvane (the other
+# is the menu-bar strip).
+panel_rect() {
+  local id best="" tallest=0 X Y WIDTH HEIGHT SCREEN WINDOW
+  for id in $(xdotool search --onlyvisible --name '^Norvane$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$HEIGHT" -gt "$tallest" ]; then
+      tallest=$HEIGHT
+      local x=$((X > 12 ? X - 12 : 0)) y=$((Y > 12 ? Y - 12 : 0))
+      best="$x $y $((WIDTH + 24)) $((HEIGHT + 24))"
+    fi
+  done
+  echo "$best"
+}
+now_shot() {
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "now-$1" $(panel_rect)
+}
+
+# Changes to the template machine, one per state.
+battery_file() { echo "$NORVANE_MACHINE/ioreg/AppleSmartBattery.plist"; }
+# A key's value on the line after it: set_key FILE KEY 'NEW VALUE LINE CONTENT'.
+set_key() { sed -i "/<key>$2<\/key>/{n;s|<[a-z]*/>|$3|;s|<integer>[^<]*</integer>|$3|}" "$1"; }
+charging() {
+  local file
+  file="$(battery_file)"
+  for key in ExternalConnected AppleRawExternalConnected IsCharging; do set_key "$file" "$key" '<true/>'; done
+  set_key "$file" Amperage '<integer>2140</integer>'
+  set_key "$file" InstantAmperage '<integer>2140</integer>'
+  set_key "$file" AvgTimeToFull '<integer>48</integer>'
+}
+# Turns the mouse wheel over the panel, a step at a time, down to see what lies below.
+scroll_panel() {
+  local x y width height
+  read -r x y width height <<<"$(panel_rect)"
+  xdotool mousemove $((x + width / 2)) $((y + height / 2))
+  for _ in $(seq "$1"); do xdotool click 5; done
+  sleep 0.3
+}
+limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
 
 hotkeys=""
 launch
@@ -77,30 +136,64 @@ xdotool key alt+super+a
 xdotool key ctrl+super+space
 sleep 1
 shot hotkey
+hotkeys=""
+
+launch --open
+now_shot battery
+launch --open --percent 20
+now_shot low
+prepare=charging real=1 launch --open
+# Two grabs started 0.6 s apart, each taking as long to start: the frames lie 0.6 s apart.
+now_shot charging-1 &
+first=$!
+sleep 0.6
+now_shot charging-2
+wait "$first"
+launch --open --limit-open
+now_shot limit-off
+prepare=limit_at_80 launch --open --limit-open
+now_shot limit-80
+launch --open --limit-open
+"$app" "norvane://limit/85"
+sleep 0.3
+now_shot limit-busy
+launch --open --tip-open
+scroll_panel 12
+now_shot tip-open
+launch --open --short
+now_shot short
+
+# A quit as the Mac tells of it: the app's processes and its entry are gone, then the
+# announcement. The draw needs 15 s of readings before and after.
+launch --open
+sleep 17
+sed -i '/Firefox/d' "$NORVANE_MACHINE/top/processes.json" "$NORVANE_MACHINE/workspace/running.json"
+echo '{"event":"terminated","bundle":"/Applications/Firefox.app"}' >>"$NORVANE_MACHINE/workspace/events.jsonl"
+sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"  # the draw without it
+sleep 18
+now_shot quit
 
 # The settings screen at its full height, on a display tall enough for it, in each state of
 # the helper; a copy outside its bundle cannot have one.
-hotkeys=""
 stop_app
 stop_display
 start_display 1440x1600
 for state in not-installed:"" needs-approval:requiresApproval ready:enabled unavailable:""; do
-  helper="${state#*:}"
+  name="${state%%:*}"
   program=""
-  if [ "${state%%:*}" = unavailable ]; then
+  if [ "$name" = unavailable ]; then
     cp "$app" "$work/Norvane"
     program="$work/Norvane"
   fi
-  launch --open --settings --tall
-  shot "settings-${state%%:*}"
-  if [ "${state%%:*}" = ready ]; then
-    # The end of the screen, scrolled to with the wheel over the panel.
-    xdotool mousemove 1300 800 click --repeat 30 --delay 20 5
-    sleep 0.5
-    shot settings-ready-end
+  helper="${state#*:}" launch --open --settings --tall
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "settings-$name" $(panel_rect)
+  if [ "$name" = ready ]; then
+    scroll_panel 30
+    # shellcheck disable=SC2046
+    shot settings-ready-end $(panel_rect)
   fi
 done
-helper=""
 program=""
 
 # The notices, the update card's stages and a shortcut row's states, drawn offscreen.

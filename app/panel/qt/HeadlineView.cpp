@@ -2,50 +2,33 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 #include "app/panel/qt/Boxes.h"
-#include "app/panel/qt/Label.h"
+#include "app/panel/qt/Fade.h"
 #include "app/panel/qt/Spinner.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/Parts.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 
-// The chip: a pill, outlined while the choices are open.
+// The chip: a pill, edged while the choices are open.
 class ChipButton final : public PillButton {
 public:
-    explicit ChipButton(const NowTab::Chip& chip) : PillButton(qs(chip.label), chip.pill), pill_(chip.pill) {
-        set(chip);
-    }
-    const Pill& pill() const { return pill_; }
+    explicit ChipButton(const NowTab::Chip& chip) : PillButton(qs(chip.label), chip.pill) { set(chip); }
     void set(const NowTab::Chip& chip) {
+        setPill(chip.pill);
+        setEdge(chip.outlined ? std::optional(NowTab::chipBorder) : std::nullopt);
         if (text() != qs(chip.label)) {
             setText(qs(chip.label));
             updateGeometry();
         }
         setAccessibleName(qs(chip.accessibility));
         setAccessibleDescription(QString::fromUtf8(NowTab::chipHint));
-        if (chip.outlined != outlined_) {
-            outlined_ = chip.outlined;
-            update();
-        }
     }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        PillButton::paintEvent(event);
-        if (!outlined_) return;
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(toQColor(NowTab::chipBorder), 1));
-        const QRectF inner = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);  // inside the edge
-        painter.drawRoundedRect(inner, inner.height() / 2, inner.height() / 2);
-    }
-
-private:
-    Pill pill_;
-    bool outlined_ = false;
 };
 
 namespace {
@@ -81,6 +64,74 @@ protected:
     }
 };
 
+// While a charge to full once runs: what happens, and Cancel.
+class FullOnceForm final : public QWidget {
+public:
+    explicit FullOnceForm(AppModel& m) {
+        auto* row = hbox(this, NowTab::choiceSpacing);
+        text_ = new TextLabel(QString(), note());
+        row->addWidget(text_, 1);  // unaligned: a wrapped text takes the height of its lines
+        flexible(row, NowTab::FullOnceChoice::leastGap);
+        cancel_ = new PillButton(QString::fromUtf8(NowTab::FullOnceChoice::cancel), NowTab::quietPill);
+        connect(cancel_, &QAbstractButton::clicked, this, [&m] { m.endFullOnce(); });
+        row->addWidget(cancel_, 0, Qt::AlignTop);
+    }
+    void set(const NowTab::FullOnceChoice& choice) {
+        text_->setText(qs(choice.text));
+        cancel_->setEnabled(choice.cancelEnabled);
+    }
+
+private:
+    TextLabel* text_;
+    PillButton* cancel_;
+};
+
+// Otherwise: OFF and macOS's limits, the one-time full charge, the last change's outcome.
+class LimitForm final : public QWidget {
+public:
+    LimitForm(AppModel& m, MainQueue& queue) {
+        auto* column = vbox(this, NowTab::choiceSpacing);
+        QHBoxLayout* row = nullptr;
+        column->addWidget(boxed(row, NowTab::choiceSpacing));
+        segments_ = new SegmentsView;
+        segments_->setAccessibleName(QString::fromUtf8(NowTab::LimitList::label));
+        segments_->setOnTap([this, &m](std::size_t index) {
+            if (index < options_.size()) m.setLimit(options_[index]);
+            segments_->setSegments(shown_);  // the model's limit, whatever the tap chose
+        });
+        row->addWidget(segments_);
+        spinner_ = new Spinner(queue);
+        row->addWidget(spinner_);
+        row->addStretch();
+        fullOnce_ = new PillButton(QString::fromUtf8(NowTab::LimitList::fullOnce), NowTab::quietPill);
+        fullOnce_->setToolTip(QString::fromUtf8(NowTab::LimitList::fullOnceHelp));
+        connect(fullOnce_, &QAbstractButton::clicked, this, [&m] { m.chargeFullOnce(); });
+        column->addWidget(fullOnce_, 0, Qt::AlignLeft);
+        note_ = new TextLabel(QString(), note());
+        column->addWidget(note_);
+    }
+    void set(const NowTab::LimitList& list) {
+        options_ = list.options;
+        shown_ = list.segments;
+        segments_->setSegments(shown_);
+        setUsable(segments_, list.enabled);
+        spinner_->setVisible(list.busy);
+        fullOnce_->setVisible(list.offersFullOnce);
+        fullOnce_->setEnabled(list.enabled);
+        note_->setText(qs(list.note.value_or("")));
+        note_->setVisible(list.note.has_value());
+    }
+    SegmentsView* segments() const { return segments_; }
+
+private:
+    std::vector<std::int64_t> options_;
+    std::vector<Segment> shown_;
+    SegmentsView* segments_;
+    Spinner* spinner_;
+    PillButton* fullOnce_;
+    TextLabel* note_;
+};
+
 }  // namespace
 
 HeadlineView::HeadlineView(AppModel& model, MainQueue& queue, NowTab& tab, Color accent, std::function<void()> toggled,
@@ -98,26 +149,31 @@ HeadlineView::HeadlineView(AppModel& model, MainQueue& queue, NowTab& tab, Color
 
     QVBoxLayout* column = nullptr;
     QWidget* left = boxed(column, NowTab::columnSpacing);
-    title_ = new Label("", NowTab::titleStyle());
+    title_ = new TextLabel(QString(), NowTab::titleStyle());
     column->addWidget(title_);
     QHBoxLayout* detailRow = nullptr;
     QWidget* detail = boxed(detailRow, NowTab::detailSpacing);
-    detail_ = new Label("", note());
+    detail_ = new TextLabel(QString(), note());
     sparkles_ = new Sparkles;
+    // The mark follows the detail: the detail is no wider than its text on one line.
     detailRow->addWidget(detail_, 1);
     detailRow->addWidget(sparkles_, 0, Qt::AlignVCenter);
+    detailRow->addStretch(0);
     column->addWidget(detail);
 
     QWidget* row = boxed(row_, NowTab::rowSpacing);
-    row_->setAlignment(Qt::AlignTop);
-    row_->addWidget(left, 1, Qt::AlignTop);
+    row_->addWidget(left, 1);  // unaligned: the wrapped lines take the height they need
     outer->addWidget(row);
 
-    choices_ = boxed(choicesBox_, NowTab::choiceSpacing);
+    QVBoxLayout* choices = nullptr;
+    choices_ = boxed(choices, 0);
+    choiceParts_ = std::make_unique<Parts>(choices);
     choices_->hide();
     outer->addWidget(choices_);
     refresh();
 }
+
+HeadlineView::~HeadlineView() = default;
 
 void HeadlineView::setAccent(Color accent) {
     if (accent == accent_) return;
@@ -131,8 +187,9 @@ QAbstractButton* HeadlineView::chip() const {
 
 void HeadlineView::refresh() {
     const auto headline = NowTab::headline(m_);
-    title_->setText(headline.title);
-    detail_->setText(headline.detail);
+    title_->setText(qs(headline.title));
+    detail_->setText(qs(headline.detail));
+    detail_->setMaximumWidth(static_cast<int>(std::ceil(TextFace(detail_->style()).advance(detail_->text()))) + 1);
     sparkles_->setVisible(headline.byAI);
     refreshChip();
     refreshChoices();
@@ -140,14 +197,7 @@ void HeadlineView::refresh() {
 
 void HeadlineView::refreshChip() {
     const auto chip = tab_.chip(m_, accent_);
-    if (chip == chipShown_) return;
-    chipShown_ = chip;
-    // A new look needs a new pill; the label and the outline change in place.
-    if (chip_ && (!chip || chip_->pill() != chip->pill)) {
-        chip_->hide();
-        chip_->deleteLater();  // the tap that changed it may still be under way
-        chip_ = nullptr;
-    }
+    if (chip_) chip_->setVisible(chip.has_value());
     if (!chip) return;
     if (!chip_) {
         chip_ = new ChipButton(*chip);
@@ -176,83 +226,18 @@ void HeadlineView::refreshChoices() {
         if (!fade_.running()) choices_->hide();
         return;
     }
-    if (form_ != choices->index()) {
-        clearChoices();
-        form_ = choices->index();
-    }
     if (const auto* once = std::get_if<NowTab::FullOnceChoice>(&*choices))
-        fullOnceForm(*once);
+        choiceParts_->part<FullOnceForm>("full once", [this] { return new FullOnceForm(m_); })->set(*once);
     else
-        listForm(std::get<NowTab::LimitList>(*choices));
+        choiceParts_->part<LimitForm>("limits", [this] { return new LimitForm(m_, queue_); })
+            ->set(std::get<NowTab::LimitList>(*choices));
+    choiceParts_->end();
     if (choices_->isHidden() && !fade_.running()) choices_->show();
 }
 
-void HeadlineView::clearChoices() {
-    while (QLayoutItem* item = choicesBox_->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
-    choiceNote_ = limitNote_ = nullptr;
-    cancel_ = fullOnce_ = nullptr;
-    segments_ = nullptr;
-    spinner_ = nullptr;
-    segmentsShown_.clear();
-}
-
-void HeadlineView::fullOnceForm(const NowTab::FullOnceChoice& choice) {
-    if (!cancel_) {
-        QHBoxLayout* row = nullptr;
-        QWidget* box = boxed(row, NowTab::choiceSpacing);
-        row->setAlignment(Qt::AlignTop);
-        choiceNote_ = new Label(choice.text, note());
-        row->addWidget(choiceNote_, 1, Qt::AlignTop);
-        flexible(row, NowTab::FullOnceChoice::leastGap);
-        cancel_ = new PillButton(QString::fromUtf8(NowTab::FullOnceChoice::cancel), NowTab::quietPill);
-        connect(cancel_, &QAbstractButton::clicked, this, [this] { m_.endFullOnce(); });
-        row->addWidget(cancel_, 0, Qt::AlignTop);
-        choicesBox_->addWidget(box);
-    }
-    choiceNote_->setText(choice.text);
-    cancel_->setEnabled(choice.cancelEnabled);
-}
-
-void HeadlineView::listForm(const NowTab::LimitList& list) {
-    if (!segments_) {
-        QHBoxLayout* row = nullptr;
-        QWidget* box = boxed(row, NowTab::choiceSpacing);
-        segments_ = new SegmentsView;
-        segments_->setAccessibleName(QString::fromUtf8(NowTab::LimitList::label));
-        segments_->setOnTap([this](std::size_t index) {
-            if (index < options_.size()) m_.setLimit(options_[index]);
-            // The limit shown is the model's, whatever the tap chose.
-            segments_->setSegments(segmentsShown_);
-        });
-        row->addWidget(segments_);
-        spinner_ = new Spinner(queue_);
-        row->addWidget(spinner_);
-        row->addStretch();
-        choicesBox_->addWidget(box);
-        fullOnce_ = new PillButton(QString::fromUtf8(NowTab::LimitList::fullOnce), NowTab::quietPill);
-        fullOnce_->setToolTip(QString::fromUtf8(NowTab::LimitList::fullOnceHelp));
-        connect(fullOnce_, &QAbstractButton::clicked, this, [this] { m_.chargeFullOnce(); });
-        choicesBox_->addWidget(fullOnce_, 0, Qt::AlignLeft);
-        limitNote_ = new Label("", note());
-        choicesBox_->addWidget(limitNote_);
-    }
-    options_ = list.options;
-    if (list.segments != segmentsShown_) {
-        segmentsShown_ = list.segments;
-        segments_->setSegments(segmentsShown_);
-    }
-    segments_->setEnabled(list.enabled);
-    spinner_->setVisible(list.busy);
-    fullOnce_->setVisible(list.offersFullOnce);
-    fullOnce_->setEnabled(list.enabled);
-    limitNote_->setText(list.note.value_or(""));
-    limitNote_->setVisible(list.note.has_value());
+SegmentsView* HeadlineView::limitSegments() const {
+    const auto* form = dynamic_cast<LimitForm*>(choiceParts_->find("limits"));
+    return form ? form->segments() : nullptr;
 }
 
 }  // namespace norvane

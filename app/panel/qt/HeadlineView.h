@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "app/panel/NowTab.h"
 #include "app/panel/qt/Fade.h"
@@ -16,11 +17,10 @@ class QVBoxLayout;
 
 namespace norvane {
 
-class Label;
-class PillButton;
-class SegmentsView;
-class Spinner;
+class TextLabel;
 class ChipButton;
+class Parts;
+class SegmentsView;
 
 class HeadlineView final : public QWidget {
 public:
@@ -28,20 +28,18 @@ public:
     // when the chip opened or closed the choices.
     HeadlineView(AppModel& model, MainQueue& queue, NowTab& tab, Color accent, std::function<void()> toggled,
                  QWidget* parent = nullptr);
+    ~HeadlineView() override;
     void setAccent(Color accent);
     void refresh();
 
     QAbstractButton* chip() const;
-    SegmentsView* limitSegments() const { return segments_; }
+    // The limit segments, while the choices show them.
+    SegmentsView* limitSegments() const;
 
 private:
     void tapChip();
     void refreshChip();
     void refreshChoices();
-    // The choices in one of their two forms, made when the form changes.
-    void fullOnceForm(const NowTab::FullOnceChoice& choice);
-    void listForm(const NowTab::LimitList& list);
-    void clearChoices();
 
     AppModel& m_;
     MainQueue& queue_;
@@ -49,25 +47,13 @@ private:
     Color accent_;
     std::function<void()> toggled_;
 
-    Label* title_;
-    Label* detail_;
+    TextLabel* title_;
+    TextLabel* detail_;
     QWidget* sparkles_;
     QHBoxLayout* row_;
     ChipButton* chip_ = nullptr;
-    std::optional<NowTab::Chip> chipShown_;
-
     QWidget* choices_;
-    QVBoxLayout* choicesBox_;
-    std::optional<std::size_t> form_;  // the variant's index that the choices show
-    // The parts of either form.
-    Label* choiceNote_ = nullptr;
-    PillButton* cancel_ = nullptr;
-    SegmentsView* segments_ = nullptr;
-    std::vector<std::int64_t> options_;
-    std::vector<Segment> segmentsShown_;
-    Spinner* spinner_ = nullptr;
-    PillButton* fullOnce_ = nullptr;
-    Label* limitNote_ = nullptr;
+    std::unique_ptr<Parts> choiceParts_;  // one of the two forms
     Fade fade_;
 };
 

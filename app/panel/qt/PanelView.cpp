@@ -11,13 +11,13 @@
 #include <numbers>
 
 #include "app/panel/qt/Boxes.h"
-#include "app/panel/qt/Label.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/NoticesView.h"
 #include "app/panel/qt/SettingsView.h"
 #include "app/visuals/ChargeTone.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "platform/CommandLine.h"
 
 namespace norvane {
@@ -127,7 +127,7 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
     auto* row = hbox(header, Panel::headerSpacing);
     row->setContentsMargins(whole(Panel::headerPadding), 0, whole(Panel::headerPadding), 0);
     row->addWidget(new RedDot, 0, Qt::AlignVCenter);
-    row->addWidget(new Label(Panel::title, Panel::titleStyle()), 0, Qt::AlignVCenter);
+    row->addWidget(new TextLabel(qs(Panel::title), Panel::titleStyle()), 0, Qt::AlignVCenter);
     row->addStretch(1);
     pageSwitch_ = new SegmentsView;
     pageSwitch_->setOnTap([this](std::size_t index) {

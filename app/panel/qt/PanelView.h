@@ -19,8 +19,8 @@ class QScrollArea;
 
 namespace norvane {
 
-class Label;
 class NoticesView;
+class TextLabel;
 class SegmentsView;
 class SettingsView;
 

@@ -6,11 +6,13 @@
 
 #include "app/panel/NowTab.h"
 #include "app/panel/qt/Boxes.h"
-#include "app/panel/qt/Label.h"
+#include "app/panel/qt/Fade.h"
 #include "app/panel/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/Parts.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
@@ -34,7 +36,7 @@ DotLayout shifted(DotLayout layout, double dx, double dy) {
 }
 
 // A card of the right column: the top line in a 28-point frame, the caption at the bottom.
-CardFrame* block(QWidget* top, Label* caption) {
+CardFrame* block(QWidget* top, TextLabel* caption) {
     auto* card = new CardFrame(norvane::card(RingRow::blockPadding));
     card->content()->setSpacing(0);
     auto* frame = new QWidget;
@@ -53,6 +55,66 @@ TextStyle caption() {
     style.wraps = false;  // one line
     return style;
 }
+
+// The energy mode as Low, Automatic and High. A tap only asks the model; the segments then
+// show the model's mode again at once, so a change that did not take is never shown as made.
+class ModeRow final : public QWidget {
+public:
+    explicit ModeRow(AppModel& m) {
+        auto* row = hbox(this, 0);
+        segments_ = new SegmentsView;
+        segments_->setAccessibleName(QString::fromUtf8(RingRow::ModeSegments::label));
+        segments_->setOnTap([this, &m](std::size_t index) {
+            if (index < options_.size()) m.setPowerMode(options_[index]);
+            const RingRow::Energy energy = RingRow::energy(m);
+            if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control)) set(*modes, energy.enabled);
+        });
+        row->addWidget(segments_);
+        row->addStretch();
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    void set(const RingRow::ModeSegments& modes, bool enabled) {
+        options_ = modes.options;
+        segments_->setSegments(modes.segments);
+        setUsable(segments_, enabled);
+    }
+    SegmentsView* segments() const { return segments_; }
+
+private:
+    std::vector<std::int64_t> options_;
+    SegmentsView* segments_;
+};
+
+// "Low Power" and its switch, which shows the model's Low Power Mode the same way.
+class LowPowerRow final : public QWidget {
+public:
+    LowPowerRow(AppModel& m, Color accent) {
+        auto* row = hbox(this, RingRow::LowPowerSwitch::spacing);
+        row->addWidget(new TextLabel(qs(RingRow::LowPowerSwitch::title), RingRow::LowPowerSwitch::titleStyle()));
+        flexible(row, 0);
+        toggle_ = new SwitchButton(false, accent);
+        toggle_->setAccessibleName(QString::fromUtf8(RingRow::LowPowerSwitch::label));
+        connect(toggle_, &QAbstractButton::clicked, this, [this, &m] {
+            m.toggleLowPower();
+            const RingRow::Energy energy = RingRow::energy(m);
+            if (const auto* shown = std::get_if<RingRow::LowPowerSwitch>(&energy.control))
+                set(*shown, energy.enabled, tint_);
+        });
+        row->addWidget(toggle_);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    void set(const RingRow::LowPowerSwitch& shown, bool enabled, Color accent) {
+        tint_ = accent;
+        toggle_->setOn(shown.on);
+        toggle_->setTint(accent);
+        toggle_->setEnabled(enabled);
+    }
+    SwitchButton* toggle() const { return toggle_; }
+
+private:
+    SwitchButton* toggle_;
+    Color tint_;
+};
 
 }  // namespace
 
@@ -129,9 +191,9 @@ DigitsLine::DigitsLine(const RingRow::TimeLeft& shown, QWidget* parent) : QWidge
 
 void DigitsLine::set(const RingRow::TimeLeft& shown) {
     if (shown == shown_) return;
-    const bool resized = shown.digits != shown_.digits || shown.watts != shown_.watts;
+    const QSize before = sizeHint();
     shown_ = shown;
-    if (resized) updateGeometry();
+    if (sizeHint() != before) updateGeometry();  // "2:41" after "2:42" keeps the layout
     update();
 }
 
@@ -159,86 +221,53 @@ RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidge
     right->setFixedHeight(static_cast<int>(NowTab::ringSide));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_ = new DigitsLine(time);
-    timeCaption_ = new Label(time.caption, caption());
-    column->addWidget(block(digits_, timeCaption_), 1);
-    energyTop_ = new QWidget;
-    hbox(energyTop_, RingRow::LowPowerSwitch::spacing);
-    energyCaption_ = new Label("", caption());
-    column->addWidget(block(energyTop_, energyCaption_), 1);
+    timeCaption_ = new TextLabel(qs(time.caption), caption());
+    timeCard_ = block(digits_, timeCaption_);
+    column->addWidget(timeCard_, 1);
+    auto* energyTop = new QWidget;
+    energyParts_ = std::make_unique<Parts>(hbox(energyTop, 0));
+    energyCaption_ = new TextLabel(QString(), caption());
+    column->addWidget(block(energyTop, energyCaption_), 1);
     row->addWidget(right, 1);
     refresh();
 }
 
+RingRowView::~RingRowView() = default;
+
 void RingRowView::setAccent(Color accent) {
     if (accent == accent_) return;
     accent_ = accent;
-    if (switch_) switch_->setTint(accent);
+    refreshEnergy();
 }
 
 void RingRowView::refresh() {
     ring_->set(RingRow::charge(m_.battery()));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_->set(time);
-    digits_->setAccessibleName(qs(time.accessibility));
-    timeCaption_->setText(time.caption);
+    timeCard_->setAccessibleName(qs(time.accessibility));  // the block is one element
+    timeCaption_->setText(qs(time.caption));
     refreshEnergy();
 }
 
 void RingRowView::refreshEnergy() {
     const RingRow::Energy energy = RingRow::energy(m_);
-    if (energyMade_ && energy == energyShown_) return;
-    if (!energyMade_ || energy.control.index() != energyShown_.control.index()) makeEnergyControl(energy);
-    energyShown_ = energy;
-    energyMade_ = true;
-    showEnergy(energy);
+    if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control))
+        energyParts_->part<ModeRow>("modes", [this] { return new ModeRow(m_); })->set(*modes, energy.enabled);
+    else
+        energyParts_->part<LowPowerRow>("switch", [this] { return new LowPowerRow(m_, accent_); })
+            ->set(std::get<RingRow::LowPowerSwitch>(energy.control), energy.enabled, accent_);
+    energyParts_->end();
+    energyCaption_->setText(qs(energy.caption));
 }
 
-void RingRowView::makeEnergyControl(const RingRow::Energy& energy) {
-    auto* layout = static_cast<QHBoxLayout*>(energyTop_->layout());
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();  // a tap may be under way on it
-        }
-        delete item;
-    }
-    modes_ = nullptr;
-    switch_ = nullptr;
-    // A tap only asks the model; the control then shows the model's mode again at once, so
-    // a change that did not take is never shown as made.
-    if (std::holds_alternative<RingRow::ModeSegments>(energy.control)) {
-        modes_ = new SegmentsView;
-        modes_->setAccessibleName(QString::fromUtf8(RingRow::ModeSegments::label));
-        modes_->setOnTap([this](std::size_t index) {
-            const auto& options = std::get<RingRow::ModeSegments>(energyShown_.control).options;
-            if (index < options.size()) m_.setPowerMode(options[index]);
-            showEnergy(RingRow::energy(m_));
-        });
-        layout->addWidget(modes_);
-        layout->addStretch();
-    } else {
-        layout->addWidget(new Label(RingRow::LowPowerSwitch::title, RingRow::LowPowerSwitch::titleStyle()));
-        flexible(layout, 0);
-        switch_ = new SwitchButton(false, accent_);
-        switch_->setAccessibleName(QString::fromUtf8(RingRow::LowPowerSwitch::label));
-        connect(switch_, &QAbstractButton::clicked, this, [this] {
-            m_.toggleLowPower();
-            showEnergy(RingRow::energy(m_));
-        });
-        layout->addWidget(switch_);
-    }
+SegmentsView* RingRowView::modes() const {
+    const auto* row = dynamic_cast<ModeRow*>(energyParts_->find("modes"));
+    return row ? row->segments() : nullptr;
 }
 
-void RingRowView::showEnergy(const RingRow::Energy& energy) {
-    if (const auto* modes = std::get_if<RingRow::ModeSegments>(&energy.control); modes && modes_) {
-        modes_->setSegments(modes->segments);
-        modes_->setEnabled(energy.enabled);
-    }
-    if (const auto* toggle = std::get_if<RingRow::LowPowerSwitch>(&energy.control); toggle && switch_) {
-        switch_->setOn(toggle->on);
-        switch_->setEnabled(energy.enabled);
-    }
-    energyCaption_->setText(energy.caption);
+SwitchButton* RingRowView::lowPowerSwitch() const {
+    const auto* row = dynamic_cast<LowPowerRow*>(energyParts_->find("switch"));
+    return row ? row->toggle() : nullptr;
 }
 
 }  // namespace norvane

@@ -5,6 +5,7 @@
 // runs.
 
 #include <QWidget>
+#include <memory>
 
 #include "app/panel/RingRow.h"
 #include "app/visuals/qt/CardFrame.h"
@@ -12,7 +13,8 @@
 
 namespace norvane {
 
-class Label;
+class Parts;
+class TextLabel;
 class SegmentsView;
 class SwitchButton;
 
@@ -58,32 +60,26 @@ class RingRowView final : public QWidget {
 public:
     // The model and the queue must outlive the view.
     RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidget* parent = nullptr);
+    ~RingRowView() override;
     void setAccent(Color accent);
     void refresh();
 
     ChargeRing* ring() const { return ring_; }
     // The energy control shown now: the segments or the switch (the other is null).
-    SegmentsView* modes() const { return modes_; }
-    SwitchButton* lowPowerSwitch() const { return switch_; }
-    const RingRow::Energy& energy() const { return energyShown_; }
+    SegmentsView* modes() const;
+    SwitchButton* lowPowerSwitch() const;
 
 private:
     void refreshEnergy();
-    void makeEnergyControl(const RingRow::Energy& energy);
-    // Puts the energy mode on the control, whatever a tap showed.
-    void showEnergy(const RingRow::Energy& energy);
 
     AppModel& m_;
     Color accent_;
     ChargeRing* ring_;
+    QWidget* timeCard_;
     DigitsLine* digits_;
-    Label* timeCaption_;
-    QWidget* energyTop_;
-    SegmentsView* modes_ = nullptr;
-    SwitchButton* switch_ = nullptr;
-    Label* energyCaption_;
-    RingRow::Energy energyShown_;
-    bool energyMade_ = false;
+    TextLabel* timeCaption_;
+    std::unique_ptr<Parts> energyParts_;  // the segments or the switch
+    TextLabel* energyCaption_;
 };
 
 }  // namespace norvane

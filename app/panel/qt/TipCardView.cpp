@@ -7,15 +7,16 @@
 
 #include "app/model/AppModel.h"
 #include "app/panel/qt/Boxes.h"
-#include "app/panel/qt/Label.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/Parts.h"
 #include "app/visuals/qt/PillButton.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
 
 // A button that is only its content: a row or a link, its whole rectangle the hit area.
-class PlainButton final : public QAbstractButton {
+class PlainButton : public QAbstractButton {
 public:
     PlainButton() {
         setCursor(Qt::PointingHandCursor);
@@ -33,6 +34,22 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {}
+};
+
+// A source of the tip: its name in the accent, opened in the browser through the workspace.
+class LinkButton final : public PlainButton {
+public:
+    LinkButton(const TipCard::Link& link, const Workspace& workspace) {
+        label_ = new TextLabel(qs(link.name), TipCard::linkStyle(Color::white()));
+        vbox(this, 0)->addWidget(label_);
+        holds(label_);
+        setAccessibleName(qs(link.name));
+        connect(this, &QAbstractButton::clicked, this, [url = link.url, &workspace] { workspace.open(url); });
+    }
+    void setAccent(Color accent) { label_->setStyle(TipCard::linkStyle(accent)); }
+
+private:
+    TextLabel* label_;
 };
 
 // The chevron at the end of the summary: down while closed, turned half a turn while open.
@@ -67,6 +84,8 @@ TextStyle wrappingCaps() {
 
 }  // namespace
 
+TipCardView::~TipCardView() = default;
+
 TipCardView::TipCardView(AppModel& model, const Workspace& workspace, std::function<void()> toggled, QWidget* parent)
     : CardFrame(norvane::card(14), parent), m_(model), workspace_(workspace) {
     content()->setSpacing(static_cast<int>(TipCard::spacing));
@@ -75,8 +94,8 @@ TipCardView::TipCardView(AppModel& model, const Workspace& workspace, std::funct
     auto* row = hbox(summary, TipCard::summarySpacing);
     QVBoxLayout* column = nullptr;
     QWidget* text = boxed(column, TipCard::lineSpacing);
-    column->addWidget(new Label(TipCard::caption, caps()));
-    line_ = new Label("", TipCard::lineStyle());
+    column->addWidget(new TextLabel(qs(TipCard::caption), caps()));
+    line_ = new TextLabel(QString(), TipCard::lineStyle());
     column->addWidget(line_);
     row->addWidget(text, 1);
     flexible(row, TipCard::leastGap);
@@ -94,23 +113,30 @@ TipCardView::TipCardView(AppModel& model, const Workspace& workspace, std::funct
     for (int i = 0; i < 3; ++i) {
         QVBoxLayout* part = nullptr;
         QWidget* box = boxed(part, TipCard::partSpacing);
-        parts_.push_back(new Label("", caps()));
-        parts_.push_back(new Label("", TipCard::textStyle()));
+        parts_.push_back(new TextLabel(QString(), caps()));
+        parts_.push_back(new TextLabel(QString(), TipCard::textStyle()));
         part->addWidget(parts_[parts_.size() - 2]);
         part->addWidget(parts_.back());
         details->addWidget(box);
     }
     QVBoxLayout* origin = nullptr;
     QWidget* originBox = boxed(origin, TipCard::lineSpacing);
-    evidence_ = new Label("", wrappingCaps());
+    evidence_ = new TextLabel(QString(), wrappingCaps());
     origin->addWidget(evidence_);
-    QWidget* links = boxed(linksBox_, TipCard::lineSpacing);
-    origin->addWidget(links);
+    QVBoxLayout* links = nullptr;
+    linksBox_ = boxed(links, TipCard::lineSpacing);
+    links_ = std::make_unique<Parts>(links);
+    origin->addWidget(linksBox_);
     details->addWidget(originBox);
     QWidget* buttons = boxed(buttons_, TipCard::buttonSpacing);
     dismiss_ = new PillButton(QString::fromUtf8(TipCard::dismiss), TipCard::dismissPill);
     dismiss_->setToolTip(QString::fromUtf8(TipCard::dismissHelp));
     connect(dismiss_, &QAbstractButton::clicked, this, [this] { m_.dismissTip(); });
+    act_ = new PillButton(QString(), TipCard::actPill(accent_));
+    connect(act_, &QAbstractButton::clicked, this, [this] {
+        if (const auto& tip = m_.tip()) m_.act(*tip);
+    });
+    buttons_->addWidget(act_);
     buttons_->addWidget(dismiss_);
     buttons_->addStretch();
     details->addWidget(buttons);
@@ -120,63 +146,39 @@ TipCardView::TipCardView(AppModel& model, const Workspace& workspace, std::funct
 
 void TipCardView::set(const TipCard& card, Color accent) {
     if (shown_ == card && accent == accent_) return;
-    const bool newAccent = accent != accent_;
     accent_ = accent;
     shown_ = card;
-    line_->setText(card.line);
+    line_->setText(qs(card.line));
     static_cast<Chevron*>(chevron_)->setOpen(card.open);
     summary_->setAccessibleName(qs(card.line));
     summary_->setAccessibleDescription(qs(card.hint));
     details_->setVisible(card.open);
     if (!card.open) return;
     for (std::size_t i = 0; i < card.parts.size() && 2 * i + 1 < parts_.size(); ++i) {
-        parts_[2 * i]->setText(card.parts[i].title);
-        parts_[2 * i + 1]->setText(card.parts[i].text);
+        parts_[2 * i]->setText(qs(card.parts[i].title));
+        parts_[2 * i + 1]->setText(qs(card.parts[i].text));
     }
-    evidence_->setText(card.evidence);
-    setLinks(card.links, accent);
-    // The act button's look follows the accent: a new accent makes it anew.
-    if (act_ && (newAccent || !card.act)) {
-        act_->hide();
-        act_->deleteLater();
-        act_ = nullptr;
-    }
-    if (card.act && !act_) {
-        act_ = new PillButton(qs(*card.act), TipCard::actPill(accent));
-        connect(act_, &QAbstractButton::clicked, this, [this] {
-            if (const auto& tip = m_.tip()) m_.act(*tip);
-        });
-        buttons_->insertWidget(0, act_);
-    }
-    if (act_ && act_->text() != qs(*card.act)) {
+    evidence_->setText(qs(card.evidence));
+    // A source is kept while it stays; a new accent recolours it in place.
+    for (const auto& link : card.links)
+        links_->part<LinkButton>("link " + link.url + " " + link.name, [&] { return new LinkButton(link, workspace_); })
+            ->setAccent(accent);
+    links_->end();
+    act_->setVisible(card.act.has_value());
+    if (!card.act) return;
+    act_->setPill(TipCard::actPill(accent));
+    if (act_->text() != qs(*card.act)) {
         act_->setText(qs(*card.act));
         act_->setAccessibleName(qs(*card.act));
         act_->updateGeometry();
     }
 }
 
-void TipCardView::setLinks(const std::vector<TipCard::Link>& links, Color accent) {
-    // Made anew only when the sources change; a new accent recolours them in place.
-    if (links != linksShown_) {
-        linksShown_ = links;
-        for (auto* link : links_) {
-            link->hide();
-            link->deleteLater();
-        }
-        links_.clear();
-        for (const auto& link : links) {
-            auto* button = new PlainButton;
-            auto* label = new Label(link.name, TipCard::linkStyle(accent));
-            vbox(button, 0)->addWidget(label);
-            button->holds(label);
-            button->setAccessibleName(qs(link.name));
-            connect(button, &QAbstractButton::clicked, this, [this, url = link.url] { workspace_.open(url); });
-            linksBox_->addWidget(button);
-            links_.push_back(button);
-        }
-    }
-    for (auto* link : links_)
-        if (auto* label = link->findChild<Label*>()) label->setStyle(TipCard::linkStyle(accent));
+std::vector<QAbstractButton*> TipCardView::links() const {
+    std::vector<QAbstractButton*> out;
+    for (auto* child : linksBox_->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+        if (dynamic_cast<LinkButton*>(child) && !child->isHidden()) out.push_back(child);
+    return out;
 }
 
 }  // namespace norvane

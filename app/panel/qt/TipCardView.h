@@ -4,6 +4,7 @@
 // browser through the workspace), and the buttons to act on it or to never see it again.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/panel/TipCard.h"
@@ -17,7 +18,8 @@ class QVBoxLayout;
 namespace norvane {
 
 class AppModel;
-class Label;
+class TextLabel;
+class Parts;
 class PillButton;
 
 class TipCardView final : public CardFrame {
@@ -25,31 +27,30 @@ public:
     // The model and the workspace must outlive the view; `toggled` hears a tap on the
     // summary row, which opens or closes the details (the page holds that state).
     TipCardView(AppModel& model, const Workspace& workspace, std::function<void()> toggled, QWidget* parent = nullptr);
+    ~TipCardView() override;
     void set(const TipCard& card, Color accent);
 
     QAbstractButton* summary() const { return summary_; }
-    const std::vector<QAbstractButton*>& links() const { return links_; }
+    // The sources shown, in order.
+    std::vector<QAbstractButton*> links() const;
     PillButton* act() const { return act_; }
     PillButton* dismiss() const { return dismiss_; }
 
 private:
-    void setLinks(const std::vector<TipCard::Link>& links, Color accent);
-
     AppModel& m_;
     const Workspace& workspace_;
     std::optional<TipCard> shown_;
     Color accent_;
     QAbstractButton* summary_;
-    Label* line_;
+    TextLabel* line_;
     QWidget* chevron_;
     QWidget* details_;
-    std::vector<Label*> parts_;  // title and text of each part
-    Label* evidence_;
-    QVBoxLayout* linksBox_;
-    std::vector<QAbstractButton*> links_;
-    std::vector<TipCard::Link> linksShown_;
+    std::vector<TextLabel*> parts_;  // title and text of each part
+    TextLabel* evidence_;
+    QWidget* linksBox_;
+    std::unique_ptr<Parts> links_;
     QHBoxLayout* buttons_;
-    PillButton* act_ = nullptr;
+    PillButton* act_;
     PillButton* dismiss_;
 };
 

@@ -3,10 +3,11 @@
 #include <QVBoxLayout>
 
 #include "app/panel/qt/Boxes.h"
-#include "app/panel/qt/Label.h"
 #include "app/panel/qt/Spinner.h"
 #include "app/visuals/qt/AppMarkView.h"
+#include "app/visuals/qt/Parts.h"
 #include "app/visuals/qt/PillButton.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 
@@ -15,7 +16,6 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
     : m_(model), row_(row) {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* layout = hbox(this, TopApps::rowSpacing);
-    layout->setAlignment(Qt::AlignTop);
     mark_ = new AppMarkView(workspace, AppIcon{row.app, TopApps::iconSide}, model.iconStyle());
     layout->addWidget(mark_, 0, Qt::AlignTop);
 
@@ -24,10 +24,10 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
     QHBoxLayout* top = nullptr;
     QWidget* nameRow = boxed(top, TopApps::nameRowSpacing);
     nameRow->setFixedHeight(static_cast<int>(TopApps::nameRowHeight));
-    name_ = new Label(row.app.name, TopApps::nameStyle());
+    name_ = new TextLabel(qs(row.app.name), TopApps::nameStyle());
     top->addWidget(name_, 1);
     flexible(top, TopApps::leastNameGap);
-    share_ = new Label(row.share, TopApps::shareStyle());
+    share_ = new TextLabel(qs(row.share), TopApps::shareStyle());
     share_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     share_->setFixedWidth(static_cast<int>(TopApps::shareWidth));
     top->addWidget(share_);
@@ -36,7 +36,7 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
     QWidget* action = boxed(end, 0);
     action->setFixedWidth(static_cast<int>(TopApps::actionWidth));
     end->addStretch();
-    inUse_ = new Label(TopApps::inUse, caps());
+    inUse_ = new TextLabel(qs(TopApps::inUse), caps());
     quit_ = new PillButton(QString::fromUtf8(TopApps::quit), TopApps::quitPill);
     connect(quit_, &QAbstractButton::clicked, this, [this] { m_.quit(row_.app); });
     spinner_ = new Spinner(queue);
@@ -45,9 +45,9 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
     end->addWidget(spinner_);
     top->addWidget(action);
     lines->addWidget(nameRow);
-    advice_ = new Label(row.advice, note());
+    advice_ = new TextLabel(qs(row.advice), note());
     lines->addWidget(advice_);
-    gain_ = new Label("", TopApps::accentLine(accent));
+    gain_ = new TextLabel(QString(), TopApps::accentLine(accent));
     lines->addWidget(gain_);
     layout->addWidget(text, 1);
     set(row, accent, model.iconStyle());
@@ -56,11 +56,11 @@ AppRowView::AppRowView(AppModel& model, MainQueue& queue, const Workspace& works
 void AppRowView::set(const TopApps::Row& row, Color accent, IconStyle style) {
     row_ = row;
     mark_->setIconStyle(style);
-    name_->setText(row.app.name);
-    share_->setText(row.share);
-    advice_->setText(row.advice);
+    name_->setText(qs(row.app.name));
+    share_->setText(qs(row.share));
+    advice_->setText(qs(row.advice));
     gain_->setStyle(TopApps::accentLine(accent));
-    gain_->setText(row.gain.value_or(""));
+    gain_->setText(qs(row.gain.value_or("")));
     gain_->setVisible(row.gain.has_value());
     inUse_->setVisible(row.action == TopApps::Action::inUse);
     quit_->setVisible(row.action == TopApps::Action::quit);
@@ -72,19 +72,21 @@ void AppRowView::set(const TopApps::Row& row, Color accent, IconStyle style) {
 TopAppsView::TopAppsView(AppModel& model, MainQueue& queue, const Workspace& workspace, Color accent, QWidget* parent)
     : CardFrame(norvane::card(14), parent), m_(model), queue_(queue), workspace_(workspace), accent_(accent) {
     content()->setSpacing(static_cast<int>(TopApps::spacing));
-    content()->addWidget(new Label(TopApps::title, caps()));
+    content()->addWidget(new TextLabel(qs(TopApps::title), caps()));
     QVBoxLayout* quitLines = nullptr;
     quit_ = boxed(quitLines, TopApps::quitSpacing);
-    quitFirst_ = new Label("", TopApps::accentLine(accent));
-    quitSecond_ = new Label("", note());
+    quitFirst_ = new TextLabel(QString(), TopApps::accentLine(accent));
+    quitSecond_ = new TextLabel(QString(), note());
     quitLines->addWidget(quitFirst_);
     quitLines->addWidget(quitSecond_);
     content()->addWidget(quit_);
-    measuring_ = new Label(TopApps::measuring, note());
+    measuring_ = new TextLabel(qs(TopApps::measuring), note());
     content()->addWidget(measuring_);
-    QWidget* rows = boxed(rowsBox_, TopApps::spacing);
-    content()->addWidget(rows);
-    note_ = new Label("", note());
+    QVBoxLayout* rows = nullptr;
+    rowsBox_ = boxed(rows, TopApps::spacing);
+    rows_ = std::make_unique<Parts>(rows);
+    content()->addWidget(rowsBox_);
+    note_ = new TextLabel(QString(), note());
     content()->addWidget(note_);
     refresh();
 }
@@ -95,9 +97,10 @@ void TopAppsView::setAccent(Color accent) {
     refresh();
 }
 
+TopAppsView::~TopAppsView() = default;
+
 AppRowView* TopAppsView::row(const std::string& id) const {
-    const auto found = rows_.find(id);
-    return found == rows_.end() ? nullptr : found->second;
+    return dynamic_cast<AppRowView*>(rows_->find("app " + id));
 }
 
 void TopAppsView::refresh() {
@@ -105,39 +108,21 @@ void TopAppsView::refresh() {
     quit_->setVisible(card.quit.has_value());
     if (card.quit) {
         quitFirst_->setStyle(TopApps::accentLine(accent_));
-        quitFirst_->setText(card.quit->first);
-        quitSecond_->setText(card.quit->second.value_or(""));
+        quitFirst_->setText(qs(card.quit->first));
+        quitSecond_->setText(qs(card.quit->second.value_or("")));
         quitSecond_->setVisible(card.quit->second.has_value());
     }
     measuring_->setVisible(card.measuring);
 
     // Rows are kept by app; only an app that joins or leaves the list adds or removes one.
-    std::vector<std::string> order;
-    std::map<std::string, AppRowView*> kept;
-    for (const auto& row : card.rows) {
-        AppRowView* view = this->row(row.app.id);
-        if (view)
-            view->set(row, accent_, m_.iconStyle());
-        else
-            view = new AppRowView(m_, queue_, workspace_, row, accent_);
-        kept.emplace(row.app.id, view);
-        order.push_back(row.app.id);
-    }
-    for (const auto& [id, view] : rows_) {
-        if (kept.contains(id)) continue;
-        view->hide();
-        view->deleteLater();  // its Quit button may be the one being pressed
-    }
-    rows_ = std::move(kept);
-    if (order != order_) {
-        while (QLayoutItem* item = rowsBox_->takeAt(0))
-            delete item;
-        for (const auto& id : order)
-            rowsBox_->addWidget(rows_.at(id));
-        order_ = std::move(order);
-    }
-    rowsBox_->parentWidget()->setVisible(!rows_.empty());
-    note_->setText(card.note.value_or(""));
+    for (const auto& row : card.rows)
+        rows_
+            ->part<AppRowView>("app " + row.app.id,
+                               [&] { return new AppRowView(m_, queue_, workspace_, row, accent_); })
+            ->set(row, accent_, m_.iconStyle());
+    rows_->end();
+    rowsBox_->setVisible(!card.rows.empty());
+    note_->setText(qs(card.note.value_or("")));
     note_->setVisible(card.note.has_value());
 }
 

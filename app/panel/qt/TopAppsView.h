@@ -4,7 +4,7 @@
 // Rows are kept per app while it stays in the list, so a press on a Quit button survives
 // the model's changes.
 
-#include <map>
+#include <memory>
 #include <string>
 
 #include "app/panel/TopApps.h"
@@ -12,12 +12,11 @@
 #include "platform/MainQueue.h"
 #include "platform/Workspace.h"
 
-class QVBoxLayout;
-
 namespace norvane {
 
 class AppMarkView;
-class Label;
+class TextLabel;
+class Parts;
 class PillButton;
 class Spinner;
 
@@ -31,19 +30,20 @@ private:
     AppModel& m_;
     TopApps::Row row_;
     AppMarkView* mark_;
-    Label* name_;
-    Label* share_;
-    Label* inUse_;
+    TextLabel* name_;
+    TextLabel* share_;
+    TextLabel* inUse_;
     PillButton* quit_;
     Spinner* spinner_;
-    Label* advice_;
-    Label* gain_;
+    TextLabel* advice_;
+    TextLabel* gain_;
 };
 
 class TopAppsView final : public CardFrame {
 public:
     // The model, the queue and the workspace must outlive the view.
     TopAppsView(AppModel& model, MainQueue& queue, const Workspace& workspace, Color accent, QWidget* parent = nullptr);
+    ~TopAppsView() override;
     void setAccent(Color accent);
     void refresh();
     AppRowView* row(const std::string& id) const;
@@ -54,13 +54,12 @@ private:
     const Workspace& workspace_;
     Color accent_;
     QWidget* quit_;
-    Label* quitFirst_;
-    Label* quitSecond_;
-    Label* measuring_;
-    QVBoxLayout* rowsBox_;
-    std::map<std::string, AppRowView*> rows_;
-    std::vector<std::string> order_;
-    Label* note_;
+    TextLabel* quitFirst_;
+    TextLabel* quitSecond_;
+    TextLabel* measuring_;
+    QWidget* rowsBox_;
+    std::unique_ptr<Parts> rows_;  // one per app, by its path
+    TextLabel* note_;
 };
 
 }  // namespace norvane

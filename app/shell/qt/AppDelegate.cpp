@@ -8,13 +8,14 @@
 namespace norvane {
 
 AppDelegate::AppDelegate(System system, MainQueue& queue, std::shared_ptr<Hotkeys> hotkeys,
-                         std::unique_ptr<StatusItem> item, bool translucent)
+                         std::unique_ptr<StatusItem> item, bool translucent, std::shared_ptr<ClickMonitor> clicks)
     : system_(std::move(system)),
       state_(system_->state),
       queue_(queue),
       hotkeys_(std::move(hotkeys)),
       item_(std::move(item)),
       translucent_(translucent),
+      clicks_(std::move(clicks)),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() {
@@ -44,6 +45,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                            PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
                                            keepOpen);
     panel_->view().setShell(std::move(shell));
+    if (clicks_) panel_->closeOnClicksOutside(*clicks_);
 
     hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {
         if (const auto self = weak.lock()) (*self)->perform(action);

@@ -16,6 +16,7 @@
 #include "app/shell/qt/WorkspaceTint.h"
 #include "platform/SignalPipe.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
 #include "platform/x11/X11HotKeyCenter.h"
 #include "shared/NorvaneShared.h"
@@ -95,6 +96,12 @@ bool compositing() {
     return x11CompositorRunning(x11GrabDisplay(std::getenv("DISPLAY"), nullptr, nullptr));
 }
 
+// Presses anywhere on the desktop, where the windows are X11's.
+std::shared_ptr<ClickMonitor> clickMonitor() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    return X11ClickMonitor::forSession();
+}
+
 // What the event loop watches besides the windows: the signals of a logout or a kill,
 // which end the application through its normal quit, and the workspace's announcements.
 class Watches {
@@ -147,7 +154,7 @@ int runApplication(const std::vector<std::string>& arguments) {
     system.terminate = [] { QCoreApplication::quit(); };
     system.savePanel = std::make_shared<SaveDialog>();
     const std::shared_ptr<WorkspaceEvents> events = system.workspaceEvents;
-    AppDelegate delegate(std::move(system), queue, hotkeys, makeStatusItem(), compositing());
+    AppDelegate delegate(std::move(system), queue, hotkeys, makeStatusItem(), compositing(), clickMonitor());
 
     std::unique_ptr<InstanceService> service;
     if (socket) {

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainterPath>
 #include <QRegion>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -84,10 +85,29 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
 }
 
 StatusPanel::~StatusPanel() {
+    if (clicks_) clicks_->installHandler({});
     alive_.reset();
     delayedShow_.cancel();
     panel_->resized = [] {};
     panel_->resignedKey = [] {};
+}
+
+void StatusPanel::closeOnClicksOutside(ClickMonitor& monitor) {
+    clicks_ = &monitor;
+    // Presses come on the monitor's thread; the panel hears of them on the main queue.
+    monitor.installHandler([&queue = queue_, weak = std::weak_ptr<StatusPanel*>(alive_)](const ClickMonitor::Press& press) {
+        queue.post([weak, press] {
+            if (const auto self = weak.lock()) (*self)->pressed(press);
+        });
+    });
+}
+
+void StatusPanel::pressed(const ClickMonitor::Press& press) {
+    if (!panel_->isVisible()) return;
+    std::vector<Rect> own{toRect(panel_->frameGeometry())};
+    if (const auto item = item_->frame()) own.push_back(*item);
+    const QScreen* screen = panel_->screen();
+    if (pressClosesPanel(press, screen ? screen->devicePixelRatio() : 1, own)) close();
 }
 
 bool StatusPanel::isOpen() const {

@@ -12,8 +12,6 @@
 #include "platform/MainQueue.h"
 #include "platform/Workspace.h"
 
-class QLabel;
-
 namespace norvane {
 
 class AwakeCardView : public CardFrame {

@@ -12,8 +12,8 @@ namespace norvane {
 CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card), content_(new QVBoxLayout(this)) {
     const int padding = std::isfinite(card.padding) ? static_cast<int>(std::lround(std::clamp(card.padding, 0.0, 1000.0))) : 0;
     content_->setContentsMargins(padding, padding, padding, padding);
-    // Leading, and as tall as the card: a vertical alignment would give wrapped text only the
-    // height of its size hint, cutting lines that the width it gets makes.
+    // Leading, and as tall as the card: an alignment at the top would hold the content to its
+    // size hint's height, cutting off the lines of a text wrapped narrower than it guessed.
     content_->setAlignment(Qt::AlignLeft);
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

@@ -21,6 +21,12 @@ void PillButton::setPill(Pill pill) {
     update();
 }
 
+void PillButton::setEdge(std::optional<Color> edge) {
+    if (edge == edge_) return;
+    edge_ = edge;
+    update();
+}
+
 QSize PillButton::sizeHint() const {
     const auto face = pill_.face(false, true);
     const TextFace label(face.label);
@@ -39,6 +45,12 @@ void PillButton::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(toQColor(face.fill));
     painter.drawRoundedRect(box, radius, radius);
+    if (edge_) {
+        const QRectF inner = box.adjusted(0.5, 0.5, -0.5, -0.5);  // the line lies inside the capsule
+        painter.setPen(QPen(toQColor(*edge_), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(inner, inner.height() / 2, inner.height() / 2);
+    }
     TextFace(face.label).draw(painter, box, Qt::AlignCenter, text());
 }
 

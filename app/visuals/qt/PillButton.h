@@ -2,6 +2,7 @@
 // A button in the pill look.
 
 #include <QAbstractButton>
+#include <optional>
 
 #include "app/visuals/Pill.h"
 
@@ -12,6 +13,9 @@ public:
     PillButton(const QString& text, Pill pill, QWidget* parent = nullptr);
     // A new look, repainted only when it differs.
     void setPill(Pill pill);
+    // A one-point edge drawn inside the capsule in that colour (a chip whose choices are
+    // open), or none; repainted only when it differs.
+    void setEdge(std::optional<Color> edge);
     QSize sizeHint() const override;
 
 protected:
@@ -19,6 +23,7 @@ protected:
 
 private:
     Pill pill_;
+    std::optional<Color> edge_;
 };
 
 }  // namespace norvane

@@ -199,7 +199,7 @@ TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThrough
     EXPECT_FALSE(page->tab().tipOpen);
 }
 
-TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShown) {
+TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShownAndAHiddenPanelWaitsToRefresh) {
     probe.battery(onBattery(50));
     PanelView& panel = open();
     ChargeRing* ring = panel.nowTab()->ringRow()->ring();
@@ -211,7 +211,11 @@ TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShown) {
     EXPECT_NE(ring->dots(Date{978'307'200}).dots, ring->dots(Date{978'307'200 + 0.6}).dots);
     panel.hide();
     EXPECT_FALSE(ring->blinking());
+    probe.battery(plugged(60, true));  // a closed panel does no work until it shows again
+    settle();
+    EXPECT_EQ(ring->charge().percent, 50);
     panel.show();
+    EXPECT_EQ(ring->charge().percent, 60);
     EXPECT_TRUE(ring->blinking());
     probe.battery(plugged(51, false));
     settle();

@@ -12,12 +12,19 @@
 namespace norvane {
 namespace {
 
+// A monitor whose presses the test makes.
+struct FakeClickMonitor final : ClickMonitor {
+    Handler handler;
+    void installHandler(Handler h) override { handler = std::move(h); }
+};
+
 class Panel : public ::testing::Test {
 protected:
     ModelBench bench;
     AppModel& m = bench.start();
     std::shared_ptr<const Workspace> workspace = std::make_shared<MachineWorkspace>(bench.machine.machine());
     FakeStatusItem* item = nullptr;
+    FakeClickMonitor clicks;
     std::unique_ptr<StatusPanel> panel;
 
     void SetUp() override { testing::ensureQtApplication(); }
@@ -29,6 +36,12 @@ protected:
                                               PanelContext{workspace, DateFormatter("en_US", "UTC"),
                                                            LocaleText("en_US"), {}},
                                               keepOpen);
+        panel->closeOnClicksOutside(clicks);
+    }
+    // A left press at a point of the screen, heard on the main queue.
+    void press(QPoint at) {
+        clicks.handler({ClickMonitor::Button::left, double(at.x()), double(at.y())});
+        bench.queue.drain();
     }
     void loseFocus() {
         QEvent deactivate(QEvent::WindowDeactivate);
@@ -112,6 +125,15 @@ TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
     loseFocus();
     EXPECT_FALSE(panel->isOpen());
     EXPECT_FALSE(m.panelOpen());
+
+    // A press in the panel leaves it open; one on the desktop closes it.
+    bench.queue.advance(1);
+    panel->toggle();
+    press(window.geometry().center());
+    EXPECT_TRUE(panel->isOpen());
+    press(QPoint(20, 600));
+    EXPECT_FALSE(panel->isOpen());
+    EXPECT_FALSE(m.panelOpen());
 }
 
 TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
@@ -122,6 +144,7 @@ TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
     ASSERT_TRUE(panel->isOpen());
     panel->toggle();
     loseFocus();
+    press(QPoint(20, 600));
     EXPECT_TRUE(panel->isOpen());
     EXPECT_TRUE(m.panelOpen());
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QVBoxLayout>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -119,6 +121,17 @@ TEST_F(Painting, TheCardsHairlineShowsWholeOnEverySide) {
     for (auto [x, y] : {std::pair{0.5, 50.0}, {199.5, 50.0}, {100.0, 0.5}, {100.0, 99.5}})
         EXPECT_GT(at(image, x, y).red(), fill + 10) << x << "," << y;
     EXPECT_EQ(at(image, 1, 1).red(), 0);  // outside the rounded corner
+}
+
+TEST_F(Painting, ACardGivesAWrappedTextEveryLineItNeeds) {
+    CardFrame frame(card(14));
+    auto* text = new TextLabel(QString("A sentence long enough to wrap. ").repeated(8), note());
+    frame.content()->addWidget(text);
+    frame.resize(316, frame.heightForWidth(316));
+    frame.show();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    EXPECT_EQ(text->width(), 316 - 28);
 }
 
 TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
