@@ -5,10 +5,19 @@
 #   scripts/screenshots.sh [FOLDER]   (default build/default/screenshots; NORVANE_BUILD: the build)
 #
 #   closed.png       just started: the item in the menu-bar strip
-#   open.png         with --open: the panel under the item
+#   open.png         with --open: the panel under the item, the tour left before its end (its
+#                    notice heads the Now page)
 #   stats.png        with --open --stats
 #   url.png          after "norvane://awake?minutes=30" and "norvane://open/stats" from a second start
 #   hotkey.png       after the saved hot keys were pressed with xdotool: ⌥⌘A (keep-awake), ⌃⌘Space (panel)
+#   tour-<step>.png  the welcome tour with --onboarding --onboarding-rehearsal, opened at the
+#                    stored step: welcome, know, control, notifications-not-asked, helper, finish
+#   tour-notifications-waiting.png    after Return pressed "Allow notifications": macOS waits
+#   tour-notifications-confirmed.png  7 s later, when the rehearsal has granted it
+#   tour-helper-failed.png  the live tour (no rehearsal) on the helper step, with the helper
+#                    registered and enabled but unable to read the energy mode (an empty
+#                    pmset/settings.json), so its confirmation fails
+#   tour-still.png   the know step with the machine's "Reduce motion" on: the still frames
 #
 # The Now page in named states, the panel alone (now-<state>.png):
 #   now-battery          on battery at 72 %, as the template machine is
@@ -30,6 +39,9 @@
 # (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,
 # failed); notice-<kind>.png, the notices (tour, energy-mode, app-did-not-quit, helper-setup);
 # hotkey-row-<state>.png, a shortcut row idle, recording, refused and recorded.
+#
+# Every state but the tour's and open.png counts the tour as finished before, so it neither
+# opens at launch nor leaves its notice over the page.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${NORVANE_BUILD:-$repo/build/default}"
@@ -49,25 +61,28 @@ trap cleanup EXIT
 export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 start_display
 
-# The application of one state, left running; the settling time lets it draw. `prepare`,
-# when set, names a function that changes the fresh machine first; `real` leaves out --demo
-# (which shows the Mac on battery whatever the machine says); `helper` registers the helper
-# in that state; `program` runs another copy of the executable.
+# The application of one state, left running; the settling time lets it draw. `stored` holds
+# the defaults' entries (by default: the tour was shown and finished); `prepare`, when set,
+# names a function that changes the fresh machine first; `real` leaves out --demo (which shows
+# the Mac on battery whatever the machine says); `helper` registers the helper in that state;
+# `program` runs another copy of the executable.
 launch() {
   stop_app
   private_folders "$work"
   if [ -n "${prepare:-}" ]; then "$prepare"; fi
+  local entries="${stored:-<key>onboardingShown</key><true/><key>onboardingDone</key><true/>}"
   if [ -n "${hotkeys:-}" ]; then
-    cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data></dict></plist>
-PLIST
+    entries="$entries<key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data>"
   fi
   if [ -n "${helper:-}" ]; then
     mkdir -p "$NORVANE_MACHINE/launchd"
     printf '{"daemons": {"app.norvane.helper.plist": {"bundle": "%s", "status": "%s"}}}\n' \
       "$(realpath "$build/Norvane.app")" "$helper" >"$NORVANE_MACHINE/launchd/registrations.json"
   fi
+  cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>$entries</dict></plist>
+PLIST
   local options=(--demo)
   if [ -n "${real:-}" ]; then options=(); fi
   "${program:-$app}" "${options[@]}" "$@" &
@@ -122,7 +137,7 @@ limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/P
 hotkeys=""
 launch
 shot closed
-launch --open
+stored="<key>onboardingShown</key><true/>" launch --open
 shot open
 launch --open --stats
 shot stats
@@ -137,6 +152,48 @@ xdotool key ctrl+super+space
 sleep 1
 shot hotkey
 hotkeys=""
+
+# The tour, opened at a stored step.
+tour() {
+  local step="$1"
+  shift
+  stored="<key>onboardingStep</key><string>$step</string>"
+  launch "$@"
+  stored=""
+  prepare=""
+}
+for step in welcome know control helper finish; do
+  tour "$step" --onboarding --onboarding-rehearsal
+  shot "tour-$step"
+done
+tour notifications --onboarding --onboarding-rehearsal
+shot tour-notifications-not-asked
+xdotool key Return
+sleep 1
+shot tour-notifications-waiting
+sleep 7
+shot tour-notifications-confirmed
+
+failing_helper() {
+  mkdir -p "$NORVANE_MACHINE/launchd"
+  cat >"$NORVANE_MACHINE/launchd/registrations.json" <<JSON
+{"daemons": {"app.norvane.helper.plist": {"bundle": "$(dirname "$(dirname "$(dirname "$app")")")", "status": "enabled"}}}
+JSON
+  echo '{}' >"$NORVANE_MACHINE/pmset/settings.json"
+}
+prepare=failing_helper
+tour helper --onboarding
+sleep 3
+shot tour-helper-failed
+
+reduce_motion() {
+  mkdir -p "$NORVANE_MACHINE/Library/Preferences"
+  echo '<plist version="1.0"><dict><key>reduceMotion</key><true/></dict></plist>' \
+    >"$NORVANE_MACHINE/Library/Preferences/com.apple.universalaccess.plist"
+}
+prepare=reduce_motion
+tour know --onboarding --onboarding-rehearsal
+shot tour-still
 
 launch --open
 now_shot battery
