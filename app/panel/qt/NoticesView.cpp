@@ -144,21 +144,12 @@ void NoticesView::setAccent(Color accent) {
 }
 
 void NoticesView::shellChanged() {
-    // The tour ends elsewhere too (in its own window): a hidden view refreshes when shown.
-    tourDone_ = shell_.tour ? shell_.tour->subscribe({ModelField::onboardingDone},
-                                                     [this] {
-                                                         if (isVisible())
-                                                             refresh();
-                                                         else
-                                                             tourStale_ = true;
-                                                     })
-                            : Observers::Subscription();
+    // The tour ends elsewhere too (in its own window).
+    delete tourWatch_;
+    tourWatch_ = shell_.tour ? new ModelWatch(*this, *shell_.tour, queue_, {ModelField::onboardingDone},
+                                              [this] { refresh(); })
+                             : nullptr;
     refresh();
-}
-
-void NoticesView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (tourStale_) refresh();
 }
 
 Notices::Tour NoticesView::tour() const {
@@ -170,7 +161,6 @@ UpdateCardView* NoticesView::updateCard() const {
 }
 
 void NoticesView::refresh() {
-    tourStale_ = false;
     shown_ = Notices::present(m_, tour());
     for (const Notices::Kind kind : shown_) {
         switch (kind) {

@@ -6,7 +6,6 @@
 
 #include <QWidget>
 
-#include "app/model/Observers.h"
 #include "app/panel/Notices.h"
 #include "app/panel/qt/PanelShell.h"
 #include "app/visuals/qt/Parts.h"
@@ -14,6 +13,7 @@
 
 namespace norvane {
 
+class ModelWatch;
 class UpdateCardView;
 
 class NoticesView final : public QWidget {
@@ -29,9 +29,6 @@ public:
     std::vector<Notices::Kind> shown() const { return shown_; }
     UpdateCardView* updateCard() const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void refresh();
     Notices::Tour tour() const;
@@ -43,8 +40,7 @@ private:
     Color accent_;
     Parts parts_;
     std::vector<Notices::Kind> shown_;
-    Observers::Subscription tourDone_;
-    bool tourStale_ = false;
+    ModelWatch* tourWatch_ = nullptr;  // of the shell's tour, while there is one
 };
 
 }  // namespace norvane
