@@ -19,6 +19,10 @@ namespace norvane::testing {
 class OpenPanel : public ::testing::Test {
 protected:
     ModelBench bench;
+    // A macOS that the charge limit is known to work on.
+    bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
+                                         "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
+                     true);
     AppModel& m = bench.start({}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
     ModelProbe probe{m};
     std::shared_ptr<OpenedLinks> workspace = std::make_shared<OpenedLinks>(bench.machine.machine());
@@ -37,13 +41,16 @@ protected:
         settle();
         return *view;
     }
-    // The model's posted work, then the widgets' posted events (twice: a layout done in the
-    // first round asks its parent's) and deferred deletions.
-    void settle() {
-        bench.queue.drain();
+    // The widgets' posted events (twice: a layout done in the first round asks its parent's)
+    // and deferred deletions; with `settle`, the model's posted work first.
+    static void events() {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void settle() {
+        bench.queue.drain();
+        events();
     }
     // The shown button of that text or accessible name under `in`.
     static QAbstractButton* button(QWidget* in, const QString& name) {
