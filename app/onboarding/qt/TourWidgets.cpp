@@ -141,9 +141,9 @@ void ClockView::hideEvent(QHideEvent* event) {
     timeline_.hide();
 }
 
-// ---- Fade ----
+// ---- FadeIn ----
 
-void Fade::in(std::vector<QWidget*> widgets, Spring spring) {
+void FadeIn::in(std::vector<QWidget*> widgets, Spring spring) {
     motion_.finish();
     std::vector<QPointer<QGraphicsOpacityEffect>> effects;
     for (QWidget* widget : widgets) {
