@@ -111,7 +111,7 @@ public:
     }
     void set(const Notices::Stuck& stuck) {
         note_->setText(qs(stuck.note));
-        if (force_->toolTip() != qs(stuck.help)) force_->setToolTip(qs(stuck.help));
+        if (const QString tip = plainTip(stuck.help); force_->toolTip() != tip) force_->setToolTip(tip);
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "app/panel/qt/NoticesView.h"
 
 #include <QScrollArea>
+#include <QTextDocument>
 
 #include "app/panel/qt/UpdateCardView.h"
 #include "tests/panel/qt/OpenPanel.h"
@@ -17,7 +18,7 @@ TEST_F(PanelNotices, TheCardsComeAndGoWithTheirStateAndTheirButtonsAct) {
     m.setLowPowerNote("The energy mode was not changed: no helper.");
     bench.machine.write("workspace/running.json", R"([{"bundle": "/Applications/Pages.app", "name": "Pages",
                                                        "quits": false}])");
-    m.setStuck(AppUsage{"/Applications/Pages.app", "Pages", 1, 1});
+    m.setStuck(AppUsage{"/Applications/Pages.app", "Pages <b>1</b>", 1, 1});
     PanelView& panel = open();
     NoticesView* notices = panel.notices(Page::now);
     EXPECT_EQ(notices->shown(), (std::vector{K::update, K::tour, K::energyNote, K::stuck}));
@@ -49,6 +50,10 @@ TEST_F(PanelNotices, TheCardsComeAndGoWithTheirStateAndTheirButtonsAct) {
     EXPECT_EQ(std::pair(toursShown, tour.done()), std::pair(1, false));
     tap(notices, "Skip it");
     EXPECT_TRUE(tour.done());
+    // The app's name shows as written in the tool tip too.
+    QTextDocument tip;
+    tip.setHtml(button(notices, "Force quit")->toolTip());
+    EXPECT_EQ(tip.toPlainText(), "Closes Pages <b>1</b> at once. Unsaved changes in it are lost");
     tap(notices, "Force quit");
     EXPECT_EQ(m.stuck(), std::nullopt);
     EXPECT_TRUE(workspace->runningApplications().empty());
