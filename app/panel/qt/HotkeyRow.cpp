@@ -64,7 +64,9 @@ void HotkeyRow::stop() {
 
 void HotkeyRow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (state_.recording) stop();
+    // Shown again, the row starts as a new one would: idle, without the message.
+    state_.refused = false;
+    stop();
 }
 
 bool HotkeyRow::eventFilter(QObject* watched, QEvent* event) {

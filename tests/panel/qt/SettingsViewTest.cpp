@@ -131,9 +131,12 @@ TEST_F(RecordingRow, ClosingTheSettingsOrThePanelEndsTheRecording) {
     QLineEdit elsewhere;
     elsewhere.show();
     tap(row, "Record");
+    QTest::keyClick(row, Qt::Key_K);  // refused: the message shows
+    ASSERT_TRUE(row->recording().refused);
     tap(view.get(), "Settings");  // the gear closes the settings screen
     EXPECT_FALSE(row->recording().recording);
     tap(view.get(), "Settings");
+    EXPECT_FALSE(row->recording().refused);  // back as a new row: no message
     tap(row, "Record");
     view->hide();
     EXPECT_FALSE(row->recording().recording);
