@@ -29,55 +29,12 @@
 // The model's own state (the battery, which only its tick reads, and the agents) is set
 // the way the tests set it.
 #include "tests/model/ModelProbe.h"
+#include "examples/Gallery.h"
 
 using namespace norvane;
+using namespace norvane::gallery;
 
 namespace {
-
-constexpr double scale = 2;
-constexpr int margin = 16;
-const Color panelTone = Backdrop::forSystem(26).fill(false);
-
-class Gallery {
-public:
-    explicit Gallery(QString folder) : folder_(std::move(folder)) {}
-
-    // The widget drawn at twice its size on the panel's dark tone, with a margin.
-    void save(QWidget* widget, const QString& name, QSize size = {}) {
-        widget->ensurePolished();
-        if (widget->layout()) widget->layout()->activate();
-        if (size.isValid()) {
-            widget->resize(size);
-        } else if (widget->hasHeightForWidth()) {
-            // Wrapped text is as tall as the width it is given makes it.
-            const int width = std::min(widget->sizeHint().width(), widget->maximumWidth());
-            widget->resize(width, widget->heightForWidth(width));
-        } else {
-            widget->adjustSize();
-        }
-        QImage image((widget->size() + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(toQColor(panelTone));
-        QPainter painter(&image);
-        widget->render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
-        painter.end();
-        write(image, name);
-        delete widget;
-    }
-
-    void write(const QImage& image, const QString& name) {
-        const QString path = folder_ + "/" + name + ".png";
-        if (!image.save(path)) {
-            std::fprintf(stderr, "norvane_gallery: could not write %s\n", qPrintable(path));
-            failed_ = true;
-        }
-    }
-    bool failed() const { return failed_; }
-
-private:
-    QString folder_;
-    bool failed_ = false;
-};
 
 QWidget* row(std::initializer_list<QWidget*> items, int spacing = 10) {
     auto* box = new QWidget;
@@ -157,17 +114,11 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
-    if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "norvane_gallery: could not make %s\n", qPrintable(folder));
-        return 1;
-    }
-    const auto machine = Machine::current();
-    if (!machine) {
-        std::fprintf(stderr, "norvane_gallery: no machine folder could be opened or created\n");
-        return 1;
-    }
-    const MachineWorkspace workspace(*machine);
+    const auto where = place(argc, argv, "norvane_gallery");
+    if (!where) return 1;
+    const QString& folder = where->folder;
+    const Machine& machine = where->machine;
+    const MachineWorkspace workspace(machine);
     const Color tint = wallpaperTint(workspace);
     const Color white = Color::white();
     Gallery g(folder);
@@ -293,7 +244,7 @@ int main(int argc, char** argv) {
         QTemporaryDir scratch;
         const Path place(scratch.path().toStdString());
         VirtualQueue queue(now);
-        System system = System::onMachine(*machine, {}, std::make_shared<FolderBundle>(place / "Norvane.app"),
+        System system = System::onMachine(machine, {}, std::make_shared<FolderBundle>(place / "Norvane.app"),
                                           std::make_shared<UserDefaults>(place / "defaults.plist"),
                                           std::make_shared<RecordingHotkeys>(), std::make_shared<FixedTint>());
         system.formatter = DateFormatter("en_US", "UTC");

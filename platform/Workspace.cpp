@@ -86,6 +86,22 @@ bool changeRunning(const Machine& machine, std::string_view bundlePath, Edit edi
     return json && writeFileAtomically(file, *json);
 }
 
+// Takes the app out of the running list and announces its end; one that asks to save its
+// documents stays open unless the end is forced. False when none runs from the bundle.
+bool endApplication(const Machine& machine, std::string_view bundlePath, bool force) {
+    bool ended = false;
+    const bool found =
+        changeRunning(machine, bundlePath, [&ended, force](Value::Array& entries, Value::Array::iterator app) {
+            const Value* quits = app->find("quits");
+            if (!force && quits && quits->boolValue() == false) return false;
+            entries.erase(app);
+            return ended = true;
+        });
+    // The workspace announces the end, as it does for any app that quits.
+    if (ended && found) appendWorkspaceEvent(machine, {WorkspaceEventKind::terminated, std::string(bundlePath)});
+    return found;
+}
+
 // Appends one record, with the time, to a JSON-lines file of the folder.
 bool note(const Machine& machine, std::string_view name, Value::Dictionary record) {
     record.emplace("time", Value::real(Date::now().seconds));
@@ -192,17 +208,11 @@ std::optional<RunningApplication> MachineWorkspace::frontmostApplication() const
 }
 
 bool MachineWorkspace::terminate(std::string_view bundlePath) const {
-    bool ended = false;
-    const bool found = changeRunning(machine_, bundlePath, [&ended](Value::Array& entries, Value::Array::iterator app) {
-        // An app that asks to save its documents stays open.
-        const Value* quits = app->find("quits");
-        if (quits && quits->boolValue() == false) return false;
-        entries.erase(app);
-        return ended = true;
-    });
-    // The workspace announces the end, as it does for any app that quits.
-    if (ended && found) appendWorkspaceEvent(machine_, {WorkspaceEventKind::terminated, std::string(bundlePath)});
-    return found;
+    return endApplication(machine_, bundlePath, false);
+}
+
+bool MachineWorkspace::forceTerminate(std::string_view bundlePath) const {
+    return endApplication(machine_, bundlePath, true);
 }
 
 bool MachineWorkspace::activate(std::string_view bundlePath) const {

@@ -45,6 +45,10 @@ public:
     // Asks the application running from the bundle to quit, as the user would; it may
     // delay or refuse. False when none runs from it.
     virtual bool terminate(std::string_view bundlePath) const = 0;
+    // Ends the application running from the bundle at once, without asking it (unsaved
+    // work is lost); false when none runs from it. A workspace that cannot force an end
+    // asks as `terminate` does.
+    virtual bool forceTerminate(std::string_view bundlePath) const { return terminate(bundlePath); }
     // Brings the application running from the bundle to the front; false when none runs.
     virtual bool activate(std::string_view bundlePath) const = 0;
     // Opens a page of System Settings ("x-apple.systempreferences:…") or a web link (http
@@ -62,8 +66,8 @@ public:
 // paths, their icons as PNG files; the installed applications are the bundles in the
 // folder's `Applications/`, known by the CFBundleIdentifier of their Info.plist; the running
 // applications are listed in `workspace/running.json`. Each call reads the files afresh.
-// Quitting removes the application from that list unless its entry says it does not quit,
-// bringing one to the front marks it active; System Settings pages opened are appended to
+// Quitting removes the application from that list unless its entry says it does not quit
+// (a forced quit removes it anyway), bringing one to the front marks it active; System Settings pages opened are appended to
 // `workspace/opened-urls.jsonl`, and web links go to `/usr/bin/xdg-open` through the
 // machine's shell (the folder's own when it has one, else this machine's), started detached.
 // A file to show is appended to `workspace/selected.jsonl` and handed to the desktop's file
@@ -80,6 +84,7 @@ public:
     std::vector<RunningApplication> runningApplications() const override;
     std::optional<RunningApplication> frontmostApplication() const override;
     bool terminate(std::string_view bundlePath) const override;
+    bool forceTerminate(std::string_view bundlePath) const override;
     bool activate(std::string_view bundlePath) const override;
     bool open(std::string_view url) const override;
     bool selectFile(const Path& file) const override;

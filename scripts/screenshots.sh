@@ -5,7 +5,8 @@
 #   scripts/screenshots.sh [FOLDER]   (default build/default/screenshots; NORVANE_BUILD: the build)
 #
 #   closed.png       just started: the item in the menu-bar strip
-#   open.png         with --open: the panel under the item
+#   open.png         with --open: the panel under the item, the tour left before its end (its
+#                    notice heads the Now page)
 #   stats.png        with --open --stats
 #   url.png          after "norvane://awake?minutes=30" and "norvane://open/stats" from a second start
 #   hotkey.png       after the saved hot keys were pressed with xdotool: ⌥⌘A (keep-awake), ⌃⌘Space (panel)
@@ -43,14 +44,25 @@
 #   stats-limit-ready, -unverified, -unsupported, -needs-newer   the charge-limit control by
 #                        what the machine's macOS and its charge-limit service offer
 #
-# Every state but the tour's counts the tour as shown before, so it does not open at launch.
+# The settings screen, the panel alone with --open --settings --tall on a taller display
+# (settings-<state>.png): the helper not-installed, needs-approval, ready or unavailable (a
+# copy run from outside its bundle); settings-ready-end.png the same scrolled to its end.
+#
+# Drawn offscreen by norvane_panel_gallery: update-<stage>.png, the update card in each stage
+# (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,
+# failed); notice-<kind>.png, the notices (tour, energy-mode, app-did-not-quit, helper-setup);
+# hotkey-row-<state>.png, a shortcut row idle, recording, refused and recorded.
+#
+# Every state but the tour's and open.png counts the tour as finished before, so it neither
+# opens at launch nor leaves its notice over the page.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${NORVANE_BUILD:-$repo/build/default}"
 app="$build/Norvane.app/Contents/MacOS/Norvane"
 shoot="$build/examples/norvane_screenshot"
+gallery="$build/examples/norvane_panel_gallery"
 folder="$(realpath -m "${1:-$build/screenshots}")"
-for needed in "$app" "$shoot"; do
+for needed in "$app" "$shoot" "$gallery"; do
   if [ ! -x "$needed" ]; then echo "$needed is missing: build first (cmake --build --preset default)" >&2; exit 1; fi
 done
 if ! command -v xdotool >/dev/null; then echo "xdotool is missing: run scripts/install-deps.sh" >&2; exit 1; fi
@@ -63,16 +75,22 @@ export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 start_display
 
 # The application of one state, left running; the settling time lets it draw. `stored` holds
-# the defaults' entries (by default: the tour was shown); `prepare`, when set, names a function
-# that changes the fresh machine first; `real` leaves out --demo (which shows the Mac on battery
-# whatever the machine says).
+# the defaults' entries (by default: the tour was shown and finished); `prepare`, when set,
+# names a function that changes the fresh machine first; `real` leaves out --demo (which shows
+# the Mac on battery whatever the machine says); `helper` registers the helper in that state;
+# `program` runs another copy of the executable.
 launch() {
   stop_app
   private_folders "$work"
   if [ -n "${prepare:-}" ]; then "$prepare"; fi
-  local entries="${stored:-<key>onboardingShown</key><true/>}"
+  local entries="${stored:-<key>onboardingShown</key><true/><key>onboardingDone</key><true/>}"
   if [ -n "${hotkeys:-}" ]; then
     entries="$entries<key>hotkeys</key><data>$(printf '%s' "$hotkeys" | base64 -w0)</data>"
+  fi
+  if [ -n "${helper:-}" ]; then
+    mkdir -p "$NORVANE_MACHINE/launchd"
+    printf '{"daemons": {"app.norvane.helper.plist": {"bundle": "%s", "status": "%s"}}}\n' \
+      "$(realpath "$build/Norvane.app")" "$helper" >"$NORVANE_MACHINE/launchd/registrations.json"
   fi
   cat >"$XDG_CONFIG_HOME/app.norvane.Norvane.plist" <<PLIST
 <?xml version="1.0" encoding="UTF-8"?>
@@ -80,7 +98,7 @@ launch() {
 PLIST
   local options=(--demo)
   if [ -n "${real:-}" ]; then options=(); fi
-  "$app" "${options[@]}" "$@" &
+  "${program:-$app}" "${options[@]}" "$@" &
   app_pid=$!
   sleep 3
 }
@@ -132,7 +150,7 @@ limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/P
 hotkeys=""
 launch
 shot closed
-launch --open
+stored="<key>onboardingShown</key><true/>" launch --open
 shot open
 launch --open --stats
 shot stats
@@ -299,3 +317,32 @@ prepare=unsupported stats
 stats_shot limit-unsupported
 prepare=needs_newer stats
 stats_shot limit-needs-newer
+
+# The settings screen at its full height, on a display tall enough for it, in each state of
+# the helper; a copy outside its bundle cannot have one.
+stop_app
+stop_display
+start_display 1440x1600
+for state in not-installed:"" needs-approval:requiresApproval ready:enabled unavailable:""; do
+  name="${state%%:*}"
+  program=""
+  if [ "$name" = unavailable ]; then
+    cp "$app" "$work/Norvane"
+    program="$work/Norvane"
+  fi
+  helper="${state#*:}" launch --open --settings --tall
+  # shellcheck disable=SC2046 # the rectangle is four words
+  shot "settings-$name" $(panel_rect)
+  if [ "$name" = ready ]; then
+    scroll_panel 30
+    # shellcheck disable=SC2046
+    shot settings-ready-end $(panel_rect)
+  fi
+done
+program=""
+
+# The notices, the update card's stages and a shortcut row's states, drawn offscreen.
+stop_app
+private_folders "$work"
+QT_QPA_PLATFORM=offscreen "$gallery" "$folder" >/dev/null
+ls "$folder"/update-*.png "$folder"/notice-*.png "$folder"/hotkey-row-*.png

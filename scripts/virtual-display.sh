@@ -1,6 +1,6 @@
 # Sourced by the scripts that run the application without a display of their own: a virtual
 # X display (Xvfb) of 1440 x 900 on a white desktop, and folders of the run's own.
-#   start_display [WxH]  starts Xvfb (1440x900 unless given) on the first free display and
+#   start_display [WxH]  starts Xvfb on the first free display (1440x900 unless given) and
 #                        exports DISPLAY
 #   stop_display         stops it
 #   stop_app             stops the application whose pid is in app_pid, if any

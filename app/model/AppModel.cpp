@@ -176,6 +176,14 @@ void AppModel::setLowPowerOwed(bool owed) {
 
 void AppModel::setUpdateLater(bool later) { assign(updateLater_, later, ModelField::updateLater); }
 
+void AppModel::setStuck(std::optional<AppUsage> app) { assign(stuck_, std::move(app), ModelField::stuck); }
+
+void AppModel::setHelperCard(bool shown) { assign(helperCard_, shown, ModelField::helperCard); }
+
+void AppModel::setLowPowerNote(std::optional<std::string> note) {
+    assign(lowPowerNote_, std::move(note), ModelField::lowPowerNote);
+}
+
 void AppModel::setWantedTab(std::optional<Tab> tab) { assign(wantedTab_, tab, ModelField::wantedTab); }
 
 bool AppModel::setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction action) {

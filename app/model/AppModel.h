@@ -176,6 +176,8 @@ public:
     // Opening samples at once (then every 8 s) and refreshes what the panel shows; closing
     // only records it.
     void setPanelOpen(bool open);
+    // The panel's card of an app that did not quit: its buttons clear it.
+    void setStuck(std::optional<AppUsage> app);
 
     // Asks the app to quit; one that still runs 4 s later while still being quit becomes
     // `stuck` and is brought to the front. An app that no longer runs is only dropped from
@@ -226,6 +228,12 @@ public:
     std::optional<Date> fullByTarget() const override { return fullByTarget_; }
     void setFullByTarget(std::optional<Date> target) override;
     std::shared_ptr<LimitBackend> backend() const override { return backend_; }
+    // The settings' full-by control: a mode and a time of day, the target from now on the
+    // user's calendar; and the sentence under it in the user's short times.
+    using FullBySchedule::fullByLine;
+    using FullBySchedule::setFullBy;
+    void setFullBy(FullByMode mode, std::int64_t minutes);
+    std::string fullByLine() const;
 
     // Lifts the charge limit and smart charging until the battery is full once; does
     // nothing without a backend, while one runs or while a limit request is under way.
@@ -248,6 +256,9 @@ public:
     const HelperState& helperState() const { return helperState_; }
     bool lowPowerOwed() const { return lowPowerOwed_; }
     void setLowPowerOwed(bool owed);
+    // The panel's buttons: "Not now" on the set-up card, "OK" under the note.
+    void setHelperCard(bool shown);
+    void setLowPowerNote(std::optional<std::string> note);
 
     // The user's switches: when the helper is not set up they wait for it (the set-up card
     // shows); a failure becomes the note. Low Power and the mode are then read back.
@@ -309,6 +320,10 @@ public:
     // ending keep-awake first.
     void downloadUpdate();
     void installUpdate();
+    // The running copy's version ("1.4.2 (57)", or "development build"), and why it cannot
+    // replace itself, read afresh (nothing when it can).
+    std::string runningVersion();
+    std::optional<std::string> updateBlocker();
 
     // ---- Interface and the remaining settings ----
     const HotkeyTable& hotkeys() const { return hotkeys_; }

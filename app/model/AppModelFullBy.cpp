@@ -25,6 +25,14 @@ void AppModel::setFullByTarget(std::optional<Date> target) {
                   target ? Value::date(*target) : Value());
 }
 
+void AppModel::setFullBy(FullByMode mode, std::int64_t minutes) {
+    setFullBy(mode, minutes, now(), system_->calendar);
+}
+
+std::string AppModel::fullByLine() const {
+    return fullByLine(now(), system_->calendar, system_->formatter);
+}
+
 void AppModel::chargeFullOnce() {
     if (!backend_ || fullOnce_ || limitBusy_) return;
     assign(limitBusy_, true, ModelField::limitBusy);

@@ -125,6 +125,10 @@ void AppModel::downloadUpdate() {
         });
 }
 
+std::string AppModel::runningVersion() { return updateParts()->updates.runningVersion(); }
+
+std::optional<std::string> AppModel::updateBlocker() { return updateParts()->updater.blocker(); }
+
 void AppModel::installUpdate() {
     const auto* ready = std::get_if<update_stage::Ready>(&updateStage_);
     if (!ready) return;

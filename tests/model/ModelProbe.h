@@ -95,6 +95,9 @@ public:
         m_.assign(m_.workingIn_, std::move(path), ModelField::workingIn);
     }
     void updateStage(UpdateStage s) { m_.assign(m_.updateStage_, std::move(s), ModelField::updateStage); }
+    void updateBusy(bool busy) { m_.assign(m_.updateBusy_, busy, ModelField::updateBusy); }
+    void updateNote(std::optional<std::string> n) { m_.assign(m_.updateNote_, std::move(n), ModelField::updateNote); }
+    void aiAvailable(bool on) { m_.assign(m_.aiAvailable_, on, ModelField::aiAvailable); }
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }

@@ -148,6 +148,10 @@ TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFileAndChangeIt) {
     EXPECT_TRUE(workspace.terminate("/Applications/Slack.app"));
     EXPECT_EQ(names(), std::vector<std::string>{"Pages"});
     EXPECT_FALSE(workspace.activate("/Applications/Slack.app"));
+    // A forced end takes even the app that asks to save.
+    EXPECT_FALSE(workspace.forceTerminate("/Applications/Slack.app"));
+    EXPECT_TRUE(workspace.forceTerminate("/Applications/Pages.app"));
+    EXPECT_TRUE(names().empty());
 
     machine.write("workspace/running.json", "not json");
     EXPECT_FALSE(workspace.terminate("/Applications/Pages.app"));

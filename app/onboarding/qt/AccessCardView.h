@@ -56,7 +56,7 @@ private:
     TextLabel* status_;
     QWidget* steps_;
     LinkButton* link_;
-    SpringFade fade_;
+    FadeIn fade_;
 };
 
 class SummaryRowView final : public CardFrame {

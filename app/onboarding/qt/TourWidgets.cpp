@@ -141,9 +141,9 @@ void ClockView::hideEvent(QHideEvent* event) {
     timeline_.hide();
 }
 
-// ---- SpringFade ----
+// ---- FadeIn ----
 
-void SpringFade::in(std::vector<QWidget*> widgets, Spring spring) {
+void FadeIn::in(std::vector<QWidget*> widgets, Spring spring) {
     motion_.finish();
     std::vector<QPointer<QGraphicsOpacityEffect>> effects;
     for (QWidget* widget : widgets) {

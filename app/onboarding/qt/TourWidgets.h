@@ -80,9 +80,9 @@ private:
 
 // A fade in with a spring, for a part that has just appeared; the part is fully shown
 // when the fade ends or is cut short.
-class SpringFade {
+class FadeIn {
 public:
-    explicit SpringFade(MainQueue& queue) : motion_(queue) {}
+    explicit FadeIn(MainQueue& queue) : motion_(queue) {}
     // The widgets must outlive the fade or be its owner's children.
     void in(std::vector<QWidget*> widgets, Spring spring);
     void finish() { motion_.finish(); }

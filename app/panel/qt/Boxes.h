@@ -1,9 +1,10 @@
 #pragma once
 // Box layouts as the panel's descriptions give them (no margins, spacing in points), and
-// texts of the descriptions as Qt strings.
+// texts of the descriptions as Qt strings and plain tool tips.
 
 #include <QBoxLayout>
 #include <QString>
+#include <QTextDocument>
 #include <QWidget>
 #include <string>
 #include <type_traits>
@@ -26,6 +27,12 @@ inline QVBoxLayout* vbox(QWidget* owner, double spacing) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(static_cast<int>(spacing));
     return layout;
+}
+
+// A tool tip that shows text from outside (an app's name) as written: Qt would take a tip
+// that looks like markup as rich text.
+inline QString plainTip(const std::string& text) {
+    return Qt::convertFromPlainText(qs(text), Qt::WhiteSpaceNormal);
 }
 
 // A widget that holds a box of its own, for a part that shows or hides as one.

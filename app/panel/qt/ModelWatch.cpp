@@ -5,15 +5,13 @@
 
 namespace norvane {
 
-ModelWatch::ModelWatch(QWidget& view, AppModel& model, MainQueue& queue, const std::vector<ModelField>& fields,
-                       std::function<void()> refresh)
+ModelWatch::ModelWatch(QWidget& view, MainQueue& queue, std::function<void()> refresh)
     : QObject(&view),
       view_(view),
       queue_(queue),
       refresh_(std::move(refresh)),
       alive_(std::make_shared<ModelWatch*>(this)) {
     view_.installEventFilter(this);
-    subscription_ = model.subscribe(fields, [this] { changed(); });
 }
 
 ModelWatch::~ModelWatch() {

@@ -12,6 +12,8 @@
 
 #include "app/panel/qt/Boxes.h"
 #include "app/panel/qt/ModelWatch.h"
+#include "app/panel/qt/NoticesView.h"
+#include "app/panel/qt/SettingsView.h"
 #include "app/visuals/ChargeTone.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/SegmentsView.h"
@@ -142,6 +144,14 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
     gear_ = gear;
     row->addWidget(gear_, 0, Qt::AlignVCenter);
     layout->addWidget(header);
+    // The notices stay above the Stats page and the settings screen; the pages follow them.
+    pages_ = new QWidget;
+    pages_->setAttribute(Qt::WA_TranslucentBackground);
+    pageNotices_ = new NoticesView(m_, queue_, shell_, *context_.workspace, accent_);
+    auto* pages = vbox(pages_, 0);
+    pages->addWidget(pageNotices_);
+    pages->addStretch();  // room the window has beyond the page stays empty below it
+    layout->addWidget(pages_);
 
     new ModelWatch(*this, m_, queue_, {ModelField::battery}, [this] { refreshAccent(); });
     new ModelWatch(*this, m_, queue_, {ModelField::wantedTab}, [this] {
@@ -170,9 +180,15 @@ QScrollArea* PanelView::area(Panel::Page page) {
     QWidget* content = nullptr;
     if (page == Panel::Page::now) {
         // The notices come above the Now page's content and scroll with it.
+        nowContent_ = new QWidget;
+        nowContent_->setAttribute(Qt::WA_TranslucentBackground);
+        auto* column = vbox(nowContent_, 0);
+        nowNotices_ = new NoticesView(m_, queue_, shell_, *context_.workspace, accent_);
+        column->addWidget(nowNotices_);
         now_ = new NowTabView(m_, queue_, context_, accent_);
-        now_->installEventFilter(this);
-        content = now_;
+        column->addWidget(now_);
+        nowContent_->installEventFilter(this);
+        content = nowContent_;
     } else if (page == Panel::Page::stats) {
         stats_ = new StatsTabView(m_, queue_, context_, accent_);
         content = stats_;
@@ -182,14 +198,16 @@ QScrollArea* PanelView::area(Panel::Page page) {
         content = new QWidget;
         content->setAttribute(Qt::WA_TranslucentBackground);
         vbox(content, 0)->setContentsMargins(0, 0, 0, whole(Panel::padding));
+        settings_ = new SettingsView(m_, queue_, shell_, accent_);
+        content->layout()->addWidget(settings_);
     }
     area = scrollArea(content);
     if (page != Panel::Page::now) area->setFixedHeight(whole(Panel::pageHeight(page, tall_)));
-    // Under the header, the pages made so far in their order.
+    // Under the notices, the pages made so far in their order.
     int place = 1;
     for (std::size_t i = 0; i < static_cast<std::size_t>(page); ++i)
         if (areas_[i]) ++place;
-    static_cast<QVBoxLayout*>(layout())->insertWidget(place, area);
+    static_cast<QVBoxLayout*>(pages_->layout())->insertWidget(place, area);
     return area;
 }
 
@@ -198,6 +216,7 @@ void PanelView::showPage() {
     area(shown)->show();
     for (std::size_t i = 0; i < areas_.size(); ++i)
         if (areas_[i] && static_cast<Panel::Page>(i) != shown) areas_[i]->hide();
+    pageNotices_->setVisible(shown != Panel::Page::now);
     layout()->setContentsMargins(whole(Panel::padding), whole(Panel::padding), whole(Panel::padding),
                                  whole(panel_.bottomPadding()));
     refreshHeader();
@@ -217,13 +236,24 @@ void PanelView::refreshAccent() {
     refreshHeader();
     if (now_) now_->setAccent(accent);
     if (stats_) stats_->setAccent(accent);
+    pageNotices_->setAccent(accent);
+    if (nowNotices_) nowNotices_->setAccent(accent);
+    if (settings_) settings_->setAccent(accent);
+}
+
+void PanelView::setShell(PanelShell shell) {
+    shell_ = std::move(shell);
+    pageNotices_->shellChanged();
+    if (nowNotices_) nowNotices_->shellChanged();
+    if (settings_) settings_->shellChanged();
 }
 
 void PanelView::fitNowPage() {
     QScrollArea* page = areas_[static_cast<std::size_t>(Panel::Page::now)];
-    if (!page || !now_) return;
+    if (!page || !nowContent_) return;
     const int width = whole(contentWidth);
-    const int content = now_->hasHeightForWidth() ? now_->heightForWidth(width) : now_->sizeHint().height();
+    const int content =
+        nowContent_->hasHeightForWidth() ? nowContent_->heightForWidth(width) : nowContent_->sizeHint().height();
     const double cap = Panel::nowHeightCap(short_, visibleHeight_ ? visibleHeight_() : std::nullopt);
     const int height = std::min(content, static_cast<int>(std::floor(cap)));
     if (page->height() != height || page->minimumHeight() != height) page->setFixedHeight(height);
@@ -231,7 +261,7 @@ void PanelView::fitNowPage() {
 
 bool PanelView::eventFilter(QObject* watched, QEvent* event) {
     // The Now page grows or shrinks with its content (choices, a tip, a list opening).
-    if (watched == now_ && event->type() == QEvent::LayoutRequest) fitNowPage();
+    if (watched == nowContent_ && event->type() == QEvent::LayoutRequest) fitNowPage();
     return BackdropView::eventFilter(watched, event);
 }
 

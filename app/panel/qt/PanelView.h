@@ -12,6 +12,7 @@
 #include "app/panel/Panel.h"
 #include "app/panel/qt/NowTabView.h"
 #include "app/panel/qt/StatsTabView.h"
+#include "app/panel/qt/PanelShell.h"
 #include "app/visuals/qt/BackdropView.h"
 
 class QAbstractButton;
@@ -19,8 +20,10 @@ class QScrollArea;
 
 namespace norvane {
 
+class NoticesView;
 class TextLabel;
 class SegmentsView;
+class SettingsView;
 
 class PanelView final : public BackdropView {
 public:
@@ -40,6 +43,13 @@ public:
     NowTabView* nowTab() const { return now_; }
     StatsTabView* statsTab() const { return stats_; }
     QScrollArea* pageArea(Panel::Page page) const { return areas_[static_cast<std::size_t>(page)]; }
+    // The notices over the page: in the Now page's scroll area, or above the other pages'.
+    NoticesView* notices(Panel::Page page) const { return page == Panel::Page::now ? nowNotices_ : pageNotices_; }
+    SettingsView* settingsView() const { return settings_; }
+
+    // What the application around the panel offers it (the tour, quitting); until the
+    // shell hands it, the panel offers no tour and quits nothing.
+    void setShell(PanelShell shell);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +76,12 @@ private:
     QAbstractButton* gear_;
     std::array<QScrollArea*, 3> areas_{};
     NowTabView* now_ = nullptr;
+    PanelShell shell_;
+    QWidget* pages_;               // the notices over the pages, then the pages' areas
+    NoticesView* pageNotices_;     // above the Stats page and the settings screen
+    QWidget* nowContent_ = nullptr;  // the Now page's notices over its sections
+    NoticesView* nowNotices_ = nullptr;
+    SettingsView* settings_ = nullptr;
     StatsTabView* stats_ = nullptr;
 };
 

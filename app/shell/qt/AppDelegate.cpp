@@ -45,23 +45,31 @@ void AppDelegate::applicationDidFinishLaunching() {
     model_->start();
     target_ = std::make_unique<ModelTarget>(*model_, *state_);
 
-    const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
-    panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
-                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
-                                           keepOpen);
-    if (clicks_) panel_->closeOnClicksOutside(*clicks_);
-
-    hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {
-        if (const auto self = weak.lock()) (*self)->perform(action);
-    };
-    for (const auto& [action, hotkey] : model_->hotkeys())
-        hotkeys_->set(hotkey, action);
-
+    // The tour's model comes before the panel, whose notice and settings read it.
     const std::vector<std::string>& arguments = tourSystem_->arguments;
     tourOffered_ = Onboarding::offered(*tourSystem_->bundle, arguments);
     tour_ = std::make_unique<Onboarding>(Onboarding::rehearsing(arguments) ? AccessProbe::rehearsal(queue_)
                                                                            : AccessProbe::live(tourSystem_, queue_),
                                          tourSystem_->defaults);
+
+    const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
+    panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
+                                           PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
+                                           keepOpen);
+    const std::weak_ptr<AppDelegate*> weak = alive_;
+    panel_->view().setShell(PanelShell{onboarding(), onboardingOffered(), tourSystem_->bundle->isApplication(),
+                                       [weak] {
+                                           if (const auto self = weak.lock()) (*self)->showOnboarding();
+                                       },
+                                       tourSystem_->terminate});
+    if (clicks_) panel_->closeOnClicksOutside(*clicks_);
+
+    hotkeys_->perform = [weak](HotkeyAction action) {
+        if (const auto self = weak.lock()) (*self)->perform(action);
+    };
+    for (const auto& [action, hotkey] : model_->hotkeys())
+        hotkeys_->set(hotkey, action);
+
     if (tour_->openAtLaunch(tourOffered_, arguments)) showOnboarding();
 }
 

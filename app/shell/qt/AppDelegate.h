@@ -11,8 +11,8 @@
 
 #include "app/model/AppModel.h"
 #include "app/onboarding/Onboarding.h"
-#include "app/shell/Hotkeys.h"
 #include "app/onboarding/Relaunch.h"
+#include "app/shell/Hotkeys.h"
 #include "app/shell/ModelTarget.h"
 #include "app/shell/qt/StatusPanel.h"
 
@@ -77,12 +77,12 @@ private:
     const bool translucent_;
     std::shared_ptr<ClickMonitor> clicks_;  // outlives the panel
     std::unique_ptr<AppModel> model_;
-    std::unique_ptr<ModelTarget> target_;
-    std::unique_ptr<StatusPanel> panel_;
     // What the tour asks of the system: the model's very parts (the same user defaults).
     std::shared_ptr<const System> tourSystem_;
-    std::unique_ptr<Onboarding> tour_;
+    std::unique_ptr<Onboarding> tour_;  // outlives the panel, which reads it
     bool tourOffered_ = false;
+    std::unique_ptr<ModelTarget> target_;
+    std::unique_ptr<StatusPanel> panel_;
     Handover secondStarts_;
     std::unique_ptr<QWidget> tourWindow_;
     std::unique_ptr<QWidget> closedWindow_;  // until the queue's next turn

@@ -65,7 +65,8 @@ TextFace::TextFace(const TextStyle& style)
 
 double TextFace::advance(const QString& text) const { return metrics_.horizontalAdvance(shown(text)) * scale_; }
 
-void TextFace::draw(QPainter& painter, const QRectF& box, int flags, const QString& text) const {
+void TextFace::draw(QPainter& painter, const QRectF& box, int flags, const QString& text,
+                    Qt::TextElideMode elide) const {
     painter.save();
     painter.setFont(font_);
     painter.setPen(toQColor(style_.color));
@@ -73,7 +74,7 @@ void TextFace::draw(QPainter& painter, const QRectF& box, int flags, const QStri
     painter.scale(scale_, scale_);
     // Drawn from a string, never as markup: names from outside show as they are.
     const QRectF inside(0, 0, box.width() / scale_, box.height() / scale_);
-    const QString line = metrics_.elidedText(shown(text), Qt::ElideRight, inside.width());
+    const QString line = metrics_.elidedText(shown(text), elide, inside.width());
     painter.drawText(inside, (flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)) | Qt::TextSingleLine, line);
     painter.restore();
 }

@@ -34,8 +34,9 @@ public:
     double advance(const QString& text) const;
     double height() const { return metrics_.height() * scale_; }
     // One line in the style's colour, placed in `box` by `flags` (alignment only), cut
-    // with an ellipsis where it is wider than the box.
-    void draw(QPainter& painter, const QRectF& box, int flags, const QString& text) const;
+    // with an ellipsis where it is wider than the box (at its end, or where `elide` says).
+    void draw(QPainter& painter, const QRectF& box, int flags, const QString& text,
+              Qt::TextElideMode elide = Qt::ElideRight) const;
     // The text wrapped at word boundaries (or anywhere, for a word wider than the line)
     // to `width`: its height, and drawing it from the top left of `box`.
     double wrappedHeight(const QString& text, double width) const;

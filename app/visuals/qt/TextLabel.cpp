@@ -56,6 +56,38 @@ void TextLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
+void TextLabel::setElideMode(Qt::TextElideMode mode) {
+    if (mode == elide_) return;
+    elide_ = mode;
+    update();
+}
+
+void TextLabel::setMaximumLines(int lines) {
+    lines = std::max(lines, 0);
+    if (lines == lines_) return;
+    lines_ = lines;
+    updateGeometry();
+    update();
+}
+
+QString TextLabel::wrapped(double width) const {
+    const TextFace face(style_);
+    // As many lines as one line is high when laid out.
+    const double most = lines_ * face.wrappedHeight(QStringLiteral("x"), width) + 0.5;
+    if (lines_ == 0 || face.wrappedHeight(text_, width) <= most) return text_;
+    // The longest beginning that fits with its ellipsis.
+    qsizetype fits = 0, over = text_.size();
+    while (over - fits > 1) {
+        const qsizetype middle = fits + (over - fits) / 2;
+        if (face.wrappedHeight(text_.left(middle).trimmed() + QStringLiteral("\u2026"), width) <= most)
+            fits = middle;
+        else
+            over = middle;
+    }
+    if (fits > 0 && text_.at(fits - 1).isHighSurrogate()) --fits;  // never half a character
+    return text_.left(fits).trimmed() + QStringLiteral("\u2026");
+}
+
 QSize TextLabel::sizeHint() const {
     const TextFace face(style_);
     double width = face.advance(text_);
@@ -63,10 +95,10 @@ QSize TextLabel::sizeHint() const {
         // A short text asks for a narrower, taller shape, as Qt's labels do: a layout that
         // places it by this hint only ever lowers it to its height for the width given.
         width = std::min(width, wrappedLineCharacters * QFontMetricsF(face.font()).averageCharWidth() * face.scale());
-        double height = face.wrappedHeight(text_, width);
+        double height = face.wrappedHeight(wrapped(width), width);
         const double line = face.height();
         for (const auto& [lines, share] : {std::pair{4.0, 2.0}, std::pair{2.0, 4.0}})
-            if (height < lines * line && width > 1) height = face.wrappedHeight(text_, width / share);
+            if (height < lines * line && width > 1) height = face.wrappedHeight(wrapped(width / share), width / share);
         return {up(width), up(height)};
     }
     return {up(width), up(face.height())};
@@ -80,15 +112,15 @@ QSize TextLabel::minimumSizeHint() const {
 
 int TextLabel::heightForWidth(int width) const {
     if (!style_.wraps) return sizeHint().height();
-    return up(TextFace(style_).wrappedHeight(text_, width));
+    return up(TextFace(style_).wrappedHeight(wrapped(width), width));
 }
 
 void TextLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const TextFace face(style_);
-    if (style_.wraps) return face.drawWrapped(painter, rect(), text_);
-    face.draw(painter, rect(), static_cast<int>(alignment_), text_);
+    if (style_.wraps) return face.drawWrapped(painter, rect(), wrapped(width()));
+    face.draw(painter, rect(), static_cast<int>(alignment_), text_, elide_);
 }
 
 }  // namespace norvane

@@ -21,6 +21,11 @@ public:
     void setText(const QString& text);
     void setStyle(const TextStyle& style);
     void setAlignment(Qt::Alignment alignment);
+    // Where a one-line text is cut: at its end, or in the middle (a link keeps both ends).
+    void setElideMode(Qt::TextElideMode mode);
+    // A wrapping text shows at most this many lines, the last one ending in an ellipsis
+    // where the text goes on; 0 shows them all.
+    void setMaximumLines(int lines);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -31,9 +36,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The text a wrapping label shows at that width: all of it, or within its lines.
+    QString wrapped(double width) const;
+
     QString text_;
     TextStyle style_;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
+    Qt::TextElideMode elide_ = Qt::ElideRight;
+    int lines_ = 0;
 };
 
 }  // namespace norvane

@@ -14,74 +14,19 @@
 #include "app/panel/qt/TopAppsView.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
-#include "tests/model/ModelProbe.h"
+#include "tests/panel/qt/OpenPanel.h"
 #include "tests/support/ScriptedBackend.h"
-#include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {
 
 using Page = Panel::Page;
 
-// The machine's workspace, with the links it is asked to open recorded instead of opened.
-struct LinkRecorder final : Workspace {
-    explicit LinkRecorder(Machine machine) : real(std::move(machine)) {}
-    MachineWorkspace real;
-    mutable std::vector<std::string> opened;
-    std::optional<Path> desktopPicture() const override { return real.desktopPicture(); }
-    std::optional<Color> accentColor() const override { return real.accentColor(); }
-    std::optional<Path> iconFile(std::string_view path) const override { return real.iconFile(path); }
-    std::optional<Path> urlForApplication(std::string_view id) const override { return real.urlForApplication(id); }
-    std::vector<RunningApplication> runningApplications() const override { return real.runningApplications(); }
-    std::optional<RunningApplication> frontmostApplication() const override { return real.frontmostApplication(); }
-    bool terminate(std::string_view bundle) const override { return real.terminate(bundle); }
-    bool activate(std::string_view bundle) const override { return real.activate(bundle); }
-    bool open(std::string_view url) const override { return opened.emplace_back(url), true; }
-    bool selectFile(const Path& file) const override { return real.selectFile(file); }
-};
-
-class PanelWidgets : public ::testing::Test {
+// A panel whose tour is over: no notice over the page.
+class PanelWidgets : public testing::OpenPanel {
 protected:
-    ModelBench bench;
-    // A macOS that the charge limit is known to work on.
-    bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
-                                         "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
-                     true);
-    AppModel& m = bench.start({}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
-    ModelProbe probe{m};
-    std::shared_ptr<LinkRecorder> workspace = std::make_shared<LinkRecorder>(bench.machine.machine());
-    std::unique_ptr<PanelView> view;
+    PanelWidgets() { tour.finish(); }
 
-    void SetUp() override { testing::ensureQtApplication(); }
-    PanelView& open(std::vector<std::string> arguments = {}) {
-        view = std::make_unique<PanelView>(
-            m, bench.queue, PanelContext{workspace, DateFormatter("en_US", "UTC"), LocaleText("en_US"), arguments},
-            Backdrop::forSystem(26), false, [] { return std::optional(900.0); });
-        view->show();
-        settle();
-        return *view;
-    }
-    // The widgets' posted events and deferred deletions have run; with `settle`, the
-    // model's posted work first.
-    static void events() {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void settle() {
-        bench.queue.drain();
-        events();
-    }
-    // The shown button of that text or accessible name under `in`.
-    QAbstractButton* button(QWidget* in, const QString& name) {
-        for (auto* b : in->findChildren<QAbstractButton*>())
-            if (b->isVisible() && (b->text() == name || b->accessibleName() == name)) return b;
-        ADD_FAILURE() << "no button " << name.toStdString();
-        return nullptr;
-    }
-    void tap(QWidget* in, const QString& name) {
-        if (auto* b = button(in, name)) b->click();
-        settle();
-    }
     // The titles of the shown segments, the selected one in brackets.
     static std::string segments(SegmentsView* view) {
         std::string out;

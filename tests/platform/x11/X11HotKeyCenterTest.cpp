@@ -1,5 +1,6 @@
 #include "platform/x11/X11HotKeyCenter.h"
 
+#include <linux/input-event-codes.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
 #include "tests/support/Xvfb.h"
@@ -30,6 +32,13 @@ TEST(X11Keys, MacKeyCodesNamePhysicalKeys) {
         {200, std::nullopt},
     };
     for (const auto& [mac, x] : keys) EXPECT_EQ(x11Keycode(mac), x) << mac;
+    // The recorder reads a pressed key back through the same table.
+    for (std::uint32_t mac = 0; mac < 256; ++mac)
+        if (const auto input = linuxKeyOfMac(mac)) {
+            EXPECT_EQ(macKeyOfLinux(*input), mac) << mac;
+        }
+    EXPECT_EQ(macKeyOfLinux(KEY_K), 40u);
+    EXPECT_EQ(macKeyOfLinux(KEY_LEFTMETA), std::nullopt);  // command itself
     EXPECT_EQ(x11Modifiers(0x0100), 1 << 6);  // command: Super (Mod4)
     EXPECT_EQ(x11Modifiers(0x0800), 1 << 3);  // option: Alt (Mod1)
     EXPECT_EQ(x11Modifiers(0x1000 | 0x0200), (1 << 2) | 1);
