@@ -13,7 +13,6 @@
 namespace norvane {
 namespace {
 
-constexpr QSize switchSize{28, 16};
 
 QWidget* tileIcon(const TileIcon& icon) {
     return std::visit(
@@ -57,31 +56,6 @@ MenuBarHero menuBarHero(const AppModel& m) {
 }
 
 }  // namespace
-
-LoginSwitch::LoginSwitch(bool on, Color tint, QWidget* parent) : QAbstractButton(parent), on_(on), tint_(tint) {
-    setAccessibleName(QString::fromUtf8(LoginRow::label));
-    setFixedSize(switchSize);
-    setCursor(Qt::PointingHandCursor);
-}
-
-void LoginSwitch::setOn(bool on) {
-    if (on == on_) return;
-    on_ = on;
-    update();
-}
-
-void LoginSwitch::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF track = rect();
-    const double r = track.height() / 2;
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(toQColor(on_ ? tint_ : Color::white(0.22)));
-    painter.drawRoundedRect(track, r, r);
-    const double knob = track.height() - 2;
-    painter.setBrush(toQColor(Color::white()));
-    painter.drawEllipse(QRectF(on_ ? track.right() - 1 - knob : track.left() + 1, 1, knob, knob));
-}
 
 TourPageView::TourPageView(AppModel& model, MainQueue& queue, const TourState& state, PageInputs inputs,
                            QWidget* parent)
@@ -158,9 +132,10 @@ QWidget* TourPageView::closing(const TourState& state) {
         auto* line = new QHBoxLayout;
         line->addWidget(textLabel(LoginRow::label, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
         line->addStretch(1);
-        login_ = new LoginSwitch(rows.login->on, rows.login->tint);
+        login_ = new SwitchButton(rows.login->on, rows.login->tint);
+        login_->setAccessibleName(QString::fromUtf8(LoginRow::label));
         // The switch then shows what the model reports back, which may be the old state.
-        connect(login_, &QAbstractButton::clicked, this, [this] { m_.setOpenAtLogin(!login_->on()); });
+        connect(login_, &QAbstractButton::clicked, this, [this] { m_.setOpenAtLogin(!login_->isOn()); });
         line->addWidget(login_, 0, Qt::AlignVCenter);
         card->content()->addLayout(line);
         column->addWidget(card);

@@ -12,6 +12,7 @@
 #include "app/model/AppModel.h"
 #include "app/onboarding/TourWindow.h"
 #include "app/onboarding/qt/AccessCardView.h"
+#include "app/visuals/qt/SwitchButton.h"
 
 namespace norvane {
 
@@ -25,22 +26,6 @@ struct PageInputs {
     std::function<void()> relaunch;  // the access card's restart link
 };
 
-// The small switch of "Open at login", tinted while on. It shows what it is given; a click
-// only asks for the other state.
-class LoginSwitch final : public QAbstractButton {
-public:
-    LoginSwitch(bool on, Color tint, QWidget* parent = nullptr);
-    void setOn(bool on);
-    bool on() const { return on_; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    bool on_;
-    Color tint_;
-};
-
 class TourPageView final : public QWidget {
 public:
     // The model and the queue must outlive the page.
@@ -51,7 +36,7 @@ public:
     void setState(const TourState& state);
 
     AccessCardView* accessCard() const { return card_; }
-    LoginSwitch* loginSwitch() const { return login_; }
+    SwitchButton* loginSwitch() const { return login_; }
 
 private:
     QWidget* content(const TourState& state);
@@ -65,7 +50,7 @@ private:
     PageInputs inputs_;
     AccessCardView* card_ = nullptr;
     std::vector<SummaryRowView*> rows_;
-    LoginSwitch* login_ = nullptr;
+    SwitchButton* login_ = nullptr;
     MenuBarHeroView* menuBar_ = nullptr;
     Observers::Subscription modelFields_;
 };

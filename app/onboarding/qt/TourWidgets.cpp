@@ -21,20 +21,6 @@ int points(double length) {
     return std::isfinite(length) ? static_cast<int>(std::lround(std::clamp(length, 0.0, 16384.0))) : 0;
 }
 
-QHBoxLayout* hbox(QWidget* owner, double spacing) {
-    auto* layout = new QHBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(points(spacing));
-    return layout;
-}
-
-QVBoxLayout* vbox(QWidget* owner, double spacing) {
-    auto* layout = new QVBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(points(spacing));
-    return layout;
-}
-
 void spanContent(CardFrame& card) {
     card.content()->setAlignment(Qt::Alignment());
 }

@@ -12,6 +12,7 @@
 #include "app/onboarding/Timeline.h"
 #include "app/visuals/TextStyle.h"
 #include "app/visuals/qt/TextLabel.h"
+#include "app/visuals/qt/Boxes.h"
 #include "platform/MainQueue.h"
 
 class QBoxLayout;
@@ -22,8 +23,6 @@ class QVBoxLayout;
 namespace norvane {
 
 int points(double length);  // whole pixels, rounded; 0 for a length that is not sane
-QHBoxLayout* hbox(QWidget* owner, double spacing);
-QVBoxLayout* vbox(QWidget* owner, double spacing);
 // A card whose content spans its inner width, each part at the leading edge: text wraps at
 // the card's edge rather than at a width of its own guessing.
 class CardFrame;

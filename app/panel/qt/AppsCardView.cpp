@@ -1,6 +1,6 @@
 #include "app/panel/qt/AppsCardView.h"
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/StatsRows.h"
 #include "app/visuals/qt/AppMarkView.h"
 #include "app/visuals/qt/DotView.h"

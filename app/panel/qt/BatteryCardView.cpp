@@ -6,7 +6,7 @@
 #include <QWheelEvent>
 
 #include "app/panel/Panel.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/Spinner.h"
 #include "app/panel/qt/StatsRows.h"
 #include "app/visuals/qt/DotView.h"

@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <cmath>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/Fade.h"
 #include "app/panel/qt/Spinner.h"
 #include "app/visuals/qt/Painting.h"

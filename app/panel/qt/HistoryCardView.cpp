@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/StatsRows.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/SegmentsView.h"

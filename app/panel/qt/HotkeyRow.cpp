@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/KeyPresses.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/visuals/qt/PillButton.h"

@@ -4,7 +4,7 @@
 
 #include "app/onboarding/Onboarding.h"
 #include "app/panel/UpdateCard.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/UpdateCardView.h"
 #include "app/visuals/qt/CardFrame.h"

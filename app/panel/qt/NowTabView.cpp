@@ -5,7 +5,7 @@
 #include "app/panel/RingRow.h"
 #include "app/panel/TipCard.h"
 #include "app/panel/TopApps.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/HeadlineView.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/RingRowView.h"

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/NoticesView.h"
 #include "app/panel/qt/SettingsView.h"

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "app/panel/NowTab.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/Fade.h"
-#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/Parts.h"

@@ -5,10 +5,10 @@
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/HotkeyRow.h"
 #include "app/panel/qt/ModelWatch.h"
-#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/PillButton.h"

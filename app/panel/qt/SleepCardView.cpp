@@ -1,6 +1,6 @@
 #include "app/panel/qt/SleepCardView.h"
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/StatsRows.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/TextLabel.h"

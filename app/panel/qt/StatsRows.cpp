@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/TextLabel.h"
 

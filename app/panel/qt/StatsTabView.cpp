@@ -4,7 +4,7 @@
 
 #include "app/panel/qt/AppsCardView.h"
 #include "app/panel/qt/BatteryCardView.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/HistoryCardView.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/SleepCardView.h"

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "app/model/AppModel.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/Parts.h"
 #include "app/visuals/qt/PillButton.h"

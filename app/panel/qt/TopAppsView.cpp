@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/Spinner.h"
 #include "app/visuals/qt/AppMarkView.h"
 #include "app/visuals/qt/Parts.h"

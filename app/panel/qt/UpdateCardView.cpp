@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/onboarding/Motion.h"
-#include "app/panel/qt/Boxes.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/TextLabel.h"

@@ -12,6 +12,7 @@
 #include "app/visuals/qt/AppMarkView.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
 #include "app/visuals/qt/TextLabel.h"
@@ -21,29 +22,6 @@ namespace {
 
 constexpr int whole(double points) {
     return static_cast<int>(points);
-}
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QHBoxLayout* hbox(QWidget* owner, double spacing) {
-    auto* layout = new QHBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(whole(spacing));
-    return layout;
-}
-
-QVBoxLayout* vbox(QWidget* owner, double spacing) {
-    auto* layout = new QVBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(whole(spacing));
-    return layout;
-}
-
-// A spacer that takes what is left, but at least `minimum` points.
-void spacer(QHBoxLayout* layout, double minimum) {
-    layout->addSpacerItem(new QSpacerItem(whole(minimum), 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
 }
 
 TextLabel* noteLabel() {
@@ -98,7 +76,7 @@ public:
     Header(Color accent, const std::function<void()>& toggled) : toggle_(new AwakeSwitch(accent)) {
         auto* layout = hbox(this, AwakeCard::headerSpacing);
         layout->addWidget(new TextLabel(QString::fromUtf8(AwakeCard::title), AwakeCard::label()));
-        spacer(layout, 0);
+        flexible(layout, 0);
         QObject::connect(toggle_, &QAbstractButton::clicked, this, toggled);
         layout->addWidget(toggle_);
     }
@@ -229,7 +207,7 @@ public:
         auto* layout = new QHBoxLayout(this);  // the style's own spacing
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(new TextLabel(QString::fromUtf8(AwakeCard::lidLabel), AwakeCard::label()));
-        spacer(layout, 0);
+        flexible(layout, 0);
         layout->addWidget(picker_);
         setToolTip(QString::fromUtf8(AwakeCard::lidHelp));
         picker_->setOnTap([this, chosen](std::size_t index) {
@@ -273,7 +251,7 @@ public:
         auto* until = new QWidget;
         auto* untilRow = hbox(until, AwakeCard::timerRowSpacing);
         untilRow->addWidget(new TextLabel(QStringLiteral("Until"), AwakeCard::label()));
-        spacer(untilRow, 4);
+        flexible(untilRow, 4);
         const auto pill = [&](const char* text, const char* spoken, Pill look, std::function<void()> run) {
             auto* button = new PillButton(QString::fromUtf8(text), look);
             if (spoken) button->setAccessibleName(QString::fromUtf8(spoken));
@@ -317,7 +295,7 @@ public:
         vbox(frame, 0)->addWidget(mark, 0, Qt::AlignCenter);
         layout->addWidget(frame);
         layout->addWidget(title_);
-        spacer(layout, AwakeCard::Row::minimumGap);
+        flexible(layout, AwakeCard::Row::minimumGap);
         if (trailing_) layout->addWidget(trailing_);
         layout->addWidget(dot_);
         passClicks(frame);

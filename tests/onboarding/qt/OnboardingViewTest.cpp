@@ -114,7 +114,7 @@ TEST_F(TourView, TheRehearsalWalksFromWelcomeToFinishWithTheFooterButtons) {
     // The login switch shows what the model reports back.
     ASSERT_NE(view->page()->loginSwitch(), nullptr);
     view->page()->loginSwitch()->click();
-    EXPECT_EQ(std::tuple(m.openAtLogin(), view->page()->loginSwitch()->on()), std::tuple(true, true));
+    EXPECT_EQ(std::tuple(m.openAtLogin(), view->page()->loginSwitch()->isOn()), std::tuple(true, true));
 
     press("Open Norvane");
     key(Qt::Key_Escape);

@@ -9,7 +9,7 @@
 
 #include "app/panel/qt/HeadlineView.h"
 #include "app/panel/qt/RingRowView.h"
-#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/qt/SwitchButton.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
 #include "app/visuals/qt/PillButton.h"

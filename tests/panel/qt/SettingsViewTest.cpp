@@ -11,7 +11,7 @@
 #include "app/model/DefaultsKeys.h"
 #include "app/panel/qt/HotkeyRow.h"
 #include "app/panel/qt/KeyPresses.h"
-#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/qt/PillButton.h"
 #include "tests/panel/qt/OpenPanel.h"
 

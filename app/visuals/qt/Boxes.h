@@ -1,5 +1,5 @@
 #pragma once
-// Box layouts as the panel's descriptions give them (no margins, spacing in points), and
+// Box layouts as the views' descriptions give them (no margins, spacing in points), and
 // texts of the descriptions as Qt strings and plain tool tips.
 
 #include <QBoxLayout>

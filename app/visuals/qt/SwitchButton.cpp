@@ -1,4 +1,4 @@
-#include "app/panel/qt/SwitchButton.h"
+#include "app/visuals/qt/SwitchButton.h"
 
 #include <QPainter>
 
