@@ -33,6 +33,12 @@ void link(const Path& target, const Path& at) {
 
 Machine::Machine(Path root) : root_(std::move(root)) {}
 
+std::string Machine::path(std::string_view relative) const {
+    std::string out = root_.native();
+    if (!out.ends_with('/')) out += '/';
+    return out.append(relative);
+}
+
 Path Machine::defaultRoot() { return applicationSupportFolder() / "norvane-machine"; }
 
 Path Machine::templateFolder() {

@@ -28,6 +28,8 @@ public:
     const Path& root() const { return root_; }
     // A file of the folder by its relative name ("ioreg/AppleSmartBattery.plist").
     Path file(std::string_view relative) const { return root_ / Path(relative); }
+    // The same as text, made without taking paths apart (for readers on every tick).
+    std::string path(std::string_view relative) const;
 
     // A kernel statistics file ("stat", "net/dev"): the folder's proc/<name> when it has one,
     // so a test or a simulated Mac can fix the figures; else this machine's /proc/<name>.
