@@ -49,7 +49,7 @@ bool roundTrip(XpcConnector& xpc, bool runPmset) {
 
 void BM_HelperRoundTrip(benchmark::State& state) {
     const auto machine = Machine::current();
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     MachineXpcConnector xpc(*machine, signing);
     if (!roundTrip(xpc, false)) return state.SkipWithError("the helper does not answer");
     for (auto _ : state)

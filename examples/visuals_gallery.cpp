@@ -24,6 +24,7 @@
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "app/visuals/qt/WorkspaceImages.h"
 // The model's own state (the battery, which only its tick reads, and the agents) is set
 // the way the tests set it.
@@ -45,8 +46,15 @@ public:
     void save(QWidget* widget, const QString& name, QSize size = {}) {
         widget->ensurePolished();
         if (widget->layout()) widget->layout()->activate();
-        if (size.isValid()) widget->resize(size);
-        else widget->adjustSize();
+        if (size.isValid()) {
+            widget->resize(size);
+        } else if (widget->hasHeightForWidth()) {
+            // Wrapped text is as tall as the width it is given makes it.
+            const int width = std::min(widget->sizeHint().width(), widget->maximumWidth());
+            widget->resize(width, widget->heightForWidth(width));
+        } else {
+            widget->adjustSize();
+        }
         QImage image((widget->size() + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(scale);
         image.fill(toQColor(panelTone));
@@ -116,6 +124,32 @@ std::vector<Sample> dayOfHistory(Date now) {
     samples.push_back({now - 9 * 3600.0, 0, false, false});  // a gap in the record shows as faint dots
     return samples;
 }
+
+// The machine's workspace with one more app running, once `running` is set: one whose name
+// is longer than a row.
+class WithApp final : public Workspace {
+public:
+    WithApp(std::shared_ptr<const Workspace> inner, RunningApplication app) : inner_(std::move(inner)), app_(std::move(app)) {}
+    bool running = false;
+    std::optional<Path> desktopPicture() const override { return inner_->desktopPicture(); }
+    std::optional<Color> accentColor() const override { return inner_->accentColor(); }
+    std::optional<Path> iconFile(std::string_view path) const override { return inner_->iconFile(path); }
+    std::optional<Path> urlForApplication(std::string_view id) const override { return inner_->urlForApplication(id); }
+    std::vector<RunningApplication> runningApplications() const override {
+        auto apps = inner_->runningApplications();
+        if (running) apps.push_back(app_);
+        return apps;
+    }
+    std::optional<RunningApplication> frontmostApplication() const override { return inner_->frontmostApplication(); }
+    bool terminate(std::string_view path) const override { return inner_->terminate(path); }
+    bool activate(std::string_view path) const override { return inner_->activate(path); }
+    bool open(std::string_view url) const override { return inner_->open(url); }
+    bool selectFile(const Path& file) const override { return inner_->selectFile(file); }
+
+private:
+    std::shared_ptr<const Workspace> inner_;
+    RunningApplication app_;
+};
 
 }  // namespace
 
@@ -225,11 +259,11 @@ int main(int argc, char** argv) {
     // The card look with the small text styles.
     auto* box = new CardFrame(card(14));
     box->content()->setSpacing(8);
-    box->content()->addWidget(styledLabel("Battery health", caps()));
+    box->content()->addWidget(new TextLabel("Battery health", caps()));
     box->content()->addWidget(DotView::text({"91", white, 4}));
     box->content()->addWidget(DotView::columns({{10, 10, 9, 9, std::nullopt, 9}}, 200));
     box->content()->addWidget(
-        styledLabel("Your battery holds 91% of the charge it held when new. Most batteries wear to 80% over about "
+        new TextLabel("Your battery holds 91% of the charge it held when new. Most batteries wear to 80% over about "
                     "1000 cycles.",
                     note()));
     box->setFixedWidth(320);
@@ -266,6 +300,10 @@ int main(int argc, char** argv) {
         system.localeText = LocaleText("en_US");
         system.calendar = Calendar("UTC");
         system.processes = std::make_shared<FakeProcesses>();
+        const std::string remote = "/Applications/Microsoft Remote Desktop Beta.app";
+        const auto withRemote = std::make_shared<WithApp>(
+            system.workspace, RunningApplication{remote, "Microsoft Remote Desktop Beta Preview Edition"});
+        system.workspace = withRemote;
         AppModel m(std::move(system), queue);
         ModelProbe probe(m);
         probe.battery(onBattery(72));
@@ -291,6 +329,9 @@ int main(int argc, char** argv) {
         probe.holders({});
         m.startAwake(AwakeMode::app("/Applications/Slack.app"));
         picture("awake-card-apps", {"--awake-apps"});
+        withRemote->running = true;
+        m.startAwake(AwakeMode::app(remote));
+        picture("awake-card-apps-long-name", {"--awake-apps"});
         m.stopAwake();
     }
     return g.failed() ? 1 : 0;

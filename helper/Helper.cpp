@@ -10,6 +10,15 @@
 
 namespace norvane::daemon {
 
+void Helper::start() {
+    system_.queue.post([this] { countDown(0); });
+}
+
+void Helper::countDown(std::int64_t number) {
+    system_.queue.after(
+        system_.idleSeconds, [this, number] { if (requests_.load() == number) system_.exit(0); }, ClockKind::uptime);
+}
+
 bool Helper::shouldAcceptNewConnection(XpcListener::Connection& connection) {
     connection.exported = exportHelper(*this);
     return true;
@@ -31,11 +40,7 @@ void Helper::run(const std::vector<std::string>& arguments, const Reply& reply) 
     else reply(trimmedWhitespace(result.output));  // empty or not, a failure
 
     // Requests run on their connections' threads; the countdown runs on the main queue.
-    system_.queue.post([this, number] {
-        system_.queue.after(
-            system_.idleSeconds, [this, number] { if (requests_.load() == number) system_.exit(0); },
-            ClockKind::uptime);
-    });
+    system_.queue.post([this, number] { countDown(number); });
 }
 
 bool Helper::onBattery() const { return system_.power.providingSource() == batteryPower; }
@@ -43,7 +48,7 @@ bool Helper::onBattery() const { return system_.power.providingSource() == batte
 int helperMain(int argc, char** argv, double idle) {
     const auto machine = Machine::current();
     if (!machine) return 1;
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     const auto team = ownTeamID(signing);
     if (!team) {
         systemLog(*machine, "Norvane helper: not signed by a developer team, refusing to run");
@@ -63,6 +68,7 @@ int helperMain(int argc, char** argv, double idle) {
         systemLog(*machine, "Norvane helper: " + *error);
         return 1;
     }
+    helper.start();
     return QCoreApplication::exec();
 }
 

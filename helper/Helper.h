@@ -17,7 +17,7 @@
 
 namespace norvane::daemon {
 
-// How long the helper stays after the last request that ran pmset.
+// How long the helper stays after its start and after the last request that ran pmset.
 inline constexpr double idleSeconds = 20.0;
 
 class Helper final : public HelperProtocol {
@@ -31,6 +31,8 @@ public:
     };
     explicit Helper(System system) : system_(std::move(system)) {}
 
+    // Starts the quit countdown: a helper that is never asked anything quits too.
+    void start();
     // Every connection that the listener lets through is served.
     bool shouldAcceptNewConnection(XpcListener::Connection& connection);
     void setLowPower(bool on, Reply reply) override;
@@ -42,6 +44,8 @@ public:
 
 private:
     void run(const std::vector<std::string>& arguments, const Reply& reply);
+    // Quits after the idle time unless a request ran pmset meanwhile; on the main queue.
+    void countDown(std::int64_t number);
     bool onBattery() const;
 
     System system_;

@@ -1,14 +1,22 @@
 #include "platform/CodeSigning.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
@@ -48,16 +56,21 @@ std::string hex(const unsigned char* bytes, std::size_t size) {
     return out;
 }
 
-std::optional<std::string> sha256(std::FILE* file) {
+// The digest of what the descriptor holds; absent on a read error or past `limit` bytes.
+std::optional<std::string> sha256(int fd, std::uint64_t limit) {
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
     std::array<char, 1 << 16> buffer{};
+    std::uint64_t total = 0;
     for (;;) {
-        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file);
-        if (n > 0 && EVP_DigestUpdate(context.get(), buffer.data(), n) != 1) return std::nullopt;
-        if (n < buffer.size()) break;
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > limit) return std::nullopt;
+        if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) return std::nullopt;
     }
-    if (std::ferror(file)) return std::nullopt;
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1) return std::nullopt;
@@ -92,10 +105,10 @@ std::unordered_map<std::string, CachedDigest>& digestCache() {
     return cache;
 }
 
-// Every file and link of the bundle, but the signature folder: path → digest. Absent when
-// one cannot be read.
-std::optional<std::map<std::string, std::string>> seal(const Path& bundle) {
-    std::map<std::string, std::string> files;
+// Every file and link of the bundle, but the signature folder, with its size (0 for a link).
+// Absent when one cannot be looked at.
+std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bundle) {
+    std::map<std::string, std::uint64_t> files;
     std::error_code error;
     const Path skipped = Path(signatureRecordPath).parent_path();
     for (auto it = fs::recursive_directory_iterator(bundle, error); !error && it != fs::recursive_directory_iterator();
@@ -105,15 +118,186 @@ std::optional<std::map<std::string, std::string>> seal(const Path& bundle) {
             it.disable_recursion_pending();
             continue;
         }
-        const auto status = it->symlink_status(error);
-        if (error) return std::nullopt;
-        if (!fs::is_regular_file(status) && !fs::is_symlink(status)) continue;
-        auto digest = fileDigest(it->path());
-        if (!digest) return std::nullopt;
-        files.emplace(relative.generic_string(), std::move(*digest));
+        struct stat s {};
+        if (::lstat(it->path().c_str(), &s) != 0) return std::nullopt;
+        if (S_ISLNK(s.st_mode)) files.emplace(relative.generic_string(), 0);
+        else if (S_ISREG(s.st_mode)) files.emplace(relative.generic_string(), static_cast<std::uint64_t>(s.st_size));
     }
     if (error) return std::nullopt;
     return files;
+}
+
+// The digests of the files, hashing at most `maximumSealedBytes` in all; absent when one
+// cannot be read or the files hold more.
+std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
+                                                         const std::map<std::string, std::uint64_t>& files) {
+    std::uint64_t total = 0;
+    for (const auto& [name, size] : files) total += size;
+    if (total > maximumSealedBytes) return std::nullopt;
+    std::map<std::string, std::string> out;
+    std::uint64_t left = maximumSealedBytes;
+    for (const auto& [name, size] : files) {
+        // A file that grew since it was looked at is read no further than its share.
+        auto digest = fileDigest(bundle / name, left);
+        if (!digest) return std::nullopt;
+        left -= std::min(left, size);
+        out.emplace(name, std::move(*digest));
+    }
+    return out;
+}
+
+// Whether the bundle's files are the record's: the same names first, then their digests.
+bool sealed(const Path& bundle, const SignatureRecord& record) {
+    const auto files = sealedFiles(bundle);
+    if (!files || files->size() != record.files.size()) return false;
+    auto b = record.files.begin();
+    for (auto a = files->begin(); a != files->end(); ++a, ++b)
+        if (a->first != b->first) return false;
+    return digests(bundle, *files) == record.files;
+}
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+
+std::optional<std::string> unhex(std::string_view text) {
+    if (text.size() % 2 != 0) return std::nullopt;
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        int value = 0;
+        for (const char c : text.substr(i, 2)) {
+            value <<= 4;
+            if (c >= '0' && c <= '9') value |= c - '0';
+            else if (c >= 'a' && c <= 'f') value |= c - 'a' + 10;
+            else return std::nullopt;
+        }
+        out.push_back(static_cast<char>(value));
+    }
+    return out;
+}
+
+std::optional<std::string> rawDigest(const SignatureRecord& record) {
+    return unhex(signedDigest(record));
+}
+
+bool verifies(const SignatureRecord& record, std::string_view publicKey) {
+    const auto raw = unhex(publicKey);
+    const auto signature = record.signature ? unhex(*record.signature) : std::nullopt;
+    const auto message = rawDigest(record);
+    if (!raw || raw->size() != 32 || !signature || !message) return false;
+    const Key key(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
+                                              reinterpret_cast<const unsigned char*>(raw->data()), raw->size()),
+                  EVP_PKEY_free);
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!key || !context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1) return false;
+    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature->data()), signature->size(),
+                            reinterpret_cast<const unsigned char*>(message->data()), message->size()) == 1;
+}
+
+// The anchors' keys for a team, one a line.
+std::vector<std::string> anchorKeys(const Path& anchors, std::string_view team) {
+    std::vector<std::string> keys;
+    if (!isTeamName(team)) return keys;
+    const auto text = readFile(anchors / (std::string(team) + ".pub"));
+    if (!text) return keys;
+    std::size_t start = 0;
+    while (start < text->size()) {
+        auto end = text->find('\n', start);
+        if (end == std::string::npos) end = text->size();
+        std::string line = text->substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) keys.push_back(std::move(line));
+        start = end + 1;
+    }
+    return keys;
+}
+
+bool trusted(const Path& anchors, const SignatureRecord& record) {
+    if (!record.team || !record.signature) return false;
+    for (const auto& key : anchorKeys(anchors, *record.team))
+        if (verifies(record, key)) return true;
+    return false;
+}
+
+// The team's private key, read from the folder or made there on first use.
+Key teamKey(std::string_view team, const Path& keys, std::string& error) {
+    Key none(nullptr, EVP_PKEY_free);
+    if (!isTeamName(team)) {
+        error = "the team " + std::string(team) + " cannot name a key";
+        return none;
+    }
+    if (!createDirectories(keys.parent_path())) {
+        error = "cannot make " + keys.parent_path().string();
+        return none;
+    }
+    if (::mkdir(keys.c_str(), 0700) == 0) ::chmod(keys.c_str(), 0700);  // whatever the umask
+    else if (errno != EEXIST) {
+        error = "cannot make the key folder " + keys.string() + ": " + std::strerror(errno);
+        return none;
+    }
+    const Path file = keys / (std::string(team) + ".key");
+    const auto read = [&]() -> Key {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat s {};
+        if (fd < 0 || ::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode) || (s.st_mode & 077) != 0 || s.st_uid != ::geteuid()) {
+            if (fd >= 0) ::close(fd);
+            error = "the key " + file.string() + " cannot be used: it must be a file of yours with mode 0600";
+            return Key(nullptr, EVP_PKEY_free);
+        }
+        std::string pem;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0 && pem.size() < 65536;) pem.append(buffer, n);
+        ::close(fd);
+        const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
+                                                            BIO_free);
+        Key key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr) : nullptr, EVP_PKEY_free);
+        if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519) {
+            error = "the key " + file.string() + " is no Ed25519 private key";
+            return Key(nullptr, EVP_PKEY_free);
+        }
+        return key;
+    };
+    if (::access(file.c_str(), F_OK) == 0) return read();
+    // First use: written under a name of its own with mode 0600, then linked into place, so
+    // two builds at once end with one key.
+    Key fresh(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), EVP_PKEY_free);
+    const std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
+    if (!fresh || !out || PEM_write_bio_PrivateKey(out.get(), fresh.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1) {
+        error = "cannot make a key";
+        return none;
+    }
+    char* bytes = nullptr;
+    const long size = BIO_get_mem_data(out.get(), &bytes);
+    const Path temporary = keys / ("." + std::string(team) + ".key." + std::to_string(::getpid()));
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const bool written = fd >= 0 && ::fchmod(fd, 0600) == 0 && ::write(fd, bytes, static_cast<std::size_t>(size)) == size &&
+                         ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    const bool linked = written && (::link(temporary.c_str(), file.c_str()) == 0 || errno == EEXIST);
+    ::unlink(temporary.c_str());
+    if (!linked) {
+        error = "cannot write the key " + file.string();
+        return none;
+    }
+    return read();
+}
+
+std::optional<std::string> publicKeyOf(EVP_PKEY* key) {
+    unsigned char raw[32];
+    std::size_t size = sizeof raw;
+    if (EVP_PKEY_get_raw_public_key(key, raw, &size) != 1 || size != sizeof raw) return std::nullopt;
+    return hex(raw, size);
+}
+
+std::optional<std::string> sign(EVP_PKEY* key, const SignatureRecord& record) {
+    const auto message = rawDigest(record);
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!message || !context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key) != 1) return std::nullopt;
+    unsigned char signature[64];
+    std::size_t size = sizeof signature;
+    if (EVP_DigestSign(context.get(), signature, &size, reinterpret_cast<const unsigned char*>(message->data()),
+                       message->size()) != 1)
+        return std::nullopt;
+    return hex(signature, size);
 }
 
 Path normal(const Path& path) {
@@ -156,12 +340,15 @@ std::optional<SignatureRecord> parseSignatureRecord(std::string_view xml) {
     if (!root || !root->isDictionary()) return std::nullopt;
     const Value* identifier = root->find("identifier");
     const Value* team = root->find("team");
-    if (!identifier || !identifier->isString() || (team && !team->isString())) return std::nullopt;
+    const Value* signature = root->find("signature");
+    if (!identifier || !identifier->isString() || (team && !team->isString()) || (signature && !signature->isString()))
+        return std::nullopt;
     auto files = stringTable(root->find("files"));
     auto code = stringTable(root->find("code"));
     if (!files || !code) return std::nullopt;
-    SignatureRecord record{*identifier->asString(), std::nullopt, std::move(*files), std::move(*code)};
+    SignatureRecord record{*identifier->asString(), std::nullopt, std::move(*files), std::move(*code), std::nullopt};
     if (team && !team->asString()->empty()) record.team = *team->asString();
+    if (signature) record.signature = *signature->asString();
     return record;
 }
 
@@ -171,7 +358,50 @@ std::string writeSignatureRecord(const SignatureRecord& record) {
     root.emplace("files", tableValue(record.files));
     root.emplace("code", tableValue(record.code));
     if (record.team) root.emplace("team", Value::string(*record.team));
+    if (record.signature) root.emplace("signature", Value::string(*record.signature));
     return writePropertyList(Value::dictionary(std::move(root)));
+}
+
+std::string signedDigest(const SignatureRecord& record) {
+    SignatureRecord unsigned_ = record;
+    unsigned_.signature.reset();
+    return sha256(writeSignatureRecord(unsigned_)).value_or("");
+}
+
+Path signingKeysFolder() {
+    if (const char* named = std::getenv("NORVANE_SIGNING_KEYS"); named && *named) return Path(named);
+    return preferencesFolder() / "norvane/signing-keys";
+}
+
+bool isTeamName(std::string_view team) {
+    if (team.empty() || team.front() == '.' || team.size() > 64) return false;
+    for (const char c : team)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') return false;
+    return true;
+}
+
+std::optional<std::string> teamPublicKey(std::string_view team, const Path& keys, std::string& error) {
+    const Key key = teamKey(team, keys, error);
+    if (!key) return std::nullopt;
+    return publicKeyOf(key.get());
+}
+
+bool trustKey(const Path& anchors, std::string_view team, std::string_view publicKey) {
+    if (!isTeamName(team) || publicKey.empty() || publicKey.find('\n') != std::string_view::npos) return false;
+    for (const auto& known : anchorKeys(anchors, team))
+        if (known == publicKey) return true;
+    const Path file = anchors / (std::string(team) + ".pub");
+    std::string text = readFile(file).value_or("");
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    text += std::string(publicKey) + "\n";
+    // Written whole: a link to the build's anchor is replaced, never written through.
+    return createDirectories(anchors) && writeFileAtomically(file, text);
+}
+
+SignatureCheck CodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
+    const auto code = processCode(pid);
+    if (!code) return parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement;
+    return checkValidity(*code, requirement);
 }
 
 std::optional<Requirement> parseRequirement(std::string_view text) {
@@ -197,7 +427,7 @@ std::optional<Path> enclosingBundle(const Path& code) {
     return std::nullopt;
 }
 
-std::optional<std::string> fileDigest(const Path& file) {
+std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
     struct stat s {};
     if (::lstat(file.c_str(), &s) != 0) return std::nullopt;
     if (S_ISLNK(s.st_mode)) {
@@ -206,20 +436,25 @@ std::optional<std::string> fileDigest(const Path& file) {
         if (error) return std::nullopt;
         return sha256("link:" + target.string());
     }
+    if (!S_ISREG(s.st_mode) || static_cast<std::uint64_t>(s.st_size) > limit) return std::nullopt;
     const std::string key = file.string();
     {
         const std::lock_guard lock(cacheMutex);
         const auto found = digestCache().find(key);
         if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
     }
-    std::FILE* stream = std::fopen(file.c_str(), "rb");
-    if (!stream) return std::nullopt;
+    // Never a link followed, nor a FIFO waited on: only the regular file looked at.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
     struct stat opened {};
-    const bool same = ::fstat(::fileno(stream), &opened) == 0;
-    auto digest = sha256(stream);
-    std::fclose(stream);
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    auto digest = sha256(fd, limit);
+    ::close(fd);
     // Keep it only when the file read is the one looked at, and did not change meanwhile.
-    if (digest && same) {
+    if (digest) {
         struct stat after {};
         CachedDigest entry{opened.st_dev, opened.st_ino, opened.st_size, opened.st_mtim, opened.st_ctim, *digest};
         if (::lstat(file.c_str(), &after) == 0 && entry.matches(after)) {
@@ -231,7 +466,7 @@ std::optional<std::string> fileDigest(const Path& file) {
 }
 
 bool signBundle(const Path& bundle, std::string identifier, std::optional<std::string> team,
-                std::map<std::string, std::string> code, std::string& error) {
+                std::map<std::string, std::string> code, std::string& error, const Path& keys) {
     if (!fs::is_directory(bundle) || !bundle.filename().string().ends_with(".app")) {
         error = bundle.string() + " is not an app bundle";
         return false;
@@ -249,6 +484,8 @@ bool signBundle(const Path& bundle, std::string identifier, std::optional<std::s
         error = "an identifier or team cannot hold a double quote";
         return false;
     }
+    Key key(nullptr, EVP_PKEY_free);
+    if (team && !(key = teamKey(*team, keys, error))) return false;
     if (const Value* executable = plist ? plist->find("CFBundleExecutable") : nullptr; executable && executable->isString())
         code.try_emplace("Contents/MacOS/" + *executable->asString(), identifier);
     for (const auto& [path, id] : code) {
@@ -257,12 +494,17 @@ bool signBundle(const Path& bundle, std::string identifier, std::optional<std::s
             return false;
         }
     }
-    auto files = seal(bundle);
+    const auto sizes = sealedFiles(bundle);
+    auto files = sizes ? digests(bundle, *sizes) : std::nullopt;
     if (!files) {
-        error = "a file of the bundle cannot be read";
+        error = "a file of the bundle cannot be read, or they hold more than 1 GiB";
         return false;
     }
-    const SignatureRecord record{std::move(identifier), std::move(team), std::move(*files), std::move(code)};
+    SignatureRecord record{std::move(identifier), std::move(team), std::move(*files), std::move(code), std::nullopt};
+    if (key && !(record.signature = sign(key.get(), record))) {
+        error = "cannot sign with the team's key";
+        return false;
+    }
     const Path file = bundle / Path(signatureRecordPath);
     if (!createDirectories(file.parent_path()) || !writeFileAtomically(file, writeSignatureRecord(record))) {
         error = "cannot write " + file.string();
@@ -290,16 +532,33 @@ std::optional<Value::Dictionary> RecordCodeSigning::signingInformation(const Pat
     return info;
 }
 
+RecordCodeSigning::RecordCodeSigning(const Machine& machine) : anchors_(anchorsFolder(machine)) {}
+
 SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
     const auto wanted = parseRequirement(requirement);
     if (!wanted) return SignatureCheck::badRequirement;
     const auto found = signedCode(code);
     if (!found) return SignatureCheck::notSigned;
-    if (seal(found->bundle) != found->record.files) return SignatureCheck::modified;
+    // The cheap facts first: no file is hashed for code that could not pass anyway.
     // "anchor apple generic": only a developer certificate, which names a team, meets it.
     if (!found->record.team || *found->record.team != wanted->team || found->identifier != wanted->identifier)
         return SignatureCheck::requirementNotMet;
+    if (!trusted(anchors_, found->record)) return SignatureCheck::untrusted;
+    if (!sealed(found->bundle, found->record)) return SignatureCheck::modified;
     return SignatureCheck::valid;
+}
+
+SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
+    const auto code = processCode(pid);
+    if (!code) return parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement;
+    // The file at the path must be the one the process runs: a program replaced at its path
+    // after its start shows as "(deleted)" or as another inode.
+    struct stat running {}, named {};
+    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
+        running.st_ino != named.st_ino)
+        return SignatureCheck::notSigned;
+    return checkValidity(*code, requirement);
 }
 
 }  // namespace norvane

@@ -1,10 +1,13 @@
 #pragma once
 // Code signatures. A signed bundle carries a signature record written by our signing tool
 // (`codesign`, platform/sim/): its signing identifier, its developer team (none for an
-// ad-hoc signature) and the SHA-256 digest of every file it seals. Code is a bundle folder
-// or an executable inside one; the executables the record names carry their own signing
-// identifiers (the bundle's main executable has the bundle's). Format and faults are in
-// docs/machine-folder.md.
+// ad-hoc signature), the SHA-256 digest of every file it seals and, for a team, the team's
+// Ed25519 signature over the digest of all that. The team's private key stays in the
+// developer's key folder; a machine trusts the public keys its folder holds as anchors
+// (security/anchors/<TEAM>.pub), as a Mac trusts its certificate chain. Code is a bundle
+// folder or an executable inside one; the executables the record names carry their own
+// signing identifiers (the bundle's main executable has the bundle's). Format and faults
+// are in docs/machine-folder.md.
 
 #include <cstdint>
 #include <map>
@@ -13,6 +16,7 @@
 #include <string_view>
 
 #include "platform/Files.h"
+#include "platform/Machine.h"
 #include "platform/Value.h"
 
 namespace norvane {
@@ -28,12 +32,15 @@ struct SignatureRecord {
     std::optional<std::string> team;            // none: signed ad hoc
     std::map<std::string, std::string> files;   // relative path → lowercase hex SHA-256
     std::map<std::string, std::string> code;    // executable's relative path → its identifier
+    std::optional<std::string> signature;       // lowercase hex Ed25519 signature; none ad hoc
     bool operator==(const SignatureRecord&) const = default;
 };
 
 // The record as the property list the bundle keeps; absent when the text is not one.
 std::optional<SignatureRecord> parseSignatureRecord(std::string_view xml);
 std::string writeSignatureRecord(const SignatureRecord& record);
+// What the team's key signs: the SHA-256 of the record written without its signature.
+std::string signedDigest(const SignatureRecord& record);
 
 // What a requirement asks, in the one form our programs build: the peer is signed with a
 // developer certificate, carries the identifier and its certificate names the team.
@@ -50,10 +57,15 @@ std::optional<Requirement> parseRequirement(std::string_view text);
 enum class SignatureCheck {
     valid,
     notSigned,            // no record, or the code is not one the record names
-    modified,             // a sealed file changed, went missing, or one was added
+    modified,             // a sealed file changed, went missing, or one was added, or the
+                          // sealed files hold more than `maximumSealedBytes`
     badRequirement,       // the requirement does not compile
     requirementNotMet,    // another identifier or team, or an ad-hoc signature
+    untrusted,            // the record is not signed by a key the anchors hold for its team
 };
+
+// No bundle whose sealed files hold more is hashed: it is refused as modified.
+inline constexpr std::uint64_t maximumSealedBytes = std::uint64_t{1} << 30;
 
 class CodeSigning {
 public:
@@ -68,32 +80,66 @@ public:
     virtual std::optional<Value::Dictionary> signingInformation(const Path& code) const = 0;
     // The code is sealed as signed and meets the requirement.
     virtual SignatureCheck checkValidity(const Path& code, std::string_view requirement) const = 0;
+    // The code a running process executes meets the requirement: its code, checked. Absent
+    // code is not signed.
+    virtual SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const;
 };
 
-// Signatures read from the records in bundles; the running process is /proc/self/exe.
-// Digests are kept per file while the file's identity, size and change times stay the same,
-// so checking a peer on every connection does not hash its bundle each time.
+// Signatures read from the records in bundles, trusted when signed by a key of the anchors
+// folder for the record's team; the running process is /proc/self/exe. The cheap facts
+// (identifier, team, signature) are checked before any sealed file is hashed. Digests are
+// kept per file while the file's identity, size and change times stay the same, so checking
+// a peer on every message does not hash its bundle each time.
 class RecordCodeSigning final : public CodeSigning {
 public:
+    // Trusts the machine's anchors, `security/anchors/` of its folder.
+    explicit RecordCodeSigning(const Machine& machine);
+    // Trusts the anchors of this folder: `<TEAM>.pub`, one hex public key a line.
+    explicit RecordCodeSigning(Path anchors) : anchors_(std::move(anchors)) {}
+
     std::optional<Path> selfCode() const override;
     std::optional<Path> processCode(std::int32_t pid) const override;
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override;
     SignatureCheck checkValidity(const Path& code, std::string_view requirement) const override;
+    // Also requires the file checked to be the one the process runs (the same inode), so a
+    // file renamed over the program's path after its start does not pass for it.
+    SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
+
+private:
+    Path anchors_;
 };
 
 // The bundle (a folder ending in ".app") that holds a code path, the bundle itself included;
 // absent when it lies in none.
 std::optional<Path> enclosingBundle(const Path& code);
 
-// Signs a bundle: seals every file except the record itself, under the identifier (its
-// Info.plist's CFBundleIdentifier when empty) and the team (none: ad hoc); `code` names the
-// identifiers of its other executables. The main executable (CFBundleExecutable) gets the
-// bundle's identifier. False, with the reason, when it cannot.
-bool signBundle(const Path& bundle, std::string identifier, std::optional<std::string> team,
-                std::map<std::string, std::string> code, std::string& error);
+// The developer's signing keys: $NORVANE_SIGNING_KEYS, else norvane/signing-keys in the
+// user's configuration folder (~/.config). Never inside a bundle or the sources.
+Path signingKeysFolder();
+// Whether a team's name can be one: letters, digits, '.', '-' and '_', not starting with '.'.
+bool isTeamName(std::string_view team);
+// The team's public key (lowercase hex of its 32 bytes), from its private key
+// `<TEAM>.key` in the key folder, which is created on first use: the folder with mode 0700,
+// the key (PEM, PKCS #8) with mode 0600. A key that others may read is refused. Absent,
+// with the reason, when it cannot be had.
+std::optional<std::string> teamPublicKey(std::string_view team, const Path& keys, std::string& error);
+// Adds the team's public key to the trust anchors of `anchors` (security/anchors/ of a
+// machine): the line goes into `<TEAM>.pub` unless it is there already.
+bool trustKey(const Path& anchors, std::string_view team, std::string_view publicKey);
+// A machine's trust anchors.
+inline Path anchorsFolder(const Machine& machine) { return machine.file("security/anchors"); }
 
-// The lowercase hex SHA-256 of a file's content (of its target's path, for a symbolic link);
-// absent when it cannot be read.
-std::optional<std::string> fileDigest(const Path& file);
+// Signs a bundle: seals every file except the record itself, under the identifier (its
+// Info.plist's CFBundleIdentifier when empty) and the team (none: ad hoc) with the team's
+// key from `keys`; `code` names the identifiers of its other executables. The main
+// executable (CFBundleExecutable) gets the bundle's identifier. False, with the reason,
+// when it cannot.
+bool signBundle(const Path& bundle, std::string identifier, std::optional<std::string> team,
+                std::map<std::string, std::string> code, std::string& error, const Path& keys = signingKeysFolder());
+
+// The lowercase hex SHA-256 of a regular file's content (of its target's path, for a
+// symbolic link); absent when it cannot be read, is of another kind, or holds more than
+// `limit` bytes.
+std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit = UINT64_MAX);
 
 }  // namespace norvane

@@ -16,13 +16,15 @@ struct DateFormatter::Impl {
     std::unique_ptr<icu::DateFormat> monthAndYear;
     std::unique_ptr<icu::DateFormat> shortTime;
     std::unique_ptr<icu::DateFormat> timeWithSeconds;
+    std::unique_ptr<icu::DateFormat> weekdayAndTime;
 
     Impl() = default;
     Impl(const Impl& other)
         : dayMonthYear(other.dayMonthYear->clone()),
           monthAndYear(other.monthAndYear->clone()),
           shortTime(other.shortTime->clone()),
-          timeWithSeconds(other.timeWithSeconds->clone()) {}
+          timeWithSeconds(other.timeWithSeconds->clone()),
+          weekdayAndTime(other.weekdayAndTime->clone()) {}
 };
 
 namespace {
@@ -86,10 +88,11 @@ DateFormatter::DateFormatter(const std::string& locale, const std::string& timeZ
     impl_->monthAndYear = fromSkeleton(icuLocale, "yMMMM");
     impl_->shortTime = timeFormat(icuLocale, icu::DateFormat::kShort, "HH:mm");
     impl_->timeWithSeconds = timeFormat(icuLocale, icu::DateFormat::kMedium, "HH:mm:ss");
+    impl_->weekdayAndTime = fromSkeleton(icuLocale, "EEEjmm");
     // An unknown zone name gives ICU's "Etc/Unknown", which behaves as UTC.
     const std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone)));
     for (auto* format : {impl_->dayMonthYear.get(), impl_->monthAndYear.get(), impl_->shortTime.get(),
-                         impl_->timeWithSeconds.get()})
+                         impl_->timeWithSeconds.get(), impl_->weekdayAndTime.get()})
         format->setTimeZone(*zone);
 }
 
@@ -108,5 +111,6 @@ std::string DateFormatter::dayMonthYear(Date date) const { return formatted(*imp
 std::string DateFormatter::monthAndYear(Date date) const { return formatted(*impl_->monthAndYear, date); }
 std::string DateFormatter::shortTime(Date date) const { return formatted(*impl_->shortTime, date); }
 std::string DateFormatter::timeWithSeconds(Date date) const { return formatted(*impl_->timeWithSeconds, date); }
+std::string DateFormatter::weekdayAndTime(Date date) const { return formatted(*impl_->weekdayAndTime, date); }
 
 }  // namespace norvane

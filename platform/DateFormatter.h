@@ -33,6 +33,9 @@ public:
     // The time of day with seconds, in the locale's standard (medium) style: "21:04:07",
     // "9:04:07 PM".
     std::string timeWithSeconds(Date date) const;
+    // The abbreviated weekday with the hour (in the locale's own cycle, with its day-period
+    // marker where it has one) and the minute: "Tue 10:00", "Tue 10:00 AM".
+    std::string weekdayAndTime(Date date) const;
 
     // The locale that $LC_ALL, $LC_TIME or $LANG names, as ICU spells it.
     static std::string userLocale();

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <memory>
 
 namespace norvane {
@@ -61,6 +63,9 @@ struct Easy {
         curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         if (limit > 0 && limit < 86400)
             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::ceil(limit * 1000)));
+        // The whole transfer's deadline; none that is no finite positive number of seconds.
+        if (std::isfinite(request.deadline) && request.deadline > 0 && request.deadline < 86400 * 7)
+            curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(std::ceil(request.deadline * 1000)));
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &IdleWatch::check);
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, &watch);
@@ -91,17 +96,19 @@ struct FileBody {
     std::FILE* file;
     CURL* handle;
     const HttpProgress& progress;
+    std::uint64_t limit;
     std::uint64_t written = 0;
     static std::size_t write(char* data, std::size_t size, std::size_t count, void* self) {
         auto& body = *static_cast<FileBody*>(self);
         const std::size_t n = size * count;
+        curl_off_t length = -1;
+        curl_easy_getinfo(body.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        // Past the limit, or announced past it: curl then fails the transfer.
+        if (n > body.limit - body.written || (length >= 0 && static_cast<std::uint64_t>(length) > body.limit)) return 0;
         if (std::fwrite(data, 1, n, body.file) != n) return 0;
         body.written += n;
-        if (body.progress) {
-            curl_off_t length = -1;
-            curl_easy_getinfo(body.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (body.progress)
             body.progress(body.written, length >= 0 ? std::optional(static_cast<std::uint64_t>(length)) : std::nullopt);
-        }
         return n;
     }
 };
@@ -123,12 +130,16 @@ std::optional<HttpResponse> httpGet(const HttpRequest& request, std::size_t maxB
     return HttpResponse{*status, std::move(body.bytes)};
 }
 
-std::optional<long> httpDownload(const HttpRequest& request, const Path& file, const HttpProgress& progress) {
+std::optional<long> httpDownload(const HttpRequest& request, const Path& file, const HttpProgress& progress,
+                                 std::uint64_t maxBytes) {
     Easy easy(request);
     if (!easy.handle) return std::nullopt;
     const std::unique_ptr<std::FILE, decltype(&std::fclose)> stream(std::fopen(file.c_str(), "wbe"), std::fclose);
     if (!stream) return std::nullopt;
-    FileBody body{stream.get(), easy.handle.get(), progress};
+    // curl refuses an announced length above it before any byte of the body.
+    curl_easy_setopt(easy.handle.get(), CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(std::min<std::uint64_t>(maxBytes, INT64_MAX)));
+    FileBody body{stream.get(), easy.handle.get(), progress, maxBytes};
     curl_easy_setopt(easy.handle.get(), CURLOPT_WRITEFUNCTION, &FileBody::write);
     curl_easy_setopt(easy.handle.get(), CURLOPT_WRITEDATA, &body);
     const auto status = easy.perform();

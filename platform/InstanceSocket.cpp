@@ -6,20 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/FileLock.h"
+#include "platform/PropertyList.h"
 #include "platform/XpcSocket.h"
 
 namespace norvane {
 namespace {
-
-// How long one step of an exchange may take before the server moves on to the next peer.
-constexpr double serverStepSeconds = 2;
 
 void limitSteps(int fd, double seconds) {
     timeval limit{};
@@ -41,44 +44,188 @@ std::optional<Path> instanceSocketPath() {
     return Path(runtime) / "norvane.sock";
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Rings the server's thread from any thread, while the server is there.
+struct Bell {
+    std::mutex mutex;
+    int fd = -1;
+    void ring() {
+        const std::lock_guard lock(mutex);
+        const std::uint64_t one = 1;
+        if (fd >= 0) {
+            [[maybe_unused]] const auto written = ::write(fd, &one, sizeof one);
+        }
+    }
+};
+
+// What a reply needs of its connection, from any thread.
+struct Link {
+    std::mutex mutex;
+    int fd = -1;
+    bool open = true;
+    bool replied = false;
+    // Writes the reply unless one was sent or the connection has gone; true when it was
+    // this call's to send.
+    bool send(const Value& reply) {
+        const std::lock_guard lock(mutex);
+        if (!open || replied) return false;
+        replied = true;
+        writeFrameWithin(fd, reply, 2);
+        return true;
+    }
+};
+
+}  // namespace
+
 struct InstanceServer::State {
     int listening = -1;
-    int wake = -1;  // an eventfd that ends the thread
+    std::shared_ptr<Bell> bell = std::make_shared<Bell>();
     uid_t user = 0;
     Handler handler;
+    InstanceLimits limits;
     Path path;
     struct stat bound {};  // the socket file this server made
     std::thread thread;
+    std::atomic<bool> stopping = false;
+
+    struct Connection {
+        std::shared_ptr<Link> link;
+        Clock::time_point started = Clock::now();
+        std::optional<Clock::time_point> asked;  // when the whole request was in
+        std::string buffer;
+    };
+    std::map<std::uint64_t, Connection> connections;  // the server thread's alone
+    std::uint64_t next = 1;
 
     ~State() {
         if (listening >= 0) ::close(listening);
-        if (wake >= 0) ::close(wake);
+        const std::lock_guard lock(bell->mutex);
+        if (bell->fd >= 0) ::close(bell->fd);
+        bell->fd = -1;
     }
 
-    void answer(int peer) const {
-        if (peerUser(peer) != user) return;
-        limitSteps(peer, serverStepSeconds);
-        if (const auto request = readFrame(peer, maximumInstanceMessage)) writeFrame(peer, handler(*request));
+    void close(std::map<std::uint64_t, Connection>::iterator it) {
+        {
+            const std::lock_guard lock(it->second.link->mutex);
+            it->second.link->open = false;
+            ::close(it->second.link->fd);
+        }
+        connections.erase(it);
     }
 
-    void serve() const {
-        while (true) {
-            pollfd fds[2] = {{listening, POLLIN, 0}, {wake, POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR) continue;
-                return;
+    void accept() {
+        for (;;) {
+            const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) return;
+            if (peerUser(fd) != user) {
+                ::close(fd);
+                continue;
             }
-            if (fds[1].revents & POLLIN) return;
-            const int peer = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
-            if (peer < 0) continue;
-            answer(peer);
-            ::close(peer);
+            // At the limit, the oldest connection still sending its request gives way.
+            if (connections.size() >= limits.connections) {
+                auto oldest = connections.end();
+                for (auto it = connections.begin(); it != connections.end(); ++it)
+                    if (!it->second.asked && (oldest == connections.end() || it->second.started < oldest->second.started))
+                        oldest = it;
+                if (oldest == connections.end()) {
+                    ::close(fd);
+                    continue;
+                }
+                close(oldest);
+            }
+            Connection& c = connections[next++];
+            c.link = std::make_shared<Link>();
+            c.link->fd = fd;
+        }
+    }
+
+    // Reads what the peer sent; false when the connection must end (it closed, sent more
+    // than a request may be, or something that is no request).
+    bool receive(Connection& c) {
+        for (;;) {
+            char bytes[16384];
+            const ssize_t n = ::recv(c.link->fd, bytes, sizeof bytes, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            if (n == 0) return false;
+            c.buffer.append(bytes, static_cast<std::size_t>(n));
+            if (c.buffer.size() > 4 + maximumInstanceMessage) return false;
+        }
+        if (c.buffer.size() < 4) return true;
+        const auto* b = reinterpret_cast<const unsigned char*>(c.buffer.data());
+        const std::size_t size = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
+        if (size > maximumInstanceMessage || c.buffer.size() > 4 + size) return false;
+        if (c.buffer.size() < 4 + size) return true;
+        const auto request = parseJson(std::string_view(c.buffer).substr(4));
+        if (!request) return false;
+        c.asked = Clock::now();
+        c.buffer.clear();
+        const std::shared_ptr<Link> link = c.link;
+        const std::shared_ptr<Bell> ring = bell;
+        handler(*request, [link, ring](Value reply) {
+            if (link->send(reply)) ring->ring();
+        });
+        return true;
+    }
+
+    // Ends what is done or past its deadline; the time until the next deadline (none: -1).
+    int settle() {
+        const auto now = Clock::now();
+        const auto seconds = [](double s) { return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s)); };
+        std::optional<Clock::time_point> soonest;
+        for (auto it = connections.begin(); it != connections.end();) {
+            const auto following = std::next(it);
+            Connection& c = it->second;
+            bool replied = false;
+            {
+                const std::lock_guard lock(c.link->mutex);
+                replied = c.link->replied;
+            }
+            const auto deadline = c.asked ? *c.asked + seconds(limits.answerSeconds) : c.started + seconds(limits.requestSeconds);
+            if (replied || now >= deadline) {
+                if (!replied && c.asked) c.link->send(limits.lateReply);
+                close(it);
+            } else if (!soonest || deadline < *soonest) {
+                soonest = deadline;
+            }
+            it = following;
+        }
+        if (!soonest) return -1;
+        return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*soonest - now).count()) + 1;
+    }
+
+    void serve() {
+        int timeout = -1;
+        while (true) {
+            std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {listening, POLLIN, 0}};
+            std::vector<std::uint64_t> ids;
+            for (const auto& [id, c] : connections)
+                if (!c.asked) {
+                    fds.push_back({c.link->fd, POLLIN, 0});
+                    ids.push_back(id);
+                }
+            if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
+            if (fds[0].revents & POLLIN) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] const auto n = ::read(bell->fd, &count, sizeof count);
+            }
+            if (stopping) return;
+            if (fds[1].revents & POLLIN) accept();
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                if (!fds[i + 2].revents) continue;
+                const auto it = connections.find(ids[i]);
+                if (it != connections.end() && !receive(it->second)) close(it);
+            }
+            timeout = settle();
         }
     }
 };
 
 std::variant<std::unique_ptr<InstanceServer>, std::string> InstanceServer::listen(const Path& path, Handler handler,
-                                                                                 uid_t user) {
+                                                                                 uid_t user, InstanceLimits limits) {
     const auto folder = SocketFolder::at(path.parent_path());
     if (!folder) return reason("cannot open the folder of", path);
     const auto address = folder->address(path.filename().string());
@@ -86,10 +233,11 @@ std::variant<std::unique_ptr<InstanceServer>, std::string> InstanceServer::liste
     auto state = std::make_shared<State>();
     state->user = user;
     state->handler = std::move(handler);
+    state->limits = std::move(limits);
     state->path = path;
-    state->listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    state->wake = ::eventfd(0, EFD_CLOEXEC);
-    if (state->listening < 0 || state->wake < 0) return reason("cannot make a socket for", path);
+    state->listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    state->bell->fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (state->listening < 0 || state->bell->fd < 0) return reason("cannot make a socket for", path);
     const auto* name = reinterpret_cast<const sockaddr*>(&*address);
     {
         // Two starts at once must not both take a stale socket for theirs.
@@ -105,7 +253,7 @@ std::variant<std::unique_ptr<InstanceServer>, std::string> InstanceServer::liste
             if (::bind(state->listening, name, sizeof *address) != 0) return reason("cannot bind", path);
         }
         if (::chmod(path.c_str(), 0600) != 0 || ::stat(path.c_str(), &state->bound) != 0 ||
-            ::listen(state->listening, 16) != 0) {
+            ::listen(state->listening, 64) != 0) {
             const std::string failed = reason("cannot listen at", path);
             ::unlink(path.c_str());
             return failed;
@@ -116,9 +264,10 @@ std::variant<std::unique_ptr<InstanceServer>, std::string> InstanceServer::liste
 }
 
 InstanceServer::~InstanceServer() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(state_->wake, &one, sizeof one);
+    state_->stopping = true;
+    state_->bell->ring();
     state_->thread.join();
+    while (!state_->connections.empty()) state_->close(state_->connections.begin());
     // A later instance may have taken the path over; its socket stays.
     struct stat now {};
     if (::stat(state_->path.c_str(), &now) == 0 && now.st_ino == state_->bound.st_ino &&
@@ -137,6 +286,12 @@ InstanceReply askInstance(const Path& path, const Value& request, double seconds
     }
     reply.status = InstanceReply::Status::failed;
     limitSteps(fd, seconds);
+    // A request the running copy would refuse unread is not sent: the caller says why.
+    if (const auto text = writeJson(request); !text || text->size() > maximumInstanceMessage) {
+        ::close(fd);
+        reply.status = InstanceReply::Status::tooLarge;
+        return reply;
+    }
     if (peerUser(fd) == ::geteuid() && writeFrame(fd, request)) {
         if (auto answer = readFrame(fd, maximumInstanceMessage)) {
             reply.status = InstanceReply::Status::answered;

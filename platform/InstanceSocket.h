@@ -24,19 +24,33 @@ inline constexpr std::size_t maximumInstanceMessage = 64 * 1024;
 // "$XDG_RUNTIME_DIR/norvane.sock"; absent when the variable names no absolute folder.
 std::optional<Path> instanceSocketPath();
 
+// The server's bounds: each connection must deliver its whole request within
+// `requestSeconds` of its start, and gets `lateReply` when no reply came `answerSeconds`
+// after that; at most `connections` are served at once (a new one beyond takes the place
+// of the oldest still sending its request).
+struct InstanceLimits {
+    double requestSeconds = 5;
+    double answerSeconds = 8;
+    std::size_t connections = 16;
+    Value lateReply;
+};
+
 class InstanceServer {
 public:
-    // Gets each request on the server's own thread and returns the reply. It must not wait
-    // for the thread that destroys the server.
-    using Handler = std::function<Value(const Value& request)>;
+    // Sends the reply to a request: once, from any thread.
+    using Reply = std::function<void(Value reply)>;
+    // Gets each request on the server's thread; it must not block, and replies when it can.
+    using Handler = std::function<void(const Value& request, Reply reply)>;
 
     // Listens at `path`, in place of a socket that no one listens on any more; the reason
     // when it cannot, above all when another process already listens there. Peers of
-    // another user than `user` are dropped unheard.
+    // another user than `user` are dropped unheard. Connections are served side by side on
+    // the server's one thread.
     static std::variant<std::unique_ptr<InstanceServer>, std::string> listen(const Path& path, Handler handler,
-                                                                             uid_t user = ::geteuid());
-    // Stops listening, waits for a request being handled, and removes the socket while it
-    // is still this server's.
+                                                                             uid_t user = ::geteuid(),
+                                                                             InstanceLimits limits = {});
+    // Stops listening, ends every connection, and removes the socket while it is still this
+    // server's. A reply sent later goes nowhere.
     ~InstanceServer();
     InstanceServer(const InstanceServer&) = delete;
     InstanceServer& operator=(const InstanceServer&) = delete;
@@ -52,6 +66,7 @@ struct InstanceReply {
     enum class Status {
         noInstance,  // no process listens at the path
         failed,      // one listens but gave no answer in time (or is another user's)
+        tooLarge,    // one listens, but the request is larger than it may be: not sent
         answered,
     };
     Status status = Status::noInstance;

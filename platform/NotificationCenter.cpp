@@ -86,6 +86,17 @@ AuthorizationAnswer MachineNotificationCenter::requestAuthorization(Authorizatio
     return {granted, std::nullopt};
 }
 
+AuthorizationStatus MachineNotificationCenter::authorizationStatus() const {
+    const auto center = readJsonObject(machine_.file(centerFile));
+    if (!center) return AuthorizationStatus::notDetermined;
+    const std::string_view status = text(*center, "authorization");
+    if (status == "authorized") return AuthorizationStatus::authorized;
+    if (status == "denied") return AuthorizationStatus::denied;
+    if (status == "provisional") return AuthorizationStatus::provisional;
+    if (status == "ephemeral") return AuthorizationStatus::ephemeral;
+    return AuthorizationStatus::notDetermined;
+}
+
 std::string uuidString() {
     std::random_device random;
     unsigned char bytes[16];

@@ -41,6 +41,10 @@ struct AuthorizationOptions {
     bool sound = false;
 };
 
+// What the user has allowed: not decided yet, refused, allowed, allowed quietly until the
+// user decides (provisional), or allowed for a limited time (ephemeral).
+enum class AuthorizationStatus { notDetermined, denied, authorized, provisional, ephemeral };
+
 // The user's answer, or the error that kept the question from being asked.
 struct AuthorizationAnswer {
     bool granted = false;
@@ -67,6 +71,9 @@ public:
     // Asks the user the first time; later calls give the stored answer. Waits for the
     // user, so it belongs on a background job.
     virtual AuthorizationAnswer requestAuthorization(AuthorizationOptions options) = 0;
+    // The permission as the settings hold it now, without asking anyone. A centre that keeps
+    // no settings has decided nothing.
+    virtual AuthorizationStatus authorizationStatus() const { return AuthorizationStatus::notDetermined; }
 };
 
 // The centre of a machine folder: the user's permission, their answer when asked and whether
@@ -80,6 +87,7 @@ public:
     void setDelegate(NotificationCenterDelegate* delegate) override { delegate_ = delegate; }
     void add(const NotificationRequest& request) override;
     AuthorizationAnswer requestAuthorization(AuthorizationOptions options) override;
+    AuthorizationStatus authorizationStatus() const override;
 
 private:
     Machine machine_;

@@ -23,6 +23,8 @@ namespace {
 // How long a started daemon has to listen, and how often we look.
 constexpr double launchDeadline = 10.0;
 constexpr double launchStep = 0.01;
+// How long a listener may take to check us and say it listens.
+constexpr double handshakeDeadline = 30;
 
 class SocketXpcConnection final : public XpcConnection {
 public:
@@ -63,6 +65,7 @@ public:
             const std::lock_guard lock(mutex_);
             invalidated_ = true;
             if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+            if (handshake_ >= 0) ::shutdown(handshake_, SHUT_RDWR);
             thread = std::move(thread_);
         }
         // Invalidated from one of its own handlers, the thread ends by itself.
@@ -89,7 +92,30 @@ private:
     }
 
     void run() {
-        const int fd = establish();
+        int fd = establish();
+        // The listener checks us before it hears anything; its first frame says it listens.
+        if (fd >= 0) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (invalidated_) ::shutdown(fd, SHUT_RDWR);
+                handshake_ = fd;
+            }
+            const timeval limit{static_cast<time_t>(handshakeDeadline), 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            const auto ready = readFrame(fd);
+            const timeval none{};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &none, sizeof none);
+            {
+                const std::lock_guard lock(mutex_);
+                handshake_ = -1;
+            }
+            const Value* said = ready ? ready->find("ready") : nullptr;
+            if (!said || *said != Value::boolean(true)) {
+                ::close(fd);
+                fd = -1;
+                fail("the service did not accept the connection");
+            }
+        }
         {
             const std::lock_guard lock(mutex_);
             if (fd >= 0 && !invalidated_) {
@@ -157,8 +183,7 @@ private:
         if (fd < 0) return -1;
         if (requirement_) {
             const auto pid = peerProcess(fd);
-            const auto code = pid ? signing_.processCode(*pid) : std::nullopt;
-            if (!code || signing_.checkValidity(*code, *requirement_) != SignatureCheck::valid) {
+            if (!pid || signing_.checkProcess(*pid, *requirement_) != SignatureCheck::valid) {
                 ::close(fd);
                 fail("the peer does not meet the code signing requirement");
                 return -1;
@@ -208,6 +233,7 @@ private:
     std::mutex mutex_;
     std::thread thread_;
     int fd_ = -1;
+    int handshake_ = -1;  // connected, waiting for the listener's word
     bool invalidated_ = false;
     bool ended_ = false;
     std::string failure_;

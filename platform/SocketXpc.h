@@ -3,7 +3,8 @@
 // when resumed; when no one listens on the service (no socket file, or a stale one whose
 // connect is refused), it starts the enabled daemon that offers the service, detached and
 // with the machine passed on, as launchd does, and waits for it to listen. With a
-// requirement, the listener's code must meet it before anything is sent.
+// requirement, the listener's code must meet it before anything is sent; nothing is sent
+// either before the listener, having checked us, says it listens (up to 30 s).
 
 #include <memory>
 

@@ -1,19 +1,56 @@
 #include "platform/XpcListener.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <mutex>
-#include <set>
 #include <thread>
+#include <vector>
 
+#include "platform/PropertyList.h"
 #include "platform/XpcSocket.h"
 
 namespace norvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Replies may come from any thread, also after the connection has gone.
+struct Writer {
+    std::mutex mutex;
+    int fd = -1;
+    bool open = true;
+    void write(const Value& frame, double seconds) {
+        const std::lock_guard lock(mutex);
+        if (open && !writeFrameWithin(fd, frame, seconds)) ::shutdown(fd, SHUT_RDWR);
+    }
+};
+
+// A peer's identity as the kernel gives it: a pid names a process, whose start time tells
+// it from a later one that got the same pid.
+std::optional<std::uint64_t> startTime(std::int32_t pid) {
+    const auto stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    if (!stat) return std::nullopt;
+    // Fields after the command's closing parenthesis; the start time is the 22nd field.
+    const auto close = stat->rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::size_t at = close + 2;
+    for (int field = 3; field < 22 && at < stat->size(); ++field) at = stat->find(' ', at) + 1;
+    if (at == 0 || at >= stat->size()) return std::nullopt;
+    return std::strtoull(stat->c_str() + at, nullptr, 10);
+}
+
+}  // namespace
 
 struct XpcListener::State {
     Machine machine;
@@ -21,108 +58,306 @@ struct XpcListener::State {
     const CodeSigning& signing;
     std::optional<std::string> requirement;
     Delegate delegate;
+    Limits limits;
 
     std::optional<SocketFolder> folder;
     int listener = -1;
+    int wake = -1;  // an eventfd: work done, or stop
     ino_t socketInode = 0;
-    std::thread acceptor;
+    std::thread poller;
+    std::vector<std::thread> workers;
+
+    enum class Phase { checking, reading, busy };
+    struct Connection {
+        int fd = -1;
+        Phase phase = Phase::checking;
+        std::int32_t pid = 0;
+        std::uint64_t started = 0;  // the peer's start time
+        XpcExported exported;
+        std::shared_ptr<Writer> writer;
+        std::string buffer;                        // bytes of frames not yet handled
+        std::optional<Clock::time_point> partial;  // when the frame being read began
+        Clock::time_point idleSince = Clock::now();
+        bool ended = false;  // the peer closed or broke the rules while busy
+    };
+    std::map<std::uint64_t, Connection> connections;  // the poller's alone
+    std::uint64_t nextConnection = 1;
 
     std::mutex mutex;
-    std::condition_variable connectionsEnded;
-    std::set<int> connections;
+    std::condition_variable work;
+    std::deque<std::function<void()>> jobs;
+    std::vector<std::pair<std::uint64_t, bool>> finished;  // connection, keep it
     bool stopping = false;
 
     State(Machine m, std::string n, const CodeSigning& s) : machine(std::move(m)), name(std::move(n)), signing(s) {}
-};
 
-namespace {
-
-// One accepted connection: its requests, one at a time, until either end closes it.
-void serve(const std::shared_ptr<XpcListener::State>& state, int fd, XpcExported exported) {
-    // Replies may come from other threads, after the connection has gone.
-    struct Writer {
-        std::mutex mutex;
-        int fd;
-        bool open = true;
-    };
-    const auto writer = std::make_shared<Writer>();
-    writer->fd = fd;
-    while (const auto frame = readFrame(fd)) {
-        const Value* id = frame->find("id");
-        const Value* body = frame->find("body");
-        if (!id || !id->isInteger() || !body) break;
-        auto reply = [writer, id = static_cast<std::uint64_t>(*id->integerValue())](Value answer) {
-            const std::lock_guard lock(writer->mutex);
-            if (writer->open) writeFrame(writer->fd, framed(id, std::move(answer)));
-        };
-        if (!exported(*body, std::move(reply))) break;
+    void submit(std::function<void()> job) {
+        const std::lock_guard lock(mutex);
+        jobs.push_back(std::move(job));
+        work.notify_one();
     }
-    {
-        const std::lock_guard lock(writer->mutex);
-        writer->open = false;
-    }
-    const std::lock_guard lock(state->mutex);
-    state->connections.erase(fd);
-    ::close(fd);
-    state->connectionsEnded.notify_all();
-}
-
-void acceptConnections(const std::shared_ptr<XpcListener::State>& state) {
-    for (;;) {
-        const int fd = ::accept4(state->listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            return;  // shut down
-        }
-        XpcListener::Connection connection;
-        const auto pid = peerProcess(fd);
-        connection.pid = pid.value_or(0);
-        bool accepted = pid.has_value();
-        if (accepted && state->requirement) {
-            const auto code = state->signing.processCode(*pid);
-            accepted = code && state->signing.checkValidity(*code, *state->requirement) == SignatureCheck::valid;
-        }
-        accepted = accepted && state->delegate && state->delegate(connection) && connection.exported;
-        if (!accepted) {
-            ::close(fd);
-            continue;
-        }
+    void finish(std::uint64_t id, bool keep) {
         {
-            const std::lock_guard lock(state->mutex);
-            if (state->stopping) {
-                ::close(fd);
-                return;
-            }
-            state->connections.insert(fd);
+            const std::lock_guard lock(mutex);
+            finished.emplace_back(id, keep);
         }
-        std::thread(serve, state, fd, std::move(connection.exported)).detach();
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(wake, &one, sizeof one);
     }
-}
 
-}  // namespace
+    void runWorker() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex);
+                work.wait(lock, [this] { return stopping || !jobs.empty(); });
+                if (jobs.empty()) return;
+                job = std::move(jobs.front());
+                jobs.pop_front();
+            }
+            job();
+        }
+    }
+
+    bool meetsRequirement(std::int32_t pid) const {
+        return !requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid;
+    }
+
+    // On a worker: the peer that connected is checked; only then is what it already sent
+    // thrown away unread and the peer told to speak. Data queued before the check may come
+    // from the program the process ran before it executed the signed one.
+    void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
+               std::uint64_t* started) {
+        const auto peer = peerProcess(fd);
+        const auto since = peer ? startTime(*peer) : std::nullopt;
+        XpcListener::Connection offered;
+        offered.pid = peer.value_or(0);
+        bool accepted = peer && since && meetsRequirement(*peer);
+        accepted = accepted && delegate && delegate(offered) && offered.exported;
+        if (accepted) {
+            char discard[4096];
+            while (::recv(fd, discard, sizeof discard, MSG_DONTWAIT) > 0) {
+            }
+            *exported = std::move(offered.exported);
+            *pid = *peer;
+            *started = *since;
+            Value::Dictionary ready;
+            ready.emplace("ready", Value::boolean(true));
+            writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds);
+        }
+        finish(id, accepted);
+    }
+
+    // On a worker: one request, from the process checked first, which must still be the
+    // same process and still run the signed code.
+    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                std::shared_ptr<Writer> writer) {
+        const auto frame = parseJson(text);
+        const Value* number = frame ? frame->find("id") : nullptr;
+        const Value* body = frame ? frame->find("body") : nullptr;
+        bool keep = number && number->isInteger() && body && startTime(pid) == started && meetsRequirement(pid);
+        if (keep) {
+            const double seconds = limits.writeSeconds;
+            auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
+                const std::lock_guard lock(writer->mutex);
+                if (writer->open && !writeFrameWithin(writer->fd, framed(n, std::move(answer)), seconds))
+                    ::shutdown(writer->fd, SHUT_RDWR);
+            };
+            keep = exported(*body, std::move(reply));
+        }
+        finish(id, keep);
+    }
+
+    void close(std::map<std::uint64_t, Connection>::iterator it) {
+        {
+            const std::lock_guard lock(it->second.writer->mutex);
+            it->second.writer->open = false;
+        }
+        ::close(it->second.fd);
+        connections.erase(it);
+    }
+
+    // Reads what the peer sent, each piece with its sender's credentials; false when the
+    // connection must end: the peer closed it, a piece came without credentials or from
+    // another process than the one checked, or a frame would be too large.
+    bool receive(Connection& c) {
+        for (;;) {
+            char bytes[16384];
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+            iovec io{bytes, sizeof bytes};
+            msghdr message{};
+            message.msg_iov = &io;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(c.fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+            if (n == 0) return false;
+            std::optional<ucred> sender;
+            for (cmsghdr* h = CMSG_FIRSTHDR(&message); h; h = CMSG_NXTHDR(&message, h))
+                if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SCM_CREDENTIALS && h->cmsg_len == CMSG_LEN(sizeof(ucred))) {
+                    ucred credentials{};
+                    std::memcpy(&credentials, CMSG_DATA(h), sizeof credentials);
+                    sender = credentials;
+                }
+            if (!sender || sender->pid <= 0 || sender->pid != c.pid) return false;
+            if (c.buffer.empty()) c.partial = Clock::now();
+            c.buffer.append(bytes, static_cast<std::size_t>(n));
+            if (c.buffer.size() > 4 + maximumFrameSize) return false;
+        }
+    }
+
+    // The next whole frame's text, taken out of the buffer; absent while it is not whole.
+    // A frame announced larger than any may be ends the connection (`tooLarge`).
+    static std::optional<std::string> nextFrame(Connection& c, bool& tooLarge) {
+        if (c.buffer.size() < 4) return std::nullopt;
+        const auto* b = reinterpret_cast<const unsigned char*>(c.buffer.data());
+        const std::size_t size = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
+        if (size > maximumFrameSize) {
+            tooLarge = true;
+            return std::nullopt;
+        }
+        if (c.buffer.size() < 4 + size) return std::nullopt;
+        std::string text = c.buffer.substr(4, size);
+        c.buffer.erase(0, 4 + size);
+        c.partial = c.buffer.empty() ? std::nullopt : std::optional(Clock::now());
+        return text;
+    }
+
+    // Hands the connection's next whole frame to a worker; false when it must end.
+    bool dispatch(std::uint64_t id, Connection& c) {
+        bool tooLarge = false;
+        auto text = nextFrame(c, tooLarge);
+        if (tooLarge) return false;
+        if (!text) return true;
+        c.phase = Phase::busy;
+        submit([this, id, text = std::move(*text), exported = &c.exported, pid = c.pid, started = c.started,
+                writer = c.writer]() mutable { handle(id, std::move(text), *exported, pid, started, writer); });
+        return true;
+    }
+
+    void accept() {
+        for (;;) {
+            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) return;
+            // No more at once than the limit: a new one beyond it is closed unheard.
+            if (connections.size() >= limits.connections) {
+                ::close(fd);
+                continue;
+            }
+            const std::uint64_t id = nextConnection++;
+            Connection& c = connections[id];
+            c.fd = fd;
+            c.writer = std::make_shared<Writer>();
+            c.writer->fd = fd;
+            submit([this, id, fd, writer = c.writer, exported = &c.exported, pid = &c.pid, started = &c.started] {
+                check(id, fd, writer, exported, pid, started);
+            });
+        }
+    }
+
+    void takeFinished() {
+        std::vector<std::pair<std::uint64_t, bool>> done;
+        {
+            const std::lock_guard lock(mutex);
+            done.swap(finished);
+        }
+        for (const auto& [id, keep] : done) {
+            const auto it = connections.find(id);
+            if (it == connections.end()) continue;
+            Connection& c = it->second;
+            if (!keep || c.ended) {
+                close(it);
+                continue;
+            }
+            c.phase = Phase::reading;
+            c.idleSince = Clock::now();
+            if (!dispatch(id, c)) close(it);
+        }
+    }
+
+    // Ends connections past their deadlines: a frame begun and not finished in time, or a
+    // connection that asked nothing for too long.
+    void expire() {
+        const auto now = Clock::now();
+        const auto over = [now](Clock::time_point since, double seconds) {
+            return now - since > std::chrono::duration<double>(seconds);
+        };
+        for (auto it = connections.begin(); it != connections.end();) {
+            const auto next = std::next(it);
+            const Connection& c = it->second;
+            if (c.phase == Phase::reading &&
+                ((c.partial && over(*c.partial, limits.frameSeconds)) || (!c.partial && over(c.idleSince, limits.idleSeconds))))
+                close(it);
+            it = next;
+        }
+    }
+
+    void poll() {
+        for (;;) {
+            std::vector<pollfd> fds{{wake, POLLIN, 0}, {listener, POLLIN, 0}};
+            std::vector<std::uint64_t> ids;
+            for (const auto& [id, c] : connections)
+                if (c.phase == Phase::reading) {
+                    fds.push_back({c.fd, POLLIN, 0});
+                    ids.push_back(id);
+                }
+            if (::poll(fds.data(), fds.size(), 250) < 0 && errno != EINTR) return;
+            if (fds[0].revents & POLLIN) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] const auto n = ::read(wake, &count, sizeof count);
+                const std::lock_guard lock(mutex);
+                if (stopping) return;
+            }
+            takeFinished();
+            if (fds[1].revents & POLLIN) accept();
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                if (!fds[i + 2].revents) continue;
+                const auto it = connections.find(ids[i]);
+                if (it == connections.end() || it->second.phase != Phase::reading) continue;
+                if (!receive(it->second) || !dispatch(ids[i], it->second)) close(it);
+            }
+            expire();
+        }
+    }
+};
 
 XpcListener::XpcListener(Machine machine, std::string machService, const CodeSigning& signing)
     : state_(std::make_shared<State>(std::move(machine), std::move(machService), signing)) {}
 
 XpcListener::~XpcListener() {
     if (state_->listener >= 0) {
-        ::shutdown(state_->listener, SHUT_RDWR);
-        if (state_->acceptor.joinable()) state_->acceptor.join();
+        {
+            const std::lock_guard lock(state_->mutex);
+            state_->stopping = true;
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(state_->wake, &one, sizeof one);
+        if (state_->poller.joinable()) state_->poller.join();
+        // Requests being handled end; those not begun are dropped.
+        {
+            const std::lock_guard lock(state_->mutex);
+            state_->jobs.clear();
+            state_->work.notify_all();
+        }
+        for (const auto& [id, c] : state_->connections) ::shutdown(c.fd, SHUT_RDWR);
+        for (auto& worker : state_->workers) worker.join();
+        while (!state_->connections.empty()) state_->close(state_->connections.begin());
         // The name goes only while it is still ours: a later listener may have taken it.
         struct stat now {};
         const Path path = state_->folder->path() / state_->name;
         if (::stat(path.c_str(), &now) == 0 && now.st_ino == state_->socketInode) ::unlink(path.c_str());
         ::close(state_->listener);
     }
-    std::unique_lock lock(state_->mutex);
-    state_->stopping = true;
-    for (const int fd : state_->connections) ::shutdown(fd, SHUT_RDWR);
-    state_->connectionsEnded.wait(lock, [this] { return state_->connections.empty(); });
+    if (state_->wake >= 0) ::close(state_->wake);
 }
 
 void XpcListener::setCodeSigningRequirement(std::string requirement) { state_->requirement = std::move(requirement); }
 
 void XpcListener::setDelegate(Delegate delegate) { state_->delegate = std::move(delegate); }
+
+void XpcListener::setLimits(Limits limits) { state_->limits = limits; }
 
 std::optional<std::string> XpcListener::resume() {
     if (state_->listener >= 0) return std::nullopt;
@@ -133,11 +368,16 @@ std::optional<std::string> XpcListener::resume() {
     const std::string temporary = "." + state_->name + "." + std::to_string(::getpid());
     const auto address = state_->folder->address(temporary);
     if (!address || !state_->folder->address(state_->name)) return "the service name cannot be a socket name";
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return std::string("no socket: ") + std::strerror(errno);
+    // Every piece any peer sends carries its sender's credentials, also what it sends before
+    // its connection is accepted.
+    const int on = 1;
     ::unlinkat(state_->folder->fd(), temporary.c_str(), 0);
     struct stat bound {};
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 || ::listen(fd, 64) != 0 ||
+    if (::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+        ::fchmodat(state_->folder->fd(), temporary.c_str(), socketMode, 0) != 0 || ::listen(fd, 64) != 0 ||
         ::fstatat(state_->folder->fd(), temporary.c_str(), &bound, 0) != 0 ||
         ::renameat(state_->folder->fd(), temporary.c_str(), state_->folder->fd(), state_->name.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
@@ -145,9 +385,16 @@ std::optional<std::string> XpcListener::resume() {
         ::unlinkat(state_->folder->fd(), temporary.c_str(), 0);
         return "cannot listen on " + state_->name + ": " + reason;
     }
+    state_->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (state_->wake < 0) {
+        ::close(fd);
+        return std::string("no event descriptor: ") + std::strerror(errno);
+    }
     state_->listener = fd;
     state_->socketInode = bound.st_ino;
-    state_->acceptor = std::thread(acceptConnections, state_);
+    for (std::size_t i = 0; i < std::max<std::size_t>(1, state_->limits.workers); ++i)
+        state_->workers.emplace_back([state = state_.get()] { state->runWorker(); });
+    state_->poller = std::thread([state = state_.get()] { state->poll(); });
     return std::nullopt;
 }
 

@@ -1,8 +1,13 @@
 #pragma once
-// The listening end of a Mach service on the machine's service sockets. Each connection
-// gets a thread of its own, on which its requests are handled one at a time. With a
-// requirement, a peer whose code does not meet it is dropped before anything it sent is
-// read.
+// The listening end of a Mach service on the machine's service sockets. One thread watches
+// every connection and reads what arrives, each piece with its sender's credentials
+// (SCM_CREDENTIALS); a bounded pool of workers checks peers and handles requests, each
+// connection's one at a time. A new connection's peer is checked first (with a requirement,
+// its code must meet it), and only then is it told to speak: what it sent before is thrown
+// away unread. Every request must come from that same process (same pid and start time),
+// whose code is checked again for it; a piece without credentials or from any other process
+// ends the connection. How many connections at once, how long a frame may take and how long a
+// connection may stay silent are bounded (Limits).
 
 #include <functional>
 #include <memory>
@@ -22,8 +27,17 @@ public:
         std::int32_t pid = 0;
         XpcExported exported;
     };
-    // True accepts the connection (with its exported object), false drops it.
+    // True accepts the connection (with its exported object), false drops it. Run on a
+    // worker thread.
     using Delegate = std::function<bool(Connection& connection)>;
+
+    struct Limits {
+        std::size_t workers = 4;       // threads that check peers and handle requests
+        std::size_t connections = 64;  // open at once; one more is closed unheard
+        double frameSeconds = 10;      // from a frame's first byte to its last
+        double idleSeconds = 30;       // a connection that asks nothing is closed
+        double writeSeconds = 5;       // to hand a reply to the peer
+    };
 
     // `signing` must outlive the listener.
     XpcListener(Machine machine, std::string machService, const CodeSigning& signing);
@@ -35,6 +49,7 @@ public:
 
     void setCodeSigningRequirement(std::string requirement);
     void setDelegate(Delegate delegate);
+    void setLimits(Limits limits);  // before resuming
     // Starts listening, in place of any stale socket; the reason when it cannot.
     std::optional<std::string> resume();
 

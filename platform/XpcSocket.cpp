@@ -1,10 +1,13 @@
 #include "platform/XpcSocket.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -40,7 +43,9 @@ bool receiveAll(int fd, char* bytes, std::size_t size) {
 
 std::optional<SocketFolder> SocketFolder::open(const Machine& machine) {
     const Path path = machine.file("launchd/sockets");
-    if (!createDirectories(path)) return std::nullopt;
+    if (!createDirectories(path.parent_path())) return std::nullopt;
+    // Made with its mode set after the umask has had its say.
+    if (::mkdir(path.c_str(), socketFolderMode) == 0) ::chmod(path.c_str(), socketFolderMode);
     return at(path);
 }
 
@@ -111,6 +116,31 @@ bool writeFrame(int fd, const Value& message) {
     std::string frame(header, 4);
     frame += *text;
     return sendAll(fd, frame.data(), frame.size());
+}
+
+bool writeFrameWithin(int fd, const Value& message, double seconds) {
+    const auto text = writeJson(message);
+    if (!text || text->size() > maximumFrameSize) return false;
+    const auto size = static_cast<std::uint32_t>(text->size());
+    std::string frame{static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+                      static_cast<char>(size)};
+    frame += *text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t n = ::send(fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd out{fd, POLLOUT, 0};
+        ::poll(&out, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    }
+    return true;
 }
 
 std::optional<Value> readFrame(int fd, std::size_t limit) {

@@ -3,6 +3,7 @@
 // the machine folder's launchd/sockets/, frames of a 4-byte big-endian length and compact
 // JSON, and the peer's process from the socket's credentials.
 
+#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <cstdint>
@@ -16,12 +17,16 @@ namespace norvane {
 
 // No frame is larger: a peer that announces more is dropped.
 inline constexpr std::size_t maximumFrameSize = 1 << 20;
+// The sockets' folder and each service's socket, whatever the umask: only the machine's
+// user reaches them.
+inline constexpr mode_t socketFolderMode = 0700;
+inline constexpr mode_t socketMode = 0600;
 
 // The sockets' folder, held open: a socket is addressed through /proc/self/fd/<fd>/<name>,
 // so its address stays far below the 108-byte limit however deep the machine folder lies.
 class SocketFolder {
 public:
-    // Creates launchd/sockets when missing; absent when it cannot be opened.
+    // Creates launchd/sockets when missing, with mode 0700; absent when it cannot be opened.
     static std::optional<SocketFolder> open(const Machine& machine);
     // An existing folder; absent when it cannot be opened.
     static std::optional<SocketFolder> at(const Path& path);
@@ -51,6 +56,9 @@ Value framed(std::uint64_t id, Value body);
 // Writes one frame; false when the value cannot be written as JSON, is too large, or the
 // peer is gone.
 bool writeFrame(int fd, const Value& message);
+// The same on a socket of either kind, giving up when the frame is not all taken within
+// `seconds`.
+bool writeFrameWithin(int fd, const Value& message, double seconds);
 // Reads one frame; absent at the end of the stream, on an error, or for a frame that is
 // larger than `limit` or not JSON.
 std::optional<Value> readFrame(int fd, std::size_t limit = maximumFrameSize);

@@ -11,7 +11,7 @@ packages=(
   locales
   qt6-base-dev fonts-dejavu-core
   libcurl4-openssl-dev libarchive-dev
-  libxcb1-dev xvfb xdotool xdg-utils
+  libxcb1-dev libxcb-xinput-dev xvfb xdotool xdg-utils
 )
 
 sudo=""

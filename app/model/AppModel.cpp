@@ -8,7 +8,6 @@
 #include "app/analysis/LoginItem.h"
 #include "app/model/DefaultsKeys.h"
 #include "platform/CommandLine.h"
-#include "platform/SystemLog.h"
 #include "platform/Text.h"
 
 namespace norvane {
@@ -19,17 +18,6 @@ std::optional<Path> executableOf(const MainBundle& bundle) {
     const auto name = bundle.executable();
     if (!name || name->empty()) return std::nullopt;
     return bundle.bundlePath() / "Contents/MacOS" / *name;
-}
-
-HelperSystem helperSystem(const System& system, MainQueue& queue) {
-    return HelperSystem{queue,
-                        *system.bundle,
-                        *system.signing,
-                        *system.services,
-                        *system.xpc,
-                        *system.runner,
-                        [machine = system.machine](std::string_view line) { systemLog(machine, line); },
-                        system.arguments};
 }
 
 }  // namespace

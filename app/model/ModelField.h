@@ -30,6 +30,8 @@ enum class ModelField : std::uint8_t {
     // Interface and the remaining settings.
     hotkeys, wantedTab, openAtLogin, notifyLow, notifyLimit, alertLow, alertHigh, autoLowPower, notifyDrain, iconStyle,
     useAI, showTime,
+    // The welcome tour's own object (Onboarding), told through the same kind of observers.
+    onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward,
 };
 
 }  // namespace norvane

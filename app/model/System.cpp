@@ -1,13 +1,14 @@
 #include "app/model/System.h"
 
 #include "platform/SocketXpc.h"
+#include "platform/SystemLog.h"
 
 namespace norvane {
 
 System System::onMachine(Machine machine, std::vector<std::string> arguments, std::shared_ptr<const MainBundle> bundle,
                          std::shared_ptr<UserDefaults> defaults, std::shared_ptr<HotkeyRegistry> hotkeys,
                          std::shared_ptr<const TintSource> tint) {
-    auto signing = std::make_shared<RecordCodeSigning>();
+    auto signing = std::make_shared<RecordCodeSigning>(machine);
     const Path bundlePath = bundle ? bundle->bundlePath() : Path();
     // The on-device model exists only from macOS 26 on; the Mac's version decides.
     const int macOS = operatingSystemVersion(machine).value_or(OSVersion{}).major;
@@ -45,6 +46,17 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
         {},
         {},
     };
+}
+
+HelperSystem helperSystem(const System& system, MainQueue& queue) {
+    return HelperSystem{queue,
+                        *system.bundle,
+                        *system.signing,
+                        *system.services,
+                        *system.xpc,
+                        *system.runner,
+                        [machine = system.machine](std::string_view line) { systemLog(machine, line); },
+                        system.arguments};
 }
 
 }  // namespace norvane

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/controls/Helper.h"
 #include "app/model/HotkeyRegistry.h"
 #include "app/model/SavePanel.h"
 #include "app/model/TintSource.h"
@@ -91,5 +92,8 @@ struct System {
                             std::shared_ptr<UserDefaults> defaults, std::shared_ptr<HotkeyRegistry> hotkeys,
                             std::shared_ptr<const TintSource> tint);
 };
+
+// What the helper's client uses of the system; `system` and `queue` must outlive the client.
+HelperSystem helperSystem(const System& system, MainQueue& queue);
 
 }  // namespace norvane

@@ -1,5 +1,7 @@
 #include "app/shell/Command.h"
 
+#include <climits>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -19,13 +21,14 @@ std::optional<std::int64_t> number(std::string_view text) {
 
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// Absolute, a bundle, no way up and nothing a file name should not hold.
+// Absolute, a bundle, no longer than the system takes, no way up and nothing a file name
+// should not hold.
 bool acceptableAppPath(std::string_view path) {
-    if (!path.starts_with('/') || !path.ends_with(".app")) return false;
+    if (!path.starts_with('/') || !path.ends_with(".app") || path.size() >= PATH_MAX) return false;
     std::size_t start = 0;
     while (start <= path.size()) {
         const auto end = std::min(path.find('/', start), path.size());
-        if (path.substr(start, end - start) == "..") return false;
+        if (path.substr(start, end - start) == ".." || end - start > NAME_MAX) return false;
         start = end + 1;
     }
     const auto characters = decodeUtf8(path);

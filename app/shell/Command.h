@@ -47,8 +47,9 @@ inline constexpr std::int64_t minimumAwakeMinutes = 1;
 inline constexpr std::int64_t maximumAwakeMinutes = 1440;
 
 // The command the URL asks for; nothing when it is none. Scheme and host compare without
-// case, the rest exactly. An app path must be absolute, end in ".app", hold no ".." piece
-// and no control character once decoded.
+// case, the rest exactly. An app path must be absolute, end in ".app", be shorter than the
+// system's path limit (PATH_MAX, 4096 bytes with its end) with no name above NAME_MAX (255),
+// and hold no ".." piece and no control character once decoded.
 std::optional<Command> parseCommand(std::string_view url);
 
 }  // namespace norvane

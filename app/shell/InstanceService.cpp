@@ -1,7 +1,6 @@
 #include "app/shell/InstanceService.h"
 
-#include <chrono>
-#include <condition_variable>
+#include <map>
 #include <mutex>
 #include <optional>
 
@@ -12,32 +11,56 @@ namespace norvane {
 
 struct InstanceService::State {
     std::mutex mutex;
-    std::condition_variable changed;
     bool closed = false;  // set on the main queue
+    std::uint64_t next = 1;
+    std::map<std::uint64_t, InstanceServer::Reply> waiting;  // replies not sent yet
     Answer answer;
+
+    std::optional<InstanceServer::Reply> take(std::uint64_t id) {
+        const std::lock_guard lock(mutex);
+        const auto found = waiting.find(id);
+        if (found == waiting.end()) return std::nullopt;
+        auto reply = std::move(found->second);
+        waiting.erase(found);
+        return reply;
+    }
 };
 
 namespace {
 
-// Runs on the socket's thread: posts the request and waits for its answer.
-Value relay(const std::shared_ptr<InstanceService::State>& state, MainQueue& queue, const Value& request) {
-    auto reply = std::make_shared<std::optional<Value>>();
-    queue.post([state, reply, request] {
+// Runs on the socket's thread: posts the request to the main queue, which replies.
+void relay(const std::shared_ptr<InstanceService::State>& state, MainQueue& queue, const Value& request,
+           InstanceServer::Reply reply) {
+    std::uint64_t id = 0;
+    {
+        const std::lock_guard lock(state->mutex);
+        if (state->closed) return reply(errorReply("Norvane is quitting."));
+        id = state->next++;
+        state->waiting.emplace(id, std::move(reply));
+    }
+    queue.post([state, id, request] {
         // `closed` is only ever set on this queue, so no lock is needed to read it here.
         if (state->closed) return;
         Value answer = state->answer(request);
-        const std::lock_guard lock(state->mutex);
-        *reply = std::move(answer);
-        state->changed.notify_all();
+        if (auto waiting = state->take(id)) (*waiting)(std::move(answer));
     });
-    std::unique_lock lock(state->mutex);
-    const bool answered = state->changed.wait_for(lock, std::chrono::duration<double>(instanceAnswerSeconds),
-                                                  [&] { return reply->has_value() || state->closed; });
-    if (answered && reply->has_value()) return std::move(**reply);
-    return errorReply(state->closed ? "Norvane is quitting." : "Norvane did not answer in time.");
 }
 
 }  // namespace
+
+std::optional<std::string> handoffProblem(const InstanceReply& reply, const Path& path) {
+    switch (reply.status) {
+    case InstanceReply::Status::noInstance: return std::nullopt;
+    case InstanceReply::Status::tooLarge:
+        return "the URLs are too long to hand to the running copy (" + std::to_string(maximumInstanceMessage / 1024) +
+               " KB at most)";
+    case InstanceReply::Status::failed: return "another copy runs (" + path.string() + ") but does not answer";
+    case InstanceReply::Status::answered: break;
+    }
+    const auto answer = readReply(reply.value);
+    if (const auto* error = std::get_if<std::string>(&answer)) return *error;
+    return std::nullopt;
+}
 
 Value answerHandoff(const Value& request, IntentTarget& target,
                     const std::function<void(const std::vector<std::string>&)>& open) {
@@ -57,8 +80,13 @@ std::variant<std::unique_ptr<InstanceService>, std::string> InstanceService::lis
                                                                                     Answer answer) {
     auto state = std::make_shared<State>();
     state->answer = std::move(answer);
-    auto server =
-        InstanceServer::listen(path, [state, &queue](const Value& request) { return relay(state, queue, request); });
+    InstanceLimits limits;
+    limits.answerSeconds = instanceAnswerSeconds;
+    limits.lateReply = errorReply("Norvane did not answer in time.");
+    auto server = InstanceServer::listen(
+        path,
+        [state, &queue](const Value& request, InstanceServer::Reply reply) { relay(state, queue, request, std::move(reply)); },
+        ::geteuid(), std::move(limits));
     if (auto* reason = std::get_if<std::string>(&server)) return std::move(*reason);
     std::unique_ptr<InstanceService> service(new InstanceService());
     service->state_ = std::move(state);
@@ -67,12 +95,14 @@ std::variant<std::unique_ptr<InstanceService>, std::string> InstanceService::lis
 }
 
 InstanceService::~InstanceService() {
+    std::map<std::uint64_t, InstanceServer::Reply> waiting;
     {
         const std::lock_guard lock(state_->mutex);
         state_->closed = true;
+        waiting.swap(state_->waiting);
     }
-    state_->changed.notify_all();
-    server_.reset();  // waits for a request being handled, which now ends at once
+    for (auto& [id, reply] : waiting) reply(errorReply("Norvane is quitting."));
+    server_.reset();
 }
 
 }  // namespace norvane

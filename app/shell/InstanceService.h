@@ -1,10 +1,11 @@
 #pragma once
 // The running application's end of the instance socket: each request of a second start is
-// answered on the main queue, where the model lives, while the socket's thread waits for
-// the answer.
+// answered on the main queue, where the model lives; the socket's thread serves the other
+// connections meanwhile, and answers for the main queue when it takes too long.
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -14,12 +15,16 @@
 
 namespace norvane {
 
-// How long the socket's thread waits for the main queue; a second start waits a little
-// longer for the reply.
+// How long a request waits for the main queue; a second start waits a little longer for the
+// reply.
 inline constexpr double instanceAnswerSeconds = 8;
 inline constexpr double instanceAskSeconds = 10;
 
 class IntentTarget;
+
+// What a second start says when its hand-off did not go through, naming the socket at
+// `path`; nothing when it was answered without an error.
+std::optional<std::string> handoffProblem(const InstanceReply& reply, const Path& path);
 
 // The running application's reply to a request: URLs go to `open` (the reply's result is
 // null), an action runs on `target` with its parameters read strictly (what is wrong with

@@ -1,6 +1,7 @@
 #include "app/shell/PanelPlacement.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace norvane {
 
@@ -11,6 +12,16 @@ Point panelOrigin(const Rect& item, double width, double height, const Rect& vis
     const double y = itemAbove ? item.y + item.height + gap : item.y - gap - height;
     // A panel taller than the frame keeps its top edge on screen.
     return {x, std::max(visible.y, std::min(y, visible.y + visible.height - height))};
+}
+
+bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows) {
+    if (press.button == ClickMonitor::Button::other) return false;
+    if (!(ratio > 0) || !std::isfinite(ratio)) ratio = 1;
+    const double x = press.x / ratio, y = press.y / ratio;
+    for (const Rect& window : ownWindows)
+        if (x >= window.x && x < window.x + window.width && y >= window.y && y < window.y + window.height)
+            return false;
+    return true;
 }
 
 }  // namespace norvane

@@ -1,10 +1,13 @@
 #pragma once
 // Where the floating panel opens: under the status item when the item sits in the upper
 // half of the screen (a menu bar, a tray at the top), above it otherwise (a tray at the
-// bottom), always inside the screen's visible frame. Screen coordinates, y growing
-// downwards.
+// bottom), always inside the screen's visible frame; and which presses close it. Screen
+// coordinates, y growing downwards.
+
+#include <vector>
 
 #include "app/visuals/Card.h"
+#include "platform/ClickMonitor.h"
 
 namespace norvane {
 
@@ -18,5 +21,11 @@ struct Point {
 // the visible frame on both sides (the right margin wins when both cannot hold); its edge
 // facing the item lies 2 points away from it.
 Point panelOrigin(const Rect& item, double width, double height, const Rect& visible);
+
+// Whether a press that the global monitor saw closes the panel: a left or a right press
+// outside the application's own windows (the panel, the status item), since a press in
+// them is the application's own. The press is in device pixels, `ratio` of them a point
+// (1 where that is not a number above 0).
+bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows);
 
 }  // namespace norvane

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         askInstance(*socket, handoffRequest(RunIntent{arguments[1], std::move(parameters)}), instanceAskSeconds);
     if (reply.status == InstanceReply::Status::noInstance) return fail("Norvane is not running.");
     if (reply.status == InstanceReply::Status::failed) return fail("Norvane did not answer.");
+    if (reply.status == InstanceReply::Status::tooLarge) return fail("the input is too long.");
     const auto result = readReply(reply.value);
     if (const auto* error = std::get_if<std::string>(&result)) return fail(*error);
     const Value& value = std::get<Value>(result);

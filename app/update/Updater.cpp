@@ -72,7 +72,8 @@ Path Updater::download(std::function<void(double)> progress) const {
         const double fraction = std::min(1.0, static_cast<double>(written) / static_cast<double>(*expected));
         queue.post([progress, fraction] { progress(fraction); });
     };
-    const auto status = httpDownload({archive(), "application/zip", system_.idleLimit}, partial, report);
+    const auto status = httpDownload({archive(), "application/zip", system_.idleLimit, system_.deadline}, partial,
+                                     report, system_.maxArchiveBytes);
     // Whatever ended the transfer, the call ends here, with the file or with the failure.
     std::error_code moved;
     if (status == 200 && moveItem(partial, keep, moved)) return keep;
@@ -90,7 +91,9 @@ Path Updater::unpackAndCheck(const Path& archive, const AvailableUpdate& expecte
     std::error_code ignored;
     fs::remove_all(unpacked, ignored);
     const auto ditto =
-        SystemProcessRunner(system_.machine).run("/usr/bin/ditto", {"-x", "-k", archive.string(), unpacked.string()});
+        SystemProcessRunner(system_.machine)
+            .run("/usr/bin/ditto", {"-x", "-k", "--max-bytes", std::to_string(system_.maxUnpackedBytes), "--max-entries",
+                                    std::to_string(system_.maxUnpackedEntries), archive.string(), unpacked.string()});
     if (!ditto.started) throw std::runtime_error(ditto.error);
     const Path bundle = unpacked / bundleName;
     if (!ditto.succeeded() || !fs::exists(bundle, ignored) || !keepsToItself(bundle)) fail(notUnpacked);

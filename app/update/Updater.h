@@ -20,8 +20,16 @@
 
 namespace norvane {
 
-// How long the archive may send nothing before the download gives up.
+// How long the archive may send nothing before the download gives up, and how long the
+// whole download may take.
 inline constexpr double downloadIdleLimit = 30;
+inline constexpr double downloadDeadline = 20 * 60;
+// No archive is larger (a release is well under 100 MB); an answer that announces a length
+// is held to it.
+inline constexpr std::uint64_t maximumArchiveBytes = std::uint64_t{1} << 30;
+// What unpacking may write at most: ditto refuses a larger archive before writing any of it.
+inline constexpr std::uint64_t maximumUnpackedBytes = std::uint64_t{2} << 30;
+inline constexpr std::uint64_t maximumUnpackedEntries = 10000;
 
 // Everything an update touches besides the feed. What it refers to must outlive the updater.
 struct UpdaterSystem {
@@ -33,6 +41,10 @@ struct UpdaterSystem {
     std::int32_t pid;                 // this process: the relaunch waits for it to end
     std::function<void()> terminate;  // the application's terminate request
     double idleLimit = downloadIdleLimit;
+    double deadline = downloadDeadline;
+    std::uint64_t maxArchiveBytes = maximumArchiveBytes;
+    std::uint64_t maxUnpackedBytes = maximumUnpackedBytes;
+    std::uint64_t maxUnpackedEntries = maximumUnpackedEntries;
 };
 
 class Updater {
@@ -43,12 +55,14 @@ public:
     std::string archive() const;
     Path workFolder() const { return system_.caches / "Norvane-update"; }
 
-    // Downloads the archive into a fresh work folder and gives the stored file. Each fraction
-    // received is posted to the main queue for `progress` (none while the length is unknown).
+    // Downloads the archive into a fresh work folder and gives the stored file, within the
+    // deadline and the size limit. Each fraction received is posted to the main queue for
+    // `progress` (none while the length is unknown).
     // Blocks while it runs: a background job's work.
     Path download(std::function<void(double)> progress) const;
     // Checks the archive against the offer's hash, unpacks it into the work folder's `new`
-    // and gives the new bundle once `check` accepts it against the running build. Blocks while
+    // (ditto refusing one that would write more than the limits) and gives the new bundle
+    // once `check` accepts it against the running build. Blocks while
     // ditto runs: a background job of user-initiated priority.
     Path unpackAndCheck(const Path& archive, const AvailableUpdate& expected) const;
     // Accepts a bundle signed by the running copy's team for this application, with a build

@@ -77,7 +77,7 @@ std::optional<AvailableUpdate> parseLatestRelease(std::string_view bytes) {
 }
 
 std::optional<AvailableUpdate> Updates::latest() const {
-    const auto response = httpGet({source(), "application/json", idleLimit_}, maxFeedBytes);
+    const auto response = httpGet({source(), "application/json", idleLimit_, deadline_}, maxFeedBytes);
     if (!response || response->status != 200) return std::nullopt;
     return parseLatestRelease(response->body);
 }

@@ -15,8 +15,10 @@
 
 namespace norvane {
 
-// How long the feed may send nothing before the check gives up.
+// How long the feed may send nothing before the check gives up, and how long the whole
+// check may take.
 inline constexpr double feedIdleLimit = 8;
+inline constexpr double feedDeadline = 20;
 
 class Updates {
 public:
@@ -26,8 +28,9 @@ public:
 
     // `arguments` is the command line, the program's own path first; `bundle` must outlive
     // this.
-    Updates(std::vector<std::string> arguments, const MainBundle& bundle, double idleLimit = feedIdleLimit)
-        : arguments_(std::move(arguments)), bundle_(bundle), idleLimit_(idleLimit) {}
+    Updates(std::vector<std::string> arguments, const MainBundle& bundle, double idleLimit = feedIdleLimit,
+            double deadline = feedDeadline)
+        : arguments_(std::move(arguments)), bundle_(bundle), idleLimit_(idleLimit), deadline_(deadline) {}
 
     // The feed's offer; absent when it cannot be fetched, answers with a status other than
     // 200 or is no valid feed. Blocks while the request runs, so it belongs in a background
@@ -51,6 +54,7 @@ private:
     std::vector<std::string> arguments_;
     const MainBundle& bundle_;
     double idleLimit_;
+    double deadline_;
 };
 
 // The offer in a feed's bytes; absent when they are not a valid feed. Notes and a hash that

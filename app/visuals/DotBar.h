@@ -14,6 +14,7 @@ struct DotBar {
     static constexpr double spacing = 3;
     // A fixed frame of 67 x 4.
     DotLayout layout() const;
+    bool operator==(const DotBar&) const = default;
 };
 
 }  // namespace norvane

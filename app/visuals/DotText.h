@@ -18,6 +18,7 @@ struct DotText {
     int columns() const;
     // Frame: pitch x max(columns, 1) by pitch x 7.
     DotLayout layout() const;
+    bool operator==(const DotText&) const = default;
 };
 
 }  // namespace norvane

@@ -89,9 +89,22 @@ TEST_F(HelperDaemonTest, ModesOutsideZeroToTwoAreRefusedWithoutPmset) {
     EXPECT_TRUE(exits.empty());  // no countdown started
 }
 
+// Started and never asked anything valid (a refused mode, or nothing at all), it quits all
+// the same, 20 s after its start.
+TEST_F(HelperDaemonTest, QuitsTwentySecondsAfterItsStartWhenNothingRanPmset) {
+    const double start = queue.uptime();
+    helper.start();
+    queue.advance(5);
+    mode(7);
+    queue.advance(60);
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_NEAR(exits[0] - start, 20, 1e-9);
+}
+
 TEST_F(HelperDaemonTest, QuitsTwentySecondsAfterTheLastRequestThatRanPmset) {
     pmset.result = exited(0, "");
     const double start = queue.uptime();
+    helper.start();
     lowPower(true);
     queue.advance(10);
     lowPower(false);

@@ -27,6 +27,7 @@ protected:
     std::vector<std::int32_t> helpers;
 
     void SetUp() override {
+        temp.trust("TEAMONE001");
         temp.write("ioreg/AppleSmartBattery.plist", "<plist><dict><key>ExternalConnected</key><false/></dict></plist>");
         temp.write("pmset/settings.json", R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":0,"powermode":0}})");
         temp.write("pmset/capabilities.txt", "Capabilities for Battery Power:\n highpowermode\n");  // shows powermode
@@ -45,8 +46,10 @@ protected:
     }
 
     // A bundle with the probe as its application and `helper` as its helper, signed by the
-    // signing tool for `team` ("-": ad hoc).
-    Path bundle(const std::string& name, const std::string& team, const std::string& helper = NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper") {
+    // signing tool for `team` ("-": ad hoc) with the key of `keys`.
+    Path bundle(const std::string& name, const std::string& team,
+                const std::string& helper = NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper",
+                const Path& keys = testing::signingKeys()) {
         const Path app = temp.root() / name / "Norvane.app";
         fs::create_directories(app / "Contents/MacOS");
         fs::create_directories(app / "Contents/Library/LaunchDaemons");
@@ -55,8 +58,9 @@ protected:
         fs::copy_file(NORVANE_BUNDLE "/Contents/Info.plist", app / "Contents/Info.plist");
         fs::copy_file(NORVANE_BUNDLE "/Contents/Library/LaunchDaemons/app.norvane.helper.plist",
                       app / "Contents/Library/LaunchDaemons/app.norvane.helper.plist");
-        const auto signedBy = runner.run(NORVANE_CODESIGN, {"--sign", team, "--code",
-                                                            "Contents/MacOS/NorvaneHelper=app.norvane.helper", app.string()},
+        const auto signedBy = runner.run(NORVANE_CODESIGN,
+                                         {"--sign", team, "--code", "Contents/MacOS/NorvaneHelper=app.norvane.helper",
+                                          "--keychain", keys.string(), app.string()},
                                          ErrorOutput::merge);
         EXPECT_EQ(signedBy.exitCode, 0) << signedBy.output;
         return app;
@@ -115,6 +119,35 @@ TEST_F(HelperEndToEnd, TheSignedAppSwitchesTheEnergyModeThroughTheHelperStartedO
     EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n");
 }
 
+// The attack: any program, with the built Info.plist beside it, signed by the signing tool
+// in the team's name (readable from any signed bundle) but with a key of the attacker's.
+TEST_F(HelperEndToEnd, AProgramSignedInTheTeamsNameWithAnotherKeyIsNotHeard) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");  // the helper runs
+    const testing::TempFolder attackersKeys;
+    const Path forged = bundle("F", "TEAMONE001", NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper", attackersKeys.path());
+    EXPECT_EQ(probe(forged, {"raw-power-mode", "2"}).substr(0, 7), "error: ");
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
+    EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// The exec race: a program connects, sends its request and then executes the signed
+// application, so that the process that sent it runs the signed code once it is looked at.
+// What a process sent before its check is never heard.
+TEST_F(HelperEndToEnd, AProgramThatSendsAndThenExecutesTheSignedAppIsNotHeard) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");  // the helper runs
+    for (int i = 0; i < 8; ++i) {
+        const auto out =
+            runner.run(NORVANE_EXEC_RACE, {(app / "Contents/MacOS/Norvane").string(), "wait", "300"}, ErrorOutput::merge);
+        EXPECT_EQ(out.exitCode, 0) << out.output;
+    }
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
+    EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
 TEST_F(HelperEndToEnd, AnUnsignedHelperRefusesToRun) {
     const Path app = bundle("C", "-");
     const auto out = runner.run((app / "Contents/MacOS/NorvaneHelper").string(), {}, ErrorOutput::merge);
@@ -147,7 +180,9 @@ TEST(BuiltBundle, HoldsBothProgramsSignedForTheBuildsTeam) {
     EXPECT_TRUE(bundle.version() && parseInt64(*bundle.version())) << bundle.version().value_or("none");
     EXPECT_TRUE(bundle.shortVersion());
     EXPECT_EQ(FolderBundle::ofExecutable(NORVANE_BUNDLE "/Contents/MacOS/NorvaneHelper").bundlePath(), Path(NORVANE_BUNDLE));
-    const RecordCodeSigning signing;
+    // A fresh machine trusts the build's own key, which signed the bundle.
+    const testing::TempMachine temp;
+    const RecordCodeSigning signing(temp.machine());
     const std::string team = NORVANE_SIGNING_TEAM;
     const auto expected = team.empty() ? SignatureCheck::requirementNotMet : SignatureCheck::valid;
     EXPECT_EQ(signing.checkValidity(NORVANE_BUNDLE "/Contents/MacOS/Norvane", signingRequirement(appBundleID, team)), expected);

@@ -3,9 +3,12 @@
 //
 //   state | install | low-power on|off | power-mode N | confirm
 //   raw-power-mode N   (asks the helper directly, requiring nothing of it)
+//   wait MILLISECONDS  (does nothing that long)
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -36,7 +39,7 @@ int main(int argc, char** argv) {
     if (!machine || arguments.empty()) return 2;
     QtMainQueue queue;
     const FolderBundle bundle = FolderBundle::running();
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     const MachineServiceManagement services(*machine, bundle.bundlePath());
     MachineXpcConnector xpc(*machine, signing);
     const SystemProcessRunner runner(*machine);
@@ -50,6 +53,10 @@ int main(int argc, char** argv) {
     const std::string value = arguments.size() > 1 ? arguments[1] : "";
     std::unique_ptr<XpcConnection> raw;
     std::unique_ptr<HelperProxy> proxy;
+    if (action == "wait") {
+        ::usleep(static_cast<useconds_t>(parseInt64(value).value_or(1) * 1000));
+        return 0;
+    }
     if (action == "state") {
         const HelperState state = helper.state();
         if (const auto* unavailable = std::get_if<helper_state::Unavailable>(&state)) print("unavailable: " + unavailable->reason);

@@ -2,4 +2,4 @@
 // without waiting the product's 20 seconds.
 #include "helper/Helper.h"
 
-int main(int argc, char** argv) { return norvane::daemon::helperMain(argc, argv, 1.0); }
+int main(int argc, char** argv) { return norvane::daemon::helperMain(argc, argv, 3.0); }

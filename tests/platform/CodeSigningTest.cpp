@@ -1,7 +1,10 @@
 #include "platform/CodeSigning.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "platform/MainBundle.h"
 #include "platform/ProcessTable.h"
@@ -18,9 +21,11 @@ const std::string requirementFor(const std::string& identifier, const std::strin
 class CodeSigningTest : public ::testing::Test {
 protected:
     testing::TempFolder dir;
-    RecordCodeSigning signing;
+    testing::TempMachine temp;
+    RecordCodeSigning signing{temp.machine()};
     Path bundle = dir / "Norvane.app";
 
+    CodeSigningTest() { temp.trust("TEAM"); }
     void SetUp() override {
         dir.write("Norvane.app/Contents/Info.plist",
                   "<plist><dict><key>CFBundleIdentifier</key><string>app.norvane.Norvane</string>"
@@ -28,11 +33,15 @@ protected:
         dir.write("Norvane.app/Contents/MacOS/Norvane", "app");
         dir.write("Norvane.app/Contents/MacOS/NorvaneHelper", "helper");
     }
-    void sign(std::optional<std::string> team) {
+    void sign(std::optional<std::string> team, const Path& keys = testing::signingKeys()) {
         std::string error;
-        ASSERT_TRUE(
-            signBundle(bundle, "", std::move(team), {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error))
+        ASSERT_TRUE(signBundle(bundle, "", std::move(team), {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}},
+                               error, keys))
             << error;
+    }
+    SignatureRecord record() const { return *parseSignatureRecord(*readFile(bundle / Path(signatureRecordPath))); }
+    void write(const SignatureRecord& changed) const {
+        ASSERT_TRUE(writeFileAtomically(bundle / Path(signatureRecordPath), writeSignatureRecord(changed)));
     }
     SignatureCheck check(const std::string& code, const std::string& identifier, const std::string& team = "TEAM") {
         return signing.checkValidity(bundle / code, requirementFor(identifier, team));
@@ -88,6 +97,87 @@ TEST_F(CodeSigningTest, AnyChangeAfterSigningBreaksTheSeal) {
     }
 }
 
+// Anyone can write a record or run the signing tool; only the team's key makes one that a
+// machine trusts.
+TEST_F(CodeSigningTest, OnlyARecordSignedByAKeyTheAnchorsHoldForTheTeamIsValid) {
+    const auto main = [this] { return check("Contents/MacOS/Norvane", "app.norvane.Norvane"); };
+    sign("TEAM");
+    ASSERT_EQ(main(), SignatureCheck::valid);
+    const SignatureRecord good = record();
+    ASSERT_TRUE(good.signature);
+
+    const testing::TempFolder otherKeys;
+    std::string error;
+    const std::vector<std::pair<std::string, std::function<void()>>> forgeries = {
+        {"no signature", [&] { auto r = good; r.signature.reset(); write(r); }},
+        {"a signature of another record", [&] { auto r = good; r.files["Contents/MacOS/Norvane"] = std::string(64, '0'); write(r); }},
+        {"a code entry added", [&] { auto r = good; r.code["Contents/Info.plist"] = "app.norvane.Norvane"; write(r); }},
+        {"garbage", [&] { auto r = good; r.signature = "zz"; write(r); }},
+        {"re-signed with another key", [&] { sign("TEAM", otherKeys.path()); }},
+    };
+    for (const auto& [what, forge] : forgeries) {
+        write(good);
+        forge();
+        EXPECT_EQ(main(), SignatureCheck::untrusted) << what;
+    }
+    // The other key becomes valid once the machine trusts it; a team without anchors is not.
+    sign("TEAM", otherKeys.path());
+    ASSERT_TRUE(trustKey(anchorsFolder(temp.machine()), "TEAM", *teamPublicKey("TEAM", otherKeys.path(), error)));
+    EXPECT_EQ(main(), SignatureCheck::valid);
+    sign("NOANCHOR");
+    EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane", "NOANCHOR"), SignatureCheck::untrusted);
+}
+
+// The peer's bundle is looked at before it is hashed: the identifier and team first, the
+// names of its files next, and no more than maximumSealedBytes are ever read.
+TEST_F(CodeSigningTest, CheapFactsComeFirstAndHashingIsCapped) {
+    sign("TEAM");
+    // A FIFO where a sealed file was: opening it would wait for a writer.
+    std::filesystem::remove(bundle / "Contents/Info.plist");
+    ASSERT_EQ(::mkfifo((bundle / "Contents/Info.plist").c_str(), 0600), 0);
+    EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane", "OTHER"), SignatureCheck::requirementNotMet);
+    EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane"), SignatureCheck::modified);
+    std::filesystem::remove(bundle / "Contents/Info.plist");
+    SetUp();
+
+    // A sealed file replaced by a sparse one of 64 GiB, and one added: refused without reading.
+    const auto started = std::chrono::steady_clock::now();
+    for (const char* name : {"Contents/MacOS/NorvaneHelper", "Contents/Resources/huge"}) {
+        sign("TEAM");
+        dir.write("Norvane.app/" + std::string(name), "");
+        std::filesystem::resize_file(bundle / name, std::uint64_t{64} << 30);
+        EXPECT_EQ(check("Contents/MacOS/Norvane", "app.norvane.Norvane"), SignatureCheck::modified) << name;
+        std::filesystem::remove(bundle / name);
+        dir.write("Norvane.app/Contents/MacOS/NorvaneHelper", "helper");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));  // hashing would take minutes
+    EXPECT_FALSE(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 5));
+    EXPECT_EQ(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 6), fileDigest(bundle / "Contents/MacOS/NorvaneHelper"));
+}
+
+TEST(SigningKeys, AreMadeOnFirstUseForTheOwnerAlone) {
+    const testing::TempFolder home;
+    const Path keys = home / "config/norvane/signing-keys";
+    const mode_t before = ::umask(0);
+    std::string error;
+    const auto key = teamPublicKey("TEAM", keys, error);
+    ::umask(before);
+    ASSERT_TRUE(key) << error;
+    EXPECT_EQ(key->size(), 64u);
+    struct stat folder {}, file {};
+    ASSERT_EQ(::stat(keys.c_str(), &folder), 0);
+    ASSERT_EQ(::stat((keys / "TEAM.key").c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(teamPublicKey("TEAM", keys, error), key);  // the same key from then on
+    EXPECT_NE(teamPublicKey("OTHER", keys, error), key);
+    // A key others may read is no longer the team's secret.
+    ASSERT_EQ(::chmod((keys / "TEAM.key").c_str(), 0644), 0);
+    EXPECT_FALSE(teamPublicKey("TEAM", keys, error));
+    EXPECT_NE(error.find("mode 0600"), std::string::npos);
+    EXPECT_FALSE(teamPublicKey("../TEAM", keys, error));
+}
+
 TEST(Requirement, OnlyTheOneFormCompiles) {
     EXPECT_EQ(parseRequirement(requirementFor("app.norvane.helper", "X")), (Requirement{"app.norvane.helper", "X"}));
     EXPECT_EQ(parseRequirement(requirementFor("a", "")), (Requirement{"a", ""}));
@@ -95,11 +185,11 @@ TEST(Requirement, OnlyTheOneFormCompiles) {
                                     requirementFor("a", "X\" or anchor apple \"Y"), std::string("anchor apple"),
                                     std::string("identifier \"a\" and certificate leaf[subject.OU] = \"X\"")})
         EXPECT_FALSE(parseRequirement(text)) << text;
-    EXPECT_EQ(RecordCodeSigning().checkValidity("/", "anchor trusted"), SignatureCheck::badRequirement);
+    EXPECT_EQ(RecordCodeSigning(Path("/nonexistent")).checkValidity("/", "anchor trusted"), SignatureCheck::badRequirement);
 }
 
 TEST(SignatureRecord, WhatIsNotARecordIsNotSigned) {
-    const SignatureRecord record{"id", "T", {{"a", "00"}}, {{"Contents/MacOS/x", "id"}}};
+    const SignatureRecord record{"id", "T", {{"a", "00"}}, {{"Contents/MacOS/x", "id"}}, "0a"};
     EXPECT_EQ(parseSignatureRecord(writeSignatureRecord(record)), record);
     for (const char* text :
          {"", "<plist><array/></plist>", "<plist><dict><key>identifier</key><integer>1</integer></dict></plist>",

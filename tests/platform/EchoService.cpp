@@ -20,7 +20,7 @@ int main() {
     std::condition_variable changed;
     bool quit = false;
     int requests = 0;
-    const RecordCodeSigning signing;
+    const RecordCodeSigning signing(*machine);
     XpcListener listener(*machine, "test.echo", signing);
     if (const auto requirement = readFile(machine->file("echo-requirement.txt")))
         listener.setCodeSigningRequirement(*requirement);

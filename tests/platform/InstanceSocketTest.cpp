@@ -4,7 +4,10 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <poll.h>
+
 #include <atomic>
+#include <thread>
 
 #include "platform/XpcSocket.h"
 #include "tests/support/TempMachine.h"
@@ -20,14 +23,14 @@ protected:
     Path path = folder / "norvane.sock";
     std::atomic<int> heard = 0;
 
-    std::unique_ptr<InstanceServer> serve(uid_t user = ::geteuid()) {
+    std::unique_ptr<InstanceServer> serve(uid_t user = ::geteuid(), const InstanceLimits& limits = {}) {
         auto server = InstanceServer::listen(
             path,
-            [this](const Value& request) {
+            [this](const Value& request, const InstanceServer::Reply& reply) {
                 ++heard;
-                return Value::array({Value::string("got"), request});
+                if (request != Value::string("never")) reply(Value::array({Value::string("got"), request}));
             },
-            user);
+            user, limits);
         if (auto* error = std::get_if<std::string>(&server)) ADD_FAILURE() << *error;
         return std::get_if<std::unique_ptr<InstanceServer>>(&server) ? std::move(std::get<0>(server)) : nullptr;
     }
@@ -50,7 +53,7 @@ TEST_F(InstanceSocket, OneProcessListensAndASecondHandsItsRequestOver) {
     EXPECT_EQ(reply.status, Status::answered);
     EXPECT_EQ(reply.value, Value::array({Value::string("got"), Value::string("norvane://awake")}));
 
-    const auto second = InstanceServer::listen(path, [](const Value&) { return Value(); });
+    const auto second = InstanceServer::listen(path, [](const Value&, const InstanceServer::Reply&) {});
     ASSERT_TRUE(std::holds_alternative<std::string>(second));
     EXPECT_EQ(std::get<std::string>(second), "another instance listens at " + path.string());
 
@@ -68,7 +71,7 @@ TEST_F(InstanceSocket, PeersOfAnotherUserOversizedAndSilentOnesAreNotHeard) {
     }
     const auto server = serve();
     ASSERT_TRUE(server);
-    EXPECT_EQ(askInstance(path, Value::string(std::string(maximumInstanceMessage, 'x'))).status, Status::failed);
+    EXPECT_EQ(askInstance(path, Value::string(std::string(maximumInstanceMessage, 'x'))).status, Status::tooLarge);
     EXPECT_EQ(heard, 0);
     // A peer that says nothing holds the server only for a while.
     const auto folderFd = SocketFolder::at(folder.path());
@@ -78,6 +81,41 @@ TEST_F(InstanceSocket, PeersOfAnotherUserOversizedAndSilentOnesAreNotHeard) {
     EXPECT_EQ(askInstance(path, Value::string("after"), 20).status, Status::answered);
     EXPECT_EQ(heard, 1);
     ::close(silent);
+}
+
+// Connections are served side by side: a peer that trickles its request, and more silent
+// peers than the backlog holds, delay no one; each is ended after its deadline.
+TEST_F(InstanceSocket, NoPeerHoldsTheSocketForTheOthers) {
+    const auto server =
+        serve(::geteuid(), {.requestSeconds = 1, .answerSeconds = 1, .connections = 16, .lateReply = Value::string("late")});
+    ASSERT_TRUE(server);
+    const auto folderFd = SocketFolder::at(folder.path());
+    ASSERT_TRUE(folderFd);
+    const auto address = folderFd->address("norvane.sock");
+    std::vector<int> silent;
+    for (int i = 0; i < 40; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);  // a full backlog refuses
+        silent.push_back(fd);
+    }
+    std::atomic<bool> stop = false;
+    std::thread trickler([&] {
+        const int fd = connectToService(*folderFd, "norvane.sock");
+        if (::send(fd, "\0\0\xff\0", 4, MSG_NOSIGNAL) != 4) return;
+        while (!stop && ::send(fd, " ", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(fd);
+    });
+    EXPECT_EQ(askInstance(path, Value::string("meanwhile"), 5).value, Value::array({Value::string("got"), Value::string("meanwhile")}));
+    stop = true;
+    trickler.join();
+    EXPECT_EQ(askInstance(path, Value::string("never"), 30).value, Value::string("late"));
+    // Every silent peer was let go.
+    for (const int fd : silent) {
+        pollfd ended{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, 30000), 1);
+        ::close(fd);
+    }
+    EXPECT_EQ(heard, 2);
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <filesystem>
 #include <future>
+#include <latch>
 
 #include "platform/ProcessKernel.h"
 #include "platform/ServiceManagement.h"
@@ -64,12 +68,13 @@ TEST(XpcFrame, CarriesJsonAndRefusesWhatIsNotAFrame) {
 class XpcTest : public ::testing::Test {
 protected:
     testing::TempMachine temp;
-    RecordCodeSigning signing;
+    RecordCodeSigning signing{temp.machine()};
     MachineXpcConnector connector{temp.machine(), signing};
 
     // A listener in this process whose requests are counted and echoed.
-    std::unique_ptr<XpcListener> listen(const Machine& machine, std::atomic<int>& handled) {
-        auto listener = std::make_unique<XpcListener>(machine, "test.echo", signing);
+    std::unique_ptr<XpcListener> listen(const Machine& machine, std::atomic<int>& handled,
+                                        const CodeSigning* checks = nullptr) {
+        auto listener = std::make_unique<XpcListener>(machine, "test.echo", checks ? *checks : signing);
         listener->setDelegate([&handled](XpcListener::Connection& connection) {
             connection.exported = [&handled](const Value& request, std::function<void(Value)> reply) {
                 ++handled;
@@ -174,6 +179,142 @@ TEST_F(XpcTest, ADaemonThatEndsWithoutListeningFailsTheConnection) {
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
     EXPECT_NE(request(*connection, Value::integer(1)).error.find("exited without serving"), std::string::npos);
+}
+
+// A raw client of the echo service: its descriptor, or -1.
+int rawConnect(const Machine& machine) {
+    const auto folder = SocketFolder::open(machine);
+    return folder ? connectToService(*folder, "test.echo") : -1;
+}
+
+bool saysReady(int fd) {
+    const auto frame = readFrame(fd);
+    return frame && frame->find("ready") && *frame->find("ready") == Value::boolean(true);
+}
+
+// Signatures that are all valid, but whose first check of a process waits until released.
+struct GatedSigning final : CodeSigning {
+    RecordCodeSigning records;
+    mutable std::latch release{1};
+    mutable std::atomic<int> calls = 0;
+    explicit GatedSigning(const Machine& machine) : records(machine) {}
+    std::optional<Path> selfCode() const override { return records.selfCode(); }
+    std::optional<Path> processCode(std::int32_t pid) const override { return records.processCode(pid); }
+    std::optional<Value::Dictionary> signingInformation(const Path& code) const override {
+        return records.signingInformation(code);
+    }
+    SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
+    SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
+        if (calls++ == 0) release.wait();
+        return SignatureCheck::valid;
+    }
+};
+
+constexpr const char* anyRequirement =
+    "anchor apple generic and identifier \"app.norvane.Norvane\" and certificate leaf[subject.OU] = \"T\"";
+
+std::size_t threads() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// Nothing a peer sends counts before the peer is checked and told to speak, and every
+// request must come from the process that was checked: a process that sends and then
+// executes the signed code, or another process given the socket, is not heard.
+TEST_F(XpcTest, OnlyWhatTheCheckedProcessSendsAfterItsCheckIsHeard) {
+    GatedSigning gated(temp.machine());
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled, &gated);
+    listener->setCodeSigningRequirement(anyRequirement);
+    ASSERT_EQ(listener->resume(), std::nullopt);
+
+    // Sent at once, before the check ends and the listener's word: thrown away unread.
+    const int early = rawConnect(temp.machine());
+    ASSERT_GE(early, 0);
+    ASSERT_TRUE(writeFrame(early, framed(1, Value::string("early"))));
+    gated.release.count_down();
+    ASSERT_TRUE(saysReady(early));
+    ASSERT_TRUE(writeFrame(early, framed(2, Value::string("after"))));
+    EXPECT_EQ(readFrame(early), framed(2, Value::string("after")));
+    EXPECT_EQ(handled, 1);
+    ::close(early);
+
+    // A child process given the checked connection.
+    const int shared = rawConnect(temp.machine());
+    ASSERT_TRUE(saysReady(shared));
+    const pid_t child = ::fork();
+    if (child == 0) _exit(writeFrame(shared, framed(3, Value::string("from the child"))) ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_FALSE(readFrame(shared));  // the connection ends unanswered
+    EXPECT_EQ(handled, 1);
+    ::close(shared);
+}
+
+// The checks run on a bounded pool of workers, off the thread that accepts: a peer whose
+// check takes long delays no one else, and held connections make no threads.
+TEST_F(XpcTest, PeersAreCheckedOffTheAcceptingThreadByABoundedPool) {
+    GatedSigning slow(temp.machine());
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled, &slow);
+    listener->setCodeSigningRequirement(anyRequirement);
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const std::size_t before = threads();
+    const int stalled = rawConnect(temp.machine());
+    ASSERT_GE(stalled, 0);
+    while (slow.calls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    EXPECT_EQ(request(*connection, Value::integer(7)).reply, Value::integer(7));
+
+    std::vector<int> held;
+    for (int i = 0; i < 300; ++i) held.push_back(rawConnect(temp.machine()));
+    for (int i = 0; i < 50; ++i) EXPECT_TRUE(saysReady(held[static_cast<std::size_t>(i)])) << i;
+    EXPECT_LE(threads(), before + 1);  // the connector's own thread
+    slow.release.count_down();
+    EXPECT_TRUE(saysReady(stalled));
+    for (const int fd : held) ::close(fd);
+    ::close(stalled);
+}
+
+TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled);
+    const mode_t before = ::umask(0);
+    const auto error = listener->resume();
+    ::umask(before);
+    ASSERT_EQ(error, std::nullopt);
+    struct stat folder {}, socket {};
+    ASSERT_EQ(::stat(temp.machine().file("launchd/sockets").c_str(), &folder), 0);
+    ASSERT_EQ(::stat(temp.machine().file("launchd/sockets/test.echo").c_str(), &socket), 0);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    EXPECT_EQ(socket.st_mode & 07777, 0600u);
+}
+
+// A frame trickled byte by byte, or a connection that asks nothing, is ended after its
+// deadline; a frame announced too large at once.
+TEST_F(XpcTest, StalledConnectionsAreEndedAfterTheirDeadlines) {
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled);
+    listener->setLimits({.workers = 2, .connections = 8, .frameSeconds = 1, .idleSeconds = 1, .writeSeconds = 5});
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const int trickle = rawConnect(temp.machine()), silent = rawConnect(temp.machine()), large = rawConnect(temp.machine());
+    for (const int fd : {trickle, silent, large}) ASSERT_TRUE(saysReady(fd));
+    ASSERT_EQ(::write(large, "\x7f\0\0\0", 4), 4);
+    EXPECT_FALSE(readFrame(large));
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(::write(trickle, "\0\0\0\x64", 4), 4);  // 100 bytes to come
+    bool ended = false;
+    for (int i = 0; i < 600 && !ended; ++i) {
+        ended = ::send(trickle, "x", 1, MSG_NOSIGNAL) != 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_FALSE(readFrame(silent));
+    EXPECT_EQ(handled, 0);
+    for (const int fd : {trickle, silent, large}) ::close(fd);
 }
 
 TEST(ServiceManagement, RegistrationsFollowTheBundleTheApprovalAndTheFaults) {

@@ -1,11 +1,12 @@
-// The application in a process of its own, on Qt's offscreen platform, with a machine, user
-// folders and a runtime folder of the test's own; other processes reach it as a second
-// start and as the simulated Shortcuts command do.
+// The application in a process of its own, on Qt's offscreen platform or on a virtual X
+// display, with a machine, user folders and a runtime folder of the test's own; other
+// processes reach it as a second start and as the simulated Shortcuts command do.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/UserDefaults.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempMachine.h"
+#include "tests/support/Xvfb.h"
 
 namespace norvane {
 namespace {
@@ -29,7 +31,9 @@ protected:
     testing::TempFolder home;
     std::optional<ChildProcess> app;
 
-    void SetUp() override {
+    void SetUp() override { launch(std::nullopt); }
+    // Starts the application on the X display given, else on Qt's offscreen platform.
+    void launch(const std::optional<std::string>& display) {
         for (const char* file : {"ioreg/AppleSmartBattery.plist", "PowerUI/SmartChargeClient.json",
                                  "System/Library/CoreServices/SystemVersion.plist"})
             temp.write(file, readFile(Machine::templateFolder() / file).value_or(""));
@@ -40,9 +44,11 @@ protected:
         ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("QT_QPA_PLATFORM", display ? "xcb" : "offscreen", 1);
         ::setenv("NORVANE_SIM_FAST", "1", 1);
-        ::unsetenv("DISPLAY");  // no hot keys of this desktop are taken
+        // No hot key or click of this desktop is taken.
+        if (display) ::setenv("DISPLAY", display->c_str(), 1);
+        else ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         app = ChildProcess::start(temp.machine(), program, {"--update-source", testing::LoopbackServer::refusedUrl()});
         ASSERT_TRUE(app);
@@ -51,7 +57,7 @@ protected:
     }
     void TearDown() override {
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
-                                 "QT_QPA_PLATFORM", "NORVANE_SIM_FAST"})
+                                 "QT_QPA_PLATFORM", "NORVANE_SIM_FAST", "DISPLAY"})
             ::unsetenv(name);
     }
 
@@ -123,6 +129,34 @@ TEST_F(RunningApplication, SigtermClearsAgentWatchingAsAQuitDoes) {
     quit();
     EXPECT_FALSE(awakeAgentsStored());
     EXPECT_FALSE(fileHoldsAssertionOfApp());
+}
+
+// On an X display without a window manager, where a click on the desktop moves no focus.
+class OnADesktop : public RunningApplication {
+protected:
+    testing::Xvfb xvfb;
+
+    void SetUp() override {
+        if (!xvfb.display()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+        if (!testing::xdotool(*xvfb.display(), {"version"})) GTEST_SKIP() << "xdotool is not installed";
+        launch(xvfb.display());
+    }
+    void TearDown() override {
+        app.reset();  // before its display goes
+        RunningApplication::TearDown();
+    }
+    // The application's windows on show: the menu-bar strip, and the panel while it is open.
+    std::size_t windowsShown() const {
+        const auto found = testing::xdotool(*xvfb.display(), {"search", "--onlyvisible", "--name", "^Norvane$"});
+        return found ? static_cast<std::size_t>(std::count(found->begin(), found->end(), '\n')) : 0;
+    }
+};
+
+TEST_F(OnADesktop, AClickOnTheDesktopClosesThePanel) {
+    ASSERT_EQ(run(program, {"norvane://open"}).exitCode, 0);
+    ASSERT_TRUE(eventually([&] { return windowsShown() == 2; }));
+    ASSERT_TRUE(testing::xdotool(*xvfb.display(), {"mousemove", "100", "600", "click", "1"}));
+    EXPECT_TRUE(eventually([&] { return windowsShown() == 1; }));
 }
 
 TEST(ShortcutsCommand, SaysWhenNoApplicationRunsAndRefusesOtherUsage) {

@@ -68,6 +68,17 @@ TEST(ParseCommand, AnythingElseIsNoCommand) {
     for (const auto& urls : refused)
         for (const auto& url : urls)
             EXPECT_EQ(parseCommand(url), std::nullopt) << url;
+
+    // No path longer than the system takes (PATH_MAX with its end, NAME_MAX a name).
+    const auto deep = [](std::size_t length) {
+        std::string path;
+        while (path.size() + 5 < length) path += "/" + std::string(std::min<std::size_t>(200, length - path.size() - 6), 'a');
+        return path + std::string(length - path.size() - 4, 'b') + ".app";
+    };
+    ASSERT_EQ(deep(4095).size(), 4095u);
+    EXPECT_EQ(parseCommand("norvane://awake?app=" + deep(4095)), (Command{Command::Awake{AwakeMode::app(deep(4095))}}));
+    for (const std::string& path : {deep(4096), deep(1 << 20), "/" + std::string(252, 'n') + ".app"})
+        EXPECT_EQ(parseCommand("norvane://awake?app=" + path), std::nullopt) << path.size();
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "app/shell/PanelPlacement.h"
 #include "app/shell/StatusItemLook.h"
 
@@ -34,6 +36,29 @@ TEST(StatusItemLook, TheMarkOnlyWhileASessionHoldsAndAnyChangeIsSeen) {
     EXPECT_FALSE(statusItemLook(72, std::nullopt, AwakeStatus{AwakeStatus::Holding{}}, "72%").awake);
     EXPECT_NE(look, statusItemLook(71, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:05"));
     EXPECT_NE(look, statusItemLook(72, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:04"));
+}
+
+TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePanel) {
+    using B = ClickMonitor::Button;
+    const std::vector<Rect> own{{1072, 26, 360, 500}, {1400, 0, 40, 24}};  // the panel, the item
+    struct Case {
+        const char* what;
+        ClickMonitor::Press press;
+        double ratio;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"left on the desktop", {B::left, 100, 500}, 1, true},
+        {"right in another window", {B::right, 1000, 300}, 1, true},
+        {"the middle button", {B::other, 100, 500}, 1, false},
+        {"in the panel", {B::left, 1072, 26}, 1, false},
+        {"just past the panel's right edge", {B::left, 1432, 300}, 1, true},
+        {"on the item", {B::right, 1420, 10}, 1, false},
+        {"device pixels at twice the points: in the panel", {B::left, 2200, 600}, 2, false},
+        {"device pixels at twice the points: outside", {B::left, 1200, 600}, 2, true},
+        {"a ratio that is no number counts as one", {B::left, 1200, 300}, std::nan(""), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pressClosesPanel(c.press, c.ratio, own), c.closes) << c.what;
 }
 
 }  // namespace

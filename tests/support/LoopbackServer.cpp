@@ -134,6 +134,20 @@ void LoopbackServer::handle(int connection) {
     std::string header = "HTTP/1.1 " + std::to_string(answer.status) + " Answer\r\nConnection: close\r\n";
     if (length) header += "Content-Length: " + std::to_string(*length) + "\r\n";
     sendAll(connection, header + "\r\n");
+    if (answer.endless) {
+        // Until the client closes (the send fails) or the server stops.
+        for (pollfd stop{wake_[0], POLLIN, 0}; ::poll(&stop, 1, 0) == 0;)
+            if (::send(connection, answer.body.data(), answer.body.size(), MSG_NOSIGNAL) <= 0) return;
+        return;
+    }
+    if (answer.trickle) {
+        for (const char byte : answer.body) {
+            pollfd stop{wake_[0], POLLIN, 0};
+            if (::poll(&stop, 1, static_cast<int>(*answer.trickle * 1000)) != 0) return;
+            if (::send(connection, &byte, 1, MSG_NOSIGNAL) != 1) return;
+        }
+        return;
+    }
     if (!answer.stallAfter) {
         sendAll(connection, answer.body);
         return;

@@ -27,10 +27,16 @@ public:
         std::optional<std::size_t> stallAfter;
         // Runs before the answer is sent.
         std::function<void()> before;
+        // Sends the body over and over, without end, until the client leaves.
+        bool endless = false;
+        // Sends the body one byte at a time, this many seconds apart.
+        std::optional<double> trickle;
 
         Answer& announcing(std::optional<std::size_t> size) { return length = size, *this; }
         Answer& stallingAfter(std::size_t size) { return stallAfter = size, *this; }
         Answer& first(std::function<void()> work) { return before = std::move(work), *this; }
+        Answer& withoutEnd() { return endless = true, *this; }
+        Answer& trickling(double seconds) { return trickle = seconds, *this; }
     };
     struct Request {
         std::string path;

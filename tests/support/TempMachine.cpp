@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "platform/CodeSigning.h"
 #include "platform/Files.h"
 
 namespace norvane::testing {
@@ -26,7 +27,16 @@ Path TempFolder::write(std::string_view relative, std::string_view bytes) const 
     return file;
 }
 
+Path signingKeys() { return NORVANE_TEST_SIGNING_KEYS; }
+
 TempMachine::TempMachine() : machine_(folder_.path()) { machine_.installCommands(); }
+
+void TempMachine::trust(std::string_view team) const {
+    std::string error;
+    const auto key = teamPublicKey(team, signingKeys(), error);
+    ASSERT_TRUE(key) << error;
+    ASSERT_TRUE(trustKey(anchorsFolder(machine_), team, *key));
+}
 
 std::string fixture(std::string_view name) {
     const auto text = readFile(Path(NORVANE_TEST_FIXTURES) / Path(name));

@@ -23,11 +23,17 @@ private:
     Path path_;
 };
 
-// An empty machine folder with the simulated commands installed.
+// The tests' signing keys: a folder of the build's, never the developer's own.
+Path signingKeys();
+
+// An empty machine folder with the simulated commands installed, which trusts the build's
+// own signing key as the anchor of its team.
 class TempMachine {
 public:
     TempMachine();
     const Machine& machine() const { return machine_; }
+    // Makes the machine trust the team's key of the tests' key folder.
+    void trust(std::string_view team) const;
     const Path& root() const { return machine_.root(); }
     Path write(std::string_view relative, std::string_view bytes) const { return folder_.write(relative, bytes); }
 

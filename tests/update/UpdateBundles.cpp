@@ -31,7 +31,7 @@ Path makeBundle(const Path& app, const BundleRecipe& recipe) {
     fs::permissions(executable, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     if (!recipe.team.empty()) {
         std::string error;
-        EXPECT_TRUE(signBundle(app, recipe.signedAs, recipe.team, {}, error)) << error;
+        EXPECT_TRUE(signBundle(app, recipe.signedAs, recipe.team, {}, error, recipe.keys)) << error;
     }
     return app;
 }

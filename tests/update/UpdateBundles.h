@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CodeSigning.h"
+#include "tests/support/TempMachine.h"
 
 namespace norvane::testing {
 
@@ -20,6 +21,7 @@ struct BundleRecipe {
     std::string identifier;                           // CFBundleIdentifier
     std::string signedAs;                             // the signature's identifier; empty: the bundle's
     std::optional<std::string> shortVersion = "1.5";  // CFBundleShortVersionString
+    Path keys = signingKeys();                        // whose key signs it
 };
 
 // A bundle whose executable notes each start in $NORVANE_MACHINE/started.
@@ -39,10 +41,11 @@ std::vector<ZipEntry> entriesOf(const Path& folder, const std::string& prefix);
 // A zip archive of the entries, stored without compression.
 void writeZip(const Path& zip, const std::vector<ZipEntry>& entries);
 
-// Signatures as their records say, the running program being `self`.
+// Signatures as their records say, trusted by the machine's anchors, the running program
+// being `self`.
 class RunningAs final : public CodeSigning {
 public:
-    explicit RunningAs(Path self) : self_(std::move(self)) {}
+    RunningAs(Path self, const Machine& machine) : self_(std::move(self)), records_(machine) {}
     std::optional<Path> selfCode() const override { return self_; }
     std::optional<Path> processCode(std::int32_t pid) const override { return records_.processCode(pid); }
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override {

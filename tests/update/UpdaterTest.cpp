@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/ChildProcess.h"
@@ -61,16 +62,22 @@ protected:
     std::int32_t pid = 0;
 
     void SetUp() override {
+        temp.trust("TEAMONE001");
         testing::makeBundle(current, BundleRecipe("57"));
         rebuild();
     }
     void rebuild() {
         bundle.emplace(current);
         updates.emplace(arguments, *bundle);
-        signing.emplace(current / "Contents/MacOS/Norvane");
+        signing.emplace(current / "Contents/MacOS/Norvane", temp.machine());
     }
+    struct {
+        double deadline = downloadDeadline;
+        std::uint64_t archive = maximumArchiveBytes, unpacked = maximumUnpackedBytes, entries = maximumUnpackedEntries;
+    } limits;
     Updater updater(double idle = downloadIdleLimit) {
-        return Updater({*updates, *signing, queue, temp.machine(), home / "Caches", pid, [this] { ++terminated; }, idle});
+        return Updater({*updates, *signing, queue, temp.machine(), home / "Caches", pid, [this] { ++terminated; }, idle,
+                        limits.deadline, limits.archive, limits.unpacked, limits.entries});
     }
     Path work() { return home / "Caches/Norvane-update"; }
     // An archive in the work folder, as a download leaves it.
@@ -141,8 +148,34 @@ TEST_F(UpdaterTest, EveryFailedTransferEndsWithTheDownloadMessageAndKeepsNoArchi
     EXPECT_THROW(updater().download({}), fs::filesystem_error);
 }
 
+// A server that streams without end, announces more than the limit or trickles a byte at a
+// time is cut off: by the archive's size limit, or by the whole transfer's deadline.
+TEST_F(UpdaterTest, ADownloadIsBoundedInSizeAndInTime) {
+    using Answer = LoopbackServer::Answer;
+    limits.archive = 1 << 20;
+    limits.deadline = 1;
+    const std::string body(4096, 'z');
+    const std::vector<std::pair<std::string, Answer>> cases = {
+        {"without end", Answer(200, body).announcing(std::nullopt).withoutEnd()},
+        {"announced above the limit", Answer(200, body).announcing(std::size_t{2} << 20)},
+        {"trickling", Answer(200, body).trickling(0.05)},
+    };
+    for (const auto& [name, answer] : cases) {
+        server.answer("/Norvane.zip", answer);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(outcome([&] { updater().download({}); }), downloadFailed) << name;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60)) << name;
+        EXPECT_TRUE(fs::is_empty(work())) << name;
+    }
+}
+
 TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
+    // Signed in the team's name with a key the machine does not trust for it.
+    const testing::TempFolder otherKeys;
+    BundleRecipe forged("58");
+    forged.keys = otherKeys.path();
     const std::vector<std::pair<BundleRecipe, std::string>> cases = {
+        {forged, notGenuine},
         {BundleRecipe(), ""},
         {BundleRecipe("+58"), ""},
         {BundleRecipe("58", ""), notGenuine},
@@ -168,7 +201,7 @@ TEST_F(UpdaterTest, UnpackAcceptsOnlyANewerCopyOfThisAppSignedByTheSameTeam) {
     EXPECT_EQ(unpack(archive(entries)), notGenuine);
     fs::remove(home / "staging/Norvane.app/Contents/Info.plist");
     std::string error;
-    ASSERT_TRUE(signBundle(home / "staging/Norvane.app", "app.norvane.Norvane", "TEAMONE001", {}, error)) << error;
+    ASSERT_TRUE(signBundle(home / "staging/Norvane.app", "app.norvane.Norvane", "TEAMONE001", {}, error, testing::signingKeys())) << error;
     EXPECT_EQ(unpack(archive(testing::entriesOf(home / "staging", ""))), notNewer);
 }
 
@@ -181,7 +214,7 @@ TEST_F(UpdaterTest, TheRunningCopyDecidesWhatCountsAsNewer) {
     arguments.resize(3);
     testing::setBuild(current, "1.2");
     std::string error;
-    ASSERT_TRUE(signBundle(current, "", "TEAMONE001", {}, error));
+    ASSERT_TRUE(signBundle(current, "", "TEAMONE001", {}, error, testing::signingKeys()));
     rebuild();
     EXPECT_EQ(unpack(archiveOf(BundleRecipe("9000"))), notNewer);
     // An unsigned running copy can check nothing; that comes first.
@@ -233,6 +266,20 @@ TEST_F(UpdaterTest, UnpackingStaysInsideTheWorkFolder) {
         const Path zip = entries.empty() ? home.write("Caches/Norvane-update/Norvane.zip", "not a zip") : archive(entries);
         EXPECT_EQ(unpack(zip), notUnpacked) << name;
         EXPECT_TRUE(fs::is_empty(outside)) << name;
+    }
+
+    // An archive that unpacks to more than the limits is refused before any of it is written.
+    limits.unpacked = 64 * 1024;
+    limits.entries = 30;
+    std::vector<ZipEntry> many;
+    for (int i = 0; i < 40; ++i) many.push_back({app + "Contents/Resources/" + std::to_string(i), "x"});
+    const std::vector<std::pair<std::string, std::vector<ZipEntry>>> large = {
+        {"too large", with({{app + "Contents/Resources/large", std::string(100 * 1024, 'z')}})},
+        {"too many", with(many)},
+    };
+    for (const auto& [name, entries] : large) {
+        EXPECT_EQ(unpack(archive(entries)), notUnpacked) << name;
+        EXPECT_FALSE(fs::exists(work() / "new")) << name;
     }
     // Links that stay inside are kept.
     EXPECT_EQ(unpack(archive(with({{app + "Contents/Current", "MacOS/Norvane", ZipEntry::Kind::link}}))), notGenuine);
@@ -340,7 +387,7 @@ TEST_F(UpdaterTest, AFailedSwapPutsTheOldCopyBackAndNeverRemovesTheOnlyCopy) {
     // An earlier restoring move failed: only the kept-aside copy is left, and it stays. The
     // running program is now the one inside it.
     fs::rename(current, apps / ".Norvane-previous.app");
-    signing.emplace(apps / ".Norvane-previous.app/Contents/MacOS/Norvane");
+    signing.emplace(apps / ".Norvane-previous.app/Contents/MacOS/Norvane", temp.machine());
     const Path fresh = testing::makeBundle(work() / "new/Norvane.app", BundleRecipe());
     EXPECT_EQ(outcome([&] { updater().install(fresh); }), lost);
     EXPECT_EQ(buildOf(apps / ".Norvane-previous.app"), 57);
@@ -357,7 +404,8 @@ TEST_F(UpdaterTest, TheBuildsOwnBundleUpdatesItselfFromTheWebsite) {
     fs::create_directories(staging.parent_path());
     fs::copy(NORVANE_BUNDLE, staging, fs::copy_options::recursive);
     testing::setBuild(staging, std::to_string(running + 1));
-    ASSERT_TRUE(signBundle(staging, "", "TEAMONE001", {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error));
+    ASSERT_TRUE(signBundle(staging, "", "TEAMONE001", {{"Contents/MacOS/NorvaneHelper", "app.norvane.helper"}}, error,
+                           testing::signingKeys()));
     testing::writeZip(home / "Norvane.zip", testing::entriesOf(staging.parent_path(), ""));
     server.answer("/Norvane.zip", LoopbackServer::Answer(200, *readFile(home / "Norvane.zip")));
     server.answer("/version.json", LoopbackServer::Answer(200, R"({"version":"9.9","build":)" + std::to_string(running + 1) +

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/PropertyList.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempMachine.h"
@@ -141,6 +143,12 @@ TEST(Updates, LatestIsTheOfferOfAFeedAnsweredWith200AndNothingOtherwise) {
     ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests().front().headers["accept"], "application/json");
     EXPECT_FALSE(Updates({"Norvane", "--update-source", testing::LoopbackServer::refusedUrl()}, bundle).latest());
+
+    // A feed trickled a byte at a time never goes idle; its deadline ends the check.
+    server.answer("/version.json", Answer(200, feed + std::string(400, ' ')).trickling(0.1));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Updates({"Norvane", "--update-source", server.url("/version.json")}, bundle, feedIdleLimit, 1).latest());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }
 
 }  // namespace

@@ -8,13 +8,14 @@
 namespace norvane {
 
 AppDelegate::AppDelegate(System system, MainQueue& queue, std::shared_ptr<Hotkeys> hotkeys,
-                         std::unique_ptr<StatusItem> item, bool translucent)
+                         std::unique_ptr<StatusItem> item, bool translucent, std::shared_ptr<ClickMonitor> clicks)
     : system_(std::move(system)),
       state_(system_->state),
       queue_(queue),
       hotkeys_(std::move(hotkeys)),
       item_(std::move(item)),
       translucent_(translucent),
+      clicks_(std::move(clicks)),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() {
@@ -33,6 +34,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
     panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
                                            PanelLook{Backdrop::forSystem(macOS), translucent_}, keepOpen);
+    if (clicks_) panel_->closeOnClicksOutside(*clicks_);
 
     hotkeys_->perform = [weak = std::weak_ptr<AppDelegate*>(alive_)](HotkeyAction action) {
         if (const auto self = weak.lock()) (*self)->perform(action);

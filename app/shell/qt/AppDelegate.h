@@ -19,9 +19,10 @@ namespace norvane {
 class AppDelegate {
 public:
     // The model will run on `system` and `queue` (which must outlive the delegate);
-    // `hotkeys` is the registry that `system` holds, `item` the status item to show.
+    // `hotkeys` is the registry that `system` holds, `item` the status item to show;
+    // `clicks`, where the desktop has one, the monitor whose presses outside close the panel.
     AppDelegate(System system, MainQueue& queue, std::shared_ptr<Hotkeys> hotkeys, std::unique_ptr<StatusItem> item,
-                bool translucent);
+                bool translucent, std::shared_ptr<ClickMonitor> clicks = nullptr);
     ~AppDelegate();
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
@@ -54,6 +55,7 @@ private:
     std::shared_ptr<Hotkeys> hotkeys_;
     std::unique_ptr<StatusItem> item_;  // until launch hands it to the panel
     const bool translucent_;
+    std::shared_ptr<ClickMonitor> clicks_;  // outlives the panel
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<ModelTarget> target_;
     std::unique_ptr<StatusPanel> panel_;

@@ -16,6 +16,7 @@
 #include "app/shell/qt/WorkspaceTint.h"
 #include "platform/SignalPipe.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
 #include "platform/x11/X11HotKeyCenter.h"
 #include "shared/NorvaneShared.h"
@@ -80,13 +81,8 @@ int writeBatteryReport(const std::vector<std::string>& arguments, const std::str
 std::optional<int> handOff(const Path& path, const std::vector<std::string>& urls) {
     const InstanceReply reply = askInstance(path, handoffRequest(OpenUrls{urls}), instanceAskSeconds);
     if (reply.status == InstanceReply::Status::noInstance) return std::nullopt;
-    if (reply.status == InstanceReply::Status::failed) {
-        std::fprintf(stderr, "Norvane: another copy runs (%s) but does not answer\n", path.c_str());
-        return 1;
-    }
-    const auto answer = readReply(reply.value);
-    if (const auto* error = std::get_if<std::string>(&answer)) {
-        std::fprintf(stderr, "Norvane: %s\n", error->c_str());
+    if (const auto problem = handoffProblem(reply, path)) {
+        std::fprintf(stderr, "Norvane: %s\n", problem->c_str());
         return 1;
     }
     return 0;
@@ -98,6 +94,12 @@ bool compositing() {
     if (platform == QLatin1String("wayland")) return true;
     if (platform != QLatin1String("xcb")) return false;
     return x11CompositorRunning(x11GrabDisplay(std::getenv("DISPLAY"), nullptr, nullptr));
+}
+
+// Presses anywhere on the desktop, where the windows are X11's.
+std::shared_ptr<ClickMonitor> clickMonitor() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    return X11ClickMonitor::forSession();
 }
 
 // What the event loop watches besides the windows: the signals of a logout or a kill,
@@ -152,7 +154,7 @@ int runApplication(const std::vector<std::string>& arguments) {
     system.terminate = [] { QCoreApplication::quit(); };
     system.savePanel = std::make_shared<SaveDialog>();
     const std::shared_ptr<WorkspaceEvents> events = system.workspaceEvents;
-    AppDelegate delegate(std::move(system), queue, hotkeys, makeStatusItem(), compositing());
+    AppDelegate delegate(std::move(system), queue, hotkeys, makeStatusItem(), compositing(), clickMonitor());
 
     std::unique_ptr<InstanceService> service;
     if (socket) {

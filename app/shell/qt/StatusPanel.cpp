@@ -1,15 +1,15 @@
 #include "app/shell/qt/StatusPanel.h"
 
 #include <QEvent>
-#include <QLabel>
 #include <QPainterPath>
 #include <QRegion>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <limits>
 
 #include "app/shell/PanelPlacement.h"
 #include "app/visuals/qt/BackdropView.h"
-#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 
 namespace norvane {
 namespace {
@@ -36,8 +36,8 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(panelMargin, panelMargin, panelMargin, panelMargin);
         layout->setSpacing(4);
-        title_ = styledLabel(QString(), titleStyle);
-        detail_ = styledLabel(QString(), detailStyle);
+        title_ = new TextLabel(QString(), titleStyle);
+        detail_ = new TextLabel(QString(), detailStyle);
         layout->addWidget(title_);
         layout->addWidget(detail_);
         refresh();
@@ -47,14 +47,14 @@ public:
 private:
     void refresh() {
         const Headline headline = model_.headline();
-        title_->setText(styledText(QString::fromStdString(headline.title), titleStyle));
-        detail_->setText(styledText(QString::fromStdString(headline.detail), detailStyle));
+        title_->setText(QString::fromStdString(headline.title));
+        detail_->setText(QString::fromStdString(headline.detail));
         if (QWidget* window = this->window(); window != this) window->adjustSize();
     }
 
     AppModel& model_;
-    QLabel* title_ = nullptr;
-    QLabel* detail_ = nullptr;
+    TextLabel* title_ = nullptr;
+    TextLabel* detail_ = nullptr;
     Observers::Subscription subscription_;
 };
 
@@ -124,10 +124,29 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
 }
 
 StatusPanel::~StatusPanel() {
+    if (clicks_) clicks_->installHandler({});
     alive_.reset();
     delayedShow_.cancel();
     panel_->resized = [] {};
     panel_->resignedKey = [] {};
+}
+
+void StatusPanel::closeOnClicksOutside(ClickMonitor& monitor) {
+    clicks_ = &monitor;
+    // Presses come on the monitor's thread; the panel hears of them on the main queue.
+    monitor.installHandler([&queue = queue_, weak = std::weak_ptr<StatusPanel*>(alive_)](const ClickMonitor::Press& press) {
+        queue.post([weak, press] {
+            if (const auto self = weak.lock()) (*self)->pressed(press);
+        });
+    });
+}
+
+void StatusPanel::pressed(const ClickMonitor::Press& press) {
+    if (!panel_->isVisible()) return;
+    std::vector<Rect> own{toRect(panel_->frameGeometry())};
+    if (const auto item = item_->frame()) own.push_back(*item);
+    const QScreen* screen = panel_->screen();
+    if (pressClosesPanel(press, screen ? screen->devicePixelRatio() : 1, own)) close();
 }
 
 bool StatusPanel::isOpen() const {

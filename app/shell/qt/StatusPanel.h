@@ -1,9 +1,10 @@
 #pragma once
 // The application's presence in the menu bar: the status item, redrawn whenever what it
 // shows changes, and the floating panel that a click on the item opens under it. The panel
-// closes when it loses the keyboard focus (a click elsewhere takes it) or on a second
-// click, and tells the model each time it opens or closes. Until the panel's pages come,
-// it shows its backdrop and the model's summary.
+// closes when it loses the keyboard focus, on a click anywhere outside the application (as
+// the global click monitor reports it), or on a second click on the item, and tells the
+// model each time it opens or closes. Until the panel's pages come, it shows its backdrop
+// and the model's summary.
 
 #include <QWidget>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "app/model/AppModel.h"
 #include "app/shell/qt/StatusItem.h"
 #include "app/visuals/Backdrop.h"
+#include "platform/ClickMonitor.h"
 #include "platform/MainQueue.h"
 
 namespace norvane {
@@ -57,6 +59,10 @@ public:
     // does not open it again, and a clock set back changes nothing).
     void toggle();
 
+    // From now on a left or right press that `monitor` reports outside the panel and the item
+    // closes the panel. The monitor must outlive the panel.
+    void closeOnClicksOutside(ClickMonitor& monitor);
+
     bool isOpen() const;
     StatusItem& item() const { return *item_; }
     KeyPanel& panel() const { return *panel_; }
@@ -64,6 +70,7 @@ public:
 private:
     void close();
     void place();
+    void pressed(const ClickMonitor::Press& press);
     // Draws the item when its look differs from the one it shows.
     void renderItem();
 
@@ -78,6 +85,7 @@ private:
     std::shared_ptr<StatusPanel*> alive_;  // weak copies reach the panel from posted work
     Observers::Subscription itemFields_;
     Task delayedShow_;
+    ClickMonitor* clicks_ = nullptr;
 };
 
 }  // namespace norvane

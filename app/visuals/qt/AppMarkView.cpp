@@ -27,6 +27,15 @@ void AppMarkView::setIconStyle(IconStyle style) {
     update();
 }
 
+void AppMarkView::setMark(const AppMark& mark) {
+    if (mark == mark_) return;
+    const bool resized = mark.size != mark_.size;
+    mark_ = mark;
+    icon_ = QImage();
+    if (resized) updateGeometry();
+    update();
+}
+
 QSize AppMarkView::sizeHint() const {
     const double side = std::isfinite(mark_.size) ? std::clamp(mark_.size, 0.0, 1024.0) : 0;
     return {static_cast<int>(std::ceil(side)), static_cast<int>(std::ceil(side))};
@@ -43,10 +52,8 @@ void AppMarkView::paintEvent(QPaintEvent*) {
         painter.setBrush(toQColor(AppIcon::placeholderFill));
         const double radius = size * AppIcon::cornerShare;
         painter.drawRoundedRect(QRectF(0, 0, size, size), radius, radius);
-        TextStyle symbol{.size = size * AppIcon::symbolShare};
-        painter.setFont(qtFont(symbol));
-        painter.setPen(toQColor(Color::white(0.85)));
-        painter.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QString(QChar(0x2699)));  // gear
+        const TextStyle symbol{.size = size * AppIcon::symbolShare, .color = Color::white(0.85)};
+        TextFace(symbol).draw(painter, QRectF(0, 0, size, size), Qt::AlignCenter, QString(QChar(0x2699)));  // gear
         return;
     }
     if (const auto dots = mark_.dots(style_)) {

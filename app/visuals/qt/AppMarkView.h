@@ -17,8 +17,9 @@ public:
     // An entry of the energy list.
     AppMarkView(const Workspace& workspace, const AppIcon& icon, IconStyle style, QWidget* parent = nullptr);
 
-    // Redraws when the user's icon style changes.
+    // Each redraws only when it changes the mark.
     void setIconStyle(IconStyle style);
+    void setMark(const AppMark& mark);
     QSize sizeHint() const override;
 
 protected:

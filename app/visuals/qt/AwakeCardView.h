@@ -1,19 +1,16 @@
 #pragma once
 // The keep-awake card on Qt: draws what `AwakeCard` decides from the model and sends
-// every tap to the model. It rebuilds its parts whenever a field it reads changes; the
-// open list is kept while what it shows stays the same, so a list scrolled by the user
-// is not reset by a new battery reading.
+// every tap to the model. When a field it reads changes, it updates its parts in place
+// (`Parts`): a chip pressed while the battery reading changes still gets its release, and
+// a scrolled list, a tool tip and the focus stay.
 
 #include <functional>
-#include <variant>
 
 #include "app/visuals/AwakeCard.h"
 #include "app/visuals/qt/CardFrame.h"
+#include "app/visuals/qt/Parts.h"
 #include "platform/MainQueue.h"
 #include "platform/Workspace.h"
-
-class QAbstractButton;
-class QLabel;
 
 namespace norvane {
 
@@ -23,35 +20,21 @@ public:
     // `format`, lists of names joined with `lists`.
     AwakeCardView(AppModel& model, MainQueue& queue, const Workspace& workspace, AwakeCard card, DateFormatter format,
                   LocaleText lists, QWidget* parent = nullptr);
-    ~AwakeCardView() override;
 
     // Told whether a list is open: on every change, and once when the card first shows.
     void setListOpenHandler(std::function<void(bool)> handler) { listOpenHandler_ = std::move(handler); }
     const AwakeCard& card() const { return card_; }
 
-    // The lists under the chips.
-    QWidget* timerChoice();
-    QWidget* agentList();
-    QWidget* appList();
-    // One row of the agent or app list: a button whose whole rectangle is its hit area.
-    // `trailing` may be null.
-    QAbstractButton* row(bool selected, QWidget* mark, QWidget* title, QWidget* trailing);
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // What the open list shows; the list is built again only when this changes.
-    using ListShown = std::variant<std::monostate, std::string, AwakeCard::AgentList, AwakeCard::AppList>;
-    ListShown listShown() const;
-
+    // Brings every part up to the model and the card's own state.
     void refresh();
-    // Runs a tap's action, tells whether a list is open when that changed, and redraws.
+    // Runs a tap's action, tells whether a list is open when that changed, and refreshes.
     void act(const std::function<void()>& action);
-    QWidget* header();
-    QWidget* status();
-    QWidget* modeRow();
-    QWidget* lidRow();
+    // A note line under `key`.
+    QWidget* note(std::string_view key, const std::string& text);
 
     AppModel& m_;
     MainQueue& queue_;
@@ -61,9 +44,8 @@ private:
     LocaleText lists_;
     std::function<void(bool)> listOpenHandler_;
     bool appeared_ = false;
-    QWidget* list_ = nullptr;
-    ListShown listShown_;
-    Task countdown_;  // the countdown's redraws
+    Parts parts_;
+    QWidget* list_ = nullptr;  // the open list's part
     Observers::Subscription subscription_;
 };
 

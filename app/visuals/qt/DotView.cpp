@@ -44,6 +44,17 @@ void DotView::paintEvent(QPaintEvent*) {
     paintDots(painter, currentLayout());
 }
 
+void DotView::setLayout(Layout layout, QSizeF size) {
+    layout_ = std::move(layout);
+    if (const QSize wanted = whole(size); wanted != size_) {
+        size_ = wanted;
+        updateGeometry();
+    }
+    update();
+}
+
+void DotView::setFixed(const DotLayout& layout) { setLayout(centred(layout), QSizeF(layout.width, layout.height)); }
+
 DotView* DotView::text(const DotText& text) { return fixed(text.layout()); }
 DotView* DotView::glyph(const DotGlyph& glyph) { return fixed(glyph.layout()); }
 DotView* DotView::bar(const DotBar& bar) { return fixed(bar.layout()); }

@@ -21,6 +21,11 @@ public:
     // `size` is the preferred size; with `stretches` the width follows what the parent offers.
     DotView(Layout layout, QSizeF size, bool stretches, QWidget* parent = nullptr);
 
+    // A new description in place: laid out again when its size changes, repainted.
+    void setLayout(Layout layout, QSizeF size);
+    // Fixed-size layouts (text, a glyph), drawn centred.
+    void setFixed(const DotLayout& layout);
+
     DotLayout currentLayout() const { return layout_(width(), height()); }
     QSize sizeHint() const override { return size_; }
 

@@ -1,25 +1,56 @@
 #pragma once
-// Drawing the visual descriptions with Qt: colours, fonts and dots.
+// Drawing the visual descriptions with Qt: colours, fonts, text and dots.
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QString>
 
 #include "app/visuals/DotLayout.h"
 #include "app/visuals/TextStyle.h"
 
-class QLabel;
 class QPainter;
+class QRectF;
 
 namespace norvane {
 
 // Components outside 0...1 (or not numbers) are taken to the nearest end.
 QColor toQColor(Color color);
-// DejaVu Sans, or DejaVu Sans Mono for monospaced styles; the size in whole pixels.
+// DejaVu Sans, or DejaVu Sans Mono for monospaced styles, at the nearest whole pixel size:
+// for widgets that draw with a font of their own. Text in a style is drawn by `TextFace`.
 QFont qtFont(const TextStyle& style);
 QString styledText(const QString& text, const TextStyle& style);
-// A label in the style: its font, colour, letter case and wrapping.
-QLabel* styledLabel(const QString& text, const TextStyle& style);
+
+// Text in a style at its exact size, always as plain text. Qt's fonts come in whole
+// pixels, so a fractional size (the pills' 10.5, the caps' 9.5) is drawn from a font four
+// times as large, scaled down: advances, letter spacing and glyphs keep their proportions.
+class TextFace {
+public:
+    explicit TextFace(const TextStyle& style);
+
+    // The text as the style shows it (upper case where it says so).
+    QString shown(const QString& text) const { return styledText(text, style_); }
+    // Lengths in device-independent pixels, of the text as shown.
+    double advance(const QString& text) const;
+    double height() const { return metrics_.height() * scale_; }
+    // One line in the style's colour, placed in `box` by `flags` (alignment only), cut
+    // with an ellipsis where it is wider than the box.
+    void draw(QPainter& painter, const QRectF& box, int flags, const QString& text) const;
+    // The text wrapped at word boundaries (or anywhere, for a word wider than the line)
+    // to `width`: its height, and drawing it from the top left of `box`.
+    double wrappedHeight(const QString& text, double width) const;
+    void drawWrapped(QPainter& painter, const QRectF& box, const QString& text) const;
+
+    const QFont& font() const { return font_; }
+    double scale() const { return scale_; }
+
+private:
+    TextStyle style_;
+    double scale_;  // from the font's size to the style's
+    QFont font_;
+    QFontMetricsF metrics_;
+};
+
 void paintDots(QPainter& painter, const DotLayout& layout);
 
 }  // namespace norvane

@@ -1,6 +1,5 @@
 #include "app/visuals/qt/PillButton.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 #include <cmath>
 
@@ -16,11 +15,17 @@ PillButton::PillButton(const QString& text, Pill pill, QWidget* parent) : QAbstr
     setCursor(Qt::PointingHandCursor);
 }
 
+void PillButton::setPill(Pill pill) {
+    if (pill == pill_) return;
+    pill_ = pill;
+    update();
+}
+
 QSize PillButton::sizeHint() const {
     const auto face = pill_.face(false, true);
-    const QFontMetricsF metrics(qtFont(face.label));
-    const double width = metrics.horizontalAdvance(styledText(text(), face.label)) + 2 * Pill::horizontalPadding;
-    const double height = metrics.height() + 2 * Pill::verticalPadding;
+    const TextFace label(face.label);
+    const double width = label.advance(text()) + 2 * Pill::horizontalPadding;
+    const double height = label.height() + 2 * Pill::verticalPadding;
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
 }
 
@@ -34,9 +39,7 @@ void PillButton::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(toQColor(face.fill));
     painter.drawRoundedRect(box, radius, radius);
-    painter.setFont(qtFont(face.label));
-    painter.setPen(toQColor(face.label.color));
-    painter.drawText(box, Qt::AlignCenter, styledText(text(), face.label));
+    TextFace(face.label).draw(painter, box, Qt::AlignCenter, text());
 }
 
 }  // namespace norvane

@@ -10,6 +10,8 @@ namespace norvane {
 class PillButton : public QAbstractButton {
 public:
     PillButton(const QString& text, Pill pill, QWidget* parent = nullptr);
+    // A new look, repainted only when it differs.
+    void setPill(Pill pill);
     QSize sizeHint() const override;
 
 protected:

@@ -1,10 +1,8 @@
 #include "app/visuals/qt/SegmentsView.h"
 
 #include <QAbstractButton>
-#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QTimer>
 #include <cmath>
 
 #include "app/visuals/qt/Painting.h"
@@ -16,20 +14,27 @@ namespace {
 // assistive tools read as the selected trait.
 class SegmentButton final : public QAbstractButton {
 public:
-    SegmentButton(const Segment& segment, QWidget* parent) : QAbstractButton(parent), segment_(segment) {
+    explicit SegmentButton(const Segment& segment) {
+        setCheckable(true);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setCursor(Qt::PointingHandCursor);
+        set(segment);
+    }
+    void set(const Segment& segment) {
         const QString title = QString::fromStdString(segment.title);
         setText(title);
         setAccessibleName(title);
-        setCheckable(true);
         setChecked(segment.selected);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        setCursor(Qt::PointingHandCursor);
+        if (segment == segment_) return;
+        if (segment.label != segment_.label || segment.horizontalPadding != segment_.horizontalPadding) updateGeometry();
+        segment_ = segment;
+        update();
     }
     QSize sizeHint() const override {
         // The label keeps its ideal size: long titles widen the control rather than being cut.
-        const QFontMetricsF metrics(qtFont(segment_.label));
-        return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()) + 2 * segment_.horizontalPadding)),
-                static_cast<int>(std::ceil(metrics.height() + 2 * SegmentsStyle::verticalPadding))};
+        const TextFace label(segment_.label);
+        return {static_cast<int>(std::ceil(label.advance(text()) + 2 * segment_.horizontalPadding)),
+                static_cast<int>(std::ceil(label.height() + 2 * SegmentsStyle::verticalPadding))};
     }
 
 protected:
@@ -40,9 +45,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(toQColor(segment_.fill));
         painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
-        painter.setFont(qtFont(segment_.label));
-        painter.setPen(toQColor(segment_.label.color));
-        painter.drawText(box, Qt::AlignCenter, text());
+        TextFace(segment_.label).draw(painter, box, Qt::AlignCenter, text());
     }
 
 private:
@@ -51,7 +54,7 @@ private:
 
 }  // namespace
 
-SegmentsView::SegmentsView(QWidget* parent) : QWidget(parent), row_(new QHBoxLayout(this)) {
+SegmentsView::SegmentsView(QWidget* parent) : QWidget(parent), row_(new QHBoxLayout(this)), parts_(row_) {
     const int inset = static_cast<int>(SegmentsStyle::inset);
     row_->setContentsMargins(inset, inset, inset, inset);
     row_->setSpacing(static_cast<int>(SegmentsStyle::spacing));
@@ -60,23 +63,20 @@ SegmentsView::SegmentsView(QWidget* parent) : QWidget(parent), row_(new QHBoxLay
 }
 
 void SegmentsView::setSegments(const std::vector<Segment>& segments) {
-    while (QLayoutItem* item = row_->takeAt(0)) {
-        if (QWidget* old = item->widget()) {
-            old->hide();
-            old->deleteLater();  // a tap may be replacing the very button being clicked
-        }
-        delete item;
-    }
     for (std::size_t i = 0; i < segments.size(); ++i) {
-        auto* button = new SegmentButton(segments[i], this);
-        QObject::connect(button, &QAbstractButton::clicked, this, [this, i] {
-            if (onTap_) onTap_(i);
-        });
-        row_->addWidget(button);
+        parts_.part<SegmentButton>(std::to_string(i), [this, i] {
+                  auto* button = new SegmentButton({});
+                  QObject::connect(button, &QAbstractButton::clicked, this, [this, i] {
+                      if (onTap_) onTap_(i);
+                  });
+                  return button;
+              })
+            ->set(segments[i]);
     }
-    row_->activate();
-    adjustSize();
-    update();
+    if (parts_.end()) {
+        row_->activate();
+        adjustSize();
+    }
 }
 
 void SegmentsView::paintEvent(QPaintEvent*) {

@@ -1,6 +1,7 @@
 #pragma once
 // The segmented picker: a row of segment buttons on a faint capsule. The caller keeps the
-// selection: a tap reports the segment's index, and the caller hands back new segments.
+// selection: a tap reports the segment's index, and the caller hands back new segments,
+// which update the buttons in place.
 
 #include <QWidget>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/visuals/Segments.h"
+#include "app/visuals/qt/Parts.h"
 
 class QHBoxLayout;
 
@@ -25,6 +27,7 @@ protected:
 private:
     std::function<void(std::size_t)> onTap_;
     QHBoxLayout* row_;
+    Parts parts_;
 };
 
 // A picker that keeps itself in step with its selection; `chosen` hears of each tap.

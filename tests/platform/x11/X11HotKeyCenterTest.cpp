@@ -3,18 +3,13 @@
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <condition_variable>
-#include <csignal>
 #include <mutex>
 
+#include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
-
-extern char** environ;
+#include "tests/support/Xvfb.h"
 
 namespace norvane {
 namespace {
@@ -52,65 +47,12 @@ TEST(X11Keys, NoGrabsUnderWaylandOrWithoutADisplay) {
     EXPECT_EQ(none.registerHotKey(0, 0x0100, 0), std::nullopt);
 }
 
-// A virtual X server of the test's own, on the first free display.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        const std::string program = "Xvfb", displayFd = std::to_string(fds[1]);
-        std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("-displayfd"),
-                                const_cast<char*>(displayFd.c_str()), const_cast<char*>("-nolisten"),
-                                const_cast<char*>("tcp"),
-                                // Without it the server resets when its last client leaves and refuses the next.
-                                const_cast<char*>("-noreset"), nullptr};
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addclose(&actions, fds[0]);
-        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const bool started = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (!started) pid_ = -1;
-        std::string number;
-        char c = 0;
-        while (started && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        ::close(fds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~Xvfb() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    const std::optional<std::string>& display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::optional<std::string> display_;
-};
-
-// Runs xdotool on the display; false when it cannot run.
-bool xdotool(const std::string& display, const std::string& keys) {
-    const std::string variable = "DISPLAY=" + display;
-    std::vector<char*> environment{const_cast<char*>(variable.c_str()), nullptr};
-    std::vector<char*> argv{const_cast<char*>("xdotool"), const_cast<char*>("key"), const_cast<char*>(keys.c_str()),
-                            nullptr};
-    pid_t pid = -1;
-    const std::string path = "/usr/bin/xdotool";
-    if (::access(path.c_str(), X_OK) != 0 ||
-        ::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environment.data()) != 0)
-        return false;
-    int status = 0;
-    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 class X11Grabs : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!xvfb.display()) GTEST_SKIP() << "Xvfb is not installed or did not start: no X display to grab keys on";
     }
-    Xvfb xvfb;
+    testing::Xvfb xvfb;
 };
 
 TEST_F(X11Grabs, AKeyHeldByAnotherProgramIsRefusedAndAPressReachesTheHandler) {
@@ -136,7 +78,7 @@ TEST_F(X11Grabs, AKeyHeldByAnotherProgramIsRefusedAndAPressReachesTheHandler) {
     EXPECT_EQ(other.registerHotKey(40, 0x0300, 0), std::nullopt);
     EXPECT_EQ(center.registerHotKey(52, 0x0100, 0), std::nullopt);  // no such key
 
-    if (!xdotool(*xvfb.display(), "super+shift+k")) GTEST_SKIP() << "xdotool is not installed: no key press to send";
+    if (!testing::xdotool(*xvfb.display(), {"key", "super+shift+k"})) GTEST_SKIP() << "xdotool is not installed: no key press to send";
     std::unique_lock lock(mutex);
     ASSERT_TRUE(pressed.wait_for(lock, std::chrono::seconds(10), [&] { return !ids.empty(); }));
     EXPECT_EQ(ids, std::vector<std::uint32_t>{1});
@@ -163,6 +105,43 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
     std::free(atom);
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
     EXPECT_TRUE(x11CompositorRunning(xvfb.display()));
+    xcb_disconnect(connection);
+}
+
+TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
+    EXPECT_FALSE(X11ClickMonitor(std::nullopt).connected());
+    X11ClickMonitor monitor(xvfb.display());
+    ASSERT_TRUE(monitor.connected());
+    std::mutex mutex;
+    std::condition_variable heard;
+    std::vector<ClickMonitor::Press> presses;
+    monitor.installHandler([&](const ClickMonitor::Press& press) {
+        std::lock_guard lock(mutex);
+        presses.push_back(press);
+        heard.notify_all();
+    });
+    using B = ClickMonitor::Button;
+    // On the bare desktop, no window anywhere: left, right, middle and a wheel's step.
+    if (!testing::xdotool(*xvfb.display(), {"mousemove", "100", "200", "click", "1", "mousemove", "300", "40", "click", "3",
+                                   "click", "2", "click", "4"}))
+        GTEST_SKIP() << "xdotool is not installed: no press to send";
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(heard.wait_for(lock, std::chrono::seconds(10), [&] { return presses.size() >= 4; }));
+    EXPECT_EQ(presses, (std::vector<ClickMonitor::Press>{
+                           {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
+    lock.unlock();
+
+    // Watching is no grab: another client can still take the pointer.
+    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    xcb_grab_pointer_reply_t* grab = xcb_grab_pointer_reply(
+        connection,
+        xcb_grab_pointer(connection, 0, screen->root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                         XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+        nullptr);
+    ASSERT_TRUE(grab);
+    EXPECT_EQ(grab->status, XCB_GRAB_STATUS_SUCCESS);
+    std::free(grab);
     xcb_disconnect(connection);
 }
 

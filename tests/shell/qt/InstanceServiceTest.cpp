@@ -98,5 +98,25 @@ TEST_F(Service, QuittingWhileARequestWaitsAnswersItAtOnceAndNeverLater) {
     EXPECT_EQ(reply.value, errorReply("Norvane is quitting."));
 }
 
+// A second start whose URL is longer than a hand-off may be says so, instead of saying the
+// running copy does not answer.
+TEST_F(Service, AUrlLongerThanAHandOffMayBeIsCalledTooLong) {
+    auto service = listen();
+    const Path path = runtime / "norvane.sock";
+    const auto reply =
+        askInstance(path, handoffRequest(OpenUrls{{"norvane://awake?app=/" + std::string(maximumInstanceMessage, 'a') + ".app"}}));
+    EXPECT_EQ(handoffProblem(reply, path),
+              "the URLs are too long to hand to the running copy (" + std::to_string(maximumInstanceMessage / 1024) +
+                  " KB at most)");
+    EXPECT_EQ(answers, 0);
+    const std::vector<std::pair<InstanceReply, std::optional<std::string>>> others = {
+        {{InstanceReply::Status::noInstance, Value()}, std::nullopt},
+        {{InstanceReply::Status::failed, Value()}, "another copy runs (" + path.string() + ") but does not answer"},
+        {{InstanceReply::Status::answered, errorReply("No.")}, "No."},
+        {{InstanceReply::Status::answered, answerReply(Value())}, std::nullopt},
+    };
+    for (const auto& [other, problem] : others) EXPECT_EQ(handoffProblem(other, path), problem);
+}
+
 }  // namespace
 }  // namespace norvane

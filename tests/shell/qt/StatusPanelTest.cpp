@@ -12,11 +12,18 @@
 namespace norvane {
 namespace {
 
+// A monitor whose presses the test makes.
+struct FakeClickMonitor final : ClickMonitor {
+    Handler handler;
+    void installHandler(Handler h) override { handler = std::move(h); }
+};
+
 class Panel : public ::testing::Test {
 protected:
     ModelBench bench;
     AppModel& m = bench.start();
     FakeStatusItem* item = nullptr;
+    FakeClickMonitor clicks;
     std::unique_ptr<StatusPanel> panel;
 
     void SetUp() override { testing::ensureQtApplication(); }
@@ -25,6 +32,12 @@ protected:
         item = fake.get();
         panel = std::make_unique<StatusPanel>(m, bench.queue, std::move(fake),
                                               PanelLook{Backdrop::forSystem(26), false}, keepOpen);
+        panel->closeOnClicksOutside(clicks);
+    }
+    // A left press at a point of the screen, heard on the main queue.
+    void press(QPoint at) {
+        clicks.handler({ClickMonitor::Button::left, double(at.x()), double(at.y())});
+        bench.queue.drain();
     }
     void loseFocus() {
         QEvent deactivate(QEvent::WindowDeactivate);
@@ -108,6 +121,15 @@ TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
     loseFocus();
     EXPECT_FALSE(panel->isOpen());
     EXPECT_FALSE(m.panelOpen());
+
+    // A press in the panel leaves it open; one on the desktop closes it.
+    bench.queue.advance(1);
+    panel->toggle();
+    press(window.geometry().center());
+    EXPECT_TRUE(panel->isOpen());
+    press(QPoint(20, 600));
+    EXPECT_FALSE(panel->isOpen());
+    EXPECT_FALSE(m.panelOpen());
 }
 
 TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
@@ -118,6 +140,7 @@ TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
     ASSERT_TRUE(panel->isOpen());
     panel->toggle();
     loseFocus();
+    press(QPoint(20, 600));
     EXPECT_TRUE(panel->isOpen());
     EXPECT_TRUE(m.panelOpen());
 }

@@ -36,7 +36,8 @@ TEST(Gallery, WritesAPictureOfEveryComponentAndState) {
         "app-icons-original", "app-icons-list", "app-icons-everywhere", "pill", "pill-pressed", "pill-disabled",
         "segments", "segments-compact", "segments-none-selected", "segments-long-titles", "backdrop-glass",
         "backdrop-glass-opaque", "backdrop-frost", "backdrop-frost-opaque", "card", "colours",
-        "awake-card-idle", "awake-card-timer-list", "awake-card-timer", "awake-card-agents", "awake-card-apps"};
+        "awake-card-idle", "awake-card-timer-list", "awake-card-timer", "awake-card-agents", "awake-card-apps",
+        "awake-card-apps-long-name"};
     std::set<std::string> written;
     for (const auto& entry : std::filesystem::directory_iterator(folder / "out")) {
         const QImage image(QString::fromStdString(entry.path().string()));

@@ -13,7 +13,9 @@
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/MenuBarImage.h"
 #include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
@@ -148,6 +150,35 @@ TEST_F(Painting, TappingASegmentSelectsItsOption) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(chosen, std::vector<int>{60});
     EXPECT_EQ(checked(), (std::vector<bool>{false, false, true}));
+}
+
+
+TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) {
+    // DejaVu Sans Mono advances 1233/2048 of its size a character; letter spacing follows
+    // each character. At the nearest whole pixel, 24 characters would be 7 points off.
+    const QString text(24, 'M');
+    const auto width = [&](double size, double tracking) { return 24 * (1233.0 / 2048 * size + tracking); };
+    struct Case {
+        const char* what;
+        double measured, expected;
+    };
+    TextLabel caps(text, norvane::caps());
+    const Pill pill{Color::white(0.1), Color::white()};
+    const Case cases[] = {
+        {"caps label", static_cast<double>(caps.sizeHint().width()), width(9.5, 1.2)},
+        {"pill", static_cast<double>(PillButton(text, pill).sizeHint().width()), width(10.5, 0) + 22},
+        {"segment", static_cast<double>(segmentsView(Segments<int>{{1}, 1, false, [&](const int&) { return text.toStdString(); }})
+                                            ->findChild<QAbstractButton*>()
+                                            ->sizeHint()
+                                            .width()),
+         width(10.5, 0) + 20},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(c.measured, c.expected, 1.5) << c.what;
+
+    // What is drawn is as wide as what is measured: the ink of the caps label spans its width
+    // less the last letter's spacing and the side bearings.
+    caps.resize(caps.sizeHint());
+    EXPECT_NEAR(testing::inkWidth(render(caps), 40) / scale, width(9.5, 1.2) - 1.2, 2.0);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // drawn into images, no display is needed.
 
 #include <QApplication>
+#include <QImage>
+#include <algorithm>
 
 namespace norvane::testing {
 
@@ -13,6 +15,19 @@ inline void ensureQtApplication() {
     static char name[] = "visuals_qt_tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);  // lives until the program ends
+}
+
+// How wide the light ink of an image is, in its pixels: from the first column with a pixel
+// brighter than `threshold` (0...255, its red over black) to the last.
+inline int inkWidth(const QImage& image, int threshold) {
+    int left = image.width(), right = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (const QColor c = image.pixelColor(x, y); c.red() * c.alpha() / 255 > threshold) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return std::max(right - left, 0);
 }
 
 }  // namespace norvane::testing

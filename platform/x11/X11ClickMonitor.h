@@ -1,0 +1,48 @@
+#pragma once
+// The global click monitor on X11: XInput 2's raw button presses, selected on the root
+// window, reach a client for every press on the display, whichever window it lands in,
+// without a grab of the pointer (no other program loses a click). A raw press carries no
+// place, so the pointer's position is asked for as it comes.
+//
+// Under Wayland no program may watch the desktop's clicks: there, as without a display or
+// an X server without XInput 2.2, the monitor has no connection and hears nothing.
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/ClickMonitor.h"
+
+namespace norvane {
+
+class X11Connection;
+
+class X11ClickMonitor final : public ClickMonitor {
+public:
+    // Connects to the display (absent: none) and watches its presses on a thread of its own.
+    explicit X11ClickMonitor(const std::optional<std::string>& display);
+    // The display of this session's environment, as the hot keys take it.
+    static std::unique_ptr<X11ClickMonitor> forSession();
+    ~X11ClickMonitor() override;
+    X11ClickMonitor(const X11ClickMonitor&) = delete;
+    X11ClickMonitor& operator=(const X11ClickMonitor&) = delete;
+
+    bool connected() const { return connected_; }
+    void installHandler(Handler handler) override;
+
+    // The press an X button number stands for: 1 left, 3 right; the middle button and the
+    // wheel's steps (4 to 7) are other presses.
+    static Button button(std::uint32_t number);
+
+private:
+    void pressed(std::uint32_t number);
+
+    std::mutex mutex_;  // guards the handler
+    Handler handler_;
+    bool connected_ = false;
+    std::uint8_t opcode_ = 0;           // XInput's major opcode on this display
+    std::unique_ptr<X11Connection> x_;  // last: its thread ends before the rest goes
+};
+
+}  // namespace norvane

@@ -1,0 +1,82 @@
+#include "platform/x11/X11Connection.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
+namespace norvane {
+
+X11Connection::X11Connection(const std::optional<std::string>& display) {
+    if (!display) return;
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(display->c_str(), &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return;
+    }
+    auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (screens.rem <= 0 || wake < 0) {
+        if (wake >= 0) ::close(wake);
+        xcb_disconnect(connection);
+        return;
+    }
+    connection_ = connection;
+    root_ = screens.data->root;
+    wake_ = wake;
+}
+
+X11Connection::~X11Connection() {
+    if (!connection_) return;
+    if (thread_.joinable()) {
+        stopping_ = true;
+        nudge();
+        thread_.join();
+    }
+    xcb_disconnect(connection_);
+    ::close(wake_);
+}
+
+void X11Connection::watch(EventHandler handle) {
+    if (!connection_ || thread_.joinable()) return;
+    handle_ = std::move(handle);
+    thread_ = std::thread([this] { run(); });
+}
+
+void X11Connection::nudge() const {
+    if (wake_ < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wake_, &one, sizeof one);
+}
+
+void X11Connection::sync() const {
+    if (connection_) std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+// Events reach xcb's queue through this thread's reads of the socket and through the
+// replies that other threads wait for, so the queue is drained after every wake-up.
+void X11Connection::run() {
+    const int socket = xcb_get_file_descriptor(connection_);
+    while (true) {
+        pollfd fds[2] = {{socket, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto read = ::read(wake_, &count, sizeof count);
+        }
+        if (stopping_) return;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            handle_(*event);
+            std::free(event);
+        }
+        if (xcb_connection_has_error(connection_)) return;
+    }
+}
+
+}  // namespace norvane
