@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 namespace norvane {
-namespace detail {
+namespace file_reading {
 namespace {
 
 // Longer than any file system's step between two time stamps (two seconds on the coarsest).
@@ -67,14 +67,14 @@ FileBytes readBytes(const std::string& file, const std::optional<FileStamp>& sta
     return out;
 }
 
-}  // namespace detail
+}  // namespace file_reading
 
 FileMoment::FileMoment() {
-    if (detail::moment.depth++ == 0) detail::begin();
+    if (file_reading::moment.depth++ == 0) file_reading::begin();
 }
 
 FileMoment::~FileMoment() {
-    if (--detail::moment.depth == 0) detail::moment.stamps.clear();
+    if (--file_reading::moment.depth == 0) file_reading::moment.stamps.clear();
 }
 
 }  // namespace norvane

@@ -40,7 +40,7 @@ public:
     FileMoment& operator=(const FileMoment&) = delete;
 };
 
-namespace detail {
+namespace file_reading {
 // The file's stamp now, or as it was first looked at in the moment that lives on this thread.
 std::optional<FileStamp> stampOf(const std::string& file);
 // Which moment lives on this thread (one that saw this process change a file counts as a new
@@ -49,7 +49,7 @@ std::uint64_t currentMoment();
 // Reads the file; `settled` tells whether its stamp has been still long enough to stand for
 // its bytes from now on.
 FileBytes readBytes(const std::string& file, const std::optional<FileStamp>& stamp, bool& settled);
-}  // namespace detail
+}  // namespace file_reading
 
 // One kind of reading (its `make`) of any number of files, shared by every thread: the value is
 // made outside the lock, so two threads may make it at once for a file that just changed.
@@ -62,8 +62,8 @@ public:
     std::shared_ptr<const T> operator()(const Path& file) const { return (*this)(file.native()); }
     // The file by its path as text (Machine::path), which a hot reader need not take apart.
     std::shared_ptr<const T> operator()(const std::string& file) const {
-        const auto stamp = detail::stampOf(file);
-        const auto moment = detail::currentMoment();
+        const auto stamp = file_reading::stampOf(file);
+        const auto moment = file_reading::currentMoment();
         const std::string& key = file;
         std::shared_ptr<const Kept> kept;
         {
@@ -73,7 +73,7 @@ public:
         if (kept && kept->stamp == stamp && (kept->settled || (moment != 0 && kept->moment == moment)))
             return kept->value;
         bool settled = false;
-        FileBytes bytes = detail::readBytes(file, stamp, settled);
+        FileBytes bytes = file_reading::readBytes(file, stamp, settled);
         std::shared_ptr<const T> value;
         if (kept && kept->file && *kept->file == bytes) value = kept->value;
         else value = std::make_shared<const T>(make_(bytes));
