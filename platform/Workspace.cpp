@@ -29,6 +29,7 @@ constexpr std::string_view runningFile = "workspace/running.json";
 constexpr std::string_view openedUrlsFile = "workspace/opened-urls.jsonl";
 constexpr std::string_view selectedFile = "workspace/selected.jsonl";
 constexpr std::string_view settingsScheme = "x-apple.systempreferences:";
+constexpr std::string_view universalAccessFile = "Library/Preferences/com.apple.universalaccess.plist";
 
 // One entry of workspace/running.json: {"bundle", "name", "policy", "active"}. An entry that
 // is not an object, or names a policy there is none of, is left out; a member of the wrong
@@ -245,6 +246,17 @@ bool MachineWorkspace::selectFile(const Path& file) const {
                                         fileUrl(file)},
                                        ChildProcess::Output::discard)
         .has_value();
+}
+
+bool MachineWorkspace::accessibilityDisplayShouldReduceMotion() const {
+    const auto text = readFile(machine_.file(universalAccessFile));
+    const auto preferences = text ? parsePropertyList(*text) : std::nullopt;
+    const Value* entry = preferences ? preferences->find("reduceMotion") : nullptr;
+    if (!entry) return false;
+    // As the system reads a Boolean preference: a Boolean, or a number whose whole part is not 0.
+    if (const auto on = entry->boolValue()) return *on;
+    const auto number = entry->longLongValue();
+    return number && *number != 0;
 }
 
 }  // namespace norvane

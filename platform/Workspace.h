@@ -52,6 +52,9 @@ public:
     virtual bool open(std::string_view url) const = 0;
     // Shows the file selected in the file viewer; false when it could not be asked.
     virtual bool selectFile(const Path& file) const = 0;
+    // The user's accessibility setting "Reduce motion"; off when it cannot be read (and in a
+    // workspace that does not know it).
+    virtual bool accessibilityDisplayShouldReduceMotion() const { return false; }
 };
 
 // The workspace of a machine folder: `workspace/desktop.json` holds the accent colour and
@@ -65,7 +68,8 @@ public:
 // machine's shell (the folder's own when it has one, else this machine's), started detached.
 // A file to show is appended to `workspace/selected.jsonl` and handed to the desktop's file
 // manager (ShowItems of org.freedesktop.FileManager1, with `/usr/bin/dbus-send` found the
-// same way), detached.
+// same way), detached. Reduce motion is the `reduceMotion` entry of the universal-access
+// preferences, `Library/Preferences/com.apple.universalaccess.plist`.
 class MachineWorkspace final : public Workspace {
 public:
     explicit MachineWorkspace(Machine machine) : machine_(std::move(machine)) {}
@@ -79,6 +83,7 @@ public:
     bool activate(std::string_view bundlePath) const override;
     bool open(std::string_view url) const override;
     bool selectFile(const Path& file) const override;
+    bool accessibilityDisplayShouldReduceMotion() const override;
 
     // A Mac path names a file of the simulated Mac when the folder holds it, else the file
     // of this machine.

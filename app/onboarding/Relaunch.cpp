@@ -38,17 +38,20 @@ RelaunchCommand relaunchCommand(const MainBundle& bundle, const Path& executable
     return command;
 }
 
-void relaunch(std::shared_ptr<const System> system, MainQueue& queue, const Path& executable) {
+void relaunch(std::shared_ptr<const System> system, MainQueue& queue, const Path& executable,
+              Handover handover) {
     system->defaults->set(onboarding_keys::resume, Value::boolean(true));
     const RelaunchCommand command = relaunchCommand(*system->bundle, executable, system->arguments);
-    queue.background(Priority::userInitiated, [system, command] {
+    if (handover.release) handover.release();
+    queue.background(Priority::userInitiated, [system, command, reclaim = std::move(handover.reclaim)] {
         auto failure = start(*system, command);
-        return std::function<void()>([system, failure = std::move(failure)] {
+        return std::function<void()>([system, reclaim, failure = std::move(failure)] {
             if (!failure) {
                 if (system->terminate) system->terminate();
                 return;
             }
             system->defaults->remove(onboarding_keys::resume);
+            if (reclaim) reclaim();
             systemLog(system->machine, "Norvane: the app could not be started again, so it stays open: " + *failure);
         });
     });

@@ -94,6 +94,10 @@ struct ClosingRows {
     std::optional<LoginRow> login;
     bool operator==(const ClosingRows&) const = default;
 };
+// What the closing page reads of the model: the menu-bar item's text and charge, and the
+// login item.
+inline const std::vector<ModelField> closingFields{ModelField::battery, ModelField::forecast, ModelField::showTime,
+                                                   ModelField::openAtLogin};
 ClosingRows closingRows(const Access& notifications, const Access& helper, bool inBundle, bool openAtLogin,
                         Color accent, Color granted, Color waiting);
 

@@ -31,6 +31,7 @@ inline const std::vector<ModelField> tourFields{ModelField::onboardingStep, Mode
 struct TourWindow {
     static constexpr double width = 560;
     static constexpr double height = 664;
+    static constexpr double cornerRadius = 18;  // the window's content is clipped to it
     static constexpr double padding = 22;    // on every side
     static constexpr double topGap = 14;     // under the top bar
     static constexpr double footerGap = 14;  // over the footer

@@ -34,6 +34,7 @@ TEST(Relaunch, OpensANewInstanceOfTheBundleWithThisProcesssArguments) {
 struct RelaunchBench {
     ModelBench bench;
     std::shared_ptr<System> system;
+    std::string handover;  // what the running instance gave up and took back, in order
 
     explicit RelaunchBench(bool withExecutable) {
         bench.writeInfoPlist();
@@ -45,8 +46,10 @@ struct RelaunchBench {
         system = std::make_shared<System>(bench.system({"--onboarding"}));
     }
     void relaunch(const Path& executable = {}) {
-        norvane::relaunch(system, bench.queue, executable);
+        norvane::relaunch(system, bench.queue, executable,
+                          {[this] { handover += "released "; }, [this] { handover += "reclaimed"; }});
         EXPECT_TRUE(bench.stored().boolean(keys::resume));  // before the new instance can read it
+        EXPECT_EQ(handover, "released ");                   // before the new instance can hand itself over
         bench.queue.drain();
     }
     std::string log() const { return readFile(bench.machine.root() / "log/system.log").value_or(""); }
@@ -56,6 +59,7 @@ TEST(Relaunch, StartsTheBundleThroughOpenThenTerminates) {
     RelaunchBench t(true);
     t.relaunch();
     EXPECT_EQ(t.bench.terminated, 1);
+    EXPECT_EQ(t.handover, "released ");
     EXPECT_TRUE(t.bench.stored().boolean(keys::resume));
     const auto opened = t.bench.records("workspace/opened.jsonl");
     ASSERT_EQ(opened.size(), 1u);
@@ -78,6 +82,7 @@ TEST(Relaunch, AnInstanceThatCannotStartLeavesTheAppRunningAndTakesTheResumeBack
         if (!row.bundle) t.system->bundle = std::make_shared<FolderBundle>(t.bench.home / "build");
         t.relaunch(t.bench.home / "build/Norvane");
         EXPECT_EQ(t.bench.terminated, 0) << row.reason;
+        EXPECT_EQ(t.handover, "released reclaimed") << row.reason;
         EXPECT_FALSE(t.bench.stored().object(keys::resume)) << row.reason;
         EXPECT_NE(t.log().find("could not be started again, so it stays open"), std::string::npos) << t.log();
         EXPECT_NE(t.log().find(row.reason), std::string::npos) << t.log();

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 
 #include "app/onboarding/Motion.h"
 #include "app/onboarding/RefreshLoop.h"
+#include "app/onboarding/SpringAnimation.h"
 #include "app/onboarding/Timeline.h"
 #include "app/onboarding/TourPages.h"
 #include "platform/VirtualQueue.h"
@@ -282,6 +284,25 @@ TEST(TourWindow, RefreshesAndTimelinesRunOnlyWhileShown) {
     timeline->show();
     timeline.reset();
     EXPECT_EQ(queue.pendingTimers(), 0u);
+
+    // A spring's frames rise to 1 on the queue's clock and end with `done`, once.
+    std::vector<double> frames;
+    int done = 0;
+    auto motion = std::make_unique<SpringAnimation>(queue);
+    motion->start(stepSpring, [&](double v) { frames.push_back(v); }, [&] { ++done; });
+    queue.advance(stepSpring.duration() / 2);
+    EXPECT_GT(frames.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    queue.advance(stepSpring.duration());
+    EXPECT_EQ(std::tuple(frames.front(), frames.back(), done, motion->running()), std::tuple(0.0, 1.0, 1, false));
+    EXPECT_EQ(queue.pendingTimers(), 0u);
+    motion->start(stepSpring, [&](double v) { frames.push_back(v); }, [&] { ++done; });
+    motion->finish();  // a change cut short still ends where it was going
+    EXPECT_EQ(std::tuple(frames.back(), done), std::tuple(1.0, 2));
+    motion->start(stepSpring, {}, [&] { ++done; });
+    motion.reset();
+    queue.advance(1);
+    EXPECT_EQ(std::tuple(done, queue.pendingTimers()), std::tuple(2, 0u));
 }
 
 }  // namespace

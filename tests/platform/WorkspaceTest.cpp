@@ -52,6 +52,30 @@ TEST(MachineWorkspace, DesktopPictureAndAccentColourComeFromTheDesktopFile) {
     }
 }
 
+TEST(MachineWorkspace, ReduceMotionIsTheUniversalAccessPreference) {
+    const auto plist = [](const std::string& entry) { return "<plist><dict>" + entry + "</dict></plist>"; };
+    const std::pair<std::optional<std::string>, bool> cases[] = {
+        {std::nullopt, false},
+        {plist("<key>reduceMotion</key><true/>"), true},
+        {plist("<key>reduceMotion</key><false/>"), false},
+        {plist("<key>reduceMotion</key><integer>1</integer>"), true},
+        {plist("<key>reduceMotion</key><real>0.5</real>"), false},
+        {plist("<key>reduceMotion</key><string>YES</string>"), false},
+        {plist("<key>reduceTransparency</key><true/>"), false},
+        {"<plist><array><true/></array></plist>", false},
+        {"not a property list", false},
+    };
+    testing::TempMachine machine;
+    const MachineWorkspace workspace{machine.machine()};
+    const char* file = "Library/Preferences/com.apple.universalaccess.plist";
+    for (const auto& [text, on] : cases) {
+        std::filesystem::remove(machine.root() / file);
+        if (text) machine.write(file, *text);
+        EXPECT_EQ(workspace.accessibilityDisplayShouldReduceMotion(), on) << text.value_or("(no file)");
+    }
+    EXPECT_TRUE(fileExists(machine.root() / file));  // an unreadable file is left where it is
+}
+
 TEST(MachineWorkspace, IconFilesAreTheBundlesPngResources) {
     auto info = [](const std::string& icon) {
         return "<plist><dict><key>CFBundleIconFile</key><string>" + icon + "</string></dict></plist>";

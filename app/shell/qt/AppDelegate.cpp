@@ -1,9 +1,19 @@
 #include "app/shell/qt/AppDelegate.h"
 
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <unistd.h>
+
+#include "app/onboarding/Relaunch.h"
+#include "app/onboarding/qt/OnboardingView.h"
 #include "app/shell/Handoff.h"
 #include "app/shell/InstanceService.h"
 #include "app/shell/UrlDispatch.h"
 #include "platform/CommandLine.h"
+#include "platform/ProcessTable.h"
 
 namespace norvane {
 
@@ -26,6 +36,9 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     if (model_) return;
     const bool keepOpen = hasArgument(system_->arguments, "--open");
+    // The tour works on the model's very parts: above all the same user defaults, whose
+    // domain is read into memory once.
+    tourSystem_ = std::make_shared<const System>(*system_);
     model_ = std::make_unique<AppModel>(std::move(*system_), queue_);
     system_.reset();
     model_->start();
@@ -41,6 +54,80 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     for (const auto& [action, hotkey] : model_->hotkeys())
         hotkeys_->set(hotkey, action);
+
+    const std::vector<std::string>& arguments = tourSystem_->arguments;
+    tourOffered_ = Onboarding::offered(*tourSystem_->bundle, arguments);
+    tour_ = std::make_unique<Onboarding>(Onboarding::rehearsing(arguments) ? AccessProbe::rehearsal(queue_)
+                                                                           : AccessProbe::live(tourSystem_, queue_),
+                                         tourSystem_->defaults);
+    if (tour_->openAtLaunch(tourOffered_, arguments)) showOnboarding();
+}
+
+QWidget* AppDelegate::onboardingWindow() const {
+    return tourWindow_.get();
+}
+
+void AppDelegate::showOnboarding() {
+    if (!tour_ || !model_) return;
+    if (tour_->done()) tour_->restart();
+    if (!tourWindow_) {
+        const std::weak_ptr<AppDelegate*> weak = alive_;
+        const auto system = tourSystem_;
+        TourSetup setup;
+        setup.still = system->workspace->accessibilityDisplayShouldReduceMotion();
+        setup.backdrop = Backdrop::forSystem(state_->operatingSystemVersion().value_or(OSVersion{}).major);
+        setup.translucent = translucent_;
+        setup.inBundle = system->bundle->isApplication();
+        setup.format = system->formatter;
+        setup.doors.close = [weak] {
+            if (const auto self = weak.lock()) (*self)->closeOnboarding();
+        };
+        setup.doors.finish = [weak] {
+            const auto self = weak.lock();
+            if (!self) return;
+            AppDelegate& delegate = **self;
+            delegate.tour_->finish();
+            delegate.closeOnboarding();
+            if (delegate.panel_) delegate.panel_->show();
+        };
+        setup.doors.openUrl = [system](const std::string& url) { system->workspace->open(url); };
+        setup.doors.openLoginItems = [system] { system->services->openSystemSettingsLoginItems(); };
+        setup.doors.notificationSettings = notificationSettings(*system->bundle);
+        setup.relaunch = [system, &queue = queue_, handover = secondStarts_] {
+            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover);
+        };
+
+        auto window = std::make_unique<KeyWindow>();
+        window->setWindowTitle(QString::fromUtf8(TourWindow::title));
+        window->setAttribute(Qt::WA_TranslucentBackground, translucent_);
+        auto* view = new OnboardingView(*model_, *tour_, queue_, std::move(setup), window.get());
+        auto* layout = new QVBoxLayout(window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view);
+        window->setFixedSize(view->size());
+        window->setFocusProxy(view);
+        if (!translucent_) {
+            // Without a compositor the corners outside the rounded content are cut away.
+            QPainterPath path;
+            path.addRoundedRect(QRectF(window->rect()), TourWindow::cornerRadius, TourWindow::cornerRadius);
+            window->setMask(QRegion(path.toFillPolygon().toPolygon()));
+        }
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            window->move(screen->availableGeometry().center() - window->rect().center());
+        tourWindow_ = std::move(window);
+    }
+    tourWindow_->show();
+    tourWindow_->raise();
+    tourWindow_->activateWindow();
+}
+
+void AppDelegate::closeOnboarding() {
+    if (!tourWindow_) return;
+    tourWindow_->hide();
+    closedWindow_ = std::move(tourWindow_);
+    queue_.post([weak = std::weak_ptr<AppDelegate*>(alive_)] {
+        if (const auto self = weak.lock()) (*self)->closedWindow_.reset();
+    });
 }
 
 void AppDelegate::perform(HotkeyAction action) {

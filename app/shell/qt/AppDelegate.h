@@ -1,8 +1,8 @@
 #pragma once
 // The application's delegate: the program's entry with its modes, the launch sequence
-// (the model, the status item and its panel, the global hot keys), the URLs opened for the
-// application, a second start's hand-off, and the end of keep-awake when the application
-// quits.
+// (the model, the status item and its panel, the global hot keys, the welcome tour when it
+// is due), the URLs opened for the application, a second start's hand-off, the tour's
+// window, and the end of keep-awake when the application quits.
 
 #include <memory>
 #include <optional>
@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "app/model/AppModel.h"
+#include "app/onboarding/Onboarding.h"
 #include "app/shell/Hotkeys.h"
+#include "app/onboarding/Relaunch.h"
 #include "app/shell/ModelTarget.h"
 #include "app/shell/qt/StatusPanel.h"
 
@@ -34,7 +36,8 @@ public:
 
     // Creates the model and starts it, then the status item with its panel, installs the
     // hot-key handler and registers the saved hot keys (one the desktop refuses stays saved
-    // and does nothing this run).
+    // and does nothing this run); opens the tour when it is offered and due, or asked for
+    // with "--onboarding".
     void applicationDidFinishLaunching();
     // URLs opened for the application, as one delivery.
     void application(const std::vector<std::string>& urls);
@@ -43,11 +46,28 @@ public:
     // A second start's request (URLs, or an action of the scripts) and its reply.
     Value answer(const Value& request);
 
+    // Opens the tour's window (a finished tour starts over at its first step), or brings
+    // the open one to the front. The panel's resume notice and the settings row open the
+    // tour through this; it does nothing before launch.
+    void showOnboarding();
+    // The tour's model (none before launch) and whether the tour is offered at all: when it
+    // is not, nothing offers a way into it.
+    Onboarding* onboarding() const { return tour_.get(); }
+    bool onboardingOffered() const { return tourOffered_; }
+    // The tour's window while it is open.
+    QWidget* onboardingWindow() const;
+
+    // How the tour's relaunch stops and resumes answering second starts (the instance
+    // socket's service, which the program's entry owns).
+    void handOverSecondStarts(Handover handover) { secondStarts_ = std::move(handover); }
+
     StatusPanel* panel() const { return panel_.get(); }
     AppModel* model() const { return model_.get(); }
 
 private:
     void perform(HotkeyAction action);
+    // The window goes (the step stays); it is dropped once the click that closed it is over.
+    void closeOnboarding();
 
     std::optional<System> system_;  // until launch hands it to the model
     std::shared_ptr<const SystemState> state_;
@@ -59,6 +79,13 @@ private:
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<ModelTarget> target_;
     std::unique_ptr<StatusPanel> panel_;
+    // What the tour asks of the system: the model's very parts (the same user defaults).
+    std::shared_ptr<const System> tourSystem_;
+    std::unique_ptr<Onboarding> tour_;
+    bool tourOffered_ = false;
+    Handover secondStarts_;
+    std::unique_ptr<QWidget> tourWindow_;
+    std::unique_ptr<QWidget> closedWindow_;  // until the queue's next turn
     std::shared_ptr<AppDelegate*> alive_;  // weak copies reach the delegate from later work
 };
 

@@ -157,15 +157,24 @@ int runApplication(const std::vector<std::string>& arguments) {
     AppDelegate delegate(std::move(system), queue, hotkeys, makeStatusItem(), compositing(), clickMonitor());
 
     std::unique_ptr<InstanceService> service;
+    const auto listen = [&] {
+        return InstanceService::listen(*socket, queue, [&](const Value& request) { return delegate.answer(request); });
+    };
     if (socket) {
-        auto listening =
-            InstanceService::listen(*socket, queue, [&](const Value& request) { return delegate.answer(request); });
+        auto listening = listen();
         if (auto* reason = std::get_if<std::string>(&listening)) {
             // Started at the same moment as another copy, which took the socket first.
             if (const auto status = handOff(*socket, urls)) return *status;
             std::fprintf(stderr, "Norvane: a second start cannot reach this one: %s\n", reason->c_str());
         } else {
             service = std::move(std::get<std::unique_ptr<InstanceService>>(listening));
+            // A relaunch's new instance must become the application, not hand itself back.
+            delegate.handOverSecondStarts({[&] { service.reset(); },
+                                           [&] {
+                                               auto again = listen();
+                                               if (auto* ready = std::get_if<std::unique_ptr<InstanceService>>(&again))
+                                                   service = std::move(*ready);
+                                           }});
         }
     } else {
         std::fprintf(stderr, "Norvane: $XDG_RUNTIME_DIR is not set, so a second start cannot reach this one\n");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/model/DefaultsKeys.h"
+#include "app/onboarding/qt/OnboardingView.h"
 #include "app/shell/Handoff.h"
 #include "tests/model/ModelProbe.h"
 #include "tests/shell/FakeHotKeyCenter.h"
@@ -26,8 +27,14 @@ protected:
         // Keep-awake on ⌥A, the panel on ⌃⌘Space; and one entry no key press makes.
         const std::string table =
             R"(["awake",{"keyCode":0,"modifiers":2048,"label":"⌥A"},"panel",{"keyCode":49,"modifiers":4352,"label":"⌃⌘Space"}])";
-        UserDefaults(bench.defaultsFile()).set(keys::hotkeys, Value::data(Value::Data(table.begin(), table.end())));
-        System system = bench.system();
+        UserDefaults defaults(bench.defaultsFile());
+        defaults.set(keys::hotkeys, Value::data(Value::Data(table.begin(), table.end())));
+        defaults.set(onboarding_keys::shown, Value::boolean(true));  // the tour is not due
+        make({});
+    }
+    void make(std::vector<std::string> arguments) {
+        delegate.reset();
+        System system = bench.system(std::move(arguments));
         system.hotkeys = hotkeys;
         auto fake = std::make_unique<FakeStatusItem>();
         item = fake.get();
@@ -48,6 +55,7 @@ TEST_F(Delegate, LaunchStartsTheModelShowsTheItemAndConnectsTheSavedHotKeys) {
     ASSERT_FALSE(item->looks.empty());
     EXPECT_EQ(item->looks.back().percent, 64);
     EXPECT_EQ(center->held.size(), 2u);
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);  // shown once before, and not asked for
 
     press(HotkeyAction::awake);
     EXPECT_TRUE(m.awake());
@@ -81,6 +89,57 @@ TEST_F(Delegate, UrlsAndHandOffsReachTheModelAndQuittingEndsKeepAwake) {
     delegate->applicationWillTerminate();
     EXPECT_FALSE(m.awake());
     EXPECT_FALSE(bench.stored().boolean(keys::awakeAgents));
+}
+
+// The tour's view in the delegate's window, while one is open.
+OnboardingView* tourView(const AppDelegate& delegate) {
+    QWidget* window = delegate.onboardingWindow();
+    if (!window) return nullptr;
+    for (QWidget* child : window->findChildren<QWidget*>())
+        if (auto* view = dynamic_cast<OnboardingView*>(child)) return view;
+    return nullptr;
+}
+
+void pressInTour(const AppDelegate& delegate, const std::string& title) {
+    if (OnboardingView* view = tourView(delegate))
+        for (QAbstractButton* button : view->footerButtons())
+            if (button->text().toStdString() == title) return button->click();
+    ADD_FAILURE() << "no button " << title;
+}
+
+TEST_F(Delegate, TheTourOpensWhenAskedClosesKeepingItsStepAndFinishesIntoThePanel) {
+    bench.machine.write("Library/Preferences/com.apple.universalaccess.plist",
+                        "<plist><dict><key>reduceMotion</key><true/></dict></plist>");
+    make({"--onboarding", "--onboarding-rehearsal"});
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(tourView(*delegate), nullptr);
+    EXPECT_TRUE(delegate->onboardingWindow()->isVisible());
+    EXPECT_EQ(delegate->onboardingWindow()->size(), QSize(560, 664));
+    EXPECT_TRUE(bench.stored().boolean(onboarding_keys::shown));
+
+    for (const char* title : {"Start", "Continue", "Continue", "Allow notifications", "Open Notification settings"})
+        pressInTour(*delegate, title);
+    EXPECT_EQ(tourView(*delegate)->page()->pos(), QPoint(0, 0));  // reduce motion: a cross-fade
+    tourView(*delegate)->closeButton()->click();
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    bench.queue.drain();
+    EXPECT_EQ(bench.stored().string(onboarding_keys::step), "notifications");
+
+    delegate->showOnboarding();  // as the panel's notice does: the same step
+    ASSERT_NE(tourView(*delegate), nullptr);
+    EXPECT_EQ(tourView(*delegate)->page()->step(), OnboardingStep::notifications);
+    for (const char* title : {"Not now", "Add the helper", "Open Login Items", "Not now"})
+        pressInTour(*delegate, title);
+    EXPECT_EQ(bench.texts("workspace/opened-urls.jsonl", "url"),
+              (std::vector<std::string>{"x-apple.systempreferences:com.apple.Notifications-Settings.extension?id=",
+                                        "x-apple.systempreferences:com.apple.LoginItems-Settings.extension"}));
+
+    pressInTour(*delegate, "Open Norvane");
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    EXPECT_TRUE(delegate->panel()->isOpen());
+    EXPECT_TRUE(bench.stored().boolean(onboarding_keys::done));
+    delegate->showOnboarding();  // as the settings row does: a finished tour starts over
+    EXPECT_EQ(tourView(*delegate)->page()->step(), OnboardingStep::welcome);
 }
 
 }  // namespace

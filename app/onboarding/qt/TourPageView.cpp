@@ -1,0 +1,185 @@
+#include "app/onboarding/qt/TourPageView.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "app/onboarding/qt/Illustrations.h"
+#include "app/visuals/qt/CardFrame.h"
+#include "app/visuals/qt/DotView.h"
+#include "app/visuals/qt/Painting.h"
+
+namespace norvane {
+namespace {
+
+constexpr QSize switchSize{28, 16};
+
+QWidget* tileIcon(const TileIcon& icon) {
+    return std::visit(
+        [](const auto& shape) -> QWidget* {
+            using Shape = std::decay_t<decltype(shape)>;
+            if constexpr (std::is_same_v<Shape, DotText>)
+                return DotView::text(shape);
+            else if constexpr (std::is_same_v<Shape, DotGlyph>)
+                return DotView::glyph(shape);
+            else if constexpr (std::is_same_v<Shape, DotBar>)
+                return DotView::bar(shape);
+            else {
+                auto* bars = new QWidget;
+                auto* column = vbox(bars, Bars::spacing);
+                for (const DotBar& bar : shape.bars)
+                    column->addWidget(DotView::bar(bar), 0, Qt::AlignLeft);
+                return bars;
+            }
+        },
+        icon);
+}
+
+CardFrame* tileCard(const Tile& tile) {
+    auto* card = tourCard(Tile::padding);
+    card->setMinimumHeight(points(Tile::minimumHeight + 2 * Tile::padding));
+    card->content()->setSpacing(points(Tile::stackSpacing));
+    auto* icon = new QWidget;
+    icon->setFixedHeight(points(Tile::iconHeight));
+    hbox(icon, 0)->addWidget(tileIcon(tile.icon), 0, Qt::AlignLeft | Qt::AlignVCenter);
+    card->content()->addWidget(icon);
+    TextStyle title = Tile::titleStyle();
+    title.wraps = true;
+    card->content()->addWidget(textLabel(tile.title, title));
+    card->content()->addWidget(textLabel(tile.text, note()));
+    card->content()->addStretch(1);
+    return card;
+}
+
+MenuBarHero menuBarHero(const AppModel& m) {
+    return {m.menuText(), m.battery().percent};
+}
+
+}  // namespace
+
+LoginSwitch::LoginSwitch(bool on, Color tint, QWidget* parent) : QAbstractButton(parent), on_(on), tint_(tint) {
+    setAccessibleName(QString::fromUtf8(LoginRow::label));
+    setFixedSize(switchSize);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LoginSwitch::setOn(bool on) {
+    if (on == on_) return;
+    on_ = on;
+    update();
+}
+
+void LoginSwitch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF track = rect();
+    const double r = track.height() / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(toQColor(on_ ? tint_ : Color::white(0.22)));
+    painter.drawRoundedRect(track, r, r);
+    const double knob = track.height() - 2;
+    painter.setBrush(toQColor(Color::white()));
+    painter.drawEllipse(QRectF(on_ ? track.right() - 1 - knob : track.left() + 1, 1, knob, knob));
+}
+
+TourPageView::TourPageView(AppModel& model, MainQueue& queue, const TourState& state, PageInputs inputs,
+                           QWidget* parent)
+    : QWidget(parent), m_(model), queue_(queue), step_(state.step), inputs_(std::move(inputs)) {
+    const TourPage page = tourPage(step_);
+    auto* column = vbox(this, 0);
+
+    // The picture in its dark box, stretched across the page.
+    auto* box = new RoundedBox(PageLayout::heroCornerRadius, PageLayout::heroFill, PageLayout::heroEdge);
+    box->setFixedHeight(points(PageLayout::heroHeight));
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    const HeroInputs hero{inputs_.look.accent, menuBarHero(m_), inputs_.clock};
+    QWidget* picture = heroView(page.hero, queue_, inputs_.look.still, hero);
+    if (page.hero == Hero::menuBar) menuBar_ = static_cast<MenuBarHeroView*>(picture);
+    auto* boxLayout = vbox(box, 0);
+    boxLayout->addWidget(picture, 0, page.hero == Hero::control ? Qt::AlignVCenter : Qt::AlignCenter);
+    column->addWidget(box);
+
+    column->addSpacing(points(PageLayout::titleGap));
+    TextStyle title = PageLayout::titleStyle();
+    title.wraps = true;
+    column->addWidget(textLabel(page.title, title));
+    column->addSpacing(points(PageLayout::textGap));
+    column->addWidget(new Paragraph(page.text, PageLayout::textStyle(), PageLayout::textLineSpacing));
+    column->addSpacing(points(PageLayout::contentGap));
+    column->addWidget(content(state));
+    column->addStretch(1);
+
+    if (step_ == OnboardingStep::finish)
+        modelFields_ = m_.subscribe(closingFields, [this] { showModel(); });
+}
+
+QWidget* TourPageView::content(const TourState& state) {
+    const TourPage page = tourPage(step_);
+    switch (page.content) {
+        case PageContent::tiles:
+            return tileGrid(tiles(step_, inputs_.look.accent, inputs_.look.waiting), page.columns);
+        case PageContent::accessCard:
+            card_ = new AccessCardView(queue_, *permissionTexts(step_), *state.access(step_), inputs_.look,
+                                       inputs_.relaunch);
+            return card_;
+        case PageContent::closing:
+            return closing(state);
+    }
+    return new QWidget;
+}
+
+QWidget* TourPageView::tileGrid(const std::vector<Tile>& tiles, int columns) {
+    auto* grid = new QWidget;
+    auto* layout = new QGridLayout(grid);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(points(Tile::spacing));
+    const int count = std::max(columns, 1);
+    for (int column = 0; column < count; ++column) {
+        layout->setColumnStretch(column, 1);
+        layout->setColumnMinimumWidth(column, points(Tile::minimumColumn));
+    }
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        layout->addWidget(tileCard(tiles[i]), static_cast<int>(i) / count, static_cast<int>(i) % count);
+    return grid;
+}
+
+QWidget* TourPageView::closing(const TourState& state) {
+    const ClosingRows rows = closingRows(state.notifications, state.helper, inputs_.inBundle, m_.openAtLogin(),
+                                         inputs_.look.accent, inputs_.look.granted, inputs_.look.waiting);
+    auto* list = new QWidget;
+    auto* column = vbox(list, ClosingRows::spacing);
+    for (const SummaryRow& row : rows.permissions) {
+        rows_.push_back(new SummaryRowView(queue_, row, inputs_.look));
+        column->addWidget(rows_.back());
+    }
+    if (rows.login) {
+        auto* card = tourCard(ClosingRows::padding);
+        auto* line = new QHBoxLayout;
+        line->addWidget(textLabel(LoginRow::label, AccessCard::titleStyle()), 0, Qt::AlignVCenter);
+        line->addStretch(1);
+        login_ = new LoginSwitch(rows.login->on, rows.login->tint);
+        // The switch then shows what the model reports back, which may be the old state.
+        connect(login_, &QAbstractButton::clicked, this, [this] { m_.setOpenAtLogin(!login_->on()); });
+        line->addWidget(login_, 0, Qt::AlignVCenter);
+        card->content()->addLayout(line);
+        column->addWidget(card);
+    }
+    return list;
+}
+
+void TourPageView::setState(const TourState& state) {
+    if (card_) card_->setAccess(*state.access(step_));
+    if (rows_.empty()) return;
+    const ClosingRows rows = closingRows(state.notifications, state.helper, inputs_.inBundle, m_.openAtLogin(),
+                                         inputs_.look.accent, inputs_.look.granted, inputs_.look.waiting);
+    for (std::size_t i = 0; i < rows_.size() && i < rows.permissions.size(); ++i)
+        rows_[i]->setRow(rows.permissions[i]);
+}
+
+void TourPageView::showModel() {
+    if (menuBar_) menuBar_->setItem(menuBarHero(m_));
+    if (login_) login_->setOn(m_.openAtLogin());
+}
+
+}  // namespace norvane

@@ -1,0 +1,73 @@
+#pragma once
+// One page of the tour on Qt: its picture in a dark box, its title and text, and its
+// content (tiles, the access card of its permission, or the closing rows). A page is made
+// for one step; the permission states and the model's figures it shows change in place.
+
+#include <QAbstractButton>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/model/AppModel.h"
+#include "app/onboarding/TourWindow.h"
+#include "app/onboarding/qt/AccessCardView.h"
+
+namespace norvane {
+
+class MenuBarHeroView;
+
+// What a page reads besides the tour's state.
+struct PageInputs {
+    AccessLook look;                 // the accent is the app's tint
+    bool inBundle = false;           // the login switch shows only in the app's bundle
+    std::string clock;               // the menu-bar picture's, read when the page is made
+    std::function<void()> relaunch;  // the access card's restart link
+};
+
+// The small switch of "Open at login", tinted while on. It shows what it is given; a click
+// only asks for the other state.
+class LoginSwitch final : public QAbstractButton {
+public:
+    LoginSwitch(bool on, Color tint, QWidget* parent = nullptr);
+    void setOn(bool on);
+    bool on() const { return on_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool on_;
+    Color tint_;
+};
+
+class TourPageView final : public QWidget {
+public:
+    // The model and the queue must outlive the page.
+    TourPageView(AppModel& model, MainQueue& queue, const TourState& state, PageInputs inputs,
+                 QWidget* parent = nullptr);
+    OnboardingStep step() const { return step_; }
+    // The permissions' states, shown in place.
+    void setState(const TourState& state);
+
+    AccessCardView* accessCard() const { return card_; }
+    LoginSwitch* loginSwitch() const { return login_; }
+
+private:
+    QWidget* content(const TourState& state);
+    QWidget* tileGrid(const std::vector<Tile>& tiles, int columns);
+    QWidget* closing(const TourState& state);
+    void showModel();  // the closing page's figures
+
+    AppModel& m_;
+    MainQueue& queue_;
+    OnboardingStep step_;
+    PageInputs inputs_;
+    AccessCardView* card_ = nullptr;
+    std::vector<SummaryRowView*> rows_;
+    LoginSwitch* login_ = nullptr;
+    MenuBarHeroView* menuBar_ = nullptr;
+    Observers::Subscription modelFields_;
+};
+
+}  // namespace norvane
