@@ -86,7 +86,7 @@ std::optional<Value> Registry::property(const RegistryService& service, std::str
 std::optional<std::string> MachineRegistry::classFile(std::string_view className) const {
     // Class names are plain identifiers; anything else cannot name a file of ours.
     if (className.empty() || className.find_first_of("/\\.") != std::string_view::npos) return std::nullopt;
-    return machine_.path("ioreg/" + std::string(className) + ".plist");
+    return machine_.path({"ioreg/", className, ".plist"});
 }
 
 // A class file as read: its entries, each dictionary without what `ioreg` adds about the
