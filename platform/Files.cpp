@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +47,9 @@ private:
     int fd_;
 };
 
+// Changes this process made through the functions below.
+std::atomic<std::uint64_t> changes{0};
+
 Path environmentFolder(const char* variable, const Path& fallback) {
     const char* value = std::getenv(variable);
     // The base-directory rules ignore relative paths.
@@ -75,7 +79,10 @@ std::optional<std::string> readFile(const Path& path) {
     return out;
 }
 
+std::uint64_t filesChanged() { return changes.load(std::memory_order_relaxed); }
+
 bool writeFileAtomically(const Path& path, std::string_view bytes) {
+    ++changes;
     const Path folder = path.has_parent_path() ? path.parent_path() : Path(".");
     std::random_device random;
     Path temporary;
@@ -99,6 +106,7 @@ bool writeFileAtomically(const Path& path, std::string_view bytes) {
 }
 
 AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate) {
+    ++changes;
     // Write-only, so a file we may write but not read still gets its lines.
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     if (fd.valid()) {
@@ -134,6 +142,7 @@ bool createDirectories(const Path& path) {
 }
 
 std::optional<Path> moveAside(const Path& path) {
+    ++changes;
     for (int n = 1; n < 1000; ++n) {
         Path target = path;
         target += ".unreadable-" + std::to_string(n);
@@ -156,14 +165,15 @@ bool fileExists(const Path& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-std::optional<FileStamp> fileStamp(const Path& path) {
+std::optional<FileStamp> fileStamp(const char* path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (::stat(path, &st) != 0) return std::nullopt;
     const auto nanoseconds = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
     return FileStamp{st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
 }
 
 bool moveItem(const Path& from, const Path& to, std::error_code& error) {
+    ++changes;
     namespace fs = std::filesystem;
     error.clear();
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;

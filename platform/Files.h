@@ -11,6 +11,10 @@ namespace norvane {
 
 using Path = std::filesystem::path;
 
+// How often this process has changed files through the functions below (writes, appends,
+// moves), so that a reader that keeps what it read knows when to look again.
+std::uint64_t filesChanged();
+
 // The whole file as bytes; absent when it cannot be read.
 std::optional<std::string> readFile(const Path& path);
 
@@ -43,7 +47,8 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 // Absent when nothing is at the path (or it cannot be looked at).
-std::optional<FileStamp> fileStamp(const Path& path);
+std::optional<FileStamp> fileStamp(const char* path);
+inline std::optional<FileStamp> fileStamp(const Path& path) { return fileStamp(path.c_str()); }
 
 // Moves a file or folder to a path where nothing is yet, as the file manager does: a rename,
 // or, across file systems, a copy (links kept as links) and then the original's removal.

@@ -33,6 +33,18 @@ void link(const Path& target, const Path& at) {
 
 Machine::Machine(Path root) : root_(std::move(root)) {}
 
+std::string Machine::path(std::initializer_list<std::string_view> relative) const {
+    const std::string& root = root_.native();
+    std::size_t size = root.size() + 1;
+    for (const auto piece : relative) size += piece.size();
+    std::string out;
+    out.reserve(size);
+    out.append(root);
+    if (!out.ends_with('/')) out += '/';
+    for (const auto piece : relative) out.append(piece);
+    return out;
+}
+
 Path Machine::defaultRoot() { return applicationSupportFolder() / "norvane-machine"; }
 
 Path Machine::templateFolder() {

@@ -2,6 +2,7 @@
 // The simulated Mac: a folder that holds what Linux cannot give us (registry entries,
 // command answers, logs). Its layout is described in docs/machine-folder.md.
 
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -28,6 +29,10 @@ public:
     const Path& root() const { return root_; }
     // A file of the folder by its relative name ("ioreg/AppleSmartBattery.plist").
     Path file(std::string_view relative) const { return root_ / Path(relative); }
+    // The same as text, made without taking paths apart and in one allocation (for readers on
+    // every tick); the relative name may come in pieces, joined as they are.
+    std::string path(std::initializer_list<std::string_view> relative) const;
+    std::string path(std::string_view relative) const { return path({relative}); }
 
     // A kernel statistics file ("stat", "net/dev"): the folder's proc/<name> when it has one,
     // so a test or a simulated Mac can fix the figures; else this machine's /proc/<name>.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileLock.h"
+#include "platform/FileReading.h"
 #include "platform/ProcessKernel.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
@@ -103,7 +104,13 @@ bool PowerAssertions::release(std::uint32_t id) const {
 }
 
 std::optional<Value> PowerAssertions::byProcess() const {
-    auto byProcess = readJsonObject(assertionsFile(machine_));
+    // As a state file is read: no file is no assertions, anything but an object none at all.
+    static const FileReading<std::optional<Value>> reading([](const FileBytes& file) -> std::optional<Value> {
+        if (!file.exists) return Value::dictionary({});
+        auto value = file.bytes ? parseJson(*file.bytes) : std::nullopt;
+        return value && value->isDictionary() ? value : std::nullopt;
+    });
+    auto byProcess = *reading(machine_.path("power/assertions.json"));
     if (!byProcess) return std::nullopt;
     dropOrphans(*byProcess);
     return byProcess;

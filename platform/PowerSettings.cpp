@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/FileLock.h"
+#include "platform/FileReading.h"
 #include "platform/PowerSources.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
@@ -44,15 +45,18 @@ std::int64_t modeAfter(std::optional<std::int64_t> mode, std::string_view name, 
     return mode == 2 ? 2 : 0;
 }
 
+// The setting the Mac shows decides; the other counts only when that one says nothing.
+std::optional<std::int64_t> jsonMode(const Value::Dictionary& values, bool highPower) {
+    for (const auto name : {shownSetting(highPower), shownSetting(!highPower)})
+        if (const Value* value = find(values, name))
+            if (const auto mode = modeOf(name, *value)) return mode;
+    return std::nullopt;
+}
+
 PowerSettings fromJson(const Value::Dictionary& values, bool highPower) {
     const std::string_view shown = shownSetting(highPower);
-    const std::string_view other = shownSetting(!highPower);
     PowerSettings out;
-    // The setting the Mac shows decides; the other counts only when that one says nothing.
-    const Value* first = find(values, shown);
-    const Value* second = find(values, other);
-    out.energyMode = first ? modeOf(shown, *first) : std::nullopt;
-    if (!out.energyMode && second) out.energyMode = modeOf(other, *second);
+    out.energyMode = jsonMode(values, highPower);
     for (const auto name : macOrder) {
         if (name == shown && out.energyMode)
             out.settings.emplace_back(name, Value::integer(settingFor(name, *out.energyMode)));
@@ -122,9 +126,29 @@ std::optional<std::int64_t> dumpMode(const std::vector<std::pair<std::string, Va
 Path dumpFile(const Machine& machine) { return machine.file("pmset/settings.txt"); }
 Path jsonFile(const Machine& machine) { return machine.file("pmset/settings.json"); }
 
+// The files as they are now; each is parsed again only when it changed.
+struct Dump {
+    bool exists = false;
+    std::optional<PowerSettings> settings;  // absent when it cannot be read
+};
+std::shared_ptr<const Dump> dumpNow(const Machine& machine) {
+    static const FileReading<Dump> reading([](const FileBytes& file) {
+        return Dump{file.exists, file.bytes ? std::optional(parsePowerSettingsDump(*file.bytes)) : std::nullopt};
+    });
+    return reading(machine.path("pmset/settings.txt"));
+}
+// The JSON's object of sources; absent when the file is missing or holds anything else.
+std::shared_ptr<const std::optional<Value>> jsonNow(const Machine& machine) {
+    static const FileReading<std::optional<Value>> reading([](const FileBytes& file) -> std::optional<Value> {
+        auto all = file.bytes ? parseJson(*file.bytes) : std::nullopt;
+        return all && all->isDictionary() ? all : std::nullopt;
+    });
+    return reading(machine.path("pmset/settings.json"));
+}
+
 // The dump stands for the source in use only.
-bool fromDump(const Machine& machine, std::string_view source) {
-    return fileExists(dumpFile(machine)) && MachinePowerSources(machine).providingSource() == source;
+bool fromDump(const Machine& machine, const Dump& dump, std::string_view source) {
+    return dump.exists && MachinePowerSources(machine).providingSource() == source;
 }
 
 std::optional<std::string> changeDump(const Machine& machine, std::string_view name, std::int64_t value) {
@@ -186,8 +210,9 @@ std::string settingLine(std::string_view name, const Value& value) {
 }
 
 bool offersHighPower(const Machine& machine) {
-    const auto text = readFile(machine.file("pmset/capabilities.txt"));
-    return text && hasWord(*text, "highpowermode", " \n\t");
+    static const FileReading<bool> reading(
+        [](const FileBytes& file) { return file.bytes && hasWord(*file.bytes, "highpowermode", " \n\t"); });
+    return *reading(machine.path("pmset/capabilities.txt"));
 }
 
 PowerSettings parsePowerSettingsDump(std::string_view text) {
@@ -207,24 +232,28 @@ PowerSettings parsePowerSettingsDump(std::string_view text) {
 }
 
 std::optional<PowerSettings> readPowerSettings(const Machine& machine, std::string_view source) {
-    if (fromDump(machine, source)) {
-        const auto text = readFile(dumpFile(machine));
-        if (!text) return std::nullopt;
-        return parsePowerSettingsDump(*text);
-    }
-    const auto text = readFile(jsonFile(machine));
-    const auto all = text ? parseJson(*text) : std::nullopt;
-    if (!all || !all->isDictionary()) return std::nullopt;
-    const Value* settings = all->find(source);
+    if (const auto dump = dumpNow(machine); fromDump(machine, *dump, source)) return dump->settings;
+    const auto all = jsonNow(machine);
+    if (!*all) return std::nullopt;
+    const Value* settings = (*all)->find(source);
     if (!settings || !settings->isDictionary()) return PowerSettings{};
     return fromJson(*settings->asDictionary(), offersHighPower(machine));
+}
+
+std::optional<std::int64_t> readEnergyMode(const Machine& machine, std::string_view source) {
+    if (const auto dump = dumpNow(machine); fromDump(machine, *dump, source))
+        return dump->settings ? dump->settings->energyMode : std::nullopt;
+    const auto all = jsonNow(machine);
+    const Value* settings = *all ? (*all)->find(source) : nullptr;
+    if (!settings || !settings->isDictionary()) return std::nullopt;
+    return jsonMode(*settings->asDictionary(), offersHighPower(machine));
 }
 
 std::optional<std::string> changeEnergyMode(const Machine& machine, std::string_view source, std::string_view name,
                                             std::int64_t value) {
     if (!isEnergySetting(name) || value < 0 || value > (name == powermode ? 2 : 1))
         return "no such energy setting: " + std::string(name) + " " + std::to_string(value);
-    if (fromDump(machine, source)) return changeDump(machine, name, value);
+    if (fromDump(machine, *dumpNow(machine), source)) return changeDump(machine, name, value);
     return changeJson(machine, source, name, value);
 }
 

@@ -42,6 +42,9 @@ bool offersHighPower(const Machine& machine);
 // read: no file, or one that is not an object of sources.
 std::optional<PowerSettings> readPowerSettings(const Machine& machine, std::string_view source);
 
+// Only the energy mode of one source, as readPowerSettings would give it.
+std::optional<std::int64_t> readEnergyMode(const Machine& machine, std::string_view source);
+
 // The settings of one source from a dump's "Currently in use:" lines ("<name> <value> …",
 // the name padded to 20 characters).
 PowerSettings parsePowerSettingsDump(std::string_view text);

@@ -6,10 +6,10 @@ namespace norvane {
 namespace {
 
 // The battery entry's properties; absent on a Mac without a battery.
-std::optional<Value::Dictionary> batteryEntry(const Machine& machine) {
+std::shared_ptr<const Value::Dictionary> batteryEntry(const Machine& machine) {
     const MachineRegistry registry(machine);
     const auto service = registry.firstService("AppleSmartBattery");
-    if (!service) return std::nullopt;
+    if (!service) return nullptr;
     return registry.properties(*service);
 }
 

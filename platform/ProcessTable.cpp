@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/FileReading.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
 
@@ -51,16 +52,25 @@ std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_vie
     return out;
 }
 
+namespace {
+
+// The paths top/processes.json gives by pid; the first entry of a pid wins, as a walk of the
+// list would find it. Empty when the file is missing or not such a list.
+using ListedPaths = std::unordered_map<std::int32_t, std::string>;
+
+ListedPaths listedPaths(const FileBytes& file) {
+    ListedPaths listed;
+    if (const auto processes = file.bytes ? parseMachineProcesses(*file.bytes) : std::nullopt)
+        for (const auto& process : *processes) listed.try_emplace(process.pid, process.path);
+    return listed;
+}
+
+}  // namespace
+
 std::function<std::string(std::int32_t)> machineProcessPaths(const Machine& machine) {
-    std::unordered_map<std::int32_t, std::string> listed;
-    if (const auto text = readFile(machine.file("top/processes.json"))) {
-        if (const auto processes = parseMachineProcesses(*text)) {
-            // The first entry of a pid wins, as a walk of the list would find it.
-            for (const auto& process : *processes) listed.try_emplace(process.pid, process.path);
-        }
-    }
-    return [listed = std::move(listed)](std::int32_t pid) {
-        if (const auto found = listed.find(pid); found != listed.end()) return found->second;
+    static const FileReading<ListedPaths> reading(&listedPaths);
+    return [listed = reading(machine.path("top/processes.json"))](std::int32_t pid) {
+        if (const auto found = listed->find(pid); found != listed->end()) return found->second;
         return processPath(pid);
     };
 }

@@ -36,8 +36,8 @@ std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_vie
 // The path of a process of this machine: the one top/processes.json gives for the pid,
 // else the real process's (processPath).
 std::string machineProcessPath(const Machine& machine, std::int32_t pid);
-// The same lookup for many pids: reads top/processes.json once (one sampler pass asks for
-// every row of `top`).
+// The same lookup for many pids: looks at top/processes.json once (one sampler pass asks for
+// every row of `top`), parsing it again only when it changed.
 std::function<std::string(std::int32_t)> machineProcessPaths(const Machine& machine);
 
 }  // namespace norvane

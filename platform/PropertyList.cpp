@@ -224,45 +224,65 @@ void writeNode(pugi::xml_node parent, const Value& value) {
     }
 }
 
-std::optional<Value> fromJson(const nlohmann::json& j, int depth) {
-    using nlohmann::json;
-    if (depth > maxDepth) return std::nullopt;
-    switch (j.type()) {
-    case json::value_t::null: return Value();
-    case json::value_t::boolean: return Value::boolean(j.get<bool>());
-    case json::value_t::number_integer: return Value::integer(j.get<std::int64_t>());
-    case json::value_t::number_unsigned: {
-        const auto u = j.get<std::uint64_t>();
-        if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-            return Value::integer(static_cast<std::int64_t>(u));
-        return Value::real(static_cast<double>(u));
+// Builds a Value straight from the JSON parser's events, so that no second tree is made.
+// Containers nest no deeper than the property-list reader allows.
+class ValueBuilder {
+public:
+    using Json = nlohmann::json;
+
+    bool null() { return add(Value()); }
+    bool boolean(bool value) { return add(Value::boolean(value)); }
+    bool number_integer(Json::number_integer_t value) { return add(Value::integer(value)); }
+    bool number_unsigned(Json::number_unsigned_t value) {
+        if (value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            return add(Value::integer(static_cast<std::int64_t>(value)));
+        return add(Value::real(static_cast<double>(value)));
     }
-    case json::value_t::number_float: return Value::real(j.get<double>());
-    case json::value_t::string: return Value::string(j.get<std::string>());
-    case json::value_t::array: {
-        Value::Array array;
-        array.reserve(j.size());
-        for (const auto& item : j) {
-            auto value = fromJson(item, depth + 1);
-            if (!value) return std::nullopt;
-            array.push_back(std::move(*value));
+    bool number_float(Json::number_float_t value, const Json::string_t&) { return add(Value::real(value)); }
+    bool string(Json::string_t& value) { return add(Value::string(std::move(value))); }
+    bool binary(Json::binary_t&) { return false; }  // JSON text has none
+    bool start_object(std::size_t) { return open(Value::dictionary({})); }
+    bool key(Json::string_t& key) {
+        open_.back().key = std::move(key);
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool start_array(std::size_t) { return open(Value::array({})); }
+    bool end_array() { return close(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+    std::optional<Value> result;
+
+private:
+    struct Open {
+        Value container;
+        std::string key;  // of the member being read, in an object
+    };
+
+    bool add(Value value) {
+        if (open_.size() > static_cast<std::size_t>(maxDepth)) return false;
+        if (open_.empty()) {
+            result = std::move(value);
+            return true;
         }
-        return Value::array(std::move(array));
+        Open& into = open_.back();
+        if (auto* array = into.container.asArray()) array->push_back(std::move(value));
+        else into.container.asDictionary()->insert_or_assign(std::move(into.key), std::move(value));
+        return true;
     }
-    case json::value_t::object: {
-        Value::Dictionary dict;
-        for (const auto& [key, item] : j.items()) {
-            auto value = fromJson(item, depth + 1);
-            if (!value) return std::nullopt;
-            dict.insert_or_assign(key, std::move(*value));
-        }
-        return Value::dictionary(std::move(dict));
+    bool open(Value container) {
+        if (open_.size() > static_cast<std::size_t>(maxDepth)) return false;
+        open_.push_back({std::move(container), {}});
+        return true;
     }
-    case json::value_t::binary:
-    case json::value_t::discarded: break;
+    bool close() {
+        Value done = std::move(open_.back().container);
+        open_.pop_back();
+        return add(std::move(done));
     }
-    return Value();
-}
+
+    std::vector<Open> open_;
+};
 
 std::optional<nlohmann::json> toJson(const Value& value) {
     using nlohmann::json;
@@ -338,9 +358,9 @@ std::string writePropertyList(const Value& value) {
 }
 
 std::optional<Value> parseJson(std::string_view text) {
-    auto j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-    if (j.is_discarded()) return std::nullopt;
-    return fromJson(j, 0);
+    ValueBuilder builder;
+    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &builder) || !builder.result) return std::nullopt;
+    return std::move(builder.result);
 }
 
 std::optional<std::string> writeJson(const Value& value) {

@@ -1,12 +1,12 @@
 #include "platform/Registry.h"
 
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 
 #include "platform/FileLock.h"
+#include "platform/FileReading.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
@@ -83,76 +83,93 @@ std::optional<Value> Registry::property(const RegistryService& service, std::str
     return std::nullopt;
 }
 
-std::optional<Path> MachineRegistry::classFile(std::string_view className) const {
+std::optional<std::string> MachineRegistry::classFile(std::string_view className) const {
     // Class names are plain identifiers; anything else cannot name a file of ours.
     if (className.empty() || className.find_first_of("/\\.") != std::string_view::npos) return std::nullopt;
-    return machine_.file("ioreg/" + std::string(className) + ".plist");
+    return machine_.path({"ioreg/", className, ".plist"});
 }
 
-std::optional<Value::Array> MachineRegistry::entries(std::string_view className) const {
-    const auto file = classFile(className);
-    if (!file) return std::nullopt;
-    auto text = readFile(*file);
-    const int readError = errno;
-    // Without a dump of its own the folder's disks are this machine's.
-    if (!text && className == "IOBlockStorageDriver" && !fileExists(*file))
-        if (const auto diskstats = machine_.readProc("diskstats")) return blockStorageDrivers(*diskstats);
-    if (!text) {
-        if (fileExists(*file)) unreadable(*file, std::filesystem::is_directory(*file) ? "it is a folder" : std::strerror(readError));
-        return std::nullopt;
-    }
+// A class file as read: its entries, each dictionary without what `ioreg` adds about the
+// entry itself, or why the file cannot be read.
+struct MachineRegistry::ClassFile {
+    bool exists = false;
+    std::optional<Value::Array> entries;
+    std::string problem;  // empty when it is there and can be read, or is not there
+};
+
+MachineRegistry::ClassFile MachineRegistry::readClassFile(const FileBytes& file) {
+    if (!file.exists) return {};
+    if (!file.bytes) return {true, std::nullopt, file.error ? std::strerror(file.error) : "it is a folder"};
     std::string problem;
-    auto root = parsePropertyList(*text, problem);
-    if (!root) {
-        unreadable(*file, "not a property list: " + problem);
-        return std::nullopt;
-    }
-    if (root->isDictionary()) return Value::Array{std::move(*root)};
-    if (auto* array = root->asArray()) return std::move(*array);
-    unreadable(*file, "it holds neither entries nor an entry");
-    return std::nullopt;
+    auto root = parsePropertyList(*file.bytes, problem);
+    if (!root) return {true, std::nullopt, "not a property list: " + problem};
+    Value::Array entries;
+    if (root->isDictionary()) entries.push_back(std::move(*root));
+    else if (auto* array = root->asArray()) entries = std::move(*array);
+    else return {true, std::nullopt, "it holds neither entries nor an entry"};
+    for (Value& entry : entries)
+        if (auto* properties = entry.asDictionary())
+            std::erase_if(*properties, [](const auto& property) { return isEntryBookkeeping(property.first); });
+    return {true, std::move(entries), {}};
 }
 
-void MachineRegistry::unreadable(const Path& file, std::string_view why) const {
+std::shared_ptr<const Value::Array> MachineRegistry::entries(std::string_view className) const {
+    const auto file = classFile(className);
+    if (!file) return nullptr;
+    static const FileReading<ClassFile> reading(&readClassFile);
+    const auto read = reading(*file);
+    // Without a dump of its own the folder's disks are this machine's, read afresh.
+    if (!read->exists && className == "IOBlockStorageDriver")
+        if (const auto diskstats = machine_.readProc("diskstats"))
+            return std::make_shared<const Value::Array>(blockStorageDrivers(*diskstats));
+    if (!read->problem.empty()) unreadable(*file, read);
+    if (!read->entries) return nullptr;
+    return {read, &*read->entries};
+}
+
+void MachineRegistry::unreadable(const std::string& file, const std::shared_ptr<const ClassFile>& read) const {
     if (!logsUnreadable_) return;
-    // Told once per state of the file, not on every read of it.
+    // Told once per state of the file (each state is read once), not on every read of it.
     static std::mutex mutex;
-    static std::map<Path, std::optional<FileStamp>> told;
-    const auto stamp = fileStamp(file);
+    static std::map<std::string, std::shared_ptr<const ClassFile>> told;
     {
         const std::lock_guard lock(mutex);
-        const auto [at, first] = told.try_emplace(file, stamp);
-        if (!first && at->second == stamp) return;
-        at->second = stamp;
+        auto& last = told[file];
+        if (last == read) return;
+        last = read;
     }
-    systemLog(machine_, "Norvane: cannot read " + file.string() + ": " + std::string(why));
+    systemLog(machine_, "Norvane: cannot read " + file + ": " + read->problem);
+}
+
+std::optional<RegistryService> MachineRegistry::firstService(std::string_view className) const {
+    const auto all = entries(className);
+    if (!all || all->empty()) return std::nullopt;
+    return RegistryService{std::string(className), 0};
 }
 
 std::vector<RegistryService> MachineRegistry::services(std::string_view className) const {
     std::vector<RegistryService> out;
-    auto all = entries(className);
+    const auto all = entries(className);
     if (!all) return out;
     for (std::size_t i = 0; i < all->size(); ++i) out.push_back({std::string(className), i});
     return out;
 }
 
-std::optional<Value::Dictionary> MachineRegistry::properties(const RegistryService& service) const {
-    auto all = entries(service.className);
-    if (!all || service.index >= all->size()) return std::nullopt;
-    auto* dict = (*all)[service.index].asDictionary();
-    if (!dict) return std::nullopt;
-    Value::Dictionary out;
-    for (auto& [key, value] : *dict)
-        if (!isEntryBookkeeping(key)) out.emplace(key, std::move(value));
-    return out;
+std::shared_ptr<const Value::Dictionary> MachineRegistry::properties(const RegistryService& service) const {
+    const auto all = entries(service.className);
+    if (!all || service.index >= all->size()) return nullptr;
+    const auto* dict = (*all)[service.index].asDictionary();
+    if (!dict) return nullptr;
+    return {all, dict};
 }
 
 bool MachineRegistry::setProperty(const RegistryService& service, std::string_view key, Value value) const {
-    const auto file = classFile(service.className);
-    if (!file) return false;
-    const FileLock lock(*file);
+    const auto name = classFile(service.className);
+    if (!name) return false;
+    const Path file(*name);
+    const FileLock lock(file);
     if (!lock.held()) return false;
-    auto text = readFile(*file);
+    auto text = readFile(file);
     auto root = text ? parsePropertyList(*text) : std::nullopt;
     if (!root) return false;
     // The file keeps its shape: one entry stays one entry.
@@ -160,7 +177,7 @@ bool MachineRegistry::setProperty(const RegistryService& service, std::string_vi
     if (auto* array = root->asArray(); array && service.index < array->size()) entry = &(*array)[service.index];
     if (!entry || !entry->isDictionary()) return false;
     (*entry->asDictionary())[std::string(key)] = std::move(value);
-    return writeFileAtomically(*file, writePropertyList(*root));
+    return writeFileAtomically(file, writePropertyList(*root));
 }
 
 }  // namespace norvane

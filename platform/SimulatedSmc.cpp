@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <optional>
 #include <vector>
 
+#include "platform/FileReading.h"
 #include "platform/PropertyList.h"
 
 namespace norvane {
@@ -36,13 +38,6 @@ struct Key {
     std::uint8_t result = 0;   // result byte of the key-information call
     std::uint8_t readResult = 0;
 };
-
-std::optional<Value::Dictionary> table(const Machine& machine) {
-    const auto text = readFile(machine.file("smc/keys.json"));
-    auto root = text ? parseJson(*text) : std::nullopt;
-    if (!root || !root->isDictionary()) return std::nullopt;
-    return std::move(*root->asDictionary());
-}
 
 std::optional<std::vector<std::uint8_t>> fromHex(std::string_view hex) {
     if (hex.size() % 2 != 0 || hex.size() > 2 * Record::maximumBytes) return std::nullopt;
@@ -121,12 +116,32 @@ std::optional<Key> parseKey(const Value& entry) {
     return key;
 }
 
+// The key table as the controller answers from it: absent when the file is not a JSON object.
+struct Table {
+    bool opens = true;  // "open": false refuses the connection
+    std::map<std::string, std::optional<Key>, std::less<>> keys;  // a malformed row is no key
+};
+
+std::optional<Table> readTable(const FileBytes& file) {
+    auto root = file.bytes ? parseJson(*file.bytes) : std::nullopt;
+    if (!root || !root->isDictionary()) return std::nullopt;
+    Table table;
+    if (const Value* open = root->find("open"); open && open->boolValue() == false) table.opens = false;
+    if (const Value* keys = root->find("keys"); keys && keys->isDictionary())
+        for (const auto& [name, entry] : *keys->asDictionary()) table.keys.emplace(name, parseKey(entry));
+    return table;
+}
+
+std::shared_ptr<const std::optional<Table>> table(const Machine& machine) {
+    static const FileReading<std::optional<Table>> reading(&readTable);
+    return reading(machine.path("smc/keys.json"));
+}
+
 }  // namespace
 
 std::unique_ptr<UserClient> SimulatedSmc::open(const Machine& machine) {
     const auto keys = table(machine);
-    if (!keys) return nullptr;
-    if (const Value* open = find(*keys, "open"); open && open->boolValue() == false) return nullptr;
+    if (!*keys || !(*keys)->opens) return nullptr;
     return std::unique_ptr<UserClient>(new SimulatedSmc(machine));
 }
 
@@ -140,9 +155,10 @@ KernelReturn SimulatedSmc::callStructMethod(std::uint32_t selector, std::span<co
     std::fill(output.begin(), output.end(), std::uint8_t{0});
     const std::string name = fourCharText(loadUInt32(input, Record::key));
     const auto keys = table(machine_);
-    const Value* entry = keys ? find(*keys, "keys") : nullptr;
-    entry = entry ? entry->find(name) : nullptr;
-    const auto key = entry ? parseKey(*entry) : std::nullopt;
+    const Key* key = nullptr;
+    if (*keys)
+        if (const auto found = (*keys)->keys.find(name); found != (*keys)->keys.end() && found->second)
+            key = &*found->second;
     if (!key) {
         output[Record::result] = keyNotFound;
         return kernelSuccess;

@@ -1,8 +1,8 @@
 #pragma once
 // The System Management Controller of a machine folder: a user client whose structure
 // method 2 answers key-information and read commands from the key table smc/keys.json
-// (format and faults in docs/machine-folder.md). The table is read on every call, so
-// editing it changes the next reading.
+// (format and faults in docs/machine-folder.md). Every call sees the table as it is now (read
+// again only when the file changed), so editing it changes the next reading.
 
 #include <memory>
 

@@ -33,8 +33,7 @@ bool MachineSystemState::lowPowerModeEnabled() const {
 bool MachineSystemState::batteryLowPowerMode() const { return lowPowerModeOf(std::string(batteryPower)); }
 
 bool MachineSystemState::lowPowerModeOf(const std::string& name) const {
-    const auto settings = readPowerSettings(machine_, name);
-    return settings && settings->energyMode == 1;
+    return readEnergyMode(machine_, name) == 1;
 }
 
 ThermalState MachineSystemState::thermalState() const {

@@ -122,17 +122,19 @@ std::vector<AwakeHolder> awakeHolders(const std::vector<AssertionRecord>& record
         return std::any_of(group.texts.begin(), group.texts.end(),
                            [&](const std::string& text) { return text.find(word) != std::string::npos; });
     };
-    std::vector<AwakeHolder> holders;
+    // Sorted by name in lower case, then as written; each name is lowered once.
+    std::vector<std::pair<std::string, AwakeHolder>> sorted;
     for (const auto& group : groups) {
         std::optional<std::string> reason;
         if (mentions(group, "audio-out")) reason = "playing audio";
         else if (mentions(group, "audio-in")) reason = "recording audio";
-        holders.push_back({group.name, reason});
+        sorted.emplace_back(lowercased(group.name), AwakeHolder{group.name, reason});
     }
-    std::stable_sort(holders.begin(), holders.end(), [](const AwakeHolder& a, const AwakeHolder& b) {
-        const std::string la = lowercased(a.name), lb = lowercased(b.name);
-        return la != lb ? la < lb : a.name < b.name;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
     });
+    std::vector<AwakeHolder> holders;
+    for (auto& [lowered, holder] : sorted) holders.push_back(std::move(holder));
     return holders;
 }
 

@@ -375,6 +375,11 @@ private:
     void offMain(Priority priority, std::function<Result()> job, std::function<void(AppModel&, Result)> apply);
     // On the main queue after the work under way, unless the model is gone.
     void soon(std::function<void(AppModel&)> work);
+    // Off the main queue, after every write asked for before it, even once the model is gone
+    // (the files the model keeps are written this way: a save with its fsync takes a while).
+    void writeInOrder(std::function<void()> write);
+    struct Writes;
+    std::shared_ptr<Writes> writes_;
     Task keep(Task task);
 
     // ---- Start-up, the workspace and the sleep log ----

@@ -2,6 +2,9 @@
 // while the panel is open and every 60 s otherwise; what opening the panel refreshes; the
 // open-at-login switch.
 
+#include <deque>
+#include <mutex>
+
 #include "app/analysis/AppEnergy.h"
 #include "app/analysis/LoginItem.h"
 #include "app/model/AppModel.h"
@@ -54,7 +57,40 @@ void AppModel::record(const std::vector<AppUsage>& apps) {
     // A save time ahead of now (the clock went back) must not hold the saves off.
     if (!ledgerURL_ || !isDue(ledgerSaved_, now, ledgerEvery)) return;
     assign(ledgerSaved_, now, ModelField::ledgerSaved);
-    ledger_.save(*ledgerURL_);  // a failed save is tried again a minute later
+    // A failed save is tried again a minute later.
+    writeInOrder([ledger = ledger_, url = *ledgerURL_] { ledger.save(url); });
+}
+
+struct AppModel::Writes {
+    std::mutex mutex;
+    std::deque<std::function<void()>> pending;
+    bool running = false;  // a background job is writing what is pending
+};
+
+void AppModel::writeInOrder(std::function<void()> write) {
+    if (!writes_) writes_ = std::make_shared<Writes>();
+    {
+        const std::lock_guard lock(writes_->mutex);
+        writes_->pending.push_back(std::move(write));
+        if (writes_->running) return;
+        writes_->running = true;
+    }
+    // One job at a time writes whatever is pending, oldest first.
+    queue_.background(Priority::utility, [writes = writes_]() -> std::function<void()> {
+        for (;;) {
+            std::function<void()> next;
+            {
+                const std::lock_guard lock(writes->mutex);
+                if (writes->pending.empty()) {
+                    writes->running = false;
+                    return {};
+                }
+                next = std::move(writes->pending.front());
+                writes->pending.pop_front();
+            }
+            next();
+        }
+    });
 }
 
 void AppModel::setPanelOpen(bool open) {

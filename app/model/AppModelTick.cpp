@@ -10,6 +10,7 @@
 #include "app/controls/AwakeHolders.h"
 #include "app/model/AppModel.h"
 #include "platform/CommandLine.h"
+#include "platform/FileReading.h"
 #include "platform/Text.h"
 
 namespace norvane {
@@ -33,6 +34,8 @@ bool AppModel::isDue(Date last, Date now, double interval) {
 }
 
 void AppModel::tick() {
+    // The tick's readings are of one moment: each file of the machine folder is looked at once.
+    const FileMoment moment;
     const auto read = Battery::read(*system_->registry);
     if (!read) return;
     const Date now = this->now();

@@ -71,9 +71,9 @@ std::optional<Charger> charger(const Value::Dictionary* details) {
     return c;
 }
 
-std::optional<Value::Dictionary> smartBatteryProperties(const Registry& registry) {
+std::shared_ptr<const Value::Dictionary> smartBatteryProperties(const Registry& registry) {
     const auto service = registry.firstService("AppleSmartBattery");
-    if (!service) return std::nullopt;
+    if (!service) return nullptr;
     return registry.properties(*service);
 }
 

@@ -82,8 +82,8 @@ std::optional<Charger> readCharger(const PowerSources& sources);
 // Absent without details or with empty ones.
 std::optional<Charger> charger(const Value::Dictionary* details);
 
-// The properties of the first AppleSmartBattery service; absent without one.
-std::optional<Value::Dictionary> smartBatteryProperties(const Registry& registry);
+// The properties of the first AppleSmartBattery service; null without one.
+std::shared_ptr<const Value::Dictionary> smartBatteryProperties(const Registry& registry);
 // On the adapter from the power telemetry, on battery from voltage and current.
 PowerFlow powerFlow(const Value::Dictionary& properties);
 ChargerFlags chargerFlags(const Value::Dictionary& properties);

@@ -46,26 +46,36 @@ std::optional<SMC> SMC::open(const KernelServices& services) {
     return SMC(std::move(connection));
 }
 
-std::optional<SMC::Reading> SMC::read(std::string_view key) const {
-    if (key.size() != 4) return std::nullopt;
-    const std::uint32_t keyCode = code(key);
-
+std::optional<SMC::Information> SMC::information(std::uint32_t keyCode) const {
+    {
+        const std::lock_guard lock(known_->mutex);
+        if (const auto found = known_->keys.find(keyCode); found != known_->keys.end()) return found->second;
+    }
     Record info{}, infoOut{};
     storeUInt32(info, keyAt, keyCode);
     info[commandAt] = keyInfoCommand;
     if (connection_->callStructMethod(structMethod, info, infoOut) != kernelSuccess || infoOut[resultAt] != 0)
         return std::nullopt;
-    const std::uint32_t size = loadUInt32(infoOut, sizeAt);
-    if (size == 0 || size > maximumSize) return std::nullopt;
+    const Information out{loadUInt32(infoOut, sizeAt), loadUInt32(infoOut, typeAt)};
+    if (out.size == 0 || out.size > maximumSize) return std::nullopt;
+    const std::lock_guard lock(known_->mutex);
+    known_->keys.insert_or_assign(keyCode, out);
+    return out;
+}
+
+std::optional<SMC::Reading> SMC::read(std::string_view key) const {
+    if (key.size() != 4) return std::nullopt;
+    const std::uint32_t keyCode = code(key);
+    const auto info = information(keyCode);
+    if (!info) return std::nullopt;
 
     Record request{}, out{};
     storeUInt32(request, keyAt, keyCode);
-    storeUInt32(request, sizeAt, size);
+    storeUInt32(request, sizeAt, info->size);
     request[commandAt] = readCommand;
     if (connection_->callStructMethod(structMethod, request, out) != kernelSuccess || out[resultAt] != 0)
         return std::nullopt;
-    return Reading{name(loadUInt32(infoOut, typeAt)),
-                   std::vector<std::uint8_t>(out.begin() + bytesAt, out.begin() + bytesAt + size)};
+    return Reading{name(info->type), std::vector<std::uint8_t>(out.begin() + bytesAt, out.begin() + bytesAt + info->size)};
 }
 
 std::optional<double> SMC::number(std::string_view key) const {

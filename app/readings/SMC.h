@@ -3,7 +3,9 @@
 // four-character keys, read one at a time through the AppleSMC user client.
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +39,20 @@ public:
     static std::string name(std::uint32_t code) { return fourCharText(code); }
 
 private:
-    explicit SMC(std::unique_ptr<UserClient> connection) : connection_(std::move(connection)) {}
+    // A key's information (its size and type) does not change while the machine runs, so the
+    // connection asks for it once per key, as a driver's client does; a failed answer is not kept.
+    struct Information {
+        std::uint32_t size = 0, type = 0;
+    };
+    struct Known {
+        std::mutex mutex;
+        std::map<std::uint32_t, Information> keys;
+    };
+    explicit SMC(std::unique_ptr<UserClient> connection)
+        : connection_(std::move(connection)), known_(std::make_unique<Known>()) {}
+    std::optional<Information> information(std::uint32_t keyCode) const;
     std::unique_ptr<UserClient> connection_;  // closed with the object
+    std::unique_ptr<Known> known_;
 };
 
 // The CPU core temperature keys of the first chip family the name holds ("M1" … "M4");

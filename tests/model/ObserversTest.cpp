@@ -107,8 +107,17 @@ TEST(ModelSampler, TheLedgerCountsAtMost120SecondsASampleAndIsSavedAtMostEveryMi
         std::filesystem::remove(file);
         t.probe.ledgerSaved(now - since);
         t.probe.record(apps);
+        EXPECT_FALSE(fileExists(file)) << since;  // the save is written off the main queue
+        t.bench.run(0);
         EXPECT_EQ(fileExists(file), saved) << since;
     }
+    // Saves asked for one after another are written in that order: the last one stands.
+    for (const auto& app : {AppUsage{mail, "Mail", 2, 1}, AppUsage{"/Applications/Notes.app", "Notes", 2, 1}}) {
+        t.probe.ledgerSaved(now - 3600);
+        t.probe.record({app});
+    }
+    t.bench.run(0);
+    EXPECT_EQ(AppLedger::load(file), t.m.ledger());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ TEST(MachineRegistry, ServicesComeFromTheClassFileAsItIsNowWithoutWhatIoregAddsA
     const auto all = registry.services("AppleSmartBattery");
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(registry.firstService("AppleSmartBattery"), all[0]);
-    EXPECT_EQ(registry.properties(all[0]), (Value::Dictionary{{"CurrentCapacity", Value::integer(72)}}));
+    EXPECT_EQ(*registry.properties(all[0]), (Value::Dictionary{{"CurrentCapacity", Value::integer(72)}}));
     EXPECT_EQ(registry.property(all[1], "CurrentCapacity"), Value::integer(15));
     EXPECT_FALSE(registry.property(all[1], "Missing"));
 

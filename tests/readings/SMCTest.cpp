@@ -96,6 +96,32 @@ TEST_F(SmcTest, ReadsUpToThirtyTwoBytesAndCallsOnlyForFourByteKeys) {
     EXPECT_EQ(calls, 1);
 }
 
+// A key's information does not change while the Mac runs: it is asked for once (when it was
+// given), its value on every read.
+TEST_F(SmcTest, AsksForAKeysInformationOnceAndItsValueOnEveryRead) {
+    struct Controller : KernelServices, UserClient {  // knows "B0AC" only, and counts the commands
+        std::map<std::uint8_t, int>* calls = nullptr;
+        std::unique_ptr<UserClient> open(std::string_view, std::uint32_t) const override {
+            return std::make_unique<Controller>(*this);
+        }
+        KernelReturn callStructMethod(std::uint32_t, std::span<const std::uint8_t> in,
+                                      std::span<std::uint8_t> out) override {
+            ++(*calls)[in[42]];
+            if (loadUInt32(in, 0) != SMC::code("B0AC")) return kernelError;
+            storeUInt32(out, 28, 2);
+            storeUInt32(out, 32, SMC::code("si16"));
+            out[48] = 0x25, out[49] = 0xFB;
+            return kernelSuccess;
+        }
+    } controller;
+    std::map<std::uint8_t, int> calls;
+    controller.calls = &calls;
+    const auto smc = SMC::open(controller);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(smc->number("B0AC"), -1243.0);
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(smc->number("B0AV"));
+    EXPECT_EQ(calls, (std::map<std::uint8_t, int>{{9, 3}, {5, 3}}));
+}
+
 TEST_F(SmcTest, OpensOnlyAControllerThatIsThereAndWillingTo) {
     EXPECT_FALSE(open());
     temp.write("smc/keys.json", R"({"open": false, "keys": {}})");
