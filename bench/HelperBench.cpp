@@ -49,8 +49,7 @@ bool roundTrip(XpcConnector& xpc, bool runPmset) {
 
 void BM_HelperRoundTrip(benchmark::State& state) {
     const auto machine = Machine::current();
-    const RecordCodeSigning signing(*machine);
-    MachineXpcConnector xpc(*machine, signing);
+    MachineXpcConnector xpc(*machine, std::make_shared<const RecordCodeSigning>(*machine));
     if (!roundTrip(xpc, false)) return state.SkipWithError("the helper does not answer");
     for (auto _ : state)
         if (!roundTrip(xpc, state.range(0) != 0)) return state.SkipWithError("no reply");

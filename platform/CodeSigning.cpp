@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,13 +57,22 @@ std::string hex(const unsigned char* bytes, std::size_t size) {
     return out;
 }
 
-// The digest of what the descriptor holds; absent on a read error or past `limit` bytes.
-std::optional<std::string> sha256(int fd, std::uint64_t limit) {
+using Clock = std::chrono::steady_clock;
+// No deadline: a file the signing tool hashes, or the update's archive.
+constexpr Clock::time_point never = Clock::time_point::max();
+
+// The digest of what the descriptor holds; absent on a read error, past `limit` bytes, or
+// (with `late` set) when the deadline passes first.
+std::optional<std::string> sha256(int fd, std::uint64_t limit, Clock::time_point deadline, bool* late = nullptr) {
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
     std::array<char, 1 << 16> buffer{};
     std::uint64_t total = 0;
     for (;;) {
+        if (deadline != never && Clock::now() > deadline) {
+            if (late) *late = true;
+            return std::nullopt;
+        }
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
@@ -99,20 +109,32 @@ struct CachedDigest {
     }
 };
 
-std::mutex cacheMutex;
+// Never destroyed: a check still running on a thread of its own when the program ends may
+// still look.
+std::mutex& cacheMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
 std::unordered_map<std::string, CachedDigest>& digestCache() {
-    static std::unordered_map<std::string, CachedDigest> cache;
-    return cache;
+    static auto* cache = new std::unordered_map<std::string, CachedDigest>;
+    return *cache;
 }
 
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late);
+
 // Every file and link of the bundle, but the signature folder, with its size (0 for a link).
-// Absent when one cannot be looked at.
-std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bundle) {
+// Absent when one cannot be looked at, or (with `late` set) when the deadline passes first.
+std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bundle, Clock::time_point deadline = never,
+                                                                bool* late = nullptr) {
     std::map<std::string, std::uint64_t> files;
     std::error_code error;
     const Path skipped = Path(signatureRecordPath).parent_path();
     for (auto it = fs::recursive_directory_iterator(bundle, error); !error && it != fs::recursive_directory_iterator();
          it.increment(error)) {
+        if (deadline != never && Clock::now() > deadline) {
+            if (late) *late = true;
+            return std::nullopt;
+        }
         const Path relative = it->path().lexically_relative(bundle);
         if (relative == skipped) {
             it.disable_recursion_pending();
@@ -128,9 +150,10 @@ std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bund
 }
 
 // The digests of the files, hashing at most `maximumSealedBytes` in all; absent when one
-// cannot be read or the files hold more.
+// cannot be read, the files hold more, or (with `late` set) the deadline passes first.
 std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
-                                                         const std::map<std::string, std::uint64_t>& files) {
+                                                         const std::map<std::string, std::uint64_t>& files,
+                                                         Clock::time_point deadline = never, bool* late = nullptr) {
     std::uint64_t total = 0;
     for (const auto& [name, size] : files) total += size;
     if (total > maximumSealedBytes) return std::nullopt;
@@ -138,7 +161,7 @@ std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
     std::uint64_t left = maximumSealedBytes;
     for (const auto& [name, size] : files) {
         // A file that grew since it was looked at is read no further than its share.
-        auto digest = fileDigest(bundle / name, left);
+        auto digest = digestOf(bundle / name, left, deadline, late);
         if (!digest) return std::nullopt;
         left -= std::min(left, size);
         out.emplace(name, std::move(*digest));
@@ -146,14 +169,19 @@ std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
     return out;
 }
 
+enum class Seal { intact, broken, late };
+
 // Whether the bundle's files are the record's: the same names first, then their digests.
-bool sealed(const Path& bundle, const SignatureRecord& record) {
-    const auto files = sealedFiles(bundle);
-    if (!files || files->size() != record.files.size()) return false;
+Seal sealed(const Path& bundle, const SignatureRecord& record, Clock::time_point deadline) {
+    bool late = false;
+    const auto files = sealedFiles(bundle, deadline, &late);
+    if (late) return Seal::late;
+    if (!files || files->size() != record.files.size()) return Seal::broken;
     auto b = record.files.begin();
     for (auto a = files->begin(); a != files->end(); ++a, ++b)
-        if (a->first != b->first) return false;
-    return digests(bundle, *files) == record.files;
+        if (a->first != b->first) return Seal::broken;
+    const bool same = digests(bundle, *files, deadline, &late) == record.files;
+    return late ? Seal::late : same ? Seal::intact : Seal::broken;
 }
 
 using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
@@ -306,8 +334,35 @@ Path normal(const Path& path) {
     return error ? path.lexically_normal() : out;
 }
 
+// The record's bytes: a regular file of at most `maximumRecordBytes`, reached without
+// following a link inside the bundle and opened without waiting (a FIFO there is no record);
+// absent otherwise.
+std::optional<std::string> readRecord(const Path& bundle) {
+    int fd = ::open(bundle.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const Path relative(signatureRecordPath);
+    for (auto part = relative.begin(); fd >= 0 && part != relative.end(); ++part) {
+        const int flags = std::next(part) == relative.end() ? O_NONBLOCK : O_DIRECTORY;
+        const int next = ::openat(fd, part->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | flags);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> out;
+    struct stat s {};
+    if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && static_cast<std::uint64_t>(s.st_size) <= maximumRecordBytes) {
+        std::string text;
+        char buffer[65536];
+        ssize_t n = 0;
+        while (text.size() <= maximumRecordBytes && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+            if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0 && text.size() <= maximumRecordBytes) out = std::move(text);
+    }
+    ::close(fd);
+    return out;
+}
+
 std::optional<SignatureRecord> recordOf(const Path& bundle) {
-    const auto text = readFile(bundle / Path(signatureRecordPath));
+    const auto text = readRecord(bundle);
     return text ? parseSignatureRecord(*text) : std::nullopt;
 }
 
@@ -427,7 +482,11 @@ std::optional<Path> enclosingBundle(const Path& code) {
     return std::nullopt;
 }
 
-std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
+std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) { return digestOf(file, limit, never, nullptr); }
+
+namespace {
+
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late) {
     struct stat s {};
     if (::lstat(file.c_str(), &s) != 0) return std::nullopt;
     if (S_ISLNK(s.st_mode)) {
@@ -439,7 +498,7 @@ std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
     if (!S_ISREG(s.st_mode) || static_cast<std::uint64_t>(s.st_size) > limit) return std::nullopt;
     const std::string key = file.string();
     {
-        const std::lock_guard lock(cacheMutex);
+        const std::lock_guard lock(cacheMutex());
         const auto found = digestCache().find(key);
         if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
     }
@@ -451,19 +510,21 @@ std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
         ::close(fd);
         return std::nullopt;
     }
-    auto digest = sha256(fd, limit);
+    auto digest = sha256(fd, limit, deadline, late);
     ::close(fd);
     // Keep it only when the file read is the one looked at, and did not change meanwhile.
     if (digest) {
         struct stat after {};
         CachedDigest entry{opened.st_dev, opened.st_ino, opened.st_size, opened.st_mtim, opened.st_ctim, *digest};
         if (::lstat(file.c_str(), &after) == 0 && entry.matches(after)) {
-            const std::lock_guard lock(cacheMutex);
+            const std::lock_guard lock(cacheMutex());
             digestCache()[key] = std::move(entry);
         }
     }
     return digest;
 }
+
+}  // namespace
 
 bool signBundle(const Path& bundle, std::string identifier, std::optional<std::string> team,
                 std::map<std::string, std::string> code, std::string& error, const Path& keys) {
@@ -532,9 +593,11 @@ std::optional<Value::Dictionary> RecordCodeSigning::signingInformation(const Pat
     return info;
 }
 
-RecordCodeSigning::RecordCodeSigning(const Machine& machine) : anchors_(anchorsFolder(machine)) {}
+RecordCodeSigning::RecordCodeSigning(const Machine& machine, double checkSeconds)
+    : anchors_(anchorsFolder(machine)), checkSeconds_(checkSeconds) {}
 
 SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(checkSeconds_));
     const auto wanted = parseRequirement(requirement);
     if (!wanted) return SignatureCheck::badRequirement;
     const auto found = signedCode(code);
@@ -544,8 +607,12 @@ SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_vi
     if (!found->record.team || *found->record.team != wanted->team || found->identifier != wanted->identifier)
         return SignatureCheck::requirementNotMet;
     if (!trusted(anchors_, found->record)) return SignatureCheck::untrusted;
-    if (!sealed(found->bundle, found->record)) return SignatureCheck::modified;
-    return SignatureCheck::valid;
+    switch (sealed(found->bundle, found->record, deadline)) {
+    case Seal::intact: return SignatureCheck::valid;
+    case Seal::broken: return SignatureCheck::modified;
+    case Seal::late: break;
+    }
+    return SignatureCheck::timedOut;
 }
 
 SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {

@@ -126,8 +126,30 @@ struct XpcListener::State {
     // On a worker: the peer that connected is checked; only then is what it already sent
     // thrown away unread and the peer told to speak. Data queued before the check may come
     // from the program the process ran before it executed the signed one.
+    // A check or request that throws refuses the peer; the worker lives on.
     void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
                std::uint64_t* started) {
+        bool accepted = false;
+        try {
+            accepted = checkPeer(fd, writer, exported, pid, started);
+        } catch (...) {
+            accepted = false;
+        }
+        finish(id, accepted);
+    }
+    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                std::shared_ptr<Writer> writer) {
+        bool keep = false;
+        try {
+            keep = handleRequest(text, exported, pid, started, std::move(writer));
+        } catch (...) {
+            keep = false;
+        }
+        finish(id, keep);
+    }
+
+    bool checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
+                   std::uint64_t* started) {
         const auto peer = peerProcess(fd);
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
@@ -145,13 +167,13 @@ struct XpcListener::State {
             ready.emplace("ready", Value::boolean(true));
             writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds);
         }
-        finish(id, accepted);
+        return accepted;
     }
 
     // On a worker: one request, from the process checked first, which must still be the
     // same process and still run the signed code.
-    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                std::shared_ptr<Writer> writer) {
+    bool handleRequest(const std::string& text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                       std::shared_ptr<Writer> writer) {
         const auto frame = parseJson(text);
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
@@ -165,7 +187,7 @@ struct XpcListener::State {
             };
             keep = exported(*body, std::move(reply));
         }
-        finish(id, keep);
+        return keep;
     }
 
     void close(std::map<std::uint64_t, Connection>::iterator it) {

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
+#include "platform/ChildProcess.h"
+#include "platform/CodeSigning.h"
 #include "platform/MainBundle.h"
 #include "platform/Process.h"
 #include "platform/ProcessKernel.h"
@@ -146,6 +152,30 @@ TEST_F(HelperEndToEnd, AProgramThatSendsAndThenExecutesTheSignedAppIsNotHeard) {
     }
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// Peers whose bundles hold a FIFO or a sparse 64 GiB file as their signature record: four
+// of the first would park every worker for good, the second would end the helper when read
+// whole. Each is refused at once; the helper lives on and answers the signed app meanwhile.
+TEST_F(HelperEndToEnd, RecordsThatAreFifosOrHugeNeitherStallNorEndTheHelper) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
+    const auto pid = helperPid();
+    const Path fifo = bundle("F", "TEAMONE001"), huge = bundle("H", "TEAMONE001");
+    fs::remove(fifo / signatureRecordPath);
+    ASSERT_EQ(::mkfifo((fifo / signatureRecordPath).c_str(), 0600), 0);
+    fs::resize_file(huge / signatureRecordPath, std::uint64_t{64} << 30);
+    std::vector<ChildProcess> peers;
+    for (const Path& peer : {fifo, fifo, fifo, fifo, huge}) {
+        peers.push_back(*ChildProcess::start(temp.machine(), (peer / "Contents/MacOS/Norvane").string(),
+                                             {"raw-power-mode", "2"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(probe(app, {"power-mode", "0"}), "ok");
+    for (auto& peer : peers) EXPECT_TRUE(peer.wait(20));  // each told no at once
+    EXPECT_EQ(helperPid(), pid);
+    EXPECT_EQ(calls(), "-b powermode 1\n-b powermode 0\n");
 }
 
 TEST_F(HelperEndToEnd, AnUnsignedHelperRefusesToRun) {

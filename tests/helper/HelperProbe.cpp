@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
     if (!machine || arguments.empty()) return 2;
     QtMainQueue queue;
     const FolderBundle bundle = FolderBundle::running();
-    const RecordCodeSigning signing(*machine);
+    const auto signing = std::make_shared<const RecordCodeSigning>(*machine);
     const MachineServiceManagement services(*machine, bundle.bundlePath());
     MachineXpcConnector xpc(*machine, signing);
     const SystemProcessRunner runner(*machine);
-    Helper helper({queue, bundle, signing, services, xpc, runner,
+    Helper helper({queue, bundle, *signing, services, xpc, runner,
                    [&machine](std::string_view line) { systemLog(*machine, line); }, arguments});
     const auto finish = [](const std::string& line) {
         print(line);
