@@ -625,7 +625,28 @@ SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_vie
     if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
         running.st_ino != named.st_ino)
         return SignatureCheck::notSigned;
-    return checkValidity(*code, requirement);
+    const SignatureCheck check = checkValidity(*code, requirement);
+    if (check != SignatureCheck::valid) return check;
+    // The code it runs besides: system libraries, or the bundle's own sealed files.
+    const auto found = signedCode(*code);
+    const auto mapped = mappedCode(pid);
+    if (!found || !mapped) return SignatureCheck::notSigned;
+    for (const auto& library : *mapped) {
+        if (inSystemLibraries(library.path)) continue;
+        const Path relative = Path(library.path).lexically_relative(found->bundle);
+        struct stat now {};
+        if (relative.empty() || *relative.begin() == ".." || !found->record.files.contains(relative.generic_string()) ||
+            ::lstat(library.path.c_str(), &now) != 0 || now.st_ino != library.inode)
+            return SignatureCheck::foreignCode;
+    }
+    return SignatureCheck::valid;
+}
+
+bool inSystemLibraries(std::string_view path) {
+    for (const std::string_view folder : {"/usr/lib/", "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/lib/", "/lib32/",
+                                          "/lib64/", "/libx32/"})
+        if (path.starts_with(folder) && path.find("/../") == std::string_view::npos) return true;
+    return false;
 }
 
 }  // namespace norvane

@@ -63,6 +63,8 @@ enum class SignatureCheck {
     requirementNotMet,    // another identifier or team, or an ad-hoc signature
     untrusted,            // the record is not signed by a key the anchors hold for its team
     timedOut,             // the bundle could not be looked through before the check's deadline
+    foreignCode,          // the process runs code from outside the system's library folders
+                          // and its own sealed files (a preloaded library)
 };
 
 // No bundle whose sealed files hold more is hashed: it is refused as modified.
@@ -111,13 +113,20 @@ public:
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override;
     SignatureCheck checkValidity(const Path& code, std::string_view requirement) const override;
     // Also requires the file checked to be the one the process runs (the same inode), so a
-    // file renamed over the program's path after its start does not pass for it.
+    // file renamed over the program's path after its start does not pass for it, and every
+    // file it has mapped as code to lie in the system's library folders or to be one of its
+    // bundle's sealed files as it is now (the same inode), as a signed program refuses other
+    // libraries: one preloaded from elsewhere makes it `foreignCode`.
     SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
 
 private:
     Path anchors_;
     double checkSeconds_;
 };
+
+// Whether a path lies in one of the system's library folders (/usr/lib, /lib and their 32-
+// and 64-bit kin), which only the administrator can write.
+bool inSystemLibraries(std::string_view path);
 
 // The bundle (a folder ending in ".app") that holds a code path, the bundle itself included;
 // absent when it lies in none.

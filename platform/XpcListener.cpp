@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
 #include "platform/XpcSocket.h"
 
@@ -119,8 +120,11 @@ struct XpcListener::State {
         }
     }
 
+    // A pid from credentials names the sender only within our own namespaces: a process that
+    // made a pid namespace of its own may name any process of it, so a peer in another user or
+    // pid namespace is never heard.
     bool meetsRequirement(std::int32_t pid) const {
-        return !requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid;
+        return inOwnNamespaces(pid) && (!requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid);
     }
 
     // On a worker: the peer that connected is checked; only then is what it already sent

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
+#include "platform/XpcListener.h"
 #include "platform/XpcSocket.h"
 #include "shared/NorvaneShared.h"
 #include "tests/support/TempMachine.h"
@@ -150,6 +152,74 @@ TEST_F(HelperEndToEnd, AProgramThatSendsAndThenExecutesTheSignedAppIsNotHeard) {
             runner.run(NORVANE_EXEC_RACE, {(app / "Contents/MacOS/Norvane").string(), "wait", "300"}, ErrorOutput::merge);
         EXPECT_EQ(out.exitCode, 0) << out.output;
     }
+    EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
+    EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// Credentials forged in namespaces of the attacker's own: its child connects and runs the
+// signed app by the time its check ends (slow peers holding the workers would see to that),
+// and the unsigned parent sends in the child's name. A peer in another user or pid namespace
+// than the listener's is refused.
+TEST_F(HelperEndToEnd, CredentialsForgedInNamespacesOfTheAttackersOwnAreRefused) {
+    const Path code = fs::canonical(bundle("A", "TEAMONE001") / "Contents/MacOS/Norvane");
+    struct Slow final : CodeSigning {
+        RecordCodeSigning records;
+        Path code;
+        mutable std::atomic<bool> waited = false;
+        Slow(const Machine& machine, Path code) : records(machine), code(std::move(code)) {}
+        std::optional<Path> selfCode() const override { return records.selfCode(); }
+        std::optional<Path> processCode(std::int32_t pid) const override { return records.processCode(pid); }
+        std::optional<Value::Dictionary> signingInformation(const Path& c) const override {
+            return records.signingInformation(c);
+        }
+        SignatureCheck checkValidity(const Path& c, std::string_view r) const override { return records.checkValidity(c, r); }
+        SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override {
+            for (int i = 0; !waited.exchange(true) && i < 400 && processPath(pid) != code.string(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            return records.checkProcess(pid, requirement);
+        }
+    } slow(temp.machine(), code);
+    std::atomic<int> handled = 0;
+    XpcListener listener(temp.machine(), "test.forge", slow);
+    listener.setCodeSigningRequirement(signingRequirement(appBundleID, "TEAMONE001"));
+    listener.setDelegate([&handled](XpcListener::Connection& connection) {
+        connection.exported = [&handled](const Value&, std::function<void(Value)> reply) {
+            ++handled;
+            reply(Value());
+            return true;
+        };
+        return true;
+    });
+    ASSERT_EQ(listener.resume(), std::nullopt);
+    const auto out = runner.run(NORVANE_NAMESPACE_FORGE, {"test.forge", code.string(), "wait", "5000"}, ErrorOutput::merge);
+    if (out.exitCode == 77) GTEST_SKIP() << "the kernel lets no user make namespaces: " << out.output;
+    EXPECT_EQ(out.exitCode, 0) << out.output;
+    EXPECT_EQ(out.output, "refused\n");
+    EXPECT_EQ(handled, 0);
+}
+
+// A library preloaded into the signed app runs inside it: the helper refuses a peer that has
+// mapped code from outside the system's library folders and its own bundle.
+TEST_F(HelperEndToEnd, ASignedAppWithAPreloadedLibraryIsNotHeard) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
+    // A copy, elsewhere, of a system library every C++ program loads.
+    std::optional<Path> library;
+    for (const auto& mapped : mappedCode(::getpid()).value_or(std::vector<MappedCode>{}))
+        if (Path(mapped.path).filename() == "libstdc++.so.6" || Path(mapped.path).filename().string().starts_with("libstdc++.so.6."))
+            library = mapped.path;
+    ASSERT_TRUE(library);
+    const Path preloaded = temp.root() / "lib/libstdc++.so.6";
+    fs::create_directories(preloaded.parent_path());
+    fs::copy_file(*library, preloaded);
+    const std::string sanitizer = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+    ::setenv("LD_PRELOAD", preloaded.c_str(), 1);
+    ::setenv("ASAN_OPTIONS", (sanitizer + ":verify_asan_link_order=0").c_str(), 1);  // the sanitizer's runtime comes second
+    const std::string answer = probe(app, {"raw-power-mode", "2"});
+    ::unsetenv("LD_PRELOAD");
+    ::setenv("ASAN_OPTIONS", sanitizer.c_str(), 1);
+    EXPECT_EQ(answer.substr(0, 7), "error: ");
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
 }
