@@ -11,7 +11,9 @@
 #include <stdlib.h>
 #include <signal.h>
 
+#include <chrono>
 #include <future>
+#include <thread>
 
 #include "platform/ChildProcess.h"
 #include "platform/CodeSigning.h"
@@ -76,6 +78,8 @@ int runInBundle(int argc, char** argv) {
     writeFileAtomically(machine.file("pmset/settings.json"), R"({"AC Power":{},"Battery Power":{}})");
     writeFileAtomically(machine.file("ioreg/AppleSmartBattery.plist"), "<plist><dict/></plist>");
     machine.installCommands();
+    // A sealed file's digest is kept only once its times lie a second in the past.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     int status = 1;
     if (signBundle(app, "", team, {{"Contents/MacOS/NorvaneHelper", std::string(helperBundleID)}}, error) &&
         !MachineServiceManagement(machine, app).daemon(helperPlist)->registerService()) {

@@ -4,11 +4,13 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <csignal>
 #include <chrono>
 #include <cerrno>
 #include <cstdio>
@@ -94,8 +96,12 @@ std::optional<std::string> sha256(std::string_view bytes) {
     return hex(digest, size);
 }
 
-// A file's digest is kept while nothing about the file has changed: any write moves its
-// change time, a replacement changes its inode.
+// A file's digest is kept while nothing about the file has changed: a write moves its change
+// time, a replacement changes its inode. Not every write does: one through a shared mapping
+// into a page the mapping has already dirtied moves no time. So a digest is kept only for a
+// file that no one had open for writing (or mapped so) before and after it was hashed, and
+// whose times lie more than a second away: any later write then needs a new mapping or a
+// write call, whose first touch stamps the file with a time unlike the one kept.
 struct CachedDigest {
     dev_t device;
     ino_t inode;
@@ -121,6 +127,30 @@ std::unordered_map<std::string, CachedDigest>& digestCache() {
 }
 
 std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late);
+
+struct FileDescriptorCloser {
+    int fd;
+    ~FileDescriptorCloser() { ::close(fd); }
+};
+
+// Whether no one has the file open for writing, nor mapped it so: only then can a read lease
+// be had. Taken and given back at once; a writer opening meanwhile waits that long, and the
+// lease's signal is one ignored unless handled. False when it cannot be told (a file of
+// another user, leases switched off).
+bool noWriter(int fd) {
+    if (::fcntl(fd, F_SETSIG, SIGURG) != 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) return false;
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    return true;
+}
+
+// Whether the file's times lie more than a second from now, so that a write now would stamp
+// it with other ones.
+bool settled(const struct stat& s) {
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto away = [&now](const timespec& t) { return std::abs(now.tv_sec - t.tv_sec) > 1; };
+    return away(s.st_mtim) && away(s.st_ctim);
+}
 
 // Every file and link of the bundle, but the signature folder, with its size (0 for a link).
 // Absent when one cannot be looked at, or (with `late` set) when the deadline passes first.
@@ -505,18 +535,16 @@ std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock
     // Never a link followed, nor a FIFO waited on: only the regular file looked at.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    const FileDescriptorCloser closing{fd};
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return std::nullopt;
+    const bool unwritten = noWriter(fd);
     auto digest = sha256(fd, limit, deadline, late);
-    ::close(fd);
     // Keep it only when the file read is the one looked at, and did not change meanwhile.
     if (digest) {
         struct stat after {};
         CachedDigest entry{opened.st_dev, opened.st_ino, opened.st_size, opened.st_mtim, opened.st_ctim, *digest};
-        if (::lstat(file.c_str(), &after) == 0 && entry.matches(after)) {
+        if (unwritten && noWriter(fd) && ::lstat(file.c_str(), &after) == 0 && entry.matches(after) && settled(after)) {
             const std::lock_guard lock(cacheMutex());
             digestCache()[key] = std::move(entry);
         }

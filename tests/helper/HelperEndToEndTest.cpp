@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+
+#include <cstring>
 
 #include <atomic>
 #include <chrono>
@@ -222,6 +226,29 @@ TEST_F(HelperEndToEnd, ASignedAppWithAPreloadedLibraryIsNotHeard) {
     EXPECT_EQ(answer.substr(0, 7), "error: ");
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// A sealed file changed through a shared mapping: once the mapping has dirtied a page, later
+// writes into it move none of the file's times, so a digest kept by them would hide them.
+TEST_F(HelperEndToEnd, ABundleChangedThroughASharedMappingIsNoLongerTheSignedApp) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    const Path plist = app / "Contents/Info.plist";
+    const int fd = ::open(plist.c_str(), O_RDWR | O_CLOEXEC);
+    ::fsync(fd);  // on disk first: what follows is the mapping's alone
+    const auto size = static_cast<std::size_t>(fs::file_size(plist));
+    auto* page = static_cast<char*>(::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+    ASSERT_NE(page, MAP_FAILED);
+    static_cast<volatile char*>(page)[0] = page[0];  // dirtied, unchanged: the times move now, and not again
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    // A refused mode: the checks are all that runs.
+    EXPECT_EQ(probe(app, {"raw-power-mode", "3"}), "failed: unknown energy mode 3");
+    char* line = static_cast<char*>(std::memchr(page, '\n', size));
+    ASSERT_TRUE(line);
+    *line = ' ';  // still the same plist, but not the sealed file
+    EXPECT_EQ(probe(app, {"raw-power-mode", "3"}).substr(0, 7), "error: ");
+    ::munmap(page, size);
+    ::close(fd);
 }
 
 // Peers whose bundles hold a FIFO or a sparse 64 GiB file as their signature record: four
