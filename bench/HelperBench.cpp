@@ -4,8 +4,8 @@
 // machine's pmset.
 //
 // The helper accepts only a signed application, so the benchmark first puts a copy of
-// itself into a signed bundle beside the built helper, in a machine folder of its own, and
-// runs that copy.
+// itself into a signed bundle beside the built helper, in a machine folder of its own that
+// trusts the signing key, and runs that copy.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -81,7 +81,10 @@ int runInBundle(int argc, char** argv) {
     // A sealed file's digest is kept only once its times lie a second in the past.
     std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     int status = 1;
-    if (signBundle(app, "", team, {{"Contents/MacOS/NorvaneHelper", std::string(helperBundleID)}}, error) &&
+    // The machine trusts the key that signed the copy, as every machine trusts the build's.
+    const auto key = teamPublicKey(team, signingKeysFolder(), error);
+    if (key && trustKey(anchorsFolder(machine), team, *key) &&
+        signBundle(app, "", team, {{"Contents/MacOS/NorvaneHelper", std::string(helperBundleID)}}, error) &&
         !MachineServiceManagement(machine, app).daemon(helperPlist)->registerService()) {
         auto copy = ChildProcess::start(machine, (app / "Contents/MacOS/Norvane").string(),
                                         std::vector<std::string>(argv + 1, argv + argc));
