@@ -142,23 +142,27 @@ struct InstanceServer::State {
         }
     }
 
-    // Reads what the peer sent; false when the connection must end (it closed, sent more
-    // than a request may be, or something that is no request).
+    // Reads what the peer sent; false when the connection must end (it sent more than a
+    // request may be, something that is no request, or closed before its request was whole).
+    // A whole request followed by the end of the stream is answered all the same.
     bool receive(Connection& c) {
+        bool closed = false;
         for (;;) {
             char bytes[16384];
             const ssize_t n = ::recv(c.link->fd, bytes, sizeof bytes, MSG_DONTWAIT);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            if (n == 0) return false;
+            if (n <= 0) {
+                closed = n == 0;
+                break;
+            }
             c.buffer.append(bytes, static_cast<std::size_t>(n));
             if (c.buffer.size() > 4 + maximumInstanceMessage) return false;
         }
-        if (c.buffer.size() < 4) return true;
+        if (c.buffer.size() < 4) return !closed;
         const auto* b = reinterpret_cast<const unsigned char*>(c.buffer.data());
         const std::size_t size = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
         if (size > maximumInstanceMessage || c.buffer.size() > 4 + size) return false;
-        if (c.buffer.size() < 4 + size) return true;
+        if (c.buffer.size() < 4 + size) return !closed;
         const auto request = parseJson(std::string_view(c.buffer).substr(4));
         if (!request) return false;
         c.asked = Clock::now();

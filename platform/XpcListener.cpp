@@ -80,6 +80,7 @@ struct XpcListener::State {
         std::optional<Clock::time_point> partial;  // when the frame being read began
         Clock::time_point idleSince = Clock::now();
         bool ended = false;  // the peer closed or broke the rules while busy
+        bool closed = false;  // the peer sent all it will: what is whole is answered, then it ends
     };
     std::map<std::uint64_t, Connection> connections;  // the poller's alone
     std::uint64_t nextConnection = 1;
@@ -204,8 +205,8 @@ struct XpcListener::State {
     }
 
     // Reads what the peer sent, each piece with its sender's credentials; false when the
-    // connection must end: the peer closed it, a piece came without credentials or from
-    // another process than the one checked, or a frame would be too large.
+    // connection must end: a piece came without credentials or from another process than the
+    // one checked, or a frame would be too large. The end of the stream only marks it closed.
     bool receive(Connection& c) {
         for (;;) {
             char bytes[16384];
@@ -219,7 +220,10 @@ struct XpcListener::State {
             const ssize_t n = ::recvmsg(c.fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
-            if (n == 0) return false;
+            if (n == 0) {
+                c.closed = true;
+                return true;
+            }
             std::optional<ucred> sender;
             for (cmsghdr* h = CMSG_FIRSTHDR(&message); h; h = CMSG_NXTHDR(&message, h))
                 if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SCM_CREDENTIALS && h->cmsg_len == CMSG_LEN(sizeof(ucred))) {
@@ -251,12 +255,13 @@ struct XpcListener::State {
         return text;
     }
 
-    // Hands the connection's next whole frame to a worker; false when it must end.
+    // Hands the connection's next whole frame to a worker; false when it must end (also when
+    // the peer has closed and no whole frame is left).
     bool dispatch(std::uint64_t id, Connection& c) {
         bool tooLarge = false;
         auto text = nextFrame(c, tooLarge);
         if (tooLarge) return false;
-        if (!text) return true;
+        if (!text) return !c.closed;
         c.phase = Phase::busy;
         submit([this, id, text = std::move(*text), exported = &c.exported, pid = c.pid, started = c.started,
                 writer = c.writer]() mutable { handle(id, std::move(text), *exported, pid, started, writer); });
@@ -325,7 +330,7 @@ struct XpcListener::State {
             std::vector<pollfd> fds{{wake, POLLIN, 0}, {listener, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
             for (const auto& [id, c] : connections)
-                if (c.phase == Phase::reading) {
+                if (c.phase == Phase::reading && !c.closed) {
                     fds.push_back({c.fd, POLLIN, 0});
                     ids.push_back(id);
                 }

@@ -117,7 +117,9 @@ TEST_F(HelperEndToEnd, TheSignedAppSwitchesTheEnergyModeThroughTheHelperStartedO
     EXPECT_EQ(setting("AC Power", "powermode"), Value::integer(0));
     EXPECT_EQ(probe(app, {"power-mode", "3"}), "failed: unknown energy mode 3");
     EXPECT_EQ(probe(app, {"confirm"}), "ok");
-    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n");
+    // A client that ends its side of the stream right after its request is answered.
+    EXPECT_EQ(probe(app, {"closing-power-mode", "2"}), "answered");
+    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n-b powermode 2\n");
     EXPECT_EQ(helperPid(), pid);  // one helper served them all
 
     // A program of another team is dropped by the helper before it is heard.
@@ -128,7 +130,7 @@ TEST_F(HelperEndToEnd, TheSignedAppSwitchesTheEnergyModeThroughTheHelperStartedO
     // A file of the application changed after signing: it is no longer the signed app.
     fs::resize_file(app / "Contents/Info.plist", fs::file_size(app / "Contents/Info.plist") - 1);
     EXPECT_EQ(probe(app, {"raw-power-mode", "1"}).substr(0, 7), "error: ");
-    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n");
+    EXPECT_EQ(calls(), "-b lowpowermode 1\n-b powermode 2\n-g\n-b powermode 2\n-b powermode 2\n");
 }
 
 // The attack: any program, with the built Info.plist beside it, signed by the signing tool

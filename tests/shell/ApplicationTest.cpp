@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "platform/Process.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "platform/XpcSocket.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/Xvfb.h"
@@ -106,6 +108,13 @@ TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
         EXPECT_EQ(out.output, output);
         EXPECT_EQ(out.exitCode, output.starts_with("Error") ? 1 : 0) << out.output;
     }
+    // A client that ends its side of the stream right after its request, as `nc -N` does.
+    const auto folder = SocketFolder::at(home / "run");
+    const int fd = folder ? connectToService(*folder, "norvane.sock") : -1;
+    ASSERT_TRUE(writeFrame(fd, Value::dictionary({{"intent", Value::string("Get Battery Level")}})));
+    ::shutdown(fd, SHUT_WR);
+    EXPECT_EQ(readFrame(fd), Value::dictionary({{"result", Value::integer(72)}}));
+    ::close(fd);
     // 87 asks for 85, which the charge-limit service then holds.
     EXPECT_TRUE(eventually([&] {
         const auto service = readJsonObject(temp.root() / "PowerUI/SmartChargeClient.json");
