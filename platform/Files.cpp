@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 namespace norvane {
 namespace {
@@ -135,6 +136,28 @@ AppendResult appendToFile(const Path& path, std::string_view bytes, bool separat
         if (errno != EEXIST) return AppendResult::failed;
     }
     return AppendResult::failed;
+}
+
+bool removeTree(const Path& path) {
+    namespace fs = std::filesystem;
+    ++changes;
+    std::error_code error;
+    // Every folder below opened to its owner first, without recursion: a deep tree needs no
+    // deep stack.
+    std::vector<Path> folders{path};
+    while (!folders.empty()) {
+        const Path folder = std::move(folders.back());
+        folders.pop_back();
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(folder.c_str(), (st.st_mode & 07777) | S_IRWXU);
+        for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator(); it.increment(error))
+            if (it->is_directory(error) && !it->is_symlink(error)) folders.push_back(it->path());
+        error.clear();
+    }
+    fs::remove_all(path, error);
+    struct stat left {};
+    return ::lstat(path.c_str(), &left) != 0 && errno == ENOENT;
 }
 
 bool createDirectories(const Path& path) {

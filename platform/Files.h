@@ -29,6 +29,11 @@ enum class AppendResult { appended, created, failed };
 // With `separate`, a line feed goes first when the file does not already end in one.
 AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate = false);
 
+// Removes a file, or a folder with everything in it, also folders whose modes shut their owner
+// out (they are opened up first); links are removed, never followed. True when nothing is
+// left at the path.
+bool removeTree(const Path& path);
+
 // Creates the folder and every missing parent; true when the folder exists afterwards.
 bool createDirectories(const Path& path);
 
