@@ -116,8 +116,18 @@ struct InstanceServer::State {
         connections.erase(it);
     }
 
+    // Whether a new connection can be taken: below the limit, or one connection is still
+    // sending its request (the oldest such gives way). While every place waits for its answer,
+    // newcomers wait in the listening queue, unrefused, for the first place to free.
+    bool room() const {
+        if (connections.size() < limits.connections) return true;
+        for (const auto& [id, c] : connections)
+            if (!c.asked) return true;
+        return false;
+    }
+
     void accept() {
-        for (;;) {
+        while (room()) {
             const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0) return;
             if (peerUser(fd) != user) {
@@ -130,10 +140,6 @@ struct InstanceServer::State {
                 for (auto it = connections.begin(); it != connections.end(); ++it)
                     if (!it->second.asked && (oldest == connections.end() || it->second.started < oldest->second.started))
                         oldest = it;
-                if (oldest == connections.end()) {
-                    ::close(fd);
-                    continue;
-                }
                 close(oldest);
             }
             Connection& c = connections[next++];
@@ -204,7 +210,7 @@ struct InstanceServer::State {
     void serve() {
         int timeout = -1;
         while (true) {
-            std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {listening, POLLIN, 0}};
+            std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {room() ? listening : -1, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
             for (const auto& [id, c] : connections)
                 if (!c.asked) {

@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "app/model/DefaultsKeys.h"
+#include "app/shell/Handoff.h"
+#include "platform/InstanceSocket.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/PropertyList.h"
@@ -121,6 +123,27 @@ TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
         return service && service->find("limit") && *service->find("limit") == Value::integer(85) &&
                *service->find("enabled") == Value::boolean(true);
     }));
+}
+
+// Sixteen hand-offs of 64 KiB (thousands of URLs each) at once: each opens a few and refuses
+// the rest, and the Shortcuts command is answered within 2 s meanwhile.
+TEST_F(RunningApplication, AFloodOfHandOffsHoldsTheApplicationOnlyBriefly) {
+    std::vector<std::string> urls(2340, "norvane://awake?minutes=5");
+    const Value request = handoffRequest(OpenUrls{urls});
+    ASSERT_LE(writeJson(request)->size(), maximumInstanceMessage);
+    std::vector<std::thread> flood;
+    std::vector<InstanceReply> replies(16);
+    for (auto& reply : replies)
+        flood.emplace_back([&, at = &reply] { *at = askInstance(home / "run/norvane.sock", request, 60); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto started = std::chrono::steady_clock::now();
+    const auto level = shortcuts({"run", "Get Battery Level"});
+    const auto took = std::chrono::steady_clock::now() - started;
+    for (auto& thread : flood) thread.join();
+    EXPECT_EQ(level.output, "72\n");
+    EXPECT_LT(took, std::chrono::seconds(2));
+    for (const auto& reply : replies)
+        EXPECT_EQ(reply.value, errorReply("Norvane opens at most 16 URLs at a time; the other 2324 were not opened."));
 }
 
 TEST_F(RunningApplication, ASecondStartHandsItsUrlAndSigtermReleasesTheAssertion) {
