@@ -25,7 +25,7 @@ void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQue
         std::visit(Overloaded{
                        [&](const Command::Awake& awake) { model.startAwake(awake.mode); },
                        [&](const Command::LowPower& lowPower) {
-                           if (target.lowPowerModeEnabled() != lowPower.on) model.toggleLowPower();
+                           if (target.lowPowerModeEnabled() != lowPower.on) model.setLowPower(lowPower.on);
                            if (!isReady(model.helperState())) showSoon();
                        },
                        [&](const Command::Limit& limit) {

@@ -15,6 +15,9 @@
 #include "app/model/DefaultsKeys.h"
 #include "app/shell/Handoff.h"
 #include "platform/InstanceSocket.h"
+#include "platform/ProcessKernel.h"
+#include "platform/ServiceManagement.h"
+#include "shared/NorvaneShared.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/PropertyList.h"
@@ -144,6 +147,38 @@ TEST_F(RunningApplication, AFloodOfHandOffsHoldsTheApplicationOnlyBriefly) {
     EXPECT_LT(took, std::chrono::seconds(2));
     for (const auto& reply : replies)
         EXPECT_EQ(reply.value, errorReply("Norvane opens at most 16 URLs at a time; the other 2324 were not opened."));
+}
+
+// Low Power switched on outside the application, and at once asked off through Shortcuts or
+// a URL, before the model's tick has read the change: the request asks for the state wanted,
+// not for the opposite of the model's stale reading.
+TEST_F(RunningApplication, LowPowerAskedForOutsideIsTheStateWantedWhateverTheModelLastRead) {
+    if (std::string(NORVANE_SIGNING_TEAM).empty()) GTEST_SKIP() << "the build is signed ad hoc: no helper runs";
+    temp.write("pmset/settings.json", R"({"AC Power":{"lowpowermode":0},"Battery Power":{"lowpowermode":0}})");
+    const Path bundle = Path(program).parent_path().parent_path().parent_path();
+    ASSERT_EQ(MachineServiceManagement(temp.machine(), bundle).daemon(std::string(helperPlist))->registerService(),
+              std::nullopt);
+    const auto lowPower = [&] {
+        const auto all = readJsonObject(temp.root() / "pmset/settings.json");
+        const Value* battery = all ? all->find("Battery Power") : nullptr;
+        const Value* on = battery ? battery->find("lowpowermode") : nullptr;
+        return on && *on == Value::integer(1);
+    };
+    const std::vector<std::function<ProcessOutput()>> askedOff = {
+        [&] { return shortcuts({"run", "Set Low Power Mode", "--input", R"({"on": false})"}); },
+        [&] { return run(program, {"norvane://low-power/off"}); },
+    };
+    for (const auto& ask : askedOff) {
+        const auto outside = run("/usr/bin/pmset", {"-b", "lowpowermode", "1"});
+        ASSERT_EQ(outside.exitCode, 0) << outside.output;
+        ASSERT_TRUE(lowPower());
+        EXPECT_EQ(ask().exitCode, 0);
+        EXPECT_TRUE(eventually([&] { return !lowPower(); }));
+    }
+    if (const auto helper = machServiceListener(temp.machine(), helperBundleID)) {
+        ::kill(*helper, SIGTERM);
+        waitForProcessEnd(*helper, 10);
+    }
 }
 
 TEST_F(RunningApplication, ASecondStartHandsItsUrlAndSigtermReleasesTheAssertion) {
