@@ -305,6 +305,33 @@ TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
     EXPECT_EQ(handled, 0);
 }
 
+// A check that throws (a record too large to hold, say) refuses its peer; the worker lives
+// on and serves the next.
+TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
+    struct Throwing final : CodeSigning {
+        mutable std::atomic<int> calls = 0;
+        std::optional<Path> selfCode() const override { return std::nullopt; }
+        std::optional<Path> processCode(std::int32_t) const override { return std::nullopt; }
+        std::optional<Value::Dictionary> signingInformation(const Path&) const override { return std::nullopt; }
+        SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
+        SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
+            if (calls++ == 0) throw std::bad_alloc();
+            return SignatureCheck::valid;
+        }
+    } throwing;
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled, &throwing);
+    listener->setCodeSigningRequirement(anyRequirement);
+    listener->setLimits({.workers = 1});
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const int refused = rawConnect(temp.machine());
+    EXPECT_FALSE(saysReady(refused));
+    ::close(refused);
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    EXPECT_EQ(request(*connection, Value::integer(5)).reply, Value::integer(5));
+}
+
 TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
     std::atomic<int> handled = 0;
     const auto listener = listen(temp.machine(), handled);
