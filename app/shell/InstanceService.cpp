@@ -83,8 +83,10 @@ Value answerHandoff(const Value& request, IntentTarget& target,
             return answerReply(Value());
         }
         open({urls->urls.begin(), urls->urls.begin() + maximumHandoffUrls});
-        return errorReply("Norvane opens at most " + std::to_string(maximumHandoffUrls) + " URLs at a time; the other " +
-                          std::to_string(urls->urls.size() - maximumHandoffUrls) + " were not opened.");
+        const std::size_t left = urls->urls.size() - maximumHandoffUrls;
+        return errorReply("Norvane opens at most " + std::to_string(maximumHandoffUrls) + " URLs at a time, so " +
+                          (left == 1 ? std::string("the last one was") : "the last " + std::to_string(left) + " were") +
+                          " not opened.");
     }
     const auto& intent = std::get<RunIntent>(*handoff);
     auto run = resolveIntent(intent.title, &intent.parameters);

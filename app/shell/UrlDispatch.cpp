@@ -43,4 +43,32 @@ void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQue
     }
 }
 
+struct CommandLane::State {
+    ModelTarget& target;
+    MainQueue& queue;
+    std::function<void()> showPanel;
+    std::deque<Command> waiting;
+
+    // Posts the next step; at most one is ever in the queue.
+    static void next(const std::shared_ptr<State>& state) {
+        state->queue.post([weak = std::weak_ptr<State>(state)] {
+            const auto self = weak.lock();
+            if (!self || self->waiting.empty()) return;
+            const Command command = std::move(self->waiting.front());
+            self->waiting.pop_front();
+            dispatch({command}, self->target, self->queue, self->showPanel);
+            if (!self->waiting.empty()) next(self);
+        });
+    }
+};
+
+CommandLane::CommandLane(ModelTarget& target, MainQueue& queue, std::function<void()> showPanel)
+    : state_(std::make_shared<State>(State{target, queue, std::move(showPanel), {}})) {}
+
+void CommandLane::add(const std::vector<Command>& commands) {
+    const bool idle = state_->waiting.empty();
+    state_->waiting.insert(state_->waiting.end(), commands.begin(), commands.end());
+    if (idle && !state_->waiting.empty()) State::next(state_);
+}
+
 }  // namespace norvane
