@@ -396,6 +396,15 @@ std::optional<SignatureRecord> recordOf(const Path& bundle) {
     return text ? parseSignatureRecord(*text) : std::nullopt;
 }
 
+// Whether a path lies in one of the system's library folders (/usr/lib, /lib and their 32-
+// and 64-bit kin), which only the administrator can write.
+bool inSystemLibraries(std::string_view path) {
+    for (const std::string_view folder : {"/usr/lib/", "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/lib/", "/lib32/",
+                                          "/lib64/", "/libx32/"})
+        if (path.starts_with(folder) && path.find("/../") == std::string_view::npos) return true;
+    return false;
+}
+
 // The code's bundle, its record and its identifier; absent when the code is not signed.
 struct SignedCode {
     Path bundle;
@@ -670,11 +679,5 @@ SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_vie
     return SignatureCheck::valid;
 }
 
-bool inSystemLibraries(std::string_view path) {
-    for (const std::string_view folder : {"/usr/lib/", "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/lib/", "/lib32/",
-                                          "/lib64/", "/libx32/"})
-        if (path.starts_with(folder) && path.find("/../") == std::string_view::npos) return true;
-    return false;
-}
 
 }  // namespace norvane

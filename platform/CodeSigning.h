@@ -124,10 +124,6 @@ private:
     double checkSeconds_;
 };
 
-// Whether a path lies in one of the system's library folders (/usr/lib, /lib and their 32-
-// and 64-bit kin), which only the administrator can write.
-bool inSystemLibraries(std::string_view path);
-
 // The bundle (a folder ending in ".app") that holds a code path, the bundle itself included;
 // absent when it lies in none.
 std::optional<Path> enclosingBundle(const Path& code);
