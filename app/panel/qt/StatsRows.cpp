@@ -11,12 +11,11 @@ namespace norvane {
 QWidget* header(const char* title, std::initializer_list<QWidget*> trailing) {
     auto* widget = new QWidget;
     widget->setAttribute(Qt::WA_TranslucentBackground);
-    auto* row = new QHBoxLayout(widget);  // the style's own spacing
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* row = hbox(widget, 0);
     auto* name = new TextLabel(QString::fromUtf8(title), caps());
     name->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // a long name beside it is cut, never the title
     row->addWidget(name, 0, Qt::AlignVCenter);
-    flexible(row, 4);
+    flexible(row, StatsTab::headerGap);
     for (QWidget* part : trailing) row->addWidget(part, 0, Qt::AlignVCenter);
     return widget;
 }

@@ -12,7 +12,8 @@ namespace norvane {
 
 class TextLabel;
 
-// The card's title in small capitals, whole, then space, then `trailing` at the trailing edge
+// The card's title in small capitals, whole, then a clear space (`StatsTab::headerGap` at
+// least), then `trailing` at the trailing edge
 // (a one-line text there is cut to what is left).
 QWidget* header(const char* title, std::initializer_list<QWidget*> trailing);
 // A box of its own in a new widget (`parentWidget()`), for parts that come and go.

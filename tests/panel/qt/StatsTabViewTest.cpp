@@ -165,6 +165,7 @@ TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimit
     EXPECT_GE(header["System"]->width(), header["System"]->sizeHint().width());
     EXPECT_LT(header[chip]->width(), header[chip]->sizeHint().width());
     EXPECT_GT(header[chip]->width(), 100);
+    EXPECT_GE(header[chip]->x() - header["System"]->geometry().right() - 1, StatsTab::headerGap);  // apart
     EXPECT_EQ(bench.queue.pendingTimers(), 1u);  // the next read
     panel->hide();
     EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()), std::pair(false, std::size_t{0}));
