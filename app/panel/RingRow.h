@@ -46,13 +46,14 @@ struct RingRow {
     static constexpr double blockSpacing = 10;
     static constexpr double blockPadding = 14;
     static constexpr double topHeight = 28;  // of the top line, centred in it
+    static constexpr int captionLines = 2;   // a caption too long for one line takes two
     static constexpr double digitPitch = 4;
 
     struct TimeLeft {
         std::string digits;   // a clock, whole watts or "-:--"
         Color color;          // white, or dimmed without an estimate
         bool watts = false;   // "W" over the digits' top-trailing corner
-        std::string caption;  // in the note style, one line
+        std::string caption;  // in the note style
         std::string accessibility;
         bool operator==(const TimeLeft&) const = default;
     };

@@ -14,6 +14,8 @@
 #include "app/panel/qt/TopAppsView.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "tests/panel/qt/OpenPanel.h"
 #include "tests/support/ScriptedBackend.h"
 
@@ -112,6 +114,37 @@ TEST_F(PanelWidgets, TheEnergyControlsAskTheModelAndShowItsModeWhenTheChangeDidN
     settle();
     EXPECT_FALSE(m.lowPowerOwed());
     EXPECT_EQ(std::pair(row->lowPowerSwitch()->isOn(), row->lowPowerSwitch()->isChecked()), std::pair(true, true));
+}
+
+TEST_F(PanelWidgets, TheBlocksBesideTheRingShowTheirCaptionsWholeAndTheirTopLinesAtTheirCaptions) {
+    probe.highPowerAvailable(true);
+    probe.forecast(Forecast{340, true, false});
+    RingRowView* row = open().nowTab()->ringRow();
+    const auto whole = [](TextLabel* label) {
+        const TextFace face(label->style());
+        return face.wrappedHeight(label->text(), label->width()) <= label->height() + 0.5 &&
+               (label->style().wraps || face.advance(label->text()) <= label->width());
+    };
+    struct Case {
+        std::int64_t mode;
+        bool plugged, owed;
+        std::int64_t automatic;
+    };
+    for (const Case c : {Case{0, false, false, 0}, {0, true, false, 0}, {2, false, false, 0}, {1, true, true, 0},
+                         {0, false, false, 20}}) {
+        probe.powerMode(c.mode);
+        probe.battery(c.plugged ? plugged(64, false) : onBattery(64));
+        probe.helperState(helper_state::Ready{});
+        m.setAutoLowPower(c.automatic);
+        m.setLowPowerOwed(c.owed);
+        settle();
+        SCOPED_TRACE(row->energyCaption()->text().toStdString());
+        EXPECT_TRUE(whole(row->energyCaption()));
+        EXPECT_TRUE(whole(row->timeCaption()));
+        EXPECT_LE(row->ring()->height(), row->height());
+    }
+    // The digits begin where their caption begins, as the card's column is leading.
+    EXPECT_EQ(row->digits()->mapTo(row, QPoint()).x(), row->timeCaption()->mapTo(row, QPoint()).x());
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {
