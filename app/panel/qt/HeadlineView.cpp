@@ -114,7 +114,7 @@ public:
         options_ = list.options;
         shown_ = list.segments;
         segments_->setSegments(shown_);
-        setUsable(segments_, list.enabled);
+        segments_->setEnabled(list.enabled);
         spinner_->setVisible(list.busy);
         fullOnce_->setVisible(list.offersFullOnce);
         fullOnce_->setEnabled(list.enabled);

@@ -7,7 +7,6 @@
 
 #include "app/panel/NowTab.h"
 #include "app/visuals/qt/Boxes.h"
-#include "app/panel/qt/Fade.h"
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
 #include "app/visuals/qt/Painting.h"
@@ -125,7 +124,7 @@ public:
     void set(const RingRow::ModeSegments& modes, bool enabled) {
         options_ = modes.options;
         segments_->setSegments(modes.segments);
-        setUsable(segments_, enabled);
+        segments_->setEnabled(enabled);
     }
     SegmentsView* segments() const { return segments_; }
 
