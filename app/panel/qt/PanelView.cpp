@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/NoticesView.h"
@@ -120,6 +121,7 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
       accent_(panelAccent(model.battery(), model.tint())),
       short_(hasArgument(context_.arguments, "--short")),
       tall_(hasArgument(context_.arguments, "--tall")) {
+    installAccessibility();
     setFixedWidth(whole(Panel::width));
     auto* layout = vbox(this, Panel::spacing);
 
