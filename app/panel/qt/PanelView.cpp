@@ -12,6 +12,7 @@
 
 #include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
+#include "app/visuals/qt/FocusRing.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/NoticesView.h"
 #include "app/panel/qt/SettingsView.h"
@@ -122,6 +123,7 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
       short_(hasArgument(context_.arguments, "--short")),
       tall_(hasArgument(context_.arguments, "--tall")) {
     installAccessibility();
+    new FocusRing(this);
     setFixedWidth(whole(Panel::width));
     auto* layout = vbox(this, Panel::spacing);
 

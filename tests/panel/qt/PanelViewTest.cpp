@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFocusFrame>
+#include <QtTest/QTest>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -185,6 +187,37 @@ TEST_F(PanelWidgets, TheBlocksBesideTheRingShowTheirCaptionsWholeAndTheirTopLine
     }
     // The digits begin where their caption begins, as the card's column is leading.
     EXPECT_EQ(row->digits()->mapTo(row, QPoint()).x(), row->timeCaption()->mapTo(row, QPoint()).x());
+}
+
+TEST_F(PanelWidgets, AControlAKeyMovedTheFocusToIsMarkedUntilThePointerIsUsed) {
+    bench.machine.write("workspace/running.json", R"([{"bundle": "/Applications/Slack.app", "name": "Slack"}])");
+    probe.apps({{"/Applications/Slack.app", "Slack", 40, 3}, {"", "System", 60, 9}});
+    PanelView& panel = open();
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    const auto ring = [&] { return panel.findChild<QFocusFrame*>(); };
+    const auto marked = [&]() -> QWidget* { return ring() && ring()->isVisible() ? ring()->widget() : nullptr; };
+
+    QAbstractButton* gear = panel.gear();
+    QTest::mouseClick(gear, Qt::LeftButton);  // a click gives the focus and no mark
+    settle();
+    EXPECT_EQ(std::pair(QApplication::focusWidget(), marked()), std::pair(static_cast<QWidget*>(gear), static_cast<QWidget*>(nullptr)));
+    QTest::mouseClick(gear, Qt::LeftButton);
+    settle();
+    for (int tab = 0; tab < 3; ++tab) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(QApplication::focusWidget());
+        EXPECT_EQ(marked(), QApplication::focusWidget());
+    }
+    // The ring stands just outside the control, in the focus colour.
+    QWidget* control = marked();
+    ASSERT_TRUE(control);
+    const QImage shown = panel.grab().toImage();
+    const QPoint left = control->mapTo(&panel, QPoint(-2, control->height() / 2));
+    const QColor pixel = shown.pixelColor(left);
+    EXPECT_GT(pixel.blue(), pixel.red() + 60) << pixel.name().toStdString();
+    QTest::mouseClick(panel.pageSwitch(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(marked(), nullptr);
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {
