@@ -24,12 +24,13 @@ struct RingRow {
         bool blinks = false;        // while charging the dot after the lit ones blinks
         double pitch = 5;           // of the digits: 4 at 100 %, which has one digit more
         std::string accessibility;  // "Battery 72 percent"
+        bool present = true;        // false on a Mac without a battery: no charge, dim dashes, no "%"
         bool operator==(const Charge&) const = default;
 
         Ring ring(bool blink) const { return {percent, tone, blinks && blink}; }
-        DotText digits() const { return {std::to_string(percent), tone, pitch}; }
+        DotText digits() const { return {present ? std::to_string(percent) : "--", tone, pitch}; }
     };
-    static Charge charge(const Battery& battery);
+    static Charge charge(const Battery& battery, bool hasBattery = true);
     // The ring's blink on a 0.6 s timeline counted from 1 January 2001: lit on even steps.
     static constexpr double blinkStep = 0.6;
     static bool blinkAt(Date date);

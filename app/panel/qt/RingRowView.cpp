@@ -207,7 +207,7 @@ void ChargeRing::paintEvent(QPaintEvent* event) {
     const DotLayout digits = charge_.digits().layout();
     const QPointF corner((width() + digits.width) / 2 + RingRow::percentDx,
                          (height() - digits.height) / 2 + RingRow::percentDy);
-    paintUnit(painter, RingRow::percentSign, corner);
+    if (charge_.present) paintUnit(painter, RingRow::percentSign, corner);
 }
 
 void ChargeRing::showEvent(QShowEvent* event) {
@@ -265,7 +265,7 @@ void DigitsLine::paintEvent(QPaintEvent*) {
 RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidget* parent)
     : QWidget(parent), m_(model), accent_(accent) {
     auto* row = hbox(this, RingRow::blockSpacing);
-    ring_ = new ChargeRing(queue, RingRow::charge(m_.battery()));
+    ring_ = new ChargeRing(queue, RingRow::charge(m_.battery(), m_.hasBattery()));
     row->addWidget(ring_);
 
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
@@ -289,7 +289,7 @@ void RingRowView::setAccent(Color accent) {
 }
 
 void RingRowView::refresh() {
-    ring_->set(RingRow::charge(m_.battery()));
+    ring_->set(RingRow::charge(m_.battery(), m_.hasBattery()));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_->set(time);
     timeCard_->setAccessibleName(qs(time.accessibility));  // the block is one element

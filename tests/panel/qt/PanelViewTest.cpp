@@ -11,6 +11,12 @@
 
 #include "app/panel/qt/HeadlineView.h"
 #include "app/panel/qt/RingRowView.h"
+#include "app/panel/qt/StatsTabView.h"
+#include "app/panel/qt/AppsCardView.h"
+#include "app/panel/qt/BatteryCardView.h"
+#include "app/panel/qt/HistoryCardView.h"
+#include "app/panel/qt/SleepCardView.h"
+#include "app/panel/qt/SystemCardView.h"
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
@@ -218,6 +224,25 @@ TEST_F(PanelWidgets, AControlAKeyMovedTheFocusToIsMarkedUntilThePointerIsUsed) {
     EXPECT_GT(pixel.blue(), pixel.red() + 60) << pixel.name().toStdString();
     QTest::mouseClick(panel.pageSwitch(), Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(marked(), nullptr);
+}
+
+TEST_F(PanelWidgets, AMacWithoutABatteryShowsNoChargeAndOnlyTheStatsCardsThatApply) {
+    probe.battery(onBattery(5));  // what the panel would otherwise take for a low battery
+    probe.limitAvailability(availability::Ready{{80}});
+    m.tick();  // the machine has no battery entry
+    PanelView& panel = open({"--limit-open"});
+    EXPECT_FALSE(panel.nowTab()->headline()->chip());  // no charge to limit
+    RingRowView* row = panel.nowTab()->ringRow();
+    EXPECT_EQ(std::pair(row->ring()->charge().present, row->ring()->accessibleName().toStdString()),
+              std::pair(false, std::string("No battery")));
+    EXPECT_EQ(row->timeCaption()->text(), "on wall power");
+    EXPECT_EQ(panel.accent(), m.tint());  // not the low battery's red
+    tap(&panel, "STATS");
+    StatsTabView* stats = panel.statsTab();
+    const auto shown = [](QWidget* card) { return card->isVisible(); };
+    EXPECT_EQ((std::vector{shown(stats->batteryCard()), shown(stats->systemCard()), shown(stats->historyCard()),
+                           shown(stats->sleepCard()), shown(stats->appsCard())}),
+              (std::vector{false, true, false, true, true}));
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {
