@@ -231,7 +231,7 @@ void BatteryCardView::refreshTrend() {
     summary_->setVisible(trend.summary.has_value());
     const DotColumns columns{trend.levels};
     chart_->setLayout([columns](double width, double) { return columns.layout(width); }, {0, DotColumns::height});
-    setName(chart_, qs(trend.accessibility));
+    setName(chart_, qs(trend.accessibility), QAccessible::Chart);
     trendNote_->setText(qs(trend.note));
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/panel/NowTab.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
@@ -174,6 +175,7 @@ ChargeRing::ChargeRing(MainQueue& queue, RingRow::Charge charge, QWidget* parent
     setFixedWidth(side);
     setMinimumHeight(side);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    setAccessibleRole(this, QAccessible::StaticText);  // read as one text
     setAccessibleName(qs(charge_.accessibility));
 }
 
@@ -273,6 +275,7 @@ RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidge
     timeCaption_ = caption();
     timeCaption_->setText(qs(time.caption));
     timeCard_ = block(digits_, timeCaption_);
+    setAccessibleRole(timeCard_, QAccessible::StaticText);
     auto* energyTop = new QWidget;
     energyParts_ = std::make_unique<Parts>(hbox(energyTop, 0));
     energyCaption_ = caption();

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/TextLabel.h"
@@ -33,7 +34,8 @@ TextLabel* figure(double width) {
     return label;
 }
 
-void setName(QWidget* widget, const QString& name) {
+void setName(QWidget* widget, const QString& name, QAccessible::Role role) {
+    setAccessibleRole(widget, role);
     if (widget->accessibleName() != name) widget->setAccessibleName(name);
 }
 

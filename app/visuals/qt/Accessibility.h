@@ -15,7 +15,8 @@ namespace norvane {
 // Once per process; the panel and the tour call it as they are made.
 void installAccessibility();
 
-// The role a widget shows assistive tools (a block read as one text, for instance).
+// The role a widget shows assistive tools (a block read as one text, for instance). Set it
+// before the widget's accessible name: naming it may already make its interface.
 void setAccessibleRole(QWidget* widget, QAccessible::Role role);
 
 // A slider whose steps stand for values ("Off", "85 percent"): assistive tools read and set

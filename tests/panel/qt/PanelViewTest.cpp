@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <functional>
+#include <set>
 #include <QFocusFrame>
 #include <QtTest/QTest>
 #include <QApplication>
@@ -243,6 +246,38 @@ TEST_F(PanelWidgets, AMacWithoutABatteryShowsNoChargeAndOnlyTheStatsCardsThatApp
     EXPECT_EQ((std::vector{shown(stats->batteryCard()), shown(stats->systemCard()), shown(stats->historyCard()),
                            shown(stats->sleepCard()), shown(stats->appsCard())}),
               (std::vector{false, true, false, true, true}));
+}
+
+TEST_F(PanelWidgets, ThePartsNamesAreInTheAccessibilityTreeWithTheirRoles) {
+    probe.battery(onBattery(64));
+    probe.forecast(Forecast{340, true, false});
+    probe.limitAvailability(availability::Ready{{80}});
+    PanelView& panel = open();
+    const auto tree = [&] {
+        std::set<std::pair<QAccessible::Role, std::string>> out;
+        std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* at, int depth) {
+            if (!at || depth > 40) return;
+            out.emplace(at->role(), at->text(QAccessible::Name).toStdString());
+            for (int i = 0; i < at->childCount(); ++i) walk(at->child(i), depth + 1);
+        };
+        walk(QAccessible::queryAccessibleInterface(&panel), 0);
+        return out;
+    };
+    using R = QAccessible::Role;
+    const std::vector<std::pair<R, std::string>> now{{R::StaticText, "Battery 64 percent"},
+                                                     {R::StaticText, "5h 40m left"},
+                                                     {R::StaticText, "left on battery"},
+                                                     {R::PushButton, "Charge limit off"},
+                                                     {R::CheckBox, "Low Power Mode"},
+                                                     {R::CheckBox, "Settings"},
+                                                     {R::CheckBox, "STATS"}};
+    for (const auto& element : now) EXPECT_TRUE(tree().contains(element)) << element.second;
+    tap(&panel, "STATS");
+    const std::vector<std::pair<R, std::string>> stats{{R::Slider, "Charge limit"},
+                                                       {R::Chart, "Capacity over twelve months"},
+                                                       {R::StaticText, "CPU load not measured yet"},
+                                                       {R::PushButton, "Save a battery report"}};
+    for (const auto& element : stats) EXPECT_TRUE(tree().contains(element)) << element.second;
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {
