@@ -104,8 +104,10 @@ TEST_F(PmsetTest, ADumpOfAMacStandsForTheSourceInUseAndKeepsItsForm) {
     battery(true);
     EXPECT_EQ(pmset(runner, {"-g"}), changed);
     const std::pair<std::string, std::string> added[] = {
-        {"Currently in use:\n sleep                1\n", "Currently in use:\n sleep                1\n lowpowermode         1\n"},
-        {"Currently in use:\n sleep                1\n\nNext:\n 1\n", "Currently in use:\n sleep                1\n lowpowermode         1\n\nNext:\n 1\n"},
+        {"Currently in use:\n sleep                1\n",
+         "Currently in use:\n sleep                1\n lowpowermode         1\n"},
+        {"Currently in use:\n sleep                1\n\nNext:\n 1\n",
+         "Currently in use:\n sleep                1\n lowpowermode         1\n\nNext:\n 1\n"},
         {"Currently in use:", "Currently in use:\n lowpowermode         1\n"},
         {"Currently in use:\n powermode\t2\n", "Currently in use:\n powermode\t2\n lowpowermode         1\n"},
         {" sleep 1", " sleep 1\n lowpowermode         1\n"},

@@ -91,7 +91,7 @@ TEST_F(BatteryFacts, AYearOfCapacityTwoColumnsAMonth) {
         battery.design = row.design;
         probe.battery(battery);
         probe.health(HealthTrend{row.points});
-        EXPECT_EQ(BatteryCard::trend(m, now, format), row.trend) << row.points.size() << " points, design " << row.design;
+        EXPECT_EQ(BatteryCard::trend(m, now, format), row.trend) << row.points.size() << " points, " << row.design;
     }
 }
 

@@ -97,7 +97,8 @@ TEST(Numbers, OnlyDoublesWithAnIntegerConvert) {
 
 TEST(Numbers, FixedDecimalsOfAnyFiniteValueAsPrintfWritesThem) {
     const double max = std::numeric_limits<double>::max(), inf = std::numeric_limits<double>::infinity();
-    const std::pair<double, int> rows[] = {{12.5, 2}, {-0.04, 1}, {0.05, 0}, {1e300, 1}, {-max, 2}, {max, 0}, {5e-324, 3}};
+    const std::pair<double, int> rows[] = {{12.5, 2},  {-0.04, 1}, {0.05, 0},  {1e300, 1},
+                                           {-max, 2}, {max, 0},   {5e-324, 3}};
     for (const auto& [value, decimals] : rows) {
         std::vector<char> printed(400);
         std::snprintf(printed.data(), printed.size(), "%.*f", decimals, value);
