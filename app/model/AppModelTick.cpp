@@ -91,7 +91,7 @@ void AppModel::tick() {
     if (quitEffect_ && now - quitEffect_->time > quitEffectFor)
         assign(quitEffect_, std::optional<QuitEffect>(), ModelField::quitEffect);
     if (hasArgument(system_->arguments, "--log-power")) logPower(now);
-    if (panelOpen_) updateTip();
+    if (panelOpen_ && !demo_) updateTip();
     assign(lowPower_, system_->state->lowPowerModeEnabled(), ModelField::lowPower);
     if (panelOpen_ || !charger_) readCharging();
 
@@ -107,6 +107,8 @@ void AppModel::tick() {
         assign(usingWatts_, std::optional(12.6), ModelField::usingWatts);
         if (health_.points.empty())
             assign(health_, HealthTrend::demo(now, reading.design, system_->calendar), ModelField::health);
+        // The tip words the figures on show, as the rest of the panel does: the made-up ones.
+        if (panelOpen_) updateTip();
     } else {
         if (!pretendBattery_) {
             AlertRules rules = alerts_;
