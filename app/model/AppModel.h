@@ -115,11 +115,14 @@ public:
     void start();
     // One beat: the battery, the draws and the forecast, the history once a minute, the
     // notices and rules, the charge to full once, the full-by schedule and keep-awake.
-    // Without a battery it does nothing at all.
+    // Without a battery it does nothing else than say so (`hasBattery`).
     void tick();
 
     // ---- Readings of the battery and the system ----
     const Battery& battery() const override { return battery_; }
+    // False once a tick found no battery (a Mac without one): the published battery is then
+    // an empty reading on wall power, which nothing shows as a charge.
+    bool hasBattery() const { return hasBattery_; }
     std::optional<Charger> charger() const override { return charger_; }
     const std::optional<PowerFlow>& flow() const { return flow_; }
     const ChargerFlags& chargerFlags() const { return chargerFlags_; }
@@ -431,6 +434,9 @@ private:
     TipContext tipContext() const;
     std::optional<HeavyApp> heavyApp(Date now) const;
     std::set<std::string> dismissedTips() const;
+    // The first tip that applies and was not dismissed; none without a battery, since every
+    // tip is about the battery or its charging.
+    std::optional<Tip> firstTip() const;
     void updateTip();
 
     // ---- Situation and wording ----
@@ -482,6 +488,7 @@ private:
 
     // Readings of the battery and the system.
     Battery battery_;
+    bool hasBattery_ = true;
     std::optional<Charger> charger_;
     std::optional<PowerFlow> flow_;
     ChargerFlags chargerFlags_;

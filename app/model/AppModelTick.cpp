@@ -37,7 +37,15 @@ void AppModel::tick() {
     // The tick's readings are of one moment: each file of the machine folder is looked at once.
     const FileMoment moment;
     const auto read = Battery::read(*system_->registry);
-    if (!read) return;
+    if (!read) {
+        // A Mac without a battery runs on wall power; nothing else of the tick applies.
+        Battery none;
+        none.plugged = true;
+        assign(battery_, none, ModelField::battery);
+        assign(hasBattery_, false, ModelField::hasBattery);
+        return;
+    }
+    assign(hasBattery_, true, ModelField::hasBattery);
     const Date now = this->now();
     checkForUpdatesIfDue(now);
 

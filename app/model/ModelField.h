@@ -8,7 +8,7 @@ namespace norvane {
 
 enum class ModelField : std::uint8_t {
     // Readings of the battery and the system.
-    battery, charger, flow, chargerFlags, system, systemHealth, serviceRecommended, optimisedOff, health, sleeps,
+    battery, hasBattery, charger, flow, chargerFlags, system, systemHealth, serviceRecommended, optimisedOff, health, sleeps,
     holders, lowPower, powerMode, highPowerAvailable,
     // Draw, forecast and history.
     forecast, drain, drainEarly, usingWatts, usual, draws, lastSample, history,

@@ -98,6 +98,7 @@ public:
     void updateBusy(bool busy) { m_.assign(m_.updateBusy_, busy, ModelField::updateBusy); }
     void updateNote(std::optional<std::string> n) { m_.assign(m_.updateNote_, std::move(n), ModelField::updateNote); }
     void aiAvailable(bool on) { m_.assign(m_.aiAvailable_, on, ModelField::aiAvailable); }
+    void chip(std::string name) { m_.chip_ = std::move(name); }  // read once, never observed
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }

@@ -11,6 +11,7 @@
 
 #include "app/onboarding/MenuBarHero.h"
 #include "app/visuals/ChargeTone.h"
+#include "app/visuals/qt/FocusRing.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 
@@ -118,6 +119,7 @@ OnboardingView::OnboardingView(AppModel& model, Onboarding& tour, MainQueue& que
       shown_(TourState::of(tour)) {
     setFixedSize(points(TourWindow::width), points(TourWindow::height));
     setFocusPolicy(Qt::StrongFocus);
+    new FocusRing(this);  // the button a key moved to is marked
     setAttribute(Qt::WA_TranslucentBackground, setup_.translucent);
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::white);

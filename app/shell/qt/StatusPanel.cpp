@@ -150,7 +150,8 @@ void StatusPanel::place() {
 
 void StatusPanel::renderItem() {
     const StatusItemLook look =
-        statusItemLook(model_.battery().percent, model_.awake(), model_.awakeState(), model_.menuText());
+        statusItemLook(model_.hasBattery() ? std::optional(model_.battery().percent) : std::nullopt, model_.awake(),
+                       model_.awakeState(), model_.menuText());
     if (shown_ == look) return;
     shown_ = look;
     item_->show(look);

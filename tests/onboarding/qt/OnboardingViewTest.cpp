@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFocusFrame>
+#include <QtTest/QTest>
 #include <QCoreApplication>
 #include <QKeyEvent>
 
@@ -138,6 +141,17 @@ TEST_F(TourView, ChecksBeforeItIsShownAndKeepsNoTimerOnceHidden) {
     EXPECT_EQ(bench.queue.pendingTimers(), 0u);
     bench.run(5);
     EXPECT_EQ(probes, 4);
+}
+
+TEST_F(TourView, AButtonAKeyMovedTheFocusToIsMarked) {
+    make();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    auto* ring = view->findChild<QFocusFrame*>();
+    ASSERT_TRUE(ring && QApplication::focusWidget() != view.get());
+    EXPECT_EQ(std::pair(ring->isVisible(), ring->widget()), std::pair(true, QApplication::focusWidget()));
 }
 
 TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
