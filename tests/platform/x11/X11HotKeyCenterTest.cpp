@@ -1,12 +1,14 @@
 #include "platform/x11/X11HotKeyCenter.h"
 
 #include <linux/input-event-codes.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
@@ -151,6 +153,49 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     ASSERT_TRUE(grab);
     EXPECT_EQ(grab->status, XCB_GRAB_STATUS_SUCCESS);
     std::free(grab);
+    xcb_disconnect(connection);
+}
+
+TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
+    X11ClickMonitor monitor(xvfb.display());
+    ASSERT_TRUE(monitor.connected());
+    std::mutex mutex;
+    std::condition_variable heard;
+    std::vector<ClickMonitor::Press> presses;
+    monitor.installHandler([&](const ClickMonitor::Press& press) {
+        std::lock_guard lock(mutex);
+        presses.push_back(press);
+        heard.notify_all();
+    });
+    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const char name[] = "_NET_WM_PID";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    ASSERT_TRUE(atom);
+    const auto window = [&](xcb_window_t parent, std::int16_t x, std::optional<std::uint32_t> pid) {
+        const xcb_window_t id = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, parent, x, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        if (pid) xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom->atom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
+        xcb_map_window(connection, id);
+        return id;
+    };
+    const auto self = static_cast<std::uint32_t>(::getpid());
+    window(screen->root, 0, self);                   // this process's window
+    window(window(screen->root, 200, {}), 0, self);  // and one in a window manager's frame
+    window(screen->root, 400, self + 1);             // another program's
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+    if (!testing::xdotool(*xvfb.display(), {"mousemove", "50", "50", "click", "1", "mousemove", "250", "50", "click", "1",
+                                            "mousemove", "450", "50", "click", "1", "mousemove", "600", "300", "click", "1"}))
+        GTEST_SKIP() << "xdotool is not installed: no press to send";
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(heard.wait_for(lock, std::chrono::seconds(10), [&] { return presses.size() >= 2; }));
+    using B = ClickMonitor::Button;
+    EXPECT_EQ(presses, (std::vector<ClickMonitor::Press>{{B::left, 450, 50}, {B::left, 600, 300}}));
+    lock.unlock();
     xcb_disconnect(connection);
 }
 
