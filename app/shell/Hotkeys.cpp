@@ -3,6 +3,15 @@
 #include <algorithm>
 
 namespace norvane {
+namespace {
+
+// An action's identifier: its position among the actions.
+std::uint32_t position(HotkeyAction action) {
+    return static_cast<std::uint32_t>(std::find(allHotkeyActions.begin(), allHotkeyActions.end(), action) -
+                                      allHotkeyActions.begin());
+}
+
+}  // namespace
 
 Hotkeys::Hotkeys(std::shared_ptr<HotKeyCenter> center, MainQueue& queue)
     : center_(std::move(center)), queue_(queue), alive_(std::make_shared<Hotkeys*>(this)) {}
@@ -13,9 +22,9 @@ Hotkeys::~Hotkeys() {
 
 bool Hotkeys::set(const std::optional<Hotkey>& hotkey, HotkeyAction action) {
     if (const auto present = registered_.find(action); present != registered_.end()) {
-        const HotKeyCenter::Ref ref = present->second.ref;
+        const Registration old = present->second;
         registered_.erase(present);
-        center_->unregisterHotKey(ref);
+        if (old.grabbed) center_->unregisterHotKey(old.ref);
     }
     if (!hotkey) return true;
     if (!handlerInstalled_) {
@@ -33,12 +42,31 @@ bool Hotkeys::set(const std::optional<Hotkey>& hotkey, HotkeyAction action) {
         return entry.second.hotkey.keyCode == hotkey->keyCode && entry.second.hotkey.modifiers == hotkey->modifiers;
     });
     if (held) return false;
-    const auto position = static_cast<std::uint32_t>(
-        std::find(allHotkeyActions.begin(), allHotkeyActions.end(), action) - allHotkeyActions.begin());
-    const auto ref = center_->registerHotKey(hotkey->keyCode, hotkey->modifiers, position);
+    const auto ref = center_->registerHotKey(hotkey->keyCode, hotkey->modifiers, position(action));
     if (!ref) return false;
     registered_.emplace(action, Registration{*ref, *hotkey});
     return true;
+}
+
+void Hotkeys::suspend(bool suspended) {
+    if (suspended == suspended_) return;
+    suspended_ = suspended;
+    for (auto entry = registered_.begin(); entry != registered_.end();) {
+        Registration& r = entry->second;
+        if (suspended && r.grabbed) {
+            center_->unregisterHotKey(r.ref);
+            r.grabbed = false;
+        } else if (!suspended && !r.grabbed) {
+            const auto ref = center_->registerHotKey(r.hotkey.keyCode, r.hotkey.modifiers, position(entry->first));
+            if (!ref) {
+                entry = registered_.erase(entry);
+                continue;
+            }
+            r.ref = *ref;
+            r.grabbed = true;
+        }
+        ++entry;
+    }
 }
 
 }  // namespace norvane

@@ -27,6 +27,7 @@ public:
     // action without a shortcut, when the desktop refuses it, when `hotkey(…)` could not have
     // made it (as a corrupt stored entry) or when the other action holds the same keys.
     bool set(const std::optional<Hotkey>& hotkey, HotkeyAction action) override;
+    void suspend(bool suspended) override;
 
     // Called on the main queue with the action of each press.
     std::function<void(HotkeyAction)> perform = [](HotkeyAction) {};
@@ -35,12 +36,14 @@ private:
     struct Registration {
         HotKeyCenter::Ref ref = 0;
         Hotkey hotkey;
+        bool grabbed = true;  // false while suspended
     };
     std::shared_ptr<HotKeyCenter> center_;
     MainQueue& queue_;
     std::shared_ptr<Hotkeys*> alive_;  // weak copies reach the registry from posted presses
     std::map<HotkeyAction, Registration> registered_;
     bool handlerInstalled_ = false;
+    bool suspended_ = false;
 };
 
 }  // namespace norvane

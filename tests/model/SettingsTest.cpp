@@ -169,7 +169,13 @@ TEST(ModelSettings, ARefusedHotkeyKeepsTheOldOneRegisteredAndStored) {
     ASSERT_TRUE(data);
     EXPECT_EQ(decodeHotkeys(std::string(data->begin(), data->end())), (HotkeyTable{{HotkeyAction::awake, awake}}));
     bench.model.reset();
-    EXPECT_EQ(bench.start().hotkeys(), (HotkeyTable{{HotkeyAction::awake, awake}}));
+    AppModel& again = bench.start();
+    EXPECT_EQ(again.hotkeys(), (HotkeyTable{{HotkeyAction::awake, awake}}));
+
+    // Two rows recording at once: the keys come back when the last one stops, once.
+    for (const bool suspended : {true, true, false, false, false})
+        again.suspendHotkeys(suspended);
+    EXPECT_EQ(bench.hotkeys->suspensions, (std::vector{true, false}));
 }
 
 }  // namespace

@@ -57,6 +57,25 @@ TEST_F(HotkeysRegistry, RefusesWhatNoKeyPressMakesAndKeysTheOtherActionHolds) {
     EXPECT_TRUE(hotkeys.set(Hotkey{49, 0x1100, "⌃⌘Space"}, HotkeyAction::panel));  // its own keys again
 }
 
+TEST_F(HotkeysRegistry, SuspendedItGivesItsKeysBackAndTakesThemAgainOnResuming) {
+    const Hotkey awakeKey{0, 0x0900, "⌥⌘A"};
+    ASSERT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
+    hotkeys.suspend(true);
+    EXPECT_TRUE(center->held.empty());
+    EXPECT_FALSE(hotkeys.set(panelKey, HotkeyAction::awake));  // still the panel's keys
+    EXPECT_TRUE(hotkeys.set(awakeKey, HotkeyAction::awake));  // taken at once
+    EXPECT_EQ(center->held.size(), 1u);
+    hotkeys.suspend(false);
+    EXPECT_EQ(center->held.size(), 2u);
+
+    hotkeys.suspend(true);
+    center->refuses = true;  // another program took a key meanwhile
+    hotkeys.suspend(false);
+    EXPECT_TRUE(center->held.empty());
+    center->refuses = false;
+    EXPECT_TRUE(hotkeys.set(panelKey, HotkeyAction::awake));  // the panel's registration went
+}
+
 TEST_F(HotkeysRegistry, APressReachesPerformOnTheMainQueue) {
     std::vector<HotkeyAction> performed;
     hotkeys.perform = [&](HotkeyAction action) { performed.push_back(action); };
