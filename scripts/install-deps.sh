@@ -12,7 +12,7 @@ packages=(
   locales
   qt6-base-dev fonts-dejavu-core
   libcurl4-openssl-dev libarchive-dev
-  libxcb1-dev libxcb-xinput-dev xvfb xdotool xdg-utils
+  libxcb1-dev libxcb-xinput-dev xvfb xdotool xclip xdg-utils
   python3 python3-pyatspi at-spi2-core dbus-bin dbus-daemon
 )
 

@@ -58,7 +58,7 @@ def _needed():
     app = os.environ.get("NORVANE_APP")
     if not app or not os.access(app, os.X_OK):
         raise Skip("NORVANE_APP names no built application")
-    for program in ("Xvfb", "xdotool", "dbus-run-session"):
+    for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session"):
         if not shutil.which(program):
             raise Skip(f"{program} is missing: run scripts/install-deps.sh")
     if not os.access(LAUNCHER, os.X_OK):
@@ -115,12 +115,36 @@ class Element:
         return (x + w // 2, y + h // 2)
 
     def click(self, button=1):
-        """A real press of the pointer in the middle of the element."""
-        x, y, w, h = self.extents
+        """A real press of the pointer in the middle of the element, scrolled into view first."""
+        x, y, w, h = self.reveal().extents
         if w <= 0 or h <= 0:
             raise AssertionError(f"{self} has no place on the screen to click")
         self.app.click(x + w // 2, y + h // 2, button)
         return self
+
+    def reveal(self):
+        """Turns the mouse wheel over the scroll area that cuts the element off until all of
+        its height shows, as a person scrolls to a control."""
+        for _ in range(100):
+            area = self._clipped_by()
+            if area is None:
+                return self
+            y, h = self.extents[1], self.extents[3]
+            ax, ay, aw, ah = area.extents
+            self.app.wheel(ax + aw // 2, ay + ah // 2, up=y < ay)
+        raise AssertionError(f"{self} cannot be scrolled into view")
+
+    def _clipped_by(self):
+        # The nearest enclosing element whose height does not hold the element's: a scroll
+        # area's viewport, with the element above or below what it shows.
+        _, y, _, h = self.extents
+        parent = self.accessible.parent
+        while parent is not None and parent.getRoleName() != "application":
+            e = parent.queryComponent().getExtents(0)
+            if y < e.y or y + h > e.y + e.height:
+                return Element(self.app, parent)
+            parent = parent.parent
+        return None
 
     def inside(self, other):
         x, y, w, h = self.extents
@@ -349,11 +373,20 @@ class App:
         self._pace()
         self.xdotool("mousemove", str(x), str(y), "click", str(button))
 
+    def wheel(self, x, y, up=False):
+        """One step of the mouse wheel (not paced: a wheel turns quickly)."""
+        self.xdotool("mousemove", str(x), str(y), "click", "4" if up else "5")
+
     def key(self, *keys):
         """Key presses as xdotool names them: "Tab", "Return", "ctrl+super+space"."""
         for key in keys:
             self._pace()
             self.xdotool("key", key)
+
+    def clipboard(self):
+        """What the clipboard holds as text (xclip reads it)."""
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
+                              timeout=DEADLINE).stdout.decode()
 
     # ---- the machine folder and the user's folders ----
 
