@@ -197,6 +197,7 @@ void OnboardingView::refresh() {
     else if (state != shown_)
         page_->setState(state);
     shown_ = state;
+    page_->setRelaunchFailure(tour_.relaunchFailure());
     const auto progress = TourWindow::progress(state, setup_.granted, setup_.waiting);
     if (progress != progress_) {
         progress_ = progress;

@@ -103,8 +103,15 @@ void AppDelegate::showOnboarding() {
         setup.doors.openUrl = [system](const std::string& url) { system->workspace->open(url); };
         setup.doors.openLoginItems = [system] { system->services->openSystemSettingsLoginItems(); };
         setup.doors.notificationSettings = notificationSettings(*system->bundle);
-        setup.relaunch = [system, &queue = queue_, handover = secondStarts_] {
-            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover);
+        setup.relaunch = [system, &queue = queue_, handover = secondStarts_, weak] {
+            const auto self = weak.lock();
+            if (!self) return;
+            Onboarding& tour = *(*self)->tour_;
+            tour.relaunchFailed(std::nullopt);
+            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover,
+                     [weak](const std::string& reason) {
+                         if (const auto self = weak.lock()) (*self)->tour_->relaunchFailed(reason);
+                     });
         };
 
         auto window = std::make_unique<KeyWindow>();
