@@ -70,10 +70,12 @@ def _needed():
 
 
 def _own_session_bus():
-    """Runs this script again inside a session bus of its own, once."""
-    if os.environ.get("NORVANE_JOURNEY_BUS") == "1":
+    """Runs this script again inside a session bus of its own, once, with a runtime folder of
+    its own: the accessibility bus puts its socket there, so journeys side by side never meet."""
+    if os.environ.get("NORVANE_JOURNEY_BUS"):
         return
-    os.environ["NORVANE_JOURNEY_BUS"] = "1"
+    runtime = tempfile.mkdtemp(prefix="norvane-journey-bus-")
+    os.environ["NORVANE_JOURNEY_BUS"] = os.environ["XDG_RUNTIME_DIR"] = runtime
     os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
 
 
@@ -373,6 +375,14 @@ class App:
         self._pace()
         self.xdotool("mousemove", str(x), str(y), "click", str(button))
 
+    def tab_to(self, element, presses=20):
+        """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
+        for _ in range(presses):
+            if element.has("focused"):
+                return element
+            self.key("Tab")
+        raise AssertionError(f"Tab never reached {element}")
+
     def wheel(self, x, y, up=False):
         """One step of the mouse wheel (not paced: a wheel turns quickly)."""
         self.xdotool("mousemove", str(x), str(y), "click", "4" if up else "5")
@@ -438,6 +448,7 @@ def run(journey, *arguments, **options):
     finally:
         errors = app.errors()
         app.stop()
+        shutil.rmtree(os.environ["NORVANE_JOURNEY_BUS"], ignore_errors=True)
     warnings = [line for line in errors.splitlines() if FORBIDDEN.search(line)]
     if warnings:
         problems.append("Qt warned:\n  " + "\n  ".join(warnings))
