@@ -339,6 +339,7 @@ class App:
 
     def closed(self, name, timeout=DEADLINE):
         self.wait(f"the window {name!r} closed", lambda: not self._window(name), timeout)
+        self._pressed = time.monotonic()  # a person's next press comes after they saw it go
 
     def _window(self, name):
         for window in self.root().children():

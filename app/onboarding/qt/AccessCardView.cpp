@@ -102,8 +102,10 @@ AccessCardView::AccessCardView(MainQueue& queue, PermissionTexts texts, const Ac
         if (relaunch) relaunch();
     });
     content()->addWidget(link_);
-    // The reason comes from elsewhere (the system's `open`): plain text, wrapping.
+    // The reason comes from elsewhere (the system's `open`): plain text, wrapping, and cut
+    // after two lines so that the card stays within the page.
     failure_ = textLabel(std::string(), note());
+    failure_->setMaximumLines(2);
     content()->addWidget(failure_);
     steps_->setVisible(!shown_.steps.empty());
     link_->setVisible(shown_.restart.has_value());
