@@ -58,6 +58,31 @@ TEST(X11Keys, NoGrabsUnderWaylandOrWithoutADisplay) {
     EXPECT_EQ(none.registerHotKey(0, 0x0100, 0), std::nullopt);
 }
 
+// The presses a monitor reports on its thread, gathered for the test.
+class Heard {
+public:
+    explicit Heard(ClickMonitor& monitor) : monitor_(monitor) {
+        monitor.installHandler([this](const ClickMonitor::Press& press) {
+            std::lock_guard lock(mutex_);
+            presses_.push_back(press);
+            heard_.notify_all();
+        });
+    }
+    ~Heard() { monitor_.installHandler({}); }
+    // What came once `count` presses have, or after 10 s.
+    std::vector<ClickMonitor::Press> first(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        heard_.wait_for(lock, std::chrono::seconds(10), [&] { return presses_.size() >= count; });
+        return presses_;
+    }
+
+private:
+    ClickMonitor& monitor_;
+    std::mutex mutex_;
+    std::condition_variable heard_;
+    std::vector<ClickMonitor::Press> presses_;
+};
+
 class X11Grabs : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -123,24 +148,14 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     EXPECT_FALSE(X11ClickMonitor(std::nullopt).connected());
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
-    std::mutex mutex;
-    std::condition_variable heard;
-    std::vector<ClickMonitor::Press> presses;
-    monitor.installHandler([&](const ClickMonitor::Press& press) {
-        std::lock_guard lock(mutex);
-        presses.push_back(press);
-        heard.notify_all();
-    });
+    Heard heard(monitor);
     using B = ClickMonitor::Button;
     // On the bare desktop, no window anywhere: left, right, middle and a wheel's step.
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "100", "200", "click", "1", "mousemove", "300", "40", "click", "3",
                                    "click", "2", "click", "4"}))
         GTEST_SKIP() << "xdotool is not installed: no press to send";
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(heard.wait_for(lock, std::chrono::seconds(10), [&] { return presses.size() >= 4; }));
-    EXPECT_EQ(presses, (std::vector<ClickMonitor::Press>{
-                           {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
-    lock.unlock();
+    EXPECT_EQ(heard.first(4), (std::vector<ClickMonitor::Press>{
+                                  {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
 
     // Watching is no grab: another client can still take the pointer.
     xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
@@ -159,14 +174,7 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
 TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
-    std::mutex mutex;
-    std::condition_variable heard;
-    std::vector<ClickMonitor::Press> presses;
-    monitor.installHandler([&](const ClickMonitor::Press& press) {
-        std::lock_guard lock(mutex);
-        presses.push_back(press);
-        heard.notify_all();
-    });
+    Heard heard(monitor);
     xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(connection));
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
@@ -191,11 +199,8 @@ TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "50", "50", "click", "1", "mousemove", "250", "50", "click", "1",
                                             "mousemove", "450", "50", "click", "1", "mousemove", "600", "300", "click", "1"}))
         GTEST_SKIP() << "xdotool is not installed: no press to send";
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(heard.wait_for(lock, std::chrono::seconds(10), [&] { return presses.size() >= 2; }));
     using B = ClickMonitor::Button;
-    EXPECT_EQ(presses, (std::vector<ClickMonitor::Press>{{B::left, 450, 50}, {B::left, 600, 300}}));
-    lock.unlock();
+    EXPECT_EQ(heard.first(2), (std::vector<ClickMonitor::Press>{{B::left, 450, 50}, {B::left, 600, 300}}));
     xcb_disconnect(connection);
 }
 
