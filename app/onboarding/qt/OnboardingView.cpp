@@ -226,6 +226,7 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
     // with reduce motion they only cross-fade.
     const PageTransition transition = pageTransition(state.forward, setup_.still);
     leaving->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dropEffectsWithin(*leaving);  // its banner or card may be fading still
     const auto fade = [](QWidget* widget, double opacity) {
         auto* effect = new QGraphicsOpacityEffect(widget);
         effect->setOpacity(opacity);
