@@ -67,7 +67,7 @@ def journey(app):
     app.wait("the item without the time left", lambda: app.item().name == "Norvane, battery 72%")
     login = app.find("check box", "Open at login").click()
     app.wait("Norvane registered to open at login", lambda: login.has("checked") and any(
-        "Norvane" in str(entry) for entry in (app.json("launchd/registrations.json") or {}).values()))
+        path.endswith("Norvane.app") for path in (app.json("launchd/registrations.json") or {}).get("loginItems", {})))
 
     # The full-by time in half hours, shown as "Full by 8:00" and stored in minutes.
     time = app.find("filler", re.compile(r"^Full by \d+:\d\d$"))
