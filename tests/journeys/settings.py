@@ -93,15 +93,15 @@ def journey(app):
     assert awake.name == "Stay awake on or off: no shortcut. Press to record one", awake.name
     awake.click()
     app.key("a")  # a plain letter cannot be one: refused, still recording
-    app.find("filler", REFUSAL)
+    app.find("label", REFUSAL)
     app.key("ctrl+super+space")  # the panel's keys: refused, and the panel stays open
-    app.find("filler", REFUSAL)
+    app.find("label", REFUSAL)
     app.panel()
     assert shortcut_row(app, "Stay awake on or off").name.startswith("Stay awake on or off: no shortcut")
     assert shortcut_row(app, "Open Norvane").name == "Open Norvane: ⌃⌘Space. Press to record one"
 
     shortcut_row(app, "Stay awake on or off").click()  # recording again: the message goes
-    app.absent("filler", REFUSAL)
+    app.absent("label", REFUSAL)
     app.key("Escape")  # ends the recording as it was
     app.key("ctrl+alt+k")  # no longer recorded
     assert shortcut_row(app, "Stay awake on or off").name.startswith("Stay awake on or off: no shortcut")

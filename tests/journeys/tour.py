@@ -31,9 +31,9 @@ def journey(app):
     app.find("push button", "Continue", within=tour).click()
     step(app, 4)
 
-    app.find("filler", "Waiting for you", within=tour)
+    app.find("label", "Waiting for you", within=tour)
     app.find("push button", "Still not confirmed? Restart Norvane and check again", within=tour).click()
-    app.find("filler", "Norvane was not restarted: LaunchServices cannot open it.", within=tour)
+    app.find("label", "Norvane was not restarted: LaunchServices cannot open it.", within=tour)
     assert "onboardingResume" not in app.defaults()
     app.find("push button", "Open Notification settings", within=tour).click()
     app.wait("the notification settings opened", lambda: any(
@@ -42,10 +42,10 @@ def journey(app):
     step(app, 5)
 
     app.find("push button", "Add the helper", within=tour).click()
-    app.find("filler", "Confirmed", within=tour)
+    app.find("label", "Confirmed", within=tour)
     app.find("push button", "Continue", within=tour).click()
     step(app, 6)
-    app.find("filler", "Norvane is in your menu bar", within=tour)
+    app.find("label", "Norvane is in your menu bar", within=tour)
 
     app.find("push button", "Open Norvane", within=tour).click()
     app.closed("Welcome to Norvane")

@@ -17,14 +17,14 @@ def journey(app):
 
     app.find("push button", "Allow notifications", within=tour)
     app.key("Return")  # macOS asks, and the machine answers yes
-    app.find("filler", "Confirmed", within=tour)
+    app.find("label", "Confirmed", within=tour)
     app.key("Return")  # now "Continue"
     step(app, 5)
 
     app.tab_to(app.find("push button", "Not now", within=tour))
     app.key("space")  # the helper is left for later
     step(app, 6)
-    app.find("filler", "Not set up", within=tour)  # its summary: still to be set up
+    app.find("label", "Not set up", within=tour)  # its summary: still to be set up
 
     app.key("Return")
     app.closed("Welcome to Norvane")
