@@ -230,8 +230,9 @@ TEST_F(HelperEndToEnd, ASignedAppWithAPreloadedLibraryIsNotHeard) {
     EXPECT_EQ(calls(), "-b powermode 1\n");
 }
 
-// A sealed file changed through a shared mapping: once the mapping has dirtied a page, later
-// writes into it move none of the file's times, so a digest kept by them would hide them.
+// A sealed file changed through a shared mapping, whose descriptor is closed at once: once the
+// mapping has dirtied a page, later writes into it move none of the file's times, so a digest
+// kept by them would hide them.
 TEST_F(HelperEndToEnd, ABundleChangedThroughASharedMappingIsNoLongerTheSignedApp) {
     const Path app = bundle("A", "TEAMONE001");
     EXPECT_EQ(probe(app, {"install"}), "ok");
@@ -241,6 +242,7 @@ TEST_F(HelperEndToEnd, ABundleChangedThroughASharedMappingIsNoLongerTheSignedApp
     const auto size = static_cast<std::size_t>(fs::file_size(plist));
     auto* page = static_cast<char*>(::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
     ASSERT_NE(page, MAP_FAILED);
+    ::close(fd);  // the mapping alone writes from here on
     static_cast<volatile char*>(page)[0] = page[0];  // dirtied, unchanged: the times move now, and not again
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     // A refused mode: the checks are all that runs.
@@ -250,7 +252,6 @@ TEST_F(HelperEndToEnd, ABundleChangedThroughASharedMappingIsNoLongerTheSignedApp
     *line = ' ';  // still the same plist, but not the sealed file
     EXPECT_EQ(probe(app, {"raw-power-mode", "3"}).substr(0, 7), "error: ");
     ::munmap(page, size);
-    ::close(fd);
 }
 
 // Peers whose bundles hold a FIFO or a sparse 64 GiB file as their signature record: four
