@@ -102,9 +102,7 @@ int forge(const SocketFolder& folder, const std::string& service, char** app) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const auto machine = Machine::current();
     const auto folder = machine ? SocketFolder::open(*machine) : std::nullopt;
     if (!folder || argc < 3) return 2;
@@ -132,4 +130,14 @@ int main(int argc, char** argv) {
     int status = 0;
     if (::waitpid(first, &status, 0) != first || !WIFEXITED(status)) return 8;
     return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+// Ended at once: a leak check at exit cannot stop the threads of a process that has left its
+// first namespaces, and would fail it.
+int main(int argc, char** argv) {
+    const int status = run(argc, argv);
+    std::fflush(stdout);
+    ::_exit(status);
 }
