@@ -4,11 +4,14 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <csignal>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,13 +59,22 @@ std::string hex(const unsigned char* bytes, std::size_t size) {
     return out;
 }
 
-// The digest of what the descriptor holds; absent on a read error or past `limit` bytes.
-std::optional<std::string> sha256(int fd, std::uint64_t limit) {
+using Clock = std::chrono::steady_clock;
+// No deadline: a file the signing tool hashes, or the update's archive.
+constexpr Clock::time_point never = Clock::time_point::max();
+
+// The digest of what the descriptor holds; absent on a read error, past `limit` bytes, or
+// (with `late` set) when the deadline passes first.
+std::optional<std::string> sha256(int fd, std::uint64_t limit, Clock::time_point deadline, bool* late = nullptr) {
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
     std::array<char, 1 << 16> buffer{};
     std::uint64_t total = 0;
     for (;;) {
+        if (deadline != never && Clock::now() > deadline) {
+            if (late) *late = true;
+            return std::nullopt;
+        }
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
@@ -84,8 +96,12 @@ std::optional<std::string> sha256(std::string_view bytes) {
     return hex(digest, size);
 }
 
-// A file's digest is kept while nothing about the file has changed: any write moves its
-// change time, a replacement changes its inode.
+// A file's digest is kept while nothing about the file has changed: a write moves its change
+// time, a replacement changes its inode. Not every write does: one through a shared mapping
+// into a page the mapping has already dirtied moves no time. So a digest is kept only for a
+// file that no one had open for writing (or mapped so) before and after it was hashed, and
+// whose times lie more than a second away: any later write then needs a new mapping or a
+// write call, whose first touch stamps the file with a time unlike the one kept.
 struct CachedDigest {
     dev_t device;
     ino_t inode;
@@ -99,20 +115,56 @@ struct CachedDigest {
     }
 };
 
-std::mutex cacheMutex;
+// Never destroyed: a check still running on a thread of its own when the program ends may
+// still look.
+std::mutex& cacheMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
 std::unordered_map<std::string, CachedDigest>& digestCache() {
-    static std::unordered_map<std::string, CachedDigest> cache;
-    return cache;
+    static auto* cache = new std::unordered_map<std::string, CachedDigest>;
+    return *cache;
+}
+
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late);
+
+struct FileDescriptorCloser {
+    int fd;
+    ~FileDescriptorCloser() { ::close(fd); }
+};
+
+// Whether no one has the file open for writing, nor mapped it so: only then can a read lease
+// be had. Taken and given back at once; a writer opening meanwhile waits that long, and the
+// lease's signal is one ignored unless handled. False when it cannot be told (a file of
+// another user, leases switched off).
+bool noWriter(int fd) {
+    if (::fcntl(fd, F_SETSIG, SIGURG) != 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) return false;
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    return true;
+}
+
+// Whether the file's times lie more than a second from now, so that a write now would stamp
+// it with other ones.
+bool settled(const struct stat& s) {
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto away = [&now](const timespec& t) { return std::abs(now.tv_sec - t.tv_sec) > 1; };
+    return away(s.st_mtim) && away(s.st_ctim);
 }
 
 // Every file and link of the bundle, but the signature folder, with its size (0 for a link).
-// Absent when one cannot be looked at.
-std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bundle) {
+// Absent when one cannot be looked at, or (with `late` set) when the deadline passes first.
+std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bundle, Clock::time_point deadline = never,
+                                                                bool* late = nullptr) {
     std::map<std::string, std::uint64_t> files;
     std::error_code error;
     const Path skipped = Path(signatureRecordPath).parent_path();
     for (auto it = fs::recursive_directory_iterator(bundle, error); !error && it != fs::recursive_directory_iterator();
          it.increment(error)) {
+        if (deadline != never && Clock::now() > deadline) {
+            if (late) *late = true;
+            return std::nullopt;
+        }
         const Path relative = it->path().lexically_relative(bundle);
         if (relative == skipped) {
             it.disable_recursion_pending();
@@ -128,9 +180,10 @@ std::optional<std::map<std::string, std::uint64_t>> sealedFiles(const Path& bund
 }
 
 // The digests of the files, hashing at most `maximumSealedBytes` in all; absent when one
-// cannot be read or the files hold more.
+// cannot be read, the files hold more, or (with `late` set) the deadline passes first.
 std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
-                                                         const std::map<std::string, std::uint64_t>& files) {
+                                                         const std::map<std::string, std::uint64_t>& files,
+                                                         Clock::time_point deadline = never, bool* late = nullptr) {
     std::uint64_t total = 0;
     for (const auto& [name, size] : files) total += size;
     if (total > maximumSealedBytes) return std::nullopt;
@@ -138,7 +191,7 @@ std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
     std::uint64_t left = maximumSealedBytes;
     for (const auto& [name, size] : files) {
         // A file that grew since it was looked at is read no further than its share.
-        auto digest = fileDigest(bundle / name, left);
+        auto digest = digestOf(bundle / name, left, deadline, late);
         if (!digest) return std::nullopt;
         left -= std::min(left, size);
         out.emplace(name, std::move(*digest));
@@ -146,14 +199,19 @@ std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
     return out;
 }
 
+enum class Seal { intact, broken, late };
+
 // Whether the bundle's files are the record's: the same names first, then their digests.
-bool sealed(const Path& bundle, const SignatureRecord& record) {
-    const auto files = sealedFiles(bundle);
-    if (!files || files->size() != record.files.size()) return false;
+Seal sealed(const Path& bundle, const SignatureRecord& record, Clock::time_point deadline) {
+    bool late = false;
+    const auto files = sealedFiles(bundle, deadline, &late);
+    if (late) return Seal::late;
+    if (!files || files->size() != record.files.size()) return Seal::broken;
     auto b = record.files.begin();
     for (auto a = files->begin(); a != files->end(); ++a, ++b)
-        if (a->first != b->first) return false;
-    return digests(bundle, *files) == record.files;
+        if (a->first != b->first) return Seal::broken;
+    const bool same = digests(bundle, *files, deadline, &late) == record.files;
+    return late ? Seal::late : same ? Seal::intact : Seal::broken;
 }
 
 using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
@@ -306,9 +364,45 @@ Path normal(const Path& path) {
     return error ? path.lexically_normal() : out;
 }
 
+// The record's bytes: a regular file of at most `maximumRecordBytes`, reached without
+// following a link inside the bundle and opened without waiting (a FIFO there is no record);
+// absent otherwise.
+std::optional<std::string> readRecord(const Path& bundle) {
+    int fd = ::open(bundle.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const Path relative(signatureRecordPath);
+    for (auto part = relative.begin(); fd >= 0 && part != relative.end(); ++part) {
+        const int flags = std::next(part) == relative.end() ? O_NONBLOCK : O_DIRECTORY;
+        const int next = ::openat(fd, part->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | flags);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> out;
+    struct stat s {};
+    if (::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) && static_cast<std::uint64_t>(s.st_size) <= maximumRecordBytes) {
+        std::string text;
+        char buffer[65536];
+        ssize_t n = 0;
+        while (text.size() <= maximumRecordBytes && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+            if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0 && text.size() <= maximumRecordBytes) out = std::move(text);
+    }
+    ::close(fd);
+    return out;
+}
+
 std::optional<SignatureRecord> recordOf(const Path& bundle) {
-    const auto text = readFile(bundle / Path(signatureRecordPath));
+    const auto text = readRecord(bundle);
     return text ? parseSignatureRecord(*text) : std::nullopt;
+}
+
+// Whether a path lies in one of the system's library folders (/usr/lib, /lib and their 32-
+// and 64-bit kin), which only the administrator can write.
+bool inSystemLibraries(std::string_view path) {
+    for (const std::string_view folder : {"/usr/lib/", "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/lib/", "/lib32/",
+                                          "/lib64/", "/libx32/"})
+        if (path.starts_with(folder) && path.find("/../") == std::string_view::npos) return true;
+    return false;
 }
 
 // The code's bundle, its record and its identifier; absent when the code is not signed.
@@ -427,7 +521,11 @@ std::optional<Path> enclosingBundle(const Path& code) {
     return std::nullopt;
 }
 
-std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
+std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) { return digestOf(file, limit, never, nullptr); }
+
+namespace {
+
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late) {
     struct stat s {};
     if (::lstat(file.c_str(), &s) != 0) return std::nullopt;
     if (S_ISLNK(s.st_mode)) {
@@ -439,31 +537,31 @@ std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) {
     if (!S_ISREG(s.st_mode) || static_cast<std::uint64_t>(s.st_size) > limit) return std::nullopt;
     const std::string key = file.string();
     {
-        const std::lock_guard lock(cacheMutex);
+        const std::lock_guard lock(cacheMutex());
         const auto found = digestCache().find(key);
         if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
     }
     // Never a link followed, nor a FIFO waited on: only the regular file looked at.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    const FileDescriptorCloser closing{fd};
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    auto digest = sha256(fd, limit);
-    ::close(fd);
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return std::nullopt;
+    const bool unwritten = noWriter(fd);
+    auto digest = sha256(fd, limit, deadline, late);
     // Keep it only when the file read is the one looked at, and did not change meanwhile.
     if (digest) {
         struct stat after {};
         CachedDigest entry{opened.st_dev, opened.st_ino, opened.st_size, opened.st_mtim, opened.st_ctim, *digest};
-        if (::lstat(file.c_str(), &after) == 0 && entry.matches(after)) {
-            const std::lock_guard lock(cacheMutex);
+        if (unwritten && noWriter(fd) && ::lstat(file.c_str(), &after) == 0 && entry.matches(after) && settled(after)) {
+            const std::lock_guard lock(cacheMutex());
             digestCache()[key] = std::move(entry);
         }
     }
     return digest;
 }
+
+}  // namespace
 
 bool signBundle(const Path& bundle, std::string identifier, std::optional<std::string> team,
                 std::map<std::string, std::string> code, std::string& error, const Path& keys) {
@@ -532,9 +630,11 @@ std::optional<Value::Dictionary> RecordCodeSigning::signingInformation(const Pat
     return info;
 }
 
-RecordCodeSigning::RecordCodeSigning(const Machine& machine) : anchors_(anchorsFolder(machine)) {}
+RecordCodeSigning::RecordCodeSigning(const Machine& machine, double checkSeconds)
+    : anchors_(anchorsFolder(machine)), checkSeconds_(checkSeconds) {}
 
 SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(checkSeconds_));
     const auto wanted = parseRequirement(requirement);
     if (!wanted) return SignatureCheck::badRequirement;
     const auto found = signedCode(code);
@@ -544,8 +644,12 @@ SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_vi
     if (!found->record.team || *found->record.team != wanted->team || found->identifier != wanted->identifier)
         return SignatureCheck::requirementNotMet;
     if (!trusted(anchors_, found->record)) return SignatureCheck::untrusted;
-    if (!sealed(found->bundle, found->record)) return SignatureCheck::modified;
-    return SignatureCheck::valid;
+    switch (sealed(found->bundle, found->record, deadline)) {
+    case Seal::intact: return SignatureCheck::valid;
+    case Seal::broken: return SignatureCheck::modified;
+    case Seal::late: break;
+    }
+    return SignatureCheck::timedOut;
 }
 
 SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
@@ -558,7 +662,22 @@ SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_vie
     if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
         running.st_ino != named.st_ino)
         return SignatureCheck::notSigned;
-    return checkValidity(*code, requirement);
+    const SignatureCheck check = checkValidity(*code, requirement);
+    if (check != SignatureCheck::valid) return check;
+    // The code it runs besides: system libraries, or the bundle's own sealed files.
+    const auto found = signedCode(*code);
+    const auto mapped = mappedCode(pid);
+    if (!found || !mapped) return SignatureCheck::notSigned;
+    for (const auto& library : *mapped) {
+        if (inSystemLibraries(library.path)) continue;
+        const Path relative = Path(library.path).lexically_relative(found->bundle);
+        struct stat now {};
+        if (relative.empty() || *relative.begin() == ".." || !found->record.files.contains(relative.generic_string()) ||
+            ::lstat(library.path.c_str(), &now) != 0 || now.st_ino != library.inode)
+            return SignatureCheck::foreignCode;
+    }
+    return SignatureCheck::valid;
 }
+
 
 }  // namespace norvane

@@ -62,10 +62,17 @@ enum class SignatureCheck {
     badRequirement,       // the requirement does not compile
     requirementNotMet,    // another identifier or team, or an ad-hoc signature
     untrusted,            // the record is not signed by a key the anchors hold for its team
+    timedOut,             // the bundle could not be looked through before the check's deadline
+    foreignCode,          // the process runs code from outside the system's library folders
+                          // and its own sealed files (a preloaded library)
 };
 
 // No bundle whose sealed files hold more is hashed: it is refused as modified.
 inline constexpr std::uint64_t maximumSealedBytes = std::uint64_t{1} << 30;
+// No record is larger: a bundle with a larger one (or one that is no regular file) is not signed.
+inline constexpr std::uint64_t maximumRecordBytes = std::uint64_t{1} << 20;
+// How long one check of a code may look through its bundle.
+inline constexpr double checkDeadlineSeconds = 10;
 
 class CodeSigning {
 public:
@@ -86,27 +93,35 @@ public:
 };
 
 // Signatures read from the records in bundles, trusted when signed by a key of the anchors
-// folder for the record's team; the running process is /proc/self/exe. The cheap facts
-// (identifier, team, signature) are checked before any sealed file is hashed. Digests are
-// kept per file while the file's identity, size and change times stay the same, so checking
-// a peer on every message does not hash its bundle each time.
+// folder for the record's team; the running process is /proc/self/exe. The record is read
+// only when it is a regular file of at most `maximumRecordBytes`, opened without waiting and
+// without following a link inside the bundle. The cheap facts (identifier, team, signature)
+// are checked before any sealed file is hashed, and a check that has not looked through the
+// bundle by its deadline fails (`timedOut`). Digests are kept per file while the file's
+// identity, size and change times stay the same, so checking a peer on every message does
+// not hash its bundle each time.
 class RecordCodeSigning final : public CodeSigning {
 public:
     // Trusts the machine's anchors, `security/anchors/` of its folder.
-    explicit RecordCodeSigning(const Machine& machine);
+    explicit RecordCodeSigning(const Machine& machine, double checkSeconds = checkDeadlineSeconds);
     // Trusts the anchors of this folder: `<TEAM>.pub`, one hex public key a line.
-    explicit RecordCodeSigning(Path anchors) : anchors_(std::move(anchors)) {}
+    explicit RecordCodeSigning(Path anchors, double checkSeconds = checkDeadlineSeconds)
+        : anchors_(std::move(anchors)), checkSeconds_(checkSeconds) {}
 
     std::optional<Path> selfCode() const override;
     std::optional<Path> processCode(std::int32_t pid) const override;
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override;
     SignatureCheck checkValidity(const Path& code, std::string_view requirement) const override;
     // Also requires the file checked to be the one the process runs (the same inode), so a
-    // file renamed over the program's path after its start does not pass for it.
+    // file renamed over the program's path after its start does not pass for it, and every
+    // file it has mapped as code to lie in the system's library folders or to be one of its
+    // bundle's sealed files as it is now (the same inode), as a signed program refuses other
+    // libraries: one preloaded from elsewhere makes it `foreignCode`.
     SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
 
 private:
     Path anchors_;
+    double checkSeconds_;
 };
 
 // The bundle (a folder ending in ".app") that holds a code path, the bundle itself included;

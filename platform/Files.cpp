@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 namespace norvane {
 namespace {
@@ -107,32 +108,56 @@ bool writeFileAtomically(const Path& path, std::string_view bytes) {
 
 AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate) {
     ++changes;
-    // Write-only, so a file we may write but not read still gets its lines.
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-    if (fd.valid()) {
-        std::string prefix;
-        if (separate) {
+    // Never through a link: a log or history path turned into one writes nowhere else. A
+    // file made by someone else between the two opens is appended to on the second try;
+    // after that the append gives up.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Write-only, so a file we may write but not read still gets its lines.
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.valid()) {
+            struct stat st {};
+            if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return AppendResult::failed;
+            std::string prefix;
             // The last byte comes through a read-only open of its own; when that fails the
             // separator is skipped rather than the line lost.
-            FileDescriptor reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-            struct stat st {};
+            FileDescriptor reader(separate ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK) : -1);
             char last = '\n';
-            if (reader.valid() && ::fstat(reader.get(), &st) == 0 && st.st_size > 0 &&
-                ::pread(reader.get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
+            if (reader.valid() && st.st_size > 0 && ::pread(reader.get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
                 prefix = "\n";
+            const bool ok = writeAll(fd.get(), prefix + std::string(bytes)) && fd.close();
+            return ok ? AppendResult::appended : AppendResult::failed;
         }
-        const bool ok = writeAll(fd.get(), prefix + std::string(bytes)) && fd.close();
-        return ok ? AppendResult::appended : AppendResult::failed;
+        if (errno != ENOENT) return AppendResult::failed;
+        if (path.has_parent_path()) createDirectories(path.parent_path());
+        FileDescriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (created.valid())
+            return writeAll(created.get(), bytes) && created.close() ? AppendResult::created : AppendResult::failed;
+        // EEXIST: someone made it in between (or a dangling link is there): once more.
+        if (errno != EEXIST) return AppendResult::failed;
     }
-    if (errno != ENOENT) return AppendResult::failed;
-    if (path.has_parent_path()) createDirectories(path.parent_path());
-    FileDescriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!created.valid()) {
-        // Someone else created it in between: append after all.
-        if (errno == EEXIST) return appendToFile(path, bytes, separate);
-        return AppendResult::failed;
+    return AppendResult::failed;
+}
+
+bool removeTree(const Path& path) {
+    namespace fs = std::filesystem;
+    ++changes;
+    std::error_code error;
+    // Every folder below opened to its owner first, without recursion: a deep tree needs no
+    // deep stack.
+    std::vector<Path> folders{path};
+    while (!folders.empty()) {
+        const Path folder = std::move(folders.back());
+        folders.pop_back();
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(folder.c_str(), (st.st_mode & 07777) | S_IRWXU);
+        for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator(); it.increment(error))
+            if (it->is_directory(error) && !it->is_symlink(error)) folders.push_back(it->path());
+        error.clear();
     }
-    return writeAll(created.get(), bytes) && created.close() ? AppendResult::created : AppendResult::failed;
+    fs::remove_all(path, error);
+    struct stat left {};
+    return ::lstat(path.c_str(), &left) != 0 && errno == ENOENT;
 }
 
 bool createDirectories(const Path& path) {

@@ -24,9 +24,15 @@ bool writeFileAtomically(const Path& path, std::string_view bytes);
 
 enum class AppendResult { appended, created, failed };
 // Appends to an existing file; creates it (with its folders) only when it is absent, so a
-// file that exists but cannot be opened is never replaced. With `separate`, a line feed
-// goes first when the file does not already end in one.
+// file that exists but cannot be opened is never replaced. A symbolic link at the path (even
+// one leading nowhere) or anything but a regular file fails: nothing is written through it.
+// With `separate`, a line feed goes first when the file does not already end in one.
 AppendResult appendToFile(const Path& path, std::string_view bytes, bool separate = false);
+
+// Removes a file, or a folder with everything in it, also folders whose modes shut their owner
+// out (they are opened up first); links are removed, never followed. True when nothing is
+// left at the path.
+bool removeTree(const Path& path);
 
 // Creates the folder and every missing parent; true when the folder exists afterwards.
 bool createDirectories(const Path& path);

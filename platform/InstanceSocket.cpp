@@ -116,8 +116,18 @@ struct InstanceServer::State {
         connections.erase(it);
     }
 
+    // Whether a new connection can be taken: below the limit, or one connection is still
+    // sending its request (the oldest such gives way). While every place waits for its answer,
+    // newcomers wait in the listening queue, unrefused, for the first place to free.
+    bool room() const {
+        if (connections.size() < limits.connections) return true;
+        for (const auto& [id, c] : connections)
+            if (!c.asked) return true;
+        return false;
+    }
+
     void accept() {
-        for (;;) {
+        while (room()) {
             const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0) return;
             if (peerUser(fd) != user) {
@@ -130,10 +140,6 @@ struct InstanceServer::State {
                 for (auto it = connections.begin(); it != connections.end(); ++it)
                     if (!it->second.asked && (oldest == connections.end() || it->second.started < oldest->second.started))
                         oldest = it;
-                if (oldest == connections.end()) {
-                    ::close(fd);
-                    continue;
-                }
                 close(oldest);
             }
             Connection& c = connections[next++];
@@ -142,23 +148,27 @@ struct InstanceServer::State {
         }
     }
 
-    // Reads what the peer sent; false when the connection must end (it closed, sent more
-    // than a request may be, or something that is no request).
+    // Reads what the peer sent; false when the connection must end (it sent more than a
+    // request may be, something that is no request, or closed before its request was whole).
+    // A whole request followed by the end of the stream is answered all the same.
     bool receive(Connection& c) {
+        bool closed = false;
         for (;;) {
             char bytes[16384];
             const ssize_t n = ::recv(c.link->fd, bytes, sizeof bytes, MSG_DONTWAIT);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            if (n == 0) return false;
+            if (n <= 0) {
+                closed = n == 0;
+                break;
+            }
             c.buffer.append(bytes, static_cast<std::size_t>(n));
             if (c.buffer.size() > 4 + maximumInstanceMessage) return false;
         }
-        if (c.buffer.size() < 4) return true;
+        if (c.buffer.size() < 4) return !closed;
         const auto* b = reinterpret_cast<const unsigned char*>(c.buffer.data());
         const std::size_t size = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
         if (size > maximumInstanceMessage || c.buffer.size() > 4 + size) return false;
-        if (c.buffer.size() < 4 + size) return true;
+        if (c.buffer.size() < 4 + size) return !closed;
         const auto request = parseJson(std::string_view(c.buffer).substr(4));
         if (!request) return false;
         c.asked = Clock::now();
@@ -200,7 +210,7 @@ struct InstanceServer::State {
     void serve() {
         int timeout = -1;
         while (true) {
-            std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {listening, POLLIN, 0}};
+            std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {room() ? listening : -1, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
             for (const auto& [id, c] : connections)
                 if (!c.asked) {

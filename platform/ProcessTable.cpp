@@ -1,6 +1,9 @@
 #include "platform/ProcessTable.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <string>
@@ -22,6 +25,56 @@ std::string processPath(std::int32_t pid) {
     std::string_view bytes(buffer, static_cast<std::size_t>(n));
     if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
     return decodeUtf8Lossy(bytes);
+}
+
+bool inOwnNamespaces(std::int32_t pid) {
+    if (pid <= 0) return false;
+    for (const char* kind : {"user", "pid"}) {
+        struct stat own {}, theirs {};
+        const std::string path = "/proc/" + std::to_string(pid) + "/ns/" + kind;
+        if (::stat(("/proc/self/ns/" + std::string(kind)).c_str(), &own) != 0 || ::stat(path.c_str(), &theirs) != 0 ||
+            own.st_dev != theirs.st_dev || own.st_ino != theirs.st_ino)
+            return false;
+    }
+    return true;
+}
+
+std::vector<MappedCode> parseMappedCode(std::string_view maps) {
+    // address perms offset device inode [path]; the path is the rest of the line.
+    std::vector<MappedCode> out;
+    while (!maps.empty()) {
+        const auto end = maps.find('\n');
+        std::string_view line = maps.substr(0, end);
+        maps.remove_prefix(end == std::string_view::npos ? maps.size() : end + 1);
+        std::string_view fields[5];
+        bool whole = true;
+        for (auto& field : fields) {
+            const auto start = line.find_first_not_of(' ');
+            if (start == std::string_view::npos) {
+                whole = false;
+                break;
+            }
+            line.remove_prefix(start);
+            const auto stop = std::min(line.find(' '), line.size());
+            field = line.substr(0, stop);
+            line.remove_prefix(stop);
+        }
+        const auto start = line.find_first_not_of(' ');
+        if (!whole || start == std::string_view::npos || fields[1].size() < 3 || fields[1][2] != 'x') continue;
+        const std::string_view path = line.substr(start);
+        const auto inode = parseInt64(fields[4]);
+        // Anonymous code and the kernel's own pages ([vdso]) name no file.
+        if (path.front() != '/' || !inode) continue;
+        out.push_back({std::string(path), static_cast<std::uint64_t>(*inode)});
+    }
+    return out;
+}
+
+std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
+    if (pid <= 0) return std::nullopt;
+    const auto maps = readFile("/proc/" + std::to_string(pid) + "/maps");
+    if (!maps) return std::nullopt;
+    return parseMappedCode(*maps);
 }
 
 std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_view json) {

@@ -19,6 +19,24 @@ namespace norvane {
 // when the pid is not above 0, unknown, or not ours to inspect.
 std::string processPath(std::int32_t pid);
 
+// Whether the process lives in this process's own user and pid namespaces. A process with
+// power over a pid namespace of its own (any user can make one with a user namespace) may name
+// any process of it as the sender of what it sends on a socket; such a process lives in
+// another. False when it cannot be told.
+bool inOwnNamespaces(std::int32_t pid);
+
+// A file a process has mapped as code, as the kernel lists it in /proc/<pid>/maps: its path
+// (with the kernel's " (deleted)" mark when it was removed) and inode.
+struct MappedCode {
+    std::string path;
+    std::uint64_t inode = 0;
+    bool operator==(const MappedCode&) const = default;
+};
+// Every file the process has mapped executable; absent when its map cannot be read.
+std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid);
+// The same from the text of a map.
+std::vector<MappedCode> parseMappedCode(std::string_view maps);
+
 // One process of the machine folder's top/processes.json.
 struct MachineProcess {
     std::int32_t pid = 0;

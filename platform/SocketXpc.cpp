@@ -26,21 +26,27 @@ constexpr double launchStep = 0.01;
 // How long a listener may take to check us and say it listens.
 constexpr double handshakeDeadline = 30;
 
-class SocketXpcConnection final : public XpcConnection {
+// One connection's state, shared by its handle and its thread: the thread may outlive the
+// handle (a check of the peer under way when the connection is invalidated), and no one ever
+// waits for it.
+class Link : public std::enable_shared_from_this<Link> {
 public:
-    SocketXpcConnection(Machine machine, std::string name, const CodeSigning& signing)
-        : machine_(std::move(machine)), name_(std::move(name)), signing_(signing) {}
-    ~SocketXpcConnection() override { invalidate(); }
+    using ReplyHandler = XpcConnection::ReplyHandler;
+    using ErrorHandler = XpcConnection::ErrorHandler;
 
-    void setCodeSigningRequirement(std::string requirement) override { requirement_ = std::move(requirement); }
+    Link(Machine machine, std::string name, std::shared_ptr<const CodeSigning> signing)
+        : machine_(std::move(machine)), name_(std::move(name)), signing_(std::move(signing)) {}
 
-    void resume() override {
+    void setCodeSigningRequirement(std::string requirement) { requirement_ = std::move(requirement); }
+
+    void resume() {
         const std::lock_guard lock(mutex_);
-        if (thread_.joinable() || invalidated_) return;
-        thread_ = std::thread([this] { run(); });
+        if (started_ || invalidated_) return;
+        started_ = true;
+        std::thread([self = shared_from_this()] { self->run(); }).detach();
     }
 
-    void send(Value message, ReplyHandler reply, ErrorHandler error) override {
+    void send(Value message, ReplyHandler reply, ErrorHandler error) {
         std::unique_lock lock(mutex_);
         if (ended_) {
             const std::string reason = endReason();
@@ -59,18 +65,15 @@ public:
         if (!writeFrame(fd_, frame)) ::shutdown(fd_, SHUT_RDWR);
     }
 
-    void invalidate() override {
-        std::thread thread;
+    // Ends the exchange without waiting for the thread: a peer check under way ends by its
+    // own deadline, and the thread then finds the connection invalidated.
+    void invalidate() {
         {
             const std::lock_guard lock(mutex_);
             invalidated_ = true;
             if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
             if (handshake_ >= 0) ::shutdown(handshake_, SHUT_RDWR);
-            thread = std::move(thread_);
         }
-        // Invalidated from one of its own handlers, the thread ends by itself.
-        if (thread.joinable() && thread.get_id() == std::this_thread::get_id()) thread.detach();
-        if (thread.joinable()) thread.join();
         failAll();
     }
 
@@ -183,7 +186,7 @@ private:
         if (fd < 0) return -1;
         if (requirement_) {
             const auto pid = peerProcess(fd);
-            if (!pid || signing_.checkProcess(*pid, *requirement_) != SignatureCheck::valid) {
+            if (!pid || signing_->checkProcess(*pid, *requirement_) != SignatureCheck::valid) {
                 ::close(fd);
                 fail("the peer does not meet the code signing requirement");
                 return -1;
@@ -227,11 +230,11 @@ private:
 
     Machine machine_;
     const std::string name_;
-    const CodeSigning& signing_;
+    const std::shared_ptr<const CodeSigning> signing_;
     std::optional<std::string> requirement_;
 
     std::mutex mutex_;
-    std::thread thread_;
+    bool started_ = false;
     int fd_ = -1;
     int handshake_ = -1;  // connected, waiting for the listener's word
     bool invalidated_ = false;
@@ -242,10 +245,25 @@ private:
     std::map<std::uint64_t, Pending> pending_;
 };
 
+class SocketXpcConnection final : public XpcConnection {
+public:
+    explicit SocketXpcConnection(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    ~SocketXpcConnection() override { link_->invalidate(); }
+    void setCodeSigningRequirement(std::string requirement) override { link_->setCodeSigningRequirement(std::move(requirement)); }
+    void resume() override { link_->resume(); }
+    void send(Value message, ReplyHandler reply, ErrorHandler error) override {
+        link_->send(std::move(message), std::move(reply), std::move(error));
+    }
+    void invalidate() override { link_->invalidate(); }
+
+private:
+    std::shared_ptr<Link> link_;
+};
+
 }  // namespace
 
 std::unique_ptr<XpcConnection> MachineXpcConnector::connectToMachService(std::string_view name) {
-    return std::make_unique<SocketXpcConnection>(machine_, std::string(name), signing_);
+    return std::make_unique<SocketXpcConnection>(std::make_shared<Link>(machine_, std::string(name), signing_));
 }
 
 }  // namespace norvane

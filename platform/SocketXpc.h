@@ -16,13 +16,15 @@ namespace norvane {
 
 class MachineXpcConnector final : public XpcConnector {
 public:
-    // `signing` must outlive every connection made.
-    MachineXpcConnector(Machine machine, const CodeSigning& signing) : machine_(std::move(machine)), signing_(signing) {}
+    // A connection's thread keeps `signing` as long as it runs: invalidating a connection or
+    // destroying it never waits for that thread (a check of the peer may be under way).
+    MachineXpcConnector(Machine machine, std::shared_ptr<const CodeSigning> signing)
+        : machine_(std::move(machine)), signing_(std::move(signing)) {}
     std::unique_ptr<XpcConnection> connectToMachService(std::string_view name) override;
 
 private:
     Machine machine_;
-    const CodeSigning& signing_;
+    std::shared_ptr<const CodeSigning> signing_;
 };
 
 }  // namespace norvane

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
 #include "platform/XpcSocket.h"
 
@@ -79,6 +80,7 @@ struct XpcListener::State {
         std::optional<Clock::time_point> partial;  // when the frame being read began
         Clock::time_point idleSince = Clock::now();
         bool ended = false;  // the peer closed or broke the rules while busy
+        bool closed = false;  // the peer sent all it will: what is whole is answered, then it ends
     };
     std::map<std::uint64_t, Connection> connections;  // the poller's alone
     std::uint64_t nextConnection = 1;
@@ -119,15 +121,40 @@ struct XpcListener::State {
         }
     }
 
+    // A pid from credentials names the sender only within our own namespaces: a process that
+    // made a pid namespace of its own may name any process of it, so a peer in another user or
+    // pid namespace is never heard.
     bool meetsRequirement(std::int32_t pid) const {
-        return !requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid;
+        return inOwnNamespaces(pid) && (!requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid);
     }
 
     // On a worker: the peer that connected is checked; only then is what it already sent
     // thrown away unread and the peer told to speak. Data queued before the check may come
     // from the program the process ran before it executed the signed one.
+    // A check or request that throws refuses the peer; the worker lives on.
     void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
                std::uint64_t* started) {
+        bool accepted = false;
+        try {
+            accepted = checkPeer(fd, writer, exported, pid, started);
+        } catch (...) {
+            accepted = false;
+        }
+        finish(id, accepted);
+    }
+    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                std::shared_ptr<Writer> writer) {
+        bool keep = false;
+        try {
+            keep = handleRequest(text, exported, pid, started, std::move(writer));
+        } catch (...) {
+            keep = false;
+        }
+        finish(id, keep);
+    }
+
+    bool checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
+                   std::uint64_t* started) {
         const auto peer = peerProcess(fd);
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
@@ -145,13 +172,13 @@ struct XpcListener::State {
             ready.emplace("ready", Value::boolean(true));
             writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds);
         }
-        finish(id, accepted);
+        return accepted;
     }
 
     // On a worker: one request, from the process checked first, which must still be the
     // same process and still run the signed code.
-    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                std::shared_ptr<Writer> writer) {
+    bool handleRequest(const std::string& text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                       std::shared_ptr<Writer> writer) {
         const auto frame = parseJson(text);
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
@@ -165,7 +192,7 @@ struct XpcListener::State {
             };
             keep = exported(*body, std::move(reply));
         }
-        finish(id, keep);
+        return keep;
     }
 
     void close(std::map<std::uint64_t, Connection>::iterator it) {
@@ -178,8 +205,8 @@ struct XpcListener::State {
     }
 
     // Reads what the peer sent, each piece with its sender's credentials; false when the
-    // connection must end: the peer closed it, a piece came without credentials or from
-    // another process than the one checked, or a frame would be too large.
+    // connection must end: a piece came without credentials or from another process than the
+    // one checked, or a frame would be too large. The end of the stream only marks it closed.
     bool receive(Connection& c) {
         for (;;) {
             char bytes[16384];
@@ -193,7 +220,10 @@ struct XpcListener::State {
             const ssize_t n = ::recvmsg(c.fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
-            if (n == 0) return false;
+            if (n == 0) {
+                c.closed = true;
+                return true;
+            }
             std::optional<ucred> sender;
             for (cmsghdr* h = CMSG_FIRSTHDR(&message); h; h = CMSG_NXTHDR(&message, h))
                 if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SCM_CREDENTIALS && h->cmsg_len == CMSG_LEN(sizeof(ucred))) {
@@ -225,12 +255,13 @@ struct XpcListener::State {
         return text;
     }
 
-    // Hands the connection's next whole frame to a worker; false when it must end.
+    // Hands the connection's next whole frame to a worker; false when it must end (also when
+    // the peer has closed and no whole frame is left).
     bool dispatch(std::uint64_t id, Connection& c) {
         bool tooLarge = false;
         auto text = nextFrame(c, tooLarge);
         if (tooLarge) return false;
-        if (!text) return true;
+        if (!text) return !c.closed;
         c.phase = Phase::busy;
         submit([this, id, text = std::move(*text), exported = &c.exported, pid = c.pid, started = c.started,
                 writer = c.writer]() mutable { handle(id, std::move(text), *exported, pid, started, writer); });
@@ -299,7 +330,7 @@ struct XpcListener::State {
             std::vector<pollfd> fds{{wake, POLLIN, 0}, {listener, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
             for (const auto& [id, c] : connections)
-                if (c.phase == Phase::reading) {
+                if (c.phase == Phase::reading && !c.closed) {
                     fds.push_back({c.fd, POLLIN, 0});
                     ids.push_back(id);
                 }

@@ -266,6 +266,9 @@ public:
     // The user's switches: when the helper is not set up they wait for it (the set-up card
     // shows); a failure becomes the note. Low Power and the mode are then read back.
     void toggleLowPower();
+    // Asks for Low Power on or off, whatever the model last read: the outside actions know
+    // the state they want, and the system may have changed it since the last tick.
+    void setLowPower(bool on);
     void setPowerMode(std::int64_t mode);  // 0 automatic, 1 low power, 2 high power
     // The model's own switch: no note, no set-up card.
     void switchLowPower(bool on);
@@ -475,6 +478,8 @@ private:
                           bool readMode);
     // The rules' own switch: `readBack` runs once Low Power has been read back.
     void switchLowPower(bool on, std::function<void(AppModel&)> readBack);
+    // One request of the user's for Low Power `on`, with the action that runs again after setup.
+    void requestLowPower(bool on, std::function<void()> retry);
     void readLowPowerBack(bool readMode, std::function<void(AppModel&)> then);
 
     // ---- Keep-awake ----

@@ -71,10 +71,17 @@ void AppModel::lowPowerAnswered(const Helper::Result& failure, std::string_view 
 
 void AppModel::toggleLowPower() {
     auto retry = retrying([](AppModel& model) { model.toggleLowPower(); });
-    if (!helperReady(retry)) return;
-    const bool want = !lowPower_;
+    if (helperReady(retry)) requestLowPower(!lowPower_, std::move(retry));
+}
+
+void AppModel::setLowPower(bool on) {
+    auto retry = retrying([on](AppModel& model) { model.setLowPower(on); });
+    if (helperReady(retry)) requestLowPower(on, std::move(retry));
+}
+
+void AppModel::requestLowPower(bool on, std::function<void()> retry) {
     lowPowerRequestStarted();
-    helper_->setLowPower(want, whenAnswered([retry](AppModel& model, Helper::Result failure) {
+    helper_->setLowPower(on, whenAnswered([retry = std::move(retry)](AppModel& model, Helper::Result failure) {
         model.lowPowerAnswered(failure, "Low Power Mode was not switched: ", retry, false);
     }));
 }

@@ -28,7 +28,7 @@ System System::onMachine(Machine machine, std::vector<std::string> arguments, st
         std::move(bundle),
         signing,
         std::make_shared<MachineServiceManagement>(machine, bundlePath),
-        std::make_shared<MachineXpcConnector>(machine, *signing),
+        std::make_shared<MachineXpcConnector>(machine, signing),
         std::move(defaults),
         std::move(hotkeys),
         std::move(tint),

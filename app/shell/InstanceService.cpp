@@ -1,5 +1,6 @@
 #include "app/shell/InstanceService.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -10,13 +11,18 @@
 namespace norvane {
 
 struct InstanceService::State {
+    using Clock = std::chrono::steady_clock;
+    struct Waiting {
+        InstanceServer::Reply reply;
+        Clock::time_point deadline;  // when the socket answers for the main queue
+    };
     std::mutex mutex;
     bool closed = false;  // set on the main queue
     std::uint64_t next = 1;
-    std::map<std::uint64_t, InstanceServer::Reply> waiting;  // replies not sent yet
+    std::map<std::uint64_t, Waiting> waiting;  // replies not sent yet
     Answer answer;
 
-    std::optional<InstanceServer::Reply> take(std::uint64_t id) {
+    std::optional<Waiting> take(std::uint64_t id) {
         const std::lock_guard lock(mutex);
         const auto found = waiting.find(id);
         if (found == waiting.end()) return std::nullopt;
@@ -36,13 +42,17 @@ void relay(const std::shared_ptr<InstanceService::State>& state, MainQueue& queu
         const std::lock_guard lock(state->mutex);
         if (state->closed) return reply(errorReply("Norvane is quitting."));
         id = state->next++;
-        state->waiting.emplace(id, std::move(reply));
+        const auto deadline = InstanceService::State::Clock::now() + std::chrono::duration_cast<InstanceService::State::Clock::duration>(
+                                                        std::chrono::duration<double>(instanceAnswerSeconds));
+        state->waiting.emplace(id, InstanceService::State::Waiting{std::move(reply), deadline});
     }
     queue.post([state, id, request] {
         // `closed` is only ever set on this queue, so no lock is needed to read it here.
         if (state->closed) return;
-        Value answer = state->answer(request);
-        if (auto waiting = state->take(id)) (*waiting)(std::move(answer));
+        auto waiting = state->take(id);
+        // Work whose answer is already given (late, by the socket) is not done at all.
+        if (!waiting || InstanceService::State::Clock::now() >= waiting->deadline) return;
+        waiting->reply(state->answer(request));
     });
 }
 
@@ -67,8 +77,16 @@ Value answerHandoff(const Value& request, IntentTarget& target,
     const auto handoff = readHandoff(request);
     if (!handoff) return errorReply("The request could not be read.");
     if (const auto* urls = std::get_if<OpenUrls>(&*handoff)) {
-        open(urls->urls);
-        return answerReply(Value());
+        // A hand-off is a few links: more would hold the main queue for every one.
+        if (urls->urls.size() <= maximumHandoffUrls) {
+            open(urls->urls);
+            return answerReply(Value());
+        }
+        open({urls->urls.begin(), urls->urls.begin() + maximumHandoffUrls});
+        const std::size_t left = urls->urls.size() - maximumHandoffUrls;
+        return errorReply("Norvane opens at most " + std::to_string(maximumHandoffUrls) + " URLs at a time, so " +
+                          (left == 1 ? std::string("the last one was") : "the last " + std::to_string(left) + " were") +
+                          " not opened.");
     }
     const auto& intent = std::get<RunIntent>(*handoff);
     auto run = resolveIntent(intent.title, &intent.parameters);
@@ -95,13 +113,13 @@ std::variant<std::unique_ptr<InstanceService>, std::string> InstanceService::lis
 }
 
 InstanceService::~InstanceService() {
-    std::map<std::uint64_t, InstanceServer::Reply> waiting;
+    std::map<std::uint64_t, State::Waiting> waiting;
     {
         const std::lock_guard lock(state_->mutex);
         state_->closed = true;
         waiting.swap(state_->waiting);
     }
-    for (auto& [id, reply] : waiting) reply(errorReply("Norvane is quitting."));
+    for (auto& [id, request] : waiting) request.reply(errorReply("Norvane is quitting."));
     server_.reset();
 }
 

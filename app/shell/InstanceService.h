@@ -19,6 +19,8 @@ namespace norvane {
 // reply.
 inline constexpr double instanceAnswerSeconds = 8;
 inline constexpr double instanceAskSeconds = 10;
+// How many URLs one hand-off opens; the others are refused with a reason.
+inline constexpr std::size_t maximumHandoffUrls = 16;
 
 class IntentTarget;
 
@@ -27,14 +29,16 @@ class IntentTarget;
 std::optional<std::string> handoffProblem(const InstanceReply& reply, const Path& path);
 
 // The running application's reply to a request: URLs go to `open` (the reply's result is
-// null), an action runs on `target` with its parameters read strictly (what is wrong with
-// them is the error). A request of neither form is an error.
+// null; beyond `maximumHandoffUrls` only the first are opened and the reply says how many
+// were not), an action runs on `target` with its parameters read strictly (what is wrong
+// with them is the error). A request of neither form is an error.
 Value answerHandoff(const Value& request, IntentTarget& target,
                     const std::function<void(const std::vector<std::string>&)>& open);
 
 class InstanceService {
 public:
-    // `answer` runs on the main queue; `queue` must outlive the service.
+    // `answer` runs on the main queue; `queue` must outlive the service. A request the main
+    // queue reaches only after the socket has answered for it (late) is dropped unanswered.
     using Answer = std::function<Value(const Value& request)>;
 
     // Listens at `path`; the reason when it cannot (another instance listens there, the

@@ -172,7 +172,7 @@ Value perform(const IntentRun& run, IntentTarget& model) {
                 return Value();
             },
             [&](const SetLowPowerMode& mode) {
-                if (model.lowPowerModeEnabled() != mode.on) model.toggleLowPower();
+                if (model.lowPowerModeEnabled() != mode.on) model.setLowPower(mode.on);
                 return Value();
             },
         },

@@ -106,7 +106,8 @@ public:
     virtual void refreshLimit() = 0;
     virtual void setLimit(std::int64_t percent) = 0;
     virtual void chargeFullOnce() = 0;
-    virtual void toggleLowPower() = 0;
+    // Asks for the state wanted (never a toggle of the model's reading, which may be stale).
+    virtual void setLowPower(bool on) = 0;
 };
 
 // Runs the action: the battery level and the time left as integers (no time left: null),

@@ -27,7 +27,7 @@ public:
     void refreshLimit() override { model_.refreshLimit(); }
     void setLimit(std::int64_t percent) override { model_.setLimit(percent); }
     void chargeFullOnce() override { model_.chargeFullOnce(); }
-    void toggleLowPower() override { model_.toggleLowPower(); }
+    void setLowPower(bool on) override { model_.setLowPower(on); }
 
 private:
     AppModel& model_;

@@ -25,7 +25,7 @@ void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQue
         std::visit(Overloaded{
                        [&](const Command::Awake& awake) { model.startAwake(awake.mode); },
                        [&](const Command::LowPower& lowPower) {
-                           if (target.lowPowerModeEnabled() != lowPower.on) model.toggleLowPower();
+                           if (target.lowPowerModeEnabled() != lowPower.on) model.setLowPower(lowPower.on);
                            if (!isReady(model.helperState())) showSoon();
                        },
                        [&](const Command::Limit& limit) {
@@ -41,6 +41,34 @@ void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQue
                    },
                    command.value);
     }
+}
+
+struct CommandLane::State {
+    ModelTarget& target;
+    MainQueue& queue;
+    std::function<void()> showPanel;
+    std::deque<Command> waiting;
+
+    // Posts the next step; at most one is ever in the queue.
+    static void next(const std::shared_ptr<State>& state) {
+        state->queue.post([weak = std::weak_ptr<State>(state)] {
+            const auto self = weak.lock();
+            if (!self || self->waiting.empty()) return;
+            const Command command = std::move(self->waiting.front());
+            self->waiting.pop_front();
+            dispatch({command}, self->target, self->queue, self->showPanel);
+            if (!self->waiting.empty()) next(self);
+        });
+    }
+};
+
+CommandLane::CommandLane(ModelTarget& target, MainQueue& queue, std::function<void()> showPanel)
+    : state_(std::make_shared<State>(State{target, queue, std::move(showPanel), {}})) {}
+
+void CommandLane::add(const std::vector<Command>& commands) {
+    const bool idle = state_->waiting.empty();
+    state_->waiting.insert(state_->waiting.end(), commands.begin(), commands.end());
+    if (idle && !state_->waiting.empty()) State::next(state_);
 }
 
 }  // namespace norvane

@@ -3,7 +3,9 @@
 // command is carried out in order through the model's own actions. The commands answer no
 // one; how an action went, the model's notes tell.
 
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,5 +25,20 @@ std::vector<Command> parseCommands(const std::vector<std::string>& urls);
 // not set up (so its set-up request is seen), each run `showPanel` 0.6 s later.
 void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQueue& queue,
               const std::function<void()>& showPanel);
+
+// Carries out deliveries one command per turn of the main queue, in the order they came: a
+// long delivery, or many at once, never holds the queue, and other work (an action run
+// through Shortcuts) takes its turn in between.
+class CommandLane {
+public:
+    // `target` and `queue` must outlive the lane; commands left when it goes are dropped.
+    CommandLane(ModelTarget& target, MainQueue& queue, std::function<void()> showPanel);
+    void add(const std::vector<Command>& commands);
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
 
 }  // namespace norvane

@@ -1,8 +1,11 @@
 #include "app/update/Updater.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -50,6 +53,44 @@ bool keepsToItself(const Path& bundle) {
     return !error;
 }
 
+// Whether a file is a program: the archive made it executable, or it starts as one does
+// (an ELF header, or "#!").
+bool isProgram(const Path& file, mode_t mode) {
+    if ((mode & 0111) != 0) return true;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    char head[4] = {};
+    const ssize_t n = fd >= 0 ? ::read(fd, head, sizeof head) : -1;
+    if (fd >= 0) ::close(fd);
+    return (n >= 2 && head[0] == '#' && head[1] == '!') || (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
+}
+
+// Gives every folder and file of the unpacked tree the modes an installed bundle has,
+// whatever the archive said: folders and programs 0755, other files 0644, no set-id or
+// sticky bit, so no other user may change what the user will run. Links keep theirs (they
+// have none that counts). False when an entry cannot be given its mode, or is of another kind.
+bool fixModes(const Path& root) {
+    std::vector<Path> folders{root};
+    while (!folders.empty()) {
+        const Path folder = std::move(folders.back());
+        folders.pop_back();
+        if (::chmod(folder.c_str(), 0755) != 0) return false;
+        std::error_code error;
+        for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
+             it.increment(error)) {
+            struct stat st {};
+            if (::lstat(it->path().c_str(), &st) != 0) return false;
+            if (S_ISDIR(st.st_mode)) folders.push_back(it->path());
+            else if (S_ISREG(st.st_mode)) {
+                if (::chmod(it->path().c_str(), isProgram(it->path(), st.st_mode) ? 0755 : 0644) != 0) return false;
+            } else if (!S_ISLNK(st.st_mode)) {
+                return false;
+            }
+        }
+        if (error) return false;
+    }
+    return true;
+}
+
 // Waits for the process to end, then opens the bundle named by $0.
 std::string relaunchScript(std::int32_t pid) {
     return "while /bin/kill -0 " + std::to_string(pid) + " 2>/dev/null; do /bin/sleep 0.2; done; /usr/bin/open \"$0\"";
@@ -62,7 +103,7 @@ std::string Updater::archive() const { return system_.updates.address("--update-
 Path Updater::download(std::function<void(double)> progress) const {
     const Path work = workFolder();
     std::error_code ignored;
-    fs::remove_all(work, ignored);
+    removeTree(work);  // whatever an earlier try left, however its modes were
     fs::create_directories(work);  // its error is the file system's own
     const Path keep = work / archiveName;
     const Path partial = work / ("." + std::string(archiveName) + ".download");
@@ -89,14 +130,15 @@ Path Updater::unpackAndCheck(const Path& archive, const AvailableUpdate& expecte
     }
     const Path unpacked = workFolder() / "new";
     std::error_code ignored;
-    fs::remove_all(unpacked, ignored);
+    removeTree(unpacked);
     const auto ditto =
         SystemProcessRunner(system_.machine)
             .run("/usr/bin/ditto", {"-x", "-k", "--max-bytes", std::to_string(system_.maxUnpackedBytes), "--max-entries",
                                     std::to_string(system_.maxUnpackedEntries), archive.string(), unpacked.string()});
     if (!ditto.started) throw std::runtime_error(ditto.error);
     const Path bundle = unpacked / bundleName;
-    if (!ditto.succeeded() || !fs::exists(bundle, ignored) || !keepsToItself(bundle)) fail(notUnpacked);
+    if (!ditto.succeeded() || !fixModes(unpacked) || !fs::exists(bundle, ignored) || !keepsToItself(bundle))
+        fail(notUnpacked);
     check(bundle, system_.updates.runningBuild().value_or(std::numeric_limits<std::int64_t>::max()));
     return bundle;
 }

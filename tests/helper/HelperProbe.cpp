@@ -4,9 +4,12 @@
 //   state | install | low-power on|off | power-mode N | confirm
 //   raw-power-mode N   (asks the helper directly, requiring nothing of it)
 //   wait MILLISECONDS  (does nothing that long)
+//   closing-power-mode N   (asks the helper directly over a socket of its own, then ends its
+//                           side of the stream before the reply: "answered" or "dropped")
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +17,7 @@
 
 #include "app/controls/Helper.h"
 #include "platform/SocketXpc.h"
+#include "platform/XpcSocket.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
 #include "platform/qt/QtMainQueue.h"
@@ -39,11 +43,11 @@ int main(int argc, char** argv) {
     if (!machine || arguments.empty()) return 2;
     QtMainQueue queue;
     const FolderBundle bundle = FolderBundle::running();
-    const RecordCodeSigning signing(*machine);
+    const auto signing = std::make_shared<const RecordCodeSigning>(*machine);
     const MachineServiceManagement services(*machine, bundle.bundlePath());
     MachineXpcConnector xpc(*machine, signing);
     const SystemProcessRunner runner(*machine);
-    Helper helper({queue, bundle, signing, services, xpc, runner,
+    Helper helper({queue, bundle, *signing, services, xpc, runner,
                    [&machine](std::string_view line) { systemLog(*machine, line); }, arguments});
     const auto finish = [](const std::string& line) {
         print(line);
@@ -55,6 +59,18 @@ int main(int argc, char** argv) {
     std::unique_ptr<HelperProxy> proxy;
     if (action == "wait") {
         ::usleep(static_cast<useconds_t>(parseInt64(value).value_or(1) * 1000));
+        return 0;
+    }
+    if (action == "closing-power-mode") {
+        const auto folder = SocketFolder::open(*machine);
+        const int fd = folder ? connectToService(*folder, helperBundleID) : -1;
+        const auto ready = fd >= 0 ? readFrame(fd) : std::nullopt;
+        Value::Dictionary request;
+        request.emplace("selector", Value::string("setPowerMode:reply:"));
+        request.emplace("argument", Value::integer(parseInt64(value).value_or(0)));
+        const bool sent = ready && writeFrame(fd, framed(1, Value::dictionary(std::move(request))));
+        ::shutdown(fd, SHUT_WR);
+        print(sent && readFrame(fd) ? "answered" : "dropped");
         return 0;
     }
     if (action == "state") {

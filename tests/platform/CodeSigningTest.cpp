@@ -151,6 +151,10 @@ TEST_F(CodeSigningTest, CheapFactsComeFirstAndHashingIsCapped) {
         dir.write("Norvane.app/Contents/MacOS/NorvaneHelper", "helper");
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));  // hashing would take minutes
+    // A check whose deadline passes before the bundle is looked through fails.
+    sign("TEAM");
+    EXPECT_EQ(RecordCodeSigning(temp.machine(), 0).checkValidity(bundle, requirementFor("app.norvane.Norvane", "TEAM")),
+              SignatureCheck::timedOut);
     EXPECT_FALSE(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 5));
     EXPECT_EQ(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 6), fileDigest(bundle / "Contents/MacOS/NorvaneHelper"));
 }

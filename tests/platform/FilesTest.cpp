@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "platform/Files.h"
 #include "tests/support/TempMachine.h"
@@ -72,6 +73,22 @@ TEST(Files, AppendCreatesOnlyAMissingFileAndNeverReplacesOneItCannotOpen) {
     ASSERT_TRUE(createDirectories(blocked));
     EXPECT_EQ(appendToFile(blocked, "line\n"), AppendResult::failed);
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
+}
+
+// A log path turned into a link, leading nowhere or to another file: the append fails in
+// a process that lives on, and nothing is written through the link.
+TEST(Files, AppendNeverWritesThroughALink) {
+    TempFolder dir;
+    const Path target = dir.write("elsewhere", "kept\n");
+    const std::vector<std::pair<std::string, Path>> links = {{"dangling", dir / "nowhere/file"}, {"to a file", target}};
+    for (const auto& [what, to] : links) {
+        const Path log = dir / ("system-" + what + ".log");
+        std::filesystem::create_symlink(to, log);
+        EXPECT_EQ(inChild([&] { return appendToFile(log, "line\n") == AppendResult::failed; }), 0) << what;
+        EXPECT_TRUE(std::filesystem::is_symlink(log)) << what;
+    }
+    EXPECT_EQ(readFile(target), "kept\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 }
 
 TEST(Files, AppendReachesAFileThatCanBeWrittenButNotRead) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/Text.h"
@@ -59,6 +60,26 @@ TEST(ProcessPath, RepairsInvalidBytesAndKeepsTheKernelsDeletedMark) {
     EXPECT_EQ(processPath(sleeper.pid()), shown);
     fs::remove(copy);
     EXPECT_EQ(processPath(sleeper.pid()), shown + " (deleted)");
+}
+
+TEST(MappedCode, IsEveryExecutableFileMappingAndOnlyThose) {
+    const std::string maps =
+        "55be279df000-55be279e4000 r-xp 00002000 fe:00 247134                     /usr/bin/cat\n"
+        "55be279e4000-55be279e6000 r--p 00007000 fe:00 247134                     /usr/bin/cat\n"
+        "7f629e3d1000-7f629e527000 r-xp 00026000 fe:00 332835  /tmp/A b.app/lib x.so (deleted)\n"
+        "7f629e5a0000-7f629e5a2000 r-xp 00000000 00:00 0                          [vdso]\n"
+        "7f629e5b0000-7f629e5b2000 rwxp 00000000 00:00 0\n"
+        "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
+        "cut short r-xp";
+    EXPECT_EQ(parseMappedCode(maps),
+              (std::vector<MappedCode>{{"/usr/bin/cat", 247134}, {"/tmp/A b.app/lib x.so (deleted)", 332835}}));
+    // This process runs its own executable.
+    const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
+    ASSERT_TRUE(own);
+    EXPECT_NE(std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); }),
+              own->end());
+    EXPECT_TRUE(inOwnNamespaces(static_cast<std::int32_t>(::getpid())));
+    EXPECT_FALSE(inOwnNamespaces(INT32_MAX));
 }
 
 TEST(MachineProcesses, ReadsTheListAndRefusesAnythingElse) {

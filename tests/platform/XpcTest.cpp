@@ -68,8 +68,9 @@ TEST(XpcFrame, CarriesJsonAndRefusesWhatIsNotAFrame) {
 class XpcTest : public ::testing::Test {
 protected:
     testing::TempMachine temp;
-    RecordCodeSigning signing{temp.machine()};
-    MachineXpcConnector connector{temp.machine(), signing};
+    std::shared_ptr<const RecordCodeSigning> records = std::make_shared<const RecordCodeSigning>(temp.machine());
+    const RecordCodeSigning& signing = *records;
+    MachineXpcConnector connector{temp.machine(), records};
 
     // A listener in this process whose requests are counted and echoed.
     std::unique_ptr<XpcListener> listen(const Machine& machine, std::atomic<int>& handled,
@@ -105,7 +106,7 @@ TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTu
     std::atomic<int> handled = 0;
     const auto listener = listen(machine, handled);
     ASSERT_EQ(listener->resume(), std::nullopt);
-    MachineXpcConnector near(machine, signing);
+    MachineXpcConnector near(machine, records);
     const auto connection = near.connectToMachService("test.echo");
     connection->resume();
     for (int i = 0; i < 3; ++i) EXPECT_EQ(request(*connection, Value::integer(i)).reply, Value::integer(i));
@@ -276,6 +277,59 @@ TEST_F(XpcTest, PeersAreCheckedOffTheAcceptingThreadByABoundedPool) {
     EXPECT_TRUE(saysReady(stalled));
     for (const int fd : held) ::close(fd);
     ::close(stalled);
+}
+
+// A check of the listener that does not end holds its connection's own thread, never the
+// caller: invalidating or dropping the connection returns at once (the main queue does it).
+TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled);
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const auto gated = std::make_shared<GatedSigning>(temp.machine());
+    MachineXpcConnector picky(temp.machine(), gated);
+    auto connection = picky.connectToMachService("test.echo");
+    connection->setCodeSigningRequirement(anyRequirement);
+    connection->resume();
+    auto failed = std::make_shared<std::promise<std::string>>();
+    connection->send(Value::integer(1), [](const Value&) {}, [failed](const std::string& e) { failed->set_value(e); });
+    while (gated->calls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto ended = std::async(std::launch::async, [&] {
+        connection->invalidate();
+        connection.reset();
+    });
+    const bool prompt = ended.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    gated->release.count_down();
+    ended.wait();
+    EXPECT_TRUE(prompt);
+    EXPECT_NE(failed->get_future().get().find("invalidated"), std::string::npos);
+    EXPECT_EQ(handled, 0);
+}
+
+// A check that throws (a record too large to hold, say) refuses its peer; the worker lives
+// on and serves the next.
+TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
+    struct Throwing final : CodeSigning {
+        mutable std::atomic<int> calls = 0;
+        std::optional<Path> selfCode() const override { return std::nullopt; }
+        std::optional<Path> processCode(std::int32_t) const override { return std::nullopt; }
+        std::optional<Value::Dictionary> signingInformation(const Path&) const override { return std::nullopt; }
+        SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
+        SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
+            if (calls++ == 0) throw std::bad_alloc();
+            return SignatureCheck::valid;
+        }
+    } throwing;
+    std::atomic<int> handled = 0;
+    const auto listener = listen(temp.machine(), handled, &throwing);
+    listener->setCodeSigningRequirement(anyRequirement);
+    listener->setLimits({.workers = 1});
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const int refused = rawConnect(temp.machine());
+    EXPECT_FALSE(saysReady(refused));
+    ::close(refused);
+    const auto connection = connector.connectToMachService("test.echo");
+    connection->resume();
+    EXPECT_EQ(request(*connection, Value::integer(5)).reply, Value::integer(5));
 }
 
 TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,10 +13,16 @@
 #include <thread>
 
 #include "app/model/DefaultsKeys.h"
+#include "app/shell/Handoff.h"
+#include "platform/InstanceSocket.h"
+#include "platform/ProcessKernel.h"
+#include "platform/ServiceManagement.h"
+#include "shared/NorvaneShared.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "platform/XpcSocket.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/Xvfb.h"
@@ -106,12 +113,82 @@ TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
         EXPECT_EQ(out.output, output);
         EXPECT_EQ(out.exitCode, output.starts_with("Error") ? 1 : 0) << out.output;
     }
+    // A client that ends its side of the stream right after its request, as `nc -N` does.
+    const auto folder = SocketFolder::at(home / "run");
+    const int fd = folder ? connectToService(*folder, "norvane.sock") : -1;
+    ASSERT_TRUE(writeFrame(fd, Value::dictionary({{"intent", Value::string("Get Battery Level")}})));
+    ::shutdown(fd, SHUT_WR);
+    EXPECT_EQ(readFrame(fd), Value::dictionary({{"result", Value::integer(72)}}));
+    ::close(fd);
     // 87 asks for 85, which the charge-limit service then holds.
     EXPECT_TRUE(eventually([&] {
         const auto service = readJsonObject(temp.root() / "PowerUI/SmartChargeClient.json");
         return service && service->find("limit") && *service->find("limit") == Value::integer(85) &&
                *service->find("enabled") == Value::boolean(true);
     }));
+}
+
+// Sixteen hand-offs of 64 KiB (thousands of URLs each) at once: each opens a few and refuses
+// the rest, and the Shortcuts command sent meanwhile is answered within its own deadline,
+// which the flood used to outlast by far.
+TEST_F(RunningApplication, AFloodOfHandOffsHoldsTheApplicationOnlyBriefly) {
+    std::vector<std::string> urls(2340, "norvane://awake?minutes=5");
+    const Value request = handoffRequest(OpenUrls{urls});
+    ASSERT_LE(writeJson(request)->size(), maximumInstanceMessage);
+    std::vector<std::thread> flood;
+    std::vector<InstanceReply> replies(16);
+    for (auto& reply : replies)
+        flood.emplace_back([&, at = &reply] { *at = askInstance(home / "run/norvane.sock", request, 60); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto level = shortcuts({"run", "Get Battery Level"});
+    for (auto& thread : flood) thread.join();
+    EXPECT_EQ(level.output, "72\n");
+    for (const auto& reply : replies)
+        EXPECT_EQ(reply.value, errorReply("Norvane opens at most 16 URLs at a time, so the last 2324 were not opened."));
+}
+
+// Low Power switched on outside the application, and at once asked off through Shortcuts or
+// a URL, before the model's tick has read the change: the request asks for the state wanted,
+// not for the opposite of the model's stale reading.
+// Without the welcome tour, whose check of a helper that becomes ready re-applies the mode
+// it read a moment before.
+class RunningAfterTheTour : public RunningApplication {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(home / "config");
+        UserDefaults(home / "config/app.norvane.Norvane.plist").set("onboardingDone", Value::boolean(true));
+        launch(std::nullopt);
+    }
+};
+
+TEST_F(RunningAfterTheTour, LowPowerAskedForOutsideIsTheStateWantedWhateverTheModelLastRead) {
+    if (std::string(NORVANE_SIGNING_TEAM).empty()) GTEST_SKIP() << "the build is signed ad hoc: no helper runs";
+    temp.write("pmset/settings.json", R"({"AC Power":{"lowpowermode":0},"Battery Power":{"lowpowermode":0}})");
+    const Path bundle = Path(program).parent_path().parent_path().parent_path();
+    ASSERT_EQ(MachineServiceManagement(temp.machine(), bundle).daemon(std::string(helperPlist))->registerService(),
+              std::nullopt);
+    const auto lowPower = [&] {
+        const auto all = readJsonObject(temp.root() / "pmset/settings.json");
+        const Value* battery = all ? all->find("Battery Power") : nullptr;
+        const Value* on = battery ? battery->find("lowpowermode") : nullptr;
+        return on && *on == Value::integer(1);
+    };
+    const std::vector<std::function<ProcessOutput()>> askedOff = {
+        [&] { return shortcuts({"run", "Set Low Power Mode", "--input", R"({"on": false})"}); },
+        [&] { return run(program, {"norvane://low-power/off"}); },
+    };
+    for (const auto& ask : askedOff) {
+        const auto outside = run("/usr/bin/pmset", {"-b", "lowpowermode", "1"});
+        ASSERT_EQ(outside.exitCode, 0) << outside.output;
+        ASSERT_TRUE(lowPower());
+        const auto asked = ask();
+        EXPECT_EQ(asked.exitCode, 0);
+        EXPECT_TRUE(eventually([&] { return !lowPower(); })) << asked.output;
+    }
+    if (const auto helper = machServiceListener(temp.machine(), helperBundleID)) {
+        ::kill(*helper, SIGTERM);
+        waitForProcessEnd(*helper, 10);
+    }
 }
 
 TEST_F(RunningApplication, ASecondStartHandsItsUrlAndSigtermReleasesTheAssertion) {

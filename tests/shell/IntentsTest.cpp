@@ -25,7 +25,7 @@ struct FakeModel final : IntentTarget {
     void refreshLimit() override { calls.push_back("refreshLimit"); }
     void setLimit(std::int64_t percent) override { calls.push_back("setLimit " + std::to_string(percent)); }
     void chargeFullOnce() override { calls.push_back("chargeFullOnce"); }
-    void toggleLowPower() override { calls.push_back("toggleLowPower"); }
+    void setLowPower(bool on) override { calls.push_back(on ? "setLowPower on" : "setLowPower off"); }
 };
 
 std::variant<IntentRun, std::string> resolve(std::string_view title, std::string_view json) {
@@ -111,7 +111,7 @@ TEST(Intents, ActingActionsCallTheModel) {
         {SetChargeLimit{100}, {"refreshLimit", "setLimit 100"}},
         {ChargeToFullOnce{}, {"chargeFullOnce"}},
         {SetLowPowerMode{true}, {}},  // already on
-        {SetLowPowerMode{false}, {"toggleLowPower"}},
+        {SetLowPowerMode{false}, {"setLowPower off"}},
     };
     for (const auto& [run, calls] : cases) {
         FakeModel model;

@@ -1,6 +1,10 @@
 #include "app/update/Updater.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -166,6 +170,46 @@ TEST_F(UpdaterTest, ADownloadIsBoundedInSizeAndInTime) {
         EXPECT_EQ(outcome([&] { updater().download({}); }), downloadFailed) << name;
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60)) << name;
         EXPECT_TRUE(fs::is_empty(work())) << name;
+    }
+}
+
+// While it lives, this thread is held to file modes as its owner is, root too: no override of
+// read, write and search permissions, nor of the owner's.
+class HeldToModes {
+public:
+    HeldToModes() {
+        ::syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct held[2] = {saved_[0], saved_[1]};
+        held[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        ::syscall(SYS_capset, &header_, held);
+    }
+    ~HeldToModes() { ::syscall(SYS_capset, &header_, saved_); }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+};
+
+// The seal covers names and contents, not modes, and `ditto` keeps the archive's: unpacking
+// gives folders and programs 0755 and other files 0644 whatever the archive says, and a
+// folder an earlier try left that its owner cannot even open blocks nothing.
+TEST_F(UpdaterTest, UnpackedEntriesTakeFixedModesAndALeftoverBlocksNothing) {
+    home.write("Caches/Norvane-update/new/Norvane.app/Contents/locked/file", "x");
+    ::chmod((work() / "new/Norvane.app/Contents/locked").c_str(), 0);
+    archiveOf(BundleRecipe());
+    auto entries = testing::entriesOf(home / "staging", "");
+    for (auto& entry : entries) entry.mode = entry.kind == ZipEntry::Kind::folder ? 0777 : 0666;
+    for (auto& entry : entries)
+        if (entry.name == "Norvane.app/Contents/MacOS/Norvane") entry.mode = 0644;  // a program that could not start
+    const Path zip = archive(entries);
+    {
+        const HeldToModes held;
+        ASSERT_EQ(unpack(zip), "");
+    }
+    for (const auto& item : fs::recursive_directory_iterator(work() / "new")) {
+        const auto mode = static_cast<int>(item.symlink_status().permissions() & fs::perms::mask);
+        const bool program = item.path().filename() == "Norvane";
+        EXPECT_EQ(mode, item.is_directory() || program ? 0755 : 0644) << item.path();
     }
 }
 

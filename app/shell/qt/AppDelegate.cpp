@@ -44,6 +44,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     system_.reset();
     model_->start();
     target_ = std::make_unique<ModelTarget>(*model_, *state_);
+    lane_ = std::make_unique<CommandLane>(*target_, queue_, [weak = std::weak_ptr<AppDelegate*>(alive_)] {
+        if (const auto self = weak.lock(); self && (*self)->panel_) (*self)->panel_->show();
+    });
 
     // The tour's model comes before the panel, whose notice and settings read it.
     const std::vector<std::string>& arguments = tourSystem_->arguments;
@@ -161,11 +164,7 @@ void AppDelegate::perform(HotkeyAction action) {
 }
 
 void AppDelegate::application(const std::vector<std::string>& urls) {
-    const auto commands = parseCommands(urls);
-    if (commands.empty() || !target_) return;
-    dispatch(commands, *target_, queue_, [weak = std::weak_ptr<AppDelegate*>(alive_)] {
-        if (const auto self = weak.lock(); self && (*self)->panel_) (*self)->panel_->show();
-    });
+    if (lane_) lane_->add(parseCommands(urls));
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -14,6 +14,7 @@
 #include "app/onboarding/Relaunch.h"
 #include "app/shell/Hotkeys.h"
 #include "app/shell/ModelTarget.h"
+#include "app/shell/UrlDispatch.h"
 #include "app/shell/qt/StatusPanel.h"
 
 namespace norvane {
@@ -82,6 +83,7 @@ private:
     std::unique_ptr<Onboarding> tour_;  // outlives the panel, which reads it
     bool tourOffered_ = false;
     std::unique_ptr<ModelTarget> target_;
+    std::unique_ptr<CommandLane> lane_;  // URL commands, one per turn of the main queue
     std::unique_ptr<StatusPanel> panel_;
     Handover secondStarts_;
     std::unique_ptr<QWidget> tourWindow_;

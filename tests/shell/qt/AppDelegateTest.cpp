@@ -73,14 +73,23 @@ TEST_F(Delegate, UrlsAndHandOffsReachTheModelAndQuittingEndsKeepAwake) {
     delegate->applicationDidFinishLaunching();
     AppModel& m = *delegate->model();
     delegate->application({"norvane://open/stats"});
+    bench.queue.advance(0);  // carried out on the queue's next turn
     EXPECT_EQ(m.wantedTab(), Tab::stats);
     EXPECT_FALSE(delegate->panel()->isOpen());
     bench.queue.advance(0.6);
     EXPECT_TRUE(delegate->panel()->isOpen());
 
     EXPECT_EQ(delegate->answer(handoffRequest(OpenUrls{{"norvane://awake?minutes=30"}})), answerReply(Value()));
+    bench.queue.advance(0);
     ASSERT_TRUE(m.awake());
     EXPECT_EQ(m.awake()->mode, AwakeMode::timer(30));
+    // A hand-off opens a few URLs: the 16 first of 17.
+    std::vector<std::string> many;
+    for (int minutes = 1; minutes <= 17; ++minutes) many.push_back("norvane://awake?minutes=" + std::to_string(minutes));
+    EXPECT_EQ(delegate->answer(handoffRequest(OpenUrls{many})),
+              errorReply("Norvane opens at most 16 URLs at a time, so the last one was not opened."));
+    bench.queue.advance(0);
+    EXPECT_EQ(m.awake()->mode, AwakeMode::timer(16));
     EXPECT_EQ(delegate->answer(handoffRequest(RunIntent{"Get Battery Level", Value()})),
               answerReply(Value::integer(64)));
     EXPECT_EQ(delegate->answer(Value::string("open")), errorReply("The request could not be read."));

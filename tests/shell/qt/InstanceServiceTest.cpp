@@ -98,6 +98,18 @@ TEST_F(Service, QuittingWhileARequestWaitsAnswersItAtOnceAndNeverLater) {
     EXPECT_EQ(reply.value, errorReply("Norvane is quitting."));
 }
 
+// The socket says the application did not answer in time; the work the main queue reaches
+// afterwards is not done at all, so a flood of late requests costs it nothing.
+TEST_F(Service, WorkReachedOnlyAfterItsAnswerWasDueIsDroppedUnrun) {
+    auto service = listen();
+    const auto reply = ask([](const std::atomic<bool>& done) {
+        while (!done) std::this_thread::yield();  // the main queue turns only after the late reply
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers, 0);
+    EXPECT_EQ(reply.value, errorReply("Norvane did not answer in time."));
+}
+
 // A second start whose URL is longer than a hand-off may be says so, instead of saying the
 // running copy does not answer.
 TEST_F(Service, AUrlLongerThanAHandOffMayBeIsCalledTooLong) {
