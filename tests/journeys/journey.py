@@ -398,6 +398,38 @@ class App:
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
                               timeout=DEADLINE).stdout.decode()
 
+    # ---- what the screen shows ----
+
+    def pixels(self, x, y, width, height):
+        """The screen's pixels in that rectangle, as rows of (red, green, blue)."""
+        file = self.work / "grab.ppm"
+        subprocess.run([os.environ["NORVANE_SCREENSHOT"], str(file), str(x), str(y), str(width), str(height)],
+                       env=self.env, check=True, timeout=DEADLINE)
+        data = file.read_bytes()
+        fields, at = [], 0
+        while len(fields) < 4:  # "P6", width, height, maximum, each after white space
+            match = re.compile(rb"\s*(\S+)").match(data, at)
+            fields.append(match.group(1))
+            at = match.end()
+        w, h = int(fields[1]), int(fields[2])
+        body = data[at + 1:]
+        return [[tuple(body[(row * w + column) * 3:(row * w + column) * 3 + 3]) for column in range(w)]
+                for row in range(h)]
+
+    def ring_shown(self, element):
+        """Whether the focus ring's blue runs round the element, just outside its edges."""
+        x, y, w, h = element.extents
+        grid = self.pixels(x - 4, y - 4, w + 8, h + 8)
+        blue = lambda pixel: pixel[2] > 180 and pixel[2] - pixel[0] > 100
+        middle, centre = (h + 8) // 2, (w + 8) // 2
+        sides = [grid[middle][:4], grid[middle][-4:], [row[centre] for row in grid[:4]],
+                 [row[centre] for row in grid[-4:]]]
+        return all(any(blue(pixel) for pixel in side) for side in sides)
+
+    def ring_around(self, element):
+        """Waits until the element has the keyboard focus and the ring marks it."""
+        self.wait(f"the focus ring around {element}", lambda: element.has("focused") and self.ring_shown(element))
+
     # ---- the machine folder and the user's folders ----
 
     def defaults(self):
@@ -411,6 +443,10 @@ class App:
         """A JSON file of the machine folder (None while it is missing)."""
         file = self.machine / path
         return json.loads(file.read_text()) if file.exists() else None
+
+    def holds_sleep(self):
+        """Whether the application holds a sleep assertion of its own (keep-awake is on)."""
+        return bool((self.json("power/assertions.json") or {}).get(str(self.app.pid)))
 
     def lines(self, path):
         """A JSON-lines file of the machine folder, one value a line."""
