@@ -152,6 +152,10 @@ class Element:
         ox, oy, ow, oh = other.extents
         return ox <= x and oy <= y and x + w <= ox + ow and y + h <= oy + oh
 
+    @property
+    def parent(self):
+        return Element(self.app, self.accessible.parent)
+
     def children(self):
         return [Element(self.app, c) for c in self.accessible if c is not None]
 
@@ -374,6 +378,19 @@ class App:
     def click(self, x, y, button=1):
         self._pace()
         self.xdotool("mousemove", str(x), str(y), "click", str(button))
+
+    def drag(self, start, end, steps=10, between=None):
+        """A press at `start`, the pointer moved to `end` in steps, and its release; `between`,
+        when given, is called with the button still down."""
+        self._pace()
+        (x, y), (tx, ty) = start, end
+        self.xdotool("mousemove", str(x), str(y), "mousedown", "1")
+        for step in range(1, steps + 1):
+            time.sleep(0.03)
+            self.xdotool("mousemove", str(x + (tx - x) * step // steps), str(y + (ty - y) * step // steps))
+        if between:
+            between()
+        self.xdotool("mouseup", "1")
 
     def tab_to(self, element, presses=20):
         """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
