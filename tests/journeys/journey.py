@@ -354,7 +354,7 @@ class App:
         return None
 
     def item(self):
-        return self.window(re.compile(r"^Norvane, battery"))
+        return self.window(re.compile(r"^Norvane, "))  # "Norvane, battery 72%", "Norvane, no battery"
 
     def panel(self, timeout=DEADLINE):
         return self.window("Norvane", timeout)
@@ -433,6 +433,12 @@ class App:
         return [[tuple(body[(row * w + column) * 3:(row * w + column) * 3 + 3]) for column in range(w)]
                 for row in range(h)]
 
+    def fits(self, panel):
+        """Fails when a shown element of the panel reaches past its left or right edge."""
+        left, _, width, _ = panel.extents
+        wider = [e for e in self.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
+        assert not wider, f"wider than the panel {panel.extents}: {wider}"
+
     def ring_shown(self, element):
         """Whether the focus ring's blue runs round the element, just outside its edges."""
         x, y, w, h = element.extents
@@ -461,9 +467,26 @@ class App:
         file = self.machine / path
         return json.loads(file.read_text()) if file.exists() else None
 
+    def battery(self, **properties):
+        """Changes the battery's registry entry: battery(CurrentCapacity=3), or battery() with
+        nothing to take the battery away."""
+        file = self.machine / "ioreg/AppleSmartBattery.plist"
+        if not properties:
+            file.unlink()
+            return
+        entries = plistlib.loads(file.read_bytes())
+        entries[0].update(properties)
+        file.write_bytes(plistlib.dumps(entries, fmt=plistlib.FMT_XML))
+
     def holds_sleep(self):
         """Whether the application holds a sleep assertion of its own (keep-awake is on)."""
         return bool((self.json("power/assertions.json") or {}).get(str(self.app.pid)))
+
+    def json_write(self, path, value):
+        """Writes a JSON file of the machine folder."""
+        file = self.machine / path
+        file.parent.mkdir(parents=True, exist_ok=True)
+        file.write_text(json.dumps(value))
 
     def lines(self, path):
         """A JSON-lines file of the machine folder, one value a line."""
