@@ -1,6 +1,6 @@
 """Three Macs, each shown as it is on the Now and the Stats page, with no element wider than
 the panel: one without a battery (the menu bar and the summary say so, no charge, limit or
-tip), one at 3 % on battery (the charge in red, a notification at the level chosen), and one
+tip, and a script asking for the level is told there is none), one at 3 % on battery (the charge in red, a notification at the level chosen), and one
 full on the charger (what the Mac draws from the wall, the charger's facts)."""
 
 import re
@@ -35,6 +35,8 @@ def journey(app):
         assert len(app.elements("label", "No battery", within=panel)) == 2
         assert not app.elements("push button", re.compile("^Charge limit|^Charging"), within=panel)
         assert not app.elements("label", "Tip", within=panel)
+        level = app.shortcut("Get Battery Level")
+        assert level == (1, "Error: This Mac has no battery.\n"), level
     elif STATE == "low":
         app.wait("the item at 3 %", lambda: app.item().name.startswith("Norvane, battery 3%"))
         ring = app.find("label", "Battery 3 percent", within=panel)

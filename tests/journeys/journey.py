@@ -410,6 +410,12 @@ class App:
             self._pace()
             self.xdotool("key", key)
 
+    def shortcut(self, *arguments):
+        """Runs the machine's Shortcuts command against the application: (status, output)."""
+        done = subprocess.run([str(self.machine / "usr/bin/shortcuts"), "run", *arguments], env=self.env,
+                              capture_output=True, timeout=DEADLINE)
+        return done.returncode, (done.stdout + done.stderr).decode()
+
     def clipboard(self):
         """What the clipboard holds as text (xclip reads it)."""
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
