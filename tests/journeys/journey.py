@@ -194,6 +194,8 @@ class App:
         self._prepare = prepare
         self._screen = screen
         self._environment = environment or {}
+        # The tree gives Qt's device-independent pixels; xdotool moves over the screen's own.
+        self.scale = float(self._environment.get("QT_SCALE_FACTOR", 1))
 
     # ---- start and end ----
 
@@ -377,17 +379,20 @@ class App:
 
     def click(self, x, y, button=1):
         self._pace()
-        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+        self.xdotool("mousemove", *self._on_screen(x, y), "click", str(button))
+
+    def _on_screen(self, x, y):
+        return str(round(x * self.scale)), str(round(y * self.scale))
 
     def drag(self, start, end, steps=10, between=None):
         """A press at `start`, the pointer moved to `end` in steps, and its release; `between`,
         when given, is called with the button still down."""
         self._pace()
         (x, y), (tx, ty) = start, end
-        self.xdotool("mousemove", str(x), str(y), "mousedown", "1")
+        self.xdotool("mousemove", *self._on_screen(x, y), "mousedown", "1")
         for step in range(1, steps + 1):
             time.sleep(0.03)
-            self.xdotool("mousemove", str(x + (tx - x) * step // steps), str(y + (ty - y) * step // steps))
+            self.xdotool("mousemove", *self._on_screen(x + (tx - x) * step / steps, y + (ty - y) * step / steps))
         if between:
             between()
         self.xdotool("mouseup", "1")
@@ -402,7 +407,7 @@ class App:
 
     def wheel(self, x, y, up=False):
         """One step of the mouse wheel (not paced: a wheel turns quickly)."""
-        self.xdotool("mousemove", str(x), str(y), "click", "4" if up else "5")
+        self.xdotool("mousemove", *self._on_screen(x, y), "click", "4" if up else "5")
 
     def key(self, *keys):
         """Key presses as xdotool names them: "Tab", "Return", "ctrl+super+space"."""
