@@ -108,6 +108,16 @@ class Element:
         return (e.x, e.y, e.width, e.height)
 
     @property
+    def shown(self):
+        """What a text shows at its width: its name as its style writes it, or cut with "…"."""
+        return self.accessible.queryText().getText(0, -1)
+
+    def whole(self, timeout=DEADLINE):
+        """Waits until the text shows whole, not cut short to an ellipsis."""
+        self.app.wait(f"{self} shown whole", lambda: self.shown.casefold() == self.name.casefold(), timeout)
+        return self
+
+    @property
     def value(self):
         return self.accessible.queryValue().currentValue
 
