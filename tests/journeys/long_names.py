@@ -1,8 +1,8 @@
 """Names of 70 characters wherever a name from outside shows: two apps (their bundles, their
 processes, the running apps and so the holders of sleep assertions) and the processor. On
 the Now page with the heavy app's tip opened, the keep-awake list of apps and the app
-chosen there, the quit line after the app quit, and on the Stats page, no element leaves
-the panel: on a 1280 × 720 screen, and on a 3840 × 2160 one at scale factor 2."""
+chosen there, the quit line after the app quit, and on the Stats page (with a sleep of ten
+hours and a half, its time never cut), no element leaves the panel: on a 1280 × 720 screen, and on a 3840 × 2160 one at scale factor 2."""
 
 import re
 import sys
@@ -25,7 +25,11 @@ def prepare(app):
                         .replace('"name": "Slack"', f'"name": "{LONG} 2"'))
     (app.machine / "Applications/Firefox.app").rename(app.machine / f"Applications/{LONG}.app")
     (app.machine / "Applications/Slack.app").rename(app.machine / f"Applications/{LONG} 2.app")
-    (app.machine / "pmset/log.txt").write_text("")  # no sleep to tell of: the heavy app's tip shows
+    # One sleep on wall power, nothing to tell of (so the heavy app's tip shows), but long: ten
+    # and a half hours from a day ago, a start of two-digit hours where the clock allows.
+    (app.machine / "pmset/log.txt").write_text(
+        "{now-87000} Sleep               \tEntering Sleep state due to 'Clamshell Sleep': Using AC (Charge:88%) 3600 secs\n"
+        "{now-49200} Wake                \tWake from Deep Idle [CDNVA] : due to EC.LidOpen/Lid Open Using AC (Charge:88%)\n")
 
 
 def journey(app):
@@ -50,6 +54,7 @@ def journey(app):
 
     app.find("check box", "STATS", within=panel).click()
     app.find("label", f"Apple M3 Pro Max with {LONG}", within=panel)
+    app.find("label", re.compile(r" · 10h 30m$"), within=panel).reveal().whole()
     app.find("label", f"{LONG} 2", within=panel).reveal()
     app.fits(panel)
 
