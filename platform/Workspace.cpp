@@ -26,6 +26,7 @@ struct Listed {
 };
 
 constexpr std::string_view runningFile = "workspace/running.json";
+constexpr std::string_view processesFile = "top/processes.json";
 constexpr std::string_view openedUrlsFile = "workspace/opened-urls.jsonl";
 constexpr std::string_view selectedFile = "workspace/selected.jsonl";
 constexpr std::string_view settingsScheme = "x-apple.systempreferences:";
@@ -86,6 +87,24 @@ bool changeRunning(const Machine& machine, std::string_view bundlePath, Edit edi
     return json && writeFileAtomically(file, *json);
 }
 
+// The processes of an app that ended end with it: `top` lists none of those whose executable
+// lies inside its bundle any more.
+void endProcesses(const Machine& machine, std::string_view bundlePath) {
+    const Path file = machine.file(processesFile);
+    const FileLock lock(file);
+    const auto text = lock.held() ? readFile(file) : std::nullopt;
+    auto value = text ? parseJson(*text) : std::nullopt;
+    auto* entries = value ? value->asArray() : nullptr;
+    if (!entries) return;
+    const std::string inside = std::string(bundlePath) + "/";
+    const auto ended = std::erase_if(*entries, [&](const Value& entry) {
+        const Value* path = entry.find("path");
+        return path && path->asString() && path->asString()->starts_with(inside);
+    });
+    if (ended == 0) return;
+    if (const auto json = writeJson(*value)) writeFileAtomically(file, *json);
+}
+
 // Takes the app out of the running list and announces its end; one that asks to save its
 // documents stays open unless the end is forced. False when none runs from the bundle.
 bool endApplication(const Machine& machine, std::string_view bundlePath, bool force) {
@@ -97,8 +116,10 @@ bool endApplication(const Machine& machine, std::string_view bundlePath, bool fo
             entries.erase(app);
             return ended = true;
         });
+    if (!ended || !found) return found;
+    endProcesses(machine, bundlePath);
     // The workspace announces the end, as it does for any app that quits.
-    if (ended && found) appendWorkspaceEvent(machine, {WorkspaceEventKind::terminated, std::string(bundlePath)});
+    appendWorkspaceEvent(machine, {WorkspaceEventKind::terminated, std::string(bundlePath)});
     return found;
 }
 

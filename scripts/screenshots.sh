@@ -53,6 +53,8 @@
 #                        what the machine's macOS and its charge-limit service offer
 #   stats-long-names     every name from outside 70 characters long (the processor, the apps)
 #   stats-no-battery     a Mac without a battery: the system, sleep and apps cards
+#   stats-long-sleep     a sleep of ten hours and a half from a day ago (without --demo): its
+#                        time whole, the row's bar given way where both do not fit
 #   stats-focus          Tab pressed three times: the focus ring on the charge-limit slider
 #
 # The settings screen, the panel alone with --open --settings --tall on a taller display
@@ -174,6 +176,11 @@ long_names() {
   : >"$NORVANE_MACHINE/pmset/log.txt"
 }
 no_battery() { rm "$(battery_file)"; }
+long_sleep() {
+  printf '%s\n' "{now-87000} Sleep               	Entering Sleep state due to 'Clamshell Sleep': Using AC (Charge:88%) 3600 secs" \
+    "{now-49200} Wake                	Wake from Deep Idle [CDNVA] : due to EC.LidOpen/Lid Open Using AC (Charge:88%)" \
+    >"$NORVANE_MACHINE/pmset/log.txt"
+}
 high_power() { printf 'Capabilities for Battery Power:\n highpowermode\n lowpowermode\n' >"$NORVANE_MACHINE/pmset/capabilities.txt"; }
 # Three presses of Tab, as a person moves through the panel with the keyboard.
 three_tabs() {
@@ -379,6 +386,8 @@ prepare=long_names stats
 stats_shot long-names
 prepare=no_battery stats
 stats_shot no-battery
+prepare=long_sleep real=1 stats
+stats_shot long-sleep
 prepare=limit_at_80 stats
 three_tabs
 stats_shot focus

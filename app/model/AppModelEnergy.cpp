@@ -55,7 +55,9 @@ void AppModel::readLowPowerBack(bool readMode, std::function<void(AppModel&)> th
         // Requests overlap: the last one to end clears the flag.
         model.lowPowerRequests_ = std::max(model.lowPowerRequests_ - 1, 0);
         model.assign(model.lowPowerBusy_, model.lowPowerRequests_ > 0, ModelField::lowPowerBusy);
-        if (readMode) model.refreshPowerMode();
+        // Where the Mac offers High Power, Low Power is one of its modes: a switch of Low
+        // Power (the rule's, a tip's) moves the mode the segments show too.
+        if (readMode || model.highPowerAvailable_) model.refreshPowerMode();
         if (then) then(model);
     });
 }

@@ -91,7 +91,9 @@ Value answerHandoff(const Value& request, IntentTarget& target,
     const auto& intent = std::get<RunIntent>(*handoff);
     auto run = resolveIntent(intent.title, &intent.parameters);
     if (auto* error = std::get_if<std::string>(&run)) return errorReply(std::move(*error));
-    return answerReply(perform(std::get<IntentRun>(run), target));
+    auto outcome = perform(std::get<IntentRun>(run), target);
+    if (auto* error = std::get_if<std::string>(&outcome)) return errorReply(std::move(*error));
+    return answerReply(std::get<Value>(outcome));
 }
 
 std::variant<std::unique_ptr<InstanceService>, std::string> InstanceService::listen(const Path& path, MainQueue& queue,

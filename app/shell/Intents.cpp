@@ -143,35 +143,43 @@ std::variant<IntentRun, std::string> resolveIntent(std::string_view title, const
     return run;
 }
 
-Value perform(const IntentRun& run, IntentTarget& model) {
+IntentOutcome perform(const IntentRun& run, IntentTarget& model) {
     return std::visit(
         Overloaded{
-            [&](const GetBatteryLevel&) { return Value::integer(model.battery().percent); },
-            [&](const GetTimeLeft&) {
+            [&](const GetBatteryLevel&) -> IntentOutcome {
+                if (!model.hasBattery()) return std::string("This Mac has no battery.");
+                return Value::integer(model.battery().percent);
+            },
+            [&](const GetTimeLeft&) -> IntentOutcome {
                 if (model.battery().plugged || !model.forecast()) return Value();
                 return Value::integer(model.forecast()->minutes);
             },
-            [&](const GetPowerDraw&) { return Value::real(powerDraw(model.flow(), model.battery())); },
-            [&](const KeepAwake& keep) {
+            [&](const GetPowerDraw&) -> IntentOutcome {
+                const auto& flow = model.flow();
+                if (!model.hasBattery() && !(flow && flow->system))
+                    return std::string("macOS gives no reading of this Mac's power draw.");
+                return Value::real(powerDraw(flow, model.battery()));
+            },
+            [&](const KeepAwake& keep) -> IntentOutcome {
                 model.startAwake(awakeMode(keep));
                 return Value();
             },
-            [&](const StopKeepingAwake&) {
+            [&](const StopKeepingAwake&) -> IntentOutcome {
                 model.stopAwake();
                 return Value();
             },
-            [&](const SetChargeLimit& limit) {
+            [&](const SetChargeLimit& limit) -> IntentOutcome {
                 // Down to a step of the limit: 87 asks for 85.
                 const std::int64_t percent = limit.percent / 5 * 5;
                 model.refreshLimit();
                 model.setLimit(percent);
                 return Value();
             },
-            [&](const ChargeToFullOnce&) {
+            [&](const ChargeToFullOnce&) -> IntentOutcome {
                 model.chargeFullOnce();
                 return Value();
             },
-            [&](const SetLowPowerMode& mode) {
+            [&](const SetLowPowerMode& mode) -> IntentOutcome {
                 if (model.lowPowerModeEnabled() != mode.on) model.setLowPower(mode.on);
                 return Value();
             },

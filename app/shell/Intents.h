@@ -97,6 +97,8 @@ class IntentTarget {
 public:
     virtual ~IntentTarget() = default;
     virtual const Battery& battery() const = 0;
+    // False on a Mac without a battery, whose reading then holds no figures.
+    virtual bool hasBattery() const = 0;
     virtual const std::optional<Forecast>& forecast() const = 0;
     virtual const std::optional<PowerFlow>& flow() const = 0;
     // The system's Low Power Mode now, not the model's last reading of it.
@@ -110,9 +112,13 @@ public:
     virtual void setLowPower(bool on) = 0;
 };
 
+// What an action gives: its value (null for none), or the sentence that says why it has none.
+using IntentOutcome = std::variant<Value, std::string>;
+
 // Runs the action: the battery level and the time left as integers (no time left: null),
 // the power draw in watts to one decimal; the acting ones start their operation and give
-// null.
-Value perform(const IntentRun& run, IntentTarget& model);
+// null. A Mac without a battery has no level to give, and no draw without the system's
+// figure of it: the action fails rather than give the empty reading's 0.
+IntentOutcome perform(const IntentRun& run, IntentTarget& model);
 
 }  // namespace norvane

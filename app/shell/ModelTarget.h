@@ -19,6 +19,7 @@ public:
     AppModel& model() const { return model_; }
 
     const Battery& battery() const override { return model_.battery(); }
+    bool hasBattery() const override { return model_.hasBattery(); }
     const std::optional<Forecast>& forecast() const override { return model_.forecast(); }
     const std::optional<PowerFlow>& flow() const override { return model_.flow(); }
     bool lowPowerModeEnabled() const override { return state_.lowPowerModeEnabled(); }

@@ -108,6 +108,16 @@ class Element:
         return (e.x, e.y, e.width, e.height)
 
     @property
+    def shown(self):
+        """What a text shows at its width: its name as its style writes it, or cut with "…"."""
+        return self.accessible.queryText().getText(0, -1)
+
+    def whole(self, timeout=DEADLINE):
+        """Waits until the text shows whole, not cut short to an ellipsis."""
+        self.app.wait(f"{self} shown whole", lambda: self.shown.casefold() == self.name.casefold(), timeout)
+        return self
+
+    @property
     def value(self):
         return self.accessible.queryValue().currentValue
 
@@ -152,6 +162,10 @@ class Element:
         ox, oy, ow, oh = other.extents
         return ox <= x and oy <= y and x + w <= ox + ow and y + h <= oy + oh
 
+    @property
+    def parent(self):
+        return Element(self.app, self.accessible.parent)
+
     def children(self):
         return [Element(self.app, c) for c in self.accessible if c is not None]
 
@@ -190,6 +204,8 @@ class App:
         self._prepare = prepare
         self._screen = screen
         self._environment = environment or {}
+        # The tree gives Qt's device-independent pixels; xdotool moves over the screen's own.
+        self.scale = float(self._environment.get("QT_SCALE_FACTOR", 1))
 
     # ---- start and end ----
 
@@ -350,7 +366,7 @@ class App:
         return None
 
     def item(self):
-        return self.window(re.compile(r"^Norvane, battery"))
+        return self.window(re.compile(r"^Norvane, "))  # "Norvane, battery 72%", "Norvane, no battery"
 
     def panel(self, timeout=DEADLINE):
         return self.window("Norvane", timeout)
@@ -373,7 +389,23 @@ class App:
 
     def click(self, x, y, button=1):
         self._pace()
-        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+        self.xdotool("mousemove", *self._on_screen(x, y), "click", str(button))
+
+    def _on_screen(self, x, y):
+        return str(round(x * self.scale)), str(round(y * self.scale))
+
+    def drag(self, start, end, steps=10, between=None):
+        """A press at `start`, the pointer moved to `end` in steps, and its release; `between`,
+        when given, is called with the button still down."""
+        self._pace()
+        (x, y), (tx, ty) = start, end
+        self.xdotool("mousemove", *self._on_screen(x, y), "mousedown", "1")
+        for step in range(1, steps + 1):
+            time.sleep(0.03)
+            self.xdotool("mousemove", *self._on_screen(x + (tx - x) * step / steps, y + (ty - y) * step / steps))
+        if between:
+            between()
+        self.xdotool("mouseup", "1")
 
     def tab_to(self, element, presses=20):
         """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
@@ -385,7 +417,7 @@ class App:
 
     def wheel(self, x, y, up=False):
         """One step of the mouse wheel (not paced: a wheel turns quickly)."""
-        self.xdotool("mousemove", str(x), str(y), "click", "4" if up else "5")
+        self.xdotool("mousemove", *self._on_screen(x, y), "click", "4" if up else "5")
 
     def key(self, *keys):
         """Key presses as xdotool names them: "Tab", "Return", "ctrl+super+space"."""
@@ -393,10 +425,54 @@ class App:
             self._pace()
             self.xdotool("key", key)
 
+    def shortcut(self, *arguments):
+        """Runs the machine's Shortcuts command against the application: (status, output)."""
+        done = subprocess.run([str(self.machine / "usr/bin/shortcuts"), "run", *arguments], env=self.env,
+                              capture_output=True, timeout=DEADLINE)
+        return done.returncode, (done.stdout + done.stderr).decode()
+
     def clipboard(self):
         """What the clipboard holds as text (xclip reads it)."""
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
                               timeout=DEADLINE).stdout.decode()
+
+    # ---- what the screen shows ----
+
+    def pixels(self, x, y, width, height):
+        """The screen's pixels in that rectangle, as rows of (red, green, blue)."""
+        file = self.work / "grab.ppm"
+        subprocess.run([os.environ["NORVANE_SCREENSHOT"], str(file), str(x), str(y), str(width), str(height)],
+                       env=self.env, check=True, timeout=DEADLINE)
+        data = file.read_bytes()
+        fields, at = [], 0
+        while len(fields) < 4:  # "P6", width, height, maximum, each after white space
+            match = re.compile(rb"\s*(\S+)").match(data, at)
+            fields.append(match.group(1))
+            at = match.end()
+        w, h = int(fields[1]), int(fields[2])
+        body = data[at + 1:]
+        return [[tuple(body[(row * w + column) * 3:(row * w + column) * 3 + 3]) for column in range(w)]
+                for row in range(h)]
+
+    def fits(self, panel):
+        """Fails when a shown element of the panel reaches past its left or right edge."""
+        left, _, width, _ = panel.extents
+        wider = [e for e in self.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
+        assert not wider, f"wider than the panel {panel.extents}: {wider}"
+
+    def ring_shown(self, element):
+        """Whether the focus ring's blue runs round the element, just outside its edges."""
+        x, y, w, h = element.extents
+        grid = self.pixels(x - 4, y - 4, w + 8, h + 8)
+        blue = lambda pixel: pixel[2] > 180 and pixel[2] - pixel[0] > 100
+        middle, centre = (h + 8) // 2, (w + 8) // 2
+        sides = [grid[middle][:4], grid[middle][-4:], [row[centre] for row in grid[:4]],
+                 [row[centre] for row in grid[-4:]]]
+        return all(any(blue(pixel) for pixel in side) for side in sides)
+
+    def ring_around(self, element):
+        """Waits until the element has the keyboard focus and the ring marks it."""
+        self.wait(f"the focus ring around {element}", lambda: element.has("focused") and self.ring_shown(element))
 
     # ---- the machine folder and the user's folders ----
 
@@ -411,6 +487,27 @@ class App:
         """A JSON file of the machine folder (None while it is missing)."""
         file = self.machine / path
         return json.loads(file.read_text()) if file.exists() else None
+
+    def battery(self, **properties):
+        """Changes the battery's registry entry: battery(CurrentCapacity=3), or battery() with
+        nothing to take the battery away."""
+        file = self.machine / "ioreg/AppleSmartBattery.plist"
+        if not properties:
+            file.unlink()
+            return
+        entries = plistlib.loads(file.read_bytes())
+        entries[0].update(properties)
+        file.write_bytes(plistlib.dumps(entries, fmt=plistlib.FMT_XML))
+
+    def holds_sleep(self):
+        """Whether the application holds a sleep assertion of its own (keep-awake is on)."""
+        return bool((self.json("power/assertions.json") or {}).get(str(self.app.pid)))
+
+    def json_write(self, path, value):
+        """Writes a JSON file of the machine folder."""
+        file = self.machine / path
+        file.parent.mkdir(parents=True, exist_ok=True)
+        file.write_text(json.dumps(value))
 
     def lines(self, path):
         """A JSON-lines file of the machine folder, one value a line."""

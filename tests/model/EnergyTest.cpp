@@ -232,7 +232,9 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
         SCOPED_TRACE(c.name);
         HelperBench t;
         t.lowPowerTakes(c.owed);
+        t.bench.machine.write("pmset/capabilities.txt", " highpowermode\n");
         AppModel& m = t.start("enabled");
+        m.refreshPowerMode();  // as the panel opens: High Power is offered
         m.setAutoLowPower(20);
         m.setLowPowerOwed(c.owed);
         for (std::size_t i = 0; i < c.steps.size(); ++i) {
@@ -248,6 +250,7 @@ TEST(ModelRules, LowPowerByItselfIsAnnouncedOnlyOnceItIsOnAndSwitchedBackOffUnti
             if (step.sent) {
                 EXPECT_EQ(*t.xpc->sent.back()->message.find("argument"),
                           Value::boolean(step.sent == std::string("on")));
+                EXPECT_EQ(m.powerMode(), m.lowPower() ? 1 : 0);  // the mode a High Power Mac shows agrees
             }
             EXPECT_EQ(t.titles(), std::vector<std::string>(step.announced, "Low Power Mode is on"));
             EXPECT_EQ(m.lowPowerOwed(), step.owed);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/PropertyList.h"
 #include "platform/ServiceManagement.h"
 #include "platform/Workspace.h"
 #include "platform/WorkspaceEvents.h"
@@ -145,13 +146,27 @@ TEST(MachineWorkspace, RunningApplicationsComeFromTheRunningFileAndChangeIt) {
     EXPECT_EQ(names(), (std::vector<std::string>{"Slack", "Pages"}));
     EXPECT_TRUE(workspace.activate("/Applications/Pages.app"));
     EXPECT_EQ(workspace.frontmostApplication()->localizedName, "Pages");
+    // An app's processes end with it; those of others, and a file that is no list, stay.
+    machine.write("top/processes.json", R"([
+      {"pid": 1, "command": "Slack", "path": "/Applications/Slack.app/Contents/MacOS/Slack"},
+      {"pid": 2, "command": "Slack Helper", "path": "/Applications/Slack.app/Contents/Frameworks/H.app/Contents/MacOS/H"},
+      {"pid": 3, "command": "Slacker", "path": "/Applications/Slack.app.old/Slacker"},
+      {"pid": 4, "command": "Pages", "path": "/Applications/Pages.app/Contents/MacOS/Pages"}, {"pid": 5}
+    ])");
     EXPECT_TRUE(workspace.terminate("/Applications/Slack.app"));
     EXPECT_EQ(names(), std::vector<std::string>{"Pages"});
+    const auto processes = parseJson(readFile(machine.root() / "top/processes.json").value_or(""));
+    ASSERT_TRUE(processes && processes->asArray());
+    std::vector<std::int64_t> left;
+    for (const auto& process : *processes->asArray()) left.push_back(process.find("pid")->integerValue().value_or(0));
+    EXPECT_EQ(left, (std::vector<std::int64_t>{3, 4, 5}));
     EXPECT_FALSE(workspace.activate("/Applications/Slack.app"));
     // A forced end takes even the app that asks to save.
     EXPECT_FALSE(workspace.forceTerminate("/Applications/Slack.app"));
+    machine.write("top/processes.json", "not a list");
     EXPECT_TRUE(workspace.forceTerminate("/Applications/Pages.app"));
     EXPECT_TRUE(names().empty());
+    EXPECT_EQ(readFile(machine.root() / "top/processes.json"), "not a list");
 
     machine.write("workspace/running.json", "not json");
     EXPECT_FALSE(workspace.terminate("/Applications/Pages.app"));

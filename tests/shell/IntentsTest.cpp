@@ -14,9 +14,11 @@ struct FakeModel final : IntentTarget {
     std::optional<Forecast> estimate;
     std::optional<PowerFlow> powerFlow;
     bool lowPower = false;
+    bool battery_ = true;
     std::vector<std::string> calls;
 
     const Battery& battery() const override { return batteryReading; }
+    bool hasBattery() const override { return battery_; }
     const std::optional<Forecast>& forecast() const override { return estimate; }
     const std::optional<PowerFlow>& flow() const override { return powerFlow; }
     bool lowPowerModeEnabled() const override { return lowPower; }
@@ -27,6 +29,13 @@ struct FakeModel final : IntentTarget {
     void chargeFullOnce() override { calls.push_back("chargeFullOnce"); }
     void setLowPower(bool on) override { calls.push_back(on ? "setLowPower on" : "setLowPower off"); }
 };
+
+// The action's value; an action that failed gives the sentence it failed with, as a string.
+Value outcome(const IntentRun& run, IntentTarget& model) {
+    auto result = perform(run, model);
+    if (auto* error = std::get_if<std::string>(&result)) return Value::string("failed: " + *error);
+    return std::get<Value>(result);
+}
 
 std::variant<IntentRun, std::string> resolve(std::string_view title, std::string_view json) {
     const auto parameters = parseJson(json);
@@ -80,25 +89,39 @@ TEST(Intents, ReadingActionsReturnWhatTheModelHolds) {
     model.batteryReading.percent = 64;
     model.batteryReading.milliamps = -1500;
     model.batteryReading.millivolts = 12000;
-    EXPECT_EQ(perform(GetBatteryLevel{}, model), Value::integer(64));
-    EXPECT_EQ(perform(GetTimeLeft{}, model), Value());  // no estimate yet
+    EXPECT_EQ(outcome(GetBatteryLevel{}, model), Value::integer(64));
+    EXPECT_EQ(outcome(GetTimeLeft{}, model), Value());  // no estimate yet
     model.estimate = Forecast{185, true, false};
-    EXPECT_EQ(perform(GetTimeLeft{}, model), Value::integer(185));
-    EXPECT_EQ(perform(GetPowerDraw{}, model), Value::real(18.0));
+    EXPECT_EQ(outcome(GetTimeLeft{}, model), Value::integer(185));
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::real(18.0));
     model.powerFlow = PowerFlow{std::nullopt, 30.0};  // no system figure: current times voltage
-    EXPECT_EQ(perform(GetPowerDraw{}, model), Value::real(18.0));
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::real(18.0));
     model.powerFlow = PowerFlow{7.25, std::nullopt};
-    EXPECT_EQ(perform(GetPowerDraw{}, model), Value::real(7.3));
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::real(7.3));
     model.powerFlow.reset();
     // Readings far beyond any battery's must not overflow.
     model.batteryReading.milliamps = std::numeric_limits<std::int64_t>::min();
     model.batteryReading.millivolts = std::numeric_limits<std::int64_t>::max();
-    const auto huge = perform(GetPowerDraw{}, model).doubleValue();
+    const auto huge = outcome(GetPowerDraw{}, model).doubleValue();
     ASSERT_TRUE(huge);
     EXPECT_GT(*huge, 8e31);
     model.batteryReading.plugged = true;
-    EXPECT_EQ(perform(GetTimeLeft{}, model), Value());  // on wall power, whatever the estimate
+    EXPECT_EQ(outcome(GetTimeLeft{}, model), Value());  // on wall power, whatever the estimate
     EXPECT_TRUE(model.calls.empty());
+}
+
+TEST(Intents, AMacWithoutABatteryGivesNoLevelAndNoMadeUpDraw) {
+    FakeModel model;
+    model.battery_ = false;
+    model.batteryReading.plugged = true;  // as the reading of a Mac without a battery is
+    model.estimate = Forecast{185, true, false};
+    EXPECT_EQ(outcome(GetBatteryLevel{}, model), Value::string("failed: This Mac has no battery."));
+    EXPECT_EQ(outcome(GetTimeLeft{}, model), Value());
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::string("failed: macOS gives no reading of this Mac's power draw."));
+    model.powerFlow = PowerFlow{std::nullopt, 30.0};
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::string("failed: macOS gives no reading of this Mac's power draw."));
+    model.powerFlow = PowerFlow{42.16, 30.0};  // the system's own figure
+    EXPECT_EQ(outcome(GetPowerDraw{}, model), Value::real(42.2));
 }
 
 TEST(Intents, ActingActionsCallTheModel) {
@@ -116,7 +139,7 @@ TEST(Intents, ActingActionsCallTheModel) {
     for (const auto& [run, calls] : cases) {
         FakeModel model;
         model.lowPower = true;
-        EXPECT_EQ(perform(run, model), Value());
+        EXPECT_EQ(outcome(run, model), Value());
         EXPECT_EQ(model.calls, calls) << intentTable()[run.index()].title;
     }
 }

@@ -1,7 +1,9 @@
 #include "app/panel/qt/PanelView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -187,6 +189,9 @@ QScrollArea* PanelView::area(Panel::Page page) {
         nowContent_ = new QWidget;
         nowContent_->setAttribute(Qt::WA_TranslucentBackground);
         auto* column = vbox(nowContent_, 0);
+        // Room above the headline for the focus ring of its chip, which the scroll area would
+        // cut; the area starts as much higher (showPage), so the page stands where it did.
+        column->setContentsMargins(0, FocusRing::margin, 0, 0);
         nowNotices_ = new NoticesView(m_, queue_, shell_, *context_.workspace, accent_);
         column->addWidget(nowNotices_);
         now_ = new NowTabView(m_, queue_, context_, accent_);
@@ -223,6 +228,8 @@ void PanelView::showPage() {
     pageNotices_->setVisible(shown != Panel::Page::now);
     layout()->setContentsMargins(whole(Panel::padding), whole(Panel::padding), whole(Panel::padding),
                                  whole(panel_.bottomPadding()));
+    static_cast<QBoxLayout*>(layout())->setSpacing(whole(Panel::spacing) -
+                                                   (shown == Panel::Page::now ? FocusRing::margin : 0));
     refreshHeader();
     fitNowPage();
 }
@@ -261,6 +268,19 @@ void PanelView::fitNowPage() {
     const double cap = Panel::nowHeightCap(short_, visibleHeight_ ? visibleHeight_() : std::nullopt);
     const int height = std::min(content, static_cast<int>(std::floor(cap)));
     if (page->height() != height || page->minimumHeight() != height) page->setFixedHeight(height);
+}
+
+void PanelView::keyPressEvent(QKeyEvent* event) {
+    // Return presses the control that has the keyboard focus, as Space does: the panel has no
+    // default button for it to stand for. A control that takes Return itself never lets it come here.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (button && isAncestorOf(button) && button->isEnabled()) {
+            if (!event->isAutoRepeat()) button->animateClick();
+            return;
+        }
+    }
+    BackdropView::keyPressEvent(event);
 }
 
 bool PanelView::eventFilter(QObject* watched, QEvent* event) {

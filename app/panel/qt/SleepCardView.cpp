@@ -3,13 +3,16 @@
 #include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/StatsRows.h"
 #include "app/visuals/qt/DotView.h"
+#include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/TextLabel.h"
 #include "platform/Text.h"
 
 namespace norvane {
 namespace {
 
-// One stretch: when and how long, the drain and the loss; the wakes under it.
+// One stretch: when and how long, the drain and the loss; the wakes under it. Where the
+// panel is too narrow for the whole time and the bar (a stretch of ten hours that began at
+// noon), the bar gives way: the duration is never cut, and the loss beside it still tells.
 class SleepRow final : public QWidget {
 public:
     SleepRow()
@@ -31,9 +34,18 @@ public:
         loss_->setText(qs(row.loss));
         wakes_->setText(qs(row.wakes));
         setName(this, qs(row.accessibility));
+        fitBar();
     }
 
+protected:
+    void resizeEvent(QResizeEvent*) override { fitBar(); }
+
 private:
+    void fitBar() {
+        const double beside = 2 * SleepCard::rowSpacing + bar_->sizeHint().width() + SleepCard::lossWidth;
+        bar_->setVisible(TextFace(time_->style()).advance(time_->text()) + beside <= width());
+    }
+
     TextLabel* time_;
     DotView* bar_;
     TextLabel* loss_;

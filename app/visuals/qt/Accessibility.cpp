@@ -57,6 +57,38 @@ private:
     const SteppedValue& steps_;
 };
 
+// A text read by its whole text as its name; its text, as assistive tools read a label's
+// characters, is what shows, so a text cut to an ellipsis reads as cut.
+class StyledText final : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit StyledText(TextLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(int start, int end) const override { return shown().mid(start, end < 0 ? -1 : end - start); }
+    int characterCount() const override { return static_cast<int>(shown().size()); }
+    // Nothing to select, no caret, no places of characters: a label only reads.
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = *end = -1;
+        return {};
+    }
+
+private:
+    QString shown() const { return static_cast<const TextLabel*>(widget())->shownText(); }
+};
+
 QAccessibleInterface* kitInterface(const QString&, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     auto* widget = static_cast<QWidget*>(object);
@@ -64,7 +96,7 @@ QAccessibleInterface* kitInterface(const QString&, QObject* object) {
         if (const auto* steps = dynamic_cast<const SteppedValue*>(widget)) return new SteppedSlider(slider, *steps);
     if (const QVariant role = widget->property(roleProperty); role.isValid())
         return new QAccessibleWidget(widget, static_cast<QAccessible::Role>(role.toInt()));
-    if (dynamic_cast<TextLabel*>(widget)) return new QAccessibleWidget(widget, QAccessible::StaticText);
+    if (auto* label = dynamic_cast<TextLabel*>(widget)) return new StyledText(label);
     return nullptr;
 }
 

@@ -2,8 +2,9 @@
 // What assistive tools read of the kit's widgets. The kit's widgets carry no meta-object of
 // their own, so Qt would take each for the class it derives from (a text for a bare widget,
 // a slider's step for its value); `installAccessibility` adds the interfaces that say what
-// they are: a text in a style is a static text named by its text, a widget given a role
-// has that role, and a slider whose steps stand for values tells the value in words.
+// they are: a text in a style is a static text named by its whole text whose characters are
+// what it shows (cut or not), a widget given a role has that role, and a slider whose steps
+// stand for values tells the value in words.
 
 #include <QAccessible>
 #include <QString>

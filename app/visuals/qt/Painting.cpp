@@ -74,9 +74,13 @@ void TextFace::draw(QPainter& painter, const QRectF& box, int flags, const QStri
     painter.scale(scale_, scale_);
     // Drawn from a string, never as markup: names from outside show as they are.
     const QRectF inside(0, 0, box.width() / scale_, box.height() / scale_);
-    const QString line = metrics_.elidedText(shown(text), elide, inside.width());
-    painter.drawText(inside, (flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)) | Qt::TextSingleLine, line);
+    painter.drawText(inside, (flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)) | Qt::TextSingleLine,
+                     elided(text, box.width(), elide));
     painter.restore();
+}
+
+QString TextFace::elided(const QString& text, double width, Qt::TextElideMode elide) const {
+    return metrics_.elidedText(shown(text), elide, width / scale_);
 }
 
 namespace {

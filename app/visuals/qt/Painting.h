@@ -37,6 +37,8 @@ public:
     // with an ellipsis where it is wider than the box (at its end, or where `elide` says).
     void draw(QPainter& painter, const QRectF& box, int flags, const QString& text,
               Qt::TextElideMode elide = Qt::ElideRight) const;
+    // The line `draw` shows in a box `width` wide: the text as shown, or cut with an ellipsis.
+    QString elided(const QString& text, double width, Qt::TextElideMode elide = Qt::ElideRight) const;
     // The text wrapped at word boundaries (or anywhere, for a word wider than the line)
     // to `width`: its height, and drawing it from the top left of `box`.
     double wrappedHeight(const QString& text, double width) const;

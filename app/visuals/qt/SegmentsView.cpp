@@ -16,7 +16,7 @@ class SegmentButton final : public QAbstractButton {
 public:
     explicit SegmentButton(const Segment& segment) {
         setCheckable(true);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         setCursor(Qt::PointingHandCursor);
         set(segment);
     }
@@ -35,6 +35,11 @@ public:
         const TextFace label(segment_.label);
         return {static_cast<int>(std::ceil(label.advance(text()) + 2 * segment_.horizontalPadding)),
                 static_cast<int>(std::ceil(label.height() + 2 * SegmentsStyle::verticalPadding))};
+    }
+    // Where a row is a few points short, the padding gives way, never the title.
+    QSize minimumSizeHint() const override {
+        return {static_cast<int>(std::ceil(TextFace(segment_.label).advance(text()) + 2 * SegmentsStyle::inset)),
+                sizeHint().height()};
     }
 
 protected:
@@ -60,7 +65,7 @@ SegmentsView::SegmentsView(QWidget* parent) : QWidget(parent), row_(new QHBoxLay
     row_->setContentsMargins(inset, inset, inset, inset);
     row_->setSpacing(static_cast<int>(SegmentsStyle::spacing));
     setAttribute(Qt::WA_TranslucentBackground);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
 }
 
 void SegmentsView::setSegments(const std::vector<Segment>& segments) {

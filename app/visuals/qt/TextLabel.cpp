@@ -115,6 +115,11 @@ int TextLabel::heightForWidth(int width) const {
     return up(TextFace(style_).wrappedHeight(wrapped(width), width));
 }
 
+QString TextLabel::shownText() const {
+    const TextFace face(style_);
+    return style_.wraps ? face.shown(wrapped(width())) : face.elided(text_, width(), elide_);
+}
+
 void TextLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);

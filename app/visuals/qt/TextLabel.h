@@ -16,6 +16,9 @@ public:
     TextLabel(QString text, const TextStyle& style, QWidget* parent = nullptr);
 
     const QString& text() const { return text_; }
+    // What it shows at its present width: the text as its style writes it, or cut short
+    // with an ellipsis (assistive tools read it, so a test can tell a cut text).
+    QString shownText() const;
     const TextStyle& style() const { return style_; }
     // Each repaints (and asks for a new layout) only when something changed.
     void setText(const QString& text);

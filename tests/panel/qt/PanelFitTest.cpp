@@ -1,5 +1,5 @@
 // Names from outside the program, 70 characters each, wherever a page shows one: no element
-// of the Now or the Stats page leaves the panel, and none is pushed out of what holds it.
+// of the Now or the Stats page (or of the settings screen) leaves the panel, and none is pushed out of what holds it.
 // The test program runs this on the offscreen screen it is given (a 1280 × 720 screen, and
 // 3840 × 2160 at scale factor 2, through the platform's configuration).
 
@@ -63,14 +63,16 @@ protected:
 TEST_F(LongNames, NoElementOfAPageLeavesThePanel) {
     const double visible = QGuiApplication::primaryScreen()->availableGeometry().height();
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--tip-open"}, {"--awake-apps"}, {"--stats"}}) {
+         {std::vector<std::string>{"--tip-open"}, {"--awake-apps"}, {"--stats"}, {"--settings"}}) {
         SCOPED_TRACE(arguments.front());
         view = std::make_unique<PanelView>(
             m, bench.queue, PanelContext{workspace, DateFormatter("en_US", "UTC"), LocaleText("en_US"), arguments},
             Backdrop::forSystem(26), false, [visible] { return std::optional(visible); });
         view->show();
         settle();
-        const auto page = arguments.front() == "--stats" ? Panel::Page::stats : Panel::Page::now;
+        const auto page = arguments.front() == "--stats"      ? Panel::Page::stats
+                          : arguments.front() == "--settings" ? Panel::Page::settings
+                                                              : Panel::Page::now;
         ASSERT_TRUE(view->pageArea(page));
         EXPECT_EQ(outside(view->pageArea(page)), std::vector<std::string>{});
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/MenuBarImage.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
@@ -132,6 +134,21 @@ TEST_F(Painting, ACardGivesAWrappedTextEveryLineItNeeds) {
     QCoreApplication::sendPostedEvents();
     EXPECT_GE(text->height(), text->heightForWidth(text->width()));
     EXPECT_EQ(text->width(), 316 - 28);
+}
+
+TEST_F(Painting, AssistiveToolsReadATextWholeAsItsNameAndAsShownAsItsCharacters) {
+    installAccessibility();
+    TextLabel label("Automatic · on battery", caps());
+    const int whole = label.sizeHint().width();
+    for (const auto& [width, cut] : {std::pair{whole, false}, std::pair{whole / 2, true}}) {
+        label.resize(width, label.sizeHint().height());
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(&label);
+        ASSERT_TRUE(read && read->textInterface());
+        EXPECT_EQ(read->text(QAccessible::Name), "Automatic · on battery");
+        const QString characters = read->textInterface()->text(0, read->textInterface()->characterCount());
+        if (cut) EXPECT_TRUE(characters.startsWith("AUTO") && characters.endsWith(QChar(0x2026))) << characters.toStdString();
+        else EXPECT_EQ(characters, "AUTOMATIC · ON BATTERY");
+    }
 }
 
 TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
