@@ -1,6 +1,7 @@
 #include "platform/ProcessKernel.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -21,6 +23,8 @@
 
 namespace norvane {
 namespace {
+
+constexpr std::uint64_t kernelThreadFlag = 0x00200000;  // PF_KTHREAD
 
 std::string procFile(std::int32_t pid, const char* name) { return "/proc/" + std::to_string(pid) + "/" + name; }
 
@@ -55,15 +59,22 @@ public:
     }
 
     std::optional<ProcessInfo> info(std::int32_t pid) const override {
-        const auto stat = readProcStat(pid);
-        if (!stat) return std::nullopt;
-        return ProcessInfo{stat->name, stat->parent};
+        auto found = record(pid);
+        if (!found) return std::nullopt;
+        return std::move(found->info);
     }
 
     std::optional<CpuTicks> cpuTicks(std::int32_t pid) const override {
-        const auto stat = readProcStat(pid);
-        if (!stat) return std::nullopt;
-        return CpuTicks{stat->user, stat->system};
+        const auto found = record(pid);
+        if (!found) return std::nullopt;
+        return found->ticks;
+    }
+
+    // One read of /proc/<pid>/stat gives both.
+    std::optional<ProcessRecord> record(std::int32_t pid) const override {
+        auto stat = readProcStat(pid);
+        if (!stat || stat->kernelThread) return std::nullopt;
+        return ProcessRecord{{std::move(stat->name), stat->parent}, CpuTicks{stat->user, stat->system}};
     }
 
     std::string path(std::int32_t pid) const override { return processPath(pid); }
@@ -110,25 +121,32 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     const auto open = text.find('(');
     const auto close = text.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
-    ProcStat stat;
-    stat.name = std::string(text.substr(open + 1, close - open - 1));
-    std::vector<std::string_view> fields;
-    for (auto field : splitNonEmpty(text.substr(close + 1), ' ')) {
+    // After the command: state, ppid, …, flags (7th), …, utime (12th), stime (13th), …,
+    // threads (18th), …, starttime (20th). Fields are parted by spaces; line feeds end none.
+    std::string_view fields[20];
+    std::size_t count = 0;
+    for (std::string_view rest = text.substr(close + 1); !rest.empty() && count < std::size(fields);) {
+        const auto at = rest.find(' ');
+        std::string_view field = rest.substr(0, at);
         while (!field.empty() && field.back() == '\n') field.remove_suffix(1);
-        if (!field.empty()) fields.push_back(field);
+        if (!field.empty()) fields[count++] = field;
+        if (at == std::string_view::npos) break;
+        rest.remove_prefix(at + 1);
     }
-    // After the command: state, ppid, …, utime (12th), stime (13th), …, threads (18th),
-    // …, starttime (20th).
-    if (fields.size() < 20 || fields[0].size() != 1) return std::nullopt;
+    if (count < std::size(fields) || fields[0].size() != 1) return std::nullopt;
     const auto parent = parseInt32(fields[1]);
+    const auto flags = parseInt64(fields[6]);
     const auto user = parseInt64(fields[11]);
     const auto system = parseInt64(fields[12]);
     const auto threads = parseInt64(fields[17]);
     const auto start = parseInt64(fields[19]);
-    if (!parent || !user || !system || !threads || !start || *user < 0 || *system < 0 || *start < 0)
+    if (!parent || !flags || !user || !system || !threads || !start || *user < 0 || *system < 0 || *start < 0)
         return std::nullopt;
+    ProcStat stat;
+    stat.name = std::string(text.substr(open + 1, close - open - 1));
     stat.state = fields[0][0];
     stat.parent = *parent;
+    stat.kernelThread = (static_cast<std::uint64_t>(*flags) & kernelThreadFlag) != 0;
     stat.user = static_cast<std::uint64_t>(*user);
     stat.system = static_cast<std::uint64_t>(*system);
     stat.threads = *threads;
@@ -138,9 +156,24 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
 
 std::optional<ProcStat> readProcStat(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
-    const auto text = readFile(procFile(pid, "stat"));
-    if (!text) return std::nullopt;
-    return parseProcStat(*text);
+    // Read often (every process, every scan): no stat of the file, no text on the heap.
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // The record is one line, well under a kilobyte, which one read gives whole; a record
+    // that fills the buffer is not one we can read.
+    char buffer[4096];
+    std::size_t size = 0;
+    while (size < sizeof buffer && (size == 0 || buffer[size - 1] != '\n')) {
+        const ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (size == sizeof buffer) return std::nullopt;
+    return parseProcStat(std::string_view(buffer, size));
 }
 
 bool processExists(std::int32_t pid) {

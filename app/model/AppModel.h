@@ -472,6 +472,10 @@ private:
     void updateAwake(Date now);
     // Carries out a decision: the own assertion and the lid guard.
     void hold(bool on);
+    // The agents among the running processes. One look at the process table serves the
+    // rest of the main queue's turn: opening the panel asks twice (the model and the
+    // keep-awake card), and a tick that finds an agent not yet known asks again.
+    const std::vector<AgentTree>& agentScan();
 
     std::shared_ptr<const System> system_;
     MainQueue& queue_;
@@ -575,6 +579,7 @@ private:
     bool awakePowerOnly_ = false;
     bool awakeLid_ = false;
     AgentWatch agentWatch_;
+    std::optional<std::vector<AgentTree>> agentScan_;  // until the queue's turn ends
     AwakeHold awakeHold_;  // the own assertion (sleepBlock) and the lid guard
 
     // Updates.
