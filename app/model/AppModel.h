@@ -169,7 +169,7 @@ public:
     const std::set<std::string>& quitting() const { return quitting_; }
     const std::optional<AppUsage>& stuck() const { return stuck_; }
     const std::optional<QuitEffect>& quitEffect() const { return quitEffect_; }
-    const AppLedger& ledger() const { return ledger_; }
+    const AppLedger& ledger() const { return *ledger_; }
     // The bundle path of the app in front; this application is never recorded.
     const std::optional<std::string>& workingIn() const { return workingIn_; }
     bool panelOpen() const { return panelOpen_; }
@@ -521,7 +521,9 @@ private:
     std::set<std::string> quitting_;
     std::optional<AppUsage> stuck_;
     std::optional<QuitEffect> quitEffect_;
-    AppLedger ledger_;
+    // Shared with a save under way, which writes it as it was; a sample that comes while one
+    // holds it changes a copy.
+    std::shared_ptr<AppLedger> ledger_ = std::make_shared<AppLedger>();
     std::optional<Path> ledgerURL_;
     Date ledgerSaved_ = Date::distantPast();
     Attention attention_;
