@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Files.h"
@@ -50,11 +52,15 @@ public:
 
     int listProcessIds(std::span<std::int32_t> into) const override {
         long count = 0;
+        std::unordered_set<std::int32_t> threads;  // the kernel threads still listed
+        const std::lock_guard lock(mutex_);
         const bool listed = forEachPid([&](std::int32_t pid) {
             if (static_cast<std::size_t>(count) < into.size()) into[static_cast<std::size_t>(count)] = pid;
             ++count;
+            if (kernelThreads_.contains(pid)) threads.insert(pid);
         });
         if (!listed) return -1;
+        kernelThreads_ = std::move(threads);
         return static_cast<int>(std::min<long>(count, INT_MAX));
     }
 
@@ -70,10 +76,28 @@ public:
         return found->ticks;
     }
 
-    // One read of /proc/<pid>/stat gives both.
+    // One read of /proc/<pid>/stat gives both. Kernel threads are most of the ids on a
+    // Linux machine; one seen before costs a look at its executable instead, which it still
+    // lacks while the id is its own: an id goes to another process only once the kernel's
+    // counter has gone round, and that one has an executable (unless it has ended already).
     std::optional<ProcessRecord> record(std::int32_t pid) const override {
+        if (known(pid)) {
+            char link[32];
+            std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(pid));
+            char target[1];
+            if (::readlink(link, target, sizeof target) < 0 && errno == ENOENT) return std::nullopt;
+        }
         auto stat = readProcStat(pid);
-        if (!stat || stat->kernelThread) return std::nullopt;
+        if (!stat) return std::nullopt;
+        if (stat->kernelThread) {
+            const std::lock_guard lock(mutex_);
+            kernelThreads_.insert(pid);
+            return std::nullopt;
+        }
+        if (known(pid)) {
+            const std::lock_guard lock(mutex_);
+            kernelThreads_.erase(pid);
+        }
         return ProcessRecord{{std::move(stat->name), stat->parent}, CpuTicks{stat->user, stat->system}};
     }
 
@@ -100,6 +124,16 @@ public:
         const long ticks = ::sysconf(_SC_CLK_TCK);
         return {1'000'000'000, static_cast<std::uint64_t>(ticks > 0 ? ticks : 100)};
     }
+
+private:
+    bool known(std::int32_t pid) const {
+        const std::lock_guard lock(mutex_);
+        return kernelThreads_.contains(pid);
+    }
+
+    mutable std::mutex mutex_;
+    // Kernel threads seen at their ids, as long as the listing still holds those ids.
+    mutable std::unordered_set<std::int32_t> kernelThreads_;
 };
 
 bool ended(std::int32_t pid) {

@@ -38,11 +38,16 @@ TEST(ProcessKernel, OneLookGivesNameParentAndTicksAndKernelThreadsAreNone) {
     EXPECT_EQ(own->info.parent, ::getppid());
     EXPECT_EQ(own->info.name, kernel.info(::getpid())->name);
     EXPECT_TRUE(own->ticks);
-    // Where this machine shows the kernel's threads, their parent is pid 2.
+    // Where this machine shows the kernel's threads (pid 2 is their parent): none, also once
+    // known, before and after a listing.
     if (const auto kthreadd = readProcStat(2); kthreadd && kthreadd->kernelThread) {
         EXPECT_FALSE(kernel.record(2));
         EXPECT_FALSE(kernel.info(2));
+        std::vector<std::int32_t> pids(static_cast<std::size_t>(kernel.processCount()) + 64);
+        EXPECT_GT(kernel.listProcessIds(pids), 0);
+        EXPECT_FALSE(kernel.record(2));
     }
+    EXPECT_TRUE(kernel.record(::getpid()));
     EXPECT_FALSE(kernel.record(0));
 }
 
