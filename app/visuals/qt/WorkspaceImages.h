@@ -12,7 +12,8 @@
 namespace norvane {
 
 // The picture's average colour (the whole picture drawn into one pixel, every pixel
-// weighing the same), decoded at most 256 pixels a side; absent when no image loads from it.
+// weighing the same), a picture of more than a megapixel decoded at most 256 pixels a side;
+// absent when no image loads from it.
 std::optional<Color> pictureAverage(const Path& picture);
 
 // Reads the workspace afresh: the desktop picture's average colour and the accent colour.

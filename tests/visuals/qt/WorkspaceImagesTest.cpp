@@ -79,14 +79,14 @@ TEST_F(WorkspaceImages, TintFromTheDesktopPictureOrTheAccent) {
     }
 }
 
-// A picture larger than the decoding size is read reduced, every pixel still weighing the same.
+// A picture of more than a megapixel is read reduced, every pixel still weighing the same.
 TEST_F(WorkspaceImages, TheAverageOfALargePictureIsItsPixelsMean) {
-    QImage stripes(1200, 700, QImage::Format_ARGB32);
+    QImage stripes(1500, 800, QImage::Format_ARGB32);
     stripes.fill(Qt::blue);
-    QPainter(&stripes).fillRect(0, 0, 360, 700, Qt::red);  // 30 % red
-    QImage half(1200, 700, QImage::Format_ARGB32);
+    QPainter(&stripes).fillRect(0, 0, 450, 800, Qt::red);  // 30 % red
+    QImage half(1500, 800, QImage::Format_ARGB32);
     half.fill(Qt::transparent);
-    QPainter(&half).fillRect(0, 350, 1200, 350, Qt::green);
+    QPainter(&half).fillRect(0, 400, 1500, 400, Qt::green);
     struct Case {
         const QImage& image;
         const char* format;
