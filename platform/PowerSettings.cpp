@@ -5,6 +5,7 @@
 
 #include "platform/FileLock.h"
 #include "platform/FileReading.h"
+#include "platform/PmsetText.h"
 #include "platform/PowerSources.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
@@ -68,8 +69,9 @@ PowerSettings fromJson(const Value::Dictionary& values, bool highPower) {
     return out;
 }
 
-// One setting line of a dump: " <name> <value> …", the name padded with spaces (or a tab)
-// when it is short, followed by one space when it is long ("Sleep On Power Button 1").
+// One setting line of a dump: " <name> <value> …", the name padded with spaces when it is
+// short, followed by one space when it is long ("Sleep On Power Button 1"). As in every
+// reading of pmset's text, a tab separates nothing.
 struct DumpLine {
     std::string_view name;
     std::size_t valueStart = 0, valueEnd = 0;  // within the line
@@ -80,10 +82,9 @@ std::optional<DumpLine> dumpLine(std::string_view line) {
     const std::size_t start = line.find_first_not_of(' ');
     if (start == std::string_view::npos) return std::nullopt;
     std::size_t gap = line.find("  ", start);
-    gap = std::min(gap, line.find('\t', start));
     if (gap == std::string_view::npos) gap = line.rfind(' ');
     if (gap <= start) return std::nullopt;
-    const std::size_t valueStart = line.find_first_not_of(" \t", gap);
+    const std::size_t valueStart = line.find_first_not_of(' ', gap);
     if (valueStart == std::string_view::npos) return std::nullopt;
     std::size_t valueEnd = line.find_first_of(" \t\r", valueStart);
     if (valueEnd == std::string_view::npos) valueEnd = line.size();
@@ -92,35 +93,38 @@ std::optional<DumpLine> dumpLine(std::string_view line) {
     return DumpLine{name, valueStart, valueEnd};
 }
 
-// The lines of a dump's "Currently in use:" part (every line that begins with a space when
-// it has no such heading), with where each starts in the text.
-std::vector<std::pair<std::size_t, std::string_view>> settingLines(std::string_view text) {
-    std::vector<std::pair<std::size_t, std::string_view>> out;
+// A dump's "Currently in use:" part: its lines (every line that begins with a space when it
+// has no such heading), with where each starts in the text, and where a line added to them
+// goes so that it belongs to them: after the last of them.
+struct DumpPart {
+    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    std::size_t end = 0;
+};
+
+DumpPart settingsPart(std::string_view text) {
+    DumpPart out;
     const bool headed = text.find("Currently in use:") != std::string_view::npos;
     bool inside = !headed;
+    out.end = headed ? std::string_view::npos : text.size();
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(at, end - at);
+        const std::size_t next = std::min(end + 1, text.size());
         if (line.ends_with('\r')) line.remove_suffix(1);
-        if (headed && trimmedWhitespace(line) == "Currently in use:") inside = true;
-        else if (!line.starts_with(' ')) inside = !headed;
-        else if (inside) out.emplace_back(at, line);
+        if (headed && trimmedWhitespace(line) == "Currently in use:") {
+            inside = true;
+            out.end = next;
+        } else if (!line.starts_with(' ')) {
+            inside = !headed;
+        } else if (inside) {
+            out.lines.emplace_back(at, line);
+            if (headed) out.end = next;
+        }
         at = end + 1;
     }
+    if (out.end == std::string_view::npos) out.end = text.size();
     return out;
-}
-
-// A dump's mode, read as the lines say it: the first "powermode" line decides, else a
-// "lowpowermode" line.
-std::optional<std::int64_t> dumpMode(const std::vector<std::pair<std::string, Value>>& settings) {
-    std::optional<std::int64_t> lowPowerOff;
-    for (const auto& [name, value] : settings) {
-        if (name == powermode) return modeOf(name, value);
-        if (name == lowpowermode && modeOf(name, value) == 1) return 1;
-        if (name == lowpowermode && modeOf(name, value) == 0) lowPowerOff = 0;
-    }
-    return lowPowerOff;
 }
 
 Path dumpFile(const Machine& machine) { return machine.file("pmset/settings.txt"); }
@@ -156,24 +160,30 @@ std::optional<std::string> changeDump(const Machine& machine, std::string_view n
     const FileLock lock(file);
     const auto text = lock.held() ? readFile(file) : std::nullopt;
     if (!text) return "cannot read " + file.string();
-    const std::int64_t mode = modeAfter(parsePowerSettingsDump(*text).energyMode, name, value);
+    const std::int64_t mode = modeAfter(parsePowerMode(*text), name, value);
+    // Every line the mode is read from says the new one, wherever it stands.
     std::string out;
     std::size_t copied = 0;
     bool changed = false;
-    for (const auto& [at, line] : settingLines(*text)) {
-        const auto parsed = dumpLine(line);
-        if (!parsed || !isEnergySetting(parsed->name)) continue;
-        out.append(*text, copied, at + parsed->valueStart - copied);
-        out += std::to_string(settingFor(parsed->name, mode));
-        copied = at + parsed->valueEnd;
-        changed = true;
+    for (std::size_t at = 0; at < text->size();) {
+        std::size_t end = text->find('\n', at);
+        if (end == std::string::npos) end = text->size();
+        if (const auto energy = energyLine(std::string_view(*text).substr(at, end - at))) {
+            out.append(*text, copied, at + energy->valueStart - copied);
+            out += std::to_string(settingFor(energy->name, mode));
+            copied = at + energy->valueEnd;
+            changed = true;
+        }
+        at = end + 1;
     }
     out.append(*text, copied);
     if (!changed) {
-        // A dump without the setting gets the line a Mac shows.
-        if (!out.empty() && !out.ends_with('\n')) out += '\n';
+        // A dump without the setting gets the line a Mac shows, among its settings.
+        const std::size_t at = settingsPart(*text).end;
         const auto shown = shownSetting(offersHighPower(machine));
-        out += settingLine(shown, Value::integer(settingFor(shown, mode)));
+        std::string line = settingLine(shown, Value::integer(settingFor(shown, mode)));
+        if (at > 0 && (*text)[at - 1] != '\n') line.insert(line.begin(), '\n');
+        out.insert(at, line);
     }
     if (!writeFileAtomically(file, out)) return "cannot write " + file.string();
     return std::nullopt;
@@ -217,7 +227,7 @@ bool offersHighPower(const Machine& machine) {
 
 PowerSettings parsePowerSettingsDump(std::string_view text) {
     PowerSettings out;
-    for (const auto& [at, line] : settingLines(text)) {
+    for (const auto& [at, line] : settingsPart(text).lines) {
         const auto parsed = dumpLine(line);
         if (!parsed) continue;
         const std::string_view value = line.substr(parsed->valueStart, parsed->valueEnd - parsed->valueStart);
@@ -226,7 +236,8 @@ PowerSettings parsePowerSettingsDump(std::string_view text) {
                                                     ? Value::integer(*number)
                                                     : Value::string(std::string(value)));
     }
-    out.energyMode = dumpMode(out.settings);
+    // The mode as the app reads the command's output: from the whole text.
+    out.energyMode = parsePowerMode(text);
     out.dump = std::string(text);
     return out;
 }

@@ -46,7 +46,8 @@ std::optional<PowerSettings> readPowerSettings(const Machine& machine, std::stri
 std::optional<std::int64_t> readEnergyMode(const Machine& machine, std::string_view source);
 
 // The settings of one source from a dump's "Currently in use:" lines ("<name> <value> …",
-// the name padded to 20 characters).
+// the name padded to 20 characters); its energy mode as the app reads `pmset -g`
+// (parsePowerMode of the whole text).
 PowerSettings parsePowerSettingsDump(std::string_view text);
 
 // Sets the energy mode of one source through one of its settings: "powermode" 0–2, or

@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -339,8 +340,12 @@ std::optional<std::int64_t> roundedInteger(double value) { return truncatedInteg
 std::string formatFixed(double value, int decimals) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (ec != std::errc()) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
-    return std::string(buffer, end);
+    if (ec == std::errc()) return std::string(buffer, end);
+    // A huge value: the widest finite double has 309 digits before the point.
+    std::string out(320 + static_cast<std::size_t>(std::max(decimals, 6)), '\0');
+    const auto wide = std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed, decimals);
+    out.resize(wide.ec == std::errc() ? static_cast<std::size_t>(wide.ptr - out.data()) : 0);
+    return out;
 }
 
 std::string formatGeneral(double value) {

@@ -92,7 +92,8 @@ std::optional<std::int64_t> roundedInteger(double value);
 
 // Shortest text that reads back as the same double ("0.1", "1e+20", "5").
 std::string formatDouble(double value);
-// Fixed number of decimals, C locale ("12.50").
+// Fixed number of decimals, C locale ("12.50"), every digit of a huge value as printf
+// writes it; "inf" and "nan" for what is no finite number.
 std::string formatFixed(double value, int decimals);
 // What printf's "%g" gives in the C locale ("2.5", "3", "1.23457e+06").
 std::string formatGeneral(double value);

@@ -30,6 +30,14 @@
 #   now-tip-open         with --tip-open, scrolled down to the tip
 #   now-short            with --short: the page capped at 420 points
 #   now-quit             Firefox quit on battery: what it changed, measured since
+#   now-long-names       every name from outside 70 characters long (the apps, the holders, the
+#                        processor) on battery, without --demo and without a power log (so the
+#                        heavy-app tip shows): the summary wraps, the names are cut to the panel
+#   now-long-names-tip   the same with --tip-open, scrolled down to the tip and its Quit button
+#   now-long-names-quit  the app of the long name quit: the quit line, wrapped
+#   now-no-battery       a Mac without a battery (no ioreg/AppleSmartBattery.plist)
+#   now-high-power       a Mac that offers High Power: the energy segments and their caption
+#   now-focus            Tab pressed three times: the focus ring on the control it reached
 #
 # The Stats page in named states, the panel alone with all of the page (--open --stats --tall,
 # on a display 2000 points high) (stats-<state>.png):
@@ -43,6 +51,9 @@
 #   stats-history-3h, -24h, -7d   each span of the history card, chosen with a click
 #   stats-limit-ready, -unverified, -unsupported, -needs-newer   the charge-limit control by
 #                        what the machine's macOS and its charge-limit service offer
+#   stats-long-names     every name from outside 70 characters long (the processor, the apps)
+#   stats-no-battery     a Mac without a battery: the system, sleep and apps cards
+#   stats-focus          Tab pressed three times: the focus ring on the charge-limit slider
 #
 # The settings screen, the panel alone with --open --settings --tall on a taller display
 # (settings-<state>.png): the helper not-installed, needs-approval, ready or unavailable (a
@@ -146,6 +157,30 @@ scroll_panel() {
   sleep 0.3
 }
 limit_at_80() { sed -i 's/"enabled": false/"enabled": true/' "$NORVANE_MACHINE/PowerUI/SmartChargeClient.json"; }
+# Names of 70 characters wherever a name from outside shows: two apps (their bundles, their
+# processes, the running applications and so the holders of sleep assertions) and the
+# processor; the power log emptied, so that the heavy app's tip is the one shown.
+long_name="Northwind Cartography and Tidal Survey Instruments Professional Editor"
+long_names() {
+  local file
+  sed -i "s|^machdep.cpu.brand_string: .*|machdep.cpu.brand_string: Apple M3 Pro Max with Northwind Cartography Tidal Coprocessor|" \
+    "$NORVANE_MACHINE/sysctl.txt"
+  for file in "$NORVANE_MACHINE/top/processes.json" "$NORVANE_MACHINE/workspace/running.json"; do
+    sed -i "s|/Applications/Firefox.app|/Applications/$long_name.app|g; s|\"name\": \"Firefox\"|\"name\": \"$long_name\"|;
+            s|/Applications/Slack.app|/Applications/$long_name 2.app|g; s|\"name\": \"Slack\"|\"name\": \"$long_name 2\"|" "$file"
+  done
+  mv "$NORVANE_MACHINE/Applications/Firefox.app" "$NORVANE_MACHINE/Applications/$long_name.app"
+  mv "$NORVANE_MACHINE/Applications/Slack.app" "$NORVANE_MACHINE/Applications/$long_name 2.app"
+  : >"$NORVANE_MACHINE/pmset/log.txt"
+}
+no_battery() { rm "$(battery_file)"; }
+high_power() { printf 'Capabilities for Battery Power:\n highpowermode\n lowpowermode\n' >"$NORVANE_MACHINE/pmset/capabilities.txt"; }
+# Three presses of Tab, as a person moves through the panel with the keyboard.
+three_tabs() {
+  local _
+  for _ in 1 2 3; do xdotool key Tab; sleep 0.2; done
+  sleep 0.3
+}
 
 hotkeys=""
 launch
@@ -243,6 +278,29 @@ sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"  # th
 sleep 18
 now_shot quit
 
+prepare=long_names real=1 launch --open
+sleep 2  # the apps' first sample
+now_shot long-names
+prepare=long_names real=1 launch --open --tip-open
+sleep 2
+scroll_panel 12
+now_shot long-names-tip
+# The quit as above, of the app with the long name.
+prepare=long_names launch --open
+sleep 17
+sed -i "/$long_name\.app/d" "$NORVANE_MACHINE/top/processes.json" "$NORVANE_MACHINE/workspace/running.json"
+echo "{\"event\":\"terminated\",\"bundle\":\"/Applications/$long_name.app\"}" >>"$NORVANE_MACHINE/workspace/events.jsonl"
+sed -i 's/"value": -1243/"value": -1010/' "$NORVANE_MACHINE/smc/keys.json"
+sleep 18
+now_shot long-names-quit
+prepare=no_battery launch --open
+now_shot no-battery
+prepare=high_power launch --open
+now_shot high-power
+launch --open
+three_tabs
+now_shot focus
+
 # ---- The Stats page, all of it, on a display tall enough ----
 stop_app
 stop_display
@@ -317,6 +375,13 @@ prepare=unsupported stats
 stats_shot limit-unsupported
 prepare=needs_newer stats
 stats_shot limit-needs-newer
+prepare=long_names stats
+stats_shot long-names
+prepare=no_battery stats
+stats_shot no-battery
+prepare=limit_at_80 stats
+three_tabs
+stats_shot focus
 
 # The settings screen at its full height, on a display tall enough for it, in each state of
 # the helper; a copy outside its bundle cannot have one.

@@ -115,11 +115,14 @@ public:
     void start();
     // One beat: the battery, the draws and the forecast, the history once a minute, the
     // notices and rules, the charge to full once, the full-by schedule and keep-awake.
-    // Without a battery it does nothing at all.
+    // Without a battery it does nothing else than say so (`hasBattery`).
     void tick();
 
     // ---- Readings of the battery and the system ----
     const Battery& battery() const override { return battery_; }
+    // False once a tick found no battery (a Mac without one): the published battery is then
+    // an empty reading on wall power, which nothing shows as a charge.
+    bool hasBattery() const { return hasBattery_; }
     std::optional<Charger> charger() const override { return charger_; }
     const std::optional<PowerFlow>& flow() const { return flow_; }
     const ChargerFlags& chargerFlags() const { return chargerFlags_; }
@@ -331,6 +334,10 @@ public:
     // registry refuses, the action's previous key is registered again and nothing stored
     // changes. True when the new key took.
     bool setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction action);
+    // While a shortcut is recorded the hot keys do not fire, so pressing the other action's
+    // keys reaches the recorder (which then refuses them) instead of acting. The calls nest:
+    // each `true` is ended by one `false`.
+    void suspendHotkeys(bool suspended);
     const std::optional<Tab>& wantedTab() const { return wantedTab_; }
     void setWantedTab(std::optional<Tab> tab);
     bool openAtLogin() const { return openAtLogin_; }
@@ -431,6 +438,9 @@ private:
     TipContext tipContext() const;
     std::optional<HeavyApp> heavyApp(Date now) const;
     std::set<std::string> dismissedTips() const;
+    // The first tip that applies and was not dismissed; none without a battery, since every
+    // tip is about the battery or its charging.
+    std::optional<Tip> firstTip() const;
     void updateTip();
 
     // ---- Situation and wording ----
@@ -486,6 +496,7 @@ private:
 
     // Readings of the battery and the system.
     Battery battery_;
+    bool hasBattery_ = true;
     std::optional<Charger> charger_;
     std::optional<PowerFlow> flow_;
     ChargerFlags chargerFlags_;
@@ -595,6 +606,7 @@ private:
 
     // Interface and the remaining settings.
     HotkeyTable hotkeys_;
+    int hotkeysSuspended_ = 0;
     std::optional<Tab> wantedTab_;
     bool openAtLogin_ = false;
     Color tint_;       // not observed

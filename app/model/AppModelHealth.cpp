@@ -17,7 +17,7 @@ void AppModel::refreshHealth() {
             // A report without a capacity keeps the last one that had it.
             if (report.capacity) model.assign(model.systemHealth_, report.capacity, ModelField::systemHealth);
             model.assign(model.serviceRecommended_, report.serviceRecommended, ModelField::serviceRecommended);
-            model.assign(model.tip_, pickTip(model.tipContext(), model.dismissedTips()), ModelField::tip);
+            model.assign(model.tip_, model.firstTip(), ModelField::tip);
         });
 }
 
@@ -78,7 +78,13 @@ std::set<std::string> AppModel::dismissedTips() const {
     return ids ? std::set<std::string>(ids->begin(), ids->end()) : std::set<std::string>();
 }
 
+std::optional<Tip> AppModel::firstTip() const {
+    if (!hasBattery_) return std::nullopt;
+    return pickTip(tipContext(), dismissedTips());
+}
+
 void AppModel::updateTip() {
+    if (!hasBattery_) return assign(tip_, std::optional<Tip>(), ModelField::tip);  // as `firstTip`
     const auto dismissed = dismissedTips();
     std::vector<Tip> open;
     for (auto& tip : tips(tipContext()))
@@ -99,7 +105,7 @@ void AppModel::dismissTip() {
     Value::Array stored;
     for (const auto& id : dismissed) stored.push_back(Value::string(id));
     defaults().set(keys::dismissedTips, Value::array(std::move(stored)));
-    assign(tip_, pickTip(tipContext(), dismissedTips()), ModelField::tip);
+    assign(tip_, firstTip(), ModelField::tip);
 }
 
 }  // namespace norvane

@@ -49,6 +49,7 @@ std::optional<Headline> AppModel::sleepNote() const {
 }
 
 std::optional<Headline> AppModel::specialHeadline() const {
+    if (!hasBattery_) return Headline{"No battery", "Running on wall power"};
     if (auto note = sleepNote()) return note;
     if (fullOnce_ && battery_.plugged && !battery_.charging && battery_.percent <= 99)
         return Headline{"Charging to 100% once", "macOS starts within a few minutes"};
@@ -111,6 +112,7 @@ void AppModel::refreshWording() {
 }
 
 std::string AppModel::menuText() const {
+    if (!hasBattery_) return "No battery";
     const std::string percent = std::to_string(battery_.percent) + "%";
     if (showTime_ && !battery_.plugged && forecast_) return percent + " \u00B7 " + clock(forecast_->minutes);
     return percent;

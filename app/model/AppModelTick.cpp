@@ -37,7 +37,15 @@ void AppModel::tick() {
     // The tick's readings are of one moment: each file of the machine folder is looked at once.
     const FileMoment moment;
     const auto read = Battery::read(*system_->registry);
-    if (!read) return;
+    if (!read) {
+        // A Mac without a battery runs on wall power; nothing else of the tick applies.
+        Battery none;
+        none.plugged = true;
+        assign(battery_, none, ModelField::battery);
+        assign(hasBattery_, false, ModelField::hasBattery);
+        return;
+    }
+    assign(hasBattery_, true, ModelField::hasBattery);
     const Date now = this->now();
     checkForUpdatesIfDue(now);
 
@@ -83,7 +91,7 @@ void AppModel::tick() {
     if (quitEffect_ && now - quitEffect_->time > quitEffectFor)
         assign(quitEffect_, std::optional<QuitEffect>(), ModelField::quitEffect);
     if (hasArgument(system_->arguments, "--log-power")) logPower(now);
-    if (panelOpen_) updateTip();
+    if (panelOpen_ && !demo_) updateTip();
     assign(lowPower_, system_->state->lowPowerModeEnabled(), ModelField::lowPower);
     if (panelOpen_ || !charger_) readCharging();
 
@@ -99,6 +107,8 @@ void AppModel::tick() {
         assign(usingWatts_, std::optional(12.6), ModelField::usingWatts);
         if (health_.points.empty())
             assign(health_, HealthTrend::demo(now, reading.design, system_->calendar), ModelField::health);
+        // The tip words the figures on show, as the rest of the panel does: the made-up ones.
+        if (panelOpen_) updateTip();
     } else {
         if (!pretendBattery_) {
             AlertRules rules = alerts_;

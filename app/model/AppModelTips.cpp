@@ -41,7 +41,7 @@ void AppModel::act(const Tip& tip) {
         std::visit(Action{*this}, *tip.button);
     }
     later(tipPause, [](AppModel& model) {
-        model.assign(model.tip_, pickTip(model.tipContext(), model.dismissedTips()), ModelField::tip);
+        model.assign(model.tip_, model.firstTip(), ModelField::tip);
     });
 }
 

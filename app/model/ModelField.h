@@ -8,7 +8,7 @@ namespace norvane {
 
 enum class ModelField : std::uint8_t {
     // Readings of the battery and the system.
-    battery, charger, flow, chargerFlags, system, systemHealth, serviceRecommended, optimisedOff, health, sleeps,
+    battery, hasBattery, charger, flow, chargerFlags, system, systemHealth, serviceRecommended, optimisedOff, health, sleeps,
     holders, lowPower, powerMode, highPowerAvailable,
     // Draw, forecast and history.
     forecast, drain, drainEarly, usingWatts, usual, draws, lastSample, history,
@@ -31,7 +31,7 @@ enum class ModelField : std::uint8_t {
     hotkeys, wantedTab, openAtLogin, notifyLow, notifyLimit, alertLow, alertHigh, autoLowPower, notifyDrain, iconStyle,
     useAI, showTime,
     // The welcome tour's own object (Onboarding), told through the same kind of observers.
-    onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward,
+    onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward, onboardingRelaunch,
 };
 
 }  // namespace norvane

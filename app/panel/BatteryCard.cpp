@@ -73,9 +73,12 @@ std::optional<int> BatteryCard::level(double percent) {
 BatteryCard::Trend BatteryCard::trend(const AppModel& m, Date now, const DateFormatter& format) {
     const std::int64_t design = m.battery().design;
     Trend trend;
-    for (const auto& month : m.health().monthly(12, now, design, m.calendar())) {
-        const auto dots = month ? level(month->percent) : std::nullopt;
-        trend.levels.insert(trend.levels.end(), 2, dots);
+    // Without a design capacity there is nothing to chart against: no columns, not empty ones.
+    if (design > 0) {
+        for (const auto& month : m.health().monthly(12, now, design, m.calendar())) {
+            const auto dots = month ? level(month->percent) : std::nullopt;
+            trend.levels.insert(trend.levels.end(), 2, dots);
+        }
     }
     const auto change = m.health().change(now, design, m.calendar());
     if (!change) {

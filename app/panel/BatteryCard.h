@@ -42,7 +42,7 @@ struct BatteryCard {
 
     // ---- A year of capacity ----
     struct Trend {
-        std::vector<std::optional<int>> levels;  // two columns a month, oldest first
+        std::vector<std::optional<int>> levels;  // two columns a month, oldest first; none without a design capacity
         std::optional<std::string> summary;      // "−4% · 312 cycles", once the record spans 30 days
         std::string accessibility;
         std::string note;

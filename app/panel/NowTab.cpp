@@ -22,7 +22,8 @@ TextStyle NowTab::titleStyle() {
 }
 
 std::optional<NowTab::Chip> NowTab::chip(const AppModel& m, Color accent) const {
-    if (!std::holds_alternative<availability::Ready>(m.limitAvailability())) return std::nullopt;
+    // No charge to limit on a Mac without a battery, whatever the service says.
+    if (!m.hasBattery() || !std::holds_alternative<availability::Ready>(m.limitAvailability())) return std::nullopt;
     if (m.fullOnce()) return Chip{"Full once", {accent, Color::black()}, "Charging to full once", limitOpen};
     if (m.limit() < 100) {
         const std::string limit = std::to_string(m.limit());
@@ -34,7 +35,7 @@ std::optional<NowTab::Chip> NowTab::chip(const AppModel& m, Color accent) const 
 std::optional<NowTab::Choices> NowTab::choices(const AppModel& m) const {
     const LimitAvailability availability = m.limitAvailability();
     const auto* ready = std::get_if<availability::Ready>(&availability);
-    if (!limitOpen || !ready) return std::nullopt;
+    if (!limitOpen || !ready || !m.hasBattery()) return std::nullopt;
     if (m.fullOnce())
         return FullOnceChoice{
             "Charging to 100% once. It can take a few minutes to start; after that macOS holds the "
@@ -59,7 +60,7 @@ const std::vector<ModelField>& NowTab::headlineFields() {
     using F = ModelField;
     static const std::vector<ModelField> fields{F::battery,  F::forecast, F::apps,        F::drain,  F::usual,
                                                 F::limit,    F::charger,  F::flow,        F::sleeps, F::fullOnce,
-                                                F::wordings, F::useAI,    F::chargerFlags};
+                                                F::wordings, F::useAI,    F::chargerFlags, F::hasBattery};
     return fields;
 }
 
@@ -67,7 +68,8 @@ const std::vector<ModelField>& NowTab::limitFields() {
     using F = ModelField;
     static const std::vector<ModelField> fields{F::limitAvailability, F::limit,     F::fullOnce,
                                                 F::limitBusy,         F::limitNote, F::battery,
-                                                F::charger,           F::flow,      F::chargerFlags};
+                                                F::charger,           F::flow,      F::chargerFlags,
+                                                F::hasBattery};
     return fields;
 }
 

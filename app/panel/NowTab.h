@@ -64,7 +64,7 @@ struct NowTab {
     };
     static constexpr const char* chipHint = "Shows the charge limit choices";
     static constexpr Color chipBorder = Color::white(0.45);  // 1 point, inside the capsule
-    // Only while macOS offers a charge limit.
+    // Only while macOS offers a charge limit, and the Mac has a battery.
     std::optional<Chip> chip(const AppModel& m, Color accent) const;
     void tapChip() { limitOpen = !limitOpen; }
 
@@ -95,7 +95,7 @@ struct NowTab {
         bool operator==(const LimitList&) const = default;
     };
     using Choices = std::variant<FullOnceChoice, LimitList>;
-    // Only while open and macOS offers a charge limit.
+    // Only while open, macOS offers a charge limit and the Mac has a battery.
     std::optional<Choices> choices(const AppModel& m) const;
 
     // Model fields the sections read, for subscribing.

@@ -17,7 +17,8 @@ std::string place(const Battery& battery) {
 
 }  // namespace
 
-RingRow::Charge RingRow::charge(const Battery& battery) {
+RingRow::Charge RingRow::charge(const Battery& battery, bool hasBattery) {
+    if (!hasBattery) return {0, Color::white(0.35), false, 5.0, "No battery", false};
     return {battery.percent, color(chargeTone(battery.percent)), battery.charging, battery.percent == 100 ? 4.0 : 5.0,
             "Battery " + std::to_string(battery.percent) + " percent"};
 }

@@ -24,12 +24,13 @@ struct RingRow {
         bool blinks = false;        // while charging the dot after the lit ones blinks
         double pitch = 5;           // of the digits: 4 at 100 %, which has one digit more
         std::string accessibility;  // "Battery 72 percent"
+        bool present = true;        // false on a Mac without a battery: no charge, dim dashes, no "%"
         bool operator==(const Charge&) const = default;
 
         Ring ring(bool blink) const { return {percent, tone, blinks && blink}; }
-        DotText digits() const { return {std::to_string(percent), tone, pitch}; }
+        DotText digits() const { return {present ? std::to_string(percent) : "--", tone, pitch}; }
     };
-    static Charge charge(const Battery& battery);
+    static Charge charge(const Battery& battery, bool hasBattery = true);
     // The ring's blink on a 0.6 s timeline counted from 1 January 2001: lit on even steps.
     static constexpr double blinkStep = 0.6;
     static bool blinkAt(Date date);
@@ -46,13 +47,14 @@ struct RingRow {
     static constexpr double blockSpacing = 10;
     static constexpr double blockPadding = 14;
     static constexpr double topHeight = 28;  // of the top line, centred in it
+    static constexpr int captionLines = 2;   // a caption too long for one line takes two
     static constexpr double digitPitch = 4;
 
     struct TimeLeft {
         std::string digits;   // a clock, whole watts or "-:--"
         Color color;          // white, or dimmed without an estimate
         bool watts = false;   // "W" over the digits' top-trailing corner
-        std::string caption;  // in the note style, one line
+        std::string caption;  // in the note style
         std::string accessibility;
         bool operator==(const TimeLeft&) const = default;
     };

@@ -24,13 +24,16 @@ std::string SleepCard::wakeLine(const SleepStretch& stretch) {
 
 SleepCard SleepCard::make(const std::vector<SleepStretch>& sleeps, Color accent, const DateFormatter& format) {
     SleepCard card;
-    double hours = 0, loss = 0;
+    // Whole minutes are summed and only then made hours: fractions of an hour do not add up
+    // exactly (10 + 40 + 10 minutes would fall short of one hour). A double holds whole
+    // minutes exactly for any real span, and absurd stretches cannot overflow it.
+    double minutes = 0, loss = 0;
     for (const auto& stretch : sleeps) {
         if (!stretch.onBattery) continue;
-        hours += static_cast<double>(stretch.minutes()) / 60;
+        minutes += static_cast<double>(stretch.minutes());
         loss += static_cast<double>(std::max<std::int64_t>(stretch.lost(), 0));
     }
-    if (hours >= 1.0) card.drain = formatFixed(loss / hours, 1) + "% an hour on battery";
+    if (minutes >= 60) card.drain = formatFixed(loss / (minutes / 60), 1) + "% an hour on battery";
 
     const std::size_t count = std::min(sleeps.size(), shown);
     for (auto it = sleeps.rbegin(); it != sleeps.rbegin() + static_cast<std::ptrdiff_t>(count); ++it) {

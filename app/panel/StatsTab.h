@@ -41,6 +41,9 @@ struct StatsTab {
     // ---- Layout ----
     static constexpr double spacing = 10;      // between the cards
     static constexpr double cardPadding = 14;  // of every card, and under the last one
+    // The least space between a card's title and what stands at the other end of its header
+    // (a long name there is cut first).
+    static constexpr double headerGap = 16;
     static TextStyle labelStyle();             // row labels and block titles: 13 points, medium, one line
     static TextStyle figureStyle(Color color);  // figures at a row's end: 12 points, monospaced
     static TextStyle detailStyle();            // a row's second line: 10 points, white at 45 %

@@ -167,7 +167,8 @@ std::optional<HealthChange> HealthTrend::change(Date now, std::int64_t design, c
     // Figures from a damaged file may be absurd; they give no change rather than a wrapped one.
     if (!(std::abs(delta) < int64Limit) || __builtin_sub_overflow(past.back().cycles, past.front().cycles, &cycles))
         return std::nullopt;
-    return HealthChange{static_cast<std::int64_t>(delta), *first, cycles};
+    // A replaced battery counts from zero again: it has run no cycles fewer than none.
+    return HealthChange{static_cast<std::int64_t>(delta), *first, std::max<std::int64_t>(cycles, 0)};
 }
 
 HealthTrend HealthTrend::demo(Date now, std::int64_t design, const Calendar& calendar) {

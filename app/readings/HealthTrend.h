@@ -32,7 +32,7 @@ struct HealthMonth {
 struct HealthChange {
     std::int64_t points = 0;
     Date since;  // the first point's day
-    std::int64_t cycles = 0;  // cycles added since then
+    std::int64_t cycles = 0;  // cycles added since then, never below 0
     bool operator==(const HealthChange&) const = default;
 };
 

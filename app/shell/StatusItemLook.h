@@ -20,14 +20,15 @@ struct StatusItemLook {
     bool operator==(const StatusItemLook&) const = default;
 };
 
-// The mark shows while a session runs and holds the Mac awake (not while it waits).
-StatusItemLook statusItemLook(std::int64_t percent, const std::optional<AwakeSession>& awake,
+// The mark shows while a session runs and holds the Mac awake (not while it waits). Without
+// a battery (no percent) the image shows no charge and the label says so.
+StatusItemLook statusItemLook(std::optional<std::int64_t> percent, const std::optional<AwakeSession>& awake,
                               const AwakeStatus& state, const std::string& menuText);
 
 // The model's fields the look is made of: the battery, the keep-awake session and its
 // state, and those of the menu-bar text.
-inline constexpr std::array<ModelField, 5> statusItemFields{ModelField::battery, ModelField::awake,
-                                                            ModelField::awakeState, ModelField::forecast,
-                                                            ModelField::showTime};
+inline constexpr std::array<ModelField, 6> statusItemFields{ModelField::battery,    ModelField::hasBattery,
+                                                            ModelField::awake,      ModelField::awakeState,
+                                                            ModelField::forecast,   ModelField::showTime};
 
 }  // namespace norvane

@@ -25,6 +25,7 @@ struct SegmentsStyle {
     static constexpr double verticalPadding = 5;  // of each segment
     static constexpr double inset = 2;            // around the row of segments
     static constexpr Color track = Color::white(0.08);
+    static constexpr double disabledOpacity = 0.4;  // of the whole control while it cannot be used
 };
 
 Segment segment(std::string title, bool selected, bool compact);

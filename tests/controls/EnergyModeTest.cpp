@@ -100,12 +100,25 @@ TEST_F(PmsetTest, ADumpOfAMacStandsForTheSourceInUseAndKeepsItsForm) {
               R"({"AC Power":{"lowpowermode":0,"powermode":0},"Battery Power":{"lowpowermode":0}})");
 
     // On the adapter the dump is the charger's settings; a dump without the setting gets the
-    // line the Mac shows.
+    // line the Mac shows, inside its settings part, once.
     battery(true);
     EXPECT_EQ(pmset(runner, {"-g"}), changed);
-    temp.write("pmset/settings.txt", "Currently in use:\n sleep                1\n");
-    EXPECT_EQ(runner.run("/usr/bin/pmset", {"-c", "lowpowermode", "1"}).exitCode, 0);
-    EXPECT_EQ(text("settings.txt"), "Currently in use:\n sleep                1\n lowpowermode         1\n");
+    const std::pair<std::string, std::string> added[] = {
+        {"Currently in use:\n sleep                1\n",
+         "Currently in use:\n sleep                1\n lowpowermode         1\n"},
+        {"Currently in use:\n sleep                1\n\nNext:\n 1\n",
+         "Currently in use:\n sleep                1\n lowpowermode         1\n\nNext:\n 1\n"},
+        {"Currently in use:", "Currently in use:\n lowpowermode         1\n"},
+        {"Currently in use:\n powermode\t2\n", "Currently in use:\n powermode\t2\n lowpowermode         1\n"},
+        {" sleep 1", " sleep 1\n lowpowermode         1\n"},
+    };
+    for (const auto& [before, after] : added) {
+        temp.write("pmset/settings.txt", before);
+        EXPECT_EQ(runner.run("/usr/bin/pmset", {"-c", "lowpowermode", "1"}).exitCode, 0);
+        EXPECT_EQ(runner.run("/usr/bin/pmset", {"-c", "powermode", "1"}).exitCode, 0);
+        EXPECT_EQ(text("settings.txt"), after) << before;
+        EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 1) << before;
+    }
 }
 
 TEST_F(PmsetTest, NoAnswerGivesNoMode) {

@@ -92,6 +92,9 @@ TEST(ModelEnergy, LowPowerAndTheEnergyModeNeverDisagree) {
         {"settings with High Power", true, nullptr},
         {"dump", false, "Currently in use:\n sleep                1\n lowpowermode         0\n"},
         {"dump with High Power", true, "Currently in use:\n powermode            0\n"},
+        // A dump without the setting, whose part ends before the text does, gets it inside.
+        {"dump ending in a blank line", false, "Currently in use:\n sleep                1\n\nlater\n"},
+        {"dump with a tab", true, "Currently in use:\n powermode\t2\n"},  // no setting: one word
     };
     // A change of one setting, and the mode it leaves (High Power shows as Automatic where
     // the Mac does not offer it).

@@ -22,10 +22,12 @@ namespace norvane {
 struct RecordingHotkeys final : HotkeyRegistry {
     bool accepts = true;
     std::vector<std::pair<std::optional<Hotkey>, HotkeyAction>> asked;
+    std::vector<bool> suspensions;
     bool set(const std::optional<Hotkey>& hotkey, HotkeyAction action) override {
         asked.emplace_back(hotkey, action);
         return accepts || !hotkey;
     }
+    void suspend(bool suspended) override { suspensions.push_back(suspended); }
 };
 
 struct FixedTint final : TintSource {
@@ -98,6 +100,7 @@ public:
     void updateBusy(bool busy) { m_.assign(m_.updateBusy_, busy, ModelField::updateBusy); }
     void updateNote(std::optional<std::string> n) { m_.assign(m_.updateNote_, std::move(n), ModelField::updateNote); }
     void aiAvailable(bool on) { m_.assign(m_.aiAvailable_, on, ModelField::aiAvailable); }
+    void chip(std::string name) { m_.chip_ = std::move(name); }  // read once, never observed
 
     const std::vector<Draw>& draws() const { return m_.draws_; }
     const std::map<std::string, Wording>& wordings() const { return m_.wordings_; }

@@ -87,6 +87,28 @@ TEST(ModelTick, WithoutABatteryNothingHappens) {
     }
 }
 
+TEST(ModelTick, AMacWithoutABatteryIsOneOnWallPowerWithoutACharge) {
+    ModelBench bench;
+    AppModel& m = bench.start({}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
+    ModelProbe probe(m);
+    probe.battery(onBattery(50));  // what a reading left, or the empty start
+    m.tick();
+    EXPECT_EQ(std::tuple(m.hasBattery(), m.battery().plugged, m.battery().percent), std::tuple(false, true, 0));
+    EXPECT_EQ(m.menuText(), "No battery");
+    EXPECT_EQ(m.headline(), (Headline{"No battery", "Running on wall power"}));
+    probe.updateTip();
+    EXPECT_FALSE(m.tip());
+    // Keep-awake holds as on wall power: neither "on battery" nor under its floor.
+    m.setAwakePowerOnly(true);
+    m.startAwake(AwakeMode::untilStopped());
+    EXPECT_TRUE(std::holds_alternative<AwakeStatus::Holding>(m.awakeState().value));
+    m.stopAwake();
+
+    bench.writeBattery(onBattery(72));  // a battery after all (a dump dropped in)
+    m.tick();
+    EXPECT_EQ(std::pair(m.hasBattery(), m.menuText()), std::pair(true, std::string("72%")));
+}
+
 TEST(ModelTick, TheRingKeeps900SecondsAndFallsBackOnTheBatteryCurrentOnBattery) {
     const char* live = R"({"keys": {"B0AC": {"type": "si16", "value": -1000}, "B0AV": {"type": "ui16", "value": 12000},
                                      "PDTR": {"type": "flt ", "value": 0.0}}})";

@@ -64,31 +64,34 @@ TEST_F(BatteryFacts, AYearOfCapacityTwoColumnsAMonth) {
 
     const DateFormatter format("en_US", "UTC");
     const Date now = bench.queue.now();  // 8 December 2026
-    probe.battery(onBattery(60));        // design 5500 mAh
     using Levels = std::vector<std::optional<int>>;
     const std::string firstNote =
         "Norvane records the capacity once a day; the chart fills as months pass. Each dot is 2%, from 80% up.";
     struct Row {
         std::vector<HealthPoint> points;
-        Levels levels;
         BatteryCard::Trend trend;
+        std::int64_t design = 5500;  // mAh
     };
     Levels autumn(18), young(20);
     autumn.insert(autumn.end(), {10, 10, std::nullopt, std::nullopt, 8, 8});
     young.insert(young.end(), {std::nullopt, std::nullopt, 9, 9});  // 96.2 % on average
     const Row rows[] = {
-        {{}, Levels(24), {Levels(24), std::nullopt, "Capacity over twelve months", firstNote}},
+        {{}, {Levels(24), std::nullopt, "Capacity over twelve months", firstNote}},
         {{{"2026-10-01", 5500, 100, 100}, {"2026-12-01", 5280, 96, 160}},
-         autumn,
          {autumn, "−4% · 60 cycles", "Capacity changed by -4 percent since October",
           "Since October 2026. Each dot is 2% of the capacity when new, from 80% up."}},
         {{{"2026-12-01", 5280, 96, 160}, {"2026-12-08", 5300, 96, 170}},  // under 30 days: no change yet
-         young,
          {young, std::nullopt, "Capacity over twelve months", firstNote}},
+        // Without a design capacity there is nothing to measure against: no chart at all.
+        {{{"2026-12-01", 5280, 96, 160}}, {{}, std::nullopt, "Capacity over twelve months", firstNote}, 0},
+        {{{"2026-12-01", 5280, 96, 160}}, {{}, std::nullopt, "Capacity over twelve months", firstNote}, -1},
     };
     for (const auto& row : rows) {
+        Battery battery = onBattery(60);
+        battery.design = row.design;
+        probe.battery(battery);
         probe.health(HealthTrend{row.points});
-        EXPECT_EQ(BatteryCard::trend(m, now, format), row.trend) << row.points.size();
+        EXPECT_EQ(BatteryCard::trend(m, now, format), row.trend) << row.points.size() << " points, " << row.design;
     }
 }
 

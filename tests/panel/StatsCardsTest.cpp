@@ -77,6 +77,11 @@ TEST_F(StatsCards, SleepRowsNewestFirstWithTheirOwnWording) {
     EXPECT_EQ(std::tuple(one(59).drain, one(59).rows.size(), one(59).rows[0].wakes),
               std::tuple(std::nullopt, std::size_t{1}, "Woke once"));
     EXPECT_EQ(one(60).drain, "3.0% an hour on battery");
+    // An hour in three stretches is an hour: whole minutes are summed, not fractions of hours.
+    const auto split = SleepCard::make({night(2, 10, 60, 59, true, 0, {}), night(1, 40, 60, 59, true, 0, {}),
+                                        night(0, 10, 60, 59, true, 0, {})},
+                                       accent, format);
+    EXPECT_EQ(split.drain, "3.0% an hour on battery");
 }
 
 TEST_F(StatsCards, AppsForEachPeriodAndMetric) {

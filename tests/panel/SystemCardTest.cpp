@@ -187,11 +187,17 @@ using SystemCardModel = testing::PanelBench;
 TEST_F(SystemCardModel, TheLoopReadsTheModelsSensors) {
     probe.panelOpen(true);
     SystemRefresh loop(bench.queue, [&] { return m.panelOpen(); }, [&](auto done) { m.refreshSystem(std::move(done)); });
+    const auto cpu = [&] { return SystemCard::make(m.system(), m.chip(), accent).rows.front().value; };
+    // The machine's CPU ticks: busy, then idle. The load is the change between two passes.
+    bench.machine.write("proc/stat", "cpu 100 0 0 900\n");
     loop.show();
     bench.queue.drain();
     ASSERT_TRUE(m.system());
-    EXPECT_EQ(SystemCard::make(m.system(), m.chip(), accent).rows.front().label, "CPU load");
+    EXPECT_EQ(cpu(), "—");
     EXPECT_EQ(bench.queue.pendingTimers(), 1u);  // the next pass
+    bench.machine.write("proc/stat", "cpu 150 0 0 950\n");
+    bench.queue.advance(3);
+    EXPECT_EQ(cpu(), "50%");
 }
 
 }  // namespace

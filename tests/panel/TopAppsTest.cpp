@@ -3,6 +3,8 @@
 
 #include <limits>
 
+#include "app/analysis/Duration.h"
+#include "app/analysis/Forecast.h"
 #include "tests/panel/PanelBench.h"
 
 namespace norvane {
@@ -40,6 +42,26 @@ TEST_F(TopAppsCard, RowsWithShareGainAndTheControlThatFollowsTheModel) {
     ASSERT_EQ(small.rows.size(), 2u);
     EXPECT_EQ(std::tuple(small.rows[0].share, small.rows[1].share, *small.rows[0].gain),
               std::tuple("99%", "0%", "Quitting would add under a minute"));
+}
+
+// The heavy-app tip and the app's row put one gain on one screen: both read the forecast on
+// show, the demonstration's too.
+TEST(TopAppsAndTip, GainFromTheForecastOnShow) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"--demo"}}) {
+        ModelBench bench;
+        bench.writeBattery(onBattery(50));
+        AppModel& m = bench.start(arguments, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
+        ModelProbe probe(m);
+        probe.panelOpen(true);
+        probe.apps({safari, xcode});  // 71 %
+        const Date now = bench.queue.now();
+        probe.draws({{now - 150, 1200}, {now - 100, 1200}, {now - 50, 1200}});
+        m.tick();
+        ASSERT_TRUE(m.forecast() && m.tip()) << arguments.size();
+        const std::string gain = duration(gainMinutes(m.forecast()->minutes, 25.0 / 35));
+        EXPECT_TRUE(TopApps::card(m).rows.at(0).gain.value_or("").ends_with("(≈+" + gain + ")")) << gain;
+        EXPECT_TRUE(m.tip()->effect.starts_with("About +" + gain + " at the current draw")) << m.tip()->effect;
+    }
 }
 
 TEST_F(TopAppsCard, TheEndNoteSaysWhereTheGainsComeFrom) {

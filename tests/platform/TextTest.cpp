@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 #include <tuple>
+#include <vector>
 
 #include "platform/Text.h"
 
@@ -91,6 +93,18 @@ TEST(Numbers, OnlyDoublesWithAnIntegerConvert) {
         {0x1p63, {}, {}}, {nan, {}, {}}, {inf, {}, {}}, {-inf, {}, {}},           {1e300, {}, {}}};
     for (const auto& [value, truncated, rounded] : rows)
         EXPECT_EQ(std::pair(truncatedInteger(value), roundedInteger(value)), std::pair(truncated, rounded)) << value;
+}
+
+TEST(Numbers, FixedDecimalsOfAnyFiniteValueAsPrintfWritesThem) {
+    const double max = std::numeric_limits<double>::max(), inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, int> rows[] = {{12.5, 2},  {-0.04, 1}, {0.05, 0},  {1e300, 1},
+                                           {-max, 2}, {max, 0},   {5e-324, 3}};
+    for (const auto& [value, decimals] : rows) {
+        std::vector<char> printed(400);
+        std::snprintf(printed.data(), printed.size(), "%.*f", decimals, value);
+        EXPECT_EQ(formatFixed(value, decimals), printed.data()) << value;
+    }
+    EXPECT_EQ(formatFixed(inf, 1) + formatFixed(-inf, 1) + formatFixed(std::nan(""), 1), "inf-infnan");
 }
 
 TEST(Numbers, FormattingIgnoresTheLocale) {

@@ -171,6 +171,13 @@ TEST(HealthChange, ComparesTheFirstAndLastPointsUpToSeven) {
     const auto later = trend({{"2026-01-01", 5000, 1, 100}, {"2026-03-01", 4500, 1, 150}, {"2026-12-02", 1, 1, 999}})
                            .change(noon(2026, 12, 1), 5000, berlin);
     EXPECT_EQ(later, (HealthChange{-10, midnight(2026, 1, 1), 50}));
+    // A new battery starts its count again: no cycles are counted since the first point then.
+    const std::int64_t counts[][3] = {{100, 150, 50}, {100, 100, 0}, {1000, 103, 0}, {3, 0, 0}, {0, -5, 0}};
+    for (const auto& [first, last, cycles] : counts) {
+        const auto change = trend({{"2026-01-01", 5000, 1, first}, {"2026-03-01", 5000, 1, last}})
+                                .change(noon(2026, 12, 1), 5000, berlin);
+        EXPECT_EQ(change ? std::optional(change->cycles) : std::nullopt, cycles) << first << " to " << last;
+    }
     // Absurd figures from a damaged file give no change rather than an overflow.
     EXPECT_FALSE(trend({{"2026-01-01", 1, 1, INT64_MIN}, {"2026-03-01", 1, 1, INT64_MAX}}).change(noon(2026, 12, 1), 1, berlin));
     EXPECT_FALSE(trend({{"2026-01-01", 1, 1, 1}, {"2026-03-01", INT64_MAX, 1, 1}}).change(noon(2026, 12, 1), 1, berlin));

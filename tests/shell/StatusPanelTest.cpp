@@ -36,6 +36,9 @@ TEST(StatusItemLook, TheMarkOnlyWhileASessionHoldsAndAnyChangeIsSeen) {
     EXPECT_FALSE(statusItemLook(72, std::nullopt, AwakeStatus{AwakeStatus::Holding{}}, "72%").awake);
     EXPECT_NE(look, statusItemLook(71, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:05"));
     EXPECT_NE(look, statusItemLook(72, session, AwakeStatus{AwakeStatus::Holding{}}, "72% · 3:04"));
+    // A Mac without a battery: no charge in the image, and the label says why.
+    EXPECT_EQ(statusItemLook(std::nullopt, std::nullopt, AwakeStatus{}, "No battery"),
+              (StatusItemLook{0, false, " No battery", "Norvane, no battery"}));
 }
 
 TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePanel) {

@@ -11,6 +11,7 @@
 
 #include "app/onboarding/MenuBarHero.h"
 #include "app/visuals/ChargeTone.h"
+#include "app/visuals/qt/FocusRing.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 
@@ -118,6 +119,7 @@ OnboardingView::OnboardingView(AppModel& model, Onboarding& tour, MainQueue& que
       shown_(TourState::of(tour)) {
     setFixedSize(points(TourWindow::width), points(TourWindow::height));
     setFocusPolicy(Qt::StrongFocus);
+    new FocusRing(this);  // the button a key moved to is marked
     setAttribute(Qt::WA_TranslucentBackground, setup_.translucent);
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
@@ -197,6 +199,7 @@ void OnboardingView::refresh() {
     else if (state != shown_)
         page_->setState(state);
     shown_ = state;
+    page_->setRelaunchFailure(tour_.relaunchFailure());
     const auto progress = TourWindow::progress(state, setup_.granted, setup_.waiting);
     if (progress != progress_) {
         progress_ = progress;
@@ -225,6 +228,7 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
     // with reduce motion they only cross-fade.
     const PageTransition transition = pageTransition(state.forward, setup_.still);
     leaving->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dropEffectsWithin(*leaving);  // its banner or card may be fading still
     const auto fade = [](QWidget* widget, double opacity) {
         auto* effect = new QGraphicsOpacityEffect(widget);
         effect->setOpacity(opacity);

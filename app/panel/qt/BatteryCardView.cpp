@@ -3,7 +3,10 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "app/panel/Panel.h"
 #include "app/visuals/qt/Boxes.h"
@@ -72,13 +75,37 @@ void LimitSliderView::set(const BatteryCard::LimitSlider& slider, Color accent) 
     values_ = slider.values;
     setRange(0, static_cast<int>(values_.size()) - 1);
     setValue(static_cast<int>(slider.position));
-    setEnabled(!slider.busy);
-    if (const QString value = qs(slider.accessibilityValue); accessibleDescription() != value)
-        setAccessibleDescription(value);
-    if (accent != accent_) {
+    valueText_ = qs(slider.accessibilityValue);
+    // The description says the value in words too: the accessibility bus carries only the
+    // number of a value.
+    if (accessibleDescription() != valueText_) setAccessibleDescription(valueText_);
+    if (slider.busy != busy_ || accent != accent_) {
+        busy_ = slider.busy;
         accent_ = accent;
+        if (busy_) setSliderDown(false);
         update();
     }
+}
+
+double LimitSliderView::stepValue(int step) const {
+    if (values_.empty()) return 100;
+    return static_cast<double>(values_[static_cast<std::size_t>(std::clamp(step, 0, static_cast<int>(values_.size()) - 1))]);
+}
+
+void LimitSliderView::mousePressEvent(QMouseEvent* event) {
+    if (busy_) return event->accept();  // not while the last value is being applied
+    QSlider::mousePressEvent(event);
+}
+
+void LimitSliderView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
+        case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
+            if (busy_) return event->accept();  // taken, so the page does not scroll instead
+            break;
+        default: break;
+    }
+    QSlider::keyPressEvent(event);
 }
 
 void LimitSliderView::paintEvent(QPaintEvent*) {
@@ -93,7 +120,7 @@ void LimitSliderView::paintEvent(QPaintEvent*) {
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(isEnabled() ? 1.0 : 0.4);
+    painter.setOpacity(isEnabled() && !busy_ ? 1.0 : 0.4);
     painter.setPen(Qt::NoPen);
     const double r = trackHeight / 2;
     painter.setBrush(toQColor(Color::white(0.15)));
@@ -204,7 +231,7 @@ void BatteryCardView::refreshTrend() {
     summary_->setVisible(trend.summary.has_value());
     const DotColumns columns{trend.levels};
     chart_->setLayout([columns](double width, double) { return columns.layout(width); }, {0, DotColumns::height});
-    setName(chart_, qs(trend.accessibility));
+    setName(chart_, qs(trend.accessibility), QAccessible::Chart);
     trendNote_->setText(qs(trend.note));
 }
 

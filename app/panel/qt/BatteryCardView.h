@@ -10,6 +10,7 @@
 #include <array>
 
 #include "app/panel/BatteryCard.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/Parts.h"
 #include "platform/MainQueue.h"
@@ -20,8 +21,11 @@ namespace norvane {
 class DotView;
 class TextLabel;
 
-// The charge-limit slider: one step per value the control offers, in the accent.
-class LimitSliderView final : public QSlider {
+// The charge-limit slider: one step per value the control offers, in the accent. Assistive
+// tools read and set it in percent ("Off" at 100). While a request is under way it takes no
+// input and is drawn dimmed, but stays enabled: a disabled widget gives its keyboard focus
+// away (and the page would scroll to whatever took it), so each key step would need a click.
+class LimitSliderView final : public QSlider, public SteppedValue {
 public:
     explicit LimitSliderView(Color accent);
     // Moves to the position and shows the values, the accent and the state without telling
@@ -29,14 +33,22 @@ public:
     void set(const BatteryCard::LimitSlider& slider, Color accent);
     const std::vector<std::int64_t>& values() const { return values_; }
 
+    QString valueText() const override { return valueText_; }
+    double stepValue(int step) const override;
+    bool answers() const override { return !busy_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // The wheel scrolls the page: a limit is never set by passing over the slider.
     void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::vector<std::int64_t> values_;
     Color accent_;
+    bool busy_ = false;
+    QString valueText_;
 };
 
 class BatteryCardView final : public CardFrame {

@@ -6,19 +6,6 @@
 
 namespace norvane {
 
-void setUsable(QWidget* control, bool usable) {
-    const bool dimmed = control->graphicsEffect() != nullptr;
-    if (control->isEnabled() == usable && dimmed == !usable) return;
-    control->setEnabled(usable);
-    if (usable) {
-        control->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto* dim = new QGraphicsOpacityEffect(control);
-    dim->setOpacity(0.4);
-    control->setGraphicsEffect(dim);  // owned by the control
-}
-
 double Fade::opacity(double t, bool in) {
     const double shown = 1 - std::pow(1 - std::clamp(t, 0.0, 1.0), 3);
     return in ? shown : 1 - shown;

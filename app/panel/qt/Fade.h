@@ -1,7 +1,7 @@
 #pragma once
 // A part fading in or out over 0.15 s with an ease-out, as the Now page opens and closes
 // its details. The frames run through the main queue; a part faded out is hidden at the end.
-// And a control dimmed while it cannot be used.
+// The fade is the part's graphics effect: nothing inside it may hold one of its own.
 
 #include <QPointer>
 #include <QWidget>
@@ -11,9 +11,6 @@
 class QGraphicsOpacityEffect;
 
 namespace norvane {
-
-// Enabled, or drawn at 40 % and not answering while a change is under way.
-void setUsable(QWidget* control, bool usable);
 
 class Fade {
 public:

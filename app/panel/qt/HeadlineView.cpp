@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/Fade.h"
 #include "app/panel/qt/Spinner.h"
@@ -40,6 +41,7 @@ public:
         const int side = static_cast<int>(NowTab::aiMarkSize) + 2;
         setFixedSize(side, side);
         setToolTip(QString::fromUtf8(NowTab::aiHelp));
+        setAccessibleRole(this, QAccessible::Graphic);  // before the name, which may make its interface
         setAccessibleName(QString::fromUtf8(NowTab::aiLabel));
     }
 
@@ -114,7 +116,7 @@ public:
         options_ = list.options;
         shown_ = list.segments;
         segments_->setSegments(shown_);
-        setUsable(segments_, list.enabled);
+        segments_->setEnabled(list.enabled);
         spinner_->setVisible(list.busy);
         fullOnce_->setVisible(list.offersFullOnce);
         fullOnce_->setEnabled(list.enabled);

@@ -51,7 +51,7 @@ void HistoryCardView::refresh() {
     spans_->setSegments(shown_.spans);
     const HistoryChart chart = shown_.chart(accent_);
     chart_->setLayout([chart](double width, double) { return chart.layout(width); }, {0, HistoryChart::height});
-    setName(chart_, qs(shown_.accessibility));
+    setName(chart_, qs(shown_.accessibility), QAccessible::Chart);
     start_->setText(qs(shown_.start));
 }
 

@@ -50,7 +50,7 @@ NowTabView::NowTabView(AppModel& model, MainQueue& queue, const PanelContext& co
     page->addWidget(tip_);
     refreshTip();
 
-    const std::vector<ModelField> ringFields{ModelField::battery};
+    const std::vector<ModelField> ringFields{ModelField::battery, ModelField::hasBattery};
     new ModelWatch(*headline_, m_, queue_, joined({&NowTab::headlineFields(), &NowTab::limitFields()}),
                    [this] { headline_->refresh(); });
     new ModelWatch(*ring_, m_, queue_, joined({&ringFields, &RingRow::timeLeftFields(), &RingRow::energyFields()}),

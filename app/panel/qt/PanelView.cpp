@@ -10,7 +10,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
+#include "app/visuals/qt/FocusRing.h"
 #include "app/panel/qt/ModelWatch.h"
 #include "app/panel/qt/NoticesView.h"
 #include "app/panel/qt/SettingsView.h"
@@ -120,6 +122,8 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
       accent_(panelAccent(model.battery(), model.tint())),
       short_(hasArgument(context_.arguments, "--short")),
       tall_(hasArgument(context_.arguments, "--tall")) {
+    installAccessibility();
+    new FocusRing(this);
     setFixedWidth(whole(Panel::width));
     auto* layout = vbox(this, Panel::spacing);
 

@@ -1,12 +1,13 @@
 #include "app/panel/qt/RingRowView.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPointer>
 #include <cmath>
 
 #include "app/panel/NowTab.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
-#include "app/panel/qt/Fade.h"
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/Card.h"
 #include "app/visuals/qt/Painting.h"
@@ -35,14 +36,15 @@ DotLayout shifted(DotLayout layout, double dx, double dy) {
     return layout;
 }
 
-// A card of the right column: the top line in a 28-point frame, the caption at the bottom.
+// A card of the right column: the top line in a 28-point frame, at the leading edge and
+// centred across its height, the caption at the bottom.
 CardFrame* block(QWidget* top, TextLabel* caption) {
     auto* card = new CardFrame(norvane::card(RingRow::blockPadding));
     card->content()->setSpacing(0);
     auto* frame = new QWidget;
     frame->setFixedHeight(static_cast<int>(RingRow::topHeight));
-    auto* centred = hbox(frame, 0);
-    centred->addWidget(top, 1, Qt::AlignVCenter);
+    auto* line = hbox(frame, 0);
+    line->addWidget(top, 1, Qt::AlignLeft | Qt::AlignVCenter);
     card->content()->addWidget(frame);
     card->content()->addStretch(1);
     card->content()->addWidget(caption);
@@ -50,10 +52,57 @@ CardFrame* block(QWidget* top, TextLabel* caption) {
     return card;
 }
 
-TextStyle caption() {
-    TextStyle style = note();
-    style.wraps = false;  // one line
-    return style;
+// The two cards beside the ring, one above the other and equally tall: half of the ring's
+// side each, or, where a caption needs a second line, what the taller of them needs.
+class BlockColumn final : public QWidget {
+public:
+    BlockColumn(QWidget* top, QWidget* bottom) : top_(top), bottom_(bottom) {
+        top_->setParent(this);
+        bottom_->setParent(this);
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        const auto need = [width](QWidget* card) {
+            return card->hasHeightForWidth() ? card->heightForWidth(width) : card->minimumSizeHint().height();
+        };
+        const int spacing = static_cast<int>(RingRow::blockSpacing);
+        return std::max(static_cast<int>(NowTab::ringSide), 2 * std::max(need(top_), need(bottom_)) + spacing);
+    }
+    QSize sizeHint() const override {
+        return {std::max(top_->sizeHint().width(), bottom_->sizeHint().width()), heightForWidth(width())};
+    }
+    QSize minimumSizeHint() const override {
+        return {std::max(top_->minimumSizeHint().width(), bottom_->minimumSizeHint().width()),
+                static_cast<int>(NowTab::ringSide)};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        const int spacing = static_cast<int>(RingRow::blockSpacing);
+        const int half = (height() - spacing) / 2;
+        top_->setGeometry(0, 0, width(), half);
+        bottom_->setGeometry(0, height() - half, width(), half);
+    }
+    bool event(QEvent* event) override {
+        // A caption that takes or gives back a line changes what the column needs.
+        if (event->type() == QEvent::LayoutRequest) updateGeometry();
+        return QWidget::event(event);
+    }
+
+private:
+    QWidget* top_;
+    QWidget* bottom_;
+};
+
+// The caption's one line, or two where the card is too narrow for it ("Low by itself ·
+// off after charging"): read whole, never cut.
+TextLabel* caption() {
+    auto* label = new TextLabel(QString(), note());
+    label->setMaximumLines(RingRow::captionLines);
+    return label;
 }
 
 // The energy mode as Low, Automatic and High. A tap only asks the model; the segments then
@@ -76,7 +125,7 @@ public:
     void set(const RingRow::ModeSegments& modes, bool enabled) {
         options_ = modes.options;
         segments_->setSegments(modes.segments);
-        setUsable(segments_, enabled);
+        segments_->setEnabled(enabled);
     }
     SegmentsView* segments() const { return segments_; }
 
@@ -120,8 +169,13 @@ private:
 
 ChargeRing::ChargeRing(MainQueue& queue, RingRow::Charge charge, QWidget* parent)
     : CardFrame(norvane::card(0), parent), queue_(queue), charge_(std::move(charge)) {
+    // As wide as its side, and as tall as the row (the side, unless a caption beside it
+    // takes a second line); the ring stays round in the middle.
     const int side = static_cast<int>(NowTab::ringSide);
-    setFixedSize(side, side);
+    setFixedWidth(side);
+    setMinimumHeight(side);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    setAccessibleRole(this, QAccessible::StaticText);  // read as one text
     setAccessibleName(qs(charge_.accessibility));
 }
 
@@ -155,7 +209,7 @@ void ChargeRing::paintEvent(QPaintEvent* event) {
     const DotLayout digits = charge_.digits().layout();
     const QPointF corner((width() + digits.width) / 2 + RingRow::percentDx,
                          (height() - digits.height) / 2 + RingRow::percentDy);
-    paintUnit(painter, RingRow::percentSign, corner);
+    if (charge_.present) paintUnit(painter, RingRow::percentSign, corner);
 }
 
 void ChargeRing::showEvent(QShowEvent* event) {
@@ -213,22 +267,19 @@ void DigitsLine::paintEvent(QPaintEvent*) {
 RingRowView::RingRowView(AppModel& model, MainQueue& queue, Color accent, QWidget* parent)
     : QWidget(parent), m_(model), accent_(accent) {
     auto* row = hbox(this, RingRow::blockSpacing);
-    ring_ = new ChargeRing(queue, RingRow::charge(m_.battery()));
-    row->addWidget(ring_, 0, Qt::AlignTop);
+    ring_ = new ChargeRing(queue, RingRow::charge(m_.battery(), m_.hasBattery()));
+    row->addWidget(ring_);
 
-    QVBoxLayout* column = nullptr;
-    QWidget* right = boxed(column, RingRow::blockSpacing);
-    right->setFixedHeight(static_cast<int>(NowTab::ringSide));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_ = new DigitsLine(time);
-    timeCaption_ = new TextLabel(qs(time.caption), caption());
+    timeCaption_ = caption();
+    timeCaption_->setText(qs(time.caption));
     timeCard_ = block(digits_, timeCaption_);
-    column->addWidget(timeCard_, 1);
+    setAccessibleRole(timeCard_, QAccessible::StaticText);
     auto* energyTop = new QWidget;
     energyParts_ = std::make_unique<Parts>(hbox(energyTop, 0));
-    energyCaption_ = new TextLabel(QString(), caption());
-    column->addWidget(block(energyTop, energyCaption_), 1);
-    row->addWidget(right, 1);
+    energyCaption_ = caption();
+    row->addWidget(new BlockColumn(timeCard_, block(energyTop, energyCaption_)), 1);
     refresh();
 }
 
@@ -241,7 +292,7 @@ void RingRowView::setAccent(Color accent) {
 }
 
 void RingRowView::refresh() {
-    ring_->set(RingRow::charge(m_.battery()));
+    ring_->set(RingRow::charge(m_.battery(), m_.hasBattery()));
     const auto time = RingRow::timeLeft(m_.battery(), m_.forecast(), m_.charger(), m_.flow());
     digits_->set(time);
     timeCard_->setAccessibleName(qs(time.accessibility));  // the block is one element

@@ -1,6 +1,7 @@
 #pragma once
 // The Now page's ring row: the charge ring with its digits in a square card, and beside it
-// the time-left card above the energy-mode card. While the battery charges and the row is
+// the time-left card above the energy-mode card. A caption too long for its card's line
+// takes a second one, and the row grows for it rather than cut the caption. While the battery charges and the row is
 // shown, the ring blinks on its 0.6 s timeline through the main queue; otherwise no timer
 // runs.
 
@@ -68,6 +69,9 @@ public:
     // The energy control shown now: the segments or the switch (the other is null).
     SegmentsView* modes() const;
     SwitchButton* lowPowerSwitch() const;
+    DigitsLine* digits() const { return digits_; }
+    TextLabel* timeCaption() const { return timeCaption_; }
+    TextLabel* energyCaption() const { return energyCaption_; }
 
 private:
     void refreshEnergy();

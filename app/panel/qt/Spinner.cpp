@@ -3,11 +3,14 @@
 #include <QPainter>
 #include <QPointer>
 
+#include "app/visuals/qt/Accessibility.h"
+
 namespace norvane {
 
 Spinner::Spinner(MainQueue& queue, QWidget* parent) : QWidget(parent), queue_(queue) {
     setFixedSize(side, side);
     setAttribute(Qt::WA_TranslucentBackground);
+    setAccessibleRole(this, QAccessible::ProgressBar);  // a busy indicator, named by its owner
 }
 
 Spinner::~Spinner() {

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/TextLabel.h"
@@ -11,12 +12,11 @@ namespace norvane {
 QWidget* header(const char* title, std::initializer_list<QWidget*> trailing) {
     auto* widget = new QWidget;
     widget->setAttribute(Qt::WA_TranslucentBackground);
-    auto* row = new QHBoxLayout(widget);  // the style's own spacing
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* row = hbox(widget, 0);
     auto* name = new TextLabel(QString::fromUtf8(title), caps());
     name->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // a long name beside it is cut, never the title
     row->addWidget(name, 0, Qt::AlignVCenter);
-    flexible(row, 4);
+    flexible(row, StatsTab::headerGap);
     for (QWidget* part : trailing) row->addWidget(part, 0, Qt::AlignVCenter);
     return widget;
 }
@@ -34,7 +34,8 @@ TextLabel* figure(double width) {
     return label;
 }
 
-void setName(QWidget* widget, const QString& name) {
+void setName(QWidget* widget, const QString& name, QAccessible::Role role) {
+    setAccessibleRole(widget, role);
     if (widget->accessibleName() != name) widget->setAccessibleName(name);
 }
 

@@ -28,6 +28,13 @@ StatsTabView::StatsTabView(AppModel& model, MainQueue& queue, const PanelContext
         page->addWidget(card);
     page->addStretch();
 
+    // A Mac without a battery has no battery facts and no charge history to show.
+    const auto battery = [this, &model] {
+        battery_->setHidden(!model.hasBattery());
+        history_->setHidden(!model.hasBattery());
+    };
+    battery();
+    new ModelWatch(*this, model, queue, {ModelField::hasBattery}, battery);
     new ModelWatch(*battery_, model, queue, BatteryCard::fields(), [this] { battery_->refreshFacts(); });
     new ModelWatch(*battery_, model, queue, BatteryCard::trendFields(), [this] { battery_->refreshTrend(); });
     new ModelWatch(*battery_, model, queue, BatteryCard::limitFields(), [this] { battery_->refreshLimit(); });

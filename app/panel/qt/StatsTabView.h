@@ -1,7 +1,7 @@
 #pragma once
-// The Stats page on Qt: the battery, system, history, sleep and apps cards in one column.
-// It holds the page's own state (`StatsTab`); each card follows the model fields it reads
-// and is updated in place.
+// The Stats page on Qt: the battery, system, history, sleep and apps cards in one column
+// (on a Mac without a battery, the system, sleep and apps cards). It holds the page's own
+// state (`StatsTab`); each card follows the model fields it reads and is updated in place.
 
 #include <QWidget>
 

@@ -19,6 +19,8 @@ namespace {
 class PlainButton : public QAbstractButton {
 public:
     PlainButton() {
+        // As narrow as the width offered: its text wraps (a button's own policy keeps its hint).
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         setCursor(Qt::PointingHandCursor);
         setAttribute(Qt::WA_TranslucentBackground);
     }
@@ -133,6 +135,7 @@ TipCardView::TipCardView(AppModel& model, const Workspace& workspace, std::funct
     dismiss_->setToolTip(QString::fromUtf8(TipCard::dismissHelp));
     connect(dismiss_, &QAbstractButton::clicked, this, [this] { m_.dismissTip(); });
     act_ = new PillButton(QString(), TipCard::actPill(accent_));
+    act_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);  // "Quit " and a name from outside
     connect(act_, &QAbstractButton::clicked, this, [this] {
         if (const auto& tip = m_.tip()) m_.act(*tip);
     });
@@ -170,6 +173,7 @@ void TipCardView::set(const TipCard& card, Color accent) {
     if (act_->text() != qs(*card.act)) {
         act_->setText(qs(*card.act));
         act_->setAccessibleName(qs(*card.act));
+        act_->setToolTip(plainTip(*card.act));  // the whole title where the pill cuts it
         act_->updateGeometry();
     }
 }

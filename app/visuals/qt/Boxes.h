@@ -49,7 +49,9 @@ QWidget* boxed(Box*& layout, double spacing) {
 
 // A spacer that takes what is left, but at least `minimum` points.
 inline void flexible(QHBoxLayout* layout, double minimum) {
-    layout->addSpacerItem(new QSpacerItem(static_cast<int>(minimum), 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    // Not `Expanding`: a spacer that may shrink takes no room at all once the row is full.
+    layout->addSpacerItem(
+        new QSpacerItem(static_cast<int>(minimum), 0, QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
 }
 
 }  // namespace norvane

@@ -1,5 +1,7 @@
 #include "app/visuals/qt/DotView.h"
 
+#include "app/visuals/qt/Accessibility.h"
+
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -68,6 +70,7 @@ DotView* DotView::ring(const Ring& ring, QSizeF size) {
 DotView* DotView::progress(const DotProgress& progress, double width) {
     auto* view = new DotView([progress](double w, double) { return progress.layout(w); },
                              QSizeF(width, DotProgress::height), true);
+    setAccessibleRole(view, QAccessible::ProgressBar);
     view->setAccessibleName(QString::fromUtf8(DotProgress::accessibilityLabel));
     view->setAccessibleDescription(QString::fromStdString(progress.accessibilityValue()));
     return view;

@@ -1,6 +1,7 @@
 #include "app/visuals/qt/PillButton.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "app/visuals/qt/Painting.h"
@@ -35,6 +36,12 @@ QSize PillButton::sizeHint() const {
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
 }
 
+QSize PillButton::minimumSizeHint() const {
+    const TextFace label(pill_.face(false, true).label);
+    const double text = std::min(label.advance(QStringLiteral("\u2026")), label.advance(this->text()));
+    return {static_cast<int>(std::ceil(text + 2 * Pill::horizontalPadding)), sizeHint().height()};
+}
+
 void PillButton::paintEvent(QPaintEvent*) {
     const auto face = pill_.face(isDown(), isEnabled());
     QPainter painter(this);
@@ -51,7 +58,8 @@ void PillButton::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(inner, inner.height() / 2, inner.height() / 2);
     }
-    TextFace(face.label).draw(painter, box, Qt::AlignCenter, text());
+    const QRectF inside = box.adjusted(Pill::horizontalPadding, 0, -Pill::horizontalPadding, 0);
+    TextFace(face.label).draw(painter, inside, Qt::AlignCenter, text());
 }
 
 }  // namespace norvane

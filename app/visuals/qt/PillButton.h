@@ -1,5 +1,7 @@
 #pragma once
-// A button in the pill look.
+// A button in the pill look. It keeps its label's width (its size is fixed) unless the
+// owner lets it shrink (a horizontal policy that shrinks): a label from outside, such as
+// "Quit " and an app's name, is then cut with an ellipsis to the width it is offered.
 
 #include <QAbstractButton>
 #include <optional>
@@ -17,6 +19,7 @@ public:
     // open), or none; repainted only when it differs.
     void setEdge(std::optional<Color> edge);
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -41,6 +41,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        painter.setOpacity(isEnabled() ? 1 : SegmentsStyle::disabledOpacity);
         const QRectF box = rect();
         painter.setPen(Qt::NoPen);
         painter.setBrush(toQColor(segment_.fill));
@@ -80,8 +81,11 @@ void SegmentsView::setSegments(const std::vector<Segment>& segments) {
 }
 
 void SegmentsView::paintEvent(QPaintEvent*) {
+    // Dimmed while disabled by its own painting, not by a graphics effect: a part that fades
+    // in or out holds one already, and Qt cannot paint one effect inside another.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(isEnabled() ? 1 : SegmentsStyle::disabledOpacity);
     painter.setPen(Qt::NoPen);
     painter.setBrush(toQColor(SegmentsStyle::track));
     const QRectF box = rect();

@@ -1,7 +1,7 @@
 #pragma once
 // The segmented picker: a row of segment buttons on a faint capsule. The caller keeps the
 // selection: a tap reports the segment's index, and the caller hands back new segments,
-// which update the buttons in place.
+// which update the buttons in place. Disabled, it is drawn at 40 % and answers nothing.
 
 #include <QWidget>
 #include <functional>

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFocusFrame>
+#include <QtTest/QTest>
 #include <QCoreApplication>
 #include <QKeyEvent>
 
@@ -140,6 +143,17 @@ TEST_F(TourView, ChecksBeforeItIsShownAndKeepsNoTimerOnceHidden) {
     EXPECT_EQ(probes, 4);
 }
 
+TEST_F(TourView, AButtonAKeyMovedTheFocusToIsMarked) {
+    make();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    auto* ring = view->findChild<QFocusFrame*>();
+    ASSERT_TRUE(ring && QApplication::focusWidget() != view.get());
+    EXPECT_EQ(std::pair(ring->isVisible(), ring->widget()), std::pair(true, QApplication::focusWidget()));
+}
+
 TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
     make(true);
     auto* logo = [&]() -> LogoMarkView* {
@@ -157,6 +171,30 @@ TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
     press("Start");
     EXPECT_TRUE(view->moving());
     EXPECT_EQ(view->page()->pos(), QPoint(0, 0));  // fading in where it stands
+}
+
+TEST_F(TourView, APageChangeNeverDrawsOneFadeInsideAnother) {
+    // Qt cannot draw a graphics effect inside another. The banner of the notification page
+    // fades every 2.6 s (first 2.6 s after the page shows); the page fades as it goes.
+    const auto nested = [&] {
+        int count = 0;
+        for (QWidget* widget : view->findChildren<QWidget*>())
+            count += widget->graphicsEffect() && insideEffect(*widget);
+        return count;
+    };
+    for (const double pressedAt : {2.65, 2.55}) {  // while the banner fades, or just before
+        make();
+        tour->go(OnboardingStep::notifications);
+        settle();
+        bench.run(pressedAt - 1);
+        press("Not now");
+        for (int frame = 0; frame < 12; ++frame) {
+            bench.run(0.05);
+            EXPECT_EQ(nested(), 0) << pressedAt << " " << frame;
+        }
+        settle();
+        EXPECT_EQ(view->page()->step(), OnboardingStep::helper);
+    }
 }
 
 }  // namespace

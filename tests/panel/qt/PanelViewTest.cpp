@@ -3,17 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <functional>
+#include <set>
+#include <QFocusFrame>
+#include <QtTest/QTest>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollArea>
 
 #include "app/panel/qt/HeadlineView.h"
 #include "app/panel/qt/RingRowView.h"
+#include "app/panel/qt/StatsTabView.h"
+#include "app/panel/qt/AppsCardView.h"
+#include "app/panel/qt/BatteryCardView.h"
+#include "app/panel/qt/HistoryCardView.h"
+#include "app/panel/qt/SleepCardView.h"
+#include "app/panel/qt/SystemCardView.h"
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
+#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/TextLabel.h"
 #include "tests/panel/qt/OpenPanel.h"
 #include "tests/support/ScriptedBackend.h"
 
@@ -89,6 +102,46 @@ TEST_F(PanelWidgets, TheChipOpensTheChoicesAndAChoiceAsksTheModelForThatLimit) {
     EXPECT_EQ(chip->accessibleName(), "Charge limit 90 percent");
 }
 
+// Qt's warnings while it lives (a painter that could not begin, a layout at odds).
+class QtWarnings {
+public:
+    QtWarnings() : previous_(qInstallMessageHandler(&QtWarnings::note)) { heard().clear(); }
+    ~QtWarnings() { qInstallMessageHandler(previous_); }
+    static std::vector<std::string>& heard() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+
+private:
+    static void note(QtMsgType type, const QMessageLogContext&, const QString& text) {
+        // The offscreen platform's own note about window hints is no fault of the view's.
+        if (type != QtDebugMsg && type != QtInfoMsg && !text.contains(QStringLiteral("propagateSizeHints")))
+            heard().push_back(text.toStdString());
+    }
+    QtMessageHandler previous_;
+};
+
+TEST_F(PanelWidgets, TheLimitChoicesFadeInAndOutWhileALimitIsAppliedWithoutAPainterAtOdds) {
+    probe.backend(std::make_shared<testing::ScriptedBackend>());
+    probe.limitAvailability(availability::Ready{{80, 90}});
+    probe.limitBusy(true);
+    probe.highPowerAvailable(true);
+    probe.lowPowerBusy(true);
+    PanelView& panel = open();
+    HeadlineView* headline = panel.nowTab()->headline();
+    const QtWarnings warnings;
+    for (int i = 0; i < 2; ++i) {  // opened, then closed
+        headline->chip()->click();
+        for (int frame = 0; frame < 4; ++frame) {
+            panel.grab();
+            bench.run(0.05);
+            events();
+        }
+    }
+    EXPECT_EQ(QtWarnings::heard(), std::vector<std::string>{});
+    EXPECT_FALSE(headline->limitSegments()->isEnabled());  // still not to be used
+}
+
 TEST_F(PanelWidgets, TheEnergyControlsAskTheModelAndShowItsModeWhenTheChangeDidNotTake) {
     probe.highPowerAvailable(true);
     probe.powerMode(0);
@@ -112,6 +165,119 @@ TEST_F(PanelWidgets, TheEnergyControlsAskTheModelAndShowItsModeWhenTheChangeDidN
     settle();
     EXPECT_FALSE(m.lowPowerOwed());
     EXPECT_EQ(std::pair(row->lowPowerSwitch()->isOn(), row->lowPowerSwitch()->isChecked()), std::pair(true, true));
+}
+
+TEST_F(PanelWidgets, TheBlocksBesideTheRingShowTheirCaptionsWholeAndTheirTopLinesAtTheirCaptions) {
+    probe.highPowerAvailable(true);
+    probe.forecast(Forecast{340, true, false});
+    RingRowView* row = open().nowTab()->ringRow();
+    const auto whole = [](TextLabel* label) {
+        const TextFace face(label->style());
+        return face.wrappedHeight(label->text(), label->width()) <= label->height() + 0.5 &&
+               (label->style().wraps || face.advance(label->text()) <= label->width());
+    };
+    struct Case {
+        std::int64_t mode;
+        bool plugged, owed;
+        std::int64_t automatic;
+    };
+    for (const Case c : {Case{0, false, false, 0}, {0, true, false, 0}, {2, false, false, 0}, {1, true, true, 0},
+                         {0, false, false, 20}}) {
+        probe.powerMode(c.mode);
+        probe.battery(c.plugged ? plugged(64, false) : onBattery(64));
+        probe.helperState(helper_state::Ready{});
+        m.setAutoLowPower(c.automatic);
+        m.setLowPowerOwed(c.owed);
+        settle();
+        SCOPED_TRACE(row->energyCaption()->text().toStdString());
+        EXPECT_TRUE(whole(row->energyCaption()));
+        EXPECT_TRUE(whole(row->timeCaption()));
+        EXPECT_LE(row->ring()->height(), row->height());
+    }
+    // The digits begin where their caption begins, as the card's column is leading.
+    EXPECT_EQ(row->digits()->mapTo(row, QPoint()).x(), row->timeCaption()->mapTo(row, QPoint()).x());
+}
+
+TEST_F(PanelWidgets, AControlAKeyMovedTheFocusToIsMarkedUntilThePointerIsUsed) {
+    bench.machine.write("workspace/running.json", R"([{"bundle": "/Applications/Slack.app", "name": "Slack"}])");
+    probe.apps({{"/Applications/Slack.app", "Slack", 40, 3}, {"", "System", 60, 9}});
+    PanelView& panel = open();
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    const auto ring = [&] { return panel.findChild<QFocusFrame*>(); };
+    const auto marked = [&]() -> QWidget* { return ring() && ring()->isVisible() ? ring()->widget() : nullptr; };
+
+    QAbstractButton* gear = panel.gear();
+    QTest::mouseClick(gear, Qt::LeftButton);  // a click gives the focus and no mark
+    settle();
+    EXPECT_EQ(std::pair(QApplication::focusWidget(), marked()), std::pair(static_cast<QWidget*>(gear), static_cast<QWidget*>(nullptr)));
+    QTest::mouseClick(gear, Qt::LeftButton);
+    settle();
+    for (int tab = 0; tab < 3; ++tab) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(QApplication::focusWidget());
+        EXPECT_EQ(marked(), QApplication::focusWidget());
+    }
+    // The ring stands just outside the control, in the focus colour.
+    QWidget* control = marked();
+    ASSERT_TRUE(control);
+    const QImage shown = panel.grab().toImage();
+    const QPoint left = control->mapTo(&panel, QPoint(-2, control->height() / 2));
+    const QColor pixel = shown.pixelColor(left);
+    EXPECT_GT(pixel.blue(), pixel.red() + 60) << pixel.name().toStdString();
+    QTest::mouseClick(panel.pageSwitch(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(marked(), nullptr);
+}
+
+TEST_F(PanelWidgets, AMacWithoutABatteryShowsNoChargeAndOnlyTheStatsCardsThatApply) {
+    probe.battery(onBattery(5));  // what the panel would otherwise take for a low battery
+    probe.limitAvailability(availability::Ready{{80}});
+    m.tick();  // the machine has no battery entry
+    PanelView& panel = open({"--limit-open"});
+    EXPECT_FALSE(panel.nowTab()->headline()->chip());  // no charge to limit
+    RingRowView* row = panel.nowTab()->ringRow();
+    EXPECT_EQ(std::pair(row->ring()->charge().present, row->ring()->accessibleName().toStdString()),
+              std::pair(false, std::string("No battery")));
+    EXPECT_EQ(row->timeCaption()->text(), "on wall power");
+    EXPECT_EQ(panel.accent(), m.tint());  // not the low battery's red
+    tap(&panel, "STATS");
+    StatsTabView* stats = panel.statsTab();
+    const auto shown = [](QWidget* card) { return card->isVisible(); };
+    EXPECT_EQ((std::vector{shown(stats->batteryCard()), shown(stats->systemCard()), shown(stats->historyCard()),
+                           shown(stats->sleepCard()), shown(stats->appsCard())}),
+              (std::vector{false, true, false, true, true}));
+}
+
+TEST_F(PanelWidgets, ThePartsNamesAreInTheAccessibilityTreeWithTheirRoles) {
+    probe.battery(onBattery(64));
+    probe.forecast(Forecast{340, true, false});
+    probe.limitAvailability(availability::Ready{{80}});
+    PanelView& panel = open();
+    const auto tree = [&] {
+        std::set<std::pair<QAccessible::Role, std::string>> out;
+        std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* at, int depth) {
+            if (!at || depth > 40) return;
+            out.emplace(at->role(), at->text(QAccessible::Name).toStdString());
+            for (int i = 0; i < at->childCount(); ++i) walk(at->child(i), depth + 1);
+        };
+        walk(QAccessible::queryAccessibleInterface(&panel), 0);
+        return out;
+    };
+    using R = QAccessible::Role;
+    const std::vector<std::pair<R, std::string>> now{{R::StaticText, "Battery 64 percent"},
+                                                     {R::StaticText, "5h 40m left"},
+                                                     {R::StaticText, "left on battery"},
+                                                     {R::PushButton, "Charge limit off"},
+                                                     {R::CheckBox, "Low Power Mode"},
+                                                     {R::CheckBox, "Settings"},
+                                                     {R::CheckBox, "STATS"}};
+    for (const auto& element : now) EXPECT_TRUE(tree().contains(element)) << element.second;
+    tap(&panel, "STATS");
+    const std::vector<std::pair<R, std::string>> stats{{R::Slider, "Charge limit"},
+                                                       {R::Chart, "Capacity over twelve months"},
+                                                       {R::StaticText, "CPU load not measured yet"},
+                                                       {R::PushButton, "Save a battery report"}};
+    for (const auto& element : stats) EXPECT_TRUE(tree().contains(element)) << element.second;
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {

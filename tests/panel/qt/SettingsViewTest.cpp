@@ -61,12 +61,15 @@ TEST_F(SettingsWidgets, ASwitchStoresItsSettingAtOnceAndALinkIsCopied) {
     settle();
     EXPECT_FALSE(toggle->isOn());
 
-    // Open at login: the switch shows what the system reports afterwards.
+    // Open at login: a click turns the registration over, and the switch shows what the
+    // system reports afterwards.
     auto* login = dynamic_cast<SwitchButton*>(button(settings, "Open at login"));
     ASSERT_TRUE(login);
+    const bool before = m.openAtLogin();
+    ASSERT_EQ(login->isOn(), before);
     login->click();
     settle();
-    EXPECT_EQ(login->isOn(), m.openAtLogin());
+    EXPECT_EQ(std::pair(login->isOn(), m.openAtLogin()), std::pair(!before, !before));
 
     QGuiApplication::clipboard()->setText("before");
     tap(settings, "Agents: norvane://awake?mode=agents. Click to copy");

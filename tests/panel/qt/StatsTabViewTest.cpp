@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QScrollBar>
+#include <QtTest/QTest>
 #include <QScrollArea>
 #include <QWheelEvent>
 #include <map>
@@ -152,6 +155,44 @@ TEST_F(StatsWidgets, ReleasingTheSliderOnANewValueAsksTheModelOnce) {
     EXPECT_EQ(std::pair(m.limit(), slider->value()), std::pair(std::int64_t{85}, 1));
 }
 
+TEST_F(StatsWidgets, TheSliderKeepsTheKeyboardAndThePageItsPlaceThroughARequestAndReadsInPercent) {
+    auto backend = std::make_shared<testing::ScriptedBackend>();
+    backend->reads = {{85, true}};
+    probe.backend(backend);
+    probe.limitAvailability(availability::Ready{{80, 85, 90, 95}});
+    probe.limit(80);
+    StatsTabView& page = open();
+    LimitSliderView* slider = page.batteryCard()->slider();
+    ASSERT_TRUE(slider);
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(slider);
+    ASSERT_TRUE(reader && reader->valueInterface());
+    const auto read = [&] {
+        return std::pair(reader->text(QAccessible::Value).toStdString(), reader->valueInterface()->currentValue().toInt());
+    };
+    EXPECT_EQ(read(), std::pair(std::string("80 percent"), 80));
+    EXPECT_EQ(reader->valueInterface()->maximumValue().toInt(), 100);
+
+    QScrollArea* area = panel->pageArea(Panel::Page::stats);
+    const int scrolled = area->verticalScrollBar()->value();  // the page's top, the slider in view
+    ASSERT_LT(slider->mapTo(area->viewport(), QPoint()).y(), area->viewport()->height());
+    slider->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(slider, Qt::Key_Right);  // a key commits at once
+    EXPECT_EQ(std::pair(m.limitBusy(), bool(reader->state().disabled)), std::pair(true, true));
+    QTest::keyClick(slider, Qt::Key_Right);  // taken, and nothing sent, while the request runs
+    EXPECT_EQ(std::pair(panel->focusWidget(), area->verticalScrollBar()->value()),
+              std::pair(static_cast<QWidget*>(slider), scrolled));
+    settle();
+    EXPECT_EQ(read(), std::pair(std::string("85 percent"), 85));
+    backend->reads = {{90, true}};
+    QTest::keyClick(slider, Qt::Key_Right);  // the next step without a new click
+    settle();
+    EXPECT_EQ(std::count(backend->calls.begin(), backend->calls.end(), "set 90"), 1);
+    backend->reads = {{80, false}};
+    reader->valueInterface()->setCurrentValue(100);  // as an assistive tool sets it
+    settle();
+    EXPECT_EQ(std::pair(m.limit(), read()), std::pair(std::int64_t{100}, std::pair(std::string("Off"), 100)));
+}
+
 TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimitsLayoutsSwitch) {
     probe.panelOpen(true);
     probe.limitAvailability(availability::UnverifiedOS{"27.3"});
@@ -165,6 +206,7 @@ TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimit
     EXPECT_GE(header["System"]->width(), header["System"]->sizeHint().width());
     EXPECT_LT(header[chip]->width(), header[chip]->sizeHint().width());
     EXPECT_GT(header[chip]->width(), 100);
+    EXPECT_GE(header[chip]->x() - header["System"]->geometry().right() - 1, StatsTab::headerGap);  // apart
     EXPECT_EQ(bench.queue.pendingTimers(), 1u);  // the next read
     panel->hide();
     EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()), std::pair(false, std::size_t{0}));

@@ -10,7 +10,8 @@ namespace norvane::testing {
 
 inline void ensureQtApplication() {
     if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform, with the screens a test program was given, if any.
+    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QStringLiteral("offscreen"))) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "visuals_qt_tests";
     static char* argv[] = {name, nullptr};
