@@ -3,14 +3,19 @@
 # build on a fresh copy of the template machine (a virtual display when Xvfb is there, else
 # Qt's offscreen platform), left alone for a while after it has settled. It measures; it
 # does not pass or fail.
-#   bench/app-idle.sh [SECONDS] [RUNS] [tour | OPTION…]   (default 60 s, 3 runs; NORVANE_BUILD: the build)
-# `tour` measures with the tour's window open, then closed; other options go to the
+#   bench/app-idle.sh [SECONDS] [RUNS] [tour | agents | OPTION…]   (default 60 s, 3 runs; NORVANE_BUILD: the build)
+# `tour` measures with the tour's window open, then closed; `agents` with keep-awake on in
+# agent mode (resumed at start, as after a quit while it was on); other options go to the
 # application: `--open --stats` measures it with the Stats page open.
 #
-# Per run: the CPU time the process used (all its threads, also those that ended), as a share
-# of one core; the CPU time of its children (the sampler's `top`); the wake-ups (context
-# switches) of its threads alive at the end, per second; the resident memory at the end.
-# Then the median of the runs. CPU times come in clock ticks (usually 10 ms).
+# Per run: the CPU time the process's threads ran (the scheduler's time in nanoseconds, read
+# from the process's CPU-time clock, which keeps the time of threads that ended), as a share
+# of one core; the CPU time of its children (the sampler's `top`, in clock ticks, usually
+# 10 ms: the kernel adds a child's time when it is reaped); the wake-ups per second: the
+# voluntary context switches of its threads (a thread that waits and is woken; being
+# preempted by another program is not a wake-up), counted for threads that ended too, as
+# last seen by a look once a second; the resident memory at the end. Then the median of the
+# runs.
 #
 # With `tour` (needs Xvfb and xdotool) each run is a first launch, which opens the welcome
 # tour at its first step with the live permission probes, and measures twice: while the
@@ -23,8 +28,10 @@ app="$build/Norvane.app/Contents/MacOS/Norvane"
 seconds="${1:-60}"
 runs="${2:-3}"
 tour=""
+agents=""
 options=("${@:3}")
 if [ "${options[0]:-}" = tour ]; then tour=1; options=(); fi
+if [ "${options[0]:-}" = agents ]; then agents=1; options=(); fi
 settle=10
 if [ ! -x "$app" ]; then echo "No application at $app: build first" >&2; exit 1; fi
 . "$repo/scripts/virtual-display.sh"
@@ -38,31 +45,43 @@ if [ -n "$tour" ] && { [ "$platform" = offscreen ] || ! command -v xdotool >/dev
 fi
 ticks_per_second="$(getconf CLK_TCK)"
 
-# utime stime cutime cstime of the process (fields 14-17 of /proc/PID/stat, after the name).
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13, $14 + $15 }'; }
-# tid:switches for every thread.
+# cutime + cstime of the process (fields 16-17 of /proc/PID/stat, after the name).
+child_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $14 + $15 }'; }
+# Nanoseconds its threads ran, ended ones included: the process's CPU-time clock
+# (clock_getcpuclockid's clock of the scheduler, made from the pid).
+cpu_ns() { python3 -c 'import sys, time; pid = int(sys.argv[1]); print(time.clock_gettime_ns((~pid << 3) | 2))' "$1"; }
+# tid:voluntary switches for every thread alive now.
 switches() {
   for status in /proc/"$1"/task/*/status; do
     awk -v tid="$(basename "$(dirname "$status")")" \
-      '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print tid ":" n }' "$status" 2>/dev/null || true
+      '/^voluntary_ctxt_switches/ { print tid ":" $2 }' "$status" 2>/dev/null || true
   done
 }
 rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
 
 # One measurement of the running application over `seconds`: "cpu children wake-ups memory".
+# The threads are looked at once a second, so a thread that ends still counts with what it
+# had a second before; one that started meanwhile counts from nothing.
 measure() {
-  local own0 children0 own1 children1 before after rss wakeups
-  read -r own0 children0 < <(cpu_ticks "$app_pid")
-  before="$(switches "$app_pid")"
-  sleep "$seconds"
-  read -r own1 children1 < <(cpu_ticks "$app_pid")
-  after="$(switches "$app_pid")"
+  local own0 children0 own1 children1 rss wakeups seen start end
+  seen="$work/switches"
+  start="$(date +%s%N)"
+  own0="$(cpu_ns "$app_pid")"
+  children0="$(child_ticks "$app_pid")"
+  switches "$app_pid" | sed 's/^/start:/' >"$seen"
+  for _ in $(seq "$seconds"); do
+    sleep 1
+    switches "$app_pid" >>"$seen"
+  done
+  own1="$(cpu_ns "$app_pid")"
+  end="$(date +%s%N)"
+  children1="$(child_ticks "$app_pid")"
   rss="$(rss_kib "$app_pid")"
-  wakeups="$(awk -F: 'NR == FNR { start[$1] = $2; next } { total += $2 - ($1 in start ? start[$1] : 0) } END { print total }' \
-    <(echo "$before") <(echo "$after"))"
+  wakeups="$(awk -F: '$1 == "start" { start[$2] = $3; next } { last[$1] = $2 }
+    END { for (t in last) total += last[t] - (t in start ? start[t] : 0); print total + 0 }' "$seen")"
   awk -v o=$((own1 - own0)) -v c=$((children1 - children0)) -v w="$wakeups" -v r="$rss" \
-    -v s="$seconds" -v t="$ticks_per_second" \
-    'BEGIN { printf "%.4f %.4f %.2f %.1f", 100 * o / t / s, 100 * c / t / s, w / s, r / 1024 }'
+    -v s="$(((end - start) / 1000000))" -v t="$ticks_per_second" \
+    'BEGIN { s /= 1000; printf "%.4f %.4f %.2f %.1f", 100 * o / 1e9 / s, 100 * c / t / s, w / s, r / 1024 }'
 }
 report() {
   local own children wake memory
@@ -70,6 +89,8 @@ report() {
   echo "run $run, $1: CPU $own % of a core (children $children %), $wake wake-ups/s, resident $memory MiB"
 }
 
+what="${options[*]:-panel closed}"
+if [ -n "$agents" ]; then what="keep-awake in agent mode, panel closed"; fi
 idle=()
 open=()
 for run in $(seq "$runs"); do
@@ -81,6 +102,9 @@ for run in $(seq "$runs"); do
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict><key>onboardingShown</key><true/></dict></plist>
 PLIST
+  fi
+  if [ -n "$agents" ]; then
+    sed -i 's|</dict>|<key>awakeAgents</key><true/></dict>|' "$XDG_CONFIG_HOME/app.norvane.Norvane.plist"
   fi
   # No update check over the network: the feed's address refuses at once.
   "$app" --update-source http://127.0.0.1:9/version.json "${options[@]}" 2>/dev/null &
@@ -94,7 +118,7 @@ PLIST
     sleep 2
   fi
   line="$(measure)"
-  report "${options[*]:-panel closed}" "$line"
+  report "$what" "$line"
   idle+=("$line")
   stop_app
 done
@@ -108,6 +132,6 @@ if [ -n "$tour" ]; then
   summary open "${open[@]}"
   echo "median of $runs runs of $seconds s after it closed, panel closed ($platform):"
 else
-  echo "median of $runs runs of $seconds s idle, ${options[*]:-panel closed} ($platform):"
+  echo "median of $runs runs of $seconds s idle, $what ($platform):"
 fi
 summary idle "${idle[@]}"

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     const auto words = chargingWords(chargingState(b, flags, flow, charger, limit));
     std::printf("Charging:      %s. %s\n", words.title.c_str(), words.detail.c_str());
     // The last stretches of sleep from the power-management log, as the Stats page lists them.
-    const auto stretches = parseSleepLog(readSleepLog(runner));
+    const auto stretches = readSleepStretches(runner);
     const auto format = DateFormatter::current();
     std::printf("Sleep:         %zu stretches of ten minutes or more in the power log\n", stretches.size());
     for (std::size_t i = stretches.size() > 5 ? stretches.size() - 5 : 0; i < stretches.size(); ++i) {

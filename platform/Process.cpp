@@ -1,6 +1,7 @@
 #include "platform/Process.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,14 @@
 namespace norvane {
 ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vector<std::string>& arguments,
                                        ErrorOutput errors) const {
+    std::string output;
+    ProcessOutput result = stream(path, arguments, [&](std::string_view piece) { output.append(piece); }, errors);
+    result.output = std::move(output);
+    return result;
+}
+
+ProcessOutput SystemProcessRunner::stream(const std::string& path, const std::vector<std::string>& arguments,
+                                          const OutputSink& output, ErrorOutput errors) const {
     ProcessOutput result;
     const spawn::Command command(machine_, path, arguments);
 
@@ -42,14 +51,22 @@ ProcessOutput SystemProcessRunner::run(const std::string& path, const std::vecto
 
     // Read everything first: a child that fills the pipe would otherwise never exit.
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
+    try {
+        for (;;) {
+            const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (n == 0) break;
+            output(std::string_view(buffer, static_cast<std::size_t>(n)));
         }
-        if (n == 0) break;
-        result.output.append(buffer, static_cast<std::size_t>(n));
+    } catch (...) {
+        // The sink gave up (out of memory): the child is not left behind unreaped.
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        throw;
     }
 
     int status = 0;

@@ -1,8 +1,10 @@
 #pragma once
 // Child processes: started by path, their output read to the end, always reaped.
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Machine.h"
@@ -31,6 +33,16 @@ public:
     // waits for it. Standard input is the null device.
     virtual ProcessOutput run(const std::string& path, const std::vector<std::string>& arguments,
                               ErrorOutput errors = ErrorOutput::discard) const = 0;
+    // The same, but what the program writes goes to `output` piece by piece as it comes (cut
+    // anywhere) instead of into the result, so a long output is never held whole.
+    using OutputSink = std::function<void(std::string_view)>;
+    virtual ProcessOutput stream(const std::string& path, const std::vector<std::string>& arguments,
+                                 const OutputSink& output, ErrorOutput errors = ErrorOutput::discard) const {
+        ProcessOutput result = run(path, arguments, errors);
+        if (!result.output.empty()) output(result.output);
+        result.output.clear();
+        return result;
+    }
 };
 
 // Real child processes; macOS system paths resolve into the machine folder, and the child
@@ -40,6 +52,8 @@ public:
     explicit SystemProcessRunner(Machine machine) : machine_(std::move(machine)) {}
     ProcessOutput run(const std::string& path, const std::vector<std::string>& arguments,
                       ErrorOutput errors = ErrorOutput::discard) const override;
+    ProcessOutput stream(const std::string& path, const std::vector<std::string>& arguments, const OutputSink& output,
+                         ErrorOutput errors = ErrorOutput::discard) const override;
     const Machine& machine() const { return machine_; }
 
 private:

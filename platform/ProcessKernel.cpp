@@ -1,6 +1,7 @@
 #include "platform/ProcessKernel.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -11,8 +12,11 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Files.h"
@@ -21,6 +25,8 @@
 
 namespace norvane {
 namespace {
+
+constexpr std::uint64_t kernelThreadFlag = 0x00200000;  // PF_KTHREAD
 
 std::string procFile(std::int32_t pid, const char* name) { return "/proc/" + std::to_string(pid) + "/" + name; }
 
@@ -46,24 +52,53 @@ public:
 
     int listProcessIds(std::span<std::int32_t> into) const override {
         long count = 0;
+        std::unordered_set<std::int32_t> threads;  // the kernel threads still listed
+        const std::lock_guard lock(mutex_);
         const bool listed = forEachPid([&](std::int32_t pid) {
             if (static_cast<std::size_t>(count) < into.size()) into[static_cast<std::size_t>(count)] = pid;
             ++count;
+            if (kernelThreads_.contains(pid)) threads.insert(pid);
         });
         if (!listed) return -1;
+        kernelThreads_ = std::move(threads);
         return static_cast<int>(std::min<long>(count, INT_MAX));
     }
 
     std::optional<ProcessInfo> info(std::int32_t pid) const override {
-        const auto stat = readProcStat(pid);
-        if (!stat) return std::nullopt;
-        return ProcessInfo{stat->name, stat->parent};
+        auto found = record(pid);
+        if (!found) return std::nullopt;
+        return std::move(found->info);
     }
 
     std::optional<CpuTicks> cpuTicks(std::int32_t pid) const override {
-        const auto stat = readProcStat(pid);
+        const auto found = record(pid);
+        if (!found) return std::nullopt;
+        return found->ticks;
+    }
+
+    // One read of /proc/<pid>/stat gives both. Kernel threads are most of the ids on a
+    // Linux machine; one seen before costs a look at its executable instead, which it still
+    // lacks while the id is its own: an id goes to another process only once the kernel's
+    // counter has gone round, and that one has an executable (unless it has ended already).
+    std::optional<ProcessRecord> record(std::int32_t pid) const override {
+        if (known(pid)) {
+            char link[32];
+            std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(pid));
+            char target[1];
+            if (::readlink(link, target, sizeof target) < 0 && errno == ENOENT) return std::nullopt;
+        }
+        auto stat = readProcStat(pid);
         if (!stat) return std::nullopt;
-        return CpuTicks{stat->user, stat->system};
+        if (stat->kernelThread) {
+            const std::lock_guard lock(mutex_);
+            kernelThreads_.insert(pid);
+            return std::nullopt;
+        }
+        if (known(pid)) {
+            const std::lock_guard lock(mutex_);
+            kernelThreads_.erase(pid);
+        }
+        return ProcessRecord{{std::move(stat->name), stat->parent}, CpuTicks{stat->user, stat->system}};
     }
 
     std::string path(std::int32_t pid) const override { return processPath(pid); }
@@ -89,6 +124,16 @@ public:
         const long ticks = ::sysconf(_SC_CLK_TCK);
         return {1'000'000'000, static_cast<std::uint64_t>(ticks > 0 ? ticks : 100)};
     }
+
+private:
+    bool known(std::int32_t pid) const {
+        const std::lock_guard lock(mutex_);
+        return kernelThreads_.contains(pid);
+    }
+
+    mutable std::mutex mutex_;
+    // Kernel threads seen at their ids, as long as the listing still holds those ids.
+    mutable std::unordered_set<std::int32_t> kernelThreads_;
 };
 
 bool ended(std::int32_t pid) {
@@ -110,25 +155,32 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     const auto open = text.find('(');
     const auto close = text.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
-    ProcStat stat;
-    stat.name = std::string(text.substr(open + 1, close - open - 1));
-    std::vector<std::string_view> fields;
-    for (auto field : splitNonEmpty(text.substr(close + 1), ' ')) {
+    // After the command: state, ppid, …, flags (7th), …, utime (12th), stime (13th), …,
+    // threads (18th), …, starttime (20th). Fields are parted by spaces; line feeds end none.
+    std::string_view fields[20];
+    std::size_t count = 0;
+    for (std::string_view rest = text.substr(close + 1); !rest.empty() && count < std::size(fields);) {
+        const auto at = rest.find(' ');
+        std::string_view field = rest.substr(0, at);
         while (!field.empty() && field.back() == '\n') field.remove_suffix(1);
-        if (!field.empty()) fields.push_back(field);
+        if (!field.empty()) fields[count++] = field;
+        if (at == std::string_view::npos) break;
+        rest.remove_prefix(at + 1);
     }
-    // After the command: state, ppid, …, utime (12th), stime (13th), …, threads (18th),
-    // …, starttime (20th).
-    if (fields.size() < 20 || fields[0].size() != 1) return std::nullopt;
+    if (count < std::size(fields) || fields[0].size() != 1) return std::nullopt;
     const auto parent = parseInt32(fields[1]);
+    const auto flags = parseInt64(fields[6]);
     const auto user = parseInt64(fields[11]);
     const auto system = parseInt64(fields[12]);
     const auto threads = parseInt64(fields[17]);
     const auto start = parseInt64(fields[19]);
-    if (!parent || !user || !system || !threads || !start || *user < 0 || *system < 0 || *start < 0)
+    if (!parent || !flags || !user || !system || !threads || !start || *user < 0 || *system < 0 || *start < 0)
         return std::nullopt;
+    ProcStat stat;
+    stat.name = std::string(text.substr(open + 1, close - open - 1));
     stat.state = fields[0][0];
     stat.parent = *parent;
+    stat.kernelThread = (static_cast<std::uint64_t>(*flags) & kernelThreadFlag) != 0;
     stat.user = static_cast<std::uint64_t>(*user);
     stat.system = static_cast<std::uint64_t>(*system);
     stat.threads = *threads;
@@ -138,9 +190,24 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
 
 std::optional<ProcStat> readProcStat(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
-    const auto text = readFile(procFile(pid, "stat"));
-    if (!text) return std::nullopt;
-    return parseProcStat(*text);
+    // Read often (every process, every scan): no stat of the file, no text on the heap.
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // The record is one line, well under a kilobyte, which one read gives whole; a record
+    // that fills the buffer is not one we can read.
+    char buffer[4096];
+    std::size_t size = 0;
+    while (size < sizeof buffer && (size == 0 || buffer[size - 1] != '\n')) {
+        const ssize_t n = ::read(fd, buffer + size, sizeof buffer - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (size == sizeof buffer) return std::nullopt;
+    return parseProcStat(std::string_view(buffer, size));
 }
 
 bool processExists(std::int32_t pid) {

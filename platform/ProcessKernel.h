@@ -22,12 +22,21 @@ struct CpuTicks {
     std::uint64_t system = 0;
 };
 
+// What one look at a process gives: its name and parent, and its CPU time when that can
+// be read (as a Mac's read of all of a task's information gives both at once).
+struct ProcessRecord {
+    ProcessInfo info;
+    std::optional<CpuTicks> ticks;
+};
+
 // ticks × numer ÷ denom = nanoseconds.
 struct Timebase {
     std::uint64_t numer = 1;
     std::uint64_t denom = 1;
 };
 
+// On this machine kernel threads are no processes of the table: a Mac lists none, they have
+// no executable and no process of a user descends from them, so they give no information.
 class ProcessKernel {
 public:
     virtual ~ProcessKernel() = default;
@@ -38,6 +47,12 @@ public:
     virtual int listProcessIds(std::span<std::int32_t> into) const = 0;
     virtual std::optional<ProcessInfo> info(std::int32_t pid) const = 0;
     virtual std::optional<CpuTicks> cpuTicks(std::int32_t pid) const = 0;
+    // `info` and `cpuTicks` together; a kernel that keeps both in one place reads it once.
+    virtual std::optional<ProcessRecord> record(std::int32_t pid) const {
+        auto found = info(pid);
+        if (!found) return std::nullopt;
+        return ProcessRecord{*std::move(found), cpuTicks(pid)};
+    }
     // The executable's path; empty when it cannot be read.
     virtual std::string path(std::int32_t pid) const = 0;
     // The process's argument area: the argument count (32 bits, native order), the
@@ -55,6 +70,7 @@ struct ProcStat {
     std::string name;  // the command, up to 15 bytes
     char state = '?';  // 'R' running, 'Z' ended but not yet reaped, …
     std::int32_t parent = 0;
+    bool kernelThread = false;
     std::uint64_t user = 0, system = 0;  // clock ticks
     std::int64_t threads = 0;
     std::uint64_t start = 0;  // clock ticks after boot

@@ -37,23 +37,35 @@ std::string AppLedger::day(Date date, const Calendar& calendar) {
     return text;
 }
 
-void AppLedger::add(const std::vector<AppUsage>& apps, double seconds, Date now, const Calendar& calendar) {
-    if (!(seconds > 0) || !std::isfinite(seconds)) return;
+bool AppLedger::add(const std::vector<AppUsage>& apps, double seconds, Date now, const Calendar& calendar) {
+    if (!(seconds > 0) || !std::isfinite(seconds)) return false;
     const auto key = day(now, calendar);
     std::map<std::string, double>* today = nullptr;  // created only when something is added
     if (const auto found = days.find(key); found != days.end()) today = &found->second;
+    bool changed = false, created = false;
     for (const auto& app : apps) {
         double sum = seconds * app.impact;
-        if (today) {
-            if (const auto found = today->find(app.id); found != today->end()) sum += found->second;
-        }
+        std::map<std::string, double>::iterator entry;
+        const bool known = today && (entry = today->find(app.id)) != today->end();
+        if (known) sum += entry->second;
         // One non-finite figure would make every later save fail to encode.
         if (!std::isfinite(sum)) continue;
-        if (!today) today = &days[key];
+        if (known) {
+            changed |= entry->second != sum;
+            entry->second = sum;
+            continue;
+        }
+        if (!today) today = &days[key], created = true;
         (*today)[app.id] = sum;
+        changed = true;
     }
-    // The keys' text order is date order, so the oldest days are at the front.
-    while (days.size() > maxDays) days.erase(days.begin());
+    // The keys' text order is date order, so the oldest days are at the front. Today's key
+    // made just now and dropped at once (a clock set a month back) changes nothing.
+    while (days.size() > maxDays) {
+        changed = !(created && days.begin()->first == key);
+        days.erase(days.begin());
+    }
+    return changed;
 }
 
 std::vector<AppUsage> AppLedger::totals(int count, Date now, const Calendar& calendar) const {

@@ -24,7 +24,8 @@ struct AppLedger {
 
     // Adds seconds × impact to today's entry of each app, then keeps the newest 30 days.
     // Seconds not above 0 change nothing; apps whose energy would not be finite are left out.
-    void add(const std::vector<AppUsage>& apps, double seconds, Date now, const Calendar& calendar);
+    // True when the ledger changed.
+    bool add(const std::vector<AppUsage>& apps, double seconds, Date now, const Calendar& calendar);
 
     // Each app's energy over today and the `count` − 1 days before it, heaviest first.
     // Empty for a count below 1.

@@ -29,15 +29,15 @@ std::vector<ProcessSample> readProcesses(const ProcessKernel& kernel) {
     out.reserve(pids.size());
     for (const std::int32_t pid : pids) {
         if (pid < 1) continue;
-        const auto info = kernel.info(pid);
-        if (!info) continue;
+        const auto record = kernel.record(pid);
+        if (!record) continue;
         ProcessSample sample;
         sample.pid = pid;
-        sample.parent = info->parent;
-        std::string_view name(info->name);
+        sample.parent = record->info.parent;
+        std::string_view name(record->info.name);
         name = name.substr(0, std::min({name.size(), shortNameBytes, name.find('\0')}));
         sample.name = decodeUtf8Lossy(name);
-        if (const auto ticks = kernel.cpuTicks(pid))
+        if (const auto& ticks = record->ticks)
             sample.cpu = (static_cast<double>(ticks->user) + static_cast<double>(ticks->system)) * secondsPerTick;
         sample.path = kernel.path(pid);
         if (isInterpreter(sample.name)) sample.arguments = processArguments(pid, kernel);

@@ -172,7 +172,7 @@ public:
     const std::set<std::string>& quitting() const { return quitting_; }
     const std::optional<AppUsage>& stuck() const { return stuck_; }
     const std::optional<QuitEffect>& quitEffect() const { return quitEffect_; }
-    const AppLedger& ledger() const { return ledger_; }
+    const AppLedger& ledger() const { return *ledger_; }
     // The bundle path of the app in front; this application is never recorded.
     const std::optional<std::string>& workingIn() const { return workingIn_; }
     bool panelOpen() const { return panelOpen_; }
@@ -487,6 +487,10 @@ private:
     void updateAwake(Date now);
     // Carries out a decision: the own assertion and the lid guard.
     void hold(bool on);
+    // The agents among the running processes. One look at the process table serves the
+    // rest of the main queue's turn: opening the panel asks twice (the model and the
+    // keep-awake card), and a tick that finds an agent not yet known asks again.
+    const std::vector<AgentTree>& agentScan();
 
     std::shared_ptr<const System> system_;
     MainQueue& queue_;
@@ -533,7 +537,9 @@ private:
     std::set<std::string> quitting_;
     std::optional<AppUsage> stuck_;
     std::optional<QuitEffect> quitEffect_;
-    AppLedger ledger_;
+    // Shared with a save under way, which writes it as it was; a sample that comes while one
+    // holds it changes a copy.
+    std::shared_ptr<AppLedger> ledger_ = std::make_shared<AppLedger>();
     std::optional<Path> ledgerURL_;
     Date ledgerSaved_ = Date::distantPast();
     Attention attention_;
@@ -591,6 +597,7 @@ private:
     bool awakePowerOnly_ = false;
     bool awakeLid_ = false;
     AgentWatch agentWatch_;
+    std::optional<std::vector<AgentTree>> agentScan_;  // until the queue's turn ends
     AwakeHold awakeHold_;  // the own assertion (sleepBlock) and the lid guard
 
     // Updates.

@@ -85,7 +85,7 @@ void AppModel::updateAwake(Date now) {
     const AwakeSession session = *awake_;
     const bool agents = isAgents(session.mode);
     if (agents) {
-        const auto trees = agentTrees(readProcesses(*system_->processes));
+        const auto& trees = agentScan();
         std::vector<std::string> running;
         for (const auto& tree : trees) running.push_back(tree.name);
         std::sort(running.begin(), running.end());
@@ -149,6 +149,14 @@ void AppModel::hold(bool on) {
     if (guardOf() != guard) observers_.changed(ModelField::lidGuard);
 }
 
+const std::vector<AgentTree>& AppModel::agentScan() {
+    if (!agentScan_) {
+        agentScan_ = agentTrees(readProcesses(*system_->processes));
+        soon([](AppModel& model) { model.agentScan_.reset(); });
+    }
+    return *agentScan_;
+}
+
 void AppModel::refreshAgents() {
     std::vector<std::string> listed;
     if (hasArgument(system_->arguments, "--agents-all")) {
@@ -156,7 +164,7 @@ void AppModel::refreshAgents() {
         return assign(agentsInstalled_, std::move(listed), ModelField::agentsInstalled);
     }
     std::set<std::string> found;
-    for (const auto& tree : agentTrees(readProcesses(*system_->processes))) found.insert(tree.name);
+    for (const auto& tree : agentScan()) found.insert(tree.name);
     for (auto& name : installedAgents(agents(), homeFolder().string(), Disk::standard(system_->machine)))
         found.insert(std::move(name));
     for (const Agent& agent : agents())

@@ -82,10 +82,11 @@ void AppModel::refreshSleep() {
     const Date now = this->now();
     assign(sleepsRead_, now, ModelField::sleepsRead);
     if (demo_) return assign(sleeps_, demoSleeps(now), ModelField::sleeps);
-    offMain<std::string>(
-        Priority::utility, [runner = system_->runner] { return readSleepLog(*runner); },
-        [](AppModel& model, std::string text) {
-            model.assign(model.sleeps_, parseSleepLog(text), ModelField::sleeps);
+    // Parsed where it is read: a log of weeks is tens of thousands of lines.
+    offMain<std::vector<SleepStretch>>(
+        Priority::utility, [runner = system_->runner] { return readSleepStretches(*runner); },
+        [](AppModel& model, std::vector<SleepStretch> stretches) {
+            model.assign(model.sleeps_, std::move(stretches), ModelField::sleeps);
         });
 }
 

@@ -2,6 +2,7 @@
 // while the panel is open and every 60 s otherwise; what opening the panel refreshes; the
 // open-at-login switch.
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -49,16 +50,20 @@ void AppModel::samplePass(const Task& pass) {
 
 void AppModel::record(const std::vector<AppUsage>& apps) {
     const Date now = this->now();
-    AppLedger ledger = ledger_;
+    // In place, unless a save still holds it: the ledger of a month of many apps is not
+    // copied and compared on every sample.
+    if (ledger_.use_count() > 1) ledger_ = std::make_shared<AppLedger>(*ledger_);
+    // Alone with it: what a finished save read of it happened before its release.
+    else std::atomic_thread_fence(std::memory_order_acquire);
     // At most 120 s a sample, and nothing for a clock that went back.
-    ledger.add(apps, AppLedger::sampleSeconds(now - lastSample_), now, system_->calendar);
-    assign(ledger_, std::move(ledger), ModelField::ledger);
+    if (ledger_->add(apps, AppLedger::sampleSeconds(now - lastSample_), now, system_->calendar))
+        observers_.changed(ModelField::ledger);
     assign(lastSample_, now, ModelField::lastSample);
     // A save time ahead of now (the clock went back) must not hold the saves off.
     if (!ledgerURL_ || !isDue(ledgerSaved_, now, ledgerEvery)) return;
     assign(ledgerSaved_, now, ModelField::ledgerSaved);
     // A failed save is tried again a minute later.
-    writeInOrder([ledger = ledger_, url = *ledgerURL_] { ledger.save(url); });
+    writeInOrder([ledger = std::shared_ptr<const AppLedger>(ledger_), url = *ledgerURL_] { ledger->save(url); });
 }
 
 struct AppModel::Writes {

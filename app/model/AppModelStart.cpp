@@ -49,7 +49,10 @@ void AppModel::start() {
         assign(history_, HistoryStore(folder / "history.csv", now), ModelField::history);
         // A file that does not decode is moved aside, so the next save cannot overwrite it.
         assign(ledgerURL_, std::optional(folder / "apps.json"), ModelField::ledgerURL);
-        assign(ledger_, AppLedger::load(*ledgerURL_), ModelField::ledger);
+        if (auto ledger = AppLedger::load(*ledgerURL_); !(ledger == *ledger_)) {
+            ledger_ = std::make_shared<AppLedger>(std::move(ledger));
+            observers_.changed(ModelField::ledger);
+        }
         assign(healthURL_, std::optional(folder / "health.json"), ModelField::healthURL);
         assign(health_, HealthTrend::load(*healthURL_), ModelField::health);
     }

@@ -258,59 +258,93 @@ std::string readSleepLog(const ProcessRunner& runner) {
     return text;
 }
 
+std::vector<SleepStretch> readSleepStretches(const ProcessRunner& runner) {
+    SleepLogReader reader;
+    const auto add = [&](std::string_view bytes) { reader.add(bytes); };
+    runner.stream("/usr/bin/syslog", syslogArguments, add);
+    if (reader.empty()) runner.stream("/usr/bin/pmset", {"-g", "log"}, add);
+    return reader.finish();
+}
+
 std::vector<SleepStretch> parseSleepLog(std::string_view text) {
-    std::vector<SleepStretch> out;
-    std::optional<SleepStretch> open;
-    bool woke = false;
-    std::optional<std::string_view> pending;  // the reason of the first wake since the last sleep line
+    SleepLogReader reader;
+    reader.add(text);
+    return reader.finish();
+}
 
-    const auto close = [&] {
-        if (open && woke && open->minutes() > 9) out.push_back(*std::move(open));
-        open.reset();
-        woke = false;
-        pending.reset();
-    };
-
-    for (const std::string_view line : splitNonEmpty(text, '\n')) {
-        if (contains(line, "powerd process is started")) {
-            close();
-            continue;
+void SleepLogReader::add(std::string_view bytes) {
+    seen_ |= !bytes.empty();
+    while (!bytes.empty()) {
+        const auto end = bytes.find('\n');
+        if (end == std::string_view::npos) {
+            cut_.append(bytes);
+            return;
         }
-        if (!contains(line, "(Charge:")) continue;
-        const auto match = Matcher(line).match();
-        if (!match) continue;
-        // A charge no battery can have (a damaged log) counts as none.
-        auto charge = parseInt64(match->charge);
-        if (charge && (*charge < 0 || *charge > 100)) charge.reset();
-        const auto date = charge ? lineDate(*match) : std::nullopt;
-        if (!date) continue;
-
-        if (match->kind == "Sleep") {
-            const bool maintenance = contains(match->message, "Back to Sleep") || contains(match->message, "Maintenance Sleep");
-            if (!open || (woke && !maintenance)) {
-                close();
-                open = SleepStretch{*date, *date, *charge, *charge, true, 0, {}};
-            } else if (pending) {
-                open->wakes += 1;
-                open->reasons[wakeReason(*pending)] += 1;
-            }
-            woke = false;
-            pending.reset();
-        } else if (open) {
-            if (!pending) {
-                const auto due = match->message.find("due to ");
-                pending = due == std::string_view::npos ? match->message : match->message.substr(due + 7);
-            }
-            if (match->kind == "Wake") {
-                open->end = *date;
-                open->percentAfter = *charge;
-                woke = true;
-            }
+        if (cut_.empty()) {
+            line(bytes.substr(0, end));
+        } else {
+            cut_.append(bytes.substr(0, end));
+            line(cut_);
+            cut_.clear();
         }
-        if (open && !isBattery(match->source)) open->onBattery = false;
+        bytes.remove_prefix(end + 1);
     }
+}
+
+std::vector<SleepStretch> SleepLogReader::finish() {
+    if (!cut_.empty()) line(cut_);
+    cut_.clear();
     close();
-    return out;
+    return std::move(out_);
+}
+
+void SleepLogReader::close() {
+    if (open_ && woke_ && open_->minutes() > 9) out_.push_back(*std::move(open_));
+    open_.reset();
+    woke_ = false;
+    pending_.reset();
+}
+
+void SleepLogReader::line(std::string_view raw) {
+    // Decoding replaces invalid bytes and keeps every ASCII byte in its place, so a line holds
+    // these texts whether it is decoded or not; most lines hold neither and are never decoded.
+    const bool restart = contains(raw, "powerd process is started");
+    if (!restart && !contains(raw, "(Charge:")) return;
+    std::string repaired;
+    if (!isValidUtf8(raw)) raw = repaired = decodeUtf8Lossy(raw);
+
+    if (restart) return close();
+    const auto match = Matcher(raw).match();
+    if (!match) return;
+    // A charge no battery can have (a damaged log) counts as none.
+    auto charge = parseInt64(match->charge);
+    if (charge && (*charge < 0 || *charge > 100)) charge.reset();
+    const auto date = charge ? lineDate(*match) : std::nullopt;
+    if (!date) return;
+
+    if (match->kind == "Sleep") {
+        const bool maintenance = contains(match->message, "Back to Sleep") || contains(match->message, "Maintenance Sleep");
+        if (!open_ || (woke_ && !maintenance)) {
+            close();
+            open_ = SleepStretch{*date, *date, *charge, *charge, true, 0, {}};
+        } else if (pending_) {
+            open_->wakes += 1;
+            open_->reasons[wakeReason(*pending_)] += 1;
+        }
+        woke_ = false;
+        pending_.reset();
+    } else if (open_) {
+        if (!pending_) {
+            const auto due = match->message.find("due to ");
+            pending_ = std::string(due == std::string_view::npos ? match->message : match->message.substr(due + 7));
+        }
+        if (match->kind == "Wake") {
+            open_->end = *date;
+            open_->percentAfter = *charge;
+            woke_ = true;
+        }
+    }
+    if (open_ && !isBattery(match->source)) open_->onBattery = false;
 }
 
 std::string wakeReason(std::string_view raw) {

@@ -42,6 +42,33 @@ std::string readSleepLog(const ProcessRunner& runner);
 // whose charge is not a percentage from 0 to 100 is skipped.
 std::vector<SleepStretch> parseSleepLog(std::string_view text);
 
+// The same parse, fed the log's bytes as they come (cut anywhere, not yet decoded), so a log
+// of weeks is never held whole: a line is decoded (invalid UTF-8 replaced) only when it may
+// count, and kept only while it is cut.
+class SleepLogReader {
+public:
+    void add(std::string_view bytes);
+    // Whether any byte came.
+    bool empty() const { return !seen_; }
+    // The stretches, once the log has ended.
+    std::vector<SleepStretch> finish();
+
+private:
+    void line(std::string_view raw);
+    void close();
+
+    std::string cut_;  // the start of a line that the last piece ended inside
+    bool seen_ = false;
+    std::vector<SleepStretch> out_;
+    std::optional<SleepStretch> open_;
+    bool woke_ = false;
+    std::optional<std::string> pending_;  // the reason of the first wake since the last sleep line
+};
+
+// readSleepLog's text parsed as it is read, off the text: the stretches of
+// parseSleepLog(readSleepLog(runner)).
+std::vector<SleepStretch> readSleepStretches(const ProcessRunner& runner);
+
 // One of six plain labels for a raw wake reason, decided by its whole words.
 std::string wakeReason(std::string_view raw);
 

@@ -64,17 +64,23 @@ TEST(AppLedgerAdd, AddsImpactTimesSecondsToTodayIncludingSystem) {
 TEST(AppLedgerAdd, SecondsNotAboveZeroOrNotFiniteOrAnEmptySampleChangeNothing) {
     for (const double seconds : {0.0, -5.0, -0.0, nan, inf, -inf}) {
         AppLedger empty;
-        empty.add({app(mail, 3)}, seconds, noon(2026, 3, 7), berlin);
+        EXPECT_FALSE(empty.add({app(mail, 3)}, seconds, noon(2026, 3, 7), berlin));
         EXPECT_TRUE(empty.days.empty()) << seconds;  // not even today's key
 
         AppLedger ledger{{{"2026-03-07", {{mail, 5}}}}};
-        ledger.add({app(mail, 3), app(code, 1)}, seconds, noon(2026, 3, 7), berlin);
+        EXPECT_FALSE(ledger.add({app(mail, 3), app(code, 1)}, seconds, noon(2026, 3, 7), berlin));
         EXPECT_EQ(ledger, (AppLedger{{{"2026-03-07", {{mail, 5}}}}})) << seconds;
     }
     // Nor does an empty sample.
     AppLedger ledger;
-    ledger.add({}, 60, noon(2026, 3, 7), berlin);
+    EXPECT_FALSE(ledger.add({}, 60, noon(2026, 3, 7), berlin));
     EXPECT_TRUE(ledger.days.empty());
+    // It tells whether it changed: an app's figure, a new app, or nothing (no impact).
+    ledger = AppLedger{{{"2026-03-07", {{mail, 5}}}}};
+    EXPECT_TRUE(ledger.add({app(mail, 1)}, 60, noon(2026, 3, 7), berlin));
+    EXPECT_FALSE(ledger.add({app(mail, 0)}, 60, noon(2026, 3, 7), berlin));
+    EXPECT_TRUE(ledger.add({app(code, 0)}, 60, noon(2026, 3, 7), berlin));
+    EXPECT_FALSE(ledger.add({app(code, 0), app(mail, 0)}, 60, noon(2026, 3, 7), berlin));
 }
 
 TEST(AppLedgerAdd, LeavesOutEnergyThatIsNotFinite) {
@@ -85,7 +91,7 @@ TEST(AppLedgerAdd, LeavesOutEnergyThatIsNotFinite) {
     EXPECT_EQ(ledger, (AppLedger{{{"2026-03-07", {{code, huge}, {"/Applications/Notes.app", 120}}}}}));
 
     AppLedger onlyBad;
-    onlyBad.add({app(mail, nan), app(code, 1e308)}, 120, noon(2026, 3, 7), berlin);
+    EXPECT_FALSE(onlyBad.add({app(mail, nan), app(code, 1e308)}, 120, noon(2026, 3, 7), berlin));
     EXPECT_TRUE(onlyBad.days.empty());
 
     // So the ledger stays encodable.
@@ -105,8 +111,8 @@ TEST(AppLedgerAdd, KeepsTheNewestThirtyDays) {
     EXPECT_EQ(ledger.days.begin()->first, "2026-02-16");
     EXPECT_EQ(ledger.days.rbegin()->first, "2026-03-17");
 
-    // A day key before every kept one is the oldest and goes at once.
-    ledger.add({app(mail, 1)}, 1, noon(2026, 1, 1), berlin);
+    // A day key before every kept one is the oldest and goes at once: nothing changed.
+    EXPECT_FALSE(ledger.add({app(mail, 1)}, 1, noon(2026, 1, 1), berlin));
     EXPECT_EQ(ledger.days.size(), 30u);
     EXPECT_FALSE(ledger.days.contains("2026-01-01"));
 }

@@ -277,5 +277,23 @@ TEST(ModelAwake, TheTogglesAndTheAgentList) {
     EXPECT_FALSE(bench.stored().boolean(keys::awakeAgents));
 }
 
+TEST(ModelAwake, OneLookAtTheProcessTableServesTheQueuesTurn) {
+    ModelBench bench;
+    auto processes = std::make_shared<FakeProcesses>();
+    processes->table = agentAlone;
+    AppModel& m = bench.start({}, [&](System& system) { system.processes = processes; });
+    bench.queue.advance(1);
+    const int before = processes->listed;
+    // Opening the panel and showing the keep-awake card, then a tick in agent mode.
+    m.setPanelOpen(true);
+    m.refreshAgents();
+    m.startAwake(AwakeMode::agents());
+    EXPECT_EQ(processes->listed, before + 1);
+    EXPECT_EQ(m.agentsRunning(), std::vector<std::string>{"Grok"});
+    bench.queue.advance(1);  // a later turn looks again
+    m.refreshAgents();
+    EXPECT_EQ(processes->listed, before + 2);
+}
+
 }  // namespace
 }  // namespace norvane

@@ -137,9 +137,11 @@ struct FakeProcesses final : ProcessKernel {
         double cpu = 0;
     };
     std::map<std::int32_t, Process> table;
+    mutable int listed = 0;  // looks at the table
 
     int processCount() const override { return static_cast<int>(table.size()); }
     int listProcessIds(std::span<std::int32_t> into) const override {
+        ++listed;
         std::size_t i = 0;
         for (auto it = table.begin(); it != table.end() && i < into.size(); ++it)
             into[i++] = it->first;

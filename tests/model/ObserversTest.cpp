@@ -118,6 +118,16 @@ TEST(ModelSampler, TheLedgerCountsAtMost120SecondsASampleAndIsSavedAtMostEveryMi
     }
     t.bench.run(0);
     EXPECT_EQ(AppLedger::load(file), t.m.ledger());
+    // A sample that comes before a save is written changes the model's ledger, not the one
+    // that save writes.
+    t.probe.ledgerSaved(now - 3600);
+    t.probe.record(apps);
+    const AppLedger asked = t.m.ledger();
+    t.probe.lastSample(now - 30);
+    t.probe.record(apps);
+    t.bench.run(0);
+    EXPECT_EQ(AppLedger::load(file), asked);
+    EXPECT_EQ(t.m.ledger().days.at("2026-12-08").at(mail), asked.days.at("2026-12-08").at(mail) + 60);
 }
 
 }  // namespace

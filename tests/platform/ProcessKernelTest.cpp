@@ -24,9 +24,31 @@ TEST(ProcStat, ReadsTheFieldsAfterTheLastParenthesis) {
     EXPECT_EQ(stat->system, 12u);
     EXPECT_EQ(stat->threads, 17);
     EXPECT_EQ(stat->start, 19u);
+    EXPECT_FALSE(stat->kernelThread);
+    EXPECT_TRUE(parseProcStat("2 (kthreadd) S 0 0 0 0 -1 2129984 0 0 0 0 0 0 0 0 20 0 1 0 1\n")->kernelThread);
     for (const std::string& bad : std::vector<std::string>{"", "42 a S" + tail, "42 (a) S 1 2 3", "42 (a) S x" + tail.substr(2),
                                   "42 (a) S 1 2 3 4 5 6 7 8 9 10 -1 12 13 14 15 16 17 18 19\n"})
         EXPECT_FALSE(parseProcStat(bad)) << bad;
+}
+
+TEST(ProcessKernel, OneLookGivesNameParentAndTicksAndKernelThreadsAreNone) {
+    const auto& kernel = systemProcessKernel();
+    const auto own = kernel.record(::getpid());
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->info.parent, ::getppid());
+    EXPECT_EQ(own->info.name, kernel.info(::getpid())->name);
+    EXPECT_TRUE(own->ticks);
+    // Where this machine shows the kernel's threads (pid 2 is their parent): none, also once
+    // known, before and after a listing.
+    if (const auto kthreadd = readProcStat(2); kthreadd && kthreadd->kernelThread) {
+        EXPECT_FALSE(kernel.record(2));
+        EXPECT_FALSE(kernel.info(2));
+        std::vector<std::int32_t> pids(static_cast<std::size_t>(kernel.processCount()) + 64);
+        EXPECT_GT(kernel.listProcessIds(pids), 0);
+        EXPECT_FALSE(kernel.record(2));
+    }
+    EXPECT_TRUE(kernel.record(::getpid()));
+    EXPECT_FALSE(kernel.record(0));
 }
 
 TEST(ProcessExists, OnlyNoSuchProcessMeansGone) {

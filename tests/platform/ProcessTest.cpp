@@ -62,6 +62,17 @@ TEST_F(ProcessTest, ReadsLargeOutputToTheEndBeforeWaiting) {
     const auto out = runner.run("/usr/bin/big", {});
     EXPECT_EQ(out.exitCode, 0);
     EXPECT_EQ(out.output.size(), 20000u * 41u);
+    // Streamed, the same bytes come in pieces and the result holds none.
+    std::string pieces;
+    int count = 0;
+    const auto streamed = runner.stream("/usr/bin/big", {}, [&](std::string_view piece) {
+        pieces.append(piece);
+        ++count;
+    });
+    EXPECT_EQ(streamed.exitCode, 0);
+    EXPECT_TRUE(streamed.output.empty());
+    EXPECT_EQ(pieces, out.output);
+    EXPECT_GT(count, 1);
 }
 
 TEST_F(ProcessTest, MissingOrUnrunnableProgramsCouldNotStart) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/readings/SleepLog.h"
+#include "platform/Text.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -134,6 +135,27 @@ TEST(ParseSleepLog, ReadsARealLogWithItsHeaderRestartsAndOlderForms) {
     EXPECT_EQ(parseSleepLog(testing::fixture("pmset/log-variants.txt")), expected);
 }
 
+// Read as it comes, cut anywhere and not yet decoded, the log gives what its decoded whole gives.
+TEST(SleepLogReader, PiecesOfUndecodedBytesGiveTheStretchesOfTheDecodedText) {
+    const std::string logs[] = {
+        testing::fixture("pmset/log-variants.txt"),
+        // Invalid bytes in a counted line, one cut before its line feed, and a last line
+        // without one.
+        sleep(0, 80) + line(20, "DarkWake", "due to \xFF\xFEwifibt", 80) +
+            line(21, "Sleep", "Maintenance Sleep \xE2", 80) + "\xC3\n" + line(30, "Wake", "due to \xE2\x82", 78) +
+            "powerd process is started \xF0\x9F\n" + sleep(40, 77) + wake(90, 76).substr(0, wake(90, 76).size() - 1),
+    };
+    for (const auto& log : logs) {
+        const auto whole = parseSleepLog(decodeUtf8Lossy(log));
+        ASSERT_FALSE(whole.empty());
+        for (const std::size_t piece : {1, 2, 7, 4096}) {
+            SleepLogReader reader;
+            for (std::size_t at = 0; at < log.size(); at += piece) reader.add(std::string_view(log).substr(at, piece));
+            EXPECT_EQ(reader.finish(), whole) << piece;
+        }
+    }
+}
+
 TEST(WakeReason, DecidesByWholeWordsInRuleOrder) {
     for (const auto& [raw, label] : std::vector<std::pair<std::string, std::string>>{
              {"USB-C_plug", "USB-C connection"},
@@ -218,12 +240,15 @@ TEST_F(ReadSleepLog, AsksSyslogWithTheTemplateAndFallsBackToPmsetOnlyWhenItPrint
     temp.write("pmset/log.txt", sleep(0, 80) + wake(30, 78));
     // Today's Macs have no power records in syslog.
     EXPECT_EQ(parseSleepLog(readSleepLog(runner)).size(), 1u);
+    EXPECT_EQ(readSleepStretches(runner), parseSleepLog(readSleepLog(runner)));
     // A store syslog cannot read makes it fail without output: pmset answers.
     temp.write("syslog/powermanagement.json", "{not json");
     EXPECT_EQ(parseSleepLog(readSleepLog(runner)).size(), 1u);
+    EXPECT_EQ(readSleepStretches(runner).size(), 1u);
     // Whatever syslog prints is used, even a line that reads as nothing.
     script("usr/bin/syslog", "echo ' '; exit 3");
     EXPECT_EQ(readSleepLog(runner), " \n");
+    EXPECT_TRUE(readSleepStretches(runner).empty());
     // Neither command there: nothing.
     std::filesystem::remove(temp.root() / "usr/bin/syslog");
     std::filesystem::remove(temp.root() / "usr/bin/pmset");

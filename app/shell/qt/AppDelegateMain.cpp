@@ -37,7 +37,9 @@ System applicationSystem(const Machine& machine, const std::vector<std::string>&
                          std::shared_ptr<HotkeyRegistry> hotkeys) {
     return System::onMachine(machine, arguments, std::make_shared<FolderBundle>(FolderBundle::running()),
                              std::make_shared<UserDefaults>(UserDefaults::fileFor(appBundleID)), std::move(hotkeys),
-                             std::make_shared<WorkspaceTint>(std::make_shared<MachineWorkspace>(machine)));
+                             std::make_shared<WorkspaceTint>(
+                                 std::make_shared<MachineWorkspace>(machine),
+                                 PictureAverageCache(cachesFolder() / "Norvane" / "desktop-picture.json")));
 }
 
 std::optional<Machine> machineInUse() {

@@ -11,8 +11,12 @@
 
 namespace norvane {
 
-// Reads the workspace afresh: the desktop picture's average colour (the whole picture
-// drawn into one pixel) and the accent colour.
+// The picture's average colour (the whole picture drawn into one pixel, every pixel
+// weighing the same), a picture of more than a megapixel decoded at most 256 pixels a side;
+// absent when no image loads from it.
+std::optional<Color> pictureAverage(const Path& picture);
+
+// Reads the workspace afresh: the desktop picture's average colour and the accent colour.
 Color wallpaperTint(const Workspace& workspace);
 
 // The image drawn into cells x cells pixels with smooth scaling, as samples; empty for a

@@ -79,6 +79,38 @@ TEST_F(WorkspaceImages, TintFromTheDesktopPictureOrTheAccent) {
     }
 }
 
+// A picture of more than a megapixel is read reduced, every pixel still weighing the same.
+TEST_F(WorkspaceImages, TheAverageOfALargePictureIsItsPixelsMean) {
+    QImage stripes(1500, 800, QImage::Format_ARGB32);
+    stripes.fill(Qt::blue);
+    QPainter(&stripes).fillRect(0, 0, 450, 800, Qt::red);  // 30 % red
+    QImage half(1500, 800, QImage::Format_ARGB32);
+    half.fill(Qt::transparent);
+    QPainter(&half).fillRect(0, 400, 1500, 400, Qt::green);
+    struct Case {
+        const QImage& image;
+        const char* format;
+        Color mean;
+        double within;  // JPEG is lossy
+    };
+    const Case cases[] = {
+        {stripes, "PNG", {0.3, 0, 0.7, 1}, 0.01},
+        {stripes, "JPG", {0.3, 0, 0.7, 1}, 0.03},
+        {half, "PNG", {0, 1, 0, 0.5}, 0.01},
+    };
+    for (const auto& c : cases) {
+        const Path file = machine.root() / (std::string("picture.") + c.format);
+        ASSERT_TRUE(c.image.save(QString::fromStdString(file.string()), c.format));
+        const auto average = pictureAverage(file);
+        ASSERT_TRUE(average) << c.format;
+        EXPECT_NEAR(average->red, c.mean.red, c.within) << c.format;
+        EXPECT_NEAR(average->green, c.mean.green, c.within) << c.format;
+        EXPECT_NEAR(average->blue, c.mean.blue, c.within) << c.format;
+        EXPECT_NEAR(average->opacity, c.mean.opacity, c.within) << c.format;
+    }
+    EXPECT_FALSE(pictureAverage(machine.root() / "none.png"));
+}
+
 TEST_F(WorkspaceImages, IconsFromTheBundleElseAGenericOne) {
     bundle("Red.app", filled({64, 64}, Qt::red));
     machine.write("Applications/Broken.app/Contents/Info.plist",
