@@ -82,7 +82,7 @@ void TextFace::draw(QPainter& painter, const QRectF& box, int flags, const QStri
 namespace {
 
 // Lays the text out in lines of `width` (in the font's pixels); returns the height used.
-double wrap(QTextLayout& layout, double width) {
+double wrapLines(QTextLayout& layout, double width) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -101,21 +101,27 @@ double wrap(QTextLayout& layout, double width) {
 
 }  // namespace
 
-double TextFace::wrappedHeight(const QString& text, double width) const {
-    QTextLayout layout(shown(text), font_);
-    return std::max(wrap(layout, width / scale_), metrics_.height()) * scale_;
+WrappedText TextFace::wrap(const QString& text, double width) const {
+    auto layout = std::make_shared<QTextLayout>(shown(text), font_);
+    WrappedText out;
+    out.height_ = std::max(wrapLines(*layout, width / scale_), metrics_.height()) * scale_;
+    out.layout_ = std::move(layout);
+    return out;
 }
 
-void TextFace::drawWrapped(QPainter& painter, const QRectF& box, const QString& text) const {
-    QTextLayout layout(shown(text), font_);
-    wrap(layout, box.width() / scale_);
+void TextFace::drawWrapped(QPainter& painter, const QRectF& box, const WrappedText& text) const {
+    if (!text.layout_) return;
     painter.save();
     painter.setFont(font_);
     painter.setPen(toQColor(style_.color));
     painter.translate(box.topLeft());
     painter.scale(scale_, scale_);
-    layout.draw(&painter, QPointF(0, 0));
+    text.layout_->draw(&painter, QPointF(0, 0));
     painter.restore();
+}
+
+void TextFace::drawWrapped(QPainter& painter, const QRectF& box, const QString& text) const {
+    drawWrapped(painter, box, wrap(text, box.width()));
 }
 
 void paintDots(QPainter& painter, const DotLayout& layout) {

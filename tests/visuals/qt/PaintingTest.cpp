@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -132,6 +133,60 @@ TEST_F(Painting, ACardGivesAWrappedTextEveryLineItNeeds) {
     QCoreApplication::sendPostedEvents();
     EXPECT_GE(text->height(), text->heightForWidth(text->width()));
     EXPECT_EQ(text->width(), 316 - 28);
+}
+
+// Counts the new layouts asked of a widget.
+struct LayoutRequests final : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::LayoutRequest;
+        return false;
+    }
+};
+
+TEST_F(Painting, ALabelAsksForANewLayoutOnlyWhenItsSizeChanges) {
+    TextStyle wrapping = note();
+    TextStyle dimmer = note();
+    dimmer.color = Color::white(0.3);
+    TextStyle larger = note();
+    larger.size = 17;
+    const QString quit = QStringLiteral("If you quit: 2h 45m \u2192 \u22483h 21m");
+    const QString longer = QString("A sentence long enough to wrap. ").repeated(3);
+    struct Case {
+        const char* what;
+        TextStyle style;
+        QString before;
+        std::function<void(TextLabel&)> change;
+        bool relayout;
+    };
+    const Case cases[] = {
+        {"a figure as wide", caps(), "72%", [](TextLabel& l) { l.setText("71%"); }, false},
+        {"a wider figure", caps(), "72%", [](TextLabel& l) { l.setText("100%"); }, true},
+        {"wrapped text as wide", wrapping, quit,
+         [](TextLabel& l) { l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m")); }, false},
+        {"wrapped onto more lines", wrapping, quit, [&](TextLabel& l) { l.setText(longer); }, true},
+        {"another colour", wrapping, longer, [&](TextLabel& l) { l.setStyle(dimmer); }, false},
+        {"a larger size", wrapping, longer, [&](TextLabel& l) { l.setStyle(larger); }, true},
+        {"one line at most", wrapping, longer, [](TextLabel& l) { l.setMaximumLines(1); }, true},
+    };
+    for (const auto& c : cases) {
+        QWidget holder;
+        auto* label = new TextLabel(c.before, c.style);
+        (new QVBoxLayout(&holder))->addWidget(label);
+        holder.resize(160, 200);
+        holder.show();
+        QCoreApplication::sendPostedEvents();
+        LayoutRequests requests;
+        holder.installEventFilter(&requests);
+        c.change(*label);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(requests.count > 0, c.relayout) << c.what;
+        // What it measures now is what a label made with the new text measures.
+        TextLabel fresh(label->text(), label->style());
+        fresh.setMaximumLines(c.what == std::string("one line at most") ? 1 : 0);
+        EXPECT_EQ(label->sizeHint(), fresh.sizeHint()) << c.what;
+        EXPECT_EQ(label->heightForWidth(label->width()), fresh.heightForWidth(label->width())) << c.what;
+    }
 }
 
 TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
