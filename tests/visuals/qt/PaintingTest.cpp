@@ -100,6 +100,67 @@ TEST_F(Painting, OddNumbersGiveEmptyViewsNotGarbage) {
     }
 }
 
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
+}
+
+TEST_F(Painting, DotsLookAsIfFilledOneByOneWhereverThePainterPutsThem) {
+    // Centres off the pixel grid, diameters of the ring's and the digits' dots and larger,
+    // colours with and without opacity.
+    DotLayout layout{40, 40, {}};
+    const Color colors[] = {Color::white(), {0.2, 0.9, 0.4, 0.7}, Color::white(0.18)};
+    for (int i = 0; i < 24; ++i)
+        layout.dots.push_back({4 + i * 1.37, 6 + (i % 5) * 6.29, i % 3 == 0 ? 2.5 : i % 3 == 1 ? 4.5 : 9.0, colors[i % 3]});
+    struct Case {
+        const char* what;
+        double ratio;  // device pixels a point
+        std::function<void(QPainter&)> place;
+    };
+    const Case cases[] = {
+        {"as drawn", 1, [](QPainter&) {}},
+        {"at scale 2", 2, [](QPainter&) {}},
+        {"moved by a fraction", 1, [](QPainter& p) { p.translate(0.3, 0.71); }},
+        {"scaled by the painter", 1, [](QPainter& p) { p.scale(1.5, 1.5); }},
+        {"upside down, as the menu bar's picture", 2, [](QPainter& p) {
+             p.translate(0, 40);
+             p.scale(1, -1);
+         }},
+        {"turned", 1, [](QPainter& p) { p.rotate(10); }},
+    };
+    for (const auto& c : cases) {
+        const auto draw = [&](bool filled) {
+            QImage image(QSize(60, 60) * c.ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(c.ratio);
+            image.fill(Qt::black);
+            QPainter painter(&image);
+            c.place(painter);
+            if (!filled) {
+                paintDots(painter, layout);
+                return image;
+            }
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            for (const Dot& d : layout.dots) {
+                painter.setBrush(toQColor(d.color));
+                painter.drawEllipse(QRectF(d.x - d.diameter / 2, d.y - d.diameter / 2, d.diameter, d.diameter));
+            }
+            return image;
+        };
+        const QImage filled = draw(true);
+        // Twice: the second time from what the first one kept.
+        EXPECT_LE(largestDifference(draw(false), filled), 8) << c.what;
+        EXPECT_LE(largestDifference(draw(false), filled), 8) << c.what;
+    }
+}
+
 TEST_F(Painting, TheMenuBarImageIsOpacityOnlyWithItsRowsUpsideDown) {
     const QImage image = menuBarImage(50, true, scale);
     ASSERT_EQ(image.size(), QSize(101, 44));
