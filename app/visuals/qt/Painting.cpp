@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QTextLayout>
 #include <algorithm>
 #include <bit>
@@ -239,6 +240,28 @@ void paintDots(QPainter& painter, const DotLayout& layout) {
         painter.drawEllipse(QRectF(dot.x - r, dot.y - r, dot.diameter, dot.diameter));
     }
     painter.restore();
+}
+
+bool inFlatMiddle(const QRegion& region, const QRectF& shape, double radius, double inset) {
+    if (!std::isfinite(radius) || !std::isfinite(inset)) return false;
+    const QRectF middle = shape.adjusted(inset, inset, -inset, -inset);
+    const QSizeF corner(radius, radius);
+    const QRectF corners[] = {
+        QRectF(shape.topLeft(), corner),
+        QRectF(shape.topRight() - QPointF(radius, 0), corner),
+        QRectF(shape.bottomLeft() - QPointF(0, radius), corner),
+        QRectF(shape.bottomRight() - QPointF(radius, radius), corner),
+    };
+    for (const QRect& part : region) {
+        if (!middle.contains(QRectF(part))) return false;
+        for (const QRectF& c : corners)
+            if (c.intersects(QRectF(part))) return false;
+    }
+    return !region.isEmpty();
+}
+
+void fillRegion(QPainter& painter, const QRegion& region, const QColor& color) {
+    for (const QRect& part : region) painter.fillRect(part, color);
 }
 
 }  // namespace norvane

@@ -12,6 +12,7 @@
 
 class QPainter;
 class QRectF;
+class QRegion;
 class QTextLayout;
 
 namespace norvane {
@@ -69,5 +70,12 @@ private:
 };
 
 void paintDots(QPainter& painter, const DotLayout& layout);
+
+// Whether all of `region` lies in the flat middle of a rounded rectangle: off its corners
+// (squares of `radius`) and at least `inset` in from its edges. There a part repainted
+// (under a label whose text changed) needs only the shape's fill, not the shape again.
+bool inFlatMiddle(const QRegion& region, const QRectF& shape, double radius, double inset);
+// Fills each rectangle of `region` with `color`, once.
+void fillRegion(QPainter& painter, const QRegion& region, const QColor& color);
 
 }  // namespace norvane

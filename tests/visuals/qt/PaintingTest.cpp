@@ -161,6 +161,44 @@ TEST_F(Painting, DotsLookAsIfFilledOneByOneWhereverThePainterPutsThem) {
     }
 }
 
+TEST_F(Painting, ACardOrTheBackdropRepaintedInPartLooksAsPaintedWhole) {
+    CardFrame card(norvane::card(14));
+    card.resize(200, 100);
+    BackdropView backdrop(Backdrop::forSystem(26), true);
+    backdrop.resize(200, 100);
+    struct Case {
+        const char* what;
+        QRect part;
+    };
+    const Case cases[] = {
+        {"a label in the middle", {30, 30, 120, 16}},
+        {"two labels in the middle", {30, 30, 40, 16}},
+        {"over a corner", {8, 4, 60, 16}},
+        {"along an edge", {60, 86, 40, 14}},
+    };
+    // The part drawn where it lies in the widget.
+    const auto draw = [](QWidget& widget, const QRegion& part) {
+        QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        widget.render(&painter, part.boundingRect().topLeft(), part, QWidget::DrawChildren);
+        return image;
+    };
+    for (QWidget* widget : {static_cast<QWidget*>(&card), static_cast<QWidget*>(&backdrop)}) {
+        const QImage whole = draw(*widget, QRegion(widget->rect()));
+        for (const auto& c : cases) {
+            QRegion part(c.part);
+            if (std::string(c.what) == "two labels in the middle") part += QRect(100, 60, 50, 16);
+            const QImage image = draw(*widget, part);
+            for (const QRect& r : part)
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x)
+                        ASSERT_EQ(at(image, x, y), at(whole, x, y)) << c.what << " at " << x << "," << y;
+        }
+    }
+}
+
 TEST_F(Painting, TheMenuBarImageIsOpacityOnlyWithItsRowsUpsideDown) {
     const QImage image = menuBarImage(50, true, scale);
     ASSERT_EQ(image.size(), QSize(101, 44));
