@@ -14,6 +14,7 @@
 
 #include "app/visuals/Backdrop.h"
 #include "app/visuals/qt/Painting.h"
+#include "examples/Usage.h"
 #include "platform/Machine.h"
 
 namespace norvane::gallery {

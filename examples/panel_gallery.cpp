@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    if (!examples::takes(argc, argv, 1, "norvane_panel_gallery [FOLDER]")) return 2;
     const auto where = place(argc, argv, "norvane_panel_gallery");
     if (!where) return 1;
     const QString& folder = where->folder;

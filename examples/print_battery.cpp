@@ -17,6 +17,7 @@
 #include "platform/DateFormatter.h"
 #include "platform/Text.h"
 #include "platform/VirtualQueue.h"
+#include "examples/Usage.h"
 
 using namespace norvane;
 
@@ -47,7 +48,8 @@ std::string availabilityText(const LimitAvailability& availability) {
 }
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (!norvane::examples::takes(argc, argv, 0, "norvane_battery")) return 2;
     const auto machine = Machine::current();
     if (!machine) {
         std::fprintf(stderr, "norvane: no machine folder could be opened or created\n");

@@ -8,9 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "examples/Usage.h"
+
 int main(int argc, char** argv) {
+    constexpr const char* usage = "norvane_screenshot FILE.png [X Y WIDTH HEIGHT]";
+    if (!norvane::examples::takes(argc, argv, 5, usage)) return 2;
     if (argc != 2 && argc != 6) {
-        std::fprintf(stderr, "usage: norvane_screenshot FILE.png [X Y WIDTH HEIGHT]\n");
+        std::fprintf(stderr, "usage: %s\n", usage);
         return 2;
     }
     int part[4] = {0, 0, -1, -1};  // the whole screen

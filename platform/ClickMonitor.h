@@ -1,7 +1,8 @@
 #pragma once
 // A global monitor of mouse-button presses, as a Mac's event monitor for left- and
-// right-mouse-down events: it observes every press on the desktop, in other programs'
-// windows and on the desktop itself, without taking it from anyone.
+// right-mouse-down events: it observes the presses delivered to other programs (in their
+// windows and on the desktop itself), without taking them from anyone. A press in one of
+// the program's own windows is not its business: that window has it.
 
 #include <functional>
 
@@ -15,7 +16,7 @@ public:
         double x = 0, y = 0;  // where the pointer was, in the screen's device pixels
         bool operator==(const Press&) const = default;
     };
-    // Gets every press, on the monitor's own thread.
+    // Gets every press outside the program's own windows, on the monitor's own thread.
     using Handler = std::function<void(const Press&)>;
 
     virtual ~ClickMonitor() = default;

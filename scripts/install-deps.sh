@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing Norvane needs, and the one
-# locale the tests use to prove that number formatting ignores the user's locale; quick
-# when everything is there already.
+# Installs the Debian 12 packages that building and testing Norvane needs (the journeys too:
+# a virtual display, xdotool, a session bus and the accessibility bus with its Python
+# bindings), and the one locale the tests use to prove that number formatting ignores the
+# user's locale; quick when everything is there already.
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,8 @@ packages=(
   locales
   qt6-base-dev fonts-dejavu-core
   libcurl4-openssl-dev libarchive-dev
-  libxcb1-dev libxcb-xinput-dev xvfb xdotool xdg-utils
+  libxcb1-dev libxcb-xinput-dev xvfb xdotool xclip xdg-utils
+  python3 python3-pyatspi at-spi2-core dbus-bin dbus-daemon
 )
 
 sudo=""

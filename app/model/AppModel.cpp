@@ -184,6 +184,12 @@ void AppModel::setLowPowerNote(std::optional<std::string> note) {
     assign(lowPowerNote_, std::move(note), ModelField::lowPowerNote);
 }
 
+void AppModel::suspendHotkeys(bool suspended) {
+    const bool before = hotkeysSuspended_ > 0;
+    hotkeysSuspended_ = suspended ? hotkeysSuspended_ + 1 : std::max(0, hotkeysSuspended_ - 1);
+    if (before != (hotkeysSuspended_ > 0)) system_->hotkeys->suspend(hotkeysSuspended_ > 0);
+}
+
 void AppModel::setWantedTab(std::optional<Tab> tab) { assign(wantedTab_, tab, ModelField::wantedTab); }
 
 bool AppModel::setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction action) {

@@ -334,6 +334,10 @@ public:
     // registry refuses, the action's previous key is registered again and nothing stored
     // changes. True when the new key took.
     bool setHotkey(const std::optional<Hotkey>& hotkey, HotkeyAction action);
+    // While a shortcut is recorded the hot keys do not fire, so pressing the other action's
+    // keys reaches the recorder (which then refuses them) instead of acting. The calls nest:
+    // each `true` is ended by one `false`.
+    void suspendHotkeys(bool suspended);
     const std::optional<Tab>& wantedTab() const { return wantedTab_; }
     void setWantedTab(std::optional<Tab> tab);
     bool openAtLogin() const { return openAtLogin_; }
@@ -595,6 +599,7 @@ private:
 
     // Interface and the remaining settings.
     HotkeyTable hotkeys_;
+    int hotkeysSuspended_ = 0;
     std::optional<Tab> wantedTab_;
     bool openAtLogin_ = false;
     Color tint_;       // not observed

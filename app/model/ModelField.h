@@ -31,7 +31,7 @@ enum class ModelField : std::uint8_t {
     hotkeys, wantedTab, openAtLogin, notifyLow, notifyLimit, alertLow, alertHigh, autoLowPower, notifyDrain, iconStyle,
     useAI, showTime,
     // The welcome tour's own object (Onboarding), told through the same kind of observers.
-    onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward,
+    onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward, onboardingRelaunch,
 };
 
 }  // namespace norvane

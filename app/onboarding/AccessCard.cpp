@@ -60,13 +60,16 @@ TextStyle AccessCard::stepStyle() {
     return {.size = 12, .color = Color::white(0.85)};
 }
 
-AccessCard accessCard(const PermissionTexts& texts, const Access& access, Color accent, Color granted, Color waiting) {
-    AccessCard card{access, texts.title, detail(access, texts.missing), status(access, granted, waiting), {}, {}};
+AccessCard accessCard(const PermissionTexts& texts, const Access& access, Color accent, Color granted, Color waiting,
+                      const std::optional<std::string>& relaunchFailure) {
+    AccessCard card{access, texts.title, detail(access, texts.missing), status(access, granted, waiting), {}, {}, {}};
     if (is<access_state::NeedsSettings>(access))
         for (std::size_t i = 0; i < texts.steps.size(); ++i)
             card.steps.push_back({DotText{std::to_string(i + 1), waiting, 2}, texts.steps[i]});
-    if (is<access_state::NeedsSettings>(access) || is<access_state::Failed>(access))
+    if (is<access_state::NeedsSettings>(access) || is<access_state::Failed>(access)) {
         card.restart = AccessCard::RestartLink{.style = {.size = 11, .color = accent}};
+        if (relaunchFailure) card.restartFailure = AccessCard::restartFailed + *relaunchFailure + ".";
+    }
     return card;
 }
 

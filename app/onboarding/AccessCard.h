@@ -54,6 +54,8 @@ struct AccessCard {
     static constexpr double numberWidth = 12;  // the number centred in it
     static constexpr const char* restartTitle = "Still not confirmed? Restart Norvane and check again";
     static constexpr const char* restartHelp = "Norvane starts again and opens the tour on this step";
+    // Under the link when the restart did not happen, followed by the reason and a full stop.
+    static constexpr const char* restartFailed = "Norvane was not restarted: ";
 
     struct Step {
         DotText number;  // 1, 2, 3 … in amber at pitch 2
@@ -74,12 +76,15 @@ struct AccessCard {
     StatusLabel status;
     std::vector<Step> steps;             // only while macOS waits for the user
     std::optional<RestartLink> restart;  // only when failed or waiting
+    std::optional<std::string> restartFailure;  // with the link, after a restart that did not happen
 
     static TextStyle titleStyle();  // 13 points, medium
     static TextStyle stepStyle();   // 12 points, white at 85 %
     bool operator==(const AccessCard&) const = default;
 };
-AccessCard accessCard(const PermissionTexts& texts, const Access& access, Color accent, Color granted, Color waiting);
+// `relaunchFailure`: why the last restart from the tour did not happen, if it did not.
+AccessCard accessCard(const PermissionTexts& texts, const Access& access, Color accent, Color granted, Color waiting,
+                      const std::optional<std::string>& relaunchFailure = {});
 
 // The closing page's row: mark, title, flexible space, status label.
 struct SummaryRow {

@@ -1,9 +1,9 @@
 #include "app/onboarding/ChargeHero.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
-#include "app/onboarding/Motion.h"
 #include "app/visuals/DotText.h"
 #include "app/visuals/Ring.h"
 
@@ -11,8 +11,12 @@ namespace norvane {
 
 std::int64_t ChargeHero::percent(double t) const {
     if (still) return top;
-    // Whole frames keep the climb exact: 82 percent over 52 frames.
-    return std::min<std::int64_t>(top, timelineFrame(t, period, cycle) * top / rising);
+    // From the clock's own time, not from whole frames (which skip 81): the redraws come
+    // every 0.05 s from whenever the page showed, so each figure of the climb gets its turn.
+    double within = std::fmod(t, cycle);
+    if (!std::isfinite(within)) return 0;
+    if (within < 0) within += cycle;  // a time before the reference date wraps round
+    return std::min<std::int64_t>(top, static_cast<std::int64_t>(std::floor(within / climb * static_cast<double>(top))));
 }
 
 DotLayout ChargeHero::layout(double t) const {

@@ -10,15 +10,16 @@
 namespace norvane {
 
 struct ChargeHero {
-    static constexpr double period = 0.05;
-    static constexpr int cycle = 140;  // 7 s
-    static constexpr int rising = 52;  // frames of the 2.6 s climb
+    static constexpr double period = 0.05;  // of the redraws
+    static constexpr double cycle = 7;      // seconds
+    static constexpr double climb = 2.6;    // seconds from 0 to the top
     static constexpr std::int64_t top = 82;
     static constexpr double size = 150;
     static constexpr double digitPitch = 6;
 
     bool still = false;
 
+    // The whole part of (t mod 7) / 2.6 × 82, at most 82; 82 when still.
     std::int64_t percent(double t) const;
     // The ring filling the 150 x 150 frame, the figure centred on it.
     DotLayout layout(double t) const;

@@ -86,7 +86,12 @@ void Onboarding::finish() {
     defaults_->remove(onboarding_keys::step);
 }
 
+void Onboarding::relaunchFailed(std::optional<std::string> reason) {
+    assign(relaunchFailure_, std::move(reason), ModelField::onboardingRelaunch);
+}
+
 void Onboarding::go(OnboardingStep step) {
+    assign(relaunchFailure_, std::optional<std::string>(), ModelField::onboardingRelaunch);
     assign(forward_, position(step) >= position(step_), ModelField::onboardingForward);
     assign(step_, step, ModelField::onboardingStep);
     defaults_->set(onboarding_keys::step, Value::string(std::string(rawValue(step))));

@@ -65,6 +65,9 @@ public:
     const Access& notifications() const { return notifications_; }
     const Access& helper() const { return helper_; }
     bool forward() const { return forward_; }  // the last step change went forward
+    // Why the last restart from the tour did not happen, until the next one or a step change.
+    const std::optional<std::string>& relaunchFailure() const { return relaunchFailure_; }
+    void relaunchFailed(std::optional<std::string> reason);
     const AccessProbe& probe() const { return probe_; }
 
     // Not when done; else when it never opened at a launch, or a relaunch asked for it.
@@ -106,6 +109,7 @@ private:
     Access notifications_ = access_state::Checking{};
     Access helper_ = access_state::Checking{};
     bool forward_ = true;
+    std::optional<std::string> relaunchFailure_;
 };
 
 }  // namespace norvane

@@ -39,13 +39,14 @@ RelaunchCommand relaunchCommand(const MainBundle& bundle, const Path& executable
 }
 
 void relaunch(std::shared_ptr<const System> system, MainQueue& queue, const Path& executable,
-              Handover handover) {
+              Handover handover, std::function<void(const std::string& reason)> failed) {
     system->defaults->set(onboarding_keys::resume, Value::boolean(true));
     const RelaunchCommand command = relaunchCommand(*system->bundle, executable, system->arguments);
     if (handover.release) handover.release();
-    queue.background(Priority::userInitiated, [system, command, reclaim = std::move(handover.reclaim)] {
+    queue.background(Priority::userInitiated, [system, command, reclaim = std::move(handover.reclaim),
+                                               failed = std::move(failed)] {
         auto failure = start(*system, command);
-        return std::function<void()>([system, reclaim, failure = std::move(failure)] {
+        return std::function<void()>([system, reclaim, failed, failure = std::move(failure)] {
             if (!failure) {
                 if (system->terminate) system->terminate();
                 return;
@@ -53,6 +54,7 @@ void relaunch(std::shared_ptr<const System> system, MainQueue& queue, const Path
             system->defaults->remove(onboarding_keys::resume);
             if (reclaim) reclaim();
             systemLog(system->machine, "Norvane: the app could not be started again, so it stays open: " + *failure);
+            if (failed) failed(*failure);
         });
     });
 }

@@ -33,8 +33,9 @@ struct Handover {
 
 // Marks the tour to resume at the next launch and starts a new instance (`executable` is
 // this program's path). Once it has started, the app is asked to terminate. When it cannot
-// be started, the app stays: the resume mark is taken back and the reason logged.
+// be started, the app stays: the resume mark is taken back, the reason logged and handed to
+// `failed` (on the queue), so the tour can say so.
 void relaunch(std::shared_ptr<const System> system, MainQueue& queue, const Path& executable,
-              Handover handover = {});
+              Handover handover = {}, std::function<void(const std::string& reason)> failed = {});
 
 }  // namespace norvane

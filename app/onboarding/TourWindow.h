@@ -26,7 +26,8 @@ struct TourState {
 };
 // The tour's fields a window that shows the state subscribes to.
 inline const std::vector<ModelField> tourFields{ModelField::onboardingStep, ModelField::onboardingNotifications,
-                                                ModelField::onboardingHelper, ModelField::onboardingForward};
+                                                ModelField::onboardingHelper, ModelField::onboardingForward,
+                                                ModelField::onboardingRelaunch};
 
 struct TourWindow {
     static constexpr double width = 560;

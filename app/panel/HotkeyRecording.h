@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/model/AppModel.h"
-#include "app/shell/Hotkeys.h"
+#include "app/model/Hotkey.h"
 #include "app/visuals/Pill.h"
 
 namespace norvane {

@@ -2,12 +2,24 @@
 
 #include <xcb/xinput.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyCenter.h"
 
 namespace norvane {
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, void (*)(void*)>;
+
+// A window manager puts a program's window inside a frame or two; a deeper window under the
+// pointer is no longer the top level one.
+constexpr int deepestFrame = 4;
+
+}  // namespace
 
 X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
     : x_(std::make_unique<X11Connection>(display)) {
@@ -27,6 +39,10 @@ X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
         std::free(error);
         return;
     }
+    const char pid[] = "_NET_WM_PID";
+    const Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(x_->get(), xcb_intern_atom(x_->get(), 0, sizeof pid - 1, pid), nullptr), std::free);
+    if (atom) pidAtom_ = atom->atom;
     opcode_ = extension->major_opcode;
     connected_ = true;
     x_->watch([this](const xcb_generic_event_t& event) {
@@ -65,13 +81,31 @@ void X11ClickMonitor::pressed(std::uint32_t number) {
     // On this thread the reply is read here; events that came with it wait in xcb's queue,
     // which the thread drains before it polls again.
     Press press{button(number)};
-    const std::unique_ptr<xcb_query_pointer_reply_t, void (*)(void*)> pointer(
+    const Reply<xcb_query_pointer_reply_t> pointer(
         xcb_query_pointer_reply(x_->get(), xcb_query_pointer(x_->get(), x_->root()), nullptr), std::free);
     if (pointer) {
+        if (ownWindow(pointer->child)) return;
         press.x = pointer->root_x;
         press.y = pointer->root_y;
     }
     call(press);
+}
+
+bool X11ClickMonitor::ownWindow(std::uint32_t window) const {
+    if (!pidAtom_) return false;
+    const auto self = static_cast<std::uint32_t>(::getpid());
+    for (int depth = 0; window != XCB_WINDOW_NONE && depth < deepestFrame; ++depth) {
+        const Reply<xcb_get_property_reply_t> property(
+            xcb_get_property_reply(x_->get(), xcb_get_property(x_->get(), 0, window, pidAtom_, XCB_ATOM_CARDINAL, 0, 1),
+                                   nullptr),
+            std::free);
+        if (property && property->format == 32 && xcb_get_property_value_length(property.get()) == 4)
+            return *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) == self;
+        const Reply<xcb_query_pointer_reply_t> inner(
+            xcb_query_pointer_reply(x_->get(), xcb_query_pointer(x_->get(), window), nullptr), std::free);
+        window = inner ? inner->child : std::uint32_t{XCB_WINDOW_NONE};
+    }
+    return false;
 }
 
 }  // namespace norvane

@@ -2,7 +2,11 @@
 // The global click monitor on X11: XInput 2's raw button presses, selected on the root
 // window, reach a client for every press on the display, whichever window it lands in,
 // without a grab of the pointer (no other program loses a click). A raw press carries no
-// place, so the pointer's position is asked for as it comes.
+// place, so the pointer's position is asked for as it comes, with the window under it: a
+// press in a window of this process (its `_NET_WM_PID`, which Qt sets on every window, also
+// inside a window manager's frame) is left to that window and not reported. It is asked
+// at once, on the monitor's thread, so a window that closes on that very click (the tour's
+// last button) still counts as the program's own.
 //
 // Under Wayland no program may watch the desktop's clicks: there, as without a display or
 // an X server without XInput 2.2, the monitor has no connection and hears nothing.
@@ -37,11 +41,14 @@ public:
 
 private:
     void pressed(std::uint32_t number);
+    // Whether `window`, or the window under the pointer within it, is this process's.
+    bool ownWindow(std::uint32_t window) const;
 
     std::mutex mutex_;  // guards the handler
     Handler handler_;
     bool connected_ = false;
     std::uint8_t opcode_ = 0;           // XInput's major opcode on this display
+    std::uint32_t pidAtom_ = 0;         // _NET_WM_PID
     std::unique_ptr<X11Connection> x_;  // last: its thread ends before the rest goes
 };
 

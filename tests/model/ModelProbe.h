@@ -22,10 +22,12 @@ namespace norvane {
 struct RecordingHotkeys final : HotkeyRegistry {
     bool accepts = true;
     std::vector<std::pair<std::optional<Hotkey>, HotkeyAction>> asked;
+    std::vector<bool> suspensions;
     bool set(const std::optional<Hotkey>& hotkey, HotkeyAction action) override {
         asked.emplace_back(hotkey, action);
         return accepts || !hotkey;
     }
+    void suspend(bool suspended) override { suspensions.push_back(suspended); }
 };
 
 struct FixedTint final : TintSource {

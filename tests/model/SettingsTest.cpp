@@ -118,6 +118,36 @@ TEST(ModelSettings, HotkeysDecodeOnlyFromPairsOfKnownActions) {
     EXPECT_EQ(decodeHotkeys(encodeHotkeys(both)), both);
 }
 
+TEST(ModelSettings, AKeyPressMakesAShortcutOnlyWithEnoughModifiers) {
+    namespace flag = modifierFlag;
+    struct Case {
+        std::int64_t keyCode;
+        std::optional<std::string> characters;
+        ModifierFlags flags;
+        std::optional<Hotkey> expected;
+    };
+    const Case cases[] = {
+        {40, "k", flag::command | flag::shift, Hotkey{40, 0x0300, "⇧⌘K"}},
+        {49, " ", flag::control | flag::option, Hotkey{49, 0x1800, "⌃⌥Space"}},
+        {96, std::nullopt, 0, Hotkey{96, 0, "F5"}},
+        {36, "\r", flag::command, Hotkey{36, 0x0100, "⌘↩"}},
+        {111, std::nullopt, flag::shift, Hotkey{111, 0x0200, "⇧F12"}},
+        {1, "s", flag::control | flag::option | flag::shift | flag::command, Hotkey{1, 0x1B00, "⌃⌥⇧⌘S"}},
+        {0, "a", flag::option | flag::capsLock | flag::function | flag::numericPad, Hotkey{0, 0x0800, "⌥A"}},
+        {12, " ß\n", flag::control, Hotkey{12, 0x1000, "⌃SS"}},
+        {0, "a", flag::shift, std::nullopt},
+        {0, "a", 0, std::nullopt},
+        {36, "\r", 0, std::nullopt},
+        {123, std::nullopt, flag::shift, std::nullopt},
+        {0, " \t", flag::command, std::nullopt},
+        {0, std::nullopt, flag::command, std::nullopt},
+        {-1, "a", flag::command, std::nullopt},
+        {65536, "a", flag::command, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hotkey(c.keyCode, c.characters, c.flags), c.expected) << c.keyCode;
+}
+
 TEST(ModelSettings, ARefusedHotkeyKeepsTheOldOneRegisteredAndStored) {
     ModelBench bench;
     AppModel& m = bench.start();
@@ -139,7 +169,13 @@ TEST(ModelSettings, ARefusedHotkeyKeepsTheOldOneRegisteredAndStored) {
     ASSERT_TRUE(data);
     EXPECT_EQ(decodeHotkeys(std::string(data->begin(), data->end())), (HotkeyTable{{HotkeyAction::awake, awake}}));
     bench.model.reset();
-    EXPECT_EQ(bench.start().hotkeys(), (HotkeyTable{{HotkeyAction::awake, awake}}));
+    AppModel& again = bench.start();
+    EXPECT_EQ(again.hotkeys(), (HotkeyTable{{HotkeyAction::awake, awake}}));
+
+    // Two rows recording at once: the keys come back when the last one stops, once.
+    for (const bool suspended : {true, true, false, false, false})
+        again.suspendHotkeys(suspended);
+    EXPECT_EQ(bench.hotkeys->suspensions, (std::vector{true, false}));
 }
 
 }  // namespace

@@ -118,8 +118,11 @@ TEST(Onboarding, StepChangesStoreTheStepAndTheirDirection) {
     tour.go(OnboardingStep::notifications);
     tour.back();
     at(OnboardingStep::control, false, "control");
+    tour.relaunchFailed("open said no");  // said until the next step change
+    EXPECT_EQ(tour.relaunchFailure(), "open said no");
     tour.go(OnboardingStep::control);  // the same step counts as forward and is stored
     at(OnboardingStep::control, true, "control");
+    EXPECT_FALSE(tour.relaunchFailure());
     EXPECT_EQ(tour.access(OnboardingStep::control), std::nullopt);
     EXPECT_EQ(tour.access(OnboardingStep::notifications), Access(Checking{}));
     tour.go(OnboardingStep::finish);

@@ -35,6 +35,7 @@ struct RelaunchBench {
     ModelBench bench;
     std::shared_ptr<System> system;
     std::string handover;  // what the running instance gave up and took back, in order
+    std::optional<std::string> failure;  // what the tour is told
 
     explicit RelaunchBench(bool withExecutable) {
         bench.writeInfoPlist();
@@ -47,7 +48,8 @@ struct RelaunchBench {
     }
     void relaunch(const Path& executable = {}) {
         norvane::relaunch(system, bench.queue, executable,
-                          {[this] { handover += "released "; }, [this] { handover += "reclaimed"; }});
+                          {[this] { handover += "released "; }, [this] { handover += "reclaimed"; }},
+                          [this](const std::string& reason) { failure = reason; });
         EXPECT_TRUE(bench.stored().boolean(keys::resume));  // before the new instance can read it
         EXPECT_EQ(handover, "released ");                   // before the new instance can hand itself over
         bench.queue.drain();
@@ -60,6 +62,7 @@ TEST(Relaunch, StartsTheBundleThroughOpenThenTerminates) {
     t.relaunch();
     EXPECT_EQ(t.bench.terminated, 1);
     EXPECT_EQ(t.handover, "released ");
+    EXPECT_FALSE(t.failure);
     EXPECT_TRUE(t.bench.stored().boolean(keys::resume));
     const auto opened = t.bench.records("workspace/opened.jsonl");
     ASSERT_EQ(opened.size(), 1u);
@@ -86,6 +89,8 @@ TEST(Relaunch, AnInstanceThatCannotStartLeavesTheAppRunningAndTakesTheResumeBack
         EXPECT_FALSE(t.bench.stored().object(keys::resume)) << row.reason;
         EXPECT_NE(t.log().find("could not be started again, so it stays open"), std::string::npos) << t.log();
         EXPECT_NE(t.log().find(row.reason), std::string::npos) << t.log();
+        ASSERT_TRUE(t.failure) << row.reason;  // the tour says so
+        EXPECT_NE(t.failure->find(row.reason), std::string::npos) << *t.failure;
     }
 }
 

@@ -230,6 +230,11 @@ TEST(TourWindow, TheAccessCardFollowsItsState) {
         if (row.restart) {
             EXPECT_EQ(card.restart->style.color, accent);
         }
+        // A restart that did not happen is said under the link, and only there.
+        EXPECT_FALSE(card.restartFailure);
+        EXPECT_EQ(accessCard(texts, row.access, accent, granted, waiting, "open said no").restartFailure,
+                  row.restart ? std::optional<std::string>("Norvane was not restarted: open said no.") : std::nullopt)
+            << row.label;
         if (!row.steps) {
             EXPECT_TRUE(card.steps.empty()) << row.label;
             continue;

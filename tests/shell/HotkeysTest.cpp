@@ -10,37 +10,6 @@
 namespace norvane {
 namespace {
 
-namespace flag = modifierFlag;
-
-TEST(Hotkey, AKeyPressMakesAShortcutOnlyWithEnoughModifiers) {
-    struct Case {
-        std::int64_t keyCode;
-        std::optional<std::string> characters;
-        ModifierFlags flags;
-        std::optional<Hotkey> expected;
-    };
-    const Case cases[] = {
-        {40, "k", flag::command | flag::shift, Hotkey{40, 0x0300, "⇧⌘K"}},
-        {49, " ", flag::control | flag::option, Hotkey{49, 0x1800, "⌃⌥Space"}},
-        {96, std::nullopt, 0, Hotkey{96, 0, "F5"}},
-        {36, "\r", flag::command, Hotkey{36, 0x0100, "⌘↩"}},
-        {111, std::nullopt, flag::shift, Hotkey{111, 0x0200, "⇧F12"}},
-        {1, "s", flag::control | flag::option | flag::shift | flag::command, Hotkey{1, 0x1B00, "⌃⌥⇧⌘S"}},
-        {0, "a", flag::option | flag::capsLock | flag::function | flag::numericPad, Hotkey{0, 0x0800, "⌥A"}},
-        {12, " ß\n", flag::control, Hotkey{12, 0x1000, "⌃SS"}},
-        {0, "a", flag::shift, std::nullopt},
-        {0, "a", 0, std::nullopt},
-        {36, "\r", 0, std::nullopt},
-        {123, std::nullopt, flag::shift, std::nullopt},
-        {0, " \t", flag::command, std::nullopt},
-        {0, std::nullopt, flag::command, std::nullopt},
-        {-1, "a", flag::command, std::nullopt},
-        {65536, "a", flag::command, std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(hotkey(c.keyCode, c.characters, c.flags), c.expected) << c.keyCode;
-}
-
 class HotkeysRegistry : public ::testing::Test {
 protected:
     std::shared_ptr<FakeHotKeyCenter> center = std::make_shared<FakeHotKeyCenter>();
@@ -86,6 +55,25 @@ TEST_F(HotkeysRegistry, RefusesWhatNoKeyPressMakesAndKeysTheOtherActionHolds) {
     }
     EXPECT_TRUE(hotkeys.set(Hotkey{0, 0x0800, "⌥A"}, HotkeyAction::awake));
     EXPECT_TRUE(hotkeys.set(Hotkey{49, 0x1100, "⌃⌘Space"}, HotkeyAction::panel));  // its own keys again
+}
+
+TEST_F(HotkeysRegistry, SuspendedItGivesItsKeysBackAndTakesThemAgainOnResuming) {
+    const Hotkey awakeKey{0, 0x0900, "⌥⌘A"};
+    ASSERT_TRUE(hotkeys.set(panelKey, HotkeyAction::panel));
+    hotkeys.suspend(true);
+    EXPECT_TRUE(center->held.empty());
+    EXPECT_FALSE(hotkeys.set(panelKey, HotkeyAction::awake));  // still the panel's keys
+    EXPECT_TRUE(hotkeys.set(awakeKey, HotkeyAction::awake));  // taken at once
+    EXPECT_EQ(center->held.size(), 1u);
+    hotkeys.suspend(false);
+    EXPECT_EQ(center->held.size(), 2u);
+
+    hotkeys.suspend(true);
+    center->refuses = true;  // another program took a key meanwhile
+    hotkeys.suspend(false);
+    EXPECT_TRUE(center->held.empty());
+    center->refuses = false;
+    EXPECT_TRUE(hotkeys.set(panelKey, HotkeyAction::awake));  // the panel's registration went
 }
 
 TEST_F(HotkeysRegistry, APressReachesPerformOnTheMainQueue) {

@@ -102,12 +102,24 @@ AccessCardView::AccessCardView(MainQueue& queue, PermissionTexts texts, const Ac
         if (relaunch) relaunch();
     });
     content()->addWidget(link_);
+    // The reason comes from elsewhere (the system's `open`): plain text, wrapping, and cut
+    // after two lines so that the card stays within the page.
+    failure_ = textLabel(std::string(), note());
+    failure_->setMaximumLines(2);
+    content()->addWidget(failure_);
     steps_->setVisible(!shown_.steps.empty());
     link_->setVisible(shown_.restart.has_value());
+    failure_->setVisible(false);
+}
+
+void AccessCardView::setRelaunchFailure(const std::optional<std::string>& reason) {
+    if (reason == relaunchFailure_) return;
+    relaunchFailure_ = reason;
+    setAccess(shown_.access);
 }
 
 void AccessCardView::setAccess(const Access& access) {
-    AccessCard card = accessCard(texts_, access, look_.accent, look_.granted, look_.waiting);
+    AccessCard card = accessCard(texts_, access, look_.accent, look_.granted, look_.waiting, relaunchFailure_);
     if (card == shown_) return;
     const bool hadSteps = !shown_.steps.empty(), hadLink = shown_.restart.has_value();
     shown_ = std::move(card);
@@ -116,6 +128,8 @@ void AccessCardView::setAccess(const Access& access) {
     restyle(*status_, shown_.status.text, shown_.status.style);
     steps_->setVisible(!shown_.steps.empty());
     link_->setVisible(shown_.restart.has_value());
+    if (shown_.restartFailure) restyle(*failure_, *shown_.restartFailure, note());
+    failure_->setVisible(shown_.restartFailure.has_value());
     std::vector<QWidget*> appearing;
     if (!hadSteps && !shown_.steps.empty()) appearing.push_back(steps_);
     if (!hadLink && shown_.restart) appearing.push_back(link_);

@@ -41,6 +41,8 @@ public:
     AccessCardView(MainQueue& queue, PermissionTexts texts, const Access& access, AccessLook look,
                    std::function<void()> relaunch, QWidget* parent = nullptr);
     void setAccess(const Access& access);
+    // Why the last restart did not happen (nothing: it did), said under the link.
+    void setRelaunchFailure(const std::optional<std::string>& reason);
     const AccessCard& shown() const { return shown_; }
     LinkButton* restartLink() const { return link_; }
 
@@ -56,6 +58,8 @@ private:
     TextLabel* status_;
     QWidget* steps_;
     LinkButton* link_;
+    TextLabel* failure_;
+    std::optional<std::string> relaunchFailure_;
     FadeIn fade_;
 };
 

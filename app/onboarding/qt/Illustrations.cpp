@@ -178,6 +178,13 @@ protected:
         motion_.finish();
         CardFrame* leaving = shown_;
         shown_ = bannerCard(hero_.alert(now()), this);
+        if (insideEffect(*this)) {
+            // The page itself fades (it comes or goes): the banner changes without its own.
+            place(shown_, 0);
+            shown_->show();
+            delete leaving;
+            return;
+        }
         place(shown_, -BannerHero::entrance);
         shown_->show();
         QPointer<QGraphicsOpacityEffect> in = fade(shown_, 0), out = fade(leaving, 1);

@@ -199,6 +199,7 @@ void OnboardingView::refresh() {
     else if (state != shown_)
         page_->setState(state);
     shown_ = state;
+    page_->setRelaunchFailure(tour_.relaunchFailure());
     const auto progress = TourWindow::progress(state, setup_.granted, setup_.waiting);
     if (progress != progress_) {
         progress_ = progress;
@@ -227,6 +228,7 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
     // with reduce motion they only cross-fade.
     const PageTransition transition = pageTransition(state.forward, setup_.still);
     leaving->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dropEffectsWithin(*leaving);  // its banner or card may be fading still
     const auto fade = [](QWidget* widget, double opacity) {
         auto* effect = new QGraphicsOpacityEffect(widget);
         effect->setOpacity(opacity);

@@ -152,6 +152,10 @@ void TourPageView::setState(const TourState& state) {
         rows_[i]->setRow(rows.permissions[i]);
 }
 
+void TourPageView::setRelaunchFailure(const std::optional<std::string>& reason) {
+    if (card_) card_->setRelaunchFailure(reason);
+}
+
 void TourPageView::showModel() {
     if (menuBar_) menuBar_->setItem(menuBarHero(m_));
     if (login_) login_->setOn(m_.openAtLogin());

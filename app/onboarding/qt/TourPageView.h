@@ -34,6 +34,8 @@ public:
     OnboardingStep step() const { return step_; }
     // The permissions' states, shown in place.
     void setState(const TourState& state);
+    // Why the last restart from the tour did not happen: said on a permission page's card.
+    void setRelaunchFailure(const std::optional<std::string>& reason);
 
     AccessCardView* accessCard() const { return card_; }
     SwitchButton* loginSwitch() const { return login_; }

@@ -127,10 +127,24 @@ void ClockView::hideEvent(QHideEvent* event) {
     timeline_.hide();
 }
 
-// ---- FadeIn ----
+// ---- Fades ----
+
+bool insideEffect(const QWidget& widget) {
+    for (const QWidget* above = widget.parentWidget(); above; above = above->parentWidget())
+        if (above->graphicsEffect()) return true;
+    return false;
+}
+
+void dropEffectsWithin(QWidget& widget) {
+    // The fades hold their effects weakly: one dropped here is simply no longer set.
+    for (QWidget* child : widget.findChildren<QWidget*>())
+        if (child->graphicsEffect()) child->setGraphicsEffect(nullptr);
+}
 
 void FadeIn::in(std::vector<QWidget*> widgets, Spring spring) {
     motion_.finish();
+    for (const QWidget* widget : widgets)
+        if (insideEffect(*widget)) return;
     std::vector<QPointer<QGraphicsOpacityEffect>> effects;
     for (QWidget* widget : widgets) {
         auto* effect = new QGraphicsOpacityEffect(widget);

@@ -77,8 +77,14 @@ private:
     bool wanted_ = true;
 };
 
+// Qt cannot draw a graphics effect inside another (its painter is taken, and it warns
+// "Painter not active"): a fade starts only where no enclosing widget has an effect, and a
+// widget about to fade as a whole first drops its children's, which then show as they end.
+bool insideEffect(const QWidget& widget);
+void dropEffectsWithin(QWidget& widget);
+
 // A fade in with a spring, for a part that has just appeared; the part is fully shown
-// when the fade ends or is cut short.
+// when the fade ends or is cut short, and at once inside a widget that fades itself.
 class FadeIn {
 public:
     explicit FadeIn(MainQueue& queue) : motion_(queue) {}

@@ -39,7 +39,9 @@ HotkeyRow::HotkeyRow(AppModel& model, MainQueue& queue, HotkeyAction action, Col
 }
 
 HotkeyRow::~HotkeyRow() {
-    if (filtering_) qApp->removeEventFilter(this);
+    if (!filtering_) return;
+    qApp->removeEventFilter(this);
+    m_.suspendHotkeys(false);
 }
 
 void HotkeyRow::setAccent(Color accent) {
@@ -50,14 +52,21 @@ void HotkeyRow::setAccent(Color accent) {
 
 void HotkeyRow::record() {
     state_.record();
-    if (!filtering_) qApp->installEventFilter(this);
+    if (!filtering_) {
+        qApp->installEventFilter(this);
+        // The other action's keys must reach the row, not act.
+        m_.suspendHotkeys(true);
+    }
     filtering_ = true;
     refresh();
 }
 
 void HotkeyRow::stop() {
     state_.stop();
-    if (filtering_) qApp->removeEventFilter(this);
+    if (filtering_) {
+        qApp->removeEventFilter(this);
+        m_.suspendHotkeys(false);
+    }
     filtering_ = false;
     refresh();
 }

@@ -3,7 +3,8 @@
 // on the whole application takes every key press (and the shortcut-override event that
 // precedes it, so that Return, Space and Tab neither press the focused button nor move the
 // focus, and no shortcut of a window fires); a modifier key alone is taken and ignored, as
-// a Mac sends no key-down for it. Recording ends when the row is hidden (the panel closes,
+// a Mac sends no key-down for it. The global hot keys are suspended meanwhile, so the other
+// action's keys reach the row (which refuses them) instead of acting. Recording ends when the row is hidden (the panel closes,
 // the settings screen goes) or destroyed: a row out of sight never keeps the keys, and it
 // shows again idle, without the message.
 

@@ -35,7 +35,7 @@ AppDelegate::~AppDelegate() {
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (model_) return;
-    const bool keepOpen = hasArgument(system_->arguments, "--open");
+    const bool openAtLaunch = hasArgument(system_->arguments, "--open");
     // The tour works on the model's very parts: above all the same user defaults, whose
     // domain is read into memory once.
     tourSystem_ = std::make_shared<const System>(*system_);
@@ -55,7 +55,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     const int macOS = state_->operatingSystemVersion().value_or(OSVersion{}).major;
     panel_ = std::make_unique<StatusPanel>(*model_, queue_, std::move(item_),
                                            PanelLook{Backdrop::forSystem(macOS), translucent_}, std::move(context),
-                                           keepOpen);
+                                           openAtLaunch);
     const std::weak_ptr<AppDelegate*> weak = alive_;
     panel_->view().setShell(PanelShell{onboarding(), onboardingOffered(), tourSystem_->bundle->isApplication(),
                                        [weak] {
@@ -103,8 +103,15 @@ void AppDelegate::showOnboarding() {
         setup.doors.openUrl = [system](const std::string& url) { system->workspace->open(url); };
         setup.doors.openLoginItems = [system] { system->services->openSystemSettingsLoginItems(); };
         setup.doors.notificationSettings = notificationSettings(*system->bundle);
-        setup.relaunch = [system, &queue = queue_, handover = secondStarts_] {
-            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover);
+        setup.relaunch = [system, &queue = queue_, handover = secondStarts_, weak] {
+            const auto self = weak.lock();
+            if (!self) return;
+            Onboarding& tour = *(*self)->tour_;
+            tour.relaunchFailed(std::nullopt);
+            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover,
+                     [weak](const std::string& reason) {
+                         if (const auto self = weak.lock()) (*self)->tour_->relaunchFailed(reason);
+                     });
         };
 
         auto window = std::make_unique<KeyWindow>();

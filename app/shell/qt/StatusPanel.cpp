@@ -30,12 +30,11 @@ bool KeyPanel::event(QEvent* event) {
 }
 
 StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look,
-                         PanelContext context, bool keepOpen)
+                         PanelContext context, bool openAtLaunch)
     : model_(model),
       queue_(queue),
       item_(std::move(item)),
       panel_(std::make_unique<KeyPanel>()),
-      keepOpen_(keepOpen),
       closedAt_(-std::numeric_limits<double>::infinity()),
       alive_(std::make_shared<StatusPanel*>(this)) {
     panel_->setAttribute(Qt::WA_TranslucentBackground, look.translucent);
@@ -74,7 +73,7 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
             }
         });
     });
-    if (keepOpen_) {
+    if (openAtLaunch) {
         delayedShow_ = queue_.after(
             openWithOption,
             [weak] {
@@ -127,7 +126,7 @@ void StatusPanel::show() {
 }
 
 void StatusPanel::close() {
-    if (!panel_->isVisible() || keepOpen_) return;
+    if (!panel_->isVisible()) return;
     closedAt_ = queue_.uptime();
     panel_->hide();
     model_.setPanelOpen(false);

@@ -46,10 +46,11 @@ struct PanelLook {
 
 class StatusPanel {
 public:
-    // The model and the queue must outlive the panel. With `keepOpen` (the option
-    // "--open") the panel opens by itself half a second later and never closes.
+    // The model and the queue must outlive the panel. With `openAtLaunch` (the option
+    // "--open") the panel opens by itself half a second later; it then closes as after any
+    // opening.
     StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<StatusItem> item, PanelLook look,
-                PanelContext context, bool keepOpen);
+                PanelContext context, bool openAtLaunch);
     ~StatusPanel();
     StatusPanel(const StatusPanel&) = delete;
     StatusPanel& operator=(const StatusPanel&) = delete;
@@ -82,7 +83,6 @@ private:
     std::unique_ptr<StatusItem> item_;
     std::unique_ptr<KeyPanel> panel_;
     PanelView* view_;  // owned by the panel's window
-    const bool keepOpen_;
     double closedAt_;  // uptime
     std::optional<StatusItemLook> shown_;
     bool redrawPosted_ = false;

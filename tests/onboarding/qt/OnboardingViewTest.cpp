@@ -173,5 +173,29 @@ TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
     EXPECT_EQ(view->page()->pos(), QPoint(0, 0));  // fading in where it stands
 }
 
+TEST_F(TourView, APageChangeNeverDrawsOneFadeInsideAnother) {
+    // Qt cannot draw a graphics effect inside another. The banner of the notification page
+    // fades every 2.6 s (first 2.6 s after the page shows); the page fades as it goes.
+    const auto nested = [&] {
+        int count = 0;
+        for (QWidget* widget : view->findChildren<QWidget*>())
+            count += widget->graphicsEffect() && insideEffect(*widget);
+        return count;
+    };
+    for (const double pressedAt : {2.65, 2.55}) {  // while the banner fades, or just before
+        make();
+        tour->go(OnboardingStep::notifications);
+        settle();
+        bench.run(pressedAt - 1);
+        press("Not now");
+        for (int frame = 0; frame < 12; ++frame) {
+            bench.run(0.05);
+            EXPECT_EQ(nested(), 0) << pressedAt << " " << frame;
+        }
+        settle();
+        EXPECT_EQ(view->page()->step(), OnboardingStep::helper);
+    }
+}
+
 }  // namespace
 }  // namespace norvane

@@ -1,12 +1,14 @@
 #include "platform/x11/X11HotKeyCenter.h"
 
 #include <linux/input-event-codes.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
@@ -55,6 +57,31 @@ TEST(X11Keys, NoGrabsUnderWaylandOrWithoutADisplay) {
     EXPECT_FALSE(none.connected());
     EXPECT_EQ(none.registerHotKey(0, 0x0100, 0), std::nullopt);
 }
+
+// The presses a monitor reports on its thread, gathered for the test.
+class Heard {
+public:
+    explicit Heard(ClickMonitor& monitor) : monitor_(monitor) {
+        monitor.installHandler([this](const ClickMonitor::Press& press) {
+            std::lock_guard lock(mutex_);
+            presses_.push_back(press);
+            heard_.notify_all();
+        });
+    }
+    ~Heard() { monitor_.installHandler({}); }
+    // What came once `count` presses have, or after 10 s.
+    std::vector<ClickMonitor::Press> first(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        heard_.wait_for(lock, std::chrono::seconds(10), [&] { return presses_.size() >= count; });
+        return presses_;
+    }
+
+private:
+    ClickMonitor& monitor_;
+    std::mutex mutex_;
+    std::condition_variable heard_;
+    std::vector<ClickMonitor::Press> presses_;
+};
 
 class X11Grabs : public ::testing::Test {
 protected:
@@ -121,24 +148,14 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     EXPECT_FALSE(X11ClickMonitor(std::nullopt).connected());
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
-    std::mutex mutex;
-    std::condition_variable heard;
-    std::vector<ClickMonitor::Press> presses;
-    monitor.installHandler([&](const ClickMonitor::Press& press) {
-        std::lock_guard lock(mutex);
-        presses.push_back(press);
-        heard.notify_all();
-    });
+    Heard heard(monitor);
     using B = ClickMonitor::Button;
     // On the bare desktop, no window anywhere: left, right, middle and a wheel's step.
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "100", "200", "click", "1", "mousemove", "300", "40", "click", "3",
                                    "click", "2", "click", "4"}))
         GTEST_SKIP() << "xdotool is not installed: no press to send";
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(heard.wait_for(lock, std::chrono::seconds(10), [&] { return presses.size() >= 4; }));
-    EXPECT_EQ(presses, (std::vector<ClickMonitor::Press>{
-                           {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
-    lock.unlock();
+    EXPECT_EQ(heard.first(4), (std::vector<ClickMonitor::Press>{
+                                  {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
 
     // Watching is no grab: another client can still take the pointer.
     xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
@@ -151,6 +168,39 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     ASSERT_TRUE(grab);
     EXPECT_EQ(grab->status, XCB_GRAB_STATUS_SUCCESS);
     std::free(grab);
+    xcb_disconnect(connection);
+}
+
+TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
+    X11ClickMonitor monitor(xvfb.display());
+    ASSERT_TRUE(monitor.connected());
+    Heard heard(monitor);
+    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const char name[] = "_NET_WM_PID";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    ASSERT_TRUE(atom);
+    const auto window = [&](xcb_window_t parent, std::int16_t x, std::optional<std::uint32_t> pid) {
+        const xcb_window_t id = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, parent, x, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        if (pid) xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom->atom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
+        xcb_map_window(connection, id);
+        return id;
+    };
+    const auto self = static_cast<std::uint32_t>(::getpid());
+    window(screen->root, 0, self);                   // this process's window
+    window(window(screen->root, 200, {}), 0, self);  // and one in a window manager's frame
+    window(screen->root, 400, self + 1);             // another program's
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+    if (!testing::xdotool(*xvfb.display(), {"mousemove", "50", "50", "click", "1", "mousemove", "250", "50", "click", "1",
+                                            "mousemove", "450", "50", "click", "1", "mousemove", "600", "300", "click", "1"}))
+        GTEST_SKIP() << "xdotool is not installed: no press to send";
+    using B = ClickMonitor::Button;
+    EXPECT_EQ(heard.first(2), (std::vector<ClickMonitor::Press>{{B::left, 450, 50}, {B::left, 600, 300}}));
     xcb_disconnect(connection);
 }
 

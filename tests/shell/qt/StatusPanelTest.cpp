@@ -28,14 +28,14 @@ protected:
     std::unique_ptr<StatusPanel> panel;
 
     void SetUp() override { testing::ensureQtApplication(); }
-    void make(bool keepOpen = false) {
+    void make(bool openAtLaunch = false) {
         auto fake = std::make_unique<FakeStatusItem>();
         item = fake.get();
         panel = std::make_unique<StatusPanel>(m, bench.queue, std::move(fake),
                                               PanelLook{Backdrop::forSystem(26), false},
                                               PanelContext{workspace, DateFormatter("en_US", "UTC"),
                                                            LocaleText("en_US"), {}},
-                                              keepOpen);
+                                              openAtLaunch);
         panel->closeOnClicksOutside(clicks);
     }
     // A left press at a point of the screen, heard on the main queue.
@@ -136,17 +136,24 @@ TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
     EXPECT_FALSE(m.panelOpen());
 }
 
-TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndStaysOpen) {
-    make(true);
-    bench.queue.advance(0.45);
-    EXPECT_FALSE(panel->isOpen());
-    bench.queue.advance(0.1);
-    ASSERT_TRUE(panel->isOpen());
-    panel->toggle();
-    loseFocus();
-    press(QPoint(20, 600));
-    EXPECT_TRUE(panel->isOpen());
-    EXPECT_TRUE(m.panelOpen());
+TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndClosesAsAfterAnyOpening) {
+    const std::function<void()> closings[] = {
+        [&] { panel->toggle(); },
+        [&] { loseFocus(); },
+        [&] { press(QPoint(20, 600)); },
+    };
+    for (const auto& close : closings) {
+        make(true);
+        bench.queue.advance(0.45);
+        EXPECT_FALSE(panel->isOpen());
+        bench.queue.advance(0.1);
+        ASSERT_TRUE(panel->isOpen());
+        EXPECT_TRUE(item->highlighted);
+        close();
+        EXPECT_FALSE(panel->isOpen());
+        EXPECT_FALSE(m.panelOpen());
+        EXPECT_FALSE(item->highlighted);
+    }
 }
 
 }  // namespace

@@ -46,6 +46,15 @@ TEST(Gallery, WritesAPictureOfEveryComponentAndState) {
         written.insert(entry.path().stem().string());
     }
     for (const char* name : expected) EXPECT_TRUE(written.contains(name)) << name;
+
+    // It knows no options: one is refused with the usage line, and nothing is made of it.
+    const std::string two[] = {(folder / "a").string(), (folder / "b").string()};
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"}, {two[0], two[1]}}) {
+        const auto refused = runner.run(NORVANE_GALLERY, arguments, ErrorOutput::merge);
+        EXPECT_EQ(refused.exitCode, 2) << arguments[0];
+        EXPECT_NE(refused.output.find("usage: norvane_gallery [FOLDER]"), std::string::npos) << refused.output;
+        EXPECT_FALSE(std::filesystem::exists(arguments[0]));
+    }
 }
 
 }  // namespace

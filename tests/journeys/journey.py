@@ -1,0 +1,460 @@
+"""What every journey shares: the built application started as a person starts it, on an X
+display, a session bus and an accessibility bus of its own, with a fresh copy of the
+template machine and user folders of its own; elements found by role and accessible name in
+its accessibility tree (AT-SPI), pressed with real pointer and key events (xdotool) at their
+place on the screen; and what the machine folder holds afterwards.
+
+A journey is a short script:
+
+    from journey import run
+
+    def journey(app):
+        app.find("check box", "Settings").click()
+        app.find("push button", "Quit Norvane")
+
+    run(journey, "--demo", "--open")
+
+`run` starts the application, runs the journey, quits the application and fails (status 1)
+when the journey raised, when the application did not end normally, or when its standard
+error shows a QPainter warning or one of Qt's layout warnings. It exits with 77 (skipped)
+when what the journeys need is not installed. Waits have a deadline: `find`, `absent` and
+`wait` poll the tree or the folder until it shows what they expect.
+"""
+
+import importlib.util
+import json
+import os
+import plistlib
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+from pathlib import Path
+
+SKIPPED = 77
+DOMAIN = "app.norvane.Norvane"
+# Every wait ends after this many seconds, longer under the sanitizers (NORVANE_JOURNEY_SLOW).
+DEADLINE = 15.0 * float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
+# Seconds between two presses of the pointer or the keyboard at least.
+PACE = 0.3
+# Qt's warnings that mean a fault of drawing or of layout.
+FORBIDDEN = re.compile(r"QPainter|Q[A-Za-z]*Layout|setLayout")
+# Stored before each start unless a journey says otherwise: the tour was shown and finished,
+# so it neither opens at launch nor leaves its notice over the page.
+TOUR_DONE = {"onboardingShown": True, "onboardingDone": True}
+# The session bus starts it when the application or the journey first asks for the
+# accessibility bus, and ends it with the session.
+LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+class Skip(Exception):
+    pass
+
+
+def _needed():
+    app = os.environ.get("NORVANE_APP")
+    if not app or not os.access(app, os.X_OK):
+        raise Skip("NORVANE_APP names no built application")
+    for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session"):
+        if not shutil.which(program):
+            raise Skip(f"{program} is missing: run scripts/install-deps.sh")
+    if not os.access(LAUNCHER, os.X_OK):
+        raise Skip("at-spi2-core is missing: run scripts/install-deps.sh")
+    if importlib.util.find_spec("pyatspi") is None:  # not imported here: no bus of our own yet
+        raise Skip("python3-pyatspi is missing: run scripts/install-deps.sh")
+
+
+def _own_session_bus():
+    """Runs this script again inside a session bus of its own, once, with a runtime folder of
+    its own: the accessibility bus puts its socket there, so journeys side by side never meet."""
+    if os.environ.get("NORVANE_JOURNEY_BUS"):
+        return
+    runtime = tempfile.mkdtemp(prefix="norvane-journey-bus-")
+    os.environ["NORVANE_JOURNEY_BUS"] = os.environ["XDG_RUNTIME_DIR"] = runtime
+    os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
+
+
+class Element:
+    """One element of the tree: its role, name, states and extents, read when asked."""
+
+    def __init__(self, app, accessible):
+        self.app = app
+        self.accessible = accessible
+
+    @property
+    def name(self):
+        return self.accessible.name
+
+    @property
+    def role(self):
+        return self.accessible.getRoleName()
+
+    def states(self):
+        import pyatspi
+        return {pyatspi.stateToString(s) for s in self.accessible.getState().getStates()}
+
+    def has(self, state):
+        return state in self.states()
+
+    @property
+    def extents(self):
+        """(x, y, width, height) on the screen."""
+        import pyatspi
+        e = self.accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return (e.x, e.y, e.width, e.height)
+
+    @property
+    def value(self):
+        return self.accessible.queryValue().currentValue
+
+    def center(self):
+        x, y, w, h = self.extents
+        return (x + w // 2, y + h // 2)
+
+    def click(self, button=1):
+        """A real press of the pointer in the middle of the element, scrolled into view first."""
+        x, y, w, h = self.reveal().extents
+        if w <= 0 or h <= 0:
+            raise AssertionError(f"{self} has no place on the screen to click")
+        self.app.click(x + w // 2, y + h // 2, button)
+        return self
+
+    def reveal(self):
+        """Turns the mouse wheel over the scroll area that cuts the element off until all of
+        its height shows, as a person scrolls to a control."""
+        for _ in range(100):
+            area = self._clipped_by()
+            if area is None:
+                return self
+            y, h = self.extents[1], self.extents[3]
+            ax, ay, aw, ah = area.extents
+            self.app.wheel(ax + aw // 2, ay + ah // 2, up=y < ay)
+        raise AssertionError(f"{self} cannot be scrolled into view")
+
+    def _clipped_by(self):
+        # The nearest enclosing element whose height does not hold the element's: a scroll
+        # area's viewport, with the element above or below what it shows.
+        _, y, _, h = self.extents
+        parent = self.accessible.parent
+        while parent is not None and parent.getRoleName() != "application":
+            e = parent.queryComponent().getExtents(0)
+            if y < e.y or y + h > e.y + e.height:
+                return Element(self.app, parent)
+            parent = parent.parent
+        return None
+
+    def inside(self, other):
+        x, y, w, h = self.extents
+        ox, oy, ow, oh = other.extents
+        return ox <= x and oy <= y and x + w <= ox + ow and y + h <= oy + oh
+
+    def children(self):
+        return [Element(self.app, c) for c in self.accessible if c is not None]
+
+    def __repr__(self):
+        try:
+            return f"<{self.role} {self.name!r} at {self.extents}>"
+        except Exception:
+            return "<element gone>"
+
+
+def _matches(value, wanted):
+    if wanted is None:
+        return True
+    if isinstance(wanted, re.Pattern):
+        return wanted.search(value or "") is not None
+    if callable(wanted):
+        return wanted(value)
+    return value == wanted
+
+
+class App:
+    """The running application, its display, buses and folders."""
+
+    def __init__(self, arguments, defaults=None, prepare=None, screen="1440x900", environment=None):
+        self.arguments = list(arguments)
+        self.work = Path(tempfile.mkdtemp(prefix="norvane-journey-"))
+        self.machine = self.work / "machine"
+        self.config = self.work / "config"
+        self.stderr_path = self.work / "stderr.txt"
+        self.stderr = None
+        self.xvfb = None
+        self.app = None
+        self._root = None
+        self._pressed = 0.0
+        self._defaults = TOUR_DONE if defaults is None else defaults
+        self._prepare = prepare
+        self._screen = screen
+        self._environment = environment or {}
+
+    # ---- start and end ----
+
+    def start(self):
+        source = Path(os.environ["NORVANE_SOURCE"])
+        for folder in ("config", "data", "cache", "run"):
+            (self.work / folder).mkdir(mode=0o700)
+        shutil.copytree(source / "platform/sim/template", self.machine, symlinks=True)
+        env = dict(os.environ)
+        env.update(
+            XDG_CONFIG_HOME=str(self.config), XDG_DATA_HOME=str(self.work / "data"),
+            XDG_CACHE_HOME=str(self.work / "cache"), XDG_RUNTIME_DIR=str(self.work / "run"),
+            NORVANE_MACHINE=str(self.machine), TZ="UTC", LANG="C.UTF-8", LC_ALL="C.UTF-8",
+            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_SCALE_FACTOR", None)
+        env.update(self._environment)
+        env["DISPLAY"] = self._start_display()
+        os.environ["DISPLAY"] = env["DISPLAY"]
+        self.env = env
+        if self._defaults:
+            self.write_defaults(self._defaults)
+        if self._prepare:
+            self._prepare(self)
+        self.stderr = open(self.stderr_path, "wb")
+        self.app = subprocess.Popen([os.environ["NORVANE_APP"], *self.arguments], env=env,
+                                    stdout=subprocess.DEVNULL, stderr=self.stderr)
+        self._root = self.root()  # waits until the application is in the tree
+        return self
+
+    def _start_display(self):
+        """Xvfb on the first free display, which it names on a pipe (so runs side by side never
+        take the same one)."""
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{self._screen}x24",
+                                      "-nolisten", "tcp", "-noreset"], pass_fds=(write,),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        deadline = time.monotonic() + DEADLINE
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        if not number.strip():
+            raise AssertionError(f"Xvfb did not start (status {self.xvfb.poll()})")
+        return ":" + number.decode().strip()
+
+    def quit(self):
+        """Ends the application as a logout does (SIGTERM) and gives its exit status."""
+        if not self.app:
+            return None
+        if self.app.poll() is None:
+            self.app.send_signal(signal.SIGTERM)
+        try:
+            return self.app.wait(timeout=DEADLINE * 2)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("Norvane did not quit on SIGTERM")
+
+    def stop(self):
+        for process in (self.app, self.xvfb):
+            if process and process.poll() is None:
+                process.kill()
+                process.wait()
+        if self.stderr:
+            self.stderr.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def errors(self):
+        """The application's standard error so far."""
+        return self.stderr_path.read_text(errors="replace") if self.stderr_path.exists() else ""
+
+    # ---- the tree ----
+
+    def root(self, timeout=DEADLINE):
+        """The application's element, whose children are its windows."""
+        if self._root:
+            return self._root
+        import pyatspi
+        pid = self.app.pid
+
+        def found():
+            desktop = pyatspi.Registry.getDesktop(0)
+            for application in desktop:
+                try:
+                    if application is not None and application.get_process_id() == pid and application.childCount:
+                        return application
+                except Exception:
+                    continue
+            if self.app.poll() is not None:
+                raise AssertionError(f"Norvane ended (status {self.app.returncode}):\n{self.errors()}")
+            return None
+
+        return Element(self, self.wait("Norvane in the accessibility tree", found, timeout))
+
+    def elements(self, role=None, name=None, within=None, showing=True):
+        """Every element of that role and name (a text, a pattern or a test), shown on the
+        screen unless `showing` is False; what is not shown is not searched below."""
+        import pyatspi
+        out = []
+        start = within.accessible if within else self.root().accessible
+
+        def walk(accessible):
+            try:
+                shown = accessible.getState().contains(pyatspi.STATE_SHOWING)
+                if showing and not shown:
+                    return
+                if _matches(accessible.getRoleName(), role) and _matches(accessible.name, name):
+                    out.append(Element(self, accessible))
+                for child in accessible:
+                    if child is not None:
+                        walk(child)
+            except Exception:  # an element that went while it was read
+                return
+
+        for child in start:
+            if child is not None:
+                walk(child)
+        return out
+
+    def find(self, role, name, within=None, timeout=DEADLINE):
+        """The first shown element of that role and name, waited for."""
+        return self.wait(f"{role} {name!r} on the screen",
+                         lambda: next(iter(self.elements(role, name, within)), None), timeout)
+
+    def absent(self, role, name, within=None, timeout=DEADLINE):
+        """Waits until no element of that role and name is shown."""
+        self.wait(f"{role} {name!r} gone from the screen", lambda: not self.elements(role, name, within), timeout)
+
+    def wait(self, what, condition, timeout=DEADLINE):
+        """Polls `condition` until it gives something true; fails after `timeout` seconds."""
+        deadline = time.monotonic() + timeout
+        while True:
+            result = condition()
+            if result:
+                return result
+            if time.monotonic() > deadline:
+                raise AssertionError(f"waited {timeout:.0f} s for {what}")
+            time.sleep(0.1)
+
+    # The application's windows (the tree's top level): the menu-bar item, the panel, the tour.
+    def window(self, name, timeout=DEADLINE):
+        return self.wait(f"the window {name!r}", lambda: self._window(name), timeout)
+
+    def closed(self, name, timeout=DEADLINE):
+        self.wait(f"the window {name!r} closed", lambda: not self._window(name), timeout)
+        self._pressed = time.monotonic()  # a person's next press comes after they saw it go
+
+    def _window(self, name):
+        for window in self.root().children():
+            try:
+                if _matches(window.name, name) and window.has("showing"):
+                    return window
+            except Exception:
+                continue
+        return None
+
+    def item(self):
+        return self.window(re.compile(r"^Norvane, battery"))
+
+    def panel(self, timeout=DEADLINE):
+        return self.window("Norvane", timeout)
+
+    def tour(self, timeout=DEADLINE):
+        return self.window("Welcome to Norvane", timeout)
+
+    # ---- input ----
+
+    def xdotool(self, *arguments):
+        subprocess.run(["xdotool", *arguments], env=self.env, check=True)
+
+    def _pace(self):
+        # A person's presses come apart: the panel ignores a click on its item within 0.25 s
+        # of closing (the click that took its focus), and so do its hot keys.
+        wait = self._pressed + PACE - time.monotonic()
+        if wait > 0:
+            time.sleep(wait)
+        self._pressed = time.monotonic()
+
+    def click(self, x, y, button=1):
+        self._pace()
+        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+
+    def tab_to(self, element, presses=20):
+        """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
+        for _ in range(presses):
+            if element.has("focused"):
+                return element
+            self.key("Tab")
+        raise AssertionError(f"Tab never reached {element}")
+
+    def wheel(self, x, y, up=False):
+        """One step of the mouse wheel (not paced: a wheel turns quickly)."""
+        self.xdotool("mousemove", str(x), str(y), "click", "4" if up else "5")
+
+    def key(self, *keys):
+        """Key presses as xdotool names them: "Tab", "Return", "ctrl+super+space"."""
+        for key in keys:
+            self._pace()
+            self.xdotool("key", key)
+
+    def clipboard(self):
+        """What the clipboard holds as text (xclip reads it)."""
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
+                              timeout=DEADLINE).stdout.decode()
+
+    # ---- the machine folder and the user's folders ----
+
+    def defaults(self):
+        path = self.config / f"{DOMAIN}.plist"
+        return plistlib.loads(path.read_bytes()) if path.exists() else {}
+
+    def write_defaults(self, entries):
+        (self.config / f"{DOMAIN}.plist").write_bytes(plistlib.dumps(entries, fmt=plistlib.FMT_XML))
+
+    def json(self, path):
+        """A JSON file of the machine folder (None while it is missing)."""
+        file = self.machine / path
+        return json.loads(file.read_text()) if file.exists() else None
+
+    def lines(self, path):
+        """A JSON-lines file of the machine folder, one value a line."""
+        file = self.machine / path
+        return [json.loads(line) for line in file.read_text().splitlines() if line.strip()] if file.exists() else []
+
+
+def hotkeys_entry(table):
+    """The stored form of the hot keys: {"panel": (49, 0x1100, "⌃⌘Space")} as the "hotkeys" data."""
+    pairs = []
+    for action, (code, modifiers, label) in table.items():
+        pairs += [action, {"keyCode": code, "modifiers": modifiers, "label": label}]
+    return json.dumps(pairs, ensure_ascii=False).encode()
+
+
+def run(journey, *arguments, **options):
+    """Runs one journey on a fresh application started with `arguments`; exits the script."""
+    try:
+        _needed()
+    except Skip as reason:
+        print(f"skipped: {reason}")
+        sys.exit(SKIPPED)
+    _own_session_bus()
+    app = App(arguments, **options)
+    problems = []
+    started = time.monotonic()
+    try:
+        app.start()
+        journey(app)
+        status = app.quit()
+        if status != 0:
+            problems.append(f"Norvane ended with status {status}")
+    except Exception:
+        problems.append(traceback.format_exc())
+    finally:
+        errors = app.errors()
+        app.stop()
+        shutil.rmtree(os.environ["NORVANE_JOURNEY_BUS"], ignore_errors=True)
+    warnings = [line for line in errors.splitlines() if FORBIDDEN.search(line)]
+    if warnings:
+        problems.append("Qt warned:\n  " + "\n  ".join(warnings))
+    print(f"{Path(sys.argv[0]).stem}: {time.monotonic() - started:.1f} s")
+    if problems:
+        print("\n".join(problems))
+        print("--- Norvane's standard error ---\n" + errors)
+        sys.exit(1)
+    sys.exit(0)
