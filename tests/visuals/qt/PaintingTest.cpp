@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "app/visuals/MenuBarIcon.h"
 #include "app/visuals/qt/BackdropView.h"
@@ -234,16 +236,25 @@ TEST_F(Painting, ACardGivesAWrappedTextEveryLineItNeeds) {
     EXPECT_EQ(text->width(), 316 - 28);
 }
 
-// Counts the new layouts asked of a widget.
-struct LayoutRequests final : QObject {
+// Counts the new layouts asked of a widget, or its paints.
+struct Events final : QObject {
+    QEvent::Type type;
     int count = 0;
+    explicit Events(QEvent::Type counted) : type(counted) {}
     bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::LayoutRequest;
+        count += event->type() == type;
         return false;
+    }
+    // Runs Qt's events until one was counted, for at most a second.
+    bool arrived() {
+        QElapsedTimer clock;
+        clock.start();
+        while (count == 0 && clock.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return count > 0;
     }
 };
 
-TEST_F(Painting, ALabelAsksForANewLayoutOnlyWhenItsSizeChanges) {
+TEST_F(Painting, ALabelAsksForANewLayoutOnlyWhenItsSizeChangesAndShowsWhatItHoldsNow) {
     TextStyle wrapping = note();
     TextStyle dimmer = note();
     dimmer.color = Color::white(0.3);
@@ -255,36 +266,58 @@ TEST_F(Painting, ALabelAsksForANewLayoutOnlyWhenItsSizeChanges) {
         const char* what;
         TextStyle style;
         QString before;
-        std::function<void(TextLabel&)> change;
-        bool relayout;
+        std::function<void(TextLabel&, QWidget& holder)> change;
+        std::optional<bool> relayout;  // none where the holder's own resize lays it out
+        int lines = 0;                 // the label's most lines after the change
     };
     const Case cases[] = {
-        {"a figure as wide", caps(), "72%", [](TextLabel& l) { l.setText("71%"); }, false},
-        {"a wider figure", caps(), "72%", [](TextLabel& l) { l.setText("100%"); }, true},
+        {"a figure as wide", caps(), "72%", [](TextLabel& l, QWidget&) { l.setText("71%"); }, false},
+        {"a wider figure", caps(), "72%", [](TextLabel& l, QWidget&) { l.setText("100%"); }, true},
         {"wrapped text as wide", wrapping, quit,
-         [](TextLabel& l) { l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m")); }, false},
-        {"wrapped onto more lines", wrapping, quit, [&](TextLabel& l) { l.setText(longer); }, true},
-        {"another colour", wrapping, longer, [&](TextLabel& l) { l.setStyle(dimmer); }, false},
-        {"a larger size", wrapping, longer, [&](TextLabel& l) { l.setStyle(larger); }, true},
-        {"one line at most", wrapping, longer, [](TextLabel& l) { l.setMaximumLines(1); }, true},
+         [](TextLabel& l, QWidget&) { l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m")); }, false},
+        {"wrapped onto more lines", wrapping, quit, [&](TextLabel& l, QWidget&) { l.setText(longer); }, true},
+        {"another colour", wrapping, longer, [&](TextLabel& l, QWidget&) { l.setStyle(dimmer); }, false},
+        {"a larger size", wrapping, longer, [&](TextLabel& l, QWidget&) { l.setStyle(larger); }, true},
+        {"one line at most", wrapping, longer, [](TextLabel& l, QWidget&) { l.setMaximumLines(1); }, true, 1},
+        {"a narrower width", wrapping, longer, [](TextLabel&, QWidget& h) { h.resize(90, 400); }, std::nullopt},
+        {"a narrower width, then text as wide", wrapping, quit,
+         [](TextLabel& l, QWidget& h) {
+             h.resize(90, 400);
+             QCoreApplication::sendPostedEvents();
+             l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m"));
+         },
+         std::nullopt},
     };
     for (const auto& c : cases) {
         QWidget holder;
         auto* label = new TextLabel(c.before, c.style);
-        (new QVBoxLayout(&holder))->addWidget(label);
-        holder.resize(160, 200);
+        auto* layout = new QVBoxLayout(&holder);
+        layout->addWidget(label);
+        layout->addStretch();
+        holder.resize(160, 400);
+        Events requests(QEvent::LayoutRequest), paints(QEvent::Paint);
+        label->installEventFilter(&paints);
         holder.show();
-        QCoreApplication::sendPostedEvents();
-        LayoutRequests requests;
+        ASSERT_TRUE(paints.arrived()) << c.what;
+        const QImage before = render(*label);
+        paints.count = 0;
         holder.installEventFilter(&requests);
-        c.change(*label);
+        c.change(*label, holder);
         QCoreApplication::sendPostedEvents();
-        EXPECT_EQ(requests.count > 0, c.relayout) << c.what;
-        // What it measures now is what a label made with the new text measures.
+        if (c.relayout) {
+            EXPECT_EQ(requests.count > 0, *c.relayout) << c.what;
+        }
+        EXPECT_TRUE(paints.arrived()) << c.what;
+        // What it measures and shows now is what a label made with the new text does.
         TextLabel fresh(label->text(), label->style());
-        fresh.setMaximumLines(c.what == std::string("one line at most") ? 1 : 0);
+        fresh.setMaximumLines(c.lines);
         EXPECT_EQ(label->sizeHint(), fresh.sizeHint()) << c.what;
-        EXPECT_EQ(label->heightForWidth(label->width()), fresh.heightForWidth(label->width())) << c.what;
+        const int height = c.style.wraps ? fresh.heightForWidth(label->width()) : fresh.sizeHint().height();
+        EXPECT_EQ(label->height(), height) << c.what;
+        fresh.resize(label->size());
+        const QImage after = render(*label);
+        EXPECT_EQ(after, render(fresh)) << c.what;
+        EXPECT_FALSE(after == before) << c.what;
     }
 }
 
