@@ -394,9 +394,12 @@ struct RunningApp {
     explicit RunningApp(const Machine& machine) : process(ChildProcess::start(machine, "/bin/sh", {"-c", "exec sleep 30"})) {}
 };
 
+// What the file holds once a whole line is in it: a writer creates it before it writes.
 std::string waitForFile(const Path& file) {
-    for (int i = 0; i < 200 && !fileExists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return readFile(file).value_or("");
+    std::string text;
+    for (int i = 0; i < 200 && !(text = readFile(file).value_or("")).ends_with('\n'); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return text;
 }
 
 TEST_F(UpdaterTest, InstallSwapsTheBundlesAndRelaunchesTheAppAtItsPathOnceThisProcessEnds) {

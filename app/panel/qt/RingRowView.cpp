@@ -1,6 +1,7 @@
 #include "app/panel/qt/RingRowView.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <cmath>
@@ -165,6 +166,12 @@ private:
     Color tint_;
 };
 
+// A dot's square, with a pixel around it for its antialiased edge.
+QRectF around(const Dot& dot) {
+    const double r = dot.diameter / 2 + 1;
+    return {dot.x - r, dot.y - r, 2 * r, 2 * r};
+}
+
 }  // namespace
 
 ChargeRing::ChargeRing(MainQueue& queue, RingRow::Charge charge, QWidget* parent)
@@ -185,11 +192,39 @@ ChargeRing::~ChargeRing() {
 
 void ChargeRing::set(const RingRow::Charge& charge) {
     if (charge == charge_) return;
-    const bool blinked = charge_.blinks;
+    const RingRow::Charge before = charge_;
+    const DotLayout shown = dots(queue_.now());
     charge_ = charge;
     setAccessibleName(qs(charge_.accessibility));
-    if (blinked != charge_.blinks) schedule();
-    update();
+    if (before.blinks != charge_.blinks) schedule();
+    // A new reading relights a dot or two and a digit: only they are drawn again, unless
+    // the "%" moves with the digits' width or the tone relights them all.
+    const bool unitStays =
+        before.present == charge_.present && before.digits().layout().width == charge_.digits().layout().width;
+    if (const auto part = unitStays ? changedDots(shown, dots(queue_.now())) : std::nullopt)
+        update(*part);
+    else
+        update();
+}
+
+std::optional<QRegion> ChargeRing::changedDots(const DotLayout& before, const DotLayout& after) const {
+    constexpr int mostRects = 32;  // beyond this a region costs more than the whole card
+    QRegion out;
+    int count = 0;
+    const auto add = [&](const Dot& dot) {
+        const QRectF box = around(dot);
+        const bool finite = std::isfinite(box.left()) && std::isfinite(box.top()) && std::isfinite(box.width());
+        if (!finite || !QRectF(rect()).contains(box)) return false;
+        out += box.toAlignedRect();
+        return ++count <= mostRects;
+    };
+    for (std::size_t i = 0; i < std::max(before.dots.size(), after.dots.size()); ++i) {
+        const Dot* was = i < before.dots.size() ? &before.dots[i] : nullptr;
+        const Dot* is = i < after.dots.size() ? &after.dots[i] : nullptr;
+        if (was && is && *was == *is) continue;
+        if ((was && !add(*was)) || (is && !add(*is))) return std::nullopt;
+    }
+    return out;
 }
 
 DotLayout ChargeRing::dots(Date date) const {
@@ -205,7 +240,15 @@ DotLayout ChargeRing::dots(Date date) const {
 void ChargeRing::paintEvent(QPaintEvent* event) {
     CardFrame::paintEvent(event);
     QPainter painter(this);
-    paintDots(painter, dots(queue_.now()));
+    DotLayout shown = dots(queue_.now());
+    // Under a few changed dots, the others would only be clipped away.
+    const QRegion& region = event->region();
+    if (region != QRegion(rect()))
+        std::erase_if(shown.dots, [&](const Dot& dot) {
+            return std::none_of(region.begin(), region.end(),
+                                [&](const QRect& part) { return QRectF(part).intersects(around(dot)); });
+        });
+    paintDots(painter, shown);
     const DotLayout digits = charge_.digits().layout();
     const QPointF corner((width() + digits.width) / 2 + RingRow::percentDx,
                          (height() - digits.height) / 2 + RingRow::percentDy);

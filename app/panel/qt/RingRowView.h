@@ -5,8 +5,10 @@
 // shown, the ring blinks on its 0.6 s timeline through the main queue; otherwise no timer
 // runs.
 
+#include <QRegion>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "app/panel/RingRow.h"
 #include "app/visuals/qt/CardFrame.h"
@@ -37,6 +39,9 @@ protected:
 
 private:
     void schedule();
+    // Where two frames differ: around each dot that changed, came or went; none where that
+    // is not a few dots within the card.
+    std::optional<QRegion> changedDots(const DotLayout& before, const DotLayout& after) const;
 
     MainQueue& queue_;
     RingRow::Charge charge_;

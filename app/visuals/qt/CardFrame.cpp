@@ -1,5 +1,6 @@
 #include "app/visuals/qt/CardFrame.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -19,12 +20,15 @@ CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card),
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
-void CardFrame::paintEvent(QPaintEvent*) {
+void CardFrame::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const auto geometry = card_.geometry(width(), 0, height() - 2 * card_.padding);
     const auto rect = [](const Rect& r) { return QRectF(r.x, r.y, r.width, r.height); };
     const double radius = Card::cornerRadius;
+    // Under a label repainted alone, the fill is all there is: drawn without the outline.
+    if (inFlatMiddle(event->region(), rect(geometry.card), radius, Card::edgeWidth + 1))
+        return fillRegion(painter, event->region(), toQColor(Card::fill));
     painter.setPen(Qt::NoPen);
     painter.setBrush(toQColor(Card::fill));
     painter.drawRoundedRect(rect(geometry.card), radius, radius);

@@ -5,12 +5,15 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QString>
+#include <memory>
 
 #include "app/visuals/DotLayout.h"
 #include "app/visuals/TextStyle.h"
 
 class QPainter;
 class QRectF;
+class QRegion;
+class QTextLayout;
 
 namespace norvane {
 
@@ -20,6 +23,20 @@ QColor toQColor(Color color);
 // for widgets that draw with a font of their own. Text in a style is drawn by `TextFace`.
 QFont qtFont(const TextStyle& style);
 QString styledText(const QString& text, const TextStyle& style);
+
+// Text wrapped to a width by a `TextFace`, shaped once: measured, and drawn as often as
+// needed without being laid out again.
+class WrappedText {
+public:
+    double height() const { return height_; }
+    // The characters laid out, styled as they show (cut with an ellipsis where it was).
+    QString shown() const;
+
+private:
+    friend class TextFace;
+    std::shared_ptr<const QTextLayout> layout_;
+    double height_ = 0;
+};
 
 // Text in a style at its exact size, always as plain text. Qt's fonts come in whole
 // pixels, so a fractional size (the pills' 10.5, the caps' 9.5) is drawn from a font four
@@ -40,8 +57,10 @@ public:
     // The line `draw` shows in a box `width` wide: the text as shown, or cut with an ellipsis.
     QString elided(const QString& text, double width, Qt::TextElideMode elide = Qt::ElideRight) const;
     // The text wrapped at word boundaries (or anywhere, for a word wider than the line)
-    // to `width`: its height, and drawing it from the top left of `box`.
-    double wrappedHeight(const QString& text, double width) const;
+    // to `width`: laid out, its height, and drawing it from the top left of `box`.
+    WrappedText wrap(const QString& text, double width) const;
+    double wrappedHeight(const QString& text, double width) const { return wrap(text, width).height(); }
+    void drawWrapped(QPainter& painter, const QRectF& box, const WrappedText& text) const;
     void drawWrapped(QPainter& painter, const QRectF& box, const QString& text) const;
 
     const QFont& font() const { return font_; }
@@ -55,5 +74,12 @@ private:
 };
 
 void paintDots(QPainter& painter, const DotLayout& layout);
+
+// Whether all of `region` lies in the flat middle of a rounded rectangle: off its corners
+// (squares of `radius`) and at least `inset` in from its edges. There a part repainted
+// (under a label whose text changed) needs only the shape's fill, not the shape again.
+bool inFlatMiddle(const QRegion& region, const QRectF& shape, double radius, double inset);
+// Fills each rectangle of `region` with `color`, once.
+void fillRegion(QPainter& painter, const QRegion& region, const QColor& color);
 
 }  // namespace norvane

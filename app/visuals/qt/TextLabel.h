@@ -4,10 +4,18 @@
 // ellipsis to the width it is offered, or wrapped onto more lines where the style wraps.
 // A one-line label asks for its whole text's width but can be squeezed to an ellipsis, so
 // a long name never widens what holds it.
+//
+// A label keeps what it measured (its size hints, and its wrapped text laid out at the few
+// widths it was asked about) until its text, style or lines change; a change that leaves
+// every size it gave the same asks for no new layout, so "72%" becoming "71%" repaints the
+// label alone.
 
 #include <QWidget>
+#include <optional>
+#include <vector>
 
 #include "app/visuals/TextStyle.h"
+#include "app/visuals/qt/Painting.h"
 
 namespace norvane {
 
@@ -39,14 +47,29 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // The text a wrapping label shows at that width: all of it, or within its lines.
-    QString wrapped(double width) const;
+    // A wrapping label's text at a width, laid out: all of it, or within its lines.
+    struct Fit {
+        int width;
+        WrappedText text;
+    };
+    WrappedText fitted(double width) const;
+    const Fit& fit(int width) const;
+    // Makes a change to the text, style or lines, then asks for a new layout only where a
+    // size the layouts were given is no longer the same.
+    template <class Change>
+    void reshape(Change&& change);
 
     QString text_;
     TextStyle style_;
+    TextFace face_;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     Qt::TextElideMode elide_ = Qt::ElideRight;
     int lines_ = 0;
+    // What was measured since the last change: none yet where nothing asked.
+    mutable std::optional<QSize> hint_;
+    mutable std::optional<QSize> least_;
+    mutable std::vector<Fit> fits_;  // the widths asked last, newest at the end
+    mutable bool forgotten_ = false;  // a width asked about was dropped from `fits_`
 };
 
 }  // namespace norvane

@@ -10,6 +10,8 @@
 #include <QtTest/QTest>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QScrollArea>
 
 #include "app/panel/qt/HeadlineView.h"
@@ -23,6 +25,7 @@
 #include "app/visuals/qt/SwitchButton.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
+#include "app/visuals/qt/BackdropView.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
 #include "app/visuals/qt/Painting.h"
@@ -331,6 +334,61 @@ TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShownAndAHiddenPanelWaitsT
     probe.battery(plugged(51, false));
     settle();
     EXPECT_FALSE(ring->blinking());
+}
+
+TEST_F(PanelWidgets, ARingRedrawnInPartAfterANewReadingShowsWhatANewRingShows) {
+    const Color green{0.2, 0.9, 0.4, 1}, red{1, 0.3, 0.3, 1};
+    const RingRow::Charge at72{72, green, false, 5, "Battery 72 percent"};
+    RingRow::Charge at71 = at72, at100 = at72, at9 = at72, none = at72;
+    at71.percent = 71;
+    at100.percent = 100;
+    at100.pitch = 4;
+    at9 = {9, red, false, 5, "Battery 9 percent"};
+    none.present = false;
+    struct Case {
+        const char* what;
+        RingRow::Charge before, after;
+        bool inPart;  // only the changed dots were drawn again
+    };
+    const Case cases[] = {
+        {"a percent less", at72, at71, true},
+        {"a digit more, which moves the %", at72, at100, false},
+        {"another tone and a digit less", at72, at9, false},
+        {"no battery", at72, none, false},
+    };
+    // The part of the ring last painted, and what its window shows then.
+    struct Shown final : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) painted = static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+        QImage after(ChargeRing& ring) {
+            painted = {};
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !painted.isEmpty(); }, 1000));
+            return ring.screen()->grabWindow(ring.window()->winId()).toImage();  // the backing store
+        }
+    };
+    // On the panel's backdrop, as the Now page shows it.
+    const auto shownOnBackdrop = [&](BackdropView& backdrop, const RingRow::Charge& charge, Shown& shown) {
+        auto* ring = new ChargeRing(bench.queue, charge, &backdrop);
+        ring->move(10, 10);
+        backdrop.resize(180, 180);
+        ring->installEventFilter(&shown);
+        backdrop.show();
+        return ring;
+    };
+    for (const auto& c : cases) {
+        BackdropView backdrop(Backdrop::forSystem(26), false), freshBackdrop(Backdrop::forSystem(26), false);
+        Shown shown, expected;
+        ChargeRing* ring = shownOnBackdrop(backdrop, c.before, shown);
+        shown.after(*ring);
+        ring->set(c.after);
+        const QImage image = shown.after(*ring);
+        EXPECT_EQ(shown.painted != QRegion(ring->rect()), c.inPart) << c.what;
+        const QImage want = expected.after(*shownOnBackdrop(freshBackdrop, c.after, expected));
+        EXPECT_TRUE(image.copy(ring->geometry()) == want.copy(ring->geometry())) << c.what;
+    }
 }
 
 }  // namespace

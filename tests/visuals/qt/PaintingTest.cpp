@@ -3,12 +3,15 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "app/visuals/MenuBarIcon.h"
 #include "app/visuals/qt/BackdropView.h"
@@ -101,6 +104,105 @@ TEST_F(Painting, OddNumbersGiveEmptyViewsNotGarbage) {
     }
 }
 
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
+}
+
+TEST_F(Painting, DotsLookAsIfFilledOneByOneWhereverThePainterPutsThem) {
+    // Centres off the pixel grid, diameters of the ring's and the digits' dots and larger,
+    // colours with and without opacity.
+    DotLayout layout{40, 40, {}};
+    const Color colors[] = {Color::white(), {0.2, 0.9, 0.4, 0.7}, Color::white(0.18)};
+    for (int i = 0; i < 24; ++i)
+        layout.dots.push_back({4 + i * 1.37, 6 + (i % 5) * 6.29, i % 3 == 0 ? 2.5 : i % 3 == 1 ? 4.5 : 9.0, colors[i % 3]});
+    struct Case {
+        const char* what;
+        double ratio;  // device pixels a point
+        std::function<void(QPainter&)> place;
+    };
+    const Case cases[] = {
+        {"as drawn", 1, [](QPainter&) {}},
+        {"at scale 2", 2, [](QPainter&) {}},
+        {"moved by a fraction", 1, [](QPainter& p) { p.translate(0.3, 0.71); }},
+        {"scaled by the painter", 1, [](QPainter& p) { p.scale(1.5, 1.5); }},
+        {"upside down, as the menu bar's picture", 2, [](QPainter& p) {
+             p.translate(0, 40);
+             p.scale(1, -1);
+         }},
+        {"turned", 1, [](QPainter& p) { p.rotate(10); }},
+    };
+    for (const auto& c : cases) {
+        const auto draw = [&](bool filled) {
+            QImage image(QSize(60, 60) * c.ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(c.ratio);
+            image.fill(Qt::black);
+            QPainter painter(&image);
+            c.place(painter);
+            if (!filled) {
+                paintDots(painter, layout);
+                return image;
+            }
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            for (const Dot& d : layout.dots) {
+                painter.setBrush(toQColor(d.color));
+                painter.drawEllipse(QRectF(d.x - d.diameter / 2, d.y - d.diameter / 2, d.diameter, d.diameter));
+            }
+            return image;
+        };
+        const QImage filled = draw(true);
+        // Twice: the second time from what the first one kept.
+        EXPECT_LE(largestDifference(draw(false), filled), 8) << c.what;
+        EXPECT_LE(largestDifference(draw(false), filled), 8) << c.what;
+    }
+}
+
+TEST_F(Painting, ACardOrTheBackdropRepaintedInPartLooksAsPaintedWhole) {
+    CardFrame card(norvane::card(14));
+    card.resize(200, 100);
+    BackdropView backdrop(Backdrop::forSystem(26), true);
+    backdrop.resize(200, 100);
+    struct Case {
+        const char* what;
+        QRect part;
+    };
+    const Case cases[] = {
+        {"a label in the middle", {30, 30, 120, 16}},
+        {"two labels in the middle", {30, 30, 40, 16}},
+        {"over a corner", {8, 4, 60, 16}},
+        {"along an edge", {60, 86, 40, 14}},
+    };
+    // The part drawn where it lies in the widget.
+    const auto draw = [](QWidget& widget, const QRegion& part) {
+        QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        widget.render(&painter, part.boundingRect().topLeft(), part, QWidget::DrawChildren);
+        return image;
+    };
+    for (QWidget* widget : {static_cast<QWidget*>(&card), static_cast<QWidget*>(&backdrop)}) {
+        const QImage whole = draw(*widget, QRegion(widget->rect()));
+        for (const auto& c : cases) {
+            QRegion part(c.part);
+            if (std::string(c.what) == "two labels in the middle") part += QRect(100, 60, 50, 16);
+            const QImage image = draw(*widget, part);
+            for (const QRect& r : part)
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x)
+                        ASSERT_EQ(at(image, x, y), at(whole, x, y)) << c.what << " at " << x << "," << y;
+        }
+    }
+}
+
 TEST_F(Painting, TheMenuBarImageIsOpacityOnlyWithItsRowsUpsideDown) {
     const QImage image = menuBarImage(50, true, scale);
     ASSERT_EQ(image.size(), QSize(101, 44));
@@ -148,6 +250,91 @@ TEST_F(Painting, AssistiveToolsReadATextWholeAsItsNameAndAsShownAsItsCharacters)
         const QString characters = read->textInterface()->text(0, read->textInterface()->characterCount());
         if (cut) EXPECT_TRUE(characters.startsWith("AUTO") && characters.endsWith(QChar(0x2026))) << characters.toStdString();
         else EXPECT_EQ(characters, "AUTOMATIC · ON BATTERY");
+    }
+}
+
+// Counts the new layouts asked of a widget, or its paints.
+struct Events final : QObject {
+    QEvent::Type type;
+    int count = 0;
+    explicit Events(QEvent::Type counted) : type(counted) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == type;
+        return false;
+    }
+    // Runs Qt's events until one was counted, for at most a second.
+    bool arrived() {
+        QElapsedTimer clock;
+        clock.start();
+        while (count == 0 && clock.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return count > 0;
+    }
+};
+
+TEST_F(Painting, ALabelAsksForANewLayoutOnlyWhenItsSizeChangesAndShowsWhatItHoldsNow) {
+    TextStyle wrapping = note();
+    TextStyle dimmer = note();
+    dimmer.color = Color::white(0.3);
+    TextStyle larger = note();
+    larger.size = 17;
+    const QString quit = QStringLiteral("If you quit: 2h 45m \u2192 \u22483h 21m");
+    const QString longer = QString("A sentence long enough to wrap. ").repeated(3);
+    struct Case {
+        const char* what;
+        TextStyle style;
+        QString before;
+        std::function<void(TextLabel&, QWidget& holder)> change;
+        std::optional<bool> relayout;  // none where the holder's own resize lays it out
+        int lines = 0;                 // the label's most lines after the change
+    };
+    const Case cases[] = {
+        {"a figure as wide", caps(), "72%", [](TextLabel& l, QWidget&) { l.setText("71%"); }, false},
+        {"a wider figure", caps(), "72%", [](TextLabel& l, QWidget&) { l.setText("100%"); }, true},
+        {"wrapped text as wide", wrapping, quit,
+         [](TextLabel& l, QWidget&) { l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m")); }, false},
+        {"wrapped onto more lines", wrapping, quit, [&](TextLabel& l, QWidget&) { l.setText(longer); }, true},
+        {"another colour", wrapping, longer, [&](TextLabel& l, QWidget&) { l.setStyle(dimmer); }, false},
+        {"a larger size", wrapping, longer, [&](TextLabel& l, QWidget&) { l.setStyle(larger); }, true},
+        {"one line at most", wrapping, longer, [](TextLabel& l, QWidget&) { l.setMaximumLines(1); }, true, 1},
+        {"a narrower width", wrapping, longer, [](TextLabel&, QWidget& h) { h.resize(90, 400); }, std::nullopt},
+        {"a narrower width, then text as wide", wrapping, quit,
+         [](TextLabel& l, QWidget& h) {
+             h.resize(90, 400);
+             QCoreApplication::sendPostedEvents();
+             l.setText(QStringLiteral("If you quit: 2h 42m \u2192 \u22483h 17m"));
+         },
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        QWidget holder;
+        auto* label = new TextLabel(c.before, c.style);
+        auto* layout = new QVBoxLayout(&holder);
+        layout->addWidget(label);
+        layout->addStretch();
+        holder.resize(160, 400);
+        Events requests(QEvent::LayoutRequest), paints(QEvent::Paint);
+        label->installEventFilter(&paints);
+        holder.show();
+        ASSERT_TRUE(paints.arrived()) << c.what;
+        const QImage before = render(*label);
+        paints.count = 0;
+        holder.installEventFilter(&requests);
+        c.change(*label, holder);
+        QCoreApplication::sendPostedEvents();
+        if (c.relayout) {
+            EXPECT_EQ(requests.count > 0, *c.relayout) << c.what;
+        }
+        EXPECT_TRUE(paints.arrived()) << c.what;
+        // What it measures and shows now is what a label made with the new text does.
+        TextLabel fresh(label->text(), label->style());
+        fresh.setMaximumLines(c.lines);
+        EXPECT_EQ(label->sizeHint(), fresh.sizeHint()) << c.what;
+        const int height = c.style.wraps ? fresh.heightForWidth(label->width()) : fresh.sizeHint().height();
+        EXPECT_EQ(label->height(), height) << c.what;
+        fresh.resize(label->size());
+        const QImage after = render(*label);
+        EXPECT_EQ(after, render(fresh)) << c.what;
+        EXPECT_FALSE(after == before) << c.what;
     }
 }
 
