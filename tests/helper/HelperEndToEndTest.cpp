@@ -78,7 +78,7 @@ protected:
         return app;
     }
     std::string probe(const Path& app, std::vector<std::string> arguments) {
-        const auto out = runner.run((app / "Contents/MacOS/Norvane").string(), arguments, ErrorOutput::discard);
+        const auto out = runner.run((app / "Contents/MacOS/Norvane").string(), arguments, ErrorOutput::inherit);
         EXPECT_EQ(out.exitCode, 0) << out.error;
         return trimmed(out.output);
     }
