@@ -59,6 +59,9 @@ def _needed():
     app = os.environ.get("NORVANE_APP")
     if not app or not os.access(app, os.X_OK):
         raise Skip("NORVANE_APP names no built application")
+    world = os.environ.get("NORVANE_OWN_WORLD")
+    if not os.environ.get("NORVANE_TEST_WORLD") and not (world and os.access(world, os.X_OK)):
+        raise Skip("NORVANE_OWN_WORLD names no built norvane_own_world")
     for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session"):
         if not shutil.which(program):
             raise Skip(f"{program} is missing: run scripts/install-deps.sh")
@@ -66,6 +69,18 @@ def _needed():
         raise Skip("at-spi2-core is missing: run scripts/install-deps.sh")
     if importlib.util.find_spec("pyatspi") is None:  # not imported here: no bus of our own yet
         raise Skip("python3-pyatspi is missing: run scripts/install-deps.sh")
+
+
+def _own_world():
+    """Runs this script again in a world of its own (tests/support/OwnWorld.h), once: a home
+    and user folders of its own, and a view of the processes of its own, so that an agent
+    installed in the user's home or running on the machine never shows in the application.
+    Where the machine allows no view of its own the journey is skipped, never failed."""
+    if not os.environ.get("NORVANE_TEST_WORLD"):
+        world = os.environ["NORVANE_OWN_WORLD"]
+        os.execv(world, [world, sys.executable, *sys.argv])
+    if os.environ.get("NORVANE_TEST_SHARED_PROCESSES"):
+        raise Skip(os.environ["NORVANE_TEST_SHARED_PROCESSES"])
 
 
 def _own_session_bus():
@@ -527,6 +542,7 @@ def run(journey, *arguments, **options):
     """Runs one journey on a fresh application started with `arguments`; exits the script."""
     try:
         _needed()
+        _own_world()
     except Skip as reason:
         print(f"skipped: {reason}")
         sys.exit(SKIPPED)
