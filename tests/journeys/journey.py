@@ -37,8 +37,12 @@ from pathlib import Path
 
 SKIPPED = 77
 DOMAIN = "app.norvane.Norvane"
-# Every wait ends after this many seconds, longer under the sanitizers (NORVANE_JOURNEY_SLOW).
-DEADLINE = 15.0 * float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
+# Every wait ends after this many seconds on a quiet machine; `slowness()` stretches it.
+DEADLINE = 15.0
+# How much slower the sanitizers' build runs.
+SLOW = float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
+# Between two reads of an element's place that show it still.
+STILL = 0.1
 # Seconds between two presses of the pointer or the keyboard at least.
 PACE = 0.3
 # Qt's warnings that mean a fault of drawing or of layout.
@@ -53,6 +57,19 @@ LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 class Skip(Exception):
     pass
+
+
+def slowness():
+    """How much longer everything takes now: the sanitizers' factor, times the load of the
+    last minute per processor where that is above 1 (a busy machine is no fault of the
+    application)."""
+    load = os.getloadavg()[0] / len(os.sched_getaffinity(0))
+    return SLOW * max(1.0, load)
+
+
+def deadline(seconds=DEADLINE):
+    """Seconds on a quiet machine, stretched as the machine is now."""
+    return seconds * slowness()
 
 
 def _needed():
@@ -140,24 +157,49 @@ class Element:
         x, y, w, h = self.extents
         return (x + w // 2, y + h // 2)
 
+    def placed(self):
+        """Whether the element has a place on the screen: showing, with a size."""
+        try:
+            _, _, w, h = self.extents
+            return w > 0 and h > 0 and self.has("showing")
+        except Exception:  # gone while it was read
+            return False
+
+    def steady(self):
+        """Waits until the element is showing, enabled and still (the same place at two reads a
+        moment apart), as a person waits for a control to settle before pressing it."""
+        def settled():
+            if not self.placed() or not self.has("enabled"):
+                return False
+            before = self.extents
+            time.sleep(STILL)
+            return self.extents == before
+        self.app.wait(f"{self} showing, enabled and still", settled)
+        return self
+
     def click(self, button=1):
-        """A real press of the pointer in the middle of the element, scrolled into view first."""
-        x, y, w, h = self.reveal().extents
-        if w <= 0 or h <= 0:
-            raise AssertionError(f"{self} has no place on the screen to click")
+        """A real press of the pointer in the middle of the element, once it is steady and
+        scrolled into view."""
+        x, y, w, h = self.steady().reveal().extents
         self.app.click(x + w // 2, y + h // 2, button)
         return self
 
     def reveal(self):
         """Turns the mouse wheel over the scroll area that cuts the element off until all of
-        its height shows, as a person scrolls to a control."""
+        its height shows, as a person scrolls to a control, each turn seen to move it before
+        the next."""
         for _ in range(100):
             area = self._clipped_by()
             if area is None:
                 return self
-            y, h = self.extents[1], self.extents[3]
+            place = self.extents
             ax, ay, aw, ah = area.extents
-            self.app.wheel(ax + aw // 2, ay + ah // 2, up=y < ay)
+            self.app.wheel(ax + aw // 2, ay + ah // 2, up=place[1] < ay)
+            try:
+                self.app.wait("the wheel's turn", lambda: self.extents != place, timeout=1)
+            except AssertionError:
+                pass  # the area's end: the next look decides
+            self.steady()
         raise AssertionError(f"{self} cannot be scrolled into view")
 
     def _clipped_by(self):
@@ -260,8 +302,8 @@ class App:
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
-        deadline = time.monotonic() + DEADLINE
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
+        until = time.monotonic() + deadline()
+        while not number.endswith(b"\n") and time.monotonic() < until:
             chunk = os.read(read, 16)
             if not chunk:
                 break
@@ -278,7 +320,7 @@ class App:
         if self.app.poll() is None:
             self.app.send_signal(signal.SIGTERM)
         try:
-            return self.app.wait(timeout=DEADLINE * 2)
+            return self.app.wait(timeout=deadline(DEADLINE * 2))
         except subprocess.TimeoutExpired:
             raise AssertionError("Norvane did not quit on SIGTERM")
 
@@ -318,19 +360,21 @@ class App:
 
         return Element(self, self.wait("Norvane in the accessibility tree", found, timeout))
 
-    def elements(self, role=None, name=None, within=None, showing=True):
+    def elements(self, role=None, name=None, within=None, showing=True, state=None):
         """Every element of that role and name (a text, a pattern or a test), shown on the
-        screen unless `showing` is False; what is not shown is not searched below."""
+        screen unless `showing` is False, in that state (pyatspi's, as STATE_FOCUSED) when one
+        is given; what is not shown is not searched below."""
         import pyatspi
         out = []
         start = within.accessible if within else self.root().accessible
 
         def walk(accessible):
             try:
-                shown = accessible.getState().contains(pyatspi.STATE_SHOWING)
-                if showing and not shown:
+                states = accessible.getState()
+                if showing and not states.contains(pyatspi.STATE_SHOWING):
                     return
-                if _matches(accessible.getRoleName(), role) and _matches(accessible.name, name):
+                if (_matches(accessible.getRoleName(), role) and _matches(accessible.name, name)
+                        and (state is None or states.contains(state))):
                     out.append(Element(self, accessible))
                 for child in accessible:
                     if child is not None:
@@ -353,14 +397,16 @@ class App:
         self.wait(f"{role} {name!r} gone from the screen", lambda: not self.elements(role, name, within), timeout)
 
     def wait(self, what, condition, timeout=DEADLINE):
-        """Polls `condition` until it gives something true; fails after `timeout` seconds."""
-        deadline = time.monotonic() + timeout
+        """Polls `condition` until it gives something true; fails after `timeout` seconds of a
+        quiet machine, stretched by the machine's `slowness()` as it is while it waits."""
+        start = time.monotonic()
         while True:
             result = condition()
             if result:
                 return result
-            if time.monotonic() > deadline:
-                raise AssertionError(f"waited {timeout:.0f} s for {what}")
+            waited = time.monotonic() - start
+            if waited > timeout * slowness():
+                raise AssertionError(f"waited {waited:.0f} s for {what}")
             time.sleep(0.1)
 
     # The application's windows (the tree's top level): the menu-bar item, the panel, the tour.
@@ -422,12 +468,29 @@ class App:
             between()
         self.xdotool("mouseup", "1")
 
+    def focused(self):
+        """Where the keyboard focus is: (role, name, extents) of the element that has it."""
+        import pyatspi
+        for element in self.elements(state=pyatspi.STATE_FOCUSED):
+            try:
+                return (element.role, element.name, element.extents)
+            except Exception:
+                continue
+        return None
+
     def tab_to(self, element, presses=20):
-        """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
+        """Presses Tab until the element has the keyboard focus, as a keyboard user moves: each
+        press seen to move the focus before the next."""
         for _ in range(presses):
             if element.has("focused"):
                 return element
+            before = self.focused()
             self.key("Tab")
+            try:
+                self.wait("the focus moved by Tab", lambda: element.has("focused") or self.focused() != before,
+                          timeout=2)
+            except AssertionError:
+                pass  # one control alone takes the focus: it stays
         raise AssertionError(f"Tab never reached {element}")
 
     def wheel(self, x, y, up=False):
@@ -443,13 +506,13 @@ class App:
     def shortcut(self, *arguments):
         """Runs the machine's Shortcuts command against the application: (status, output)."""
         done = subprocess.run([str(self.machine / "usr/bin/shortcuts"), "run", *arguments], env=self.env,
-                              capture_output=True, timeout=DEADLINE)
+                              capture_output=True, timeout=deadline())
         return done.returncode, (done.stdout + done.stderr).decode()
 
     def clipboard(self):
         """What the clipboard holds as text (xclip reads it)."""
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
-                              timeout=DEADLINE).stdout.decode()
+                              timeout=deadline()).stdout.decode()
 
     # ---- what the screen shows ----
 
@@ -457,7 +520,7 @@ class App:
         """The screen's pixels in that rectangle, as rows of (red, green, blue)."""
         file = self.work / "grab.ppm"
         subprocess.run([os.environ["NORVANE_SCREENSHOT"], str(file), str(x), str(y), str(width), str(height)],
-                       env=self.env, check=True, timeout=DEADLINE)
+                       env=self.env, check=True, timeout=deadline())
         data = file.read_bytes()
         fields, at = [], 0
         while len(fields) < 4:  # "P6", width, height, maximum, each after white space
@@ -470,9 +533,11 @@ class App:
                 for row in range(h)]
 
     def fits(self, panel):
-        """Fails when a shown element of the panel reaches past its left or right edge."""
+        """Fails when an element with a place on the screen reaches past the panel's left or
+        right edge (one without a place, as a text not laid out yet, is nowhere)."""
         left, _, width, _ = panel.extents
-        wider = [e for e in self.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
+        wider = [e for e in self.elements(within=panel)
+                 if e.placed() and (e.extents[0] < left or e.extents[0] + e.extents[2] > left + width)]
         assert not wider, f"wider than the panel {panel.extents}: {wider}"
 
     def ring_shown(self, element):

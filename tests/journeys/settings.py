@@ -48,9 +48,7 @@ def journey(app):
     panel = app.panel()
     app.find("check box", "Settings", within=panel).click()
     app.find("push button", "Half an hour earlier")
-    left, _, width, _ = panel.extents
-    wider = [e for e in app.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
-    assert not wider, f"wider than the panel: {wider}"
+    app.fits(panel)
 
     for name, option, key, value in PICKERS:
         segment = app.find("check box", option, within=picker(app, name))
