@@ -149,6 +149,14 @@ class Element:
         self.app.wait(f"{self} shown whole", lambda: self.shown.casefold() == self.name.casefold(), timeout)
         return self
 
+    def cut(self, timeout=DEADLINE):
+        """Waits until the text shows cut to its width: the start of its name, then "…"."""
+        def cut():
+            shown = self.shown
+            return len(shown) > 1 and shown.endswith("…") and self.name.casefold().startswith(shown[:-1].casefold())
+        self.app.wait(f"{self} cut with an ellipsis", cut, timeout)
+        return self
+
     @property
     def value(self):
         return self.accessible.queryValue().currentValue
@@ -514,6 +522,12 @@ class App:
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
                               timeout=deadline()).stdout.decode()
 
+    def set_clipboard(self, text):
+        """Puts the text on the clipboard (xclip holds it until another program takes it)."""
+        subprocess.run(["xclip", "-i", "-selection", "clipboard"], env=self.env, input=text.encode(),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=deadline(), check=True)
+        self.wait(f"{text!r} on the clipboard", lambda: self.clipboard() == text)
+
     # ---- what the screen shows ----
 
     def pixels(self, x, y, width, height):
@@ -559,6 +573,11 @@ class App:
     def defaults(self):
         path = self.config / f"{DOMAIN}.plist"
         return plistlib.loads(path.read_bytes()) if path.exists() else {}
+
+    def hotkeys(self):
+        """The stored hot keys: {"panel": "⌃⌘Space"}, each action's label."""
+        pairs = json.loads(self.defaults().get("hotkeys", b"[]"))
+        return {action: key["label"] for action, key in zip(pairs[::2], pairs[1::2]) if isinstance(key, dict)}
 
     def write_defaults(self, entries):
         (self.config / f"{DOMAIN}.plist").write_bytes(plistlib.dumps(entries, fmt=plistlib.FMT_XML))
