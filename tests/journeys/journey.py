@@ -88,6 +88,27 @@ def _needed():
         raise Skip("python3-pyatspi is missing: run scripts/install-deps.sh")
 
 
+def _unfit_bundle():
+    """What keeps the built bundle from running as shipped, or None: its helper beside the
+    application and a signature record with a developer team, without which the helper refuses
+    to run and a journey would wait in vain for what it does."""
+    app = Path(os.environ["NORVANE_APP"])
+    helper = app.with_name("NorvaneHelper")
+    if not os.access(helper, os.X_OK):
+        return f"the bundle has no helper: {helper} is missing"
+    record = app.parents[1] / "_CodeSignature/CodeResources"
+    try:
+        signature = plistlib.loads(record.read_bytes())
+    except OSError as error:
+        return f"the bundle is not signed: no signature record at {record} ({error.strerror})"
+    except (plistlib.InvalidFileException, ValueError):
+        return f"the bundle is not signed: {record} is no signature record"
+    if not isinstance(signature, dict) or not signature.get("team"):
+        return (f"the bundle is signed ad hoc ({record} names no developer team), so its helper refuses to "
+                "run: configure with NORVANE_SIGNING_TEAM set")
+    return None
+
+
 def _own_world():
     """Runs this script again in a world of its own (tests/support/OwnWorld.h), once: a home
     and user folders of its own, and a view of the processes of its own, so that an agent
@@ -630,6 +651,10 @@ def run(journey, *arguments, **options):
     except Skip as reason:
         print(f"skipped: {reason}")
         sys.exit(SKIPPED)
+    unfit = _unfit_bundle()
+    if unfit:
+        print(f"{Path(sys.argv[0]).stem} cannot run: {unfit}")
+        sys.exit(1)
     _own_session_bus()
     app = App(arguments, **options)
     problems = []
