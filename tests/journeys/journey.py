@@ -1,6 +1,6 @@
 """What every journey shares: the built application started as a person starts it, on an X
 display, a session bus and an accessibility bus of its own, with a fresh copy of the
-template machine and user folders of its own; elements found by role and accessible name in
+template machine, in a world of its own (home, user folders and view of the processes); elements found by role and accessible name in
 its accessibility tree (AT-SPI), pressed with real pointer and key events (xdotool) at their
 place on the screen; and what the machine folder holds afterwards.
 
@@ -16,9 +16,10 @@ A journey is a short script:
 
 `run` starts the application, runs the journey, quits the application and fails (status 1)
 when the journey raised, when the application did not end normally, or when its standard
-error shows a QPainter warning or one of Qt's layout warnings. It exits with 77 (skipped)
-when what the journeys need is not installed. Waits have a deadline: `find`, `absent` and
-`wait` poll the tree or the folder until it shows what they expect.
+error shows a QPainter warning or one of Qt's layout warnings, and at once when the bundle
+cannot run its helper. It exits with 77 (skipped) when what the journeys need is not installed
+or the machine allows no world of its own. Waits have a deadline that grows with the machine's
+load: `find`, `absent` and `wait` poll the tree or the folder until it shows what they expect.
 """
 
 import importlib.util
