@@ -1,6 +1,6 @@
 """What every journey shares: the built application started as a person starts it, on an X
 display, a session bus and an accessibility bus of its own, with a fresh copy of the
-template machine and user folders of its own; elements found by role and accessible name in
+template machine, in a world of its own (home, user folders and view of the processes); elements found by role and accessible name in
 its accessibility tree (AT-SPI), pressed with real pointer and key events (xdotool) at their
 place on the screen; and what the machine folder holds afterwards.
 
@@ -16,9 +16,10 @@ A journey is a short script:
 
 `run` starts the application, runs the journey, quits the application and fails (status 1)
 when the journey raised, when the application did not end normally, or when its standard
-error shows a QPainter warning or one of Qt's layout warnings. It exits with 77 (skipped)
-when what the journeys need is not installed. Waits have a deadline: `find`, `absent` and
-`wait` poll the tree or the folder until it shows what they expect.
+error shows a QPainter warning or one of Qt's layout warnings, and at once when the bundle
+cannot run its helper. It exits with 77 (skipped) when what the journeys need is not installed
+or the machine allows no world of its own. Waits have a deadline that grows with the machine's
+load: `find`, `absent` and `wait` poll the tree or the folder until it shows what they expect.
 """
 
 import importlib.util
@@ -37,8 +38,12 @@ from pathlib import Path
 
 SKIPPED = 77
 DOMAIN = "app.norvane.Norvane"
-# Every wait ends after this many seconds, longer under the sanitizers (NORVANE_JOURNEY_SLOW).
-DEADLINE = 15.0 * float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
+# Every wait ends after this many seconds on a quiet machine; `slowness()` stretches it.
+DEADLINE = 15.0
+# How much slower the sanitizers' build runs.
+SLOW = float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
+# Between two reads of an element's place that show it still.
+STILL = 0.1
 # Seconds between two presses of the pointer or the keyboard at least.
 PACE = 0.3
 # Qt's warnings that mean a fault of drawing or of layout.
@@ -55,10 +60,26 @@ class Skip(Exception):
     pass
 
 
+def slowness():
+    """How much longer everything takes now: the sanitizers' factor, times the load of the
+    last minute per processor where that is above 1 (a busy machine is no fault of the
+    application)."""
+    load = os.getloadavg()[0] / len(os.sched_getaffinity(0))
+    return SLOW * max(1.0, load)
+
+
+def deadline(seconds=DEADLINE):
+    """Seconds on a quiet machine, stretched as the machine is now."""
+    return seconds * slowness()
+
+
 def _needed():
     app = os.environ.get("NORVANE_APP")
     if not app or not os.access(app, os.X_OK):
         raise Skip("NORVANE_APP names no built application")
+    world = os.environ.get("NORVANE_OWN_WORLD")
+    if not os.environ.get("NORVANE_TEST_WORLD") and not (world and os.access(world, os.X_OK)):
+        raise Skip("NORVANE_OWN_WORLD names no built norvane_own_world")
     for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session"):
         if not shutil.which(program):
             raise Skip(f"{program} is missing: run scripts/install-deps.sh")
@@ -66,6 +87,39 @@ def _needed():
         raise Skip("at-spi2-core is missing: run scripts/install-deps.sh")
     if importlib.util.find_spec("pyatspi") is None:  # not imported here: no bus of our own yet
         raise Skip("python3-pyatspi is missing: run scripts/install-deps.sh")
+
+
+def _unfit_bundle():
+    """What keeps the built bundle from running as shipped, or None: its helper beside the
+    application and a signature record with a developer team, without which the helper refuses
+    to run and a journey would wait in vain for what it does."""
+    app = Path(os.environ["NORVANE_APP"])
+    helper = app.with_name("NorvaneHelper")
+    if not os.access(helper, os.X_OK):
+        return f"the bundle has no helper: {helper} is missing"
+    record = app.parents[1] / "_CodeSignature/CodeResources"
+    try:
+        signature = plistlib.loads(record.read_bytes())
+    except OSError as error:
+        return f"the bundle is not signed: no signature record at {record} ({error.strerror})"
+    except (plistlib.InvalidFileException, ValueError):
+        return f"the bundle is not signed: {record} is no signature record"
+    if not isinstance(signature, dict) or not signature.get("team"):
+        return (f"the bundle is signed ad hoc ({record} names no developer team), so its helper refuses to "
+                "run: configure with NORVANE_SIGNING_TEAM set")
+    return None
+
+
+def _own_world():
+    """Runs this script again in a world of its own (tests/support/OwnWorld.h), once: a home
+    and user folders of its own, and a view of the processes of its own, so that an agent
+    installed in the user's home or running on the machine never shows in the application.
+    Where the machine allows no view of its own the journey is skipped, never failed."""
+    if not os.environ.get("NORVANE_TEST_WORLD"):
+        world = os.environ["NORVANE_OWN_WORLD"]
+        os.execv(world, [world, sys.executable, *sys.argv])
+    if os.environ.get("NORVANE_TEST_SHARED_PROCESSES"):
+        raise Skip(os.environ["NORVANE_TEST_SHARED_PROCESSES"])
 
 
 def _own_session_bus():
@@ -117,6 +171,14 @@ class Element:
         self.app.wait(f"{self} shown whole", lambda: self.shown.casefold() == self.name.casefold(), timeout)
         return self
 
+    def cut(self, timeout=DEADLINE):
+        """Waits until the text shows cut to its width: the start of its name, then "…"."""
+        def cut():
+            shown = self.shown
+            return len(shown) > 1 and shown.endswith("…") and self.name.casefold().startswith(shown[:-1].casefold())
+        self.app.wait(f"{self} cut with an ellipsis", cut, timeout)
+        return self
+
     @property
     def value(self):
         return self.accessible.queryValue().currentValue
@@ -125,24 +187,49 @@ class Element:
         x, y, w, h = self.extents
         return (x + w // 2, y + h // 2)
 
+    def placed(self):
+        """Whether the element has a place on the screen: showing, with a size."""
+        try:
+            _, _, w, h = self.extents
+            return w > 0 and h > 0 and self.has("showing")
+        except Exception:  # gone while it was read
+            return False
+
+    def steady(self):
+        """Waits until the element is showing, enabled and still (the same place at two reads a
+        moment apart), as a person waits for a control to settle before pressing it."""
+        def settled():
+            if not self.placed() or not self.has("enabled"):
+                return False
+            before = self.extents
+            time.sleep(STILL)
+            return self.extents == before
+        self.app.wait(f"{self} showing, enabled and still", settled)
+        return self
+
     def click(self, button=1):
-        """A real press of the pointer in the middle of the element, scrolled into view first."""
-        x, y, w, h = self.reveal().extents
-        if w <= 0 or h <= 0:
-            raise AssertionError(f"{self} has no place on the screen to click")
+        """A real press of the pointer in the middle of the element, once it is steady and
+        scrolled into view."""
+        x, y, w, h = self.steady().reveal().extents
         self.app.click(x + w // 2, y + h // 2, button)
         return self
 
     def reveal(self):
         """Turns the mouse wheel over the scroll area that cuts the element off until all of
-        its height shows, as a person scrolls to a control."""
+        its height shows, as a person scrolls to a control, each turn seen to move it before
+        the next."""
         for _ in range(100):
             area = self._clipped_by()
             if area is None:
                 return self
-            y, h = self.extents[1], self.extents[3]
+            place = self.extents
             ax, ay, aw, ah = area.extents
-            self.app.wheel(ax + aw // 2, ay + ah // 2, up=y < ay)
+            self.app.wheel(ax + aw // 2, ay + ah // 2, up=place[1] < ay)
+            try:
+                self.app.wait("the wheel's turn", lambda: self.extents != place, timeout=1)
+            except AssertionError:
+                pass  # the area's end: the next look decides
+            self.steady()
         raise AssertionError(f"{self} cannot be scrolled into view")
 
     def _clipped_by(self):
@@ -245,8 +332,8 @@ class App:
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
-        deadline = time.monotonic() + DEADLINE
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
+        until = time.monotonic() + deadline()
+        while not number.endswith(b"\n") and time.monotonic() < until:
             chunk = os.read(read, 16)
             if not chunk:
                 break
@@ -263,7 +350,7 @@ class App:
         if self.app.poll() is None:
             self.app.send_signal(signal.SIGTERM)
         try:
-            return self.app.wait(timeout=DEADLINE * 2)
+            return self.app.wait(timeout=deadline(DEADLINE * 2))
         except subprocess.TimeoutExpired:
             raise AssertionError("Norvane did not quit on SIGTERM")
 
@@ -303,19 +390,21 @@ class App:
 
         return Element(self, self.wait("Norvane in the accessibility tree", found, timeout))
 
-    def elements(self, role=None, name=None, within=None, showing=True):
+    def elements(self, role=None, name=None, within=None, showing=True, state=None):
         """Every element of that role and name (a text, a pattern or a test), shown on the
-        screen unless `showing` is False; what is not shown is not searched below."""
+        screen unless `showing` is False, in that state (pyatspi's, as STATE_FOCUSED) when one
+        is given; what is not shown is not searched below."""
         import pyatspi
         out = []
         start = within.accessible if within else self.root().accessible
 
         def walk(accessible):
             try:
-                shown = accessible.getState().contains(pyatspi.STATE_SHOWING)
-                if showing and not shown:
+                states = accessible.getState()
+                if showing and not states.contains(pyatspi.STATE_SHOWING):
                     return
-                if _matches(accessible.getRoleName(), role) and _matches(accessible.name, name):
+                if (_matches(accessible.getRoleName(), role) and _matches(accessible.name, name)
+                        and (state is None or states.contains(state))):
                     out.append(Element(self, accessible))
                 for child in accessible:
                     if child is not None:
@@ -338,14 +427,16 @@ class App:
         self.wait(f"{role} {name!r} gone from the screen", lambda: not self.elements(role, name, within), timeout)
 
     def wait(self, what, condition, timeout=DEADLINE):
-        """Polls `condition` until it gives something true; fails after `timeout` seconds."""
-        deadline = time.monotonic() + timeout
+        """Polls `condition` until it gives something true; fails after `timeout` seconds of a
+        quiet machine, stretched by the machine's `slowness()` as it is while it waits."""
+        start = time.monotonic()
         while True:
             result = condition()
             if result:
                 return result
-            if time.monotonic() > deadline:
-                raise AssertionError(f"waited {timeout:.0f} s for {what}")
+            waited = time.monotonic() - start
+            if waited > timeout * slowness():
+                raise AssertionError(f"waited {waited:.0f} s for {what}")
             time.sleep(0.1)
 
     # The application's windows (the tree's top level): the menu-bar item, the panel, the tour.
@@ -407,12 +498,29 @@ class App:
             between()
         self.xdotool("mouseup", "1")
 
+    def focused(self):
+        """Where the keyboard focus is: (role, name, extents) of the element that has it."""
+        import pyatspi
+        for element in self.elements(state=pyatspi.STATE_FOCUSED):
+            try:
+                return (element.role, element.name, element.extents)
+            except Exception:
+                continue
+        return None
+
     def tab_to(self, element, presses=20):
-        """Presses Tab until the element has the keyboard focus, as a keyboard user moves."""
+        """Presses Tab until the element has the keyboard focus, as a keyboard user moves: each
+        press seen to move the focus before the next."""
         for _ in range(presses):
             if element.has("focused"):
                 return element
+            before = self.focused()
             self.key("Tab")
+            try:
+                self.wait("the focus moved by Tab", lambda: element.has("focused") or self.focused() != before,
+                          timeout=2)
+            except AssertionError:
+                pass  # one control alone takes the focus: it stays
         raise AssertionError(f"Tab never reached {element}")
 
     def wheel(self, x, y, up=False):
@@ -428,13 +536,19 @@ class App:
     def shortcut(self, *arguments):
         """Runs the machine's Shortcuts command against the application: (status, output)."""
         done = subprocess.run([str(self.machine / "usr/bin/shortcuts"), "run", *arguments], env=self.env,
-                              capture_output=True, timeout=DEADLINE)
+                              capture_output=True, timeout=deadline())
         return done.returncode, (done.stdout + done.stderr).decode()
 
     def clipboard(self):
         """What the clipboard holds as text (xclip reads it)."""
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
-                              timeout=DEADLINE).stdout.decode()
+                              timeout=deadline()).stdout.decode()
+
+    def set_clipboard(self, text):
+        """Puts the text on the clipboard (xclip holds it until another program takes it)."""
+        subprocess.run(["xclip", "-i", "-selection", "clipboard"], env=self.env, input=text.encode(),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=deadline(), check=True)
+        self.wait(f"{text!r} on the clipboard", lambda: self.clipboard() == text)
 
     # ---- what the screen shows ----
 
@@ -442,7 +556,7 @@ class App:
         """The screen's pixels in that rectangle, as rows of (red, green, blue)."""
         file = self.work / "grab.ppm"
         subprocess.run([os.environ["NORVANE_SCREENSHOT"], str(file), str(x), str(y), str(width), str(height)],
-                       env=self.env, check=True, timeout=DEADLINE)
+                       env=self.env, check=True, timeout=deadline())
         data = file.read_bytes()
         fields, at = [], 0
         while len(fields) < 4:  # "P6", width, height, maximum, each after white space
@@ -455,9 +569,11 @@ class App:
                 for row in range(h)]
 
     def fits(self, panel):
-        """Fails when a shown element of the panel reaches past its left or right edge."""
+        """Fails when an element with a place on the screen reaches past the panel's left or
+        right edge (one without a place, as a text not laid out yet, is nowhere)."""
         left, _, width, _ = panel.extents
-        wider = [e for e in self.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
+        wider = [e for e in self.elements(within=panel)
+                 if e.placed() and (e.extents[0] < left or e.extents[0] + e.extents[2] > left + width)]
         assert not wider, f"wider than the panel {panel.extents}: {wider}"
 
     def ring_shown(self, element):
@@ -479,6 +595,11 @@ class App:
     def defaults(self):
         path = self.config / f"{DOMAIN}.plist"
         return plistlib.loads(path.read_bytes()) if path.exists() else {}
+
+    def hotkeys(self):
+        """The stored hot keys: {"panel": "⌃⌘Space"}, each action's label."""
+        pairs = json.loads(self.defaults().get("hotkeys", b"[]"))
+        return {action: key["label"] for action, key in zip(pairs[::2], pairs[1::2]) if isinstance(key, dict)}
 
     def write_defaults(self, entries):
         (self.config / f"{DOMAIN}.plist").write_bytes(plistlib.dumps(entries, fmt=plistlib.FMT_XML))
@@ -527,9 +648,14 @@ def run(journey, *arguments, **options):
     """Runs one journey on a fresh application started with `arguments`; exits the script."""
     try:
         _needed()
+        _own_world()
     except Skip as reason:
         print(f"skipped: {reason}")
         sys.exit(SKIPPED)
+    unfit = _unfit_bundle()
+    if unfit:
+        print(f"{Path(sys.argv[0]).stem} cannot run: {unfit}")
+        sys.exit(1)
     _own_session_bus()
     app = App(arguments, **options)
     problems = []

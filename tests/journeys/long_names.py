@@ -2,7 +2,9 @@
 processes, the running apps and so the holders of sleep assertions) and the processor. On
 the Now page with the heavy app's tip opened, the keep-awake list of apps and the app
 chosen there, the quit line after the app quit, and on the Stats page (with a sleep of ten
-hours and a half, its time never cut), no element leaves the panel: on a 1280 × 720 screen, and on a 3840 × 2160 one at scale factor 2."""
+hours and a half, its time never cut), no element leaves the panel, and a name on one line
+is cut with "…" (its accessible name whole): on a 1280 × 720 screen, and on a 3840 × 2160 one
+at scale factor 2."""
 
 import re
 import sys
@@ -35,6 +37,7 @@ def prepare(app):
 def journey(app):
     panel = app.panel()
     app.find("label", f"Kept awake by {LONG} and {LONG} 2", within=panel)
+    app.find("label", LONG, within=panel).cut()  # a top app's name, on one line
     app.find("push button", re.compile(f"^{LONG} takes \\d+% of the energy$"), within=panel).click()
     app.find("push button", f"Quit {LONG}", within=panel)
     app.fits(panel)
@@ -53,7 +56,7 @@ def journey(app):
     app.fits(panel)
 
     app.find("check box", "STATS", within=panel).click()
-    app.find("label", f"Apple M3 Pro Max with {LONG}", within=panel)
+    app.find("label", f"Apple M3 Pro Max with {LONG}", within=panel).cut()
     app.find("label", re.compile(r" · 10h 30m$"), within=panel).reveal().whole()
     app.find("label", f"{LONG} 2", within=panel).reveal()
     app.fits(panel)

@@ -19,11 +19,12 @@ def journey(app):
     gear.click()
     app.find("label", "Top apps", within=panel)
 
+    # 85, which the template's charge-limit service does not hold yet (it holds 80, off).
     app.find("push button", "Charge limit off", within=panel).click()
-    app.find("check box", "80", within=app.find("filler", "Charge limit", within=panel)).click()
-    app.wait("the limit held at 80", lambda: (app.json("PowerUI/SmartChargeClient.json") or {}).get("limit") == 80
+    app.find("check box", "85", within=app.find("filler", "Charge limit", within=panel)).click()
+    app.wait("the limit held at 85", lambda: (app.json("PowerUI/SmartChargeClient.json") or {}).get("limit") == 85
              and app.json("PowerUI/SmartChargeClient.json").get("enabled"))
-    app.find("push button", "Charge limit 80 percent", within=panel).click()
+    app.find("push button", "Charge limit 85 percent", within=panel).click()
     app.absent("filler", "Charge limit", within=panel)
 
     app.find("check box", "Low Power Mode", within=panel).click()

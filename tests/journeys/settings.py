@@ -1,6 +1,7 @@
 """The settings screen, opened by the gear: every switch and picker stores its setting, the
-±30-minute steps move the full-by time, a link row copies its URL; a shortcut recorded, one
-refused, Escape, and a key the other shortcut holds, which is refused rather than run."""
+±30-minute steps move the full-by time, a link row copies its URL (by its gap too); a shortcut
+recorded, one refused, Escape, and a key the other shortcut holds, which is refused rather than
+run; a recorded shortcut works, and once cleared is stored no more and does nothing."""
 
 import re
 
@@ -48,9 +49,7 @@ def journey(app):
     panel = app.panel()
     app.find("check box", "Settings", within=panel).click()
     app.find("push button", "Half an hour earlier")
-    left, _, width, _ = panel.extents
-    wider = [e for e in app.elements(within=panel) if e.extents[0] < left or e.extents[0] + e.extents[2] > left + width]
-    assert not wider, f"wider than the panel: {wider}"
+    app.fits(panel)
 
     for name, option, key, value in PICKERS:
         segment = app.find("check box", option, within=picker(app, name))
@@ -83,8 +82,10 @@ def journey(app):
     link = app.find("push button", "Limit 80%: norvane://limit/80. Click to copy")
     link.click()
     app.wait("the link's URL on the clipboard", lambda: app.clipboard() == "norvane://limit/80")
+    app.set_clipboard("")
     x, y, w, h = link.extents
     app.click(x + w * 3 // 4, y + h // 2)  # the gap between the URL and its label copies too
+    app.wait("the link's URL on the clipboard by its gap", lambda: app.clipboard() == "norvane://limit/80")
     app.find("push button", "Agents: norvane://awake?mode=agents. Click to copy").click()
     app.wait("the other link's URL on the clipboard", lambda: app.clipboard() == "norvane://awake?mode=agents")
 
@@ -109,9 +110,27 @@ def journey(app):
     shortcut_row(app, "Stay awake on or off").click()
     app.key("ctrl+alt+k")
     app.find("push button", "Stay awake on or off: ⌃⌥K. Press to record one")
-    app.wait("both shortcuts stored", lambda: app.defaults().get("hotkeys", b"").count(b"label") == 2)
+    app.wait("both shortcuts stored", lambda: app.hotkeys() == {"panel": "⌃⌘Space", "awake": "⌃⌥K"})
+    power_only = app.find("check box", "Only on wall power")  # on battery now: off, so keep-awake holds
+    power_only.click()
+    app.wait("keep-awake allowed on battery", lambda: app.defaults().get("awakePowerOnly") is False)
+    app.key("ctrl+alt+k")
+    app.wait("keep-awake on by its shortcut", app.holds_sleep)
+    app.key("ctrl+alt+k")
+    app.wait("keep-awake off by its shortcut", lambda: not app.holds_sleep())
+
     app.find("push button", "Clear").click()
     app.find("push button", "Stay awake on or off: no shortcut. Press to record one")
+    app.wait("the shortcut cleared from the stored ones", lambda: app.hotkeys() == {"panel": "⌃⌘Space"})
+    # Its keys do nothing now: pressed before the panel's, which close the panel once they were seen.
+    app.key("ctrl+alt+k")
+    app.key("ctrl+super+space")
+    app.closed("Norvane")
+    assert not app.holds_sleep(), "the cleared shortcut still keeps the Mac awake"
+    app.key("ctrl+super+space")
+    panel = app.panel()
+    if not app.elements("push button", "Quit Norvane", within=panel):
+        app.find("check box", "Settings", within=panel).click()
 
     # The last row quits the application, normally.
     app.find("push button", "Quit Norvane").click()

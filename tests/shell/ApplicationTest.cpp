@@ -1,5 +1,6 @@
 // The application in a process of its own, on Qt's offscreen platform or on a virtual X
-// display, with a machine, user folders and a runtime folder of the test's own; other
+// display, with a machine, user folders and a runtime folder of the test's own, in the test's
+// own world (its home and view of the processes); other
 // processes reach it as a second start and as the simulated Shortcuts command do.
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/XpcSocket.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/Xvfb.h"
 
@@ -41,6 +43,7 @@ protected:
     void SetUp() override { launch(std::nullopt); }
     // Starts the application on the X display given, else on Qt's offscreen platform.
     void launch(const std::optional<std::string>& display) {
+        if (const auto why = testing::sharedProcesses()) GTEST_SKIP() << *why;
         for (const char* file : {"ioreg/AppleSmartBattery.plist", "PowerUI/SmartChargeClient.json",
                                  "System/Library/CoreServices/SystemVersion.plist"})
             temp.write(file, readFile(Machine::templateFolder() / file).value_or(""));

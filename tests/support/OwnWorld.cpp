@@ -1,0 +1,230 @@
+#include "tests/support/OwnWorld.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace norvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the world's first process gives back when the world could not be made (its reason
+// comes on the report pipe).
+constexpr int noWorld = 125;
+
+// The process the outermost one waits for, and whether a signal to it must be SIGKILL (a PID
+// namespace's first process ignores the others, and its end ends all of the namespace).
+volatile sig_atomic_t waitedFor = 0;
+volatile sig_atomic_t killHard = 0;
+
+void passOn(int signal) {
+    if (waitedFor > 0) ::kill(waitedFor, killHard ? SIGKILL : signal);
+}
+
+int exitStatus(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 1;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return 1;
+    return exitStatus(status);
+}
+
+std::string failed(const std::string& what) { return what + ": " + ::strerror(errno); }
+
+bool writeText(const char* path, const std::string& text) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    return written;
+}
+
+void tell(int fd, const std::string& text) {
+    [[maybe_unused]] const auto written = ::write(fd, text.data(), text.size());
+}
+
+[[noreturn]] void execute(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const auto& argument : command)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::fprintf(stderr, "cannot run %s: %s\n", argv[0], ::strerror(errno));
+    ::_exit(127);
+}
+
+// A PID namespace, and a mount namespace for its /proc. Where the user may not make them (not
+// root, or root without the right in a container), a user namespace of its own first, in which
+// the user stays who they are (mapped to themselves), so files and permissions mean inside
+// what they mean outside.
+std::optional<std::string> unshareNamespaces() {
+    if (::unshare(CLONE_NEWPID | CLONE_NEWNS) == 0) return std::nullopt;
+    const std::string plain = failed("no PID namespace");
+    const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNS) != 0)
+        return plain + "; " + failed("no user namespace");
+    if (!writeText("/proc/self/setgroups", "deny") || !writeText("/proc/self/uid_map", uid + " " + uid + " 1") ||
+        !writeText("/proc/self/gid_map", gid + " " + gid + " 1"))
+        return failed("the user could not be mapped into a user namespace");
+    return std::nullopt;
+}
+
+// In the namespace's first process: a /proc that lists the namespace's processes only, in a
+// mount namespace whose mounts reach no other.
+std::optional<std::string> mountOwnProc() {
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return failed("private mounts refused");
+    if (::mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0)
+        return failed("a /proc of its own refused");
+    return std::nullopt;
+}
+
+// The namespace's first process: starts the command and reaps every process of the namespace
+// that ends (the orphans are handed to it) until the command ends, whose status it gives. Its
+// own end then ends every process left.
+[[noreturn]] void beFirst(const std::vector<std::string>& command) {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::perror("fork");
+        ::_exit(1);
+    }
+    if (child == 0) execute(command);
+    for (;;) {
+        int status = 0;
+        const pid_t ended = ::waitpid(-1, &status, 0);
+        if (ended == child) ::_exit(exitStatus(status));
+        if (ended < 0 && errno != EINTR) ::_exit(1);
+    }
+}
+
+// The world's namespaces, made in a child: its own first process runs the command. Gives the
+// child, which ends with the command's status; the reason comes on `report` when the world
+// could not be made.
+pid_t startWorld(const std::vector<std::string>& command, int report) {
+    const pid_t outer = ::getpid();
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::signal(signal, SIG_DFL);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // the world ends with the test that waits for it
+    if (::getppid() != outer) ::_exit(1);
+    if (const auto why = unshareNamespaces()) {
+        tell(report, *why);
+        ::_exit(noWorld);
+    }
+    const pid_t first = ::fork();
+    if (first == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (const auto why = mountOwnProc()) {
+            tell(report, *why);
+            ::_exit(noWorld);
+        }
+        ::close(report);
+        beFirst(command);
+    }
+    if (first < 0) tell(report, failed("no first process"));
+    ::close(report);
+    ::_exit(first < 0 ? noWorld : waitFor(first));
+}
+
+// A temporary folder with a home, the user folders in it and a runtime folder, named in the
+// environment that the command inherits.
+fs::path makeWorld() {
+    std::string pattern = (fs::temp_directory_path() / "norvane-world-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        ::perror("mkdtemp");
+        ::exit(1);
+    }
+    const fs::path world = pattern, home = world / "home";
+    const std::pair<const char*, fs::path> folders[] = {
+        {"HOME", home},
+        {"XDG_CONFIG_HOME", home / ".config"},
+        {"XDG_DATA_HOME", home / ".local/share"},
+        {"XDG_STATE_HOME", home / ".local/state"},
+        {"XDG_CACHE_HOME", home / ".cache"},
+        {"XDG_RUNTIME_DIR", world / "run"},
+        {worldVariable, world},
+    };
+    for (const auto& [variable, folder] : folders) {
+        fs::create_directories(folder);
+        ::setenv(variable, folder.c_str(), 1);
+    }
+    fs::permissions(world / "run", fs::perms::owner_all, fs::perm_options::replace);
+    return world;
+}
+
+// Removes the folder whatever a test left in it (folders it may no longer read or enter).
+void removeTree(const fs::path& path) {
+    std::error_code error;
+    if (fs::is_directory(fs::symlink_status(path, error))) {
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+        for (fs::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error))
+            removeTree(entry->path());
+    }
+    fs::remove(path, error);
+}
+
+}  // namespace
+
+int runInOwnWorld(const std::vector<std::string>& command) {
+    if (command.empty()) return 2;
+    const fs::path world = makeWorld();
+    struct sigaction action {};
+    action.sa_handler = passOn;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        ::perror("pipe");
+        return 1;
+    }
+    killHard = 1;
+    const pid_t child = startWorld(command, report[1]);
+    waitedFor = child;
+    ::close(report[1]);
+    std::string why;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) != 0;)
+        if (n > 0) why.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR) break;
+    ::close(report[0]);
+    int status = child < 0 ? noWorld : waitFor(child);
+
+    if (!why.empty()) {
+        // The folders still keep the user's own out; the processes are the machine's.
+        ::setenv(sharedProcessesVariable, ("no process view of its own (" + why + ")").c_str(), 1);
+        killHard = 0;
+        const pid_t plain = ::fork();
+        if (plain == 0) execute(command);
+        waitedFor = plain;
+        status = plain < 0 ? 1 : waitFor(plain);
+    }
+    waitedFor = 0;
+    removeTree(world);
+    return status;
+}
+
+std::optional<std::string> sharedProcesses() {
+    if (!std::getenv(worldVariable)) return "not started in a world of its own";
+    if (const char* why = std::getenv(sharedProcessesVariable)) return std::string(why);
+    return std::nullopt;
+}
+
+}  // namespace norvane::testing
