@@ -117,8 +117,14 @@ class Agent:
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def children(self):
-        task = Path(f"/proc/{self.process.pid}/task/{self.process.pid}/children")
-        return len(task.read_text().split()) if task.exists() else 0
+        count = 0
+        for stat in Path("/proc").glob("[0-9]*/stat"):
+            try:
+                parent = int(stat.read_text().rsplit(")", 1)[1].split()[1])
+            except (OSError, IndexError, ValueError):  # a process that ended meanwhile
+                continue
+            count += parent == self.process.pid
+        return count
 
     def work(self, app):
         before = self.children()
