@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/onboarding/Motion.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Boxes.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/PillButton.h"
@@ -33,6 +34,7 @@ private:
 class Progress final : public DotView {
 public:
     Progress() : DotView([](double, double) { return DotLayout{}; }, QSizeF(0, DotProgress::height), true) {
+        setAccessibleRole(this, QAccessible::ProgressBar);
         setAccessibleName(QString::fromUtf8(DotProgress::accessibilityLabel));
     }
     void set(const UpdateCard::Bar& bar) {
