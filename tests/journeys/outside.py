@@ -7,17 +7,10 @@ import os
 import shutil
 import signal
 import subprocess
-import sys
 import threading
 from pathlib import Path
 
-from journey import DEADLINE, SKIPPED
-
-
-def skip(reason):
-    """Ends the journey at once as skipped (CTest's 77), saying why."""
-    print(f"skipped: {reason}")
-    sys.exit(SKIPPED)
+from journey import DEADLINE
 
 
 def second_start(app, *arguments):
@@ -26,19 +19,6 @@ def second_start(app, *arguments):
     done = subprocess.run([os.environ["NORVANE_APP"], *arguments], env=app.env, capture_output=True,
                           timeout=DEADLINE)
     return done.returncode, (done.stdout + done.stderr).decode(errors="replace")
-
-
-def still(app, element):
-    """Waits until the element stays in place between two looks, as a card that springs to
-    its new height comes to rest, and gives it: a press then lands where it is."""
-    seen = [None]
-
-    def resting():
-        place, seen[0] = seen[0], element.extents
-        return place == seen[0] and place[2] > 0 and place[3] > 0
-
-    app.wait(f"{element} at rest", resting)
-    return element
 
 
 class Server:

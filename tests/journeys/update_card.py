@@ -18,7 +18,7 @@ import zipfile
 from pathlib import Path
 
 from journey import DEADLINE, run
-from outside import Server, skip, still
+from outside import Server
 
 VARIANT = sys.argv[1]
 VERSION = "9.9"
@@ -29,12 +29,9 @@ COMMANDS = BUILT.parent / "sim-commands"
 
 
 def signature():
-    """The built bundle's signature record; without a team's the journey cannot run."""
+    """The built bundle's signature record (the harness refuses a bundle signed by no team)."""
     file = BUILT / "Contents/_CodeSignature/CodeResources"
-    record = plistlib.loads(file.read_bytes()) if file.is_file() else {}
-    if "NORVANE_APP" in os.environ and not record.get("team"):
-        skip(f"{BUILT} is not signed by a team, so it cannot update itself")
-    return record
+    return plistlib.loads(file.read_bytes()) if file.is_file() else {}
 
 
 RECORDED = signature()
@@ -155,7 +152,7 @@ def install(app, panel):
     app.find("label", "Checking that the download is a genuine copy of Norvane", within=panel)
     open_gate(app)
     app.find("label", f"Downloaded and checked. Norvane closes for a moment and opens again as {VERSION}.", within=panel)
-    still(app, app.find("push button", "Install and relaunch", within=panel)).click()
+    app.find("push button", "Install and relaunch", within=panel).click()
     app.wait("Norvane quit to be replaced", lambda: app.app.poll() is not None)
     info = plistlib.loads((app.running / "Contents/Info.plist").read_bytes())
     assert info["CFBundleVersion"] == str(app.build), info
@@ -167,10 +164,10 @@ def install(app, panel):
 def wrong_hash(app, panel):
     downloading(app, panel)
     app.find("label", WRONG, within=panel)
-    still(app, app.find("push button", "Download by hand", within=panel)).click()
+    app.find("push button", "Download by hand", within=panel).click()
     browsed = app.machine / "browsed.txt"
     app.wait("the download page opened", lambda: browsed.exists() and browsed.read_text() == "https://norvane.app/download/\n")
-    still(app, app.find("push button", "Try again", within=panel)).click()
+    app.find("push button", "Try again", within=panel).click()
     downloading(app, panel)
     app.find("label", WRONG, within=panel)
     assert app.server.count("/Norvane.zip") == 2, app.server.asked
@@ -181,7 +178,7 @@ def journey(app):
         panel = app.panel()
         app.find("label", f"Norvane {VERSION} is available", within=panel)
         app.find("label", NOTE, within=panel)
-        still(app, app.find("push button", "Update", within=panel)).click()
+        app.find("push button", "Update", within=panel).click()
         {"install": install, "wrong_hash": wrong_hash}[VARIANT](app, panel)
     finally:
         app.server.close()
