@@ -248,6 +248,9 @@ public:
     // Puts back what the running charge to full once lifted; does nothing without a
     // backend, without one running or while a limit request is under way.
     void endFullOnce();
+    // The user's Cancel of the running charge to full once: ends it as endFullOnce does, and
+    // when it is the full-by schedule's, the schedule starts nothing more for its target.
+    void cancelFullOnce();
     // Whether the charge limit can be used here, then the limit and optimised charging as
     // the backend holds them.
     void refreshLimit();
