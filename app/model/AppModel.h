@@ -350,6 +350,7 @@ public:
     // Registers or unregisters the login item; a refusal becomes the energy note. The switch
     // then shows what the system reports.
     void setOpenAtLogin(bool on);
+    // The desktop picture's tint: known at once at start, or after the picture is decoded.
     const Color& tint() const { return tint_; }
     bool demo() const { return demo_; }
     // The user's calendar, which day keys and months are counted in.
@@ -617,7 +618,7 @@ private:
     int hotkeysSuspended_ = 0;
     std::optional<Tab> wantedTab_;
     bool openAtLogin_ = false;
-    Color tint_;       // not observed
+    Color tint_;
     bool demo_ = false;  // not observed: --demo
     bool notifyLow_ = true;
     bool notifyLimit_ = true;
