@@ -30,6 +30,7 @@ struct NoHotkeys final : HotkeyRegistry {
     bool set(const std::optional<Hotkey>&, HotkeyAction) override { return true; }
 };
 struct NoTint final : TintSource {
+    Known knownTint() const override { return {wallpaperTint(), true}; }
     Color wallpaperTint() const override { return {}; }
 };
 

@@ -30,6 +30,7 @@ struct NoHotkeys final : HotkeyRegistry {
     bool set(const std::optional<Hotkey>&, HotkeyAction) override { return true; }
 };
 struct FixedTint final : TintSource {
+    Known knownTint() const override { return {wallpaperTint(), true}; }
     Color wallpaperTint() const override { return {0.86, 0.75, 0.93, 1}; }
 };
 // The item at the top right of a 1440 × 900 screen.

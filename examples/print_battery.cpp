@@ -59,6 +59,11 @@ int main(int argc, char** argv) {
     const MachineRegistry registry(*machine);
     const auto battery = Battery::read(registry);
     if (!battery) {
+        // A dump cut off in the middle is a fault to mend, not a Mac without a battery.
+        if (const auto problem = registry.problem("AppleSmartBattery")) {
+            std::printf("No battery reading: %s.\n", problem->c_str());
+            return 1;
+        }
         std::printf("No battery: this Mac has no AppleSmartBattery service.\n");
         return 0;
     }
@@ -122,7 +127,8 @@ int main(int argc, char** argv) {
     // The last stretches of sleep from the power-management log, as the Stats page lists them.
     const auto stretches = readSleepStretches(runner);
     const auto format = DateFormatter::current();
-    std::printf("Sleep:         %zu stretches of ten minutes or more in the power log\n", stretches.size());
+    std::printf("Sleep:         %zu %s of ten minutes or more in the power log\n", stretches.size(),
+                stretches.size() == 1 ? "stretch" : "stretches");
     for (std::size_t i = stretches.size() > 5 ? stretches.size() - 5 : 0; i < stretches.size(); ++i) {
         const auto& s = stretches[i];
         std::printf("  %s %s to %s, %s: %lld%% to %lld%%, %s, brief wakes: %lld\n", format.dayMonthYear(s.start).c_str(),

@@ -6,16 +6,24 @@
 
 namespace norvane {
 
+std::string_view pmsetLine(std::string_view line) {
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line;
+}
+
+std::size_t wordEnd(std::string_view line, std::size_t start) { return std::min(line.find(' ', start), line.size()); }
+
 std::optional<EnergyLine> energyLine(std::string_view line) {
+    line = pmsetLine(line);
     const std::size_t nameStart = line.find_first_not_of(' ');
     if (nameStart == std::string_view::npos) return std::nullopt;
-    const std::size_t nameEnd = line.find(' ', nameStart);
-    if (nameEnd == std::string_view::npos) return std::nullopt;
+    const std::size_t nameEnd = wordEnd(line, nameStart);
+    if (nameEnd == line.size()) return std::nullopt;
     const std::string_view name = line.substr(nameStart, nameEnd - nameStart);
     if (name != "powermode" && name != "lowpowermode") return std::nullopt;
     const std::size_t valueStart = line.find_first_not_of(' ', nameEnd);
     if (valueStart == std::string_view::npos) return std::nullopt;
-    return EnergyLine{name, valueStart, std::min(line.find(' ', valueStart), line.size())};
+    return EnergyLine{name, valueStart, wordEnd(line, valueStart)};
 }
 
 std::optional<std::int64_t> parsePowerMode(std::string_view text) {

@@ -11,11 +11,20 @@
 
 namespace norvane {
 
+// The one rule for its lines and words: a line ends at a line feed, and a carriage return
+// before it (a dump saved with CRLF line ends) belongs to that end, never to the line's last
+// word; words are separated by runs of spaces only, so a tab belongs to a word.
+// The line without a carriage return at its end.
+std::string_view pmsetLine(std::string_view line);
+// Where the word that begins at `start` ends: the next space, else the end of the line
+// (`line` as pmsetLine gives it).
+std::size_t wordEnd(std::string_view line, std::size_t start);
+
 // A line that sets the energy mode: its first word is "powermode" or "lowpowermode" and a
-// second word follows. Words are separated by runs of spaces only; a tab belongs to a word.
+// second word follows.
 struct EnergyLine {
     std::string_view name;
-    std::size_t valueStart = 0, valueEnd = 0;  // the second word, within the line
+    std::size_t valueStart = 0, valueEnd = 0;  // the second word, within the line (before its CR)
 };
 std::optional<EnergyLine> energyLine(std::string_view line);
 

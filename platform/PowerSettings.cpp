@@ -70,14 +70,15 @@ PowerSettings fromJson(const Value::Dictionary& values, bool highPower) {
 }
 
 // One setting line of a dump: " <name> <value> …", the name padded with spaces when it is
-// short, followed by one space when it is long ("Sleep On Power Button 1"). As in every
-// reading of pmset's text, a tab separates nothing.
+// short, followed by one space when it is long ("Sleep On Power Button 1"). Its words and its
+// end are read by pmset's one rule (PmsetText.h), as the app reads the energy mode.
 struct DumpLine {
     std::string_view name;
     std::size_t valueStart = 0, valueEnd = 0;  // within the line
 };
 
 std::optional<DumpLine> dumpLine(std::string_view line) {
+    line = pmsetLine(line);
     if (!line.starts_with(' ')) return std::nullopt;
     const std::size_t start = line.find_first_not_of(' ');
     if (start == std::string_view::npos) return std::nullopt;
@@ -86,8 +87,7 @@ std::optional<DumpLine> dumpLine(std::string_view line) {
     if (gap <= start) return std::nullopt;
     const std::size_t valueStart = line.find_first_not_of(' ', gap);
     if (valueStart == std::string_view::npos) return std::nullopt;
-    std::size_t valueEnd = line.find_first_of(" \t\r", valueStart);
-    if (valueEnd == std::string_view::npos) valueEnd = line.size();
+    const std::size_t valueEnd = wordEnd(line, valueStart);
     std::string_view name = line.substr(start, gap - start);
     while (name.ends_with(' ')) name.remove_suffix(1);
     return DumpLine{name, valueStart, valueEnd};
@@ -109,9 +109,8 @@ DumpPart settingsPart(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(at, end - at);
+        const std::string_view line = pmsetLine(text.substr(at, end - at));
         const std::size_t next = std::min(end + 1, text.size());
-        if (line.ends_with('\r')) line.remove_suffix(1);
         if (headed && trimmedWhitespace(line) == "Currently in use:") {
             inside = true;
             out.end = next;
@@ -182,7 +181,10 @@ std::optional<std::string> changeDump(const Machine& machine, std::string_view n
         const std::size_t at = settingsPart(*text).end;
         const auto shown = shownSetting(offersHighPower(machine));
         std::string line = settingLine(shown, Value::integer(settingFor(shown, mode)));
-        if (at > 0 && (*text)[at - 1] != '\n') line.insert(line.begin(), '\n');
+        // In a dump saved with CRLF line ends the new line ends as its neighbours do.
+        const std::string_view end = text->find("\r\n") != std::string::npos ? "\r\n" : "\n";
+        line.replace(line.size() - 1, 1, end);
+        if (at > 0 && (*text)[at - 1] != '\n') line.insert(0, end);
         out.insert(at, line);
     }
     if (!writeFileAtomically(file, out)) return "cannot write " + file.string();

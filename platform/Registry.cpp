@@ -113,11 +113,23 @@ MachineRegistry::ClassFile MachineRegistry::readClassFile(const FileBytes& file)
     return {true, std::move(entries), {}};
 }
 
+std::shared_ptr<const MachineRegistry::ClassFile> MachineRegistry::classFileNow(const std::string& file) {
+    static const FileReading<ClassFile> reading(&readClassFile);
+    return reading(file);
+}
+
+std::optional<std::string> MachineRegistry::problem(std::string_view className) const {
+    const auto file = classFile(className);
+    if (!file) return std::nullopt;
+    const auto read = classFileNow(*file);
+    if (read->problem.empty()) return std::nullopt;
+    return "cannot read " + *file + ": " + read->problem;
+}
+
 std::shared_ptr<const Value::Array> MachineRegistry::entries(std::string_view className) const {
     const auto file = classFile(className);
     if (!file) return nullptr;
-    static const FileReading<ClassFile> reading(&readClassFile);
-    const auto read = reading(*file);
+    const auto read = classFileNow(*file);
     // Without a dump of its own the folder's disks are this machine's, read afresh.
     if (!read->exists && className == "IOBlockStorageDriver")
         if (const auto diskstats = machine_.readProc("diskstats"))

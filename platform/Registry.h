@@ -48,11 +48,15 @@ public:
     // properties when a user client asks it to. False when the service is not there or
     // the file cannot be written; other writers of the file wait for each other.
     bool setProperty(const RegistryService& service, std::string_view key, Value value) const;
+    // Why the class's file cannot be read, as the log names it ("cannot read FILE: REASON");
+    // absent when it can, or when the folder has none (a Mac without such a service).
+    std::optional<std::string> problem(std::string_view className) const;
 
 private:
     std::optional<std::string> classFile(std::string_view className) const;
     struct ClassFile;
     static ClassFile readClassFile(const FileBytes& file);
+    static std::shared_ptr<const ClassFile> classFileNow(const std::string& file);
     std::shared_ptr<const Value::Array> entries(std::string_view className) const;
     void unreadable(const std::string& file, const std::shared_ptr<const ClassFile>& read) const;
     Machine machine_;

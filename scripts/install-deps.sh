@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev libpugixml-dev libicu-dev libssl-dev
   locales
   qt6-base-dev fonts-dejavu-core
-  libcurl4-openssl-dev libarchive-dev
+  libcurl4-openssl-dev libarchive-dev libpng-dev
   libxcb1-dev libxcb-xinput-dev xvfb xdotool xclip xdg-utils
   python3 python3-pyatspi at-spi2-core dbus-bin dbus-daemon
 )

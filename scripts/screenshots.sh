@@ -59,7 +59,9 @@
 #
 # The settings screen, the panel alone with --open --settings --tall on a taller display
 # (settings-<state>.png): the helper not-installed, needs-approval, ready or unavailable (a
-# copy run from outside its bundle); settings-ready-end.png the same scrolled to its end.
+# copy run from outside its bundle); settings-ready-end.png the same scrolled to its end;
+# settings-full-by-0930.png and -1000.png, the full-by row every day at 9:30 and at 10:00 with
+# the limit held at 80 %.
 #
 # Drawn offscreen by norvane_panel_gallery: update-<stage>.png, the update card in each stage
 # (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,
@@ -414,6 +416,16 @@ for state in not-installed:"" needs-approval:requiresApproval ready:enabled unav
   fi
 done
 program=""
+
+# The full-by row with the hour of one digit and of two: its steps stay where they are.
+for time in 09:30 10:00; do
+  minutes=$((10#${time%%:*} * 60 + 10#${time##*:}))
+  stored="<key>onboardingShown</key><true/><key>onboardingDone</key><true/><key>fullByMode</key><string>daily</string><key>fullByMinutes</key><integer>$minutes</integer><key>fullByTarget</key><date>$(date -u -d "tomorrow $time" +%Y-%m-%dT%H:%M:%SZ)</date>" \
+    prepare=limit_at_80 launch --open --settings --tall
+  # shellcheck disable=SC2046
+  shot "settings-full-by-${time/:/}" $(panel_rect)
+done
+stored=""
 
 # The notices, the update card's stages and a shortcut row's states, drawn offscreen.
 stop_app

@@ -60,6 +60,7 @@ bool FullBySchedule::fullByUseful() const {
 }
 
 void FullBySchedule::setFullBy(FullByMode mode, std::int64_t minutes, Date now, const Calendar& calendar) {
+    cancelledFor_.reset();  // a setting chosen again is a new request
     setFullByMinutes(minutes);
     setFullByMode(mode);
     setFullByTarget(mode == FullByMode::off ? std::nullopt : std::optional(nextFullBy(minutes, now, calendar)));
@@ -70,9 +71,29 @@ std::string FullBySchedule::fullByLine(Date now, const Calendar& calendar, const
     if (fullByMode() == FullByMode::off || !target) return "Off. The charge stays at the limit.";
     const auto targetDay = calendar.startOfDay(*target);
     const bool today = targetDay && targetDay == calendar.startOfDay(now);
-    return "Charging to 100% starts at about " + formatter.shortTime(*target - fullByLeadNow()) + ", to be full by " +
-           formatter.shortTime(*target) + " " + (today ? "today" : "tomorrow") +
-           ". If the Mac goes to sleep on the charger before that, it starts then.";
+    const std::string by = formatter.shortTime(*target) + " " + (today ? "today" : "tomorrow");
+    if (cancelledFor_ == target)
+        return "Charging to 100% for " + by + " is cancelled. " +
+               (fullByMode() == FullByMode::once ? "The charge stays at the limit." : "It starts again for the next day.");
+    const Battery& b = battery();
+    if (fullOnce()) {
+        // The system's own time to full says whether it makes it; without one, no estimate.
+        if (b.charging && b.systemMinutes && *b.systemMinutes >= 0) {
+            const Date full = now + static_cast<double>(*b.systemMinutes) * 60;
+            if (full > *target)
+                return "Charging to 100% has started. At this pace the battery is full at about " +
+                       formatter.shortTime(full) + ", after " + by + ".";
+        }
+        return "Charging to 100% has started, to be full by " + by + ".";
+    }
+    const double lead = fullByLeadNow();
+    if (now < *target - lead)
+        return "Charging to 100% starts at about " + formatter.shortTime(*target - lead) + ", to be full by " + by +
+               ". If the Mac goes to sleep on the charger before that, it starts then.";
+    // The start time has passed: a charge that starts only now takes longer than is left.
+    if (b.percent >= 100) return "The battery is full, ready for " + by + ".";
+    return std::string(b.plugged ? "Charging to 100% starts now." : "Charging to 100% starts once the Mac is on the charger.") +
+           " It may not be full by " + by + ".";
 }
 
 void FullBySchedule::followFullBy(Date now, const Calendar& calendar) {
@@ -82,7 +103,11 @@ void FullBySchedule::followFullBy(Date now, const Calendar& calendar) {
         case FullByStep::wait:
             return;
         case FullByStep::start:
-            if (battery().plugged && battery().percent < 100 && !fullOnce() && limit() <= 99) chargeFullOnce();
+            if (cancelledFor_ == target) return;
+            if (battery().plugged && battery().percent < 100 && !fullOnce() && limit() <= 99) {
+                startedFor_ = target;
+                chargeFullOnce();
+            }
             return;
         case FullByStep::passed:
             if (fullByMode() == FullByMode::once)
@@ -96,6 +121,7 @@ void FullBySchedule::followFullBy(Date now, const Calendar& calendar) {
 void FullBySchedule::fullByBeforeSleep(Date now) {
     const auto target = fullByTarget();
     if (fullByMode() == FullByMode::off || !target || !(now < *target) || *target - now > sleepWindow) return;
+    if (cancelledFor_ == target) return;
     if (!battery().plugged || battery().percent > 99 || fullOnce() || limit() > 99) return;
     // A setLimit or endFullOnce request may be using the backend; the limit it leaves
     // behind would undo this charge, or this charge would undo it.
@@ -104,9 +130,16 @@ void FullBySchedule::fullByBeforeSleep(Date now) {
     if (!service) return;
     try {
         setFullOnce(service->chargeFullNow());
+        startedFor_ = target;
     } catch (const Problem&) {
         // The Mac sleeps as it would have; the tick starts the charge at its time.
     }
+}
+
+void FullBySchedule::fullByCancelled(Date now) {
+    const auto target = fullByTarget();
+    if (fullByMode() == FullByMode::off || !target || !fullOnce()) return;
+    if (startedFor_ == target || now >= *target - fullByLeadNow()) cancelledFor_ = target;
 }
 
 }  // namespace norvane

@@ -78,6 +78,18 @@ public:
     // When the system announces sleep: charges to full at once, synchronously, when the
     // target is under 12 hours away, the Mac is on the charger and the limit is not busy.
     void fullByBeforeSleep(Date now);
+    // The user cancels the running charge to 100 % (Cancel on the Now page), before it ends.
+    // When it is the schedule's (started by it for its target, or running once the target's
+    // start time has come), the schedule starts nothing more for that target; a daily one
+    // starts again for the next day's.
+    void fullByCancelled(Date now);
+
+private:
+    // In memory only: the start window is at most four hours long and the target moves on
+    // by itself, so a quit within it is the one case that forgets a cancel, and then the
+    // schedule does what the setting, still on, says. Changing the setting forgets it too.
+    std::optional<Date> startedFor_;    // the target the schedule last started a charge for
+    std::optional<Date> cancelledFor_;  // the target a cancel holds for
 };
 
 }  // namespace norvane

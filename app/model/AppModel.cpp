@@ -82,7 +82,13 @@ AppModel::AppModel(System system, MainQueue& queue)
     pretendBattery_ = hasArgument(system_->arguments, "--on-battery");
     if (const auto front = system_->workspace->frontmostApplication(); front && front->bundlePath)
         workingIn_ = front->bundlePath;
-    tint_ = system_->tint->wallpaperTint();
+    // The first frame takes the tint known at once; a picture to decode sends the rest later.
+    const TintSource::Known known = system_->tint->knownTint();
+    tint_ = known.tint;
+    if (!known.settled)
+        offMain<Color>(
+            Priority::utility, [tint = system_->tint] { return tint->wallpaperTint(); },
+            [](AppModel& model, Color tint) { model.assign(model.tint_, tint, ModelField::tint); });
 }
 
 AppModel::~AppModel() {

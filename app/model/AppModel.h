@@ -248,6 +248,9 @@ public:
     // Puts back what the running charge to full once lifted; does nothing without a
     // backend, without one running or while a limit request is under way.
     void endFullOnce();
+    // The user's Cancel of the running charge to full once: ends it as endFullOnce does, and
+    // when it is the full-by schedule's, the schedule starts nothing more for its target.
+    void cancelFullOnce();
     // Whether the charge limit can be used here, then the limit and optimised charging as
     // the backend holds them.
     void refreshLimit();
@@ -347,6 +350,7 @@ public:
     // Registers or unregisters the login item; a refusal becomes the energy note. The switch
     // then shows what the system reports.
     void setOpenAtLogin(bool on);
+    // The desktop picture's tint: known at once at start, or after the picture is decoded.
     const Color& tint() const { return tint_; }
     bool demo() const { return demo_; }
     // The user's calendar, which day keys and months are counted in.
@@ -614,7 +618,7 @@ private:
     int hotkeysSuspended_ = 0;
     std::optional<Tab> wantedTab_;
     bool openAtLogin_ = false;
-    Color tint_;       // not observed
+    Color tint_;
     bool demo_ = false;  // not observed: --demo
     bool notifyLow_ = true;
     bool notifyLimit_ = true;

@@ -78,6 +78,13 @@ void AppModel::setLimit(std::int64_t percent) {
         });
 }
 
+void AppModel::cancelFullOnce() {
+    if (!backend_ || !fullOnce_ || limitBusy_) return;  // nothing ends: nothing to hold off
+    // Noted before the charge ends, so the settings' sentence, redrawn as it ends, says so.
+    fullByCancelled(now());
+    endFullOnce();
+}
+
 void AppModel::endFullOnce() {
     if (!backend_ || !fullOnce_ || limitBusy_) return;  // the tick asks again
     const FullCharge lifted = *fullOnce_;

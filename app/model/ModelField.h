@@ -29,7 +29,7 @@ enum class ModelField : std::uint8_t {
     update, updateLater, updateNote, updateBusy, updateStage, checksForUpdates,
     // Interface and the remaining settings.
     hotkeys, wantedTab, openAtLogin, notifyLow, notifyLimit, alertLow, alertHigh, autoLowPower, notifyDrain, iconStyle,
-    useAI, showTime,
+    useAI, showTime, tint,
     // The welcome tour's own object (Onboarding), told through the same kind of observers.
     onboardingStep, onboardingDone, onboardingNotifications, onboardingHelper, onboardingForward, onboardingRelaunch,
 };

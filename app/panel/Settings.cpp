@@ -1,6 +1,9 @@
 #include "app/panel/Settings.h"
 
+#include <algorithm>
+
 #include "app/analysis/Duration.h"
+#include "app/visuals/DotText.h"
 
 namespace norvane {
 namespace {
@@ -266,6 +269,16 @@ const std::array<std::pair<std::string_view, std::string_view>, 6>& Settings::li
         {"norvane://charge-full", "Full once"},
     }};
     return examples;
+}
+
+double Settings::timeWidth() {
+    static const double widest = [] {
+        double most = 0;
+        for (std::int64_t minutes = 0; minutes < 1440; ++minutes)
+            most = std::max(most, DotText{clock(minutes), Color::white(), timePitch}.layout().width);
+        return most;
+    }();
+    return widest;
 }
 
 TextStyle Settings::labelStyle() {

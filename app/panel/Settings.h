@@ -139,6 +139,9 @@ struct Settings {
     static constexpr double blockSpacing = 6;  // label, picker and note of a level or block
     static constexpr double timeSpacing = 10;  // the full-by time row
     static constexpr double timePitch = 4;
+    // The full-by time's width: that of its widest form, so that the buttons beside it keep
+    // their place when the hours gain a digit (9:30 to 10:00).
+    static double timeWidth();
     static constexpr Color dimmedTime = Color::white(0.45);
     static constexpr Pill buttonPill{Color::white(0.1), Color::white()};
     static TextStyle labelStyle();  // 13 points, medium, wrapping

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "app/analysis/FullBySchedule.h"
@@ -178,18 +179,104 @@ TEST(FullBy, ChargesOnTheChargerBelowFullWithALimit) {
     EXPECT_EQ(refused.full, std::nullopt);
 }
 
+// Full by 16:00 (start 14:50). A cancel of the schedule's charge holds for its target, in
+// the ticks and at a sleep; a daily schedule starts again for the next day's.
+TEST(FullBy, ACancelOfTheSchedulesChargeHoldsForItsTarget) {
+    const DateFormatter formatter("en_GB", "Europe/Berlin");
+    struct Case {
+        const char* what;
+        FullByMode mode;
+        void (*started)(Model&);  // how the running charge came about
+        Date cancelled;
+        bool holds;
+    };
+    const auto byTick = [](Model& m) {
+        m.followFullBy(at(7, 1, 14, 55), berlin);
+        m.full = FullCharge{80, false};
+    };
+    const std::vector<Case> cases{
+        {"the tick's, daily", daily, byTick, at(7, 1, 15), true},
+        {"the tick's, once", once, byTick, at(7, 1, 15), true},
+        {"the sleep's, ten hours before", daily, [](Model& m) { m.fullByBeforeSleep(at(7, 1, 6)); }, at(7, 1, 8), true},
+        {"the user's, in the start window", daily, [](Model& m) { m.full = FullCharge{80, false}; }, at(7, 1, 15), true},
+        {"the user's, in the morning", daily, [](Model& m) { m.full = FullCharge{80, false}; }, at(7, 1, 9), false},
+    };
+    for (const auto& c : cases) {
+        Model model;
+        model.service->full = FullCharge{80, false};
+        model.setFullBy(c.mode, 16 * 60, at(7, 1, 5), berlin);
+        c.started(model);
+        const int before = model.starts;
+        model.fullByCancelled(c.cancelled);
+        model.full.reset();  // the charge ended
+        model.followFullBy(at(7, 1, 15, 30), berlin);
+        model.fullByBeforeSleep(at(7, 1, 15, 31));
+        EXPECT_EQ(model.starts - before, c.holds ? 0 : 1) << c.what;
+        EXPECT_EQ(model.full.has_value(), !c.holds) << c.what;  // the sleep's charge
+        model.full.reset();
+        if (c.holds) {
+            EXPECT_EQ(model.fullByLine(at(7, 1, 15, 30), berlin, formatter),
+                      "Charging to 100% for 16:00 today is cancelled. " +
+                          std::string(c.mode == once ? "The charge stays at the limit." : "It starts again for the next day."))
+                << c.what;
+        }
+        model.followFullBy(at(7, 1, 16), berlin);
+        model.followFullBy(at(7, 2, 15), berlin);
+        EXPECT_EQ(model.starts - before, (c.holds ? 0 : 1) + (c.mode == daily ? 1 : 0)) << c.what;
+    }
+
+    // The setting chosen again is a new request.
+    Model again;
+    again.setFullBy(daily, 16 * 60, at(7, 1, 5), berlin);
+    byTick(again);
+    again.fullByCancelled(at(7, 1, 15));
+    again.full.reset();
+    again.setFullBy(daily, 16 * 60, at(7, 1, 15, 1), berlin);
+    again.followFullBy(at(7, 1, 15, 2), berlin);
+    EXPECT_EQ(again.starts, 2);
+}
+
 TEST(FullBy, LineAndUsefulness) {
     const DateFormatter formatter("en_GB", "Europe/Berlin");
     Model model;
     EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter), "Off. The charge stays at the limit.");
-    model.setFullBy(daily, 23 * 60, at(7, 1, 12), berlin);
-    EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter),
-              "Charging to 100% starts at about 21:50, to be full by 23:00 today. If the Mac goes to sleep on the "
-              "charger before that, it starts then.");
     model.setFullBy(once, 450, at(7, 1, 12), berlin);
     EXPECT_EQ(model.fullByLine(at(7, 1, 12), berlin, formatter),
               "Charging to 100% starts at about 06:20, to be full by 07:30 tomorrow. If the Mac goes to sleep on the "
               "charger before that, it starts then.");
+
+    // Full by 16:00 with a lead of 70 minutes: the start is 14:50. Once it has passed, or a
+    // charge runs, the sentence says what happens and promises nothing it cannot keep.
+    const auto charging = [](std::optional<std::int64_t> minutes) {
+        return [minutes](Model& m) {
+            m.full = FullCharge{80, false};
+            m.reading.charging = true;
+            m.reading.systemMinutes = minutes;
+        };
+    };
+    struct Case {
+        Date now;
+        std::function<void(Model&)> change;
+        std::string line;
+    };
+    const std::vector<Case> cases{
+        {at(7, 1, 12), {}, "Charging to 100% starts at about 14:50, to be full by 16:00 today. If the Mac goes to "
+                           "sleep on the charger before that, it starts then."},
+        {at(7, 1, 15, 29), {}, "Charging to 100% starts now. It may not be full by 16:00 today."},
+        {at(7, 1, 15, 29), [](Model& m) { m.reading.plugged = false; },
+         "Charging to 100% starts once the Mac is on the charger. It may not be full by 16:00 today."},
+        {at(7, 1, 15, 29), [](Model& m) { m.reading.percent = 100; }, "The battery is full, ready for 16:00 today."},
+        {at(7, 1, 15, 29), charging(150),
+         "Charging to 100% has started. At this pace the battery is full at about 17:59, after 16:00 today."},
+        {at(7, 1, 15, 29), charging(20), "Charging to 100% has started, to be full by 16:00 today."},
+        {at(7, 1, 12), charging(std::nullopt), "Charging to 100% has started, to be full by 16:00 today."},
+    };
+    for (const auto& c : cases) {
+        Model lined;
+        lined.setFullBy(daily, 16 * 60, at(7, 1, 12), berlin);
+        if (c.change) c.change(lined);
+        EXPECT_EQ(lined.fullByLine(c.now, berlin, formatter), c.line);
+    }
 
     EXPECT_TRUE(model.fullByUseful());
     model.limitValue = 100;

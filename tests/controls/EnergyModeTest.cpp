@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PowerSettings.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -111,6 +112,10 @@ TEST_F(PmsetTest, ADumpOfAMacStandsForTheSourceInUseAndKeepsItsForm) {
         {"Currently in use:", "Currently in use:\n lowpowermode         1\n"},
         {"Currently in use:\n powermode\t2\n", "Currently in use:\n powermode\t2\n lowpowermode         1\n"},
         {" sleep 1", " sleep 1\n lowpowermode         1\n"},
+        // With CRLF line ends a line keeps its CR, and an added one has one.
+        {"Currently in use:\r\n powermode            2\r\n", "Currently in use:\r\n powermode            1\r\n"},
+        {"Currently in use:\r\n sleep                1\r\n",
+         "Currently in use:\r\n sleep                1\r\n lowpowermode         1\r\n"},
     };
     for (const auto& [before, after] : added) {
         temp.write("pmset/settings.txt", before);
@@ -119,6 +124,14 @@ TEST_F(PmsetTest, ADumpOfAMacStandsForTheSourceInUseAndKeepsItsForm) {
         EXPECT_EQ(text("settings.txt"), after) << before;
         EXPECT_EQ(parsePowerMode(pmset(runner, {"-g"})), 1) << before;
     }
+
+    // The list of a CRLF dump and its mode read its lines alike.
+    temp.write("pmset/settings.txt", "Currently in use:\r\n sleep                1\r\n powermode            2\r\n");
+    const auto crlf = readPowerSettings(temp.machine(), "AC Power");
+    ASSERT_TRUE(crlf);
+    EXPECT_EQ(crlf->settings, (std::vector<std::pair<std::string, Value>>{{"sleep", Value::integer(1)},
+                                                                          {"powermode", Value::integer(2)}}));
+    EXPECT_EQ(crlf->energyMode, 2);
 }
 
 TEST_F(PmsetTest, NoAnswerGivesNoMode) {

@@ -148,18 +148,34 @@ TEST(ModelFullBy, AChargeToFullOnceStoresWhatItLiftedOrSaysWhyNot) {
     }
 }
 
-TEST(ModelFullBy, TheScheduleStartsTheChargeThroughTheModel) {
+// In virtual time: the tick starts the schedule's charge; Cancel on the Now page holds
+// through the ticks up to the target, and a night's sleep brings the next day's.
+TEST(ModelFullBy, TheScheduleStartsTheChargeAndACancelHoldsForItsTarget) {
     LimitBench t;
     t.backend->full = {80, false};
-    ModelProbe probe(t.m);
-    probe.battery(plugged(80, false));
-    probe.limit(80);
-    const Calendar utc("UTC");
-    t.m.setFullBy(FullByMode::once, 11 * 60, t.bench.queue.now(), utc);  // an hour from now
-    t.m.followFullBy(t.bench.queue.now(), utc);
-    t.bench.queue.drain();
+    t.backend->reads = {{80, true}};
+    t.bench.writeBattery(plugged(80, false));
+    ModelProbe(t.m).limit(80);
+    t.m.start();
+    const auto starts = [&] { return std::count(t.backend->calls.begin(), t.backend->calls.end(), "chargeFullNow"); };
+    t.m.setFullBy(FullByMode::daily, 11 * 60);  // an hour from now, inside the 70-minute lead
+    t.bench.run(5);
     EXPECT_EQ(t.m.fullOnce(), (FullCharge{80, false}));
-    EXPECT_EQ(t.bench.stored().string(keys::fullByMode), "once");
+    EXPECT_EQ(t.bench.stored().string(keys::fullByMode), "daily");
+
+    t.m.cancelFullOnce();
+    t.bench.run(0);
+    EXPECT_EQ(t.m.fullOnce(), std::nullopt);
+    EXPECT_TRUE(t.asked("set 80"));  // the limit back
+    t.bench.run(3600);  // every tick up to the target and past it
+    EXPECT_EQ(starts(), 1);
+    EXPECT_EQ(t.m.fullOnce(), std::nullopt);
+    EXPECT_EQ(t.m.fullByTarget(), Date{1'796'724'000 + 25 * 3600});  // tomorrow at 11:00
+
+    t.bench.queue.sleepSystem(22 * 3600 + 55 * 60);  // the night, to 9:55 the next day
+    t.bench.run(5);
+    EXPECT_EQ(starts(), 2);
+    EXPECT_EQ(t.m.fullOnce(), (FullCharge{80, false}));
 }
 
 }  // namespace

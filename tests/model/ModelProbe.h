@@ -31,6 +31,7 @@ struct RecordingHotkeys final : HotkeyRegistry {
 };
 
 struct FixedTint final : TintSource {
+    Known knownTint() const override { return {wallpaperTint(), true}; }
     Color wallpaperTint() const override { return {0.9, 0.8, 0.7, 1}; }
 };
 
@@ -100,6 +101,7 @@ public:
     void updateBusy(bool busy) { m_.assign(m_.updateBusy_, busy, ModelField::updateBusy); }
     void updateNote(std::optional<std::string> n) { m_.assign(m_.updateNote_, std::move(n), ModelField::updateNote); }
     void aiAvailable(bool on) { m_.assign(m_.aiAvailable_, on, ModelField::aiAvailable); }
+    void tint(Color c) { m_.assign(m_.tint_, c, ModelField::tint); }
     void chip(std::string name) { m_.chip_ = std::move(name); }  // read once, never observed
 
     const std::vector<Draw>& draws() const { return m_.draws_; }

@@ -24,6 +24,30 @@ TEST(ModelStart, OpenAtLoginIsSwitchedOnOnceOnTheFirstRunFromABundle) {
     EXPECT_FALSE(bare.stored().object(keys::loginItemSet));
 }
 
+// The first frame does not wait for the desktop picture: the model starts with the tint
+// known at once, and one to decode comes from a background job, told as a change.
+TEST(ModelStart, ATintToDecodeComesAfterTheStart) {
+    struct Decoding final : TintSource {
+        bool settled;
+        mutable int decodes = 0;
+        explicit Decoding(bool s) : settled(s) {}
+        Known knownTint() const override { return {Color{0.5, 0.5, 0.9, 1}, settled}; }
+        Color wallpaperTint() const override { return ++decodes, Color{0.9, 0.5, 0.5, 1}; }
+    };
+    for (const bool settled : {false, true}) {
+        ModelBench bench;
+        const auto tint = std::make_shared<Decoding>(settled);
+        AppModel& m = bench.start({}, [&](System& system) { system.tint = tint; });
+        const Color known{0.5, 0.5, 0.9, 1}, decoded{0.9, 0.5, 0.5, 1};
+        EXPECT_EQ(std::pair(m.tint(), tint->decodes), std::pair(known, 0)) << settled;
+        int told = 0;
+        const auto watch = m.subscribe({ModelField::tint}, [&] { ++told; });
+        bench.queue.drain();
+        EXPECT_EQ(m.tint(), settled ? known : decoded);
+        EXPECT_EQ(std::pair(tint->decodes, told), settled ? std::pair(0, 0) : std::pair(1, 1));
+    }
+}
+
 TEST(ModelStart, KeepAwakeResumesAgentsThenTheModeAsked) {
     struct Case {
         std::vector<std::string> arguments;

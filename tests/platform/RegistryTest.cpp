@@ -95,6 +95,8 @@ TEST(MachineRegistry, AnUnreadableFileIsLoggedOncePerStateOfIt) {
         cannot + folder.string() + ": it is a folder",
     };
     EXPECT_EQ(told(), expected);
+    EXPECT_EQ(registry.problem("Folder"), "cannot read " + folder.string() + ": it is a folder");
+    EXPECT_EQ(registry.problem("Missing"), std::nullopt);
     // Another broken state is told again; a mended file says nothing.
     temp.write("ioreg/AppleSmartBattery.plist", "<array/>");
     readAll(registry);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/readings/Battery.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "platform/PropertyList.h"
 #include "tests/support/TempMachine.h"
 
@@ -114,6 +116,41 @@ TEST_F(BatteryRead, SystemMinutesDependOnThePowerStateAndRange) {
     }
     // The estimate may live in BatteryData too.
     EXPECT_EQ(read({{"BatteryData", Value::dictionary({{"AvgTimeToEmpty", n(77)}})}})->systemMinutes, 77);
+}
+
+// What the battery program prints: a registry file it cannot read is no Mac without a
+// battery, and stretches of sleep are counted in words.
+TEST(BatteryProgram, TellsAnUnreadableRegistryAndCountsStretches) {
+    const std::string entry = readFile(Machine::templateFolder() / "ioreg/AppleSmartBattery.plist").value_or("");
+    const auto sleep = [](int ago) {
+        return "{now-" + std::to_string(ago) + "} Sleep               \tEntering Sleep state due to 'Idle Sleep':" +
+               "TCPKeepAlive=active Using Batt (Charge:80%) 1800 secs\n{now-" + std::to_string(ago - 1800) +
+               "} Wake                \tWake from Normal Sleep [CDNVA] : due to HID Activity Using BATT (Charge:79%)\n";
+    };
+    struct Case {
+        const char* what;
+        std::optional<std::string> registry;  // the battery's class file
+        std::string log;
+        int status;
+        std::string line;  // the start of one line of the output
+    };
+    const std::vector<Case> cases{
+        {"cut off", entry.substr(0, 3000), "", 1, "No battery reading: cannot read {file}: not a property list: "},
+        {"no file", std::nullopt, "", 0, "No battery: this Mac has no AppleSmartBattery service."},
+        {"one stretch", entry, sleep(7200), 0, "Sleep:         1 stretch of ten minutes or more in the power log"},
+        {"two", entry, sleep(20000) + sleep(7200), 0, "Sleep:         2 stretches of ten minutes or more"},
+    };
+    for (const auto& c : cases) {
+        TempMachine temp;
+        const Path file = temp.root() / "ioreg/AppleSmartBattery.plist";
+        if (c.registry) temp.write("ioreg/AppleSmartBattery.plist", *c.registry);
+        temp.write("pmset/log.txt", c.log);
+        const auto out = SystemProcessRunner(temp.machine()).run(NORVANE_BATTERY_PROGRAM, {});
+        EXPECT_EQ(out.exitCode, c.status) << c.what;
+        std::string line = c.line;
+        if (const auto at = line.find("{file}"); at != std::string::npos) line.replace(at, 6, file.string());
+        EXPECT_NE(out.output.find("\n" + line), std::string::npos) << c.what << ":\n" << out.output;
+    }
 }
 
 TEST(BatteryHealth, RoundsHalvesUpAndCapsAtAHundred) {

@@ -140,6 +140,7 @@ OnboardingView::OnboardingView(AppModel& model, Onboarding& tour, MainQueue& que
     showPage(shown_, false);
     refresh();
     tourFields_ = tour_.subscribe(tourFields, [this] { refresh(); });
+    tint_ = m_.subscribe({ModelField::tint}, [this] { retint(); });
 }
 
 OnboardingView::~OnboardingView() {
@@ -274,6 +275,14 @@ void OnboardingView::showFooter(const TourWindow::Footer& footer) {
         button->setEnabled(description.enabled);
     }
     buttons_->end();
+}
+
+void OnboardingView::retint() {
+    back_->setPill(TourWindow::footer({OnboardingStep::know}).back->pill(m_.tint()));
+    if (!footer_) return;
+    for (const TourWindow::Button& description : footer_->buttons)
+        if (auto* button = dynamic_cast<PillButton*>(buttons_->find(description.title)))
+            button->setPill(description.pill(m_.tint()));
 }
 
 void OnboardingView::act(const TourWindow::Button& button) {

@@ -69,6 +69,8 @@ private:
     void refresh();
     void showPage(const TourState& state, bool animated);
     void showFooter(const TourWindow::Footer& footer);
+    // The desktop picture's tint, decoded after the window showed: the buttons take it in place.
+    void retint();
     void act(const TourWindow::Button& button);
     TourPageView* makePage(const TourState& state);
 
@@ -91,6 +93,7 @@ private:
     std::unique_ptr<Parts> buttons_;  // on the right of the footer, by title
     std::optional<QPoint> grab_;  // where a drag of the background took the window
     Observers::Subscription tourFields_;
+    Observers::Subscription tint_;
 };
 
 }  // namespace norvane

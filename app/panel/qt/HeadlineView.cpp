@@ -75,7 +75,7 @@ public:
         row->addWidget(text_, 1);  // unaligned: a wrapped text takes the height of its lines
         flexible(row, NowTab::FullOnceChoice::leastGap);
         cancel_ = new PillButton(QString::fromUtf8(NowTab::FullOnceChoice::cancel), NowTab::quietPill);
-        connect(cancel_, &QAbstractButton::clicked, this, [&m] { m.endFullOnce(); });
+        connect(cancel_, &QAbstractButton::clicked, this, [&m] { m.cancelFullOnce(); });
         row->addWidget(cancel_, 0, Qt::AlignTop);
     }
     void set(const NowTab::FullOnceChoice& choice) {

@@ -159,7 +159,7 @@ PanelView::PanelView(AppModel& model, MainQueue& queue, PanelContext context, Ba
     pages->addStretch();  // room the window has beyond the page stays empty below it
     layout->addWidget(pages_);
 
-    new ModelWatch(*this, m_, queue_, {ModelField::battery}, [this] { refreshAccent(); });
+    new ModelWatch(*this, m_, queue_, {ModelField::battery, ModelField::tint}, [this] { refreshAccent(); });
     new ModelWatch(*this, m_, queue_, {ModelField::wantedTab}, [this] {
         if (!m_.wantedTab()) return;
         panel_.takeWantedTab(m_);

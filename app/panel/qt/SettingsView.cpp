@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/visuals/qt/Boxes.h"
 #include "app/panel/qt/HotkeyRow.h"
@@ -145,6 +146,7 @@ public:
         auto* later = new PillButton(QStringLiteral("+"), S::buttonPill);
         later->setAccessibleName(QStringLiteral("Half an hour later"));
         row->addWidget(earlier, 0, Qt::AlignVCenter);
+        time_->setMinimumWidth(static_cast<int>(std::ceil(S::timeWidth())));  // drawn centred within
         row->addWidget(time_, 0, Qt::AlignVCenter);
         row->addWidget(later, 0, Qt::AlignVCenter);
         row->addStretch();

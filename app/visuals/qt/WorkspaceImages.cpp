@@ -1,5 +1,8 @@
 #include "app/visuals/qt/WorkspaceImages.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
@@ -11,6 +14,7 @@
 
 #include "app/analysis/AppUsage.h"
 #include "app/visuals/WallpaperTint.h"
+#include "platform/PngAverage.h"
 
 namespace norvane {
 namespace {
@@ -20,12 +24,40 @@ QImage load(const Path& path) {
     return image;
 }
 
-// A picture of more than a megapixel is decoded at a reduced size that fits this many pixels a
-// side: a JPEG at an eighth of its size in the decoder, a PNG row by row into the small image,
-// so a 5K picture does not take the memory of its full size (nor, as a JPEG, its time). A
+// A PNG is averaged row by row as it is decoded (platform/PngAverage.h). Any other picture of
+// more than a megapixel is decoded at a reduced size that fits this many pixels a side by its
+// own decoder (a JPEG at an eighth of its size, summing each block), or not at all where the
+// decoder can only give the whole picture: that would take the memory of its full size. A
 // smaller one is read whole, which costs less than reducing it.
 constexpr int averagedSide = 256;
 constexpr qint64 wholePixels = 1024 * 1024;
+
+struct Closing {
+    int fd;
+    ~Closing() { ::close(fd); }
+};
+
+// Every pixel weighs the same (the premultiplied colours summed exactly, then the opacity
+// taken back out), as the picture drawn into one pixel would be.
+std::optional<Color> imageAverage(const QImage& decoded) {
+    const QImage image = decoded.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    if (image.isNull()) return std::nullopt;
+    std::uint64_t sums[4] = {0, 0, 0, 0};
+    for (int y = 0; y < image.height(); ++y) {
+        const std::uint8_t* pixel = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x, pixel += 4) {
+            sums[0] += pixel[0];
+            sums[1] += pixel[1];
+            sums[2] += pixel[2];
+            sums[3] += pixel[3];
+        }
+    }
+    const double pixels = static_cast<double>(image.width()) * image.height();
+    const double opacity = static_cast<double>(sums[3]) / pixels / 255;
+    if (!(opacity > 0)) return Color{0, 0, 0, 0};
+    const auto channel = [&](int i) { return std::min(static_cast<double>(sums[i]) / pixels / 255 / opacity, 1.0); };
+    return Color{channel(0), channel(1), channel(2), opacity};
+}
 
 // A generic application icon: a grey rounded square with the name's first letter.
 QImage drawnIcon(const std::string& path, int pixels) {
@@ -59,29 +91,21 @@ QString themeName(const std::string& path) {
 }  // namespace
 
 std::optional<Color> pictureAverage(const Path& picture) {
-    QImageReader reader(QString::fromStdString(picture.string()));
+    const int fd = openRegularFile(picture);
+    if (fd < 0) return std::nullopt;
+    const Closing closing{fd};
+    if (const auto png = pngAverage(fd)) return *png;
+    QFile file;
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return std::nullopt;
+    QImageReader reader(&file);
     const QSize size = reader.size();
-    if (static_cast<qint64>(size.width()) * size.height() > wholePixels)
+    if (!size.isValid()) return std::nullopt;  // nothing tells how much a decode would take
+    if (static_cast<qint64>(size.width()) * size.height() > wholePixels) {
+        if (!reader.supportsOption(QImageIOHandler::ScaledSize)) return std::nullopt;
         reader.setScaledSize(size.scaled(averagedSide, averagedSide, Qt::KeepAspectRatio).expandedTo({1, 1}));
-    const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-    if (image.isNull()) return std::nullopt;
-    // Every pixel weighs the same (the premultiplied colours summed exactly, then the
-    // opacity taken back out), as the picture drawn into one pixel would be.
-    std::uint64_t sums[4] = {0, 0, 0, 0};
-    for (int y = 0; y < image.height(); ++y) {
-        const std::uint8_t* pixel = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x, pixel += 4) {
-            sums[0] += pixel[0];
-            sums[1] += pixel[1];
-            sums[2] += pixel[2];
-            sums[3] += pixel[3];
-        }
     }
-    const double pixels = static_cast<double>(image.width()) * image.height();
-    const double opacity = static_cast<double>(sums[3]) / pixels / 255;
-    if (!(opacity > 0)) return Color{0, 0, 0, 0};
-    const auto channel = [&](int i) { return std::min(static_cast<double>(sums[i]) / pixels / 255 / opacity, 1.0); };
-    return Color{channel(0), channel(1), channel(2), opacity};
+    return imageAverage(reader.read());
 }
 
 Color wallpaperTint(const Workspace& workspace) {

@@ -12,8 +12,11 @@
 namespace norvane {
 
 // The picture's average colour (the whole picture drawn into one pixel, every pixel
-// weighing the same), a picture of more than a megapixel decoded at most 256 pixels a side;
-// absent when no image loads from it.
+// weighing the same) in memory bounded whatever its size and depth: a PNG summed row by row as
+// it is decoded, another picture of more than a megapixel decoded by its own decoder at most
+// 256 pixels a side (a JPEG); absent when no image loads from it, when it is not a regular
+// file, or when its decoder could only give it whole. Slow for a large picture: call it off
+// the main queue.
 std::optional<Color> pictureAverage(const Path& picture);
 
 // Reads the workspace afresh: the desktop picture's average colour and the accent colour.

@@ -243,6 +243,9 @@ TEST_F(PanelWidgets, AMacWithoutABatteryShowsNoChargeAndOnlyTheStatsCardsThatApp
               std::pair(false, std::string("No battery")));
     EXPECT_EQ(row->timeCaption()->text(), "on wall power");
     EXPECT_EQ(panel.accent(), m.tint());  // not the low battery's red
+    probe.tint({0.5, 0.9, 0.6, 1});  // the desktop picture decoded after the start
+    settle();
+    EXPECT_EQ(panel.accent(), m.tint());
     tap(&panel, "STATS");
     StatsTabView* stats = panel.statsTab();
     const auto shown = [](QWidget* card) { return card->isVisible(); };

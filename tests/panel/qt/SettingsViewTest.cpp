@@ -79,6 +79,25 @@ TEST_F(SettingsWidgets, ASwitchStoresItsSettingAtOnceAndALinkIsCopied) {
     EXPECT_EQ(std::pair(toursShown, quits), std::pair(1, 1));
 }
 
+// The half-hour steps stay where they are as the time gains a digit, so the next click at
+// the same place still finds them.
+TEST_F(SettingsWidgets, TheFullByStepsKeepTheirPlace) {
+    m.setFullBy(FullByMode::daily, 9 * 60);
+    SettingsView* settings = open({"--settings"}).settingsView();
+    ASSERT_TRUE(settings);
+    QAbstractButton* earlier = button(settings, "Half an hour earlier");
+    QAbstractButton* later = button(settings, "Half an hour later");
+    ASSERT_TRUE(earlier && later);
+    const auto places = [&] { return std::pair(earlier->mapTo(settings, QPoint()), later->mapTo(settings, QPoint())); };
+    const auto first = places();
+    for (const std::int64_t minutes : {570, 600, 630}) {
+        later->click();
+        settle();
+        EXPECT_EQ(m.fullByMinutes(), minutes);
+        EXPECT_EQ(places(), first) << minutes;
+    }
+}
+
 class RecordingRow : public SettingsWidgets {
 protected:
     void SetUp() override {

@@ -26,7 +26,12 @@ TEST(WorkspaceTint, ThePicturesAverageIsKeptByTheFilesStamp) {
     save(QColor(40, 160, 40), 40);
     machine.write("workspace/desktop.json", R"({"accentColor": [0, 0.5, 1], "screens": [{"desktopPicture": "pictures/green.png"}]})");
     const WorkspaceTint tint(std::make_shared<MachineWorkspace>(machine.machine()), PictureAverageCache(cacheFile));
+    // Known at once: the accent alone until the picture is decoded, then the kept average.
+    EXPECT_FALSE(tint.knownTint().settled);
+    EXPECT_NEAR(tint.knownTint().tint.hue(), 7.0 / 12, 0.01);
     EXPECT_NEAR(tint.wallpaperTint().hue(), 1.0 / 3, 0.01);
+    EXPECT_TRUE(tint.knownTint().settled);
+    EXPECT_NEAR(tint.knownTint().tint.hue(), 1.0 / 3, 0.01);
 
     const PictureAverageCache cache(cacheFile);
     const auto stamp = *fileStamp(picture);
@@ -51,6 +56,8 @@ TEST(WorkspaceTint, ThePicturesAverageIsKeptByTheFilesStamp) {
     EXPECT_FALSE(cache.find(picture, *fileStamp(picture)));
     EXPECT_NEAR(tint.wallpaperTint().hue(), 0, 0.01);
     EXPECT_FALSE(cache.find(machine.root() / "pictures/other.png", *fileStamp(picture)));
+    machine.write("workspace/desktop.json", R"({"accentColor": [0, 0.5, 1], "screens": []})");
+    EXPECT_TRUE(tint.knownTint().settled);  // no picture, nothing to decode
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <QPainter>
@@ -93,10 +94,14 @@ TEST_F(WorkspaceImages, TheAverageOfALargePictureIsItsPixelsMean) {
         Color mean;
         double within;  // JPEG is lossy
     };
+    // 16 bits a channel: summed as they are, not reduced to 8.
+    QImage deep(1500, 800, QImage::Format_RGBA64);
+    deep.fill(QColor::fromRgba64(32768, 1, 65535, 65535));
     const Case cases[] = {
         {stripes, "PNG", {0.3, 0, 0.7, 1}, 0.01},
         {stripes, "JPG", {0.3, 0, 0.7, 1}, 0.03},
         {half, "PNG", {0, 1, 0, 0.5}, 0.01},
+        {deep, "PNG", {32768.0 / 65535, 1.0 / 65535, 1, 1}, 1e-9},
     };
     for (const auto& c : cases) {
         const Path file = machine.root() / (std::string("picture.") + c.format);
@@ -109,6 +114,9 @@ TEST_F(WorkspaceImages, TheAverageOfALargePictureIsItsPixelsMean) {
         EXPECT_NEAR(average->opacity, c.mean.opacity, c.within) << c.format;
     }
     EXPECT_FALSE(pictureAverage(machine.root() / "none.png"));
+    // A FIFO in the picture's place is no picture, and reading it does not wait for a writer.
+    ASSERT_EQ(::mkfifo((machine.root() / "fifo.png").c_str(), 0600), 0);
+    EXPECT_FALSE(pictureAverage(machine.root() / "fifo.png"));
 }
 
 TEST_F(WorkspaceImages, IconsFromTheBundleElseAGenericOne) {
