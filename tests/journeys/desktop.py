@@ -84,3 +84,22 @@ def contrast(a, b):
     la, lb = sorted((luminance(a), luminance(b)), reverse=True)
     return (la + 0.05) / (lb + 0.05)
 
+
+
+def still(app, what, read, timeout=DEADLINE):
+    """What `read()` gives once it gives the same twice in a row (a page that slid in, a
+    window that moved, has come to rest); an element that went while it was read counts as
+    a change."""
+    last = [None]
+
+    def same():
+        try:
+            value = read()
+        except Exception:
+            value = None
+        if value is not None and value == last[0]:
+            return value
+        last[0] = value
+        return None
+
+    return app.wait(what, same, timeout)
