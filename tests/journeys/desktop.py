@@ -1,6 +1,7 @@
 """What a journey's desktop may hold besides the application: a change of the screen's size
 through RandR, as a laptop meets a projector, and a system tray on the display (Debian's
-trayer), dark or light. Each works on the display of a started `App` (journey.py)."""
+trayer), dark or light, which may say the colour it asks of its icons. Each works on the
+display of a started `App` (journey.py)."""
 
 import atexit
 import shutil
@@ -60,6 +61,18 @@ def start_tray(app, tint):
         return found[0] if found else None
 
     return app.wait("the tray on the screen", window)
+
+
+def say_tray_colours(app, normal):
+    """The tray asks its icons to take the colour `normal` (red, green, blue of 16 bits), in
+    `_NET_SYSTEM_TRAY_COLORS` on its windows, the one that holds the tray's selection among
+    them; the error, warning and success colours follow."""
+    values = ",".join(str(v) for v in (*normal, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0))
+    windows = subprocess.run(["xdotool", "search", "--name", "^trayer$"], env=app.env, capture_output=True,
+                             text=True).stdout.split()
+    for window in windows:
+        subprocess.run(["xprop", "-id", window, "-f", "_NET_SYSTEM_TRAY_COLORS", "32c", "-set",
+                        "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=DEADLINE)
 
 
 def window_geometry(app, window):
