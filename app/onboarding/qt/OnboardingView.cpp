@@ -220,9 +220,9 @@ TourPageView* OnboardingView::makePage(const TourState& state) {
     scroll->setAttribute(Qt::WA_TranslucentBackground);
     scroll->viewport()->setAutoFillBackground(false);
     auto* page = new TourPageView(m_, queue_, state, std::move(inputs));
-    page->setAutoFillBackground(false);
     scroll->setWidget(page);
     scroll->setWidgetResizable(true);
+    page->setAutoFillBackground(false);  // which setting it in the scroll area turned on
     scroll->setGeometry(area_->rect());
     return page;
 }
