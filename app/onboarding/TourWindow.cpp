@@ -31,10 +31,12 @@ std::optional<Access> TourState::access(OnboardingStep of) const {
 
 Rect TourWindow::frame(const Rect& available, const std::optional<Rect>& item) {
     double top = available.y, bottom = available.y + available.height;
+    // Only an item along an edge takes room: one elsewhere is a tray's guess at its icon.
+    constexpr double edge = 48;
     if (item && std::isfinite(item->y) && std::isfinite(item->height)) {
-        if (item->y + item->height / 2 < (top + bottom) / 2)
+        if (item->y + item->height <= top + edge)
             top = std::clamp(item->y + item->height, top, bottom);
-        else
+        else if (item->y >= bottom - edge)
             bottom = std::clamp(item->y, top, bottom);
     }
     const double room = bottom - top;

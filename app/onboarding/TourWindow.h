@@ -42,8 +42,8 @@ struct TourWindow {
     static constexpr double refreshInterval = 1;  // between the end of a refresh and the next
 
     // Where the window stands on a screen whose visible area is `available`: centred in the
-    // room beside the menu-bar item `item` (below it when it lies in the upper half, above it
-    // otherwise), no taller than that room less `screenMargin` above and below (its page then
+    // room beside the menu-bar item `item` (below it when it lies along the top edge, above it
+    // along the bottom edge), no taller than that room less `screenMargin` above and below (its page then
     // scrolls), and never shorter than `leastHeight`; a room narrower than the window shows
     // the window's leading edge, a room lower than `leastHeight` its top.
     static Rect frame(const Rect& available, const std::optional<Rect>& item);

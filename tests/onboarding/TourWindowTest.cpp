@@ -106,6 +106,7 @@ TEST(TourWindow, TheWindowStandsInTheRoomTheScreenLeavesBesideTheItem) {
         {"1024 x 600 under the menu bar: shorter, under the item", {0, 0, 1024, 600}, strip, {232, 32, 560, 560}},
         {"1024 x 600 over a tray at the bottom", {0, 0, 1024, 600}, trayBelow, {232, 8, 560, 560}},
         {"no item: the whole visible area", {0, 0, 1024, 600}, std::nullopt, {232, 8, 560, 584}},
+        {"an item away from the edges takes no room", {0, 0, 1024, 600}, Rect{500, 300, 1, 1}, {232, 8, 560, 584}},
         {"a second screen's coordinates", {1920, 100, 1280, 800}, std::nullopt, {2280, 168, 560, 664}},
         {"too small: the least height, its top on the screen", {0, 0, 500, 300}, strip, {0, 24, 560, 320}},
     };
