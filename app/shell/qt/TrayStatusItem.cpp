@@ -39,11 +39,16 @@ Color fromQColor(const QColor& color) {
     return {color.redF(), color.greenF(), color.blueF(), color.alphaF()};
 }
 
-// The screen's pixels in a rectangle of global coordinates; none where no screen shows it.
+// The screen's pixels in a rectangle of global coordinates, at most an icon's worth (a tray
+// may tell any size); none where no screen shows it.
 std::vector<Color> screenPixels(const QRect& where) {
+    constexpr int largestSide = 128;
     QScreen* screen = QGuiApplication::screenAt(where.center());
-    if (!screen || where.isEmpty()) return {};
-    const QRect local = where.translated(-screen->geometry().topLeft());
+    if (!screen) return {};
+    QRect shown = where.intersected(screen->geometry());
+    shown.setSize(shown.size().boundedTo(QSize(largestSide, largestSide)));
+    if (shown.isEmpty()) return {};
+    const QRect local = shown.translated(-screen->geometry().topLeft());
     const QImage image = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
     std::vector<Color> out;
     out.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
