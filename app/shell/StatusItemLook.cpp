@@ -25,7 +25,8 @@ Color trayInk(const std::optional<Color>& trayForeground, const std::vector<Colo
     if (trayPixels.empty()) return paletteText;
     std::vector<double> levels;
     levels.reserve(trayPixels.size());
-    for (const Color& pixel : trayPixels) levels.push_back(relativeLuminance(pixel));
+    for (const Color& pixel : trayPixels)
+        levels.push_back(relativeLuminance(pixel));
     const auto middle = levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2);
     std::nth_element(levels.begin(), middle, levels.end());
     // The contrast ratios of white and of black against the tray: (lighter + 0.05) / (darker + 0.05).

@@ -13,9 +13,8 @@ using Owned = std::unique_ptr<Reply, void (*)(void*)>;
 
 xcb_atom_t atom(xcb_connection_t* connection, const std::string& name) {
     const Owned<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection,
-                              xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
-                              nullptr),
+        xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr),
         std::free);
     return reply ? reply->atom : XCB_ATOM_NONE;
 }

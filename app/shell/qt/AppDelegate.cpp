@@ -80,7 +80,8 @@ void AppDelegate::applicationDidFinishLaunching() {
                 if (const auto self = weak.lock()) (*self)->screenChanged();
             });
     };
-    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
     QObject::connect(qApp, &QGuiApplication::screenAdded, &panel_->panel(), watch);
 
     if (tour_->openAtLaunch(tourOffered_, arguments)) showOnboarding();

@@ -62,7 +62,8 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
 
     item_->clicked = [this] { toggle(); };
     item_->moved = [this] { screenChanged(); };
-    for (QScreen* screen : QGuiApplication::screens()) watchScreen(screen);
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
     QObject::connect(qApp, &QGuiApplication::screenAdded, panel_.get(), [this](QScreen* screen) {
         watchScreen(screen);
         screenChanged();

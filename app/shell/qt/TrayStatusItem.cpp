@@ -53,7 +53,8 @@ std::vector<Color> screenPixels(const QRect& where) {
     std::vector<Color> out;
     out.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) out.push_back(fromQColor(image.pixelColor(x, y)));
+        for (int x = 0; x < image.width(); ++x)
+            out.push_back(fromQColor(image.pixelColor(x, y)));
     return out;
 }
 

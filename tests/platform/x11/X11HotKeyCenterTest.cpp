@@ -167,6 +167,7 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
     };
     xcb_set_selection_owner(connection, window, atom("_NET_SYSTEM_TRAY_S0"), XCB_CURRENT_TIME);
     const xcb_atom_t colors = atom("_NET_SYSTEM_TRAY_COLORS");
+    const double dim = 0x2020 / 65535.0;
     const std::vector<std::uint32_t> fourColours{0xFFFF, 0x8000, 0, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0};
     struct Row {
         const char* what;
@@ -178,7 +179,7 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
     const Row rows[] = {
         {"not said", XCB_ATOM_CARDINAL, 32, {}, std::nullopt},
         {"four colours", XCB_ATOM_CARDINAL, 32, fourColours, Color{1, 0x8000 / 65535.0, 0, 1}},
-        {"only the normal one", XCB_ATOM_CARDINAL, 32, {0x2020, 0x2020, 0x2020}, Color{0x2020 / 65535.0, 0x2020 / 65535.0, 0x2020 / 65535.0, 1}},
+        {"only the normal one", XCB_ATOM_CARDINAL, 32, {0x2020, 0x2020, 0x2020}, Color{dim, dim, dim, 1}},
         {"past 16 bits: the brightest", XCB_ATOM_CARDINAL, 32, {0x7FFFFFFF, 0, 0xFFFFFFFF}, Color{1, 0, 1, 1}},
         {"too few values", XCB_ATOM_CARDINAL, 32, {0xFFFF, 0xFFFF}, std::nullopt},
         {"not cardinals", XCB_ATOM_INTEGER, 32, fourColours, std::nullopt},
