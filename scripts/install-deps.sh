@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building and testing Norvane needs (the journeys too:
 # a virtual display, xdotool, a session bus and the accessibility bus with its Python
-# bindings), and the one locale the tests use to prove that number formatting ignores the
+# bindings, xrandr to change the screen's size, a system tray and xprop to set what it
+# says), and the one locale the tests use to prove that number formatting ignores the
 # user's locale; quick when everything is there already.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
   libcurl4-openssl-dev libarchive-dev libpng-dev
   libxcb1-dev libxcb-xinput-dev xvfb xdotool xclip xdg-utils
   python3 python3-pyatspi at-spi2-core dbus-bin dbus-daemon
+  x11-xserver-utils x11-utils trayer
 )
 
 sudo=""

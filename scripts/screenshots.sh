@@ -63,6 +63,13 @@
 # settings-full-by-0930.png and -1000.png, the full-by row every day at 9:30 and at 10:00 with
 # the limit held at 80 %.
 #
+# On a 1024 x 600 screen, the tour opened at a stored step (tour-small-<step>.png): welcome,
+# and know, whose page is taller than the window and scrolls.
+#
+# In a system tray (Debian's trayer, 40 points high, along the top right) instead of the
+# menu-bar strip, the top of the panel open under it (tray-<panel>.png): dark (tint 0x202020)
+# and light (0xe0e0e0); the battery's dots light on the dark tray and dark on the light one.
+#
 # Drawn offscreen by norvane_panel_gallery: update-<stage>.png, the update card in each stage
 # (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,
 # failed); notice-<kind>.png, the notices (tour, energy-mode, app-did-not-quit, helper-setup);
@@ -426,6 +433,44 @@ for time in 09:30 10:00; do
   shot "settings-full-by-${time/:/}" $(panel_rect)
 done
 stored=""
+
+# ---- A small screen: the tour on 1024 x 600, shorter than its pages ----
+stop_app
+stop_display
+start_display 1024x600
+for step in welcome know; do
+  tour "$step" --onboarding --onboarding-rehearsal
+  shot "tour-small-$step"
+done
+
+# ---- A system tray (Debian's trayer) in place of the menu-bar strip, on a dark and a light
+# panel: the tray at the top right with the panel open under it ----
+stop_app
+stop_display
+if command -v trayer >/dev/null; then
+  start_display
+  tray_pid=""
+  stop_tray() {
+    if [ -n "$tray_pid" ]; then
+      kill "$tray_pid" 2>/dev/null || true
+      wait "$tray_pid" 2>/dev/null || true
+      tray_pid=""
+    fi
+  }
+  trap 'stop_tray; stop_feeder; cleanup' EXIT
+  for panel in dark:0x202020 light:0xe0e0e0; do
+    trayer --edge top --align right --width 30 --height 40 --transparent true --alpha 0 \
+      --tint "${panel#*:}" >/dev/null 2>&1 &
+    tray_pid=$!
+    sleep 1
+    launch --open
+    shot "tray-${panel%%:*}" 1200 0 240 110
+    stop_app
+    stop_tray
+  done
+else
+  echo "trayer is missing (scripts/install-deps.sh): no tray-*.png" >&2
+fi
 
 # The notices, the update card's stages and a shortcut row's states, drawn offscreen.
 stop_app

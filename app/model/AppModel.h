@@ -491,6 +491,10 @@ private:
     void updateAwake(Date now);
     // Carries out a decision: the own assertion and the lid guard.
     void hold(bool on);
+    // A timer session ends the moment it runs out, not at the tick after: its end is
+    // waited for on the queue (again, where the wall clock was set back meanwhile).
+    void awaitTimerEnd();
+    Task timerEnd_;
     // The agents among the running processes. One look at the process table serves the
     // rest of the main queue's turn: opening the panel asks twice (the model and the
     // keep-awake card), and a tick that finds an agent not yet known asks again.

@@ -64,9 +64,11 @@ void AppModel::startAwake(AwakeMode mode) {
     assign(awake_, std::optional(AwakeSession{std::move(mode), now()}), ModelField::awake);
     defaults().set(keys::awakeAgents, Value::boolean(agents));
     updateAwake(now());
+    awaitTimerEnd();
 }
 
 void AppModel::stopAwake(std::optional<std::string> because) {
+    timerEnd_.cancel();
     assign(awake_, std::optional<AwakeSession>(), ModelField::awake);
     assign(awakeNote_, because ? std::optional("Ended: " + *because + ".") : std::nullopt, ModelField::awakeNote);
     assign(agentsWorking_, std::vector<std::string>(), ModelField::agentsWorking);
@@ -135,6 +137,17 @@ void AppModel::updateAwake(Date now) {
     }
     assign(awakeState_, std::move(state), ModelField::awakeState);
     hold(on);
+}
+
+void AppModel::awaitTimerEnd() {
+    timerEnd_.cancel();
+    const auto* timer = awake_ ? std::get_if<AwakeMode::Timer>(&awake_->mode.value) : nullptr;
+    if (!timer) return;
+    const double left = timerEnd(*awake_, timer->minutes) - now();
+    timerEnd_ = later(std::max(left, 0.0), [](AppModel& model) {
+        model.updateAwake(model.now());
+        model.awaitTimerEnd();
+    });
 }
 
 void AppModel::hold(bool on) {

@@ -1,5 +1,7 @@
 #include "app/onboarding/TourWindow.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace norvane {
@@ -25,6 +27,23 @@ std::optional<Access> TourState::access(OnboardingStep of) const {
     if (of == OnboardingStep::notifications) return notifications;
     if (of == OnboardingStep::helper) return helper;
     return std::nullopt;
+}
+
+Rect TourWindow::frame(const Rect& available, const std::optional<Rect>& item) {
+    double top = available.y, bottom = available.y + available.height;
+    // Only an item along an edge takes room: one elsewhere is a tray's guess at its icon.
+    constexpr double edge = 48;
+    if (item && std::isfinite(item->y) && std::isfinite(item->height)) {
+        if (item->y + item->height <= top + edge)
+            top = std::clamp(item->y + item->height, top, bottom);
+        else if (item->y >= bottom - edge)
+            bottom = std::clamp(item->y, top, bottom);
+    }
+    const double room = bottom - top;
+    const double h = std::max(std::min(height, room - 2 * screenMargin), leastHeight);
+    const double x = available.x + std::max((available.width - width) / 2, 0.0);
+    const double y = std::max(top + (room - h) / 2, top);
+    return {std::round(x), std::round(y), width, std::floor(h)};
 }
 
 TextStyle TourWindow::nameStyle() {

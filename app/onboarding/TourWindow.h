@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/onboarding/Onboarding.h"
+#include "app/visuals/Card.h"
 #include "app/visuals/Pill.h"
 
 namespace norvane {
@@ -39,6 +40,15 @@ struct TourWindow {
     static constexpr double barSpacing = 8;  // in the top bar and the footer
     static constexpr const char* title = "Welcome to Norvane";
     static constexpr double refreshInterval = 1;  // between the end of a refresh and the next
+
+    // Where the window stands on a screen whose visible area is `available`: centred in the
+    // room beside the menu-bar item `item` (below it when it lies along the top edge, above it
+    // along the bottom edge), no taller than that room less `screenMargin` above and below (its page then
+    // scrolls), and never shorter than `leastHeight`; a room narrower than the window shows
+    // the window's leading edge, a room lower than `leastHeight` its top.
+    static Rect frame(const Rect& available, const std::optional<Rect>& item);
+    static constexpr double screenMargin = 8;
+    static constexpr double leastHeight = 320;  // the bars and some of the page
 
     // ---- Top bar ----
     static constexpr double redDot = 7;

@@ -39,9 +39,10 @@ double Panel::nowHeightCap(bool short_, std::optional<double> visibleHeight) {
     return std::max(*visibleHeight - 96, leastNowHeight);
 }
 
-double Panel::pageHeight(Page page, bool tall) {
-    if (!tall) return 574;
-    return page == Page::settings ? 1400 : 1700;
+double Panel::pageHeight(Page page, bool tall, std::optional<double> visibleHeight) {
+    const double height = !tall ? 574 : page == Page::settings ? 1400 : 1700;
+    if (!visibleHeight || !std::isfinite(*visibleHeight)) return height;
+    return std::min(height, nowHeightCap(false, visibleHeight));
 }
 
 TextStyle Panel::titleStyle() {

@@ -51,8 +51,10 @@ struct Panel {
     // so a tiny screen still shows the headline and the ring row.
     static double nowHeightCap(bool short_, std::optional<double> visibleHeight);
     static constexpr double leastNowHeight = 240;
-    // The fixed height of the other pages' scroll area; `--tall` makes room for all of it.
-    static double pageHeight(Page page, bool tall);
+    // The fixed height of the other pages' scroll area: 574, or room for all of it with
+    // `--tall`; within a screen of that visible height no taller than the Now page's cap, so
+    // a small screen shows the whole area and its content scrolls.
+    static double pageHeight(Page page, bool tall, std::optional<double> visibleHeight = std::nullopt);
 
     // ---- Header ----
     static constexpr double headerSpacing = 8;

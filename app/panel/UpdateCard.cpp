@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/update/Updates.h"
-#include "platform/Text.h"
+#include "app/visuals/DotProgress.h"
 
 namespace norvane {
 namespace {
@@ -21,7 +21,7 @@ bool UpdateCard::present(const AppModel& m) {
 }
 
 std::string UpdateCard::percent(double fraction) {
-    const std::int64_t whole = roundedInteger(fraction * 100).value_or(0);
+    const std::int64_t whole = DotProgress::wholePercent(fraction);
     char text[32];
     std::snprintf(text, sizeof text, "%" PRId64 "%%", whole);
     return text;

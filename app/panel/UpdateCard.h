@@ -43,8 +43,8 @@ struct UpdateCard {
                            const std::optional<std::string>& blocker, Color accent);
     static void perform(Action action, AppModel& m, const Workspace& workspace);
 
-    // The whole percent of a fraction, halves away from zero: 0.994 gives "99%", 0.996
-    // "100%"; a fraction that is not a number counts as none.
+    // The whole percent of a fraction as the progress bar reads it out: 0.994 gives "99%",
+    // 0.996 "100%"; a fraction that is not a number counts as none.
     static std::string percent(double fraction);
 
     static constexpr const char* caption = "Update";

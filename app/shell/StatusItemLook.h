@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/controls/AwakeMode.h"
 #include "app/model/ModelField.h"
+#include "platform/Color.h"
 
 namespace norvane {
 
@@ -30,5 +32,16 @@ StatusItemLook statusItemLook(std::optional<std::int64_t> percent, const std::op
 inline constexpr std::array<ModelField, 6> statusItemFields{ModelField::battery,    ModelField::hasBattery,
                                                             ModelField::awake,      ModelField::awakeState,
                                                             ModelField::forecast,   ModelField::showTime};
+
+// The colour the battery image takes in a system tray, as a Mac's menu bar colours a
+// template image for its light or dark bar (only each dot's opacity is the image's own):
+// the colour the tray asks of its icons where it says one (`trayForeground`); else white or
+// black, whichever stands out more from the tray's own colour, read from `trayPixels`, the
+// screen where the icon sits (their median by luminance, which the icon's few dots do not
+// move); else the desktop palette's text colour.
+Color trayInk(const std::optional<Color>& trayForeground, const std::vector<Color>& trayPixels, Color paletteText);
+
+// Relative luminance of an sRGB colour: 0 for black, 1 for white.
+double relativeLuminance(Color color);
 
 }  // namespace norvane

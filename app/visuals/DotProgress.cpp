@@ -17,8 +17,12 @@ DotLayout DotProgress::layout(double width) const {
 }
 
 std::string DotProgress::accessibilityValue() const {
+    return std::to_string(wholePercent(fraction)) + " percent";
+}
+
+std::int64_t DotProgress::wholePercent(double fraction) {
     const double f = std::isnan(fraction) ? 0 : std::clamp(fraction, 0.0, 1.0);
-    return std::to_string(static_cast<int>(std::round(f * 100))) + " percent";
+    return static_cast<std::int64_t>(std::round(f * 100));
 }
 
 }  // namespace norvane

@@ -29,6 +29,7 @@ X11Connection::X11Connection(const std::optional<std::string>& display) {
     }
     connection_ = connection;
     root_ = screens.data->root;
+    screenNumber_ = screenNumber;
     wake_ = wake;
 }
 

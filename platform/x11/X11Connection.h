@@ -27,6 +27,7 @@ public:
     bool connected() const { return connection_ != nullptr; }
     xcb_connection_t* get() const { return connection_; }
     xcb_window_t root() const { return root_; }
+    int screenNumber() const { return screenNumber_; }
 
     // Starts reading events on a thread of its own, which hands each one to `handle`.
     void watch(EventHandler handle);
@@ -41,6 +42,7 @@ private:
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
+    int screenNumber_ = 0;
     int wake_ = -1;  // an eventfd: events may wait in xcb's queue, or the thread must end
     std::atomic<bool> stopping_ = false;
     EventHandler handle_;

@@ -48,7 +48,7 @@ TEST(ModelAwake, TheStateMachineTickByTick) {
     };
     const std::vector<std::string> grok{"Grok"};
     const Case cases[] = {
-        {{"a timer ends at the first tick at or after its end", AwakeMode::timer(1)},
+        {{"a timer ends when it runs out", AwakeMode::timer(1)},
          {{.battery = plugged(80, true)},
           {.after = 55, .battery = plugged(80, true)},
           {.after = 5, .battery = plugged(80, true), .session = false, .note = "Ended: the timer ran out."}}},
@@ -210,6 +210,29 @@ TEST_F(ModelLid, TheRealGuardGivesLidSleepBackWhenTheAppIsKilled) {
                   .value_or("")
                   .find("(pid " + std::to_string(pid) + ") is gone, lid-close sleep given back: yes"),
               std::string::npos);
+}
+
+TEST(ModelAwake, ATimerEndsTheMomentItRunsOutBetweenTicks) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    ModelProbe probe(m);
+    bench.queue.advance(2.5);  // halfway between two ticks
+    m.startAwake(AwakeMode::timer(1));
+    bench.queue.advance(59.9);
+    EXPECT_TRUE(m.awake());
+    bench.queue.advance(0.1);
+    EXPECT_FALSE(m.awake());
+    EXPECT_EQ(m.awakeNote(), "Ended: the timer ran out.");
+    EXPECT_EQ(probe.awakeHold().sleepBlock().id, 0u);
+
+    // The end of a timer switched off early does not end the session that follows it.
+    m.startAwake(AwakeMode::timer(1));
+    bench.queue.advance(30);
+    m.startAwake(AwakeMode::timer(2));
+    bench.queue.advance(119.9);
+    EXPECT_TRUE(m.awake());
+    bench.queue.advance(0.1);
+    EXPECT_FALSE(m.awake());
 }
 
 TEST(ModelAwake, TheCaptionSaysWhatHoldsTheMac) {

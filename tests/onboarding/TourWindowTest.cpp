@@ -93,6 +93,26 @@ TEST(TourWindow, TheFooterOffersTheButtonsOfEachStepAndPermissionState) {
     EXPECT_EQ(TourWindow::footer({OnboardingStep::know}).buttons[0].pill(accent), (Pill{accent, Color::black()}));
 }
 
+TEST(TourWindow, TheWindowStandsInTheRoomTheScreenLeavesBesideTheItem) {
+    const Rect strip{950, 0, 74, 24}, trayBelow{1000, 576, 24, 24};
+    struct Row {
+        const char* what;
+        Rect available;
+        std::optional<Rect> item;
+        Rect frame;
+    };
+    const Row rows[] = {
+        {"a large screen: centred, whole", {0, 0, 1920, 1080}, Rect{1800, 0, 74, 24}, {680, 220, 560, 664}},
+        {"1024 x 600 under the menu bar: shorter, under the item", {0, 0, 1024, 600}, strip, {232, 32, 560, 560}},
+        {"1024 x 600 over a tray at the bottom", {0, 0, 1024, 600}, trayBelow, {232, 8, 560, 560}},
+        {"no item: the whole visible area", {0, 0, 1024, 600}, std::nullopt, {232, 8, 560, 584}},
+        {"an item away from the edges takes no room", {0, 0, 1024, 600}, Rect{500, 300, 1, 1}, {232, 8, 560, 584}},
+        {"a second screen's coordinates", {1920, 100, 1280, 800}, std::nullopt, {2280, 168, 560, 664}},
+        {"too small: the least height, its top on the screen", {0, 0, 500, 300}, strip, {0, 24, 560, 320}},
+    };
+    for (const auto& [what, available, item, frame] : rows) EXPECT_EQ(TourWindow::frame(available, item), frame) << what;
+}
+
 TEST(TourWindow, ProgressDotsMarkGrantedAndPassedPermissions) {
     // Per dot: w bright, . faint, g granted, a waiting; the current step's in capitals.
     const auto dots = [](const TourState& state) {

@@ -1,5 +1,6 @@
 #include "app/panel/Notices.h"
 #include "app/panel/UpdateCard.h"
+#include "app/visuals/DotProgress.h"
 
 #include <cmath>
 
@@ -117,6 +118,8 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
         {update_stage::Downloading{0.994}, {}, {}, Bar{0.994, accent}, "Downloading · 99%", {}},
         {update_stage::Downloading{0.996}, {}, {}, Bar{0.996, accent}, "Downloading · 100%", {}},
         {update_stage::Downloading{1}, {}, {}, Bar{1, accent}, "Downloading · 100%", {}},
+        {update_stage::Downloading{1.5}, {}, {}, Bar{1.5, accent}, "Downloading · 100%", {}},
+        {update_stage::Downloading{-0.25}, {}, {}, Bar{-0.25, accent}, "Downloading · 0%", {}},
         {update_stage::Checking{}, {}, {}, Bar{1, accent}, "Checking that the download is a genuine copy of Norvane", {}},
         {update_stage::Ready{"/tmp/Norvane.app"},
          {},
@@ -140,6 +143,11 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
         EXPECT_EQ(card.buttons, row.buttons) << row.stage.index();
         EXPECT_EQ(card.failure, std::holds_alternative<update_stage::Failed>(row.stage));
         EXPECT_EQ(card.blocker, std::holds_alternative<update_stage::Idle>(row.stage) ? row.blocker : std::nullopt);
+        // The bar reads out the percent that the text shows.
+        if (std::holds_alternative<update_stage::Downloading>(row.stage)) {
+            const std::string spoken = DotProgress{card.bar->fraction, accent}.accessibilityValue();
+            EXPECT_EQ(*card.text, "Downloading · " + spoken.substr(0, spoken.find(' ')) + "%");
+        }
     }
     EXPECT_EQ(UpdateCard::percent(std::nan("")), "0%");
 }

@@ -1,5 +1,6 @@
 #include "app/panel/Panel.h"
 
+#include <cmath>
 #include <limits>
 
 #include "app/visuals/ChargeTone.h"
@@ -90,6 +91,11 @@ TEST(PanelRoot, TheNowPageIsCappedByTheScreenButNeverBelowAUsableHeight) {
     EXPECT_EQ(std::tuple(Panel::pageHeight(Page::stats, false), Panel::pageHeight(Page::settings, false),
                          Panel::pageHeight(Page::stats, true), Panel::pageHeight(Page::settings, true)),
               std::tuple(574, 574, 1700, 1400));
+    // Within a screen: no taller than the Now page may be (a 600-point screen, a 2000-point one).
+    EXPECT_EQ(
+        std::tuple(Panel::pageHeight(Page::stats, false, 600.0), Panel::pageHeight(Page::settings, true, 2000.0),
+                   Panel::pageHeight(Page::stats, false, 40.0), Panel::pageHeight(Page::stats, false, std::nan(""))),
+        std::tuple(504, 1400, Panel::leastNowHeight, 574));
 }
 
 }  // namespace

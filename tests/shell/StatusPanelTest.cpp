@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/shell/PanelPlacement.h"
@@ -39,6 +40,34 @@ TEST(StatusItemLook, TheMarkOnlyWhileASessionHoldsAndAnyChangeIsSeen) {
     // A Mac without a battery: no charge in the image, and the label says why.
     EXPECT_EQ(statusItemLook(std::nullopt, std::nullopt, AwakeStatus{}, "No battery"),
               (StatusItemLook{0, false, " No battery", "Norvane, no battery"}));
+}
+
+TEST(StatusItemLook, InATrayTheImageTakesTheTraysColourOrStandsOutFromIt) {
+    const auto grey = [](int level) { return Color{level / 255.0, level / 255.0, level / 255.0, 1}; };
+    const auto tray = [&](int level, std::size_t dots = 0, int dot = 255) {
+        std::vector<Color> pixels(40, grey(level));
+        std::fill_n(pixels.begin(), dots, grey(dot));
+        return pixels;
+    };
+    const Color paletteText = grey(30);
+    struct Row {
+        const char* what;
+        std::optional<Color> foreground;
+        std::vector<Color> pixels;
+        Color ink;
+    };
+    const Row rows[] = {
+        {"the tray says its colour", Color{0.9, 0.8, 0.1, 0.5}, tray(0x20), Color{0.9, 0.8, 0.1, 1}},
+        {"a dark tray", std::nullopt, tray(0x20), Color::white()},
+        {"a dark tray with light dots drawn on it", std::nullopt, tray(0x20, 15), Color::white()},
+        {"a light tray", std::nullopt, tray(0xE0), Color::black()},
+        {"a light tray with dark dots drawn on it", std::nullopt, tray(0xE0, 15, 0), Color::black()},
+        {"mid grey leans to black", std::nullopt, tray(0x80), Color::black()},
+        {"a saturated blue", std::nullopt, {40, Color{0, 0, 1, 1}}, Color::white()},
+        {"the tray unseen: the palette", std::nullopt, {}, paletteText},
+    };
+    for (const auto& [what, foreground, pixels, ink] : rows) EXPECT_EQ(trayInk(foreground, pixels, paletteText), ink) << what;
+    EXPECT_EQ(std::tuple(relativeLuminance(Color::black()), relativeLuminance(Color::white())), std::tuple(0.0, 1.0));
 }
 
 TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePanel) {

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -95,7 +96,8 @@ private:
     TourWindow::Progress progress_;
 };
 
-// Where the pages lie: each fills it, and what moves out of it is cut off.
+// Where the pages lie: each fills it, in a scroll area of its own whose content scrolls where
+// the window is shorter than the page (a small screen), and what moves out of it is cut off.
 class OnboardingView::PageArea final : public QWidget {
 public:
     PageArea() { setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding); }
@@ -117,7 +119,7 @@ OnboardingView::OnboardingView(AppModel& model, Onboarding& tour, MainQueue& que
       loop_(tour, queue),
       motion_(queue),
       shown_(TourState::of(tour)) {
-    setFixedSize(points(TourWindow::width), points(TourWindow::height));
+    setFixedSize(points(TourWindow::width), points(TourWindow::height));  // the window may make it shorter
     setFocusPolicy(Qt::StrongFocus);
     new FocusRing(this);  // the button a key moved to is marked
     setAttribute(Qt::WA_TranslucentBackground, setup_.translucent);
@@ -212,16 +214,30 @@ void OnboardingView::refresh() {
 TourPageView* OnboardingView::makePage(const TourState& state) {
     PageInputs inputs{AccessLook{m_.tint(), setup_.granted, setup_.waiting, setup_.still}, setup_.inBundle,
                       MenuBarHero::clock(setup_.format, queue_.now()), setup_.relaunch};
-    auto* page = new TourPageView(m_, queue_, state, std::move(inputs), area_);
-    page->setGeometry(area_->rect());
+    auto* scroll = new QScrollArea(area_);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // as the panel's pages
+    scroll->setAttribute(Qt::WA_TranslucentBackground);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* page = new TourPageView(m_, queue_, state, std::move(inputs));
+    scroll->setWidget(page);
+    scroll->setWidgetResizable(true);
+    page->setAutoFillBackground(false);  // which setting it in the scroll area turned on
+    scroll->setGeometry(area_->rect());
     return page;
+}
+
+QWidget* OnboardingView::frameOf(TourPageView* page) {
+    // The page's scroll area holds it in its viewport.
+    return page ? page->parentWidget()->parentWidget() : nullptr;
 }
 
 void OnboardingView::showPage(const TourState& state, bool animated) {
     motion_.finish();  // a change under way ends where it was going
-    QPointer<QWidget> leaving = page_;
+    QPointer<QWidget> leaving = frameOf(page_);
     page_ = makePage(state);
-    page_->show();
+    frameOf(page_)->show();
     if (!leaving) return;
     if (!animated) return discard(leaving);
 
@@ -236,7 +252,7 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
         widget->setGraphicsEffect(effect);
         return QPointer<QGraphicsOpacityEffect>(effect);
     };
-    QPointer<QWidget> entering = page_;
+    QPointer<QWidget> entering = frameOf(page_);
     auto in = fade(entering, 0), out = fade(leaving, 1);
     motion_.start(
         stepSpring,

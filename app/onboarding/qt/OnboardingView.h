@@ -3,7 +3,8 @@
 // page of the current step, sliding (or cross-fading) with the spring when the step
 // changes, and the footer with the buttons of the step and its permission. While it is
 // shown it asks for the permissions again a second after each answer; Esc closes it, Return
-// presses the step's main button, and a drag on its background moves the window.
+// presses the step's main button, and a drag on its background moves the window. The window
+// may make it shorter than its page (a small screen): the page then scrolls between the bars.
 
 #include <QWidget>
 #include <functional>
@@ -44,6 +45,8 @@ public:
     ~OnboardingView() override;
 
     TourPageView* page() const { return page_; }
+    // The scroll area the page lies in, which slides and fades with it.
+    QWidget* pageFrame() const { return frameOf(page_); }
     // The footer's buttons as shown: Back (when shown), then those on the right.
     std::vector<QAbstractButton*> footerButtons() const;
     QAbstractButton* closeButton() const { return close_; }
@@ -73,6 +76,7 @@ private:
     void retint();
     void act(const TourWindow::Button& button);
     TourPageView* makePage(const TourState& state);
+    static QWidget* frameOf(TourPageView* page);
 
     AppModel& m_;
     Onboarding& tour_;

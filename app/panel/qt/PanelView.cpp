@@ -177,7 +177,7 @@ void PanelView::showEvent(QShowEvent* event) {
         panel_.takeWantedTab(m_);
         showPage();
     }
-    fitNowPage();
+    fitPages();
 }
 
 QScrollArea* PanelView::area(Panel::Page page) {
@@ -211,7 +211,6 @@ QScrollArea* PanelView::area(Panel::Page page) {
         content->layout()->addWidget(settings_);
     }
     area = scrollArea(content);
-    if (page != Panel::Page::now) area->setFixedHeight(whole(Panel::pageHeight(page, tall_)));
     // Under the notices, the pages made so far in their order.
     int place = 1;
     for (std::size_t i = 0; i < static_cast<std::size_t>(page); ++i)
@@ -231,7 +230,7 @@ void PanelView::showPage() {
     static_cast<QBoxLayout*>(layout())->setSpacing(whole(Panel::spacing) -
                                                    (shown == Panel::Page::now ? FocusRing::margin : 0));
     refreshHeader();
-    fitNowPage();
+    fitPages();
 }
 
 void PanelView::refreshHeader() {
@@ -259,13 +258,19 @@ void PanelView::setShell(PanelShell shell) {
     if (settings_) settings_->shellChanged();
 }
 
-void PanelView::fitNowPage() {
+void PanelView::fitPages() {
+    const std::optional<double> visible = visibleHeight_ ? visibleHeight_() : std::nullopt;
+    for (const Panel::Page page : {Panel::Page::stats, Panel::Page::settings}) {
+        QScrollArea* area = areas_[static_cast<std::size_t>(page)];
+        const int height = whole(Panel::pageHeight(page, tall_, visible));
+        if (area && (area->height() != height || area->minimumHeight() != height)) area->setFixedHeight(height);
+    }
     QScrollArea* page = areas_[static_cast<std::size_t>(Panel::Page::now)];
     if (!page || !nowContent_) return;
     const int width = whole(contentWidth);
     const int content =
         nowContent_->hasHeightForWidth() ? nowContent_->heightForWidth(width) : nowContent_->sizeHint().height();
-    const double cap = Panel::nowHeightCap(short_, visibleHeight_ ? visibleHeight_() : std::nullopt);
+    const double cap = Panel::nowHeightCap(short_, visible);
     const int height = std::min(content, static_cast<int>(std::floor(cap)));
     if (page->height() != height || page->minimumHeight() != height) page->setFixedHeight(height);
 }
@@ -285,7 +290,7 @@ void PanelView::keyPressEvent(QKeyEvent* event) {
 
 bool PanelView::eventFilter(QObject* watched, QEvent* event) {
     // The Now page grows or shrinks with its content (choices, a tip, a list opening).
-    if (watched == nowContent_ && event->type() == QEvent::LayoutRequest) fitNowPage();
+    if (watched == nowContent_ && event->type() == QEvent::LayoutRequest) fitPages();
     return BackdropView::eventFilter(watched, event);
 }
 

@@ -51,6 +51,10 @@ public:
     // shell hands it, the panel offers no tour and quits nothing.
     void setShell(PanelShell shell);
 
+    // Fits the pages to the screen's visible height again (the screen changed): the Now page
+    // as tall as its content up to its cap, the others at their height within the screen.
+    void fitPages();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,8 +66,6 @@ private:
     QScrollArea* area(Panel::Page page);
     void refreshHeader();
     void refreshAccent();
-    // The Now page is as tall as its content, up to the cap.
-    void fitNowPage();
 
     AppModel& m_;
     MainQueue& queue_;

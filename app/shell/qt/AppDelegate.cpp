@@ -73,6 +73,17 @@ void AppDelegate::applicationDidFinishLaunching() {
     for (const auto& [action, hotkey] : model_->hotkeys())
         hotkeys_->set(hotkey, action);
 
+    // The tour's window keeps to the screen as it changes.
+    const auto watch = [weak, context = &panel_->panel()](QScreen* screen) {
+        for (const auto change : {&QScreen::geometryChanged, &QScreen::availableGeometryChanged})
+            QObject::connect(screen, change, context, [weak] {
+                if (const auto self = weak.lock()) (*self)->screenChanged();
+            });
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, &panel_->panel(), watch);
+
     if (tour_->openAtLaunch(tourOffered_, arguments)) showOnboarding();
 }
 
@@ -124,26 +135,49 @@ void AppDelegate::showOnboarding() {
         auto* layout = new QVBoxLayout(window.get());
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
-        window->setFixedSize(view->size());
         window->setFocusProxy(view);
-        if (!translucent_) {
-            // Without a compositor the corners outside the rounded content are cut away.
-            QPainterPath path;
-            path.addRoundedRect(QRectF(window->rect()), TourWindow::cornerRadius, TourWindow::cornerRadius);
-            window->setMask(QRegion(path.toFillPolygon().toPolygon()));
-        }
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            window->move(screen->availableGeometry().center() - window->rect().center());
         tourWindow_ = std::move(window);
+        tourView_ = view;
+        placeTour();
     }
     tourWindow_->show();
     tourWindow_->raise();
     tourWindow_->activateWindow();
 }
 
+void AppDelegate::placeTour() {
+    if (!tourWindow_) return;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const std::optional<Rect> item = panel_ ? panel_->item().frame() : std::nullopt;
+    const Rect frame = TourWindow::frame(toRect(screen->availableGeometry()), item);
+    tourView_->setFixedHeight(static_cast<int>(frame.height));
+    tourWindow_->setFixedSize(tourView_->width(), tourView_->height());
+    if (!translucent_) {
+        // Without a compositor the corners outside the rounded content are cut away.
+        QPainterPath path;
+        path.addRoundedRect(QRectF(tourWindow_->rect()), TourWindow::cornerRadius, TourWindow::cornerRadius);
+        tourWindow_->setMask(QRegion(path.toFillPolygon().toPolygon()));
+    }
+    tourWindow_->move(static_cast<int>(frame.x), static_cast<int>(frame.y));
+}
+
+void AppDelegate::screenChanged() {
+    if (tourPlacePosted_) return;
+    tourPlacePosted_ = true;
+    // After the item has followed the screen.
+    queue_.post([weak = std::weak_ptr<AppDelegate*>(alive_)] {
+        if (const auto self = weak.lock()) {
+            (*self)->tourPlacePosted_ = false;
+            (*self)->placeTour();
+        }
+    });
+}
+
 void AppDelegate::closeOnboarding() {
     if (!tourWindow_) return;
     tourWindow_->hide();
+    tourView_ = nullptr;
     closedWindow_ = std::move(tourWindow_);
     queue_.post([weak = std::weak_ptr<AppDelegate*>(alive_)] {
         if (const auto self = weak.lock()) (*self)->closedWindow_.reset();

@@ -19,6 +19,8 @@
 
 namespace norvane {
 
+class OnboardingView;
+
 class AppDelegate {
 public:
     // The model will run on `system` and `queue` (which must outlive the delegate);
@@ -69,6 +71,10 @@ private:
     void perform(HotkeyAction action);
     // The window goes (the step stays); it is dropped once the click that closed it is over.
     void closeOnboarding();
+    // Sizes and places the tour's window in the room the screen leaves beside the item.
+    void placeTour();
+    // Places the tour's window again once the item has followed a change of the screen.
+    void screenChanged();
 
     std::optional<System> system_;  // until launch hands it to the model
     std::shared_ptr<const SystemState> state_;
@@ -87,6 +93,8 @@ private:
     std::unique_ptr<StatusPanel> panel_;
     Handover secondStarts_;
     std::unique_ptr<QWidget> tourWindow_;
+    OnboardingView* tourView_ = nullptr;  // the tour window's content
+    bool tourPlacePosted_ = false;
     std::unique_ptr<QWidget> closedWindow_;  // until the queue's next turn
     std::shared_ptr<AppDelegate*> alive_;  // weak copies reach the delegate from later work
 };

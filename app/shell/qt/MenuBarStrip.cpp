@@ -26,8 +26,15 @@ MenuBarStrip::MenuBarStrip()
     setFont(qtFont(titleStyle));
     fit();
     QWidget::show();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        QObject::connect(screen, &QScreen::geometryChanged, this, [this] { fit(); });
+    if (QScreen* screen = QGuiApplication::primaryScreen()) follow(screen);
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen* screen) {
+        if (screen) follow(screen);
+        fit();
+    });
+}
+
+void MenuBarStrip::follow(QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, this, &MenuBarStrip::fit, Qt::UniqueConnection);
 }
 
 void MenuBarStrip::show(const StatusItemLook& look) {
@@ -58,7 +65,10 @@ void MenuBarStrip::fit() {
     const int width = static_cast<int>(std::ceil(padding + MenuBarIcon::width + title + padding));
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, width, barHeight);
-    setGeometry(area.x() + area.width() - width, area.y(), width, barHeight);
+    const QRect place(area.x() + area.width() - width, area.y(), width, barHeight);
+    if (place == geometry()) return;
+    setGeometry(place);
+    moved();
 }
 
 void MenuBarStrip::paintEvent(QPaintEvent*) {

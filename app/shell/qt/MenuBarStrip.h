@@ -33,6 +33,8 @@ protected:
 private:
     // Width for the look's title, at the top right of the primary screen.
     void fit();
+    // Fits the strip again whenever the screen's geometry changes.
+    void follow(QScreen* screen);
 
     StatusItemLook look_;
     bool highlighted_ = false;

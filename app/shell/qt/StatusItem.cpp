@@ -1,15 +1,25 @@
 #include "app/shell/qt/StatusItem.h"
 
+#include <QGuiApplication>
 #include <QRect>
 #include <QSystemTrayIcon>
+#include <cstdlib>
 
 #include "app/shell/qt/MenuBarStrip.h"
 #include "app/shell/qt/TrayStatusItem.h"
+#include "platform/x11/X11SystemTray.h"
 
 namespace norvane {
 
 std::unique_ptr<StatusItem> makeStatusItem() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) return std::make_unique<TrayStatusItem>();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        std::shared_ptr<const X11SystemTray> tray;
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            const char* display = std::getenv("DISPLAY");
+            tray = std::make_shared<X11SystemTray>(display ? std::optional<std::string>(display) : std::nullopt);
+        }
+        return std::make_unique<TrayStatusItem>(std::move(tray));
+    }
     return std::make_unique<MenuBarStrip>();
 }
 

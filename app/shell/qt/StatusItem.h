@@ -29,6 +29,8 @@ public:
 
     // Called when the user clicks the item.
     std::function<void()> clicked = [] {};
+    // Called when the item's place may have changed (its screen changed, its tray moved it).
+    std::function<void()> moved = [] {};
 };
 
 // The system tray's item when the desktop has a tray, else the menu-bar strip.

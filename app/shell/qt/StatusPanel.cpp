@@ -1,6 +1,7 @@
 #include "app/shell/qt/StatusPanel.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -60,6 +61,14 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
     panel_->resignedKey = [this] { close(); };
 
     item_->clicked = [this] { toggle(); };
+    item_->moved = [this] { screenChanged(); };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, panel_.get(), [this](QScreen* screen) {
+        watchScreen(screen);
+        screenChanged();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, panel_.get(), [this] { screenChanged(); });
     renderItem();
     std::weak_ptr<StatusPanel*> weak = alive_;
     itemFields_ = model_.subscribe({statusItemFields.begin(), statusItemFields.end()}, [this, weak] {
@@ -89,6 +98,7 @@ StatusPanel::~StatusPanel() {
     delayedShow_.cancel();
     panel_->resized = [] {};
     panel_->resignedKey = [] {};
+    item_->moved = [] {};
 }
 
 void StatusPanel::closeOnClicksOutside(ClickMonitor& monitor) {
@@ -114,6 +124,7 @@ bool StatusPanel::isOpen() const {
 }
 
 void StatusPanel::show() {
+    view_->fitPages();  // the screen may have changed while the panel was closed
     panel_->adjustSize();
     place();
     panel_->show();
@@ -145,6 +156,26 @@ void StatusPanel::place() {
     const Point origin = panelOrigin(*item, panel_->width(), panel_->height(), *visible);
     const QPoint target(static_cast<int>(origin.x), static_cast<int>(origin.y));
     if (panel_->pos() != target) panel_->move(target);
+}
+
+void StatusPanel::watchScreen(QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, panel_.get(), [this] { screenChanged(); });
+    QObject::connect(screen, &QScreen::availableGeometryChanged, panel_.get(), [this] { screenChanged(); });
+}
+
+void StatusPanel::screenChanged() {
+    if (refitPosted_) return;
+    refitPosted_ = true;
+    queue_.post([weak = std::weak_ptr<StatusPanel*>(alive_)] {
+        const auto self = weak.lock();
+        if (!self) return;
+        StatusPanel& panel = **self;
+        panel.refitPosted_ = false;
+        if (!panel.panel_->isVisible()) return;
+        panel.view_->fitPages();
+        panel.panel_->adjustSize();
+        panel.place();
+    });
 }
 
 void StatusPanel::renderItem() {

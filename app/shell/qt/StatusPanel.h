@@ -7,6 +7,8 @@
 // and kept while the panel is hidden.
 
 #include <QWidget>
+
+class QScreen;
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +22,9 @@
 
 namespace norvane {
 
+// While the panel is open it stays under its item, within the screen: when a screen's
+// geometry changes or the item moves it is fitted and placed again.
+//
 // The floating panel's window: frameless, above other windows, and able to take the
 // keyboard focus. It tells when it loses the focus and when its size changes.
 class KeyPanel final : public QWidget {
@@ -74,6 +79,10 @@ public:
 private:
     void close();
     void place();
+    // Fits and places an open panel again once the changes under way are through (a screen's
+    // change moves the item too, and is told in several signals).
+    void screenChanged();
+    void watchScreen(QScreen* screen);
     void pressed(const ClickMonitor::Press& press);
     // Draws the item when its look differs from the one it shows.
     void renderItem();
@@ -86,6 +95,7 @@ private:
     double closedAt_;  // uptime
     std::optional<StatusItemLook> shown_;
     bool redrawPosted_ = false;
+    bool refitPosted_ = false;
     std::shared_ptr<StatusPanel*> alive_;  // weak copies reach the panel from posted work
     Observers::Subscription itemFields_;
     Task delayedShow_;

@@ -2,22 +2,28 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QScreen>
+#include <QWidget>
 #include <cmath>
+#include <utility>
 
 #include "app/visuals/MenuBarIcon.h"
 #include "app/visuals/qt/MenuBarImage.h"
+#include "app/visuals/qt/Painting.h"
+#include "platform/x11/X11SystemTray.h"
 
 namespace norvane {
 namespace {
 
 constexpr double scale = 4;  // the tray scales the icon down to its own size
 
-// The battery image centred in a square, as trays draw square icons.
-QIcon trayIcon(const StatusItemLook& look) {
-    const QImage image = inked(menuBarImage(look.percent, look.awake, scale), qApp->palette().windowText().color());
+// The battery image in `ink`, centred in a square, as trays draw square icons.
+QIcon trayIcon(const StatusItemLook& look, const Color& ink) {
+    const QImage image = inked(menuBarImage(look.percent, look.awake, scale), toQColor(ink));
     const int side = static_cast<int>(std::ceil(MenuBarIcon::width * scale));
     QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
     square.fill(Qt::transparent);
@@ -29,18 +35,97 @@ QIcon trayIcon(const StatusItemLook& look) {
     return QIcon(QPixmap::fromImage(square));
 }
 
+Color fromQColor(const QColor& color) {
+    return {color.redF(), color.greenF(), color.blueF(), color.alphaF()};
+}
+
+// The screen's pixels in a rectangle of global coordinates, at most an icon's worth (a tray
+// may tell any size); none where no screen shows it.
+std::vector<Color> screenPixels(const QRect& where) {
+    constexpr int largestSide = 128;
+    QScreen* screen = QGuiApplication::screenAt(where.center());
+    if (!screen) return {};
+    QRect shown = where.intersected(screen->geometry());
+    shown.setSize(shown.size().boundedTo(QSize(largestSide, largestSide)));
+    if (shown.isEmpty()) return {};
+    const QRect local = shown.translated(-screen->geometry().topLeft());
+    const QImage image = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
+    std::vector<Color> out;
+    out.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            out.push_back(fromQColor(image.pixelColor(x, y)));
+    return out;
+}
+
 }  // namespace
 
-TrayStatusItem::TrayStatusItem() {
-    QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+TrayStatusItem::TrayStatusItem(std::shared_ptr<const X11SystemTray> tray) : tray_(std::move(tray)) {
+    QObject::connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) clicked();
     });
-    icon_.show();
+    qApp->installEventFilter(this);  // a change of the desktop's palette
+}
+
+TrayStatusItem::~TrayStatusItem() {
+    qApp->removeEventFilter(this);
 }
 
 void TrayStatusItem::show(const StatusItemLook& look) {
-    icon_.setIcon(trayIcon(look));
+    look_ = look;
     icon_.setToolTip(QString::fromStdString(look.accessibilityLabel));
+    draw();
+}
+
+void TrayStatusItem::draw() {
+    if (!look_) return;
+    const Color ink = currentInk();
+    if (shownLook_ == look_ && shownInk_ == ink) return;
+    shownLook_ = look_;
+    shownInk_ = ink;
+    icon_.setIcon(trayIcon(*look_, ink));
+    // Shown once it has an icon to show.
+    if (!icon_.isVisible()) {
+        icon_.show();
+        watchEmbedding();
+    }
+}
+
+Color TrayStatusItem::currentInk() const {
+    const auto foreground = tray_ ? tray_->foreground() : std::nullopt;
+    std::vector<Color> pixels;
+    const QRect where = icon_.geometry();
+    if (!foreground && where.isValid()) pixels = screenPixels(where);
+    return trayInk(foreground, pixels, fromQColor(qApp->palette().windowText().color()));
+}
+
+void TrayStatusItem::watchEmbedding() {
+    // Qt's tray icon on X11 is a small top-level widget that the tray embeds.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && widget != embedded_) {
+            embedded_ = widget;
+            widget->installEventFilter(this);
+        }
+}
+
+bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool drawn = watched == embedded_ && (type == QEvent::Paint || type == QEvent::Move || type == QEvent::Show);
+    const bool palette = watched == qApp && type == QEvent::ApplicationPaletteChange;
+    if (drawn && type == QEvent::Move) movedPending_ = true;
+    if ((drawn || palette) && !checkPosted_) {
+        // Once the tray has drawn what lies under the icon.
+        checkPosted_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                checkPosted_ = false;
+                draw();
+                if (std::exchange(movedPending_, false)) moved();
+            },
+            Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 std::optional<Rect> TrayStatusItem::frame() const {

@@ -74,9 +74,9 @@ TEST_F(TourView, TheRehearsalWalksFromWelcomeToFinishWithTheFooterButtons) {
     EXPECT_EQ(footer(), Strings{"Start"});
     press("Start");
     EXPECT_TRUE(view->moving());
-    EXPECT_EQ(view->page()->pos(), QPoint(36, 0));  // forward: in from the right
+    EXPECT_EQ(view->pageFrame()->pos(), QPoint(36, 0));  // forward: in from the right
     settle();
-    EXPECT_EQ(std::tuple(view->page()->step(), view->page()->pos(), view->moving()),
+    EXPECT_EQ(std::tuple(view->page()->step(), view->pageFrame()->pos(), view->moving()),
               std::tuple(OnboardingStep::know, QPoint(0, 0), false));
     press("Continue");
     press("Continue");
@@ -104,7 +104,7 @@ TEST_F(TourView, TheRehearsalWalksFromWelcomeToFinishWithTheFooterButtons) {
     EXPECT_EQ(view->page()->step(), OnboardingStep::finish);
     EXPECT_EQ(view->progress().dots[4].color, waitingAmber);  // passed without the helper
     press("Back");
-    EXPECT_EQ(view->page()->pos(), QPoint(-36, 0));  // back: in from the left
+    EXPECT_EQ(view->pageFrame()->pos(), QPoint(-36, 0));  // back: in from the left
     settle();
     press("Add the helper");
     key(Qt::Key_Return);  // the main button: "Open Login Items"
@@ -170,7 +170,7 @@ TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
     }
     press("Start");
     EXPECT_TRUE(view->moving());
-    EXPECT_EQ(view->page()->pos(), QPoint(0, 0));  // fading in where it stands
+    EXPECT_EQ(view->pageFrame()->pos(), QPoint(0, 0));  // fading in where it stands
 }
 
 TEST_F(TourView, APageChangeNeverDrawsOneFadeInsideAnother) {

@@ -13,6 +13,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
+#include "platform/x11/X11SystemTray.h"
 #include "tests/support/Xvfb.h"
 
 namespace norvane {
@@ -142,6 +143,64 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
     EXPECT_TRUE(x11CompositorRunning(xvfb.display()));
     xcb_disconnect(connection);
+}
+
+TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn) {
+    EXPECT_FALSE(X11SystemTray(std::nullopt).foreground());
+    const X11SystemTray tray(xvfb.display());
+    ASSERT_TRUE(tray.connected());
+    EXPECT_EQ(tray.foreground(), std::nullopt);  // no tray runs
+
+    // This client plays the tray: it owns the selection of screen 0 with a window of its own.
+    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const auto atom = [&](const std::string& name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
+        const xcb_atom_t out = reply->atom;
+        std::free(reply);
+        return out;
+    };
+    xcb_set_selection_owner(connection, window, atom("_NET_SYSTEM_TRAY_S0"), XCB_CURRENT_TIME);
+    const xcb_atom_t colors = atom("_NET_SYSTEM_TRAY_COLORS");
+    const double dim = 0x2020 / 65535.0;
+    const std::vector<std::uint32_t> fourColours{0xFFFF, 0x8000, 0, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0};
+    struct Row {
+        const char* what;
+        xcb_atom_t type;
+        std::uint8_t format;
+        std::vector<std::uint32_t> values;  // none: the property is deleted
+        std::optional<Color> foreground;
+    };
+    const Row rows[] = {
+        {"not said", XCB_ATOM_CARDINAL, 32, {}, std::nullopt},
+        {"four colours", XCB_ATOM_CARDINAL, 32, fourColours, Color{1, 0x8000 / 65535.0, 0, 1}},
+        {"only the normal one", XCB_ATOM_CARDINAL, 32, {0x2020, 0x2020, 0x2020}, Color{dim, dim, dim, 1}},
+        {"past 16 bits: the brightest", XCB_ATOM_CARDINAL, 32, {0x7FFFFFFF, 0, 0xFFFFFFFF}, Color{1, 0, 1, 1}},
+        {"too few values", XCB_ATOM_CARDINAL, 32, {0xFFFF, 0xFFFF}, std::nullopt},
+        {"not cardinals", XCB_ATOM_INTEGER, 32, fourColours, std::nullopt},
+        {"not 32 bits", XCB_ATOM_CARDINAL, 8, {0xFF, 0xFF, 0xFF, 0xFF}, std::nullopt},
+    };
+    for (const auto& [what, type, format, values, foreground] : rows) {
+        if (values.empty()) {
+            xcb_delete_property(connection, window, colors);
+        } else if (format == 32) {
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, colors, type, 32,
+                                static_cast<std::uint32_t>(values.size()), values.data());
+        } else {
+            const std::vector<std::uint8_t> bytes(values.begin(), values.end());
+            xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, colors, type, 8,
+                                static_cast<std::uint32_t>(bytes.size()), bytes.data());
+        }
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+        EXPECT_EQ(tray.foreground(), foreground) << what;
+    }
+    xcb_disconnect(connection);
+    EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";
 }
 
 TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {

@@ -136,6 +136,41 @@ TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
     EXPECT_FALSE(m.panelOpen());
 }
 
+TEST_F(Panel, AnOpenPanelGoesBackUnderItsItemWhenTheItemMovesAndFitsASmallerScreen) {
+    m.setWantedTab(Tab::stats);  // 574 points high on a large screen
+    make();
+    const auto settle = [&] {  // the layouts pass the change up to the window one turn at a time
+        bench.queue.drain();
+        for (int turn = 0; turn < 4; ++turn) QCoreApplication::sendPostedEvents();
+    };
+    panel->toggle();
+    settle();
+    const KeyPanel& window = panel->panel();
+    const auto placed = [&] {
+        const Point origin = panelOrigin(item->where, window.width(), window.height(), item->visible);
+        return window.pos() == QPoint(static_cast<int>(origin.x), static_cast<int>(origin.y));
+    };
+    const int tall = window.height();
+    // The screen shrinks to 1024 x 600: the item moves with it, and tells so.
+    item->where = {950, 0, 74, 24};
+    item->visible = {0, 0, 1024, 600};
+    item->moved();
+    settle();
+    EXPECT_TRUE(placed());
+    EXPECT_LE(window.y() + window.height(), 600);
+    EXPECT_LT(window.height(), tall);
+    // Closed, it is placed when it opens again.
+    panel->toggle();
+    item->where = {1300, 0, 80, 24};
+    item->visible = {0, 0, 1440, 900};
+    item->moved();
+    bench.queue.advance(1);
+    panel->toggle();
+    settle();
+    EXPECT_TRUE(placed());
+    EXPECT_EQ(window.height(), tall);
+}
+
 TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndClosesAsAfterAnyOpening) {
     const std::function<void()> closings[] = {
         [&] { panel->toggle(); },

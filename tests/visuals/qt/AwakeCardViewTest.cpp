@@ -183,6 +183,22 @@ TEST(AwakeCardView, AModelChangeUpdatesThePartsInPlaceAndAPressOutlivesIt) {
     EXPECT_EQ(view.card().open, AwakeCard::Choice::timer);
 }
 
+TEST(AwakeCardView, ATimersEndShowsTheMomentItRunsOut) {
+    Card card;
+    card.bench.queue.advance(2.5);  // halfway between two ticks of the model
+    card.m.startAwake(AwakeMode::timer(1));
+    card.probe.panelOpen(true);
+    card.show({});
+    ASSERT_TRUE(card.button("Stay awake")->isChecked());
+    card.bench.queue.advance(60);
+    card.settle();
+    EXPECT_FALSE(card.button("Stay awake")->isChecked());
+    std::vector<std::string> texts;
+    for (auto* label : labels(*card.view))
+        if (label->isVisible()) texts.push_back(label->text().toStdString());
+    EXPECT_THAT(texts, ::testing::Contains("Ended: the timer ran out."));
+}
+
 TEST(AwakeCardView, LongAndMarkedUpNamesStayOnTheirRowsAsWritten) {
     const std::string longName = "Microsoft Remote Desktop Beta Preview Edition";
     const std::vector<std::string> names{longName, "<img src=\"/etc/hostname\">", "<h1>x</h1>"};

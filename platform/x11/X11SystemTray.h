@@ -1,0 +1,32 @@
+#pragma once
+// The freedesktop system tray of an X display as its icons see it: the owner of the
+// `_NET_SYSTEM_TRAY_S<screen>` selection, and on that window `_NET_SYSTEM_TRAY_COLORS`, the
+// colours the tray asks its icons to take (normal, error, warning, success; red, green and
+// blue of 16 bits each), which trays that draw symbolic icons set.
+
+#include <optional>
+#include <string>
+
+#include "platform/Color.h"
+#include "platform/x11/X11Connection.h"
+
+namespace norvane {
+
+class X11SystemTray {
+public:
+    // Absent, or a display that cannot be reached, leaves it unconnected: no tray.
+    explicit X11SystemTray(const std::optional<std::string>& display);
+
+    bool connected() const { return connection_.connected(); }
+    // The tray's normal colour, read anew each time (a tray changes it with its theme);
+    // absent when no tray runs, or it does not say, or says it in another form than 32-bit
+    // cardinals (at least three).
+    std::optional<Color> foreground() const;
+
+private:
+    X11Connection connection_;
+    xcb_atom_t selection_ = XCB_ATOM_NONE;
+    xcb_atom_t colors_ = XCB_ATOM_NONE;
+};
+
+}  // namespace norvane
