@@ -1,10 +1,11 @@
 #include "platform/ProcessTable.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-
+#include <cerrno>
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -39,42 +40,117 @@ bool inOwnNamespaces(std::int32_t pid) {
     return true;
 }
 
-std::vector<MappedCode> parseMappedCode(std::string_view maps) {
-    // address perms offset device inode [path]; the path is the rest of the line.
+namespace {
+
+// The next line of the text, taken out of it.
+std::string_view nextLine(std::string_view& text) {
+    const auto end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    return line;
+}
+
+// The next field of a line parted by spaces, taken out of it; empty at its end.
+std::string_view nextField(std::string_view& line) {
+    const auto start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+        line = {};
+        return {};
+    }
+    line.remove_prefix(start);
+    const auto stop = std::min(line.find(' '), line.size());
+    const std::string_view field = line.substr(0, stop);
+    line.remove_prefix(stop);
+    return field;
+}
+
+// A file of /proc/<pid>/, read whole up to `limit` bytes; absent when it cannot be read or
+// holds more. Its size says nothing: the kernel makes the text as it is read.
+std::optional<std::string> readProcessFile(std::int32_t pid, const char* name, std::size_t limit) {
+    if (pid <= 0) return std::nullopt;
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string out;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (out.size() <= limit && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+        if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    if (n != 0 || out.size() > limit) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::vector<MappedCode> parseMappedCode(std::string_view smaps) {
+    // A mapping's line: address perms offset device inode [name], the name being the rest of
+    // the line; in smaps, lines of "Field: value kB" follow it.
     std::vector<MappedCode> out;
-    while (!maps.empty()) {
-        const auto end = maps.find('\n');
-        std::string_view line = maps.substr(0, end);
-        maps.remove_prefix(end == std::string_view::npos ? maps.size() : end + 1);
-        std::string_view fields[5];
-        bool whole = true;
-        for (auto& field : fields) {
-            const auto start = line.find_first_not_of(' ');
-            if (start == std::string_view::npos) {
-                whole = false;
-                break;
-            }
-            line.remove_prefix(start);
-            const auto stop = std::min(line.find(' '), line.size());
-            field = line.substr(0, stop);
-            line.remove_prefix(stop);
+    bool executable = false;
+    while (!smaps.empty()) {
+        std::string_view line = nextLine(smaps);
+        const std::string_view first = nextField(line);
+        if (first.ends_with(':')) {
+            if (!executable || (first != "Anonymous:" && first != "Swap:")) continue;
+            if (const auto kib = parseUInt64(nextField(line))) out.back().writtenKiB += *kib;
+            continue;
         }
+        executable = false;
+        std::string_view fields[4];
+        for (auto& field : fields) field = nextField(line);
+        const auto inode = parseUInt64(fields[3]);
+        if (first.find('-') == std::string_view::npos || fields[0].size() < 3 || !inode) continue;
+        if (fields[0][2] != 'x') continue;
         const auto start = line.find_first_not_of(' ');
-        if (!whole || start == std::string_view::npos || fields[1].size() < 3 || fields[1][2] != 'x') continue;
-        const std::string_view path = line.substr(start);
-        const auto inode = parseInt64(fields[4]);
-        // Anonymous code and the kernel's own pages ([vdso]) name no file.
-        if (path.front() != '/' || !inode) continue;
-        out.push_back({std::string(path), static_cast<std::uint64_t>(*inode)});
+        const std::string_view name = start == std::string_view::npos ? std::string_view() : line.substr(start);
+        out.push_back({std::string(name), *inode, 0});
+        executable = true;
     }
     return out;
 }
 
 std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
-    if (pid <= 0) return std::nullopt;
-    const auto maps = readFile("/proc/" + std::to_string(pid) + "/maps");
-    if (!maps) return std::nullopt;
-    return parseMappedCode(*maps);
+    const auto smaps = readProcessFile(pid, "smaps", maximumMapBytes);
+    if (!smaps) return std::nullopt;
+    return parseMappedCode(*smaps);
+}
+
+std::optional<std::int32_t> parseTracer(std::string_view status) {
+    while (!status.empty()) {
+        std::string_view line = nextLine(status);
+        if (!line.starts_with("TracerPid:")) continue;
+        line.remove_prefix(10);
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        const auto pid = parseInt32(line);
+        if (!pid || *pid < 0) return std::nullopt;
+        return *pid;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> processTracer(std::int32_t pid) {
+    const auto status = readProcessFile(pid, "status", 65536);
+    return status ? parseTracer(*status) : std::nullopt;
+}
+
+std::vector<std::string> parseEnvironmentNames(std::string_view environ) {
+    std::vector<std::string> names;
+    while (!environ.empty()) {
+        const auto end = environ.find('\0');
+        const std::string_view entry = environ.substr(0, end);
+        environ.remove_prefix(end == std::string_view::npos ? environ.size() : end + 1);
+        if (entry.empty()) continue;
+        // An entry without "=" is no variable to the loader either, but still named.
+        names.emplace_back(entry.substr(0, entry.find('=')));
+    }
+    return names;
+}
+
+std::optional<std::vector<std::string>> processEnvironmentNames(std::int32_t pid) {
+    const auto environ = readProcessFile(pid, "environ", maximumEnvironmentBytes);
+    if (!environ) return std::nullopt;
+    return parseEnvironmentNames(*environ);
 }
 
 std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_view json) {

@@ -25,17 +25,36 @@ std::string processPath(std::int32_t pid);
 // another. False when it cannot be told.
 bool inOwnNamespaces(std::int32_t pid);
 
-// A file a process has mapped as code, as the kernel lists it in /proc/<pid>/maps: its path
-// (with the kernel's " (deleted)" mark when it was removed) and inode.
+// A mapping a process may run code from, as the kernel lists it in /proc/<pid>/smaps: the
+// file's path (with the kernel's " (deleted)" mark when it was removed) and inode, the kernel's
+// name of a region of its own ("[vdso]", "[stack]"), or nothing for anonymous memory; and how
+// much of it no longer comes from its file: pages written since they were mapped (each write
+// into a private file mapping makes a copy), in memory or swapped out.
 struct MappedCode {
     std::string path;
     std::uint64_t inode = 0;
+    std::uint64_t writtenKiB = 0;
     bool operator==(const MappedCode&) const = default;
 };
-// Every file the process has mapped executable; absent when its map cannot be read.
+// Every executable mapping of the process; absent when its smaps cannot be read whole (a
+// process of another user, or one that forbids being looked at), or when it holds more than
+// `maximumMapBytes`.
 std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid);
-// The same from the text of a map.
-std::vector<MappedCode> parseMappedCode(std::string_view maps);
+// The same from the text of smaps (or of maps, whose mappings then show nothing written).
+std::vector<MappedCode> parseMappedCode(std::string_view smaps);
+// A process's smaps beyond this is not read: a few hundred mappings take tens of kilobytes.
+inline constexpr std::size_t maximumMapBytes = std::size_t{16} << 20;
+
+// Who traces the process (TracerPid in /proc/<pid>/status): 0 for no one; absent when it
+// cannot be read.
+std::optional<std::int32_t> processTracer(std::int32_t pid);
+std::optional<std::int32_t> parseTracer(std::string_view status);
+
+// The names of the variables a process started with (/proc/<pid>/environ); absent when they
+// cannot be read, or take more than `maximumEnvironmentBytes`.
+std::optional<std::vector<std::string>> processEnvironmentNames(std::int32_t pid);
+std::vector<std::string> parseEnvironmentNames(std::string_view environ);
+inline constexpr std::size_t maximumEnvironmentBytes = std::size_t{4} << 20;
 
 // One process of the machine folder's top/processes.json.
 struct MachineProcess {

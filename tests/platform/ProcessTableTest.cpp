@@ -62,7 +62,7 @@ TEST(ProcessPath, RepairsInvalidBytesAndKeepsTheKernelsDeletedMark) {
     EXPECT_EQ(processPath(sleeper.pid()), shown + " (deleted)");
 }
 
-TEST(MappedCode, IsEveryExecutableFileMappingAndOnlyThose) {
+TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
     const std::string maps =
         "55be279df000-55be279e4000 r-xp 00002000 fe:00 247134                     /usr/bin/cat\n"
         "55be279e4000-55be279e6000 r--p 00007000 fe:00 247134                     /usr/bin/cat\n"
@@ -71,15 +71,52 @@ TEST(MappedCode, IsEveryExecutableFileMappingAndOnlyThose) {
         "7f629e5b0000-7f629e5b2000 rwxp 00000000 00:00 0\n"
         "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
         "cut short r-xp";
-    EXPECT_EQ(parseMappedCode(maps),
-              (std::vector<MappedCode>{{"/usr/bin/cat", 247134}, {"/tmp/A b.app/lib x.so (deleted)", 332835}}));
-    // This process runs its own executable.
+    EXPECT_EQ(parseMappedCode(maps), (std::vector<MappedCode>{{"/usr/bin/cat", 247134, 0},
+                                                              {"/tmp/A b.app/lib x.so (deleted)", 332835, 0},
+                                                              {"[vdso]", 0, 0},
+                                                              {"", 0, 0},
+                                                              {"[vsyscall]", 0, 0}}));
+    // In smaps, copies of written pages count as anonymous (or swapped out) in a file mapping;
+    // the figures of mappings that run nothing count for nothing.
+    const std::string smaps =
+        "7f0000000000-7f0000001000 rw-p 00000000 fe:00 12 /usr/lib/libc.so.6\n"
+        "Anonymous:             4 kB\n"
+        "7f0000001000-7f0000009000 r-xp 00001000 fe:00 12 /usr/lib/libc.so.6\n"
+        "Size:                 32 kB\n"
+        "Anonymous:             8 kB\n"
+        "Swap:                  4 kB\n"
+        "VmFlags: rd ex mr mw me sd\n"
+        "7f0000009000-7f000000a000 r-xp 00009000 fe:00 13 /usr/lib/libm.so.6\n"
+        "Anonymous:             0 kB\n"
+        "Swap:                  x kB\n";
+    EXPECT_EQ(parseMappedCode(smaps),
+              (std::vector<MappedCode>{{"/usr/lib/libc.so.6", 12, 12}, {"/usr/lib/libm.so.6", 13, 0}}));
+    // This process runs its own executable, and has written none of it.
     const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
     ASSERT_TRUE(own);
-    EXPECT_NE(std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); }),
-              own->end());
+    const auto executable = std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
+    ASSERT_NE(executable, own->end());
+    EXPECT_EQ(executable->writtenKiB, 0u);
     EXPECT_TRUE(inOwnNamespaces(static_cast<std::int32_t>(::getpid())));
     EXPECT_FALSE(inOwnNamespaces(INT32_MAX));
+}
+
+TEST(ProcessFacts, TracerAndEnvironmentNamesAreReadAsTheKernelWritesThem) {
+    for (const auto& [status, tracer] : std::vector<std::pair<std::string, std::optional<std::int32_t>>>{
+             {"Name:\tcat\nTracerPid:\t0\nUid:\t0\n", 0},
+             {"TracerPid:\t4242\n", 4242},
+             {"TracerPid:\n", std::nullopt},
+             {"TracerPid:\t-1\n", std::nullopt},
+             {"Name:\tcat\n", std::nullopt}})
+        EXPECT_EQ(parseTracer(status), tracer) << status;
+    EXPECT_EQ(parseEnvironmentNames(std::string("PATH=/bin\0LD_PRELOAD=/tmp/x.so\0=odd\0NOVALUE\0\0A=b=c", 50)),
+              (std::vector<std::string>{"PATH", "LD_PRELOAD", "", "NOVALUE", "A"}));
+    EXPECT_EQ(processTracer(static_cast<std::int32_t>(::getpid())), 0);
+    const auto names = processEnvironmentNames(static_cast<std::int32_t>(::getpid()));
+    ASSERT_TRUE(names);
+    EXPECT_NE(std::find(names->begin(), names->end(), "PATH"), names->end());
+    EXPECT_FALSE(processTracer(INT32_MAX));
+    EXPECT_FALSE(processEnvironmentNames(INT32_MAX));
 }
 
 TEST(MachineProcesses, ReadsTheListAndRefusesAnythingElse) {
