@@ -6,12 +6,15 @@
 //   wait MILLISECONDS  (does nothing that long)
 //   closing-power-mode N   (asks the helper directly over a socket of its own, then ends its
 //                           side of the stream before the reply: "answered" or "dropped")
-//   flood              (connects to the helper again and again, five times a second, waiting
-//                       each time for its word, until it is ended)
+//   flood              (connects to the helper again and again, five times a second, each
+//                       time touching its bundle's helper first so that its digest is not kept,
+//                       and waiting for the helper's word, until it is ended)
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -66,7 +69,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (action == "flood") {
+        const Path touched = bundle.bundlePath() / "Contents/MacOS/NorvaneHelper";
         for (;;) {
+            ::utimensat(AT_FDCWD, touched.c_str(), nullptr, 0);
             const auto folder = SocketFolder::open(*machine);
             if (const int fd = folder ? connectToService(*folder, helperBundleID) : -1; fd >= 0) {
                 readFrame(fd);
