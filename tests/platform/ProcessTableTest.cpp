@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 
+#include "platform/Hardening.h"
 #include "platform/Text.h"
 #include "tests/support/TempMachine.h"
 
@@ -117,6 +120,27 @@ TEST(ProcessFacts, TracerAndEnvironmentNamesAreReadAsTheKernelWritesThem) {
     EXPECT_NE(std::find(names->begin(), names->end(), "PATH"), names->end());
     EXPECT_FALSE(processTracer(INT32_MAX));
     EXPECT_FALSE(processEnvironmentNames(INT32_MAX));
+}
+
+// A hardened process never dumps core, and forbids its user's debugger only where its peer, of
+// the same credentials, can still look at it: with CAP_SYS_PTRACE, not as an ordinary user.
+TEST(Hardening, NoCoreDumpAndNoDebuggerOnlyWhereThePeerCanStillLook) {
+    for (const bool ordinary : {false, true}) {
+        if (ordinary && ::geteuid() != 0) continue;  // already ordinary: the first round was
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Changing user leaves a process non-dumpable until it executes a program.
+            if (ordinary && (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0)) ::_exit(2);
+            const bool expected = holdsPtraceCapability();  // never as nobody
+            const bool hidden = hardenProcess();
+            rlimit core {};
+            const bool noCore = ::getrlimit(RLIMIT_CORE, &core) == 0 && core.rlim_cur == 0 && core.rlim_max == 0;
+            ::_exit(noCore && hidden == expected && ::prctl(PR_GET_DUMPABLE) == (expected ? 0 : 1) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << (ordinary ? "as nobody" : "as we are");
+    }
 }
 
 TEST(MachineProcesses, ReadsTheListAndRefusesAnythingElse) {
