@@ -730,7 +730,7 @@ ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process, const std::
         // Anonymous memory, the stack or the heap made executable, a shared memory segment.
         if (!code.path.starts_with('/')) return ForeignCode::anonymousCode;
         if (!inSystemLibraries(code.path) && !sealed(code)) return ForeignCode::foreignFile;
-        if (code.writtenKiB > 0) return ForeignCode::writtenCode;
+        if (code.writtenPages > 0) return ForeignCode::writtenCode;
     }
     if (process->tracer != 0) return ForeignCode::tracer;
     for (const auto& name : process->environment)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -83,37 +84,81 @@ std::optional<std::string> readProcessFile(std::int32_t pid, const char* name, s
 
 }  // namespace
 
-std::vector<MappedCode> parseMappedCode(std::string_view smaps) {
-    // A mapping's line: address perms offset device inode [name], the name being the rest of
-    // the line; in smaps, lines of "Field: value kB" follow it.
-    std::vector<MappedCode> out;
-    bool executable = false;
-    while (!smaps.empty()) {
-        std::string_view line = nextLine(smaps);
-        const std::string_view first = nextField(line);
-        if (first.ends_with(':')) {
-            if (!executable || (first != "Anonymous:" && first != "Swap:")) continue;
-            if (const auto kib = parseUInt64(nextField(line))) out.back().writtenKiB += *kib;
-            continue;
-        }
-        executable = false;
+namespace {
+
+// Calls `each(start, end, code)` with every executable mapping of a map's text, in its order.
+template <class Each>
+void forEachExecutableMapping(std::string_view maps, Each each) {
+    // A line: address perms offset device inode [name], the name being the rest of the line.
+    while (!maps.empty()) {
+        std::string_view line = nextLine(maps);
+        const std::string_view range = nextField(line);
         std::string_view fields[4];
         for (auto& field : fields) field = nextField(line);
+        const auto dash = range.find('-');
         const auto inode = parseUInt64(fields[3]);
-        if (first.find('-') == std::string_view::npos || fields[0].size() < 3 || !inode) continue;
-        if (fields[0][2] != 'x') continue;
-        const auto start = line.find_first_not_of(' ');
-        const std::string_view name = start == std::string_view::npos ? std::string_view() : line.substr(start);
-        out.push_back({std::string(name), *inode, 0});
-        executable = true;
+        if (dash == std::string_view::npos || fields[0].size() < 3 || fields[0][2] != 'x' || !inode) continue;
+        std::uint64_t start = 0, end = 0;
+        const auto hex = [](std::string_view text, std::uint64_t& value) {
+            const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+            return error == std::errc() && stop == text.data() + text.size();
+        };
+        if (!hex(range.substr(0, dash), start) || !hex(range.substr(dash + 1), end) || end < start) continue;
+        const auto from = line.find_first_not_of(' ');
+        const std::string_view name = from == std::string_view::npos ? std::string_view() : line.substr(from);
+        each(start, end, MappedCode{std::string(name), *inode, 0});
     }
+}
+
+// How many pages of a process's private file mapping no longer come from the file, from its
+// page map; absent when it cannot be read.
+std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std::uint64_t end, std::uint64_t pageSize) {
+    std::uint64_t entries[4096];
+    std::uint64_t written = 0;
+    for (std::uint64_t page = start / pageSize; page < end / pageSize;) {
+        const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - page);
+        const ssize_t n = ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(page * sizeof entries[0]));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || n % sizeof entries[0] != 0) return std::nullopt;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof entries[0]; ++i)
+            if (isWrittenPage(entries[i])) ++written;
+        page += static_cast<std::uint64_t>(n) / sizeof entries[0];
+    }
+    return written;
+}
+
+}  // namespace
+
+std::vector<MappedCode> parseMappedCode(std::string_view maps) {
+    std::vector<MappedCode> out;
+    forEachExecutableMapping(maps, [&out](std::uint64_t, std::uint64_t, MappedCode code) { out.push_back(std::move(code)); });
     return out;
 }
 
 std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
-    const auto smaps = readProcessFile(pid, "smaps", maximumMapBytes);
-    if (!smaps) return std::nullopt;
-    return parseMappedCode(*smaps);
+    const auto maps = readProcessFile(pid, "maps", maximumMapBytes);
+    if (!maps) return std::nullopt;
+    const long size = ::sysconf(_SC_PAGESIZE);
+    const std::uint64_t pageSize = size > 0 ? static_cast<std::uint64_t>(size) : 4096;
+    const std::string path = "/proc/" + std::to_string(pid) + "/pagemap";
+    const int pagemap = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (pagemap < 0) return std::nullopt;
+    // Only the code of files is looked up, page by page, and no more of it than a program has.
+    std::vector<MappedCode> out;
+    std::uint64_t looked = 0;
+    bool read = true;
+    forEachExecutableMapping(*maps, [&](std::uint64_t start, std::uint64_t end, MappedCode code) {
+        if (read && code.path.starts_with('/')) {
+            looked += (end - start) / pageSize;
+            const auto written = looked <= maximumCodePages ? writtenPages(pagemap, start, end, pageSize) : std::nullopt;
+            read = written.has_value();
+            code.writtenPages = written.value_or(0);
+        }
+        out.push_back(std::move(code));
+    });
+    ::close(pagemap);
+    if (!read) return std::nullopt;
+    return out;
 }
 
 std::optional<std::int32_t> parseTracer(std::string_view status) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -72,6 +73,7 @@ TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
         "7f629e3d1000-7f629e527000 r-xp 00026000 fe:00 332835  /tmp/A b.app/lib x.so (deleted)\n"
         "7f629e5a0000-7f629e5a2000 r-xp 00000000 00:00 0                          [vdso]\n"
         "7f629e5b0000-7f629e5b2000 rwxp 00000000 00:00 0\n"
+        "7f629e5b2000-7f629e5b0000 r-xp 00000000 00:00 0                          [backwards]\n"
         "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
         "cut short r-xp";
     EXPECT_EQ(parseMappedCode(maps), (std::vector<MappedCode>{{"/usr/bin/cat", 247134, 0},
@@ -79,27 +81,33 @@ TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
                                                               {"[vdso]", 0, 0},
                                                               {"", 0, 0},
                                                               {"[vsyscall]", 0, 0}}));
-    // In smaps, copies of written pages count as anonymous (or swapped out) in a file mapping;
-    // the figures of mappings that run nothing count for nothing.
-    const std::string smaps =
-        "7f0000000000-7f0000001000 rw-p 00000000 fe:00 12 /usr/lib/libc.so.6\n"
-        "Anonymous:             4 kB\n"
-        "7f0000001000-7f0000009000 r-xp 00001000 fe:00 12 /usr/lib/libc.so.6\n"
-        "Size:                 32 kB\n"
-        "Anonymous:             8 kB\n"
-        "Swap:                  4 kB\n"
-        "VmFlags: rd ex mr mw me sd\n"
-        "7f0000009000-7f000000a000 r-xp 00009000 fe:00 13 /usr/lib/libm.so.6\n"
-        "Anonymous:             0 kB\n"
-        "Swap:                  x kB\n";
-    EXPECT_EQ(parseMappedCode(smaps),
-              (std::vector<MappedCode>{{"/usr/lib/libc.so.6", 12, 12}, {"/usr/lib/libm.so.6", 13, 0}}));
-    // This process runs its own executable, and has written none of it.
+    // A page-map entry: bit 63 present, 62 swapped out, 61 a page of a file.
+    const std::uint64_t present = 1ull << 63, swapped = 1ull << 62, file = 1ull << 61;
+    for (const auto& [entry, written] : std::vector<std::pair<std::uint64_t, bool>>{
+             {0, false}, {present | file, false}, {present | file | 0x1234, false}, {present, true}, {present | 0x1234, true},
+             {swapped, true}, {file, false}})
+        EXPECT_EQ(isWrittenPage(entry), written) << std::hex << entry;
+    // This process runs its own executable, and has written none of it; a page of its code
+    // written (made writable a moment) no longer comes from the file.
     const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
     ASSERT_TRUE(own);
     const auto executable = std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
     ASSERT_NE(executable, own->end());
-    EXPECT_EQ(executable->writtenKiB, 0u);
+    EXPECT_EQ(executable->writtenPages, 0u);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto* page = reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(&processPath) & ~std::uintptr_t{4095});
+        if (::mprotect(page, 4096, PROT_READ | PROT_WRITE | PROT_EXEC) != 0) ::_exit(2);
+        static_cast<volatile unsigned char*>(page)[0] = page[0];
+        ::mprotect(page, 4096, PROT_READ | PROT_EXEC);
+        const auto mapped = mappedCode(static_cast<std::int32_t>(::getpid()));
+        std::uint64_t written = 0;
+        for (const auto& code : mapped.value_or(std::vector<MappedCode>{})) written += code.writtenPages;
+        ::_exit(written == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(inOwnNamespaces(static_cast<std::int32_t>(::getpid())));
     EXPECT_FALSE(inOwnNamespaces(INT32_MAX));
 }
