@@ -666,7 +666,8 @@ namespace {
 // only the digests already kept).
 SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, std::string_view requirement,
                          std::optional<std::int32_t> pid, bool hash) {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const auto wanted = parseRequirement(requirement);
     if (!wanted) return SignatureCheck::badRequirement;
     const auto found = signedCode(code);
@@ -680,7 +681,8 @@ SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, 
         const auto sealedFile = [&found](const MappedCode& library) {
             const Path relative = Path(library.path).lexically_relative(found->bundle);
             struct stat now {};
-            return !relative.empty() && *relative.begin() != ".." && found->record.files.contains(relative.generic_string()) &&
+            return !relative.empty() && *relative.begin() != ".." &&
+                   found->record.files.contains(relative.generic_string()) &&
                    ::lstat(library.path.c_str(), &now) == 0 && now.st_ino == library.inode;
         };
         switch (foreignCodeIn(readProcessCode(*pid), sealedFile)) {
@@ -698,19 +700,21 @@ SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, 
     return SignatureCheck::timedOut;
 }
 
+// Besides every LD_ variable: glibc's; Qt's; GLib's and GTK's, which Qt's desktop themes load;
+// libcrypto's engines and providers; Mesa's and GLVND's drivers.
 constexpr std::string_view loaderVariables[] = {
-    "GLIBC_TUNABLES", "GCONV_PATH",                                              // glibc
-    "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QML_IMPORT_PATH", "QML2_IMPORT_PATH",  // Qt
-    "GIO_EXTRA_MODULES", "GIO_MODULE_DIR", "GTK_PATH", "GTK_EXE_PREFIX",        // GLib and GTK, under Qt's themes
-    "OPENSSL_CONF", "OPENSSL_ENGINES", "OPENSSL_MODULES",                       // libcrypto's engines and providers
-    "LIBGL_DRIVERS_PATH", "__EGL_VENDOR_LIBRARY_DIRS", "__EGL_VENDOR_LIBRARY_FILENAMES",  // Mesa and GLVND
+    "GLIBC_TUNABLES", "GCONV_PATH",
+    "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QML_IMPORT_PATH", "QML2_IMPORT_PATH",
+    "GIO_EXTRA_MODULES", "GIO_MODULE_DIR", "GTK_PATH", "GTK_EXE_PREFIX",
+    "OPENSSL_CONF", "OPENSSL_ENGINES", "OPENSSL_MODULES",
+    "LIBGL_DRIVERS_PATH", "__EGL_VENDOR_LIBRARY_DIRS", "__EGL_VENDOR_LIBRARY_FILENAMES",
 };
 
 }  // namespace
 
 bool isLoaderVariable(std::string_view name) {
-    return name.starts_with("LD_") || std::find(std::begin(loaderVariables), std::end(loaderVariables), name) !=
-                                          std::end(loaderVariables);
+    return name.starts_with("LD_") ||
+           std::find(std::begin(loaderVariables), std::end(loaderVariables), name) != std::end(loaderVariables);
 }
 
 std::optional<ProcessCode> readProcessCode(std::int32_t pid) {
@@ -721,7 +725,8 @@ std::optional<ProcessCode> readProcessCode(std::int32_t pid) {
     return ProcessCode{std::move(*mapped), *tracer, std::move(*environment)};
 }
 
-ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process, const std::function<bool(const MappedCode&)>& sealed) {
+ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
+                          const std::function<bool(const MappedCode&)>& sealed) {
     if (!process) return ForeignCode::unreadable;
     for (const auto& code : process->mapped) {
         // The kernel's own pages: the same in every process, or (uprobes) put there for a

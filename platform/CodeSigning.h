@@ -59,18 +59,18 @@ std::optional<Requirement> parseRequirement(std::string_view text);
 // Why a code is or is not valid against a requirement.
 enum class SignatureCheck {
     valid,
-    notSigned,            // no record, or the code is not one the record names
-    modified,             // a sealed file changed, went missing, or one was added, or the
-                          // sealed files hold more than `maximumSealedBytes`
-    badRequirement,       // the requirement does not compile
-    requirementNotMet,    // another identifier or team, or an ad-hoc signature
-    untrusted,            // the record is not signed by a key the anchors hold for its team
-    timedOut,             // the bundle could not be looked through before the check's deadline
-    foreignCode,          // the process shows code from outside the system's library folders
-                          // and its own sealed files, or a way to put such code into it
-                          // (ForeignCode)
-    needsHashing,         // a check that may hash nothing met a sealed file whose digest is not
-                          // known yet: only a full check can tell
+    notSigned,          // no record, or the code is not one the record names
+    modified,           // a sealed file changed, went missing, or one was added, or the
+                        // sealed files hold more than `maximumSealedBytes`
+    badRequirement,     // the requirement does not compile
+    requirementNotMet,  // another identifier or team, or an ad-hoc signature
+    untrusted,          // the record is not signed by a key the anchors hold for its team
+    timedOut,           // the bundle could not be looked through before the check's deadline
+    foreignCode,        // the process shows code from outside the system's library folders
+                        // and its own sealed files, or a way to put such code into it
+                        // (ForeignCode)
+    needsHashing,       // a check that may hash nothing met a sealed file whose digest is not
+                        // known yet: only a full check can tell
 };
 
 // What a running process shows of code other than its own sealed files and the system's
@@ -101,7 +101,8 @@ std::optional<ProcessCode> readProcessCode(std::int32_t pid);
 bool isLoaderVariable(std::string_view name);
 // The first thing the process shows of foreign code, in the order of ForeignCode; `sealed`
 // tells whether a mapped file outside the system's library folders is one of its bundle's.
-ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process, const std::function<bool(const MappedCode&)>& sealed);
+ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
+                          const std::function<bool(const MappedCode&)>& sealed);
 
 // No bundle whose sealed files hold more is hashed: it is refused as modified.
 inline constexpr std::uint64_t maximumSealedBytes = std::uint64_t{1} << 30;

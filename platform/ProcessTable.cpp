@@ -94,7 +94,8 @@ void forEachExecutableMapping(std::string_view maps, Each each) {
         std::string_view line = nextLine(maps);
         const std::string_view range = nextField(line);
         std::string_view fields[4];
-        for (auto& field : fields) field = nextField(line);
+        for (auto& field : fields)
+            field = nextField(line);
         const auto dash = range.find('-');
         const auto inode = parseUInt64(fields[3]);
         if (dash == std::string_view::npos || fields[0].size() < 3 || fields[0][2] != 'x' || !inode) continue;
@@ -117,7 +118,8 @@ std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std:
     std::uint64_t written = 0;
     for (std::uint64_t page = start / pageSize; page < end / pageSize;) {
         const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - page);
-        const ssize_t n = ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(page * sizeof entries[0]));
+        const ssize_t n =
+            ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(page * sizeof entries[0]));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0 || n % sizeof entries[0] != 0) return std::nullopt;
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof entries[0]; ++i)
@@ -131,7 +133,8 @@ std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std:
 
 std::vector<MappedCode> parseMappedCode(std::string_view maps) {
     std::vector<MappedCode> out;
-    forEachExecutableMapping(maps, [&out](std::uint64_t, std::uint64_t, MappedCode code) { out.push_back(std::move(code)); });
+    forEachExecutableMapping(maps,
+                             [&out](std::uint64_t, std::uint64_t, MappedCode code) { out.push_back(std::move(code)); });
     return out;
 }
 
@@ -150,7 +153,8 @@ std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
     forEachExecutableMapping(*maps, [&](std::uint64_t start, std::uint64_t end, MappedCode code) {
         if (read && code.path.starts_with('/')) {
             looked += (end - start) / pageSize;
-            const auto written = looked <= maximumCodePages ? writtenPages(pagemap, start, end, pageSize) : std::nullopt;
+            const auto written =
+                looked <= maximumCodePages ? writtenPages(pagemap, start, end, pageSize) : std::nullopt;
             read = written.has_value();
             code.writtenPages = written.value_or(0);
         }

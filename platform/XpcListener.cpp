@@ -88,9 +88,9 @@ struct XpcListener::State {
 
     std::mutex mutex;
     std::condition_variable work;
-    std::deque<std::function<void()>> jobs;         // checks that hash nothing, and requests
-    std::deque<std::function<void()>> hashingJobs;  // checks that must hash, in their lane
-    std::size_t hashingNow = 0;                     // workers hashing now
+    std::deque<std::function<void()>> jobs;                // checks that hash nothing, and requests
+    std::deque<std::function<void()>> hashingJobs;         // checks that must hash, in their lane
+    std::size_t hashingNow = 0;                            // workers hashing now
     std::vector<std::pair<std::uint64_t, bool>> finished;  // connection, keep it
     bool stopping = false;
 
@@ -164,7 +164,8 @@ struct XpcListener::State {
     Verdict judge(std::int32_t pid, bool hash) const {
         if (!inOwnNamespaces(pid)) return Verdict::refused;
         if (!requirement) return Verdict::heard;
-        const SignatureCheck check = hash ? signing.checkProcess(pid, *requirement) : signing.quickCheckProcess(pid, *requirement);
+        const SignatureCheck check =
+            hash ? signing.checkProcess(pid, *requirement) : signing.quickCheckProcess(pid, *requirement);
         if (check == SignatureCheck::valid) return Verdict::heard;
         return check == SignatureCheck::needsHashing && !hash ? Verdict::needsHashing : Verdict::refused;
     }
@@ -185,14 +186,14 @@ struct XpcListener::State {
         }
         if (verdict == Verdict::needsHashing &&
             submitHashing([this, id, fd, writer, exported, pid, started](bool late) {
-                if (late) finish(id, false);
-                else check(id, fd, writer, exported, pid, started, true);
+                if (!late) return check(id, fd, writer, exported, pid, started, true);
+                finish(id, false);
             }))
             return;
         finish(id, verdict == Verdict::heard);
     }
-    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                std::shared_ptr<Writer> writer, bool hash = false) {
+    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid,
+                std::uint64_t started, std::shared_ptr<Writer> writer, bool hash = false) {
         Verdict verdict = Verdict::refused;
         try {
             verdict = handleRequest(text, exported, pid, started, writer, hash);
@@ -201,8 +202,8 @@ struct XpcListener::State {
         }
         if (verdict == Verdict::needsHashing &&
             submitHashing([this, id, text = std::move(text), &exported, pid, started, writer](bool late) mutable {
-                if (late) finish(id, false);
-                else handle(id, std::move(text), exported, pid, started, writer, true);
+                if (!late) return handle(id, std::move(text), exported, pid, started, writer, true);
+                finish(id, false);
             }))
             return;
         finish(id, verdict == Verdict::heard);

@@ -354,7 +354,8 @@ TEST_F(HelperEndToEnd, AFloodOfPeersWithHugeBundlesDoesNotHoldTheAppsRequest) {
     fs::copy_file(app / "Contents/MacOS/Norvane", flood.path / "Norvane");
     std::uint64_t kept = 0;
     for (const auto& entry : fs::recursive_directory_iterator(app))
-        if (entry.is_regular_file() && entry.path().filename() != "NorvaneHelper" && entry.path().filename() != "CodeResources")
+        if (const auto name = entry.path().filename();
+            entry.is_regular_file() && name != "NorvaneHelper" && name != "CodeResources")
             kept += entry.file_size();
     std::vector<Path> copies;
     for (int i = 0; i < 64; ++i) {
@@ -371,7 +372,8 @@ TEST_F(HelperEndToEnd, AFloodOfPeersWithHugeBundlesDoesNotHoldTheAppsRequest) {
     }
     // The app's files settle before its helper starts, so that the digests the helper takes then
     // are kept (a file changed within the last second is hashed anew each time).
-    for (int i = 0; i < 100 && fs::last_write_time(app / "Contents/_CodeSignature") > fs::file_time_type::clock::now() - std::chrono::seconds(2); ++i)
+    const auto signedAt = fs::last_write_time(app / "Contents/_CodeSignature");
+    for (int i = 0; i < 100 && signedAt > fs::file_time_type::clock::now() - std::chrono::seconds(2); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(probe(app, {"install"}), "ok");
     EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
@@ -388,7 +390,8 @@ TEST_F(HelperEndToEnd, AFloodOfPeersWithHugeBundlesDoesNotHoldTheAppsRequest) {
         return open;
     };
     std::vector<ChildProcess> peers;
-    for (const Path& copy : copies) peers.push_back(*ChildProcess::start(temp.machine(), (copy / "Contents/MacOS/Norvane").string(), {"flood"}));
+    for (const Path& copy : copies)
+        peers.push_back(*ChildProcess::start(temp.machine(), (copy / "Contents/MacOS/Norvane").string(), {"flood"}));
     // Every peer has started and asked, and the helper hashes for them.
     std::set<std::int32_t> asked;
     for (int i = 0; i < 6000 && (asked.size() < peers.size() || hashing() == 0); ++i) {

@@ -169,11 +169,15 @@ TEST(ForeignCode, EachSignOfCodeOrOfAWayToInsertItRefusesTheProcess) {
                              {"[vdso]", 0, 0},
                              {"[vsyscall]", 0, 0}},
                             0,
-                            {"PATH", "HOME", "LANG", "QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "ASAN_OPTIONS", "XLD_PRELOAD"}};
-    const auto sealed = [](const MappedCode& code) { return code.path == "/A.app/Contents/MacOS/Norvane" && code.inode == 2; };
+                            {"PATH", "HOME", "LANG", "QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "XLD_PRELOAD"}};
+    const auto sealed = [](const MappedCode& code) {
+        return code.path == "/A.app/Contents/MacOS/Norvane" && code.inode == 2;
+    };
     using Change = std::function<void(ProcessCode&)>;
     const auto mapping = [](MappedCode code) { return Change([code](ProcessCode& p) { p.mapped.push_back(code); }); };
-    const auto variable = [](std::string name) { return Change([name](ProcessCode& p) { p.environment.push_back(name); }); };
+    const auto variable = [](std::string name) {
+        return Change([name](ProcessCode& p) { p.environment.push_back(name); });
+    };
     const std::vector<std::tuple<std::string, Change, ForeignCode>> cases = {
         {"clean", [](ProcessCode&) {}, ForeignCode::none},
         {"a preloaded library", mapping({"/tmp/evil.so", 3, 0}), ForeignCode::foreignFile},

@@ -84,19 +84,21 @@ TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
     // A page-map entry: bit 63 present, 62 swapped out, 61 a page of a file.
     const std::uint64_t present = 1ull << 63, swapped = 1ull << 62, file = 1ull << 61;
     for (const auto& [entry, written] : std::vector<std::pair<std::uint64_t, bool>>{
-             {0, false}, {present | file, false}, {present | file | 0x1234, false}, {present, true}, {present | 0x1234, true},
-             {swapped, true}, {file, false}})
+             {0, false}, {present | file, false}, {present | file | 0x1234, false}, {present, true},
+             {present | 0x1234, true}, {swapped, true}, {file, false}})
         EXPECT_EQ(isWrittenPage(entry), written) << std::hex << entry;
     // This process runs its own executable, and has written none of it; a page of its code
     // written (made writable a moment) no longer comes from the file.
     const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
     ASSERT_TRUE(own);
-    const auto executable = std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
+    const auto executable =
+        std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
     ASSERT_NE(executable, own->end());
     EXPECT_EQ(executable->writtenPages, 0u);
     const pid_t child = ::fork();
     if (child == 0) {
-        auto* page = reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(&processPath) & ~std::uintptr_t{4095});
+        const auto code = reinterpret_cast<std::uintptr_t>(&processPath);
+        auto* page = reinterpret_cast<unsigned char*>(code & ~std::uintptr_t{4095});
         if (::mprotect(page, 4096, PROT_READ | PROT_WRITE | PROT_EXEC) != 0) ::_exit(2);
         static_cast<volatile unsigned char*>(page)[0] = page[0];
         ::mprotect(page, 4096, PROT_READ | PROT_EXEC);
@@ -138,7 +140,8 @@ TEST(Hardening, NoCoreDumpAndNoDebuggerOnlyWhereThePeerCanStillLook) {
         const pid_t child = ::fork();
         if (child == 0) {
             // Changing user leaves a process non-dumpable until it executes a program.
-            if (ordinary && (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0)) ::_exit(2);
+            if (ordinary && (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
+                ::_exit(2);
             const bool expected = holdsPtraceCapability();  // never as nobody
             const bool hidden = hardenProcess();
             rlimit core {};

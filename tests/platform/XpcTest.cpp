@@ -158,7 +158,8 @@ TEST_F(XpcTest, TheFirstConnectionStartsTheEnabledDaemonDetachedEvenOverAStaleSo
     // The client's environment, loader variables and all, never reaches the daemon: launchd
     // starts it with its own, in the root folder.
     const auto mapped = mappedCode(static_cast<std::int32_t>(::getpid())).value_or(std::vector<MappedCode>{});
-    const auto libc = std::find_if(mapped.begin(), mapped.end(), [](const MappedCode& m) { return m.path.find("/libc.so") != std::string::npos; });
+    const auto libc = std::find_if(mapped.begin(), mapped.end(),
+                                   [](const MappedCode& m) { return m.path.find("/libc.so") != std::string::npos; });
     ASSERT_NE(libc, mapped.end());
     ::setenv("LD_PRELOAD", libc->path.c_str(), 1);
     ::setenv("LD_LIBRARY_PATH", temp.root().c_str(), 1);
