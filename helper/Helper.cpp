@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/CodeSigning.h"
+#include "platform/Hardening.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
 #include "platform/qt/QtMainQueue.h"
@@ -46,6 +47,7 @@ void Helper::run(const std::vector<std::string>& arguments, const Reply& reply) 
 bool Helper::onBattery() const { return system_.power.providingSource() == batteryPower; }
 
 int helperMain(int argc, char** argv, double idle) {
+    hardenProcess();
     const auto machine = Machine::current();
     if (!machine) return 1;
     const RecordCodeSigning signing(*machine);
@@ -54,6 +56,10 @@ int helperMain(int argc, char** argv, double idle) {
         systemLog(*machine, "Norvane helper: not signed by a developer team, refusing to run");
         return 1;
     }
+    // The helper lies in the app's bundle: checked once now, the digests of its unchanged files
+    // are known before any peer is heard, so the app's own checks hash nothing and are answered
+    // at once, even while strangers' checks keep the hashing workers busy.
+    if (const auto own = signing.selfCode()) signing.checkValidity(*own, signingRequirement(helperBundleID, *team));
     QCoreApplication application(argc, argv);
     QtMainQueue queue;
     const SystemProcessRunner runner(*machine);

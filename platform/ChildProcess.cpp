@@ -68,11 +68,13 @@ std::optional<ChildProcess> ChildProcess::start(const Machine& machine, const st
     return child;
 }
 
-std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, const std::string& path,
-                                                        const std::vector<std::string>& arguments, Output output) {
+namespace {
+
+// A grandchild in a session of its own, which outlives us and is never ours to reap; in the
+// root folder when it is a daemon. Its pid, or absent when it could not be started.
+std::optional<std::int32_t> startApart(const spawn::Command& command, ChildProcess::Output output, bool daemon) {
     // Everything the children need is made before forking: between fork and exec only
     // async-signal-safe calls are allowed.
-    const spawn::Command command(machine, path, arguments);
     spawn::Pipe reported, failed;  // the grandchild's pid; its exec error
     if (!reported.open() || !failed.open()) return std::nullopt;
 
@@ -87,13 +89,14 @@ std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, 
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             const int null = ::open("/dev/null", O_RDONLY);
             if (null >= 0) ::dup2(null, 0);
-            if (output == Output::discard) {
+            if (output == ChildProcess::Output::discard) {
                 const int sink = ::open("/dev/null", O_WRONLY);
                 if (sink >= 0) {
                     ::dup2(sink, 1);
                     ::dup2(sink, 2);
                 }
             }
+            if (daemon && ::chdir("/") != 0) ::_exit(127);
             ::execve(command.program(), command.argv(), command.environment());
             const int error = errno;
             (void)!::write(failed.write, &error, sizeof error);
@@ -113,6 +116,17 @@ std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, 
     int error = 0;
     if (readAll(failed.read, &error, sizeof error)) return std::nullopt;
     return grandchild;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ChildProcess::startDetached(const Machine& machine, const std::string& path,
+                                                        const std::vector<std::string>& arguments, Output output) {
+    return startApart(spawn::Command(machine, path, arguments), output, false);
+}
+
+std::optional<std::int32_t> ChildProcess::startDaemon(const Machine& machine, const std::string& path) {
+    return startApart(spawn::Command(machine, path, {}, spawn::Command::ForDaemon{}), Output::discard, true);
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept

@@ -29,6 +29,10 @@ public:
     static std::optional<std::int32_t> startDetached(const Machine& machine, const std::string& path,
                                                      const std::vector<std::string>& arguments,
                                                      Output output = Output::inherit);
+    // Starts a daemon as launchd does, whoever asks: detached like the above, its input and
+    // output the null device, in the root folder, with launchd's fixed environment
+    // (spawn::daemonEnvironment), never the caller's.
+    static std::optional<std::int32_t> startDaemon(const Machine& machine, const std::string& path);
 
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;

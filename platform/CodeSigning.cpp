@@ -126,7 +126,9 @@ std::unordered_map<std::string, CachedDigest>& digestCache() {
     return *cache;
 }
 
-std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late);
+// With `uncached` given, hashes nothing: a file whose digest is not kept sets it instead.
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late,
+                                    bool* uncached = nullptr);
 
 struct FileDescriptorCloser {
     int fd;
@@ -199,19 +201,38 @@ std::optional<std::map<std::string, std::string>> digests(const Path& bundle,
     return out;
 }
 
-enum class Seal { intact, broken, late };
+enum class Seal { intact, broken, late, unknown };
 
-// Whether the bundle's files are the record's: the same names first, then their digests.
-Seal sealed(const Path& bundle, const SignatureRecord& record, Clock::time_point deadline) {
+// Whether the bundle's files are the record's: the same names first, then their digests, the
+// first one unlike the record's ending the look. Without `hash`, only the digests already kept
+// are compared, and a file without one leaves the seal unknown.
+Seal sealed(const Path& bundle, const SignatureRecord& record, Clock::time_point deadline, bool hash) {
     bool late = false;
     const auto files = sealedFiles(bundle, deadline, &late);
     if (late) return Seal::late;
     if (!files || files->size() != record.files.size()) return Seal::broken;
     auto b = record.files.begin();
-    for (auto a = files->begin(); a != files->end(); ++a, ++b)
+    std::uint64_t total = 0;
+    for (auto a = files->begin(); a != files->end(); ++a, ++b) {
         if (a->first != b->first) return Seal::broken;
-    const bool same = digests(bundle, *files, deadline, &late) == record.files;
-    return late ? Seal::late : same ? Seal::intact : Seal::broken;
+        total += a->second;
+    }
+    if (total > maximumSealedBytes) return Seal::broken;
+    bool unknown = false;
+    std::uint64_t left = maximumSealedBytes;
+    for (const auto& [name, size] : *files) {
+        bool uncached = false;
+        // A file that grew since it was looked at is read no further than its share.
+        const auto digest = digestOf(bundle / name, left, deadline, &late, hash ? nullptr : &uncached);
+        left -= std::min(left, size);
+        if (uncached) {
+            unknown = true;
+            continue;
+        }
+        if (late) return Seal::late;
+        if (!digest || *digest != record.files.at(name)) return Seal::broken;
+    }
+    return unknown ? Seal::unknown : Seal::intact;
 }
 
 using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
@@ -525,7 +546,8 @@ std::optional<std::string> fileDigest(const Path& file, std::uint64_t limit) { r
 
 namespace {
 
-std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late) {
+std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock::time_point deadline, bool* late,
+                                    bool* uncached) {
     struct stat s {};
     if (::lstat(file.c_str(), &s) != 0) return std::nullopt;
     if (S_ISLNK(s.st_mode)) {
@@ -540,6 +562,10 @@ std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock
         const std::lock_guard lock(cacheMutex());
         const auto found = digestCache().find(key);
         if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
+    }
+    if (uncached) {
+        *uncached = true;
+        return std::nullopt;
     }
     // Never a link followed, nor a FIFO waited on: only the regular file looked at.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -633,8 +659,15 @@ std::optional<Value::Dictionary> RecordCodeSigning::signingInformation(const Pat
 RecordCodeSigning::RecordCodeSigning(const Machine& machine, double checkSeconds)
     : anchors_(anchorsFolder(machine)), checkSeconds_(checkSeconds) {}
 
-SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(checkSeconds_));
+namespace {
+
+// A check of code, or of the code a running process executes (`pid`): the requirement and the
+// record's cheap facts, then what the process shows, then the bundle's seal (without `hash`,
+// only the digests already kept).
+SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, std::string_view requirement,
+                         std::optional<std::int32_t> pid, bool hash) {
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const auto wanted = parseRequirement(requirement);
     if (!wanted) return SignatureCheck::badRequirement;
     const auto found = signedCode(code);
@@ -643,16 +676,86 @@ SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_vi
     // "anchor apple generic": only a developer certificate, which names a team, meets it.
     if (!found->record.team || *found->record.team != wanted->team || found->identifier != wanted->identifier)
         return SignatureCheck::requirementNotMet;
-    if (!trusted(anchors_, found->record)) return SignatureCheck::untrusted;
-    switch (sealed(found->bundle, found->record, deadline)) {
+    if (!trusted(anchors, found->record)) return SignatureCheck::untrusted;
+    if (pid) {
+        const auto sealedFile = [&found](const MappedCode& library) {
+            const Path relative = Path(library.path).lexically_relative(found->bundle);
+            struct stat now {};
+            return !relative.empty() && *relative.begin() != ".." &&
+                   found->record.files.contains(relative.generic_string()) &&
+                   ::lstat(library.path.c_str(), &now) == 0 && now.st_ino == library.inode;
+        };
+        switch (foreignCodeIn(readProcessCode(*pid), sealedFile)) {
+        case ForeignCode::none: break;
+        case ForeignCode::unreadable: return SignatureCheck::notSigned;
+        default: return SignatureCheck::foreignCode;
+        }
+    }
+    switch (sealed(found->bundle, found->record, deadline, hash)) {
     case Seal::intact: return SignatureCheck::valid;
     case Seal::broken: return SignatureCheck::modified;
+    case Seal::unknown: return SignatureCheck::needsHashing;
     case Seal::late: break;
     }
     return SignatureCheck::timedOut;
 }
 
+// Besides every LD_ variable: glibc's; Qt's; GLib's and GTK's, which Qt's desktop themes load;
+// libcrypto's engines and providers; Mesa's and GLVND's drivers.
+constexpr std::string_view loaderVariables[] = {
+    "GLIBC_TUNABLES", "GCONV_PATH",
+    "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QML_IMPORT_PATH", "QML2_IMPORT_PATH",
+    "GIO_EXTRA_MODULES", "GIO_MODULE_DIR", "GTK_PATH", "GTK_EXE_PREFIX",
+    "OPENSSL_CONF", "OPENSSL_ENGINES", "OPENSSL_MODULES",
+    "LIBGL_DRIVERS_PATH", "__EGL_VENDOR_LIBRARY_DIRS", "__EGL_VENDOR_LIBRARY_FILENAMES",
+};
+
+}  // namespace
+
+bool isLoaderVariable(std::string_view name) {
+    return name.starts_with("LD_") ||
+           std::find(std::begin(loaderVariables), std::end(loaderVariables), name) != std::end(loaderVariables);
+}
+
+std::optional<ProcessCode> readProcessCode(std::int32_t pid) {
+    auto mapped = mappedCode(pid);
+    const auto tracer = processTracer(pid);
+    auto environment = processEnvironmentNames(pid);
+    if (!mapped || !tracer || !environment) return std::nullopt;
+    return ProcessCode{std::move(*mapped), *tracer, std::move(*environment)};
+}
+
+ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
+                          const std::function<bool(const MappedCode&)>& sealed) {
+    if (!process) return ForeignCode::unreadable;
+    for (const auto& code : process->mapped) {
+        // The kernel's own pages: the same in every process, or (uprobes) put there for a
+        // probe only the administrator can set.
+        if (code.path == "[vdso]" || code.path == "[vsyscall]" || code.path == "[uprobes]") continue;
+        // Anonymous memory, the stack or the heap made executable, a shared memory segment.
+        if (!code.path.starts_with('/')) return ForeignCode::anonymousCode;
+        if (!inSystemLibraries(code.path) && !sealed(code)) return ForeignCode::foreignFile;
+        if (code.writtenPages > 0) return ForeignCode::writtenCode;
+    }
+    if (process->tracer != 0) return ForeignCode::tracer;
+    for (const auto& name : process->environment)
+        if (isLoaderVariable(name)) return ForeignCode::loaderVariable;
+    return ForeignCode::none;
+}
+
+SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
+    return checkCode(anchors_, checkSeconds_, code, requirement, std::nullopt, true);
+}
+
 SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
+    return checkRunning(pid, requirement, true);
+}
+
+SignatureCheck RecordCodeSigning::quickCheckProcess(std::int32_t pid, std::string_view requirement) const {
+    return checkRunning(pid, requirement, false);
+}
+
+SignatureCheck RecordCodeSigning::checkRunning(std::int32_t pid, std::string_view requirement, bool hash) const {
     const auto code = processCode(pid);
     if (!code) return parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement;
     // The file at the path must be the one the process runs: a program replaced at its path
@@ -662,22 +765,7 @@ SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_vie
     if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
         running.st_ino != named.st_ino)
         return SignatureCheck::notSigned;
-    const SignatureCheck check = checkValidity(*code, requirement);
-    if (check != SignatureCheck::valid) return check;
-    // The code it runs besides: system libraries, or the bundle's own sealed files.
-    const auto found = signedCode(*code);
-    const auto mapped = mappedCode(pid);
-    if (!found || !mapped) return SignatureCheck::notSigned;
-    for (const auto& library : *mapped) {
-        if (inSystemLibraries(library.path)) continue;
-        const Path relative = Path(library.path).lexically_relative(found->bundle);
-        struct stat now {};
-        if (relative.empty() || *relative.begin() == ".." || !found->record.files.contains(relative.generic_string()) ||
-            ::lstat(library.path.c_str(), &now) != 0 || now.st_ino != library.inode)
-            return SignatureCheck::foreignCode;
-    }
-    return SignatureCheck::valid;
+    return checkCode(anchors_, checkSeconds_, *code, requirement, pid, hash);
 }
-
 
 }  // namespace norvane

@@ -10,13 +10,16 @@
 // are in docs/machine-folder.md.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/Machine.h"
+#include "platform/ProcessTable.h"
 #include "platform/Value.h"
 
 namespace norvane {
@@ -56,16 +59,50 @@ std::optional<Requirement> parseRequirement(std::string_view text);
 // Why a code is or is not valid against a requirement.
 enum class SignatureCheck {
     valid,
-    notSigned,            // no record, or the code is not one the record names
-    modified,             // a sealed file changed, went missing, or one was added, or the
-                          // sealed files hold more than `maximumSealedBytes`
-    badRequirement,       // the requirement does not compile
-    requirementNotMet,    // another identifier or team, or an ad-hoc signature
-    untrusted,            // the record is not signed by a key the anchors hold for its team
-    timedOut,             // the bundle could not be looked through before the check's deadline
-    foreignCode,          // the process runs code from outside the system's library folders
-                          // and its own sealed files (a preloaded library)
+    notSigned,          // no record, or the code is not one the record names
+    modified,           // a sealed file changed, went missing, or one was added, or the
+                        // sealed files hold more than `maximumSealedBytes`
+    badRequirement,     // the requirement does not compile
+    requirementNotMet,  // another identifier or team, or an ad-hoc signature
+    untrusted,          // the record is not signed by a key the anchors hold for its team
+    timedOut,           // the bundle could not be looked through before the check's deadline
+    foreignCode,        // the process shows code from outside the system's library folders
+                        // and its own sealed files, or a way to put such code into it
+                        // (ForeignCode)
+    needsHashing,       // a check that may hash nothing met a sealed file whose digest is not
+                        // known yet: only a full check can tell
 };
+
+// What a running process shows of code other than its own sealed files and the system's
+// libraries, or of a way to put such code into it; `none` when it shows nothing of the kind.
+enum class ForeignCode {
+    none,
+    unreadable,      // its map, status or environment cannot be read: nothing can be told
+    foreignFile,     // a file mapped as code lies outside the system's library folders and is no
+                     // sealed file of its bundle (the very inode now at that path)
+    anonymousCode,   // executable memory that is no file, nor the kernel's [vdso] or [vsyscall]
+    writtenCode,     // code pages of an allowed file written in memory
+    tracer,          // another process traces it
+    loaderVariable,  // its environment tells the loader, or a library it loads, where to find code
+};
+
+// What the check looks at in a running process: every executable mapping, its tracer and the
+// names in its environment.
+struct ProcessCode {
+    std::vector<MappedCode> mapped;
+    std::int32_t tracer = 0;
+    std::vector<std::string> environment;
+};
+// The process as it is now; absent when any part of it cannot be read.
+std::optional<ProcessCode> readProcessCode(std::int32_t pid);
+// Whether an environment variable tells the loader or a library the app loads where to find
+// code, or changes how the loader runs: every LD_ variable, glibc's tunables, iconv's and Qt's
+// plugin paths, and the module paths of GIO, GTK, OpenSSL and Mesa.
+bool isLoaderVariable(std::string_view name);
+// The first thing the process shows of foreign code, in the order of ForeignCode; `sealed`
+// tells whether a mapped file outside the system's library folders is one of its bundle's.
+ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
+                          const std::function<bool(const MappedCode&)>& sealed);
 
 // No bundle whose sealed files hold more is hashed: it is refused as modified.
 inline constexpr std::uint64_t maximumSealedBytes = std::uint64_t{1} << 30;
@@ -90,6 +127,11 @@ public:
     // The code a running process executes meets the requirement: its code, checked. Absent
     // code is not signed.
     virtual SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const;
+    // The same check, hashing nothing: a sealed file whose digest is not already known makes it
+    // `needsHashing`, so a caller can keep the costly checks apart. Here: the full check.
+    virtual SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const {
+        return checkProcess(pid, requirement);
+    }
 };
 
 // Signatures read from the records in bundles, trusted when signed by a key of the anchors
@@ -113,13 +155,18 @@ public:
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override;
     SignatureCheck checkValidity(const Path& code, std::string_view requirement) const override;
     // Also requires the file checked to be the one the process runs (the same inode), so a
-    // file renamed over the program's path after its start does not pass for it, and every
-    // file it has mapped as code to lie in the system's library folders or to be one of its
-    // bundle's sealed files as it is now (the same inode), as a signed program refuses other
-    // libraries: one preloaded from elsewhere makes it `foreignCode`.
+    // file renamed over the program's path after its start does not pass for it, and the
+    // process to show no foreign code (foreignCodeIn): every file it has mapped as code lies in
+    // the system's library folders or is one of its bundle's sealed files as it is now (the
+    // same inode), as a signed program refuses other libraries, and nothing else — anonymous
+    // code, written code pages, a tracer, a loader variable — makes it `foreignCode`. These
+    // are looked at before any file is hashed.
     SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
+    SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const override;
 
 private:
+    SignatureCheck checkRunning(std::int32_t pid, std::string_view requirement, bool hash) const;
+
     Path anchors_;
     double checkSeconds_;
 };

@@ -1,10 +1,12 @@
 #include "platform/ProcessTable.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -39,42 +41,165 @@ bool inOwnNamespaces(std::int32_t pid) {
     return true;
 }
 
-std::vector<MappedCode> parseMappedCode(std::string_view maps) {
-    // address perms offset device inode [path]; the path is the rest of the line.
-    std::vector<MappedCode> out;
-    while (!maps.empty()) {
-        const auto end = maps.find('\n');
-        std::string_view line = maps.substr(0, end);
-        maps.remove_prefix(end == std::string_view::npos ? maps.size() : end + 1);
-        std::string_view fields[5];
-        bool whole = true;
-        for (auto& field : fields) {
-            const auto start = line.find_first_not_of(' ');
-            if (start == std::string_view::npos) {
-                whole = false;
-                break;
-            }
-            line.remove_prefix(start);
-            const auto stop = std::min(line.find(' '), line.size());
-            field = line.substr(0, stop);
-            line.remove_prefix(stop);
-        }
-        const auto start = line.find_first_not_of(' ');
-        if (!whole || start == std::string_view::npos || fields[1].size() < 3 || fields[1][2] != 'x') continue;
-        const std::string_view path = line.substr(start);
-        const auto inode = parseInt64(fields[4]);
-        // Anonymous code and the kernel's own pages ([vdso]) name no file.
-        if (path.front() != '/' || !inode) continue;
-        out.push_back({std::string(path), static_cast<std::uint64_t>(*inode)});
+namespace {
+
+// The next line of the text, taken out of it.
+std::string_view nextLine(std::string_view& text) {
+    const auto end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    return line;
+}
+
+// The next field of a line parted by spaces, taken out of it; empty at its end.
+std::string_view nextField(std::string_view& line) {
+    const auto start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+        line = {};
+        return {};
     }
+    line.remove_prefix(start);
+    const auto stop = std::min(line.find(' '), line.size());
+    const std::string_view field = line.substr(0, stop);
+    line.remove_prefix(stop);
+    return field;
+}
+
+// A file of /proc/<pid>/, read whole up to `limit` bytes; absent when it cannot be read or
+// holds more. Its size says nothing: the kernel makes the text as it is read.
+std::optional<std::string> readProcessFile(std::int32_t pid, const char* name, std::size_t limit) {
+    if (pid <= 0) return std::nullopt;
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string out;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (out.size() <= limit && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+        if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    if (n != 0 || out.size() > limit) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+namespace {
+
+// Calls `each(start, end, code)` with every executable mapping of a map's text, in its order.
+template <class Each>
+void forEachExecutableMapping(std::string_view maps, Each each) {
+    // A line: address perms offset device inode [name], the name being the rest of the line.
+    while (!maps.empty()) {
+        std::string_view line = nextLine(maps);
+        const std::string_view range = nextField(line);
+        std::string_view fields[4];
+        for (auto& field : fields)
+            field = nextField(line);
+        const auto dash = range.find('-');
+        const auto inode = parseUInt64(fields[3]);
+        if (dash == std::string_view::npos || fields[0].size() < 3 || fields[0][2] != 'x' || !inode) continue;
+        std::uint64_t start = 0, end = 0;
+        const auto hex = [](std::string_view text, std::uint64_t& value) {
+            const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+            return error == std::errc() && stop == text.data() + text.size();
+        };
+        if (!hex(range.substr(0, dash), start) || !hex(range.substr(dash + 1), end) || end < start) continue;
+        const auto from = line.find_first_not_of(' ');
+        const std::string_view name = from == std::string_view::npos ? std::string_view() : line.substr(from);
+        each(start, end, MappedCode{std::string(name), *inode, 0});
+    }
+}
+
+// How many pages of a process's private file mapping no longer come from the file, from its
+// page map; absent when it cannot be read.
+std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std::uint64_t end, std::uint64_t pageSize) {
+    std::uint64_t entries[4096];
+    std::uint64_t written = 0;
+    for (std::uint64_t page = start / pageSize; page < end / pageSize;) {
+        const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - page);
+        const ssize_t n =
+            ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(page * sizeof entries[0]));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || n % sizeof entries[0] != 0) return std::nullopt;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof entries[0]; ++i)
+            if (isWrittenPage(entries[i])) ++written;
+        page += static_cast<std::uint64_t>(n) / sizeof entries[0];
+    }
+    return written;
+}
+
+}  // namespace
+
+std::vector<MappedCode> parseMappedCode(std::string_view maps) {
+    std::vector<MappedCode> out;
+    forEachExecutableMapping(maps,
+                             [&out](std::uint64_t, std::uint64_t, MappedCode code) { out.push_back(std::move(code)); });
     return out;
 }
 
 std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
-    if (pid <= 0) return std::nullopt;
-    const auto maps = readFile("/proc/" + std::to_string(pid) + "/maps");
+    const auto maps = readProcessFile(pid, "maps", maximumMapBytes);
     if (!maps) return std::nullopt;
-    return parseMappedCode(*maps);
+    const long size = ::sysconf(_SC_PAGESIZE);
+    const std::uint64_t pageSize = size > 0 ? static_cast<std::uint64_t>(size) : 4096;
+    const std::string path = "/proc/" + std::to_string(pid) + "/pagemap";
+    const int pagemap = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (pagemap < 0) return std::nullopt;
+    // Only the code of files is looked up, page by page, and no more of it than a program has.
+    std::vector<MappedCode> out;
+    std::uint64_t looked = 0;
+    bool read = true;
+    forEachExecutableMapping(*maps, [&](std::uint64_t start, std::uint64_t end, MappedCode code) {
+        if (read && code.path.starts_with('/')) {
+            looked += (end - start) / pageSize;
+            const auto written =
+                looked <= maximumCodePages ? writtenPages(pagemap, start, end, pageSize) : std::nullopt;
+            read = written.has_value();
+            code.writtenPages = written.value_or(0);
+        }
+        out.push_back(std::move(code));
+    });
+    ::close(pagemap);
+    if (!read) return std::nullopt;
+    return out;
+}
+
+std::optional<std::int32_t> parseTracer(std::string_view status) {
+    while (!status.empty()) {
+        std::string_view line = nextLine(status);
+        if (!line.starts_with("TracerPid:")) continue;
+        line.remove_prefix(10);
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        const auto pid = parseInt32(line);
+        if (!pid || *pid < 0) return std::nullopt;
+        return *pid;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> processTracer(std::int32_t pid) {
+    const auto status = readProcessFile(pid, "status", 65536);
+    return status ? parseTracer(*status) : std::nullopt;
+}
+
+std::vector<std::string> parseEnvironmentNames(std::string_view environ) {
+    std::vector<std::string> names;
+    while (!environ.empty()) {
+        const auto end = environ.find('\0');
+        const std::string_view entry = environ.substr(0, end);
+        environ.remove_prefix(end == std::string_view::npos ? environ.size() : end + 1);
+        if (entry.empty()) continue;
+        // An entry without "=" is no variable to the loader either, but still named.
+        names.emplace_back(entry.substr(0, entry.find('=')));
+    }
+    return names;
+}
+
+std::optional<std::vector<std::string>> processEnvironmentNames(std::int32_t pid) {
+    const auto environ = readProcessFile(pid, "environ", maximumEnvironmentBytes);
+    if (!environ) return std::nullopt;
+    return parseEnvironmentNames(*environ);
 }
 
 std::optional<std::vector<MachineProcess>> parseMachineProcesses(std::string_view json) {

@@ -206,8 +206,7 @@ private:
             fail("failed at lookup with error 3 - No such process");
             return -1;
         }
-        const auto pid =
-            ChildProcess::startDetached(machine_, job->program.string(), {}, ChildProcess::Output::discard);
+        const auto pid = ChildProcess::startDaemon(machine_, job->program.string());
         if (!pid) {
             fail(job->label + " could not be started");
             return -1;

@@ -1,8 +1,9 @@
 #pragma once
 // XPC over the machine folder's service sockets. A connection connects on its own thread
 // when resumed; when no one listens on the service (no socket file, or a stale one whose
-// connect is refused), it starts the enabled daemon that offers the service, detached and
-// with the machine passed on, as launchd does, and waits for it to listen. With a
+// connect is refused), it starts the enabled daemon that offers the service as launchd does
+// (detached, with launchd's environment and the machine, never the caller's environment), and
+// waits for it to listen. With a
 // requirement, the listener's code must meet it before anything is sent; nothing is sent
 // either before the listener, having checked us, says it listens (up to 30 s).
 

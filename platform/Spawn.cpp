@@ -27,8 +27,28 @@ Command::Command(const Machine& machine, const std::string& path, const std::vec
     for (char** e = environ; e && *e; ++e)
         if (std::strncmp(*e, "NORVANE_MACHINE=", 16) != 0) environment_.emplace_back(*e);
     environment_.push_back("NORVANE_MACHINE=" + machine.root().string());
+    point();
+}
+
+Command::Command(const Machine& machine, const std::string& path, const std::vector<std::string>& arguments, ForDaemon)
+    : program_(machine.resolve(path)), argv_{path}, environment_(daemonEnvironment(machine)) {
+    argv_.insert(argv_.end(), arguments.begin(), arguments.end());
+    point();
+}
+
+void Command::point() {
     argvPointers_ = pointers(argv_);
     environmentPointers_ = pointers(environment_);
+}
+
+// The helper reads nothing else from its environment: the machine names its files, and its one
+// command is the machine's pmset. Not even a sanitizer build passes its options on: the
+// daemon's output goes to the null device, what the sanitizers find ends it all the same (the
+// build does not recover from a finding), and no one reads its exit status.
+std::vector<std::string> daemonEnvironment(const Machine& machine) {
+    std::error_code error;
+    const Path root = std::filesystem::absolute(machine.root(), error);
+    return {"NORVANE_MACHINE=" + (error ? machine.root() : root).string(), "PATH=/usr/bin:/bin:/usr/sbin:/sbin"};
 }
 
 Pipe::~Pipe() {

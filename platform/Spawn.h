@@ -17,6 +17,9 @@ namespace norvane::spawn {
 class Command {
 public:
     Command(const Machine& machine, const std::string& path, const std::vector<std::string>& arguments);
+    // The environment launchd gives a daemon instead of ours: `daemonEnvironment`.
+    struct ForDaemon {};
+    Command(const Machine& machine, const std::string& path, const std::vector<std::string>& arguments, ForDaemon);
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
     const char* program() const { return program_.c_str(); }
@@ -24,10 +27,17 @@ public:
     char* const* environment() const { return environmentPointers_.data(); }
 
 private:
+    void point();
+
     Path program_;
     std::vector<std::string> argv_, environment_;
     std::vector<char*> argvPointers_, environmentPointers_;
 };
+
+// What launchd starts a daemon with, whoever asked for it: the machine it belongs to (an
+// absolute path) and a fixed PATH, nothing of the caller's environment — a client's loader
+// variables (LD_PRELOAD…) would otherwise run its code inside the daemon.
+std::vector<std::string> daemonEnvironment(const Machine& machine);
 
 // A pipe whose ends are closed on exec and when it goes.
 struct Pipe {

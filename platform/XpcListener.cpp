@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -87,7 +88,9 @@ struct XpcListener::State {
 
     std::mutex mutex;
     std::condition_variable work;
-    std::deque<std::function<void()>> jobs;
+    std::deque<std::function<void()>> jobs;                // checks that hash nothing, and requests
+    std::deque<std::function<void()>> hashingJobs;         // checks that must hash, in their lane
+    std::size_t hashingNow = 0;                            // workers hashing now
     std::vector<std::pair<std::uint64_t, bool>> finished;  // connection, keep it
     bool stopping = false;
 
@@ -98,6 +101,22 @@ struct XpcListener::State {
         jobs.push_back(std::move(job));
         work.notify_one();
     }
+    // Queues a check that must hash; false, queuing nothing, when its lane is full. A job that
+    // waited longer than its limit is told so (`late`) instead of being run.
+    bool submitHashing(std::function<void(bool late)> job) {
+        const std::lock_guard lock(mutex);
+        if (hashingJobs.size() >= limits.hashingQueue) return false;
+        hashingJobs.push_back([job = std::move(job), queued = Clock::now(), wait = limits.hashingWaitSeconds] {
+            job(Clock::now() - queued > std::chrono::duration<double>(wait));
+        });
+        work.notify_all();
+        return true;
+    }
+    std::size_t hashingWorkers() const {
+        const std::size_t all = std::max<std::size_t>(1, limits.workers);
+        return all > 1 ? std::clamp<std::size_t>(limits.hashing, 1, all - 1) : 1;
+    }
+    bool hashingTurn() const { return !hashingJobs.empty() && hashingNow < hashingWorkers(); }
     void finish(std::uint64_t id, bool keep) {
         {
             const std::lock_guard lock(mutex);
@@ -107,60 +126,98 @@ struct XpcListener::State {
         [[maybe_unused]] const auto written = ::write(wake, &one, sizeof one);
     }
 
+    // Work that hashes nothing comes first; a check that must hash waits for a worker of its
+    // lane.
     void runWorker() {
         for (;;) {
             std::function<void()> job;
+            bool hashing = false;
             {
                 std::unique_lock lock(mutex);
-                work.wait(lock, [this] { return stopping || !jobs.empty(); });
-                if (jobs.empty()) return;
-                job = std::move(jobs.front());
-                jobs.pop_front();
+                work.wait(lock, [this] { return stopping || !jobs.empty() || hashingTurn(); });
+                if (!jobs.empty()) {
+                    job = std::move(jobs.front());
+                    jobs.pop_front();
+                } else if (hashingTurn()) {
+                    job = std::move(hashingJobs.front());
+                    hashingJobs.pop_front();
+                    hashing = true;
+                    ++hashingNow;
+                } else {
+                    return;
+                }
             }
             job();
+            if (hashing) {
+                const std::lock_guard lock(mutex);
+                --hashingNow;
+                work.notify_all();
+            }
         }
     }
 
+    enum class Verdict { heard, refused, needsHashing };
+
     // A pid from credentials names the sender only within our own namespaces: a process that
     // made a pid namespace of its own may name any process of it, so a peer in another user or
-    // pid namespace is never heard.
-    bool meetsRequirement(std::int32_t pid) const {
-        return inOwnNamespaces(pid) && (!requirement || signing.checkProcess(pid, *requirement) == SignatureCheck::valid);
+    // pid namespace is never heard. Without `hash`, a check that would have to hash says so.
+    Verdict judge(std::int32_t pid, bool hash) const {
+        if (!inOwnNamespaces(pid)) return Verdict::refused;
+        if (!requirement) return Verdict::heard;
+        const SignatureCheck check =
+            hash ? signing.checkProcess(pid, *requirement) : signing.quickCheckProcess(pid, *requirement);
+        if (check == SignatureCheck::valid) return Verdict::heard;
+        return check == SignatureCheck::needsHashing && !hash ? Verdict::needsHashing : Verdict::refused;
     }
 
     // On a worker: the peer that connected is checked; only then is what it already sent
     // thrown away unread and the peer told to speak. Data queued before the check may come
     // from the program the process ran before it executed the signed one.
     // A check or request that throws refuses the peer; the worker lives on.
+    // A check that must hash goes to its lane, and is refused when that is full or it waited
+    // there too long.
     void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
-               std::uint64_t* started) {
-        bool accepted = false;
+               std::uint64_t* started, bool hash = false) {
+        Verdict verdict = Verdict::refused;
         try {
-            accepted = checkPeer(fd, writer, exported, pid, started);
+            verdict = checkPeer(fd, writer, exported, pid, started, hash);
         } catch (...) {
-            accepted = false;
+            verdict = Verdict::refused;
         }
-        finish(id, accepted);
+        if (verdict == Verdict::needsHashing &&
+            submitHashing([this, id, fd, writer, exported, pid, started](bool late) {
+                if (!late) return check(id, fd, writer, exported, pid, started, true);
+                finish(id, false);
+            }))
+            return;
+        finish(id, verdict == Verdict::heard);
     }
-    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                std::shared_ptr<Writer> writer) {
-        bool keep = false;
+    void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid,
+                std::uint64_t started, std::shared_ptr<Writer> writer, bool hash = false) {
+        Verdict verdict = Verdict::refused;
         try {
-            keep = handleRequest(text, exported, pid, started, std::move(writer));
+            verdict = handleRequest(text, exported, pid, started, writer, hash);
         } catch (...) {
-            keep = false;
+            verdict = Verdict::refused;
         }
-        finish(id, keep);
+        if (verdict == Verdict::needsHashing &&
+            submitHashing([this, id, text = std::move(text), &exported, pid, started, writer](bool late) mutable {
+                if (!late) return handle(id, std::move(text), exported, pid, started, writer, true);
+                finish(id, false);
+            }))
+            return;
+        finish(id, verdict == Verdict::heard);
     }
 
-    bool checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
-                   std::uint64_t* started) {
+    Verdict checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
+                      std::uint64_t* started, bool hash) {
         const auto peer = peerProcess(fd);
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
         offered.pid = peer.value_or(0);
-        bool accepted = peer && since && meetsRequirement(*peer);
-        accepted = accepted && delegate && delegate(offered) && offered.exported;
+        const Verdict verdict = peer && since ? judge(*peer, hash) : Verdict::refused;
+        if (verdict != Verdict::heard) return verdict;
+        const bool accepted = delegate && delegate(offered) && offered.exported;
         if (accepted) {
             char discard[4096];
             while (::recv(fd, discard, sizeof discard, MSG_DONTWAIT) > 0) {
@@ -172,27 +229,26 @@ struct XpcListener::State {
             ready.emplace("ready", Value::boolean(true));
             writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds);
         }
-        return accepted;
+        return accepted ? Verdict::heard : Verdict::refused;
     }
 
     // On a worker: one request, from the process checked first, which must still be the
     // same process and still run the signed code.
-    bool handleRequest(const std::string& text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                       std::shared_ptr<Writer> writer) {
+    Verdict handleRequest(const std::string& text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
+                          const std::shared_ptr<Writer>& writer, bool hash) {
         const auto frame = parseJson(text);
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
-        bool keep = number && number->isInteger() && body && startTime(pid) == started && meetsRequirement(pid);
-        if (keep) {
-            const double seconds = limits.writeSeconds;
-            auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
-                const std::lock_guard lock(writer->mutex);
-                if (writer->open && !writeFrameWithin(writer->fd, framed(n, std::move(answer)), seconds))
-                    ::shutdown(writer->fd, SHUT_RDWR);
-            };
-            keep = exported(*body, std::move(reply));
-        }
-        return keep;
+        if (!number || !number->isInteger() || !body || startTime(pid) != started) return Verdict::refused;
+        const Verdict verdict = judge(pid, hash);
+        if (verdict != Verdict::heard) return verdict;
+        const double seconds = limits.writeSeconds;
+        auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
+            const std::lock_guard lock(writer->mutex);
+            if (writer->open && !writeFrameWithin(writer->fd, framed(n, std::move(answer)), seconds))
+                ::shutdown(writer->fd, SHUT_RDWR);
+        };
+        return exported(*body, std::move(reply)) ? Verdict::heard : Verdict::refused;
     }
 
     void close(std::map<std::uint64_t, Connection>::iterator it) {
@@ -370,6 +426,7 @@ XpcListener::~XpcListener() {
         {
             const std::lock_guard lock(state_->mutex);
             state_->jobs.clear();
+            state_->hashingJobs.clear();
             state_->work.notify_all();
         }
         for (const auto& [id, c] : state_->connections) ::shutdown(c.fd, SHUT_RDWR);

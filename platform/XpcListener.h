@@ -8,6 +8,11 @@
 // whose code is checked again for it; a piece without credentials or from any other process
 // ends the connection. How many connections at once, how long a frame may take and how long a
 // connection may stay silent are bounded (Limits).
+//
+// Checks that must hash a bundle (a sealed file whose digest is not known yet) wait in a lane of
+// their own, which only some of the workers serve: a flood of peers with large bundles keeps
+// those hashing, while the others answer every check that hashes nothing and every request at
+// once. The hashing lane's queue is bounded, and a check that waited too long for it is refused.
 
 #include <functional>
 #include <memory>
@@ -37,6 +42,10 @@ public:
         double frameSeconds = 10;      // from a frame's first byte to its last
         double idleSeconds = 30;       // a connection that asks nothing is closed
         double writeSeconds = 5;       // to hand a reply to the peer
+        std::size_t hashing = 3;       // workers that may hash at once (at least one, and one
+                                       // fewer than the workers where there are several)
+        std::size_t hashingQueue = 4;  // checks waiting to hash; one more is refused at once
+        double hashingWaitSeconds = 10;  // a check that waited longer to hash is refused
     };
 
     // `signing` must outlive the listener.

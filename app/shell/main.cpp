@@ -1,7 +1,9 @@
 #include "app/shell/qt/AppDelegate.h"
+#include "platform/Hardening.h"
 #include "platform/Http.h"
 
 int main(int argc, char** argv) {
+    norvane::hardenProcess();
     norvane::prepareHttp();
     return norvane::AppDelegate::main(std::vector<std::string>(argv + 1, argv + argc));
 }

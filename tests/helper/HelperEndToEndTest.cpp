@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <set>
 #include <thread>
 
 #include "platform/ChildProcess.h"
@@ -77,10 +79,38 @@ protected:
         EXPECT_EQ(signedBy.exitCode, 0) << signedBy.output;
         return app;
     }
-    std::string probe(const Path& app, std::vector<std::string> arguments) {
-        const auto out = runner.run((app / "Contents/MacOS/Norvane").string(), arguments, ErrorOutput::inherit);
+    // Runs the app's probe, with `variables` ("NAME=value") added to its environment alone, as
+    // the user running the tests or (`ordinary`) as nobody, when the tests run as root.
+    std::string probe(const Path& app, std::vector<std::string> arguments, std::vector<std::string> variables = {},
+                      bool ordinary = false) {
+        std::vector<std::string> command;
+        if (ordinary && ::geteuid() == 0)
+            command = {"--reuid=65534", "--regid=65534", "--clear-groups", "--", "/usr/bin/env"};
+        command.insert(command.end(), variables.begin(), variables.end());
+        command.push_back((app / "Contents/MacOS/Norvane").string());
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        // The machine's own programs, for the tests' use.
+        for (const char* program : {"/usr/bin/env", "/usr/bin/setpriv"})
+            if (!fs::exists(fs::symlink_status(temp.root() / Path(program).relative_path())))
+                fs::create_symlink(program, temp.root() / Path(program).relative_path());
+        const std::string program = ordinary && ::geteuid() == 0 ? "/usr/bin/setpriv" : "/usr/bin/env";
+        const auto out = runner.run(program, command, ErrorOutput::inherit);
         EXPECT_EQ(out.exitCode, 0) << out.error;
         return trimmed(out.output);
+    }
+    // The machine and its bundles become nobody's, for an ordinary user to run them.
+    void giveToNobody() const {
+        if (::geteuid() != 0) return;
+        for (const auto& entry : fs::recursive_directory_iterator(temp.root()))
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
+        ASSERT_EQ(::chown(temp.root().c_str(), 65534, 65534), 0);
+    }
+    // The variables of the attack's preloaded library, which leaves no file of its own mapped as code.
+    static std::vector<std::string> evictingPreload() {
+        const char* sanitizer = std::getenv("ASAN_OPTIONS");
+        // The sanitizer's runtime comes second.
+        return {std::string("LD_PRELOAD=") + NORVANE_EVICTING_PRELOAD,
+                "ASAN_OPTIONS=" + std::string(sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"};
     }
     static std::string trimmed(std::string text) {
         while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -111,6 +141,8 @@ TEST_F(HelperEndToEnd, TheSignedAppSwitchesTheEnergyModeThroughTheHelperStartedO
     const auto pid = helperPid();
     ASSERT_TRUE(pid);
     EXPECT_EQ(processPath(*pid), (app / "Contents/MacOS/NorvaneHelper").string());
+    // Started as launchd starts a daemon: nothing of the app's environment but its machine.
+    EXPECT_EQ(processEnvironmentNames(*pid), (std::vector<std::string>{"NORVANE_MACHINE", "PATH"}));
 
     EXPECT_EQ(probe(app, {"power-mode", "2"}), "ok");
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(2));
@@ -204,9 +236,10 @@ TEST_F(HelperEndToEnd, CredentialsForgedInNamespacesOfTheAttackersOwnAreRefused)
     EXPECT_EQ(handled, 0);
 }
 
-// A library preloaded into the signed app runs inside it: the helper refuses a peer that has
-// mapped code from outside the system's library folders and its own bundle.
-TEST_F(HelperEndToEnd, ASignedAppWithAPreloadedLibraryIsNotHeard) {
+// Code put into the signed app at its start: a library preloaded from elsewhere that stays
+// mapped, one that copies its payload into anonymous memory, hides its name and unmaps itself,
+// or only a loader variable that could bring one. The helper refuses each.
+TEST_F(HelperEndToEnd, ASignedAppWithForeignCodeOrAWayToInsertItIsNotHeard) {
     const Path app = bundle("A", "TEAMONE001");
     EXPECT_EQ(probe(app, {"install"}), "ok");
     EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
@@ -219,15 +252,32 @@ TEST_F(HelperEndToEnd, ASignedAppWithAPreloadedLibraryIsNotHeard) {
     const Path preloaded = temp.root() / "lib/libstdc++.so.6";
     fs::create_directories(preloaded.parent_path());
     fs::copy_file(*library, preloaded);
-    const std::string sanitizer = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
-    ::setenv("LD_PRELOAD", preloaded.c_str(), 1);
-    ::setenv("ASAN_OPTIONS", (sanitizer + ":verify_asan_link_order=0").c_str(), 1);  // the sanitizer's runtime comes second
-    const std::string answer = probe(app, {"raw-power-mode", "2"});
-    ::unsetenv("LD_PRELOAD");
-    ::setenv("ASAN_OPTIONS", sanitizer.c_str(), 1);
-    EXPECT_EQ(answer.substr(0, 7), "error: ");
+    auto copied = evictingPreload();
+    copied[0] = "LD_PRELOAD=" + preloaded.string();
+    for (const auto& [what, variables] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"a copied library", copied},
+             {"a library that unmaps itself", evictingPreload()},
+             {"a library path", {"LD_LIBRARY_PATH=" + temp.root().string()}}})
+        EXPECT_EQ(probe(app, {"raw-power-mode", "2"}, variables).substr(0, 7), "error: ") << what;
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// An ordinary user's app cannot forbid its user's debugger without hiding from its helper, so it
+// stays open to the helper: the helper hears it, and refuses it with code put into it.
+TEST_F(HelperEndToEnd, AnOrdinaryUsersAppIsHeardAndRefusedWithForeignCode) {
+    const Path app = bundle("A", "TEAMONE001");
+    giveToNobody();
+    EXPECT_EQ(probe(app, {"install"}, {}, true), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}, {}, true), "ok");
+    const auto pid = helperPid();
+    ASSERT_TRUE(pid);
+    struct stat helper {};
+    ASSERT_EQ(::stat(("/proc/" + std::to_string(*pid)).c_str(), &helper), 0);
+    EXPECT_EQ(helper.st_uid, ::geteuid() == 0 ? 65534u : ::geteuid());
+    EXPECT_EQ(probe(app, {"raw-power-mode", "2"}, evictingPreload(), true).substr(0, 7), "error: ");
+    EXPECT_EQ(probe(app, {"power-mode", "0"}, {}, true), "ok");
+    EXPECT_EQ(calls(), "-b powermode 1\n-b powermode 0\n");
 }
 
 // A sealed file changed through a shared mapping, whose descriptor is closed at once: once the
@@ -275,6 +325,93 @@ TEST_F(HelperEndToEnd, RecordsThatAreFifosOrHugeNeitherStallNorEndTheHelper) {
     EXPECT_EQ(probe(app, {"power-mode", "0"}), "ok");
     for (auto& peer : peers) EXPECT_TRUE(peer.wait(20));  // each told no at once
     EXPECT_EQ(helperPid(), pid);
+    EXPECT_EQ(calls(), "-b powermode 1\n-b powermode 0\n");
+}
+
+// Peers of the same user whose bundles are the app's with a sealed file grown (sparse) to fill
+// the 1 GiB a check hashes at most, touched before each time they ask: each check of theirs
+// must hash it.
+// Those checks wait for the hashing workers, three of the four, in a short queue; the rest are
+// refused at once. The app's own request, whose bundle the helper checked at its start, hashes
+// nothing and is answered meanwhile.
+TEST_F(HelperEndToEnd, AFloodOfPeersWithHugeBundlesDoesNotHoldTheAppsRequest) {
+    const Path app = bundle("A", "TEAMONE001");
+    // On a memory file system where there is one: reading the holes of a sparse file there fills
+    // no page cache.
+    struct Folder {
+        Path path;
+        Folder() {
+            std::string pattern = ((fs::is_directory("/dev/shm") ? Path("/dev/shm") : fs::temp_directory_path()) /
+                                   "norvane-flood-XXXXXX").string();
+            if (::mkdtemp(pattern.data())) path = pattern;
+        }
+        ~Folder() {
+            std::error_code error;
+            fs::remove_all(path, error);
+        }
+    } flood;
+    ASSERT_FALSE(flood.path.empty());
+    fs::copy_file(app / "Contents/MacOS/Norvane", flood.path / "Norvane");
+    std::uint64_t kept = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(app))
+        if (const auto name = entry.path().filename();
+            entry.is_regular_file() && name != "NorvaneHelper" && name != "CodeResources")
+            kept += entry.file_size();
+    std::vector<Path> copies;
+    for (int i = 0; i < 64; ++i) {
+        const Path copy = flood.path / std::to_string(i) / "Norvane.app";
+        for (const auto& entry : fs::recursive_directory_iterator(app)) {
+            const Path to = copy / entry.path().lexically_relative(app);
+            if (entry.is_directory()) fs::create_directories(to);
+            else if (entry.path().filename() == "Norvane") fs::create_hard_link(flood.path / "Norvane", to);
+            else if (entry.path().filename() == "NorvaneHelper" && writeFileAtomically(to, ""))
+                fs::resize_file(to, (std::uint64_t{1} << 30) - kept);
+            else fs::copy_file(entry.path(), to);
+        }
+        copies.push_back(copy);
+    }
+    // The app's files settle before its helper starts, so that the digests the helper takes then
+    // are kept (a file changed within the last second is hashed anew each time).
+    const auto signedAt = fs::last_write_time(app / "Contents/_CodeSignature");
+    for (int i = 0; i < 100 && signedAt > fs::file_time_type::clock::now() - std::chrono::seconds(2); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
+    const auto helper = helperPid();
+    ASSERT_TRUE(helper);
+    // How many of the flood's files the helper is reading now.
+    const auto hashing = [&] {
+        std::size_t open = 0;
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(*helper) + "/fd", error)) {
+            const std::string target = fs::read_symlink(fd.path(), error).string();
+            if (target.starts_with(flood.path.string()) && target.find("/Contents/MacOS/") != std::string::npos) ++open;
+        }
+        return open;
+    };
+    std::vector<ChildProcess> peers;
+    for (const Path& copy : copies)
+        peers.push_back(*ChildProcess::start(temp.machine(), (copy / "Contents/MacOS/Norvane").string(), {"flood"}));
+    // Every peer has started and asked, and the helper hashes for them.
+    std::set<std::int32_t> asked;
+    for (int i = 0; i < 6000 && (asked.size() < peers.size() || hashing() == 0); ++i) {
+        for (const auto& peer : peers) {
+            std::error_code error;
+            for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(peer.pid()) + "/fd", error))
+                if (fs::read_symlink(fd.path(), error).string().starts_with("socket:")) asked.insert(peer.pid());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(asked.size(), peers.size());
+    const auto started = std::chrono::steady_clock::now();
+    auto answer = std::async(std::launch::async, [&] { return probe(app, {"power-mode", "0"}); });
+    std::size_t most = 0;
+    while (answer.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) most = std::max(most, hashing());
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_LE(most, 3u);   // the flood's checks hash on three workers at most
+    EXPECT_GE(most, 1u);   // and did while the app asked
+    EXPECT_EQ(helperPid(), helper);  // the helper under the flood answered, none started anew
     EXPECT_EQ(calls(), "-b powermode 1\n-b powermode 0\n");
 }
 

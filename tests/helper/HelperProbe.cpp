@@ -6,16 +6,22 @@
 //   wait MILLISECONDS  (does nothing that long)
 //   closing-power-mode N   (asks the helper directly over a socket of its own, then ends its
 //                           side of the stream before the reply: "answered" or "dropped")
+//   flood              (connects to the helper again and again, five times a second, each
+//                       time touching its bundle's helper first so that its digest is not kept,
+//                       and waiting for the helper's word, until it is ended)
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
 #include "app/controls/Helper.h"
+#include "platform/Hardening.h"
 #include "platform/SocketXpc.h"
 #include "platform/XpcSocket.h"
 #include "platform/SystemLog.h"
@@ -37,6 +43,7 @@ std::string outcome(const Helper::Result& result) { return result ? "failed: " +
 }  // namespace
 
 int main(int argc, char** argv) {
+    hardenProcess();  // as the application does
     QCoreApplication application(argc, argv);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto machine = Machine::current();
@@ -60,6 +67,18 @@ int main(int argc, char** argv) {
     if (action == "wait") {
         ::usleep(static_cast<useconds_t>(parseInt64(value).value_or(1) * 1000));
         return 0;
+    }
+    if (action == "flood") {
+        const Path touched = bundle.bundlePath() / "Contents/MacOS/NorvaneHelper";
+        for (;;) {
+            ::utimensat(AT_FDCWD, touched.c_str(), nullptr, 0);
+            const auto folder = SocketFolder::open(*machine);
+            if (const int fd = folder ? connectToService(*folder, helperBundleID) : -1; fd >= 0) {
+                readFrame(fd);
+                ::close(fd);
+            }
+            ::usleep(200 * 1000);
+        }
     }
     if (action == "closing-power-mode") {
         const auto folder = SocketFolder::open(*machine);

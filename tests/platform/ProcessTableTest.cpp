@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 
+#include "platform/Hardening.h"
 #include "platform/Text.h"
 #include "tests/support/TempMachine.h"
 
@@ -62,24 +66,92 @@ TEST(ProcessPath, RepairsInvalidBytesAndKeepsTheKernelsDeletedMark) {
     EXPECT_EQ(processPath(sleeper.pid()), shown + " (deleted)");
 }
 
-TEST(MappedCode, IsEveryExecutableFileMappingAndOnlyThose) {
+TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
     const std::string maps =
         "55be279df000-55be279e4000 r-xp 00002000 fe:00 247134                     /usr/bin/cat\n"
         "55be279e4000-55be279e6000 r--p 00007000 fe:00 247134                     /usr/bin/cat\n"
         "7f629e3d1000-7f629e527000 r-xp 00026000 fe:00 332835  /tmp/A b.app/lib x.so (deleted)\n"
         "7f629e5a0000-7f629e5a2000 r-xp 00000000 00:00 0                          [vdso]\n"
         "7f629e5b0000-7f629e5b2000 rwxp 00000000 00:00 0\n"
+        "7f629e5b2000-7f629e5b0000 r-xp 00000000 00:00 0                          [backwards]\n"
         "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
         "cut short r-xp";
-    EXPECT_EQ(parseMappedCode(maps),
-              (std::vector<MappedCode>{{"/usr/bin/cat", 247134}, {"/tmp/A b.app/lib x.so (deleted)", 332835}}));
-    // This process runs its own executable.
+    EXPECT_EQ(parseMappedCode(maps), (std::vector<MappedCode>{{"/usr/bin/cat", 247134, 0},
+                                                              {"/tmp/A b.app/lib x.so (deleted)", 332835, 0},
+                                                              {"[vdso]", 0, 0},
+                                                              {"", 0, 0},
+                                                              {"[vsyscall]", 0, 0}}));
+    // A page-map entry: bit 63 present, 62 swapped out, 61 a page of a file.
+    const std::uint64_t present = 1ull << 63, swapped = 1ull << 62, file = 1ull << 61;
+    for (const auto& [entry, written] : std::vector<std::pair<std::uint64_t, bool>>{
+             {0, false}, {present | file, false}, {present | file | 0x1234, false}, {present, true},
+             {present | 0x1234, true}, {swapped, true}, {file, false}})
+        EXPECT_EQ(isWrittenPage(entry), written) << std::hex << entry;
+    // This process runs its own executable, and has written none of it; a page of its code
+    // written (made writable a moment) no longer comes from the file.
     const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
     ASSERT_TRUE(own);
-    EXPECT_NE(std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); }),
-              own->end());
+    const auto executable =
+        std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
+    ASSERT_NE(executable, own->end());
+    EXPECT_EQ(executable->writtenPages, 0u);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto code = reinterpret_cast<std::uintptr_t>(&processPath);
+        auto* page = reinterpret_cast<unsigned char*>(code & ~std::uintptr_t{4095});
+        if (::mprotect(page, 4096, PROT_READ | PROT_WRITE | PROT_EXEC) != 0) ::_exit(2);
+        static_cast<volatile unsigned char*>(page)[0] = page[0];
+        ::mprotect(page, 4096, PROT_READ | PROT_EXEC);
+        const auto mapped = mappedCode(static_cast<std::int32_t>(::getpid()));
+        std::uint64_t written = 0;
+        for (const auto& code : mapped.value_or(std::vector<MappedCode>{})) written += code.writtenPages;
+        ::_exit(written == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(inOwnNamespaces(static_cast<std::int32_t>(::getpid())));
     EXPECT_FALSE(inOwnNamespaces(INT32_MAX));
+}
+
+TEST(ProcessFacts, TracerAndEnvironmentNamesAreReadAsTheKernelWritesThem) {
+    for (const auto& [status, tracer] : std::vector<std::pair<std::string, std::optional<std::int32_t>>>{
+             {"Name:\tcat\nTracerPid:\t0\nUid:\t0\n", 0},
+             {"TracerPid:\t4242\n", 4242},
+             {"TracerPid:\n", std::nullopt},
+             {"TracerPid:\t-1\n", std::nullopt},
+             {"Name:\tcat\n", std::nullopt}})
+        EXPECT_EQ(parseTracer(status), tracer) << status;
+    EXPECT_EQ(parseEnvironmentNames(std::string("PATH=/bin\0LD_PRELOAD=/tmp/x.so\0=odd\0NOVALUE\0\0A=b=c", 50)),
+              (std::vector<std::string>{"PATH", "LD_PRELOAD", "", "NOVALUE", "A"}));
+    EXPECT_EQ(processTracer(static_cast<std::int32_t>(::getpid())), 0);
+    const auto names = processEnvironmentNames(static_cast<std::int32_t>(::getpid()));
+    ASSERT_TRUE(names);
+    EXPECT_NE(std::find(names->begin(), names->end(), "PATH"), names->end());
+    EXPECT_FALSE(processTracer(INT32_MAX));
+    EXPECT_FALSE(processEnvironmentNames(INT32_MAX));
+}
+
+// A hardened process never dumps core, and forbids its user's debugger only where its peer, of
+// the same credentials, can still look at it: with CAP_SYS_PTRACE, not as an ordinary user.
+TEST(Hardening, NoCoreDumpAndNoDebuggerOnlyWhereThePeerCanStillLook) {
+    for (const bool ordinary : {false, true}) {
+        if (ordinary && ::geteuid() != 0) continue;  // already ordinary: the first round was
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Changing user leaves a process non-dumpable until it executes a program.
+            if (ordinary && (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::prctl(PR_SET_DUMPABLE, 1) != 0))
+                ::_exit(2);
+            const bool expected = holdsPtraceCapability();  // never as nobody
+            const bool hidden = hardenProcess();
+            rlimit core {};
+            const bool noCore = ::getrlimit(RLIMIT_CORE, &core) == 0 && core.rlim_cur == 0 && core.rlim_max == 0;
+            ::_exit(noCore && hidden == expected && ::prctl(PR_GET_DUMPABLE) == (expected ? 0 : 1) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << (ordinary ? "as nobody" : "as we are");
+    }
 }
 
 TEST(MachineProcesses, ReadsTheListAndRefusesAnythingElse) {

@@ -12,6 +12,7 @@
 #include <latch>
 
 #include "platform/ProcessKernel.h"
+#include "platform/ProcessTable.h"
 #include "platform/ServiceManagement.h"
 #include "platform/SocketXpc.h"
 #include "platform/XpcListener.h"
@@ -154,14 +155,26 @@ TEST_F(XpcTest, TheFirstConnectionStartsTheEnabledDaemonDetachedEvenOverAStaleSo
         ::close(fd);
     }
     registerEchoService();
+    // The client's environment, loader variables and all, never reaches the daemon: launchd
+    // starts it with its own, in the root folder.
+    const auto mapped = mappedCode(static_cast<std::int32_t>(::getpid())).value_or(std::vector<MappedCode>{});
+    const auto libc = std::find_if(mapped.begin(), mapped.end(),
+                                   [](const MappedCode& m) { return m.path.find("/libc.so") != std::string::npos; });
+    ASSERT_NE(libc, mapped.end());
+    ::setenv("LD_PRELOAD", libc->path.c_str(), 1);
+    ::setenv("LD_LIBRARY_PATH", temp.root().c_str(), 1);
+    ::setenv("NORVANE_CLIENT_ONLY", "1", 1);
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
     const auto answer = request(*connection, Value::string("hello"));
+    for (const char* name : {"LD_PRELOAD", "LD_LIBRARY_PATH", "NORVANE_CLIENT_ONLY"}) ::unsetenv(name);
     ASSERT_TRUE(answer.reply) << answer.error;
     EXPECT_EQ(*answer.reply->find("echo"), Value::string("hello"));
     const auto pid = static_cast<std::int32_t>(*answer.reply->find("pid")->integerValue());
     EXPECT_NE(pid, ::getpid());
     EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);  // not our child: nothing of ours to reap
+    EXPECT_EQ(processEnvironmentNames(pid), (std::vector<std::string>{"NORVANE_MACHINE", "PATH"}));
+    EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/cwd"), Path("/"));
 
     // A second connection finds it listening; taking the daemon's registration away ends it.
     const auto again = connector.connectToMachService("test.echo");

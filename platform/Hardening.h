@@ -1,0 +1,21 @@
+#pragma once
+// What a hardened app gets from the system on a Mac, as far as Linux lets a process give it to
+// itself: no core dump, and no debugger of the same user where its peer can still look at it.
+
+namespace norvane {
+
+// Sets the core-file limit to 0, the hard one too, so that no process of the user can raise it
+// again. Linux lets a process forbid the same user's debugger (ptrace, /proc/<pid>/mem) only by
+// making itself non-dumpable, which also hides its map, environment and executable from every
+// process of that user without CAP_SYS_PTRACE: the app and its helper, which must look at
+// each other to hear each other, would then refuse each other when an ordinary user runs them.
+// So the process becomes non-dumpable only while it holds CAP_SYS_PTRACE itself: the helper
+// the app starts holds it too (launchd's stand-in starts it with the app's credentials) and can
+// still look. Otherwise it stays dumpable, and the check of a peer refuses one that is being
+// traced or shows code of no allowed file (CodeSigning). True when it became non-dumpable.
+bool hardenProcess();
+
+// Whether this process may look at any process of its user namespace, dumpable or not.
+bool holdsPtraceCapability();
+
+}  // namespace norvane
