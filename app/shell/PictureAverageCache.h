@@ -11,6 +11,9 @@ namespace norvane {
 
 class PictureAverageCache {
 public:
+    // A path, a stamp and four numbers.
+    static constexpr std::size_t maximumFileBytes = std::size_t{64} << 10;
+
     explicit PictureAverageCache(Path file) : file_(std::move(file)) {}
 
     // What was kept for this picture in this state: its average, or none when no image

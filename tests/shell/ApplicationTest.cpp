@@ -6,13 +6,19 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 
+#include "app/analysis/AppLedger.h"
 #include "app/model/DefaultsKeys.h"
+#include "app/readings/HealthTrend.h"
+#include "app/readings/HistoryStore.h"
+#include "app/shell/PictureAverageCache.h"
 #include "app/shell/Handoff.h"
 #include "platform/InstanceSocket.h"
 #include "platform/ProcessKernel.h"
@@ -206,6 +212,100 @@ TEST_F(RunningApplication, SigtermClearsAgentWatchingAsAQuitDoes) {
     quit();
     EXPECT_FALSE(awakeAgentsStored());
     EXPECT_FALSE(fileHoldsAssertionOfApp());
+}
+
+// What a user's folder may hold at the place of a file the application reads at its start: a
+// named pipe (a reader opened the usual way waits for a writer), a sparse file that claims
+// 64 GiB, a folder, a link leading nowhere.
+struct UnfitFile {
+    const char* what;
+    void (*make)(const Path& file);
+};
+const UnfitFile unfitFiles[] = {
+    {"a named pipe", [](const Path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+    {"a sparse file of 64 GiB",
+     [](const Path& file) {
+         ASSERT_TRUE(writeFileAtomically(file, "{"));
+         ASSERT_EQ(::truncate(file.c_str(), std::int64_t{64} << 30), 0);
+     }},
+    {"a folder", [](const Path& file) { ASSERT_TRUE(createDirectories(file / "inside")); }},
+    {"a link leading nowhere", [](const Path& file) { std::filesystem::create_symlink("nowhere", file); }},
+};
+
+bool present(const Path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Each state file in each unfit state: read without waiting or taking it whole, it gives what a
+// missing one gives; the state files and the preferences are moved aside, the picture's cache
+// (which the next keep replaces) is left; either way one line on standard error tells of it.
+TEST(UnfitFiles, EachStateFileIsSetAsideOrLeftWithOneLineAndReadsAsMissing) {
+    struct Reader {
+        const char* name;
+        bool setAside;
+        bool (*readsNothing)(const Path& file);
+    };
+    const Reader readers[] = {
+        {"history.csv", true, [](const Path& file) { return HistoryStore(file, Date{1'796'724'000}).samples.empty(); }},
+        {"apps.json", true, [](const Path& file) { return AppLedger::load(file).days.empty(); }},
+        {"health.json", true, [](const Path& file) { return HealthTrend::load(file).points.empty(); }},
+        {"app.norvane.Norvane.plist", true, [](const Path& file) { return !UserDefaults(file).object("onboardingDone"); }},
+        {"desktop-picture.json", false,
+         [](const Path& file) { return !PictureAverageCache(file).find("/desktop.png", FileStamp{}); }},
+    };
+    for (const auto& state : unfitFiles)
+        for (const auto& reader : readers) {
+            SCOPED_TRACE(std::string(reader.name) + " as " + state.what);
+            testing::TempFolder folder;
+            const Path file = folder / reader.name;
+            state.make(file);
+            ::testing::internal::CaptureStderr();
+            EXPECT_TRUE(reader.readsNothing(file));
+            const std::string told = ::testing::internal::GetCapturedStderr();
+            EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+            EXPECT_TRUE(told.starts_with("Norvane: " + file.string() + " is ")) << told;
+            EXPECT_EQ(present(file), !reader.setAside);
+            EXPECT_EQ(present(Path(file.string() + ".unreadable-1")), reader.setAside);
+        }
+}
+
+// The application started beside one such file of each state and each kind comes up, sets
+// them aside, keeps the picture's average again, and ends on SIGTERM.
+class StartingBesideUnfitFiles : public RunningApplication {
+protected:
+    std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+
+    void SetUp() override {
+        ::setenv("HOME", (home / "home").c_str(), 1);
+        const std::pair<const char*, int> files[] = {
+            {"config/app.norvane.Norvane.plist", 0}, {"cache/Norvane/desktop-picture.json", 1},
+            {"data/Norvane/health.json", 2},         {"data/Norvane/history.csv", 3},
+            {"data/Norvane/apps.json", 0},
+        };
+        for (const auto& [file, state] : files) {
+            ASSERT_TRUE(createDirectories((home / file).parent_path()));
+            unfitFiles[state].make(home / file);
+        }
+        temp.write("pictures/desktop.png", "no image");
+        temp.write("workspace/desktop.json", R"({"screens": [{"desktopPicture": "pictures/desktop.png"}]})");
+        launch(std::nullopt);
+    }
+    void TearDown() override {
+        RunningApplication::TearDown();
+        ::setenv("HOME", savedHome.c_str(), 1);
+    }
+};
+
+TEST_F(StartingBesideUnfitFiles, TheApplicationComesUpAndEndsOnSigterm) {
+    for (const char* file : {"config/app.norvane.Norvane.plist", "data/Norvane/health.json",
+                             "data/Norvane/history.csv", "data/Norvane/apps.json"})
+        EXPECT_TRUE(present(home / (std::string(file) + ".unreadable-1"))) << file;
+    EXPECT_TRUE(eventually([&] {
+        const auto cache = fileStamp(home / "cache/Norvane/desktop-picture.json");
+        return cache && cache->size < std::int64_t{PictureAverageCache::maximumFileBytes};
+    }));
+    quit();
 }
 
 // On an X display without a window manager, where a click on the desktop moves no focus.
