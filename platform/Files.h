@@ -38,8 +38,9 @@ enum class Links { follow, refuse };
 std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap,
                                                        Links links = Links::follow);
 
-// What `readFile` takes at most: far above any file of the machine folder or a bundle.
-inline constexpr std::size_t readFileCap = std::size_t{256} << 20;
+// What `readFile` takes at most: far above any file of the machine folder, and above an
+// update's archive of a bundle built with the sanitizers.
+inline constexpr std::size_t readFileCap = std::size_t{1} << 30;
 // The whole regular file as bytes (links followed); absent when it cannot be read.
 std::optional<std::string> readFile(const Path& path);
 
