@@ -118,17 +118,25 @@ std::optional<std::string> readFile(const Path& path) {
     return std::nullopt;
 }
 
-void setAside(const Path& path, const ReadFailure& failure) {
-    if (failure.kind == ReadFailure::Kind::missing) return;
-    if (const auto moved = moveAside(path))
-        std::fprintf(stderr, "Norvane: %s is %s; moved aside to %s\n", path.c_str(), failure.what.c_str(), moved->c_str());
-    else
-        std::fprintf(stderr, "Norvane: %s is %s and could not be moved aside\n", path.c_str(), failure.what.c_str());
+namespace {
+
+void tell(const FileLog& log, const std::string& line) {
+    if (log) log(line);
+    else std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-void leaveUnread(const Path& path, const ReadFailure& failure) {
+}  // namespace
+
+void setAside(const Path& path, const ReadFailure& failure, const FileLog& log) {
     if (failure.kind == ReadFailure::Kind::missing) return;
-    std::fprintf(stderr, "Norvane: %s is %s; left unread\n", path.c_str(), failure.what.c_str());
+    const std::string what = "Norvane: " + path.string() + " is " + failure.what;
+    if (const auto moved = moveAside(path)) tell(log, what + "; moved aside to " + moved->string());
+    else tell(log, what + " and could not be moved aside");
+}
+
+void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log) {
+    if (failure.kind == ReadFailure::Kind::missing) return;
+    tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
 }
 
 std::uint64_t filesChanged() { return changes.load(std::memory_order_relaxed); }

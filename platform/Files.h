@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,12 +45,16 @@ inline constexpr std::size_t readFileCap = std::size_t{1} << 30;
 // The whole regular file as bytes (links followed); absent when it cannot be read.
 std::optional<std::string> readFile(const Path& path);
 
+// Where a line about a file of the user's goes: the system log, in the application; standard
+// error when empty.
+using FileLog = std::function<void(std::string_view line)>;
+
 // Moves a file of the user's folders that is there but cannot be taken (any failure but a
 // missing file) out of the way, as an undecodable one is (`moveAside`), and tells so in
-// one line on standard error.
-void setAside(const Path& path, const ReadFailure& failure);
-// Tells in one line on standard error that the file is left unread where it is.
-void leaveUnread(const Path& path, const ReadFailure& failure);
+// one line.
+void setAside(const Path& path, const ReadFailure& failure, const FileLog& log = {});
+// Tells in one line that the file is left unread where it is.
+void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log = {});
 
 // Writes to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old content or the new one, never a mix. The folder must exist.

@@ -47,10 +47,10 @@ std::int64_t textAsInteger(std::string_view text) {
 
 Path UserDefaults::fileFor(std::string_view domain) { return preferencesFolder() / (std::string(domain) + ".plist"); }
 
-UserDefaults::UserDefaults(Path file) : file_(std::move(file)) {
+UserDefaults::UserDefaults(Path file, const FileLog& log) : file_(std::move(file)) {
     const auto read = readRegularFile(file_, maximumFileBytes, Links::follow);
     if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(file_, *failure);  // nothing for a missing file
+        setAside(file_, *failure, log);  // nothing for a missing file
         return;
     }
     auto plist = parsePropertyList(std::get<std::string>(read));

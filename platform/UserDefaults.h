@@ -26,8 +26,9 @@ public:
     // or is not a property list of a dictionary is moved aside (so that the first write does
     // not replace it) and the domain starts empty: so is one that is no regular file, holds
     // more than `maximumFileBytes`, or is a link leading nowhere. A link to a file is
-    // followed, as tools that keep preferences in a synchronised folder leave them.
-    explicit UserDefaults(Path file);
+    // followed, as tools that keep preferences in a synchronised folder leave them. `log`
+    // hears of a file that cannot be read.
+    explicit UserDefaults(Path file, const FileLog& log = {});
 
     // The stored entry as it is; absent when the key has none.
     std::optional<Value> object(std::string_view key) const;

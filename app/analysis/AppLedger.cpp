@@ -96,10 +96,10 @@ bool AppLedger::save(const Path& url) const {
     return text && writeFileAtomically(url, *text);
 }
 
-AppLedger AppLedger::load(const Path& url) {
+AppLedger AppLedger::load(const Path& url, const FileLog& log) {
     const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
     if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(url, *failure);  // nothing for a missing file
+        setAside(url, *failure, log);  // nothing for a missing file
         return {};
     }
     if (auto ledger = decode(std::get<std::string>(read))) return *std::move(ledger);

@@ -76,10 +76,10 @@ double meanCapacity(It first, It last) {
 
 }  // namespace
 
-HealthTrend HealthTrend::load(const Path& url) {
+HealthTrend HealthTrend::load(const Path& url, const FileLog& log) {
     const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
     if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(url, *failure);  // nothing for a missing file
+        setAside(url, *failure, log);  // nothing for a missing file
         return {};
     }
     auto points = decode(std::get<std::string>(read));

@@ -44,12 +44,12 @@ std::string HistoryStore::line(const Sample& sample) {
            ',' + (sample.plugged ? '1' : '0') + '\n';
 }
 
-HistoryStore::HistoryStore(std::optional<Path> url_, Date now) : url(std::move(url_)) {
+HistoryStore::HistoryStore(std::optional<Path> url_, Date now, const FileLog& log) : url(std::move(url_)) {
     if (!url) return;
     auto read = readRegularFile(*url, maximumFileBytes, Links::refuse);
     if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        if (failure->kind == ReadFailure::Kind::unreadable) leaveUnread(*url, *failure);
-        else setAside(*url, *failure);
+        if (failure->kind == ReadFailure::Kind::unreadable) leaveUnread(*url, *failure, log);
+        else setAside(*url, *failure, log);
         return;
     }
     const std::string* bytes = &std::get<std::string>(read);

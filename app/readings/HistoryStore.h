@@ -33,7 +33,8 @@ struct HistoryStore {
     // ones were dropped. Never fails: any problem yields fewer samples. A file that cannot
     // be read is left as it is, but one that is no regular file of at most
     // `maximumFileBytes`, or a link, is moved aside, so that appends can start a new one.
-    HistoryStore(std::optional<Path> url, Date now);
+    // The line that tells of a file moved aside goes to `log`.
+    HistoryStore(std::optional<Path> url, Date now, const FileLog& log = {});
 
     // Adds the sample and appends its line to the file (the sample stays in memory even
     // when the file cannot take it).

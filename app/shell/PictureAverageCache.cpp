@@ -20,7 +20,7 @@ std::optional<std::optional<Color>> PictureAverageCache::find(const Path& pictur
     // keep replaces it.
     const auto read = readRegularFile(file_, maximumFileBytes, Links::refuse);
     if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        leaveUnread(file_, *failure);  // nothing for a missing file
+        leaveUnread(file_, *failure, log_);  // nothing for a missing file
         return std::nullopt;
     }
     const auto root = parseJson(std::get<std::string>(read));

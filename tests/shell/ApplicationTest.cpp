@@ -258,20 +258,24 @@ bool present(const Path& path) {
 
 // Each state file in each unfit state: read without waiting or taking it whole, it gives what a
 // missing one gives; the state files and the preferences are moved aside, the picture's cache
-// (which the next keep replaces) is left; either way one line on standard error tells of it.
+// (which the next keep replaces) is left; either way one line in the log tells of it.
 TEST(UnfitFiles, EachStateFileIsSetAsideOrLeftWithOneLineAndReadsAsMissing) {
     struct Reader {
         const char* name;
         bool setAside;
-        bool (*readsNothing)(const Path& file);
+        bool (*readsNothing)(const Path& file, const FileLog& log);
     };
     const Reader readers[] = {
-        {"history.csv", true, [](const Path& file) { return HistoryStore(file, Date{1'796'724'000}).samples.empty(); }},
-        {"apps.json", true, [](const Path& file) { return AppLedger::load(file).days.empty(); }},
-        {"health.json", true, [](const Path& file) { return HealthTrend::load(file).points.empty(); }},
-        {"app.norvane.Norvane.plist", true, [](const Path& file) { return !UserDefaults(file).object("onboardingDone"); }},
-        {"desktop-picture.json", false,
-         [](const Path& file) { return !PictureAverageCache(file).find("/desktop.png", FileStamp{}); }},
+        {"history.csv", true,
+         [](const Path& file, const FileLog& log) { return HistoryStore(file, Date{1'796'724'000}, log).samples.empty(); }},
+        {"apps.json", true, [](const Path& file, const FileLog& log) { return AppLedger::load(file, log).days.empty(); }},
+        {"health.json", true,
+         [](const Path& file, const FileLog& log) { return HealthTrend::load(file, log).points.empty(); }},
+        {"app.norvane.Norvane.plist", true,
+         [](const Path& file, const FileLog& log) { return !UserDefaults(file, log).object("onboardingDone"); }},
+        {"desktop-picture.json", false, [](const Path& file, const FileLog& log) {
+             return !PictureAverageCache(file, log).find("/desktop.png", FileStamp{});
+         }},
     };
     for (const auto& state : unfitFiles)
         for (const auto& reader : readers) {
@@ -279,18 +283,18 @@ TEST(UnfitFiles, EachStateFileIsSetAsideOrLeftWithOneLineAndReadsAsMissing) {
             testing::TempFolder folder;
             const Path file = folder / reader.name;
             state.make(file);
-            ::testing::internal::CaptureStderr();
-            EXPECT_TRUE(reader.readsNothing(file));
-            const std::string told = ::testing::internal::GetCapturedStderr();
-            EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-            EXPECT_TRUE(told.starts_with("Norvane: " + file.string() + " is ")) << told;
+            std::vector<std::string> told;
+            EXPECT_TRUE(reader.readsNothing(file, [&](std::string_view line) { told.emplace_back(line); }));
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_TRUE(told[0].starts_with("Norvane: " + file.string() + " is ")) << told[0];
             EXPECT_EQ(present(file), !reader.setAside);
             EXPECT_EQ(present(Path(file.string() + ".unreadable-1")), reader.setAside);
         }
 }
 
 // The application started beside one such file of each state and each kind comes up, sets
-// them aside, keeps the picture's average again, and ends on SIGTERM.
+// them aside with a line each in the system log, keeps the picture's average again, and ends
+// on SIGTERM.
 class StartingBesideUnfitFiles : public RunningApplication {
 protected:
     std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
@@ -317,9 +321,13 @@ protected:
 };
 
 TEST_F(StartingBesideUnfitFiles, TheApplicationComesUpAndEndsOnSigterm) {
+    const std::string log = readFile(temp.root() / "log/system.log").value_or("");
     for (const char* file : {"config/app.norvane.Norvane.plist", "data/Norvane/health.json",
-                             "data/Norvane/history.csv", "data/Norvane/apps.json"})
-        EXPECT_TRUE(present(home / (std::string(file) + ".unreadable-1"))) << file;
+                             "data/Norvane/history.csv", "data/Norvane/apps.json"}) {
+        const Path path = home / file;
+        EXPECT_TRUE(present(path.string() + ".unreadable-1")) << file;
+        EXPECT_NE(log.find("Norvane: " + path.string() + " is "), std::string::npos) << log;
+    }
     EXPECT_TRUE(eventually([&] {
         const auto cache = fileStamp(home / "cache/Norvane/desktop-picture.json");
         return cache && cache->size < std::int64_t{PictureAverageCache::maximumFileBytes};
