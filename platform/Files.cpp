@@ -75,7 +75,8 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
         }
         if (error == ELOOP && isLink) {
             struct stat target {};
-            return ReadFailure{Kind::link, ::stat(path.c_str(), &target) == 0 ? "a symbolic link" : "a link to nothing"};
+            const bool leads = ::stat(path.c_str(), &target) == 0;
+            return ReadFailure{Kind::link, leads ? "a symbolic link" : "a link to nothing"};
         }
         return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(error) + ")"};
     }

@@ -267,8 +267,11 @@ TEST(UnfitFiles, EachStateFileIsSetAsideOrLeftWithOneLineAndReadsAsMissing) {
     };
     const Reader readers[] = {
         {"history.csv", true,
-         [](const Path& file, const FileLog& log) { return HistoryStore(file, Date{1'796'724'000}, log).samples.empty(); }},
-        {"apps.json", true, [](const Path& file, const FileLog& log) { return AppLedger::load(file, log).days.empty(); }},
+         [](const Path& file, const FileLog& log) {
+             return HistoryStore(file, Date{1'796'724'000}, log).samples.empty();
+         }},
+        {"apps.json", true,
+         [](const Path& file, const FileLog& log) { return AppLedger::load(file, log).days.empty(); }},
         {"health.json", true,
          [](const Path& file, const FileLog& log) { return HealthTrend::load(file, log).points.empty(); }},
         {"app.norvane.Norvane.plist", true,

@@ -61,7 +61,9 @@ TEST(UrlDispatch, TheLaneBoundsWhatWaitsAndDropsWhatCameLate) {
     ModelTarget target(m, state);
     int shows = 0;
     CommandLane lane(target, bench.queue, [&] { ++shows; });
-    const auto opens = [](std::size_t count) { return parseCommands(std::vector<std::string>(count, "norvane://open")); };
+    const auto opens = [](std::size_t count) {
+        return parseCommands(std::vector<std::string>(count, "norvane://open"));
+    };
     const auto shown = [&] {
         bench.queue.drain();
         bench.queue.advance(panelShowsAfter + 0.01);

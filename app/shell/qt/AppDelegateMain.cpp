@@ -39,7 +39,8 @@ System applicationSystem(const Machine& machine, const std::vector<std::string>&
     // A file of the user's in the way is told of in the system log.
     const FileLog log = [machine](std::string_view line) { systemLog(machine, line); };
     return System::onMachine(machine, arguments, std::make_shared<FolderBundle>(FolderBundle::running()),
-                             std::make_shared<UserDefaults>(UserDefaults::fileFor(appBundleID), log), std::move(hotkeys),
+                             std::make_shared<UserDefaults>(UserDefaults::fileFor(appBundleID), log),
+                             std::move(hotkeys),
                              std::make_shared<WorkspaceTint>(
                                  std::make_shared<MachineWorkspace>(machine),
                                  PictureAverageCache(cachesFolder() / "Norvane" / "desktop-picture.json", log)));
