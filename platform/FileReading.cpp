@@ -61,10 +61,9 @@ FileBytes readBytes(const std::string& file, const std::optional<FileStamp>& sta
         return {};
     }
     settled = wallNanoseconds() - std::max(stamp->modified, stamp->changed) >= stillFor;
-    errno = 0;
-    FileBytes out{true, readFile(Path(file)), 0};
-    if (!out.bytes) out.error = errno;
-    return out;
+    auto read = readRegularFile(Path(file), readFileCap);
+    if (auto* failure = std::get_if<ReadFailure>(&read)) return {true, std::nullopt, std::move(failure->what)};
+    return {true, std::move(std::get<std::string>(read)), {}};
 }
 
 }  // namespace file_reading

@@ -25,7 +25,7 @@ namespace norvane {
 struct FileBytes {
     bool exists = false;               // something is at the path
     std::optional<std::string> bytes;  // absent when it cannot be read (or is not there)
-    int error = 0;                     // errno of a failed read
+    std::string problem;               // what it is when it cannot be read: "a folder", …
     bool operator==(const FileBytes&) const = default;
 };
 

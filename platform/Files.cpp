@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -60,24 +61,83 @@ Path environmentFolder(const char* variable, const Path& fallback) {
 
 }  // namespace
 
-std::optional<std::string> readFile(const Path& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
+std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap, Links links) {
+    using Kind = ReadFailure::Kind;
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    FileDescriptor fd(::open(path.c_str(), flags));
+    if (!fd.valid()) {
+        const int error = errno;
+        struct stat entry {};
+        const bool isLink = ::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+        if (error == ENOENT) {
+            if (isLink) return ReadFailure{Kind::link, "a link to nothing"};
+            return ReadFailure{Kind::missing, "missing"};
+        }
+        if (error == ELOOP && isLink) {
+            struct stat target {};
+            const bool leads = ::stat(path.c_str(), &target) == 0;
+            return ReadFailure{Kind::link, leads ? "a symbolic link" : "a link to nothing"};
+        }
+        return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(error) + ")"};
+    }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &st) != 0)
+        return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(errno) + ")"};
+    if (!S_ISREG(st.st_mode)) {
+        const char* what = S_ISFIFO(st.st_mode)  ? "a named pipe"
+                           : S_ISDIR(st.st_mode) ? "a folder"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                         : "not a regular file";
+        return ReadFailure{Kind::notAFile, what};
+    }
+    const auto tooLarge = [cap] {
+        return ReadFailure{Kind::tooLarge, cap >= (std::size_t{1} << 20)
+                                               ? "larger than " + std::to_string(cap >> 20) + " MiB"
+                                               : "larger than " + std::to_string(cap >> 10) + " KiB"};
+    };
+    // The size is only a claim (files of /proc say 0): the read itself stops past the cap.
+    if (st.st_size > 0 && static_cast<std::uintmax_t>(st.st_size) > cap) return tooLarge();
     std::string out;
-    if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(errno) + ")"};
         }
         if (n == 0) break;
+        if (static_cast<std::size_t>(n) > cap - out.size()) return tooLarge();
         out.append(buffer, static_cast<std::size_t>(n));
     }
     return out;
+}
+
+std::optional<std::string> readFile(const Path& path) {
+    auto read = readRegularFile(path, readFileCap);
+    if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
+    return std::nullopt;
+}
+
+namespace {
+
+void tell(const FileLog& log, const std::string& line) {
+    if (log) log(line);
+    else std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+void setAside(const Path& path, const ReadFailure& failure, const FileLog& log) {
+    if (failure.kind == ReadFailure::Kind::missing) return;
+    const std::string what = "Norvane: " + path.string() + " is " + failure.what;
+    if (const auto moved = moveAside(path)) tell(log, what + "; moved aside to " + moved->string());
+    else tell(log, what + " and could not be moved aside");
+}
+
+void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log) {
+    if (failure.kind == ReadFailure::Kind::missing) return;
+    tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
 }
 
 std::uint64_t filesChanged() { return changes.load(std::memory_order_relaxed); }

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace norvane {
 
@@ -15,8 +17,44 @@ using Path = std::filesystem::path;
 // moves), so that a reader that keeps what it read knows when to look again.
 std::uint64_t filesChanged();
 
-// The whole file as bytes; absent when it cannot be read.
+// Why a file could not be taken whole.
+struct ReadFailure {
+    enum class Kind {
+        missing,     // nothing at the path
+        link,        // a symbolic link where none is taken, or one leading nowhere
+        notAFile,    // a named pipe, a folder, a socket, a device
+        tooLarge,    // more bytes than its kind may have
+        unreadable,  // the system refused it (permissions, an I/O error)
+    };
+    Kind kind = Kind::missing;
+    std::string what;  // for a log line: "a named pipe", "larger than 64 MiB", …
+};
+
+enum class Links { follow, refuse };
+
+// The bytes of the regular file at `path`, at most `cap` of them. It is opened without
+// blocking, so a named pipe or a device never holds the caller, and must be a regular file
+// once open; nothing is reserved for the size it claims (a sparse file may claim terabytes).
+// With `Links::refuse` a link at the path is not followed.
+std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap,
+                                                       Links links = Links::follow);
+
+// What `readFile` takes at most: far above any file of the machine folder, and above an
+// update's archive of a bundle built with the sanitizers.
+inline constexpr std::size_t readFileCap = std::size_t{1} << 30;
+// The whole regular file as bytes (links followed); absent when it cannot be read.
 std::optional<std::string> readFile(const Path& path);
+
+// Where a line about a file of the user's goes: the system log, in the application; standard
+// error when empty.
+using FileLog = std::function<void(std::string_view line)>;
+
+// Moves a file of the user's folders that is there but cannot be taken (any failure but a
+// missing file) out of the way, as an undecodable one is (`moveAside`), and tells so in
+// one line.
+void setAside(const Path& path, const ReadFailure& failure, const FileLog& log = {});
+// Tells in one line that the file is left unread where it is.
+void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log = {});
 
 // Writes to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old content or the new one, never a mix. The folder must exist.

@@ -116,32 +116,53 @@ struct InstanceServer::State {
         connections.erase(it);
     }
 
-    // Whether a new connection can be taken: below the limit, or one connection is still
-    // sending its request (the oldest such gives way). While every place waits for its answer,
-    // newcomers wait in the listening queue, unrefused, for the first place to free.
-    bool room() const {
-        if (connections.size() < limits.connections) return true;
-        for (const auto& [id, c] : connections)
-            if (!c.asked) return true;
-        return false;
+    std::size_t waitingForAnswers() const {
+        std::size_t asked = 0;
+        for (const auto& [id, c] : connections) asked += c.asked ? 1 : 0;
+        return asked;
+    }
+
+    // Whether a new connection can be taken: while every place for a request being answered
+    // is taken, newcomers wait in the listening queue, unrefused, for the first to free.
+    bool room() const { return waitingForAnswers() < limits.connections; }
+
+    // When every place for a connection still sending is taken, the one that gives way to a
+    // newcomer: the oldest from which nothing has come, else the oldest still sending. What
+    // each has sent is read first, so one whose request is already there is answered, never
+    // turned away; a request being answered never gives way. The end when a place is free.
+    std::map<std::uint64_t, Connection>::iterator givingWay() {
+        std::size_t sending = 0;
+        for (auto it = connections.begin(); it != connections.end();) {
+            const auto following = std::next(it);
+            if (!it->second.asked) {
+                if (!receive(it->second)) close(it);
+                else if (!it->second.asked) ++sending;
+            }
+            it = following;
+        }
+        if (sending < limits.sending) return connections.end();
+        auto oldestSending = connections.end();
+        // The map is in the order of acceptance: the first found is the oldest.
+        for (auto it = connections.begin(); it != connections.end(); ++it) {
+            if (it->second.asked) continue;
+            if (it->second.buffer.empty()) return it;
+            if (oldestSending == connections.end()) oldestSending = it;
+        }
+        return oldestSending;
     }
 
     void accept() {
         while (room()) {
+            std::size_t sending = 0;
+            for (const auto& [id, c] : connections) sending += c.asked ? 0 : 1;
+            const auto giving = sending >= limits.sending ? givingWay() : connections.end();
             const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0) return;
             if (peerUser(fd) != user) {
                 ::close(fd);
                 continue;
             }
-            // At the limit, the oldest connection still sending its request gives way.
-            if (connections.size() >= limits.connections) {
-                auto oldest = connections.end();
-                for (auto it = connections.begin(); it != connections.end(); ++it)
-                    if (!it->second.asked && (oldest == connections.end() || it->second.started < oldest->second.started))
-                        oldest = it;
-                close(oldest);
-            }
+            if (giving != connections.end()) close(giving);
             Connection& c = connections[next++];
             c.link = std::make_shared<Link>();
             c.link->fd = fd;
@@ -226,8 +247,9 @@ struct InstanceServer::State {
             if (fds[1].revents & POLLIN) accept();
             for (std::size_t i = 0; i < ids.size(); ++i) {
                 if (!fds[i + 2].revents) continue;
+                // One may have given way, or had its request read, while newcomers were taken.
                 const auto it = connections.find(ids[i]);
-                if (it != connections.end() && !receive(it->second)) close(it);
+                if (it != connections.end() && !it->second.asked && !receive(it->second)) close(it);
             }
             timeout = settle();
         }

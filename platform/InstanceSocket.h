@@ -26,12 +26,15 @@ std::optional<Path> instanceSocketPath();
 
 // The server's bounds: each connection must deliver its whole request within
 // `requestSeconds` of its start, and gets `lateReply` when no reply came `answerSeconds`
-// after that; at most `connections` are served at once (a new one beyond takes the place
-// of the oldest still sending its request).
+// after that. At most `connections` requests wait for their answers at once (newcomers wait
+// in the listening queue meanwhile), and at most `sending` connections are still sending
+// theirs: a new one beyond takes the place of the oldest from which nothing has come, else of
+// the oldest still sending, chosen only once what they sent has been read.
 struct InstanceLimits {
     double requestSeconds = 5;
     double answerSeconds = 8;
     std::size_t connections = 16;
+    std::size_t sending = 64;
     Value lateReply;
 };
 

@@ -1,5 +1,9 @@
 #include "platform/Machine.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -90,10 +94,33 @@ bool Machine::createFromTemplate(const Path& destination, const Path& source) {
     return true;
 }
 
+namespace {
+
+// A named pipe of the folder stands for a slow sensor: its read waits for a writer, on the
+// background job that reads the sensors.
+std::optional<std::string> readPipe(const Path& pipe) {
+    const int fd = ::open(pipe.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || out.size() + static_cast<std::size_t>(n) > readFileCap) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+}  // namespace
+
 std::optional<std::string> Machine::readProc(std::string_view name) const {
     const Path own = root_ / "proc" / Path(name);
     std::error_code error;
-    if (fs::exists(fs::symlink_status(own, error))) return readFile(own);
+    const auto status = fs::symlink_status(own, error);
+    if (fs::is_fifo(status)) return readPipe(own);
+    if (fs::exists(status)) return readFile(own);
     return readFile(Path("/proc") / Path(name));
 }
 

@@ -99,7 +99,7 @@ struct MachineRegistry::ClassFile {
 
 MachineRegistry::ClassFile MachineRegistry::readClassFile(const FileBytes& file) {
     if (!file.exists) return {};
-    if (!file.bytes) return {true, std::nullopt, file.error ? std::strerror(file.error) : "it is a folder"};
+    if (!file.bytes) return {true, std::nullopt, "it is " + file.problem};
     std::string problem;
     auto root = parsePropertyList(*file.bytes, problem);
     if (!root) return {true, std::nullopt, "not a property list: " + problem};

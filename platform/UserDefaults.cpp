@@ -47,10 +47,13 @@ std::int64_t textAsInteger(std::string_view text) {
 
 Path UserDefaults::fileFor(std::string_view domain) { return preferencesFolder() / (std::string(domain) + ".plist"); }
 
-UserDefaults::UserDefaults(Path file) : file_(std::move(file)) {
-    if (!fileExists(file_)) return;
-    const auto text = readFile(file_);
-    auto plist = text ? parsePropertyList(*text) : std::nullopt;
+UserDefaults::UserDefaults(Path file, const FileLog& log) : file_(std::move(file)) {
+    const auto read = readRegularFile(file_, maximumFileBytes, Links::follow);
+    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
+        setAside(file_, *failure, log);  // nothing for a missing file
+        return;
+    }
+    auto plist = parsePropertyList(std::get<std::string>(read));
     if (plist && plist->isDictionary()) {
         entries_ = std::move(*plist->asDictionary());
         return;

@@ -19,10 +19,16 @@ public:
     // The domain's file, "<domain>.plist" in preferencesFolder().
     static Path fileFor(std::string_view domain);
 
+    // Far above any domain's settings.
+    static constexpr std::size_t maximumFileBytes = std::size_t{16} << 20;
+
     // Reads the file at once. A missing file is an empty domain; a file that cannot be read
     // or is not a property list of a dictionary is moved aside (so that the first write does
-    // not replace it) and the domain starts empty.
-    explicit UserDefaults(Path file);
+    // not replace it) and the domain starts empty: so is one that is no regular file, holds
+    // more than `maximumFileBytes`, or is a link leading nowhere. A link to a file is
+    // followed, as tools that keep preferences in a synchronised folder leave them. `log`
+    // hears of a file that cannot be read.
+    explicit UserDefaults(Path file, const FileLog& log = {});
 
     // The stored entry as it is; absent when the key has none.
     std::optional<Value> object(std::string_view key) const;

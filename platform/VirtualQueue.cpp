@@ -106,6 +106,13 @@ void VirtualQueue::moveClocks(double seconds, bool uptimeToo) {
 
 void VirtualQueue::advance(double seconds) { moveClocks(std::max(0.0, seconds), true); }
 
+void VirtualQueue::hold(double seconds) {
+    const double s = std::max(0.0, seconds);
+    wall_ = wall_ + s;
+    continuous_ += s;
+    uptime_ += s;
+}
+
 void VirtualQueue::sleepSystem(double seconds) {
     // Nothing runs while the Mac sleeps; what fell due on the continuous clock runs at wake.
     drain();

@@ -29,6 +29,9 @@ public:
     int drain();
     // Moves all three clocks forward, running each timer at its due time in order.
     void advance(double seconds);
+    // The queue held up by long work: all three clocks move on while nothing runs, so what
+    // was posted or fell due runs late, at the next drain.
+    void hold(double seconds);
     // A system sleep: wall and continuous time pass, uptime does not. With `announceSleepTo`,
     // the Mac's will-sleep comes before and its wake after, as the workspace announces them.
     void sleepSystem(double seconds);

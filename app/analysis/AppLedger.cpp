@@ -96,10 +96,13 @@ bool AppLedger::save(const Path& url) const {
     return text && writeFileAtomically(url, *text);
 }
 
-AppLedger AppLedger::load(const Path& url) {
-    if (!fileExists(url)) return {};
-    const auto bytes = readFile(url);
-    if (auto ledger = bytes ? decode(*bytes) : std::nullopt) return *std::move(ledger);
+AppLedger AppLedger::load(const Path& url, const FileLog& log) {
+    const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
+    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
+        setAside(url, *failure, log);  // nothing for a missing file
+        return {};
+    }
+    if (auto ledger = decode(std::get<std::string>(read))) return *std::move(ledger);
     moveAside(url);  // when even this fails the save that follows will most likely fail too
     return {};
 }

@@ -35,9 +35,13 @@ struct AppLedger {
     // the ledger in memory stays the truth and the next save tries again.
     bool save(const Path& url) const;
 
+    // Thirty days of hundreds of apps are a few MiB.
+    static constexpr std::size_t maximumFileBytes = std::size_t{64} << 20;
+
     // The ledger in `url`. A missing file gives an empty ledger; a file that exists but cannot
-    // be read or decoded is moved aside first, so the next save does not overwrite it.
-    static AppLedger load(const Path& url);
+    // be read or decoded (a link, no regular file, more than `maximumFileBytes`) is moved
+    // aside first, so the next save does not overwrite it; `log` hears of one that cannot be read.
+    static AppLedger load(const Path& url, const FileLog& log = {});
 
     // The seconds one sample of app energy stands for: the time since the previous sample,
     // within 0…120 (a clock that went backwards gives 0, so the sample adds nothing).

@@ -9,6 +9,7 @@
 #include "app/model/AppModel.h"
 #include "app/model/DefaultsKeys.h"
 #include "platform/CommandLine.h"
+#include "platform/SystemLog.h"
 
 namespace norvane {
 namespace {
@@ -46,15 +47,16 @@ void AppModel::start() {
     } else if (system_->applicationSupport) {
         // The folder is made by the first save, not here.
         const Path folder = *system_->applicationSupport / "Norvane";
-        assign(history_, HistoryStore(folder / "history.csv", now), ModelField::history);
+        const FileLog log = [&machine = system_->machine](std::string_view line) { systemLog(machine, line); };
+        assign(history_, HistoryStore(folder / "history.csv", now, log), ModelField::history);
         // A file that does not decode is moved aside, so the next save cannot overwrite it.
         assign(ledgerURL_, std::optional(folder / "apps.json"), ModelField::ledgerURL);
-        if (auto ledger = AppLedger::load(*ledgerURL_); !(ledger == *ledger_)) {
+        if (auto ledger = AppLedger::load(*ledgerURL_, log); !(ledger == *ledger_)) {
             ledger_ = std::make_shared<AppLedger>(std::move(ledger));
             observers_.changed(ModelField::ledger);
         }
         assign(healthURL_, std::optional(folder / "health.json"), ModelField::healthURL);
-        assign(health_, HealthTrend::load(*healthURL_), ModelField::health);
+        assign(health_, HealthTrend::load(*healthURL_, log), ModelField::health);
     }
     if (!demo_) {
         const MainBundle& bundle = *system_->bundle;

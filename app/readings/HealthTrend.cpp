@@ -76,10 +76,13 @@ double meanCapacity(It first, It last) {
 
 }  // namespace
 
-HealthTrend HealthTrend::load(const Path& url) {
-    if (!fileExists(url)) return {};
-    const auto bytes = readFile(url);
-    auto points = bytes ? decode(*bytes) : std::nullopt;
+HealthTrend HealthTrend::load(const Path& url, const FileLog& log) {
+    const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
+    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
+        setAside(url, *failure, log);  // nothing for a missing file
+        return {};
+    }
+    auto points = decode(std::get<std::string>(read));
     if (!points) {
         moveAside(url);  // when even this fails the save that follows will most likely fail too
         return {};

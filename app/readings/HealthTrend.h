@@ -40,11 +40,14 @@ struct HealthTrend {
     std::vector<HealthPoint> points;  // ascending day, at most one a day
 
     static constexpr int keptYears = 3;
+    // Three years of a point a day are some 80 KiB.
+    static constexpr std::size_t maximumFileBytes = std::size_t{16} << 20;
 
     // The record in `url`; points with a capacity not above 0 are dropped. A missing file
-    // gives an empty record; a file that exists but cannot be read or decoded is moved
-    // aside first, so that the next save does not overwrite years of history.
-    static HealthTrend load(const Path& url);
+    // gives an empty record; a file that exists but cannot be read or decoded (a link, no
+    // regular file, more than `maximumFileBytes`) is moved aside first, so that the next
+    // save does not overwrite years of history; `log` hears of one that cannot be read.
+    static HealthTrend load(const Path& url, const FileLog& log = {});
     // Writes health.json atomically, creating its folder. False when nothing was written;
     // the previous file then stays as it was.
     bool save(const Path& url) const;

@@ -44,10 +44,15 @@ std::string HistoryStore::line(const Sample& sample) {
            ',' + (sample.plugged ? '1' : '0') + '\n';
 }
 
-HistoryStore::HistoryStore(std::optional<Path> url_, Date now) : url(std::move(url_)) {
+HistoryStore::HistoryStore(std::optional<Path> url_, Date now, const FileLog& log) : url(std::move(url_)) {
     if (!url) return;
-    const auto bytes = readFile(*url);
-    if (!bytes) return;
+    auto read = readRegularFile(*url, maximumFileBytes, Links::refuse);
+    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
+        if (failure->kind == ReadFailure::Kind::unreadable) leaveUnread(*url, *failure, log);
+        else setAside(*url, *failure, log);
+        return;
+    }
+    const std::string* bytes = &std::get<std::string>(read);
     // A stray invalid byte must not hide the whole history; the line parser drops the
     // line it lands in. Valid text (the usual case) is read where it lies.
     std::string repaired;

@@ -25,11 +25,16 @@ struct HistoryStore {
     std::vector<Sample> samples;  // oldest first
 
     static constexpr double window = 2'592'000;  // 30 days, applied only when loading
+    // A year of one line a minute is some 10 MiB; a file beyond this is no history of ours.
+    static constexpr std::size_t maximumFileBytes = std::size_t{64} << 20;
 
     HistoryStore() = default;
     // Loads the samples no older than 30 days before `now`; rewrites the file when older
-    // ones were dropped. Never fails: any problem yields fewer samples.
-    HistoryStore(std::optional<Path> url, Date now);
+    // ones were dropped. Never fails: any problem yields fewer samples. A file that cannot
+    // be read is left as it is, but one that is no regular file of at most
+    // `maximumFileBytes`, or a link, is moved aside, so that appends can start a new one.
+    // The line that tells of a file moved aside goes to `log`.
+    HistoryStore(std::optional<Path> url, Date now, const FileLog& log = {});
 
     // Adds the sample and appends its line to the file (the sample stays in memory even
     // when the file cannot take it).

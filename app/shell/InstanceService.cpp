@@ -1,5 +1,6 @@
 #include "app/shell/InstanceService.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -73,16 +74,15 @@ std::optional<std::string> handoffProblem(const InstanceReply& reply, const Path
 }
 
 Value answerHandoff(const Value& request, IntentTarget& target,
-                    const std::function<void(const std::vector<std::string>&)>& open) {
+                    const std::function<bool(const std::vector<std::string>&)>& open) {
     const auto handoff = readHandoff(request);
     if (!handoff) return errorReply("The request could not be read.");
     if (const auto* urls = std::get_if<OpenUrls>(&*handoff)) {
         // A hand-off is a few links: more would hold the main queue for every one.
-        if (urls->urls.size() <= maximumHandoffUrls) {
-            open(urls->urls);
-            return answerReply(Value());
-        }
-        open({urls->urls.begin(), urls->urls.begin() + maximumHandoffUrls});
+        const std::size_t taken = std::min(urls->urls.size(), maximumHandoffUrls);
+        if (!open({urls->urls.begin(), urls->urls.begin() + static_cast<std::ptrdiff_t>(taken)}))
+            return errorReply("Norvane is busy with earlier URLs, so these were not opened; try again in a moment.");
+        if (taken == urls->urls.size()) return answerReply(Value());
         const std::size_t left = urls->urls.size() - maximumHandoffUrls;
         return errorReply("Norvane opens at most " + std::to_string(maximumHandoffUrls) + " URLs at a time, so " +
                           (left == 1 ? std::string("the last one was") : "the last " + std::to_string(left) + " were") +

@@ -30,10 +30,11 @@ std::optional<std::string> handoffProblem(const InstanceReply& reply, const Path
 
 // The running application's reply to a request: URLs go to `open` (the reply's result is
 // null; beyond `maximumHandoffUrls` only the first are opened and the reply says how many
-// were not), an action runs on `target` with its parameters read strictly (what is wrong
-// with them is the error). A request of neither form is an error.
+// were not; when `open` refuses them, busy with earlier ones, the reply says none were), an
+// action runs on `target` with its parameters read strictly (what is wrong with them is the
+// error). A request of neither form is an error.
 Value answerHandoff(const Value& request, IntentTarget& target,
-                    const std::function<void(const std::vector<std::string>&)>& open);
+                    const std::function<bool(const std::vector<std::string>&)>& open);
 
 class InstanceService {
 public:

@@ -11,7 +11,11 @@ namespace norvane {
 
 class PictureAverageCache {
 public:
-    explicit PictureAverageCache(Path file) : file_(std::move(file)) {}
+    // A path, a stamp and four numbers.
+    static constexpr std::size_t maximumFileBytes = std::size_t{64} << 10;
+
+    // `log` hears of a file in the way that is not one of ours.
+    explicit PictureAverageCache(Path file, FileLog log = {}) : file_(std::move(file)), log_(std::move(log)) {}
 
     // What was kept for this picture in this state: its average, or none when no image
     // loaded from it. Absent when nothing was kept for it (or the file is not one of ours).
@@ -22,6 +26,7 @@ public:
 
 private:
     Path file_;
+    FileLog log_;
 };
 
 }  // namespace norvane

@@ -44,17 +44,26 @@ void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQue
 }
 
 struct CommandLane::State {
+    struct Waiting {
+        Command command;
+        double added;  // on the uptime clock
+    };
     ModelTarget& target;
     MainQueue& queue;
     std::function<void()> showPanel;
-    std::deque<Command> waiting;
+    std::deque<Waiting> waiting;
 
     // Posts the next step; at most one is ever in the queue.
     static void next(const std::shared_ptr<State>& state) {
         state->queue.post([weak = std::weak_ptr<State>(state)] {
             const auto self = weak.lock();
-            if (!self || self->waiting.empty()) return;
-            const Command command = std::move(self->waiting.front());
+            if (!self) return;
+            // What waited too long is dropped in one turn: it would only hold up what came after.
+            const double now = self->queue.uptime();
+            while (!self->waiting.empty() && now - self->waiting.front().added > commandLateSeconds)
+                self->waiting.pop_front();
+            if (self->waiting.empty()) return;
+            const Command command = std::move(self->waiting.front().command);
             self->waiting.pop_front();
             dispatch({command}, self->target, self->queue, self->showPanel);
             if (!self->waiting.empty()) next(self);
@@ -65,10 +74,13 @@ struct CommandLane::State {
 CommandLane::CommandLane(ModelTarget& target, MainQueue& queue, std::function<void()> showPanel)
     : state_(std::make_shared<State>(State{target, queue, std::move(showPanel), {}})) {}
 
-void CommandLane::add(const std::vector<Command>& commands) {
+bool CommandLane::add(const std::vector<Command>& commands) {
     const bool idle = state_->waiting.empty();
-    state_->waiting.insert(state_->waiting.end(), commands.begin(), commands.end());
+    if (!idle && state_->waiting.size() + commands.size() > maximumWaitingCommands) return false;
+    const double now = state_->queue.uptime();
+    for (const Command& command : commands) state_->waiting.push_back({command, now});
     if (idle && !state_->waiting.empty()) State::next(state_);
+    return true;
 }
 
 }  // namespace norvane

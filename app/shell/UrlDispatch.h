@@ -26,14 +26,23 @@ std::vector<Command> parseCommands(const std::vector<std::string>& urls);
 void dispatch(const std::vector<Command>& commands, ModelTarget& target, MainQueue& queue,
               const std::function<void()>& showPanel);
 
+// How many commands may wait in the lane: four full hand-offs.
+inline constexpr std::size_t maximumWaitingCommands = 64;
+// How long a command may wait for its turn (on the uptime clock) before it is dropped unrun,
+// as a hand-off the main queue reaches after its answer was due is.
+inline constexpr double commandLateSeconds = 8;
+
 // Carries out deliveries one command per turn of the main queue, in the order they came: a
 // long delivery, or many at once, never holds the queue, and other work (an action run
-// through Shortcuts) takes its turn in between.
+// through Shortcuts) takes its turn in between. What waits is bounded, so a flood of
+// deliveries delays a later one by moments, not minutes.
 class CommandLane {
 public:
     // `target` and `queue` must outlive the lane; commands left when it goes are dropped.
     CommandLane(ModelTarget& target, MainQueue& queue, std::function<void()> showPanel);
-    void add(const std::vector<Command>& commands);
+    // Queues the delivery whole; false, with nothing queued, when it would take the waiting
+    // commands beyond `maximumWaitingCommands` (an idle lane takes any delivery).
+    bool add(const std::vector<Command>& commands);
 
     struct State;
 

@@ -167,10 +167,13 @@ TEST(Files, MoveItemNeverReplacesAndCrossesFileSystems) {
     std::filesystem::remove_all(other, error);
 }
 
-TEST(Files, ReadFileRefusesFoldersAndMissingFiles) {
+TEST(Files, ReadFileRefusesFoldersPipesAndMissingFiles) {
     TempFolder dir;
     EXPECT_FALSE(readFile(dir.path()));
     EXPECT_FALSE(readFile(dir / "none"));
+    // No writer will come: the read must not wait for one.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(readFile(dir / "pipe"));
     const std::string binary("a\0b\xFF", 4);
     EXPECT_EQ(readFile(dir.write("bin", binary)), binary);
 }

@@ -7,6 +7,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 #include "platform/XpcSocket.h"
@@ -116,6 +117,53 @@ TEST_F(InstanceSocket, NoPeerHoldsTheSocketForTheOthers) {
         ::close(fd);
     }
     EXPECT_EQ(heard, 2);
+}
+
+// A flood of silent connections fills every place, and more wait in the listening queue
+// between requests that have already arrived there while the server's thread was held: as the
+// newcomers are taken, silent ones give way, and every request is answered.
+TEST_F(InstanceSocket, AFloodOfSilentConnectionsTurnsNoArrivedRequestAway) {
+    std::promise<void> holding, release;
+    auto released = release.get_future().share();
+    std::atomic<int> answered = 0;
+    auto listening = InstanceServer::listen(path, [&](const Value& request, const InstanceServer::Reply& reply) {
+        if (request == Value::string("hold")) {
+            holding.set_value();
+            released.wait();  // stands for the server's thread kept from its connections
+        }
+        ++answered;
+        reply(request);
+    });
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<InstanceServer>>(listening));
+    const auto folderFd = SocketFolder::at(folder.path());
+    ASSERT_TRUE(folderFd);
+    const auto address = folderFd->address("norvane.sock");
+    std::vector<int> silent;
+    const auto connectSilently = [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) ::close(fd);
+        else silent.push_back(fd);
+    };
+    for (int i = 0; i < 80; ++i) connectSilently();
+    std::thread holder([&] { askInstance(path, Value::string("hold"), 60); });
+    holding.get_future().wait();
+    // The listening queue holds 64: four requests, each followed by fifteen silent peers.
+    std::vector<int> asking;
+    for (int i = 0; i < 4; ++i) {
+        asking.push_back(connectToService(*folderFd, "norvane.sock"));
+        ASSERT_TRUE(writeFrame(asking.back(), Value::integer(i)));
+        for (int j = 0; j < 15; ++j) connectSilently();
+    }
+    release.set_value();
+    for (int i = 0; i < 4; ++i) {
+        pollfd reply{asking[static_cast<std::size_t>(i)], POLLIN, 0};
+        ASSERT_EQ(::poll(&reply, 1, 30000), 1);
+        EXPECT_EQ(readFrame(asking[static_cast<std::size_t>(i)]), Value::integer(i));
+        ::close(asking[static_cast<std::size_t>(i)]);
+    }
+    holder.join();
+    EXPECT_EQ(answered, 5);
+    for (const int fd : silent) ::close(fd);
 }
 
 }  // namespace

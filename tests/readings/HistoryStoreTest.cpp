@@ -95,9 +95,10 @@ TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
     memory.append({now, 50, false, false});
     EXPECT_EQ(memory.samples.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-    // A file that exists but cannot be opened for writing is never replaced.
-    createDirectories(url);
+    // A file that appears after the load and cannot be opened for writing is never replaced
+    // (one there at the load is moved aside).
     HistoryStore store(url, now);
+    createDirectories(url);
     store.append({now, 50, false, false});
     EXPECT_EQ(store.samples.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_directory(url));

@@ -7,13 +7,19 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 
+#include "app/analysis/AppLedger.h"
 #include "app/model/DefaultsKeys.h"
+#include "app/readings/HealthTrend.h"
+#include "app/readings/HistoryStore.h"
+#include "app/shell/PictureAverageCache.h"
 #include "app/shell/Handoff.h"
 #include "platform/InstanceSocket.h"
 #include "platform/ProcessKernel.h"
@@ -131,23 +137,42 @@ TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
     }));
 }
 
-// Sixteen hand-offs of 64 KiB (thousands of URLs each) at once: each opens a few and refuses
-// the rest, and the Shortcuts command sent meanwhile is answered within its own deadline,
-// which the flood used to outlast by far.
-TEST_F(RunningApplication, AFloodOfHandOffsHoldsTheApplicationOnlyBriefly) {
-    std::vector<std::string> urls(2340, "norvane://awake?minutes=5");
-    const Value request = handoffRequest(OpenUrls{urls});
-    ASSERT_LE(writeJson(request)->size(), maximumInstanceMessage);
+// A flood of hand-offs, some of 64 KiB (thousands of URLs each): each opens at most 16 URLs,
+// and one that would take the commands waiting beyond their bound is refused, as a second
+// start then says; the Shortcuts command sent meanwhile is answered, and a URL handed over
+// after the flood takes effect (it used to wait behind every URL of the flood).
+TEST_F(RunningApplication, AFloodOfHandOffsIsBoundedAndAUrlAfterItTakesEffect) {
+    const std::string busy = "Norvane is busy with earlier URLs, so these were not opened; try again in a moment.";
+    const std::string tooMany = "Norvane opens at most 16 URLs at a time, so the last 2324 were not opened.";
+    const Value wide = handoffRequest(OpenUrls{std::vector<std::string>(2340, "norvane://awake/off")});
+    ASSERT_LE(writeJson(wide)->size(), maximumInstanceMessage);
+    const Value full = handoffRequest(OpenUrls{std::vector<std::string>(16, "norvane://awake/off")});
+    std::atomic<bool> stop = false;
+    std::atomic<int> refused = 0, unexpected = 0;
     std::vector<std::thread> flood;
-    std::vector<InstanceReply> replies(16);
-    for (auto& reply : replies)
-        flood.emplace_back([&, at = &reply] { *at = askInstance(home / "run/norvane.sock", request, 60); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 16; ++i)
+        flood.emplace_back([&, first = true]() mutable {
+            while (!stop) {
+                const auto reply = askInstance(home / "run/norvane.sock", first ? wide : full, 60);
+                if (reply.value == errorReply(busy)) ++refused;
+                else if (reply.value != answerReply(Value()) && reply.value != errorReply(tooMany)) ++unexpected;
+                first = false;
+            }
+        });
     const auto level = shortcuts({"run", "Get Battery Level"});
+    const bool secondStartRefused = eventually([&] {
+        const auto second = run(program, {"norvane://awake?minutes=30"});
+        return second.exitCode == 1 && second.output == "Norvane: " + busy + "\n";
+    });
+    stop = true;
     for (auto& thread : flood) thread.join();
     EXPECT_EQ(level.output, "72\n");
-    for (const auto& reply : replies)
-        EXPECT_EQ(reply.value, errorReply("Norvane opens at most 16 URLs at a time, so the last 2324 were not opened."));
+    EXPECT_TRUE(secondStartRefused);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(unexpected, 0);
+    // The flood's last commands are done or dropped within moments; then a start is heard.
+    EXPECT_TRUE(eventually([&] { return run(program, {"norvane://awake?minutes=30"}).exitCode == 0; }));
+    EXPECT_TRUE(eventually([&] { return fileHoldsAssertionOfApp(); }));
 }
 
 // Low Power switched on outside the application, and at once asked off through Shortcuts or
@@ -209,6 +234,111 @@ TEST_F(RunningApplication, SigtermClearsAgentWatchingAsAQuitDoes) {
     quit();
     EXPECT_FALSE(awakeAgentsStored());
     EXPECT_FALSE(fileHoldsAssertionOfApp());
+}
+
+// What a user's folder may hold at the place of a file the application reads at its start: a
+// named pipe (a reader opened the usual way waits for a writer), a sparse file that claims
+// 64 GiB, a folder, a link leading nowhere.
+struct UnfitFile {
+    const char* what;
+    void (*make)(const Path& file);
+};
+const UnfitFile unfitFiles[] = {
+    {"a named pipe", [](const Path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+    {"a sparse file of 64 GiB",
+     [](const Path& file) {
+         ASSERT_TRUE(writeFileAtomically(file, "{"));
+         ASSERT_EQ(::truncate(file.c_str(), std::int64_t{64} << 30), 0);
+     }},
+    {"a folder", [](const Path& file) { ASSERT_TRUE(createDirectories(file / "inside")); }},
+    {"a link leading nowhere", [](const Path& file) { std::filesystem::create_symlink("nowhere", file); }},
+};
+
+bool present(const Path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Each state file in each unfit state: read without waiting or taking it whole, it gives what a
+// missing one gives; the state files and the preferences are moved aside, the picture's cache
+// (which the next keep replaces) is left; either way one line in the log tells of it.
+TEST(UnfitFiles, EachStateFileIsSetAsideOrLeftWithOneLineAndReadsAsMissing) {
+    struct Reader {
+        const char* name;
+        bool setAside;
+        bool (*readsNothing)(const Path& file, const FileLog& log);
+    };
+    const Reader readers[] = {
+        {"history.csv", true,
+         [](const Path& file, const FileLog& log) {
+             return HistoryStore(file, Date{1'796'724'000}, log).samples.empty();
+         }},
+        {"apps.json", true,
+         [](const Path& file, const FileLog& log) { return AppLedger::load(file, log).days.empty(); }},
+        {"health.json", true,
+         [](const Path& file, const FileLog& log) { return HealthTrend::load(file, log).points.empty(); }},
+        {"app.norvane.Norvane.plist", true,
+         [](const Path& file, const FileLog& log) { return !UserDefaults(file, log).object("onboardingDone"); }},
+        {"desktop-picture.json", false, [](const Path& file, const FileLog& log) {
+             return !PictureAverageCache(file, log).find("/desktop.png", FileStamp{});
+         }},
+    };
+    for (const auto& state : unfitFiles)
+        for (const auto& reader : readers) {
+            SCOPED_TRACE(std::string(reader.name) + " as " + state.what);
+            testing::TempFolder folder;
+            const Path file = folder / reader.name;
+            state.make(file);
+            std::vector<std::string> told;
+            EXPECT_TRUE(reader.readsNothing(file, [&](std::string_view line) { told.emplace_back(line); }));
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_TRUE(told[0].starts_with("Norvane: " + file.string() + " is ")) << told[0];
+            EXPECT_EQ(present(file), !reader.setAside);
+            EXPECT_EQ(present(Path(file.string() + ".unreadable-1")), reader.setAside);
+        }
+}
+
+// The application started beside one such file of each state and each kind comes up, sets
+// them aside with a line each in the system log, keeps the picture's average again, and ends
+// on SIGTERM.
+class StartingBesideUnfitFiles : public RunningApplication {
+protected:
+    std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+
+    void SetUp() override {
+        ::setenv("HOME", (home / "home").c_str(), 1);
+        const std::pair<const char*, int> files[] = {
+            {"config/app.norvane.Norvane.plist", 0}, {"cache/Norvane/desktop-picture.json", 1},
+            {"data/Norvane/health.json", 2},         {"data/Norvane/history.csv", 3},
+            {"data/Norvane/apps.json", 0},
+        };
+        for (const auto& [file, state] : files) {
+            ASSERT_TRUE(createDirectories((home / file).parent_path()));
+            unfitFiles[state].make(home / file);
+        }
+        temp.write("pictures/desktop.png", "no image");
+        temp.write("workspace/desktop.json", R"({"screens": [{"desktopPicture": "pictures/desktop.png"}]})");
+        launch(std::nullopt);
+    }
+    void TearDown() override {
+        RunningApplication::TearDown();
+        ::setenv("HOME", savedHome.c_str(), 1);
+    }
+};
+
+TEST_F(StartingBesideUnfitFiles, TheApplicationComesUpAndEndsOnSigterm) {
+    const std::string log = readFile(temp.root() / "log/system.log").value_or("");
+    for (const char* file : {"config/app.norvane.Norvane.plist", "data/Norvane/health.json",
+                             "data/Norvane/history.csv", "data/Norvane/apps.json"}) {
+        const Path path = home / file;
+        EXPECT_TRUE(present(path.string() + ".unreadable-1")) << file;
+        EXPECT_NE(log.find("Norvane: " + path.string() + " is "), std::string::npos) << log;
+    }
+    EXPECT_TRUE(eventually([&] {
+        const auto cache = fileStamp(home / "cache/Norvane/desktop-picture.json");
+        return cache && cache->size < std::int64_t{PictureAverageCache::maximumFileBytes};
+    }));
+    quit();
 }
 
 // On an X display without a window manager, where a click on the desktop moves no focus.

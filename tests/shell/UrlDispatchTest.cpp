@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "app/model/DefaultsKeys.h"
 #include "tests/model/ModelProbe.h"
 
@@ -48,6 +50,35 @@ TEST(UrlDispatch, AllUrlsAreReadFirstThenCarriedOutInOrder) {
         bench.queue.advance(0.02);
         EXPECT_EQ(shows, c.shows);
     }
+}
+
+// At most 64 commands wait (an idle lane takes any delivery), and what waited longer than
+// 8 s, behind work that held the main queue, is dropped unrun.
+TEST(UrlDispatch, TheLaneBoundsWhatWaitsAndDropsWhatCameLate) {
+    ModelBench bench;
+    AppModel& m = bench.start();
+    const MachineSystemState state(bench.machine.machine());
+    ModelTarget target(m, state);
+    int shows = 0;
+    CommandLane lane(target, bench.queue, [&] { ++shows; });
+    const auto opens = [](std::size_t count) {
+        return parseCommands(std::vector<std::string>(count, "norvane://open"));
+    };
+    const auto shown = [&] {
+        bench.queue.drain();
+        bench.queue.advance(panelShowsAfter + 0.01);
+        return std::exchange(shows, 0);
+    };
+    ASSERT_TRUE(lane.add(opens(70)));
+    EXPECT_FALSE(lane.add(opens(1)));
+    EXPECT_EQ(shown(), 70);
+    ASSERT_TRUE(lane.add(opens(60)));
+    EXPECT_TRUE(lane.add(opens(4)));
+    EXPECT_FALSE(lane.add(opens(1)));
+    bench.queue.hold(commandLateSeconds + 0.5);
+    EXPECT_EQ(shown(), 0);
+    EXPECT_TRUE(lane.add(opens(2)));
+    EXPECT_EQ(shown(), 2);
 }
 
 }  // namespace

@@ -197,8 +197,8 @@ void AppDelegate::perform(HotkeyAction action) {
     }
 }
 
-void AppDelegate::application(const std::vector<std::string>& urls) {
-    if (lane_) lane_->add(parseCommands(urls));
+bool AppDelegate::application(const std::vector<std::string>& urls) {
+    return !lane_ || lane_->add(parseCommands(urls));
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -207,7 +207,7 @@ void AppDelegate::applicationWillTerminate() {
 
 Value AppDelegate::answer(const Value& request) {
     if (!target_) return errorReply("Norvane is still starting.");
-    return answerHandoff(request, *target_, [this](const std::vector<std::string>& urls) { application(urls); });
+    return answerHandoff(request, *target_, [this](const std::vector<std::string>& urls) { return application(urls); });
 }
 
 }  // namespace norvane

@@ -42,8 +42,9 @@ public:
     // and does nothing this run); opens the tour when it is offered and due, or asked for
     // with "--onboarding".
     void applicationDidFinishLaunching();
-    // URLs opened for the application, as one delivery.
-    void application(const std::vector<std::string>& urls);
+    // URLs opened for the application, as one delivery; false when it was refused, the lane
+    // being full of earlier ones.
+    bool application(const std::vector<std::string>& urls);
     // Ends keep-awake as every normal quit does, so agent watching is not resumed.
     void applicationWillTerminate();
     // A second start's request (URLs, or an action of the scripts) and its reply.

@@ -15,6 +15,7 @@
 #include "app/shell/qt/SaveDialog.h"
 #include "app/shell/qt/WorkspaceTint.h"
 #include "platform/SignalPipe.h"
+#include "platform/SystemLog.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
@@ -35,11 +36,14 @@ char* qtArgv[] = {qtName, nullptr};
 // The model's system on the machine in use, for the program running from its bundle.
 System applicationSystem(const Machine& machine, const std::vector<std::string>& arguments,
                          std::shared_ptr<HotkeyRegistry> hotkeys) {
+    // A file of the user's in the way is told of in the system log.
+    const FileLog log = [machine](std::string_view line) { systemLog(machine, line); };
     return System::onMachine(machine, arguments, std::make_shared<FolderBundle>(FolderBundle::running()),
-                             std::make_shared<UserDefaults>(UserDefaults::fileFor(appBundleID)), std::move(hotkeys),
+                             std::make_shared<UserDefaults>(UserDefaults::fileFor(appBundleID), log),
+                             std::move(hotkeys),
                              std::make_shared<WorkspaceTint>(
                                  std::make_shared<MachineWorkspace>(machine),
-                                 PictureAverageCache(cachesFolder() / "Norvane" / "desktop-picture.json")));
+                                 PictureAverageCache(cachesFolder() / "Norvane" / "desktop-picture.json", log)));
 }
 
 std::optional<Machine> machineInUse() {
