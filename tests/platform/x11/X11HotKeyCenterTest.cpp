@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
@@ -18,6 +20,34 @@
 
 namespace norvane {
 namespace {
+
+// A client of the display that owns a selection of screen 0 with a window of its own, as a
+// compositor or a tray does; it ends with its connection.
+struct SelectionOwner {
+    SelectionOwner(const std::string& display, const std::string& selection)
+        : connection(xcb_connect(display.c_str(), nullptr)) {
+        if (xcb_connection_has_error(connection)) return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        window = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(connection, window, atom(selection), XCB_CURRENT_TIME);
+        roundTrip();
+    }
+    ~SelectionOwner() { xcb_disconnect(connection); }
+    bool connected() const { return !xcb_connection_has_error(connection) && window != 0; }
+    xcb_atom_t atom(const std::string& name) const {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
+        const xcb_atom_t out = reply ? reply->atom : XCB_ATOM_NONE;
+        std::free(reply);
+        return out;
+    }
+    void roundTrip() const { std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); }
+
+    xcb_connection_t* connection;
+    xcb_window_t window = 0;
+};
 
 TEST(X11Keys, MacKeyCodesNamePhysicalKeys) {
     const std::pair<std::uint32_t, std::optional<std::uint8_t>> keys[] = {
@@ -128,21 +158,9 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
     EXPECT_FALSE(x11CompositorRunning(std::nullopt));
     EXPECT_FALSE(x11CompositorRunning(xvfb.display()));
     // This client plays the compositor: it takes the selection of screen 0.
-    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(connection));
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    const xcb_window_t window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    const char name[] = "_NET_WM_CM_S0";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
-    ASSERT_TRUE(atom);
-    xcb_set_selection_owner(connection, window, atom->atom, XCB_CURRENT_TIME);
-    std::free(atom);
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+    const SelectionOwner compositor(*xvfb.display(), "_NET_WM_CM_S0");
+    ASSERT_TRUE(compositor.connected());
     EXPECT_TRUE(x11CompositorRunning(xvfb.display()));
-    xcb_disconnect(connection);
 }
 
 TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn) {
@@ -152,21 +170,11 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
     EXPECT_EQ(tray.foreground(), std::nullopt);  // no tray runs
 
     // This client plays the tray: it owns the selection of screen 0 with a window of its own.
-    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(connection));
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    const xcb_window_t window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    const auto atom = [&](const std::string& name) {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
-        const xcb_atom_t out = reply->atom;
-        std::free(reply);
-        return out;
-    };
-    xcb_set_selection_owner(connection, window, atom("_NET_SYSTEM_TRAY_S0"), XCB_CURRENT_TIME);
-    const xcb_atom_t colors = atom("_NET_SYSTEM_TRAY_COLORS");
+    auto owner = std::make_unique<SelectionOwner>(*xvfb.display(), "_NET_SYSTEM_TRAY_S0");
+    ASSERT_TRUE(owner->connected());
+    xcb_connection_t* connection = owner->connection;
+    const xcb_window_t window = owner->window;
+    const xcb_atom_t colors = owner->atom("_NET_SYSTEM_TRAY_COLORS");
     const double dim = 0x2020 / 65535.0;
     const std::vector<std::uint32_t> fourColours{0xFFFF, 0x8000, 0, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0};
     struct Row {
@@ -196,10 +204,10 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
             xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, colors, type, 8,
                                 static_cast<std::uint32_t>(bytes.size()), bytes.data());
         }
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+        owner->roundTrip();
         EXPECT_EQ(tray.foreground(), foreground) << what;
     }
-    xcb_disconnect(connection);
+    owner.reset();
     EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";
 }
 
