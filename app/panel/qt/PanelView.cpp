@@ -221,9 +221,15 @@ QScrollArea* PanelView::area(Panel::Page page) {
 
 void PanelView::showPage() {
     const Panel::Page shown = panel_.page();
-    area(shown)->show();
+    // Showing or hiding a page lays the panel out at once; the pages change while their
+    // layout waits, so the panel never stands for a moment with two pages (taller than a
+    // small screen) or none.
+    QLayout* pages = pages_->layout();
+    pages->setEnabled(false);
     for (std::size_t i = 0; i < areas_.size(); ++i)
         if (areas_[i] && static_cast<Panel::Page>(i) != shown) areas_[i]->hide();
+    area(shown)->show();
+    pages->setEnabled(true);
     pageNotices_->setVisible(shown != Panel::Page::now);
     layout()->setContentsMargins(whole(Panel::padding), whole(Panel::padding), whole(Panel::padding),
                                  whole(panel_.bottomPadding()));
