@@ -346,8 +346,7 @@ network_pipe() { mkdir -p "$NORVANE_MACHINE/proc/net" && mkfifo "$NORVANE_MACHIN
 feeder=""
 stop_feeder() {
   if [ -n "$feeder" ]; then
-    kill "$feeder" 2>/dev/null || true
-    wait "$feeder" 2>/dev/null || true
+    end_child "$feeder"
     : <>"$NORVANE_MACHINE/proc/net/dev"  # lets a writer still waiting for a reader go
     feeder=""
   fi
@@ -450,13 +449,7 @@ stop_display
 if command -v trayer >/dev/null; then
   start_display
   tray_pid=""
-  stop_tray() {
-    if [ -n "$tray_pid" ]; then
-      kill "$tray_pid" 2>/dev/null || true
-      wait "$tray_pid" 2>/dev/null || true
-      tray_pid=""
-    fi
-  }
+  stop_tray() { end_child "$tray_pid"; tray_pid=""; }
   trap 'stop_tray; stop_feeder; cleanup' EXIT
   for panel in dark:0x202020 light:0xe0e0e0; do
     trayer --edge top --align right --width 30 --height 40 --transparent true --alpha 0 \

@@ -26,21 +26,17 @@ start_display() {
   export DISPLAY=":$number"
 }
 
-stop_display() {
-  if [ -n "$display_pid" ]; then
-    kill "$display_pid" 2>/dev/null || true
-    wait "$display_pid" 2>/dev/null || true
-    display_pid=""
+# Ends a child of this script (none when the pid is empty) and waits for it.
+end_child() {
+  if [ -n "$1" ]; then
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
   fi
 }
 
-stop_app() {
-  if [ -n "$app_pid" ]; then
-    kill "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-    app_pid=""
-  fi
-}
+stop_display() { end_child "$display_pid"; display_pid=""; }
+
+stop_app() { end_child "$app_pid"; app_pid=""; }
 
 private_folders() {
   local dir="$1" repo
