@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QResizeEvent>
+#include <QAbstractButton>
 
 #include "app/shell/PanelPlacement.h"
 #include "tests/model/ModelProbe.h"
@@ -159,6 +161,21 @@ TEST_F(Panel, AnOpenPanelGoesBackUnderItsItemWhenTheItemMovesAndFitsASmallerScre
     EXPECT_TRUE(placed());
     EXPECT_LE(window.y() + window.height(), 600);
     EXPECT_LT(window.height(), tall);
+    // A page change lays the window out once: never a moment with two pages, past the screen.
+    struct Heights : QObject {
+        int most = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Resize) most = std::max(most, static_cast<QResizeEvent*>(event)->size().height());
+            return false;
+        }
+    } heights;
+    panel->panel().installEventFilter(&heights);
+    for (const char* page : {"Settings", "STATS"}) {
+        for (auto* button : window.findChildren<QAbstractButton*>())
+            if (button->isVisible() && (button->text() == page || button->accessibleName() == page)) button->click();
+        settle();
+        EXPECT_LE(heights.most, 600 - window.y()) << page;
+    }
     // Closed, it is placed when it opens again.
     panel->toggle();
     item->where = {1300, 0, 80, 24};
