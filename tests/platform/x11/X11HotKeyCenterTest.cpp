@@ -39,7 +39,7 @@ struct SelectionOwner {
     xcb_atom_t atom(const std::string& name) const {
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
-        const xcb_atom_t out = reply ? reply->atom : XCB_ATOM_NONE;
+        const xcb_atom_t out = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
         std::free(reply);
         return out;
     }
