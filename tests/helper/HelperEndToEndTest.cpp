@@ -27,6 +27,7 @@
 #include "platform/XpcListener.h"
 #include "platform/XpcSocket.h"
 #include "shared/NorvaneShared.h"
+#include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -266,6 +267,7 @@ TEST_F(HelperEndToEnd, ASignedAppWithForeignCodeOrAWayToInsertItIsNotHeard) {
 // An ordinary user's app cannot forbid its user's debugger without hiding from its helper, so it
 // stays open to the helper: the helper hears it, and refuses it with code put into it.
 TEST_F(HelperEndToEnd, AnOrdinaryUsersAppIsHeardAndRefusedWithForeignCode) {
+    if (const auto why = ::geteuid() == 0 ? testing::cannotBecomeNobody() : std::nullopt) GTEST_SKIP() << *why;
     const Path app = bundle("A", "TEAMONE001");
     giveToNobody();
     EXPECT_EQ(probe(app, {"install"}, {}, true), "ok");

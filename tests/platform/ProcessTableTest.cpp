@@ -14,6 +14,7 @@
 
 #include "platform/Hardening.h"
 #include "platform/Text.h"
+#include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
 
 extern char** environ;
@@ -137,6 +138,7 @@ TEST(ProcessFacts, TracerAndEnvironmentNamesAreReadAsTheKernelWritesThem) {
 TEST(Hardening, NoCoreDumpAndNoDebuggerOnlyWhereThePeerCanStillLook) {
     for (const bool ordinary : {false, true}) {
         if (ordinary && ::geteuid() != 0) continue;  // already ordinary: the first round was
+        if (const auto why = ordinary ? testing::cannotBecomeNobody() : std::nullopt) GTEST_SKIP() << *why;
         const pid_t child = ::fork();
         if (child == 0) {
             // Changing user leaves a process non-dumpable until it executes a program.

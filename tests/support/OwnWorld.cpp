@@ -254,6 +254,22 @@ int runInOwnWorld(const std::vector<std::string>& command) {
     return status;
 }
 
+std::optional<std::string> cannotBecomeNobody() {
+    constexpr unsigned long nobody = 65534;
+    // Lines of "first-inside first-outside count".
+    for (const char* map : {"/proc/self/uid_map", "/proc/self/gid_map"}) {
+        FILE* file = ::fopen(map, "re");
+        if (!file) return std::string("cannot read ") + map;
+        bool mapped = false;
+        for (unsigned long inside = 0, outside = 0, count = 0;
+             !mapped && ::fscanf(file, "%lu %lu %lu", &inside, &outside, &count) == 3;)
+            mapped = inside <= nobody && nobody - inside < count;
+        ::fclose(file);
+        if (!mapped) return std::string("nobody (65534) is not mapped in this user namespace (") + map + ")";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> sharedProcesses() {
     if (!std::getenv(worldVariable)) return "not started in a world of its own";
     if (const char* why = std::getenv(sharedProcessesVariable)) return std::string(why);
