@@ -75,7 +75,7 @@ namespace {
 std::optional<std::int32_t> startApart(const spawn::Command& command, ChildProcess::Output output, bool daemon) {
     // Everything the children need is made before forking: between fork and exec only
     // async-signal-safe calls are allowed.
-    spawn::Pipe reported, failed;  // the grandchild's pid; its exec error
+    spawn::Pipe reported, failed;  // the grandchild's pid; why it could not start
     if (!reported.open() || !failed.open()) return std::nullopt;
 
     const pid_t middle = ::fork();
@@ -96,8 +96,7 @@ std::optional<std::int32_t> startApart(const spawn::Command& command, ChildProce
                     ::dup2(sink, 2);
                 }
             }
-            if (daemon && ::chdir("/") != 0) ::_exit(127);
-            ::execve(command.program(), command.argv(), command.environment());
+            if (!daemon || ::chdir("/") == 0) ::execve(command.program(), command.argv(), command.environment());
             const int error = errno;
             (void)!::write(failed.write, &error, sizeof error);
             ::_exit(127);

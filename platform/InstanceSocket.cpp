@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -94,10 +95,12 @@ struct InstanceServer::State {
     struct Connection {
         std::shared_ptr<Link> link;
         Clock::time_point started = Clock::now();
-        std::optional<Clock::time_point> asked;  // when the whole request was in
-        std::string buffer;
+        std::string buffer;                      // what has come of the request so far
+        std::optional<Value> request;            // the whole request, once it is in
+        std::optional<Clock::time_point> asked;  // when it was handed over to be answered
+        bool sending() const { return !request; }
     };
-    std::map<std::uint64_t, Connection> connections;  // the server thread's alone
+    std::map<std::uint64_t, Connection> connections;  // the server thread's alone, in the order of acceptance
     std::uint64_t next = 1;
 
     ~State() {
@@ -116,35 +119,37 @@ struct InstanceServer::State {
         connections.erase(it);
     }
 
-    std::size_t waitingForAnswers() const {
-        std::size_t asked = 0;
-        for (const auto& [id, c] : connections) asked += c.asked ? 1 : 0;
-        return asked;
+    // Connections not being answered: those still sending and those whose request waits.
+    std::size_t held() const {
+        std::size_t count = 0;
+        for (const auto& [id, c] : connections) count += c.asked ? 0 : 1;
+        return count;
     }
 
-    // Whether a new connection can be taken: while every place for a request being answered
-    // is taken, newcomers wait in the listening queue, unrefused, for the first to free.
-    bool room() const { return waitingForAnswers() < limits.connections; }
+    // Whether a newcomer can be taken: while none can, it waits in the listening queue.
+    bool room() const {
+        const std::size_t count = held();
+        if (count < limits.sending) return true;
+        if (count > limits.sending) return false;
+        for (const auto& [id, c] : connections)
+            if (c.sending()) return true;
+        return false;
+    }
 
-    // When every place for a connection still sending is taken, the one that gives way to a
-    // newcomer: the oldest from which nothing has come, else the oldest still sending. What
-    // each has sent is read first, so one whose request is already there is answered, never
-    // turned away; a request being answered never gives way. The end when a place is free.
+    // When the places for connections not being answered are all taken, the one that gives
+    // way to a newcomer: the oldest from which nothing has come, else the oldest still
+    // sending. What each has sent is read first, so one whose request is already there never
+    // gives way. The end when a place is free, or when every one holds a whole request.
     std::map<std::uint64_t, Connection>::iterator givingWay() {
-        std::size_t sending = 0;
         for (auto it = connections.begin(); it != connections.end();) {
             const auto following = std::next(it);
-            if (!it->second.asked) {
-                if (!receive(it->second)) close(it);
-                else if (!it->second.asked) ++sending;
-            }
+            if (it->second.sending() && !receive(it->second)) close(it);
             it = following;
         }
-        if (sending < limits.sending) return connections.end();
+        if (held() < limits.sending) return connections.end();
         auto oldestSending = connections.end();
-        // The map is in the order of acceptance: the first found is the oldest.
         for (auto it = connections.begin(); it != connections.end(); ++it) {
-            if (it->second.asked) continue;
+            if (!it->second.sending()) continue;
             if (it->second.buffer.empty()) return it;
             if (oldestSending == connections.end()) oldestSending = it;
         }
@@ -153,25 +158,26 @@ struct InstanceServer::State {
 
     void accept() {
         while (room()) {
-            std::size_t sending = 0;
-            for (const auto& [id, c] : connections) sending += c.asked ? 0 : 1;
-            const auto giving = sending >= limits.sending ? givingWay() : connections.end();
             const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0) return;
             if (peerUser(fd) != user) {
                 ::close(fd);
                 continue;
             }
-            if (giving != connections.end()) close(giving);
+            // Should every one turn out to hold a whole request, the newcomer comes in beyond
+            // them, the one over the limit, and no other is taken until they are fewer again.
+            if (held() >= limits.sending)
+                if (const auto giving = givingWay(); giving != connections.end()) close(giving);
             Connection& c = connections[next++];
             c.link = std::make_shared<Link>();
             c.link->fd = fd;
         }
     }
 
-    // Reads what the peer sent; false when the connection must end (it sent more than a
-    // request may be, something that is no request, or closed before its request was whole).
-    // A whole request followed by the end of the stream is answered all the same.
+    // Reads what the peer sent, and keeps the request once it is whole; false when the
+    // connection must end (it sent more than a request may be, something that is no request,
+    // or closed before its request was whole). A whole request followed by the end of the
+    // stream is answered all the same.
     bool receive(Connection& c) {
         bool closed = false;
         for (;;) {
@@ -190,16 +196,27 @@ struct InstanceServer::State {
         const std::size_t size = std::size_t{b[0]} << 24 | std::size_t{b[1]} << 16 | std::size_t{b[2]} << 8 | b[3];
         if (size > maximumInstanceMessage || c.buffer.size() > 4 + size) return false;
         if (c.buffer.size() < 4 + size) return !closed;
-        const auto request = parseJson(std::string_view(c.buffer).substr(4));
-        if (!request) return false;
-        c.asked = Clock::now();
-        c.buffer.clear();
-        const std::shared_ptr<Link> link = c.link;
-        const std::shared_ptr<Bell> ring = bell;
-        handler(*request, [link, ring](Value reply) {
-            if (link->send(reply)) ring->ring();
-        });
+        c.request = parseJson(std::string_view(c.buffer).substr(4));
+        if (!c.request) return false;
+        std::string().swap(c.buffer);
         return true;
+    }
+
+    // Hands whole requests, the oldest first, to the handler while fewer than
+    // `limits.connections` are being answered; the others wait for a place.
+    void handOver() {
+        std::size_t answering = connections.size() - held();
+        for (auto& [id, c] : connections) {
+            if (answering >= limits.connections) return;
+            if (!c.request || c.asked) continue;
+            c.asked = Clock::now();
+            ++answering;
+            const std::shared_ptr<Link> link = c.link;
+            const std::shared_ptr<Bell> ring = bell;
+            handler(*c.request, [link, ring](Value reply) {
+                if (link->send(reply)) ring->ring();
+            });
+        }
     }
 
     // Ends what is done or past its deadline; the time until the next deadline (none: -1).
@@ -210,6 +227,12 @@ struct InstanceServer::State {
         for (auto it = connections.begin(); it != connections.end();) {
             const auto following = std::next(it);
             Connection& c = it->second;
+            // A whole request waiting for its place has no deadline: places free within
+            // `answerSeconds`.
+            if (c.request && !c.asked) {
+                it = following;
+                continue;
+            }
             bool replied = false;
             {
                 const std::lock_guard lock(c.link->mutex);
@@ -234,7 +257,7 @@ struct InstanceServer::State {
             std::vector<pollfd> fds{{bell->fd, POLLIN, 0}, {room() ? listening : -1, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
             for (const auto& [id, c] : connections)
-                if (!c.asked) {
+                if (c.sending()) {
                     fds.push_back({c.link->fd, POLLIN, 0});
                     ids.push_back(id);
                 }
@@ -249,9 +272,15 @@ struct InstanceServer::State {
                 if (!fds[i + 2].revents) continue;
                 // One may have given way, or had its request read, while newcomers were taken.
                 const auto it = connections.find(ids[i]);
-                if (it != connections.end() && !it->second.asked && !receive(it->second)) close(it);
+                if (it != connections.end() && it->second.sending() && !receive(it->second)) close(it);
             }
-            timeout = settle();
+            // Places freed by settling go at once to the requests waiting for them.
+            do {
+                handOver();
+                timeout = settle();
+            } while (connections.size() - held() < limits.connections &&
+                     std::any_of(connections.begin(), connections.end(),
+                                 [](const auto& entry) { return entry.second.request && !entry.second.asked; }));
         }
     }
 };

@@ -26,10 +26,14 @@ std::optional<Path> instanceSocketPath();
 
 // The server's bounds: each connection must deliver its whole request within
 // `requestSeconds` of its start, and gets `lateReply` when no reply came `answerSeconds`
-// after that. At most `connections` requests wait for their answers at once (newcomers wait
-// in the listening queue meanwhile), and at most `sending` connections are still sending
-// theirs: a new one beyond takes the place of the oldest from which nothing has come, else of
-// the oldest still sending, chosen only once what they sent has been read.
+// after it was handed over. At most `connections` requests are being answered at once; a
+// whole request that comes meanwhile waits, read but not handed over, for the first place to
+// free, the oldest first. At most `sending` other connections are held, still sending or
+// waiting so: a new one beyond takes the place of the oldest from which nothing has come,
+// else of the oldest still sending, chosen only once what they sent has been read, so a
+// request that has come is never turned away. Should every one hold a whole request by then,
+// the newcomer comes in beyond them (one more than `sending`); while no place can be had,
+// newcomers wait in the listening queue.
 struct InstanceLimits {
     double requestSeconds = 5;
     double answerSeconds = 8;

@@ -175,7 +175,8 @@ struct XpcListener::State {
     // from the program the process ran before it executed the signed one.
     // A check or request that throws refuses the peer; the worker lives on.
     // A check that must hash goes to its lane, and is refused when that is full or it waited
-    // there too long.
+    // there too long. There it runs whole again, the look at the process too: the peer may
+    // have changed while it waited, and beside the hashing the rest costs little.
     void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
                std::uint64_t* started, bool hash = false) {
         Verdict verdict = Verdict::refused;

@@ -455,7 +455,8 @@ if command -v trayer >/dev/null; then
     trayer --edge top --align right --width 30 --height 40 --transparent true --alpha 0 \
       --tint "${panel#*:}" >/dev/null 2>&1 &
     tray_pid=$!
-    sleep 1
+    # The application looks for a tray as it starts: its window first (trayer's is "panel").
+    timeout 15 xdotool search --sync --onlyvisible --classname panel >/dev/null
     launch --open
     shot "tray-${panel%%:*}" 1200 0 240 110
     stop_app

@@ -4,24 +4,14 @@ trayer), dark or light, which may say the colour it asks of its icons. Each work
 display of a started `App` (journey.py)."""
 
 import atexit
-import shutil
 import subprocess
-import sys
 
-from journey import DEADLINE, SKIPPED
-
-
-def needed(*programs):
-    """Ends the script as skipped when one of the programs ("xrandr", "trayer") is missing."""
-    for program in programs:
-        if not shutil.which(program):
-            print(f"skipped: {program} is missing: run scripts/install-deps.sh")
-            sys.exit(SKIPPED)
+from journey import deadline
 
 
 def _xrandr(app, *arguments):
     return subprocess.run(["xrandr", *arguments], env=app.env, check=True, capture_output=True, text=True,
-                          timeout=DEADLINE).stdout
+                          timeout=deadline()).stdout
 
 
 def screen_size(app):
@@ -57,7 +47,7 @@ def start_tray(app, tint):
 
     def window():
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "panel"], env=app.env,
-                               capture_output=True, text=True).stdout.split()
+                               capture_output=True, text=True, timeout=deadline()).stdout.split()
         return found[0] if found else None
 
     return app.wait("the tray on the screen", window)
@@ -69,17 +59,17 @@ def say_tray_colours(app, normal):
     them; the error, warning and success colours follow."""
     values = ",".join(str(v) for v in (*normal, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0))
     windows = subprocess.run(["xdotool", "search", "--name", "^trayer$"], env=app.env, capture_output=True,
-                             text=True).stdout.split()
+                             text=True, timeout=deadline()).stdout.split()
     for window in windows:
         subprocess.run(["xprop", "-id", window, "-f", "_NET_SYSTEM_TRAY_COLORS", "32c", "-set",
-                        "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=DEADLINE)
+                        "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=deadline())
 
 
 def window_geometry(app, window):
     """(x, y, width, height) of an X window on the screen."""
     values = dict(line.split("=") for line in subprocess.run(
         ["xdotool", "getwindowgeometry", "--shell", str(window)], env=app.env, capture_output=True, text=True,
-        check=True).stdout.split())
+        check=True, timeout=deadline()).stdout.split())
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
@@ -96,23 +86,3 @@ def contrast(a, b):
     """The contrast ratio of two pixels, 1 (none) to 21 (black on white)."""
     la, lb = sorted((luminance(a), luminance(b)), reverse=True)
     return (la + 0.05) / (lb + 0.05)
-
-
-
-def still(app, what, read, timeout=DEADLINE):
-    """What `read()` gives once it gives the same twice in a row (a page that slid in, a
-    window that moved, has come to rest); an element that went while it was read counts as
-    a change."""
-    last = [None]
-
-    def same():
-        try:
-            value = read()
-        except Exception:
-            value = None
-        if value is not None and value == last[0]:
-            return value
-        last[0] = value
-        return None
-
-    return app.wait(what, same, timeout)

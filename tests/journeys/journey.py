@@ -42,8 +42,6 @@ DOMAIN = "app.norvane.Norvane"
 DEADLINE = 15.0
 # How much slower the sanitizers' build runs.
 SLOW = float(os.environ.get("NORVANE_JOURNEY_SLOW", "1"))
-# Between two reads of an element's place that show it still.
-STILL = 0.1
 # Seconds between two presses of the pointer or the keyboard at least.
 PACE = 0.3
 # Qt's warnings that mean a fault of drawing or of layout.
@@ -73,14 +71,23 @@ def deadline(seconds=DEADLINE):
     return seconds * slowness()
 
 
-def _needed():
+def proc_stat(pid):
+    """The fields of /proc/<pid>/stat after the program's name (its state first, then its
+    parent's pid), or None when the process is gone."""
+    try:
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    except (OSError, IndexError):
+        return None
+
+
+def _needed(programs):
     app = os.environ.get("NORVANE_APP")
     if not app or not os.access(app, os.X_OK):
         raise Skip("NORVANE_APP names no built application")
     world = os.environ.get("NORVANE_OWN_WORLD")
     if not os.environ.get("NORVANE_TEST_WORLD") and not (world and os.access(world, os.X_OK)):
         raise Skip("NORVANE_OWN_WORLD names no built norvane_own_world")
-    for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session"):
+    for program in ("Xvfb", "xdotool", "xclip", "dbus-run-session", *programs):
         if not shutil.which(program):
             raise Skip(f"{program} is missing: run scripts/install-deps.sh")
     if not os.access(LAUNCHER, os.X_OK):
@@ -198,13 +205,8 @@ class Element:
     def steady(self):
         """Waits until the element is showing, enabled and still (the same place at two reads a
         moment apart), as a person waits for a control to settle before pressing it."""
-        def settled():
-            if not self.placed() or not self.has("enabled"):
-                return False
-            before = self.extents
-            time.sleep(STILL)
-            return self.extents == before
-        self.app.wait(f"{self} showing, enabled and still", settled)
+        self.app.still(f"{self} showing, enabled and still",
+                       lambda: self.extents if self.placed() and self.has("enabled") else None)
         return self
 
     def click(self, button=1):
@@ -439,6 +441,24 @@ class App:
                 raise AssertionError(f"waited {waited:.0f} s for {what}")
             time.sleep(0.1)
 
+    def still(self, what, read, timeout=DEADLINE):
+        """What `read()` gives once it gives the same twice in a row (a page that slid in, a
+        window that moved, has come to rest); None, or an element that went while it was read,
+        counts as a change."""
+        last = [None]
+
+        def same():
+            try:
+                value = read()
+            except Exception:
+                value = None
+            if value is not None and value == last[0]:
+                return value
+            last[0] = value
+            return None
+
+        return self.wait(what, same, timeout)
+
     # The application's windows (the tree's top level): the menu-bar item, the panel, the tour.
     def window(self, name, timeout=DEADLINE):
         return self.wait(f"the window {name!r}", lambda: self._window(name), timeout)
@@ -644,10 +664,11 @@ def hotkeys_entry(table):
     return json.dumps(pairs, ensure_ascii=False).encode()
 
 
-def run(journey, *arguments, **options):
-    """Runs one journey on a fresh application started with `arguments`; exits the script."""
+def run(journey, *arguments, needs=(), **options):
+    """Runs one journey on a fresh application started with `arguments`; exits the script,
+    skipped when one of the programs it `needs` besides the usual ("xrandr") is missing."""
     try:
-        _needed()
+        _needed(needs)
         _own_world()
     except Skip as reason:
         print(f"skipped: {reason}")

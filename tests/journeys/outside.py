@@ -10,14 +10,14 @@ import subprocess
 import threading
 from pathlib import Path
 
-from journey import DEADLINE
+from journey import DEADLINE, deadline, proc_stat
 
 
 def second_start(app, *arguments):
     """Starts the application's program again in the same session, as the system does for a
     URL opened while it runs: (status, output). It hands its arguments to the running one."""
     done = subprocess.run([os.environ["NORVANE_APP"], *arguments], env=app.env, capture_output=True,
-                          timeout=DEADLINE)
+                          timeout=deadline())
     return done.returncode, (done.stdout + done.stderr).decode(errors="replace")
 
 
@@ -97,14 +97,9 @@ class Agent:
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def children(self):
-        count = 0
-        for stat in Path("/proc").glob("[0-9]*/stat"):
-            try:
-                parent = int(stat.read_text().rsplit(")", 1)[1].split()[1])
-            except (OSError, IndexError, ValueError):  # a process that ended meanwhile
-                continue
-            count += parent == self.process.pid
-        return count
+        parent = str(self.process.pid)
+        stats = (proc_stat(entry.name) for entry in Path("/proc").glob("[0-9]*"))
+        return sum(1 for stat in stats if stat and stat[1] == parent)  # None: one that ended meanwhile
 
     def work(self, app):
         before = self.children()
@@ -116,4 +111,4 @@ class Agent:
             os.killpg(self.process.pid, signal.SIGTERM)  # its group: the process and its children
         except ProcessLookupError:
             pass
-        self.process.wait(timeout=DEADLINE)
+        self.process.wait(timeout=deadline())

@@ -3,7 +3,7 @@ RandR from 1920 × 1080 to 1024 × 600 the panel goes back under its item, withi
 where a click on the item closes it and the next opens it; grown back, it follows the item
 again."""
 
-from desktop import needed, resize_screen
+from desktop import resize_screen
 from journey import run
 
 
@@ -29,5 +29,4 @@ def journey(app):
     app.wait("the panel under its item on the large screen", lambda: under_item(app, 1920, 1080))
 
 
-needed("xrandr")
-run(journey, "--demo", "--open", screen="1920x1080")
+run(journey, "--demo", "--open", needs=("xrandr",), screen="1920x1080")

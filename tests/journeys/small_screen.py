@@ -6,7 +6,6 @@ control or line reachable."""
 
 import re
 
-from desktop import still
 from journey import run
 
 WIDTH, HEIGHT = 1024, 600
@@ -25,7 +24,7 @@ def last_line(app, window):
         found = app.elements(re.compile("^(label|push button|check box)$"), within=window)
         return sorted(((e.extents[1] + e.extents[3], e.role, e.name) for e in found), reverse=True)
 
-    _, role, name = still(app, "the page at rest", lines)[0]
+    _, role, name = app.still("the page at rest", lines)[0]
     lowest = app.find(role, name, within=window)
     assert on_screen(lowest.reveal()).inside(window), f"{lowest} is cut off"
 

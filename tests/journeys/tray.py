@@ -7,7 +7,7 @@ on the icon closes it and the next opens it again."""
 import sys
 from collections import Counter
 
-from desktop import contrast, needed, say_tray_colours, start_tray, window_geometry
+from desktop import contrast, say_tray_colours, start_tray, window_geometry
 from journey import run
 
 # The tray's tint, and the colours it asks of its icons (16 bits a channel), where it says them.
@@ -55,5 +55,4 @@ def journey(app):
     app.wait("the panel under the tray again", lambda: under_tray(app))
 
 
-needed("trayer", *(["xprop"] if SAID else []))
-run(journey, "--demo", "--open", prepare=prepare)
+run(journey, "--demo", "--open", needs=("trayer", *(["xprop"] if SAID else [])), prepare=prepare)

@@ -17,7 +17,7 @@ import sys
 import zipfile
 from pathlib import Path
 
-from journey import DEADLINE, run
+from journey import DEADLINE, proc_stat, run
 from outside import Server
 
 VARIANT = sys.argv[1]
@@ -130,10 +130,8 @@ def relaunched(app):
 
 def ended(pid):
     """Whether the process is gone or only waits to be reaped."""
-    try:
-        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] == "Z"
-    except OSError:
-        return True
+    stat = proc_stat(pid)
+    return stat is None or stat[0] == "Z"
 
 
 def in_tree(pid):

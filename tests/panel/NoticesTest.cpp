@@ -1,6 +1,5 @@
 #include "app/panel/Notices.h"
 #include "app/panel/UpdateCard.h"
-#include "app/visuals/DotProgress.h"
 
 #include <cmath>
 
@@ -143,11 +142,6 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
         EXPECT_EQ(card.buttons, row.buttons) << row.stage.index();
         EXPECT_EQ(card.failure, std::holds_alternative<update_stage::Failed>(row.stage));
         EXPECT_EQ(card.blocker, std::holds_alternative<update_stage::Idle>(row.stage) ? row.blocker : std::nullopt);
-        // The bar reads out the percent that the text shows.
-        if (std::holds_alternative<update_stage::Downloading>(row.stage)) {
-            const std::string spoken = DotProgress{card.bar->fraction, accent}.accessibilityValue();
-            EXPECT_EQ(*card.text, "Downloading · " + spoken.substr(0, spoken.find(' ')) + "%");
-        }
     }
     EXPECT_EQ(UpdateCard::percent(std::nan("")), "0%");
 }

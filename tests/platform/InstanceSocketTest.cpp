@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "platform/XpcSocket.h"
@@ -117,6 +118,45 @@ TEST_F(InstanceSocket, NoPeerHoldsTheSocketForTheOthers) {
         ::close(fd);
     }
     EXPECT_EQ(heard, 2);
+}
+
+// While every place for a request being answered is taken, a whole request that comes waits,
+// read but not handed over, until one of them is answered.
+TEST_F(InstanceSocket, AWholeRequestWaitsForAPlaceToBeAnswered) {
+    std::mutex mutex;
+    std::vector<InstanceServer::Reply> handed;
+    const auto count = [&] {
+        const std::lock_guard lock(mutex);
+        return handed.size();
+    };
+    const auto answer = [&](std::size_t i) {
+        InstanceServer::Reply reply;
+        {
+            const std::lock_guard lock(mutex);
+            reply = handed.at(i);
+        }
+        reply(Value::string("done"));
+    };
+    auto listening = InstanceServer::listen(
+        path,
+        [&](const Value&, const InstanceServer::Reply& reply) {
+            const std::lock_guard lock(mutex);
+            handed.push_back(reply);
+        },
+        ::geteuid(), {.connections = 2, .lateReply = Value()});
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<InstanceServer>>(listening));
+    std::vector<std::future<InstanceReply>> asking;
+    for (int i = 0; i < 3; ++i)
+        asking.push_back(std::async(std::launch::async, [this, i] { return askInstance(path, Value::integer(i), 30); }));
+    for (int i = 0; i < 3000 && count() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(count(), 2u);
+    answer(0);
+    for (int i = 0; i < 3000 && count() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(count(), 3u);
+    answer(1);
+    answer(2);
+    for (auto& reply : asking) EXPECT_EQ(reply.get().value, Value::string("done"));
 }
 
 // A flood of silent connections fills every place, and more wait in the listening queue

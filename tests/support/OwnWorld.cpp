@@ -113,15 +113,38 @@ std::optional<std::string> mountOwnProc() {
     }
 }
 
+constexpr int endingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// Holds back the ending signals from a fork until the parent knows the child to pass them on
+// to; the child takes them as they come, at once.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld() {
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (const int signal : endingSignals) sigaddset(&ending, signal);
+        ::sigprocmask(SIG_BLOCK, &ending, &before_);
+    }
+    ~EndingSignalsHeld() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+    void inChild() const {
+        for (const int signal : endingSignals) ::signal(signal, SIG_DFL);
+        ::sigprocmask(SIG_SETMASK, &before_, nullptr);
+    }
+
+private:
+    sigset_t before_{};
+};
+
 // The world's namespaces, made in a child: its own first process runs the command. Gives the
 // child, which ends with the command's status; the reason comes on `report` when the world
 // could not be made.
-pid_t startWorld(const std::vector<std::string>& command, int report) {
+pid_t startWorld(const std::vector<std::string>& command, int report, const EndingSignalsHeld& held) {
     const pid_t outer = ::getpid();
     const pid_t child = ::fork();
     if (child != 0) return child;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::signal(signal, SIG_DFL);
+    held.inChild();
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // the world ends with the test that waits for it
     if (::getppid() != outer) ::_exit(1);
     if (const auto why = unshareNamespaces()) {
@@ -187,17 +210,20 @@ int runInOwnWorld(const std::vector<std::string>& command) {
     const fs::path world = makeWorld();
     struct sigaction action {};
     action.sa_handler = passOn;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    for (const int signal : endingSignals) ::sigaction(signal, &action, nullptr);
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
         ::perror("pipe");
         return 1;
     }
-    killHard = 1;
-    const pid_t child = startWorld(command, report[1]);
-    waitedFor = child;
+    pid_t child = -1;
+    {
+        const EndingSignalsHeld held;
+        killHard = 1;
+        child = startWorld(command, report[1], held);
+        waitedFor = child;
+    }
     ::close(report[1]);
     std::string why;
     char buffer[256];
@@ -210,15 +236,38 @@ int runInOwnWorld(const std::vector<std::string>& command) {
     if (!why.empty()) {
         // The folders still keep the user's own out; the processes are the machine's.
         ::setenv(sharedProcessesVariable, ("no process view of its own (" + why + ")").c_str(), 1);
-        killHard = 0;
-        const pid_t plain = ::fork();
-        if (plain == 0) execute(command);
-        waitedFor = plain;
+        pid_t plain = -1;
+        {
+            const EndingSignalsHeld held;
+            killHard = 0;
+            plain = ::fork();
+            if (plain == 0) {
+                held.inChild();
+                execute(command);
+            }
+            waitedFor = plain;
+        }
         status = plain < 0 ? 1 : waitFor(plain);
     }
     waitedFor = 0;
     removeTree(world);
     return status;
+}
+
+std::optional<std::string> cannotBecomeNobody() {
+    constexpr unsigned long nobody = 65534;
+    // Lines of "first-inside first-outside count".
+    for (const char* map : {"/proc/self/uid_map", "/proc/self/gid_map"}) {
+        FILE* file = ::fopen(map, "re");
+        if (!file) return std::string("cannot read ") + map;
+        bool mapped = false;
+        for (unsigned long inside = 0, outside = 0, count = 0;
+             !mapped && ::fscanf(file, "%lu %lu %lu", &inside, &outside, &count) == 3;)
+            mapped = inside <= nobody && nobody - inside < count;
+        ::fclose(file);
+        if (!mapped) return std::string("nobody (65534) is not mapped in this user namespace (") + map + ")";
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> sharedProcesses() {

@@ -23,6 +23,11 @@ inline constexpr const char* sharedProcessesVariable = "NORVANE_TEST_SHARED_PROC
 // sees the machine's processes, and `sharedProcesses()` tells it why.
 int runInOwnWorld(const std::vector<std::string>& command);
 
+// Why this process cannot switch to nobody (user and group 65534), as tests run as root do to
+// act as an ordinary user: absent where both are mapped in its user namespace (not so in the
+// user namespace a world falls back to, which maps only the user).
+std::optional<std::string> cannotBecomeNobody();
+
 // Why this process sees the machine's processes rather than a view of its own: absent inside
 // a world with a view of its own.
 std::optional<std::string> sharedProcesses();
