@@ -22,9 +22,6 @@ class QScreen;
 
 namespace norvane {
 
-// While the panel is open it stays under its item, within the screen: when a screen's
-// geometry changes or the item moves it is fitted and placed again.
-//
 // The floating panel's window: frameless, above other windows, and able to take the
 // keyboard focus. It tells when it loses the focus and when its size changes.
 class KeyPanel final : public QWidget {
@@ -49,6 +46,8 @@ struct PanelLook {
     bool translucent = false;  // a compositor shows what lies behind the window
 };
 
+// While the panel is open it stays under its item, within the screen: when a screen's
+// geometry changes or the item moves it is fitted and placed again.
 class StatusPanel {
 public:
     // The model and the queue must outlive the panel. With `openAtLaunch` (the option
