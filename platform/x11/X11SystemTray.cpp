@@ -3,40 +3,30 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
+
+#include "platform/x11/X11HotKeyCenter.h"
 
 namespace norvane {
-namespace {
-
-template <typename Reply>
-using Owned = std::unique_ptr<Reply, void (*)(void*)>;
-
-xcb_atom_t atom(xcb_connection_t* connection, const std::string& name) {
-    const Owned<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr),
-        std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
-}  // namespace
 
 X11SystemTray::X11SystemTray(const std::optional<std::string>& display) : connection_(display) {
     if (!connection_.connected()) return;
-    selection_ = atom(connection_.get(), "_NET_SYSTEM_TRAY_S" + std::to_string(connection_.screenNumber()));
-    colors_ = atom(connection_.get(), "_NET_SYSTEM_TRAY_COLORS");
+    selection_ = connection_.atom("_NET_SYSTEM_TRAY_S" + std::to_string(connection_.screenNumber()));
+    colors_ = connection_.atom("_NET_SYSTEM_TRAY_COLORS");
+}
+
+std::unique_ptr<X11SystemTray> X11SystemTray::forSession() {
+    return std::make_unique<X11SystemTray>(x11GrabDisplay(std::getenv("DISPLAY"), nullptr, nullptr));
 }
 
 std::optional<Color> X11SystemTray::foreground() const {
-    if (!connected() || selection_ == XCB_ATOM_NONE || colors_ == XCB_ATOM_NONE) return std::nullopt;
+    if (!connected() || colors_ == XCB_ATOM_NONE) return std::nullopt;
+    const xcb_window_t owner = connection_.selectionOwner(selection_);
+    if (owner == XCB_WINDOW_NONE) return std::nullopt;
     xcb_connection_t* connection = connection_.get();
-    const Owned<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection_), nullptr), std::free);
-    if (!owner || owner->owner == XCB_WINDOW_NONE) return std::nullopt;
     // Twelve values say all four colours; the first three are the normal one.
-    const Owned<xcb_get_property_reply_t> property(
-        xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, owner->owner, colors_, XCB_ATOM_CARDINAL, 0, 12), nullptr),
+    const std::unique_ptr<xcb_get_property_reply_t, void (*)(void*)> property(
+        xcb_get_property_reply(connection, xcb_get_property(connection, 0, owner, colors_, XCB_ATOM_CARDINAL, 0, 12),
+                               nullptr),
         std::free);
     if (!property || property->type != XCB_ATOM_CARDINAL || property->format != 32) return std::nullopt;
     const int count = xcb_get_property_value_length(property.get()) / 4;

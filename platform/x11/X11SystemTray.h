@@ -4,6 +4,7 @@
 // colours the tray asks its icons to take (normal, error, warning, success; red, green and
 // blue of 16 bits each), which trays that draw symbolic icons set.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,9 @@ class X11SystemTray {
 public:
     // Absent, or a display that cannot be reached, leaves it unconnected: no tray.
     explicit X11SystemTray(const std::optional<std::string>& display);
+    // The display of this session's environment: the one Qt's tray icon lives on, also
+    // XWayland's, as reading a property needs no grab.
+    static std::unique_ptr<X11SystemTray> forSession();
 
     bool connected() const { return connection_.connected(); }
     // The tray's normal colour, read anew each time (a tray changes it with its theme);
