@@ -4,6 +4,7 @@
 // colours the tray asks its icons to take (normal, error, warning, success; red, green and
 // blue of 16 bits each), which trays that draw symbolic icons set.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,9 +27,14 @@ public:
     // absent when no tray runs, or it does not say, or says it in another form than 32-bit
     // cardinals (at least three).
     std::optional<Color> foreground() const;
+    // From now on `changed` is called, on a thread of this object's own, whenever the tray
+    // last read changes what it says of its colours (a tray started anew is watched from its
+    // first read).
+    void watch(std::function<void()> changed);
 
 private:
     X11Connection connection_;
+    bool watching_ = false;
     xcb_atom_t selection_ = XCB_ATOM_NONE;
     xcb_atom_t colors_ = XCB_ATOM_NONE;
 };

@@ -12,7 +12,7 @@ namespace norvane {
 
 std::unique_ptr<StatusItem> makeStatusItem() {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::shared_ptr<const X11SystemTray> tray;
+        std::unique_ptr<X11SystemTray> tray;
         if (QGuiApplication::platformName() == QLatin1String("xcb")) tray = X11SystemTray::forSession();
         return std::make_unique<TrayStatusItem>(std::move(tray));
     }

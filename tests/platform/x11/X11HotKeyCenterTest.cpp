@@ -155,8 +155,16 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
 
 TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn) {
     EXPECT_FALSE(X11SystemTray(std::nullopt).foreground());
-    const X11SystemTray tray(xvfb.display());
+    std::mutex mutex;
+    std::condition_variable toldOfChange;
+    int changes = 0;
+    X11SystemTray tray(xvfb.display());
     ASSERT_TRUE(tray.connected());
+    tray.watch([&] {
+        std::lock_guard lock(mutex);
+        ++changes;
+        toldOfChange.notify_all();
+    });
     EXPECT_EQ(tray.foreground(), std::nullopt);  // no tray runs
 
     // This client plays the tray: it owns the selection of screen 0 with a window of its own.
@@ -196,6 +204,11 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
         }
         owner->x.sync();
         EXPECT_EQ(tray.foreground(), foreground) << what;
+    }
+    {
+        // Each row after the first read (which found nothing to delete) changed the colours.
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(toldOfChange.wait_for(lock, std::chrono::seconds(10), [&] { return changes == 6; })) << changes;
     }
     owner.reset();
     EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 
 #include "app/shell/PanelPlacement.h"
+#include "app/shell/qt/TrayStatusItem.h"
 #include "tests/model/ModelProbe.h"
 #include "tests/shell/qt/FakeStatusItem.h"
 #include "tests/visuals/qt/QtApp.h"
@@ -206,6 +207,22 @@ TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndClosesAsAfterAnyOpening
         EXPECT_FALSE(m.panelOpen());
         EXPECT_FALSE(item->highlighted);
     }
+}
+
+TEST(TrayItem, WhereTheTraySaysNothingTheDotsFollowTheApplicationsPalette) {
+    testing::ensureQtApplication();
+    const QPalette before = qApp->palette();
+    TrayStatusItem item;
+    item.show(StatusItemLook{50, false, " 50%", "Norvane, battery 50%"});
+    const QColor text = before.windowText().color();
+    EXPECT_EQ(item.ink(), (Color{text.redF(), text.greenF(), text.blueF(), text.alphaF()}));
+    QPalette red = before;
+    red.setColor(QPalette::WindowText, Qt::red);
+    qApp->setPalette(red);
+    QCoreApplication::sendPostedEvents();  // the news of the palette
+    QCoreApplication::sendPostedEvents();  // the check it asks for
+    EXPECT_EQ(item.ink(), (Color{1, 0, 0, 1}));
+    qApp->setPalette(before);
 }
 
 }  // namespace
