@@ -154,11 +154,15 @@ TEST_F(Panel, AnOpenPanelGoesBackUnderItsItemWhenTheItemMovesAndFitsASmallerScre
         return window.pos() == QPoint(static_cast<int>(origin.x), static_cast<int>(origin.y));
     };
     const int tall = window.height();
-    // The screen shrinks to 1024 x 600: the item moves with it, and tells so.
+    int followed = 0;  // by what else keeps beside the item, once for the changes under way
+    panel->afterScreenChange = [&] { ++followed; };
+    // The screen shrinks to 1024 x 600: the item moves with it, and tells so (twice).
     item->where = {950, 0, 74, 24};
     item->visible = {0, 0, 1024, 600};
     item->moved();
+    item->moved();
     settle();
+    EXPECT_EQ(followed, 1);
     EXPECT_TRUE(placed());
     EXPECT_LE(window.y() + window.height(), 600);
     EXPECT_LT(window.height(), tall);
