@@ -116,10 +116,12 @@ void TrayStatusItem::watchEmbedding() {
 bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == embedded_) {
-        if (type == QEvent::Show || type == QEvent::Move) inkDue_ = true;
-        // What lies under the icon is the tray's once the icon is drawn where it now is.
-        if (type == QEvent::Paint && std::exchange(inkDue_, false)) check(true, false);
-        if (type == QEvent::Move) check(false, true);
+        // Where the icon now is, and again once it is drawn there: the tray may draw what lies
+        // under the icon only after the icon's move is told, and a move need not be followed
+        // by a paint.
+        const bool placed = type == QEvent::Show || type == QEvent::Move;
+        if (placed) inkDue_ = true;
+        if (placed || (type == QEvent::Paint && std::exchange(inkDue_, false))) check(true, type == QEvent::Move);
     } else if (watched == &paletteWatch_ && type == QEvent::ApplicationPaletteChange) {
         check(true, false);
     }
