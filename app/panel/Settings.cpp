@@ -272,9 +272,11 @@ const std::array<std::pair<std::string_view, std::string_view>, 6>& Settings::li
 }
 
 double Settings::timeWidth() {
+    // The time moves in half hours, and the font's digits share one width: the half hours
+    // hold every form the time takes.
     static const double widest = [] {
         double most = 0;
-        for (std::int64_t minutes = 0; minutes < 1440; ++minutes)
+        for (std::int64_t minutes = 0; minutes < day; minutes += 30)
             most = std::max(most, DotText{clock(minutes), Color::white(), timePitch}.layout().width);
         return most;
     }();

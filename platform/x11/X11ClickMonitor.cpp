@@ -39,10 +39,7 @@ X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
         std::free(error);
         return;
     }
-    const char pid[] = "_NET_WM_PID";
-    const Reply<xcb_intern_atom_reply_t> atom(
-        xcb_intern_atom_reply(x_->get(), xcb_intern_atom(x_->get(), 0, sizeof pid - 1, pid), nullptr), std::free);
-    if (atom) pidAtom_ = atom->atom;
+    pidAtom_ = x_->atom("_NET_WM_PID");
     opcode_ = extension->major_opcode;
     connected_ = true;
     x_->watch([this](const xcb_generic_event_t& event) {

@@ -7,8 +7,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 namespace norvane {
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, void (*)(void*)>;
+
+}  // namespace
 
 X11Connection::X11Connection(const std::optional<std::string>& display) {
     if (!display) return;
@@ -58,6 +65,25 @@ void X11Connection::nudge() const {
 
 void X11Connection::sync() const {
     if (connection_) std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+xcb_atom_t X11Connection::atom(const std::string& name, bool onlyIfExists) const {
+    if (!connection_) return XCB_ATOM_NONE;
+    const Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection_,
+                              xcb_intern_atom(connection_, onlyIfExists ? 1 : 0,
+                                              static_cast<std::uint16_t>(name.size()), name.c_str()),
+                              nullptr),
+        std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t X11Connection::selectionOwner(xcb_atom_t selection) const {
+    if (!connection_ || selection == XCB_ATOM_NONE) return XCB_WINDOW_NONE;
+    const Reply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, selection), nullptr),
+        std::free);
+    return reply ? reply->owner : xcb_window_t{XCB_WINDOW_NONE};
 }
 
 // Events reach xcb's queue through this thread's reads of the socket and through the

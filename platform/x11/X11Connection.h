@@ -36,6 +36,11 @@ public:
     void nudge() const;
     // A round trip: every request sent before has been handled once it returns.
     void sync() const;
+    // The atom of `name`; with `onlyIfExists`, none for a name no client ever interned
+    // (so nobody can own a selection of it). None without a connection.
+    xcb_atom_t atom(const std::string& name, bool onlyIfExists = false) const;
+    // The window that owns the selection, none when nobody does (or `selection` is none).
+    xcb_window_t selectionOwner(xcb_atom_t selection) const;
 
 private:
     void run();

@@ -4,6 +4,8 @@
 // colours the tray asks its icons to take (normal, error, warning, success; red, green and
 // blue of 16 bits each), which trays that draw symbolic icons set.
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,15 +18,23 @@ class X11SystemTray {
 public:
     // Absent, or a display that cannot be reached, leaves it unconnected: no tray.
     explicit X11SystemTray(const std::optional<std::string>& display);
+    // The display of this session's environment: the one Qt's tray icon lives on, also
+    // XWayland's, as reading a property needs no grab.
+    static std::unique_ptr<X11SystemTray> forSession();
 
     bool connected() const { return connection_.connected(); }
     // The tray's normal colour, read anew each time (a tray changes it with its theme);
     // absent when no tray runs, or it does not say, or says it in another form than 32-bit
     // cardinals (at least three).
     std::optional<Color> foreground() const;
+    // From now on `changed` is called, on a thread of this object's own, whenever the tray
+    // last read changes what it says of its colours (a tray started anew is watched from its
+    // first read).
+    void watch(std::function<void()> changed);
 
 private:
     X11Connection connection_;
+    bool watching_ = false;
     xcb_atom_t selection_ = XCB_ATOM_NONE;
     xcb_atom_t colors_ = XCB_ATOM_NONE;
 };

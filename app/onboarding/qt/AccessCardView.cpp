@@ -57,6 +57,13 @@ QSize LinkButton::sizeHint() const {
     return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()))), static_cast<int>(std::ceil(metrics.height()))};
 }
 
+void LinkButton::setStyle(const TextStyle& style) {
+    if (style == style_) return;
+    style_ = style;
+    updateGeometry();
+    update();
+}
+
 void LinkButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QFont font = qtFont(style_);
@@ -115,6 +122,15 @@ AccessCardView::AccessCardView(MainQueue& queue, PermissionTexts texts, const Ac
 void AccessCardView::setRelaunchFailure(const std::optional<std::string>& reason) {
     if (reason == relaunchFailure_) return;
     relaunchFailure_ = reason;
+    setAccess(shown_.access);
+}
+
+void AccessCardView::setAccent(Color accent) {
+    if (accent == look_.accent) return;
+    look_.accent = accent;
+    const AccessCard waiting =
+        accessCard(texts_, access_state::NeedsSettings{}, accent, look_.granted, look_.waiting);
+    if (waiting.restart) link_->setStyle(waiting.restart->style);
     setAccess(shown_.access);
 }
 

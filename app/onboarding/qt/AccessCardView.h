@@ -27,6 +27,7 @@ class LinkButton final : public QAbstractButton {
 public:
     LinkButton(const AccessCard::RestartLink& link, QWidget* parent = nullptr);
     QSize sizeHint() const override;
+    void setStyle(const TextStyle& style);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +42,8 @@ public:
     AccessCardView(MainQueue& queue, PermissionTexts texts, const Access& access, AccessLook look,
                    std::function<void()> relaunch, QWidget* parent = nullptr);
     void setAccess(const Access& access);
+    // The app's tint, for the restart link.
+    void setAccent(Color accent);
     // Why the last restart did not happen (nothing: it did), said under the link.
     void setRelaunchFailure(const std::optional<std::string>& reason);
     const AccessCard& shown() const { return shown_; }

@@ -83,15 +83,17 @@ private:
 };
 
 // Black capitals on a capsule of the accent.
-Drawing* badge(const ControlHero::Badge& badge) {
+QSize badgeSize(const ControlHero::Badge& badge) {
     const QSizeF text = textSize(badge.text, badge.style);
-    const QSize size = wholeSize(text.width() + 2 * ControlHero::Badge::horizontalPadding,
-                                 text.height() + 2 * ControlHero::Badge::verticalPadding);
-    return new Drawing(size, [badge](QPainter& painter, const QRectF& box) {
+    return wholeSize(text.width() + 2 * ControlHero::Badge::horizontalPadding,
+                     text.height() + 2 * ControlHero::Badge::verticalPadding);
+}
+Drawing::Draw drawBadge(const ControlHero::Badge& badge) {
+    return [badge](QPainter& painter, const QRectF& box) {
         painter.setBrush(toQColor(badge.fill));
         painter.drawRoundedRect(box, box.height() / 2, box.height() / 2);
         TextFace(badge.style).draw(painter, box, Qt::AlignCenter, QString::fromStdString(badge.text));
-    });
+    };
 }
 
 CardFrame* controlCard(const char* label, QWidget* below) {
@@ -104,21 +106,29 @@ CardFrame* controlCard(const char* label, QWidget* below) {
     return card;
 }
 
-QWidget* controlHero(MainQueue& queue, Color accent, bool still) {
+}  // namespace
+
+ControlHeroView::ControlHeroView(MainQueue& queue, Color accent, bool still, QWidget* parent)
+    : QWidget(parent), still_(still) {
     const ControlHero hero{accent, still};
-    auto* view = new QWidget;
-    auto* row = hbox(view, ControlHero::spacing);
+    auto* row = hbox(this, ControlHero::spacing);
     row->setContentsMargins(points(ControlHero::horizontalPadding), 0, points(ControlHero::horizontalPadding), 0);
     row->addWidget(controlCard(ControlHero::awakeLabel, new CountdownView(queue, hero)));
     auto* limit = new QWidget;
     auto* limitRow = hbox(limit, ControlHero::limitSpacing);
     limitRow->addWidget(DotView::text(ControlHero::limit()), 0, Qt::AlignVCenter);
-    limitRow->addWidget(badge(hero.badge()), 0, Qt::AlignVCenter);
+    badge_ = new Drawing(badgeSize(hero.badge()), drawBadge(hero.badge()));
+    limitRow->addWidget(badge_, 0, Qt::AlignVCenter);
     limitRow->addStretch();
     row->addWidget(controlCard(ControlHero::limitLabel, limit));
-    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    return view;
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
+
+void ControlHeroView::setAccent(Color accent) {
+    badge_->setDraw(drawBadge(ControlHero{accent, still_}.badge()));
+}
+
+namespace {
 
 // ---- Notifications: the mock banner ----
 
@@ -527,7 +537,7 @@ QWidget* heroView(Hero hero, MainQueue& queue, bool still, const HeroInputs& inp
         case Hero::charge:
             return new ChargeHeroView(queue, still);
         case Hero::control:
-            return controlHero(queue, inputs.accent, still);
+            return new ControlHeroView(queue, inputs.accent, still);
         case Hero::banner:
             return new BannerHeroView(queue, still);
         case Hero::modes:

@@ -46,6 +46,18 @@ private:
     Access access_;
 };
 
+// The control page's picture: a keep-awake card and a charge-limit card whose badge takes
+// the app's tint, in place when it changes.
+class ControlHeroView final : public QWidget {
+public:
+    ControlHeroView(MainQueue& queue, Color accent, bool still, QWidget* parent = nullptr);
+    void setAccent(Color accent);
+
+private:
+    bool still_;
+    Drawing* badge_;
+};
+
 // The closing page's menu bar: other items, the app's item with its battery and text, a
 // clock read when it is made; an arrow under it points at the item.
 class MenuBarHeroView final : public QWidget {

@@ -211,7 +211,7 @@ void OnboardingView::refresh() {
     showFooter(TourWindow::footer(state));
 }
 
-TourPageView* OnboardingView::makePage(const TourState& state) {
+void OnboardingView::makePage(const TourState& state) {
     PageInputs inputs{AccessLook{m_.tint(), setup_.granted, setup_.waiting, setup_.still}, setup_.inBundle,
                       MenuBarHero::clock(setup_.format, queue_.now()), setup_.relaunch};
     auto* scroll = new QScrollArea(area_);
@@ -225,19 +225,15 @@ TourPageView* OnboardingView::makePage(const TourState& state) {
     scroll->setWidgetResizable(true);
     page->setAutoFillBackground(false);  // which setting it in the scroll area turned on
     scroll->setGeometry(area_->rect());
-    return page;
-}
-
-QWidget* OnboardingView::frameOf(TourPageView* page) {
-    // The page's scroll area holds it in its viewport.
-    return page ? page->parentWidget()->parentWidget() : nullptr;
+    page_ = page;
+    frame_ = scroll;
 }
 
 void OnboardingView::showPage(const TourState& state, bool animated) {
     motion_.finish();  // a change under way ends where it was going
-    QPointer<QWidget> leaving = frameOf(page_);
-    page_ = makePage(state);
-    frameOf(page_)->show();
+    QPointer<QWidget> leaving = frame_;
+    makePage(state);
+    frame_->show();
     if (!leaving) return;
     if (!animated) return discard(leaving);
 
@@ -252,7 +248,7 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
         widget->setGraphicsEffect(effect);
         return QPointer<QGraphicsOpacityEffect>(effect);
     };
-    QPointer<QWidget> entering = frameOf(page_);
+    QPointer<QWidget> entering = frame_;
     auto in = fade(entering, 0), out = fade(leaving, 1);
     motion_.start(
         stepSpring,
@@ -272,9 +268,10 @@ void OnboardingView::showPage(const TourState& state, bool animated) {
         });
 }
 
-void OnboardingView::showFooter(const TourWindow::Footer& footer) {
-    if (footer_ == footer) return;
+void OnboardingView::showFooter(const TourWindow::Footer& footer, bool retint) {
+    if (footer_ == footer && !retint) return;
     back_->setVisible(footer.back.has_value());
+    if (footer.back) back_->setPill(footer.back->pill(m_.tint()));
     footer_ = footer;
     // A button whose title stays is the same button, updated: a press under way survives.
     for (const TourWindow::Button& description : footer.buttons) {
@@ -294,11 +291,8 @@ void OnboardingView::showFooter(const TourWindow::Footer& footer) {
 }
 
 void OnboardingView::retint() {
-    back_->setPill(TourWindow::footer({OnboardingStep::know}).back->pill(m_.tint()));
-    if (!footer_) return;
-    for (const TourWindow::Button& description : footer_->buttons)
-        if (auto* button = dynamic_cast<PillButton*>(buttons_->find(description.title)))
-            button->setPill(description.pill(m_.tint()));
+    page_->setAccent(m_.tint());
+    showFooter(TourWindow::footer(shown_), true);
 }
 
 void OnboardingView::act(const TourWindow::Button& button) {

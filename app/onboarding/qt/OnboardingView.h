@@ -46,7 +46,7 @@ public:
 
     TourPageView* page() const { return page_; }
     // The scroll area the page lies in, which slides and fades with it.
-    QWidget* pageFrame() const { return frameOf(page_); }
+    QWidget* pageFrame() const { return frame_; }
     // The footer's buttons as shown: Back (when shown), then those on the right.
     std::vector<QAbstractButton*> footerButtons() const;
     QAbstractButton* closeButton() const { return close_; }
@@ -71,12 +71,15 @@ private:
     // Shows what the tour holds now: the page of its step, its states, the dots, the footer.
     void refresh();
     void showPage(const TourState& state, bool animated);
-    void showFooter(const TourWindow::Footer& footer);
-    // The desktop picture's tint, decoded after the window showed: the buttons take it in place.
+    // The footer's buttons for the step; with `retint`, their pills again though the footer
+    // is the same (the tint changed).
+    void showFooter(const TourWindow::Footer& footer, bool retint = false);
+    // The desktop picture's tint, decoded after the window showed: the page and the buttons
+    // take it in place.
     void retint();
     void act(const TourWindow::Button& button);
-    TourPageView* makePage(const TourState& state);
-    static QWidget* frameOf(TourPageView* page);
+    // Makes the page of the state in a scroll area of its own: the new `page_` and `frame_`.
+    void makePage(const TourState& state);
 
     AppModel& m_;
     Onboarding& tour_;
@@ -93,6 +96,7 @@ private:
     QAbstractButton* close_ = nullptr;
     PageArea* area_ = nullptr;
     TourPageView* page_ = nullptr;
+    QWidget* frame_ = nullptr;  // the page's scroll area
     PillButton* back_ = nullptr;
     std::unique_ptr<Parts> buttons_;  // on the right of the footer, by title
     std::optional<QPoint> grab_;  // where a drag of the background took the window

@@ -13,7 +13,6 @@
 namespace norvane {
 namespace {
 
-
 QWidget* tileIcon(const TileIcon& icon) {
     return std::visit(
         [](const auto& shape) -> QWidget* {
@@ -35,13 +34,23 @@ QWidget* tileIcon(const TileIcon& icon) {
         icon);
 }
 
-CardFrame* tileCard(const Tile& tile) {
+// Another icon of the same shape in the widget `tileIcon` made (the bars take no tint).
+void showIcon(QWidget* view, const TileIcon& icon) {
+    std::visit(
+        [view](const auto& shape) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(shape)>, Bars>)
+                static_cast<DotView*>(view)->setFixed(shape.layout());
+        },
+        icon);
+}
+
+CardFrame* tileCard(const Tile& tile, QWidget* iconView) {
     auto* card = tourCard(Tile::padding);
     card->setMinimumHeight(points(Tile::minimumHeight + 2 * Tile::padding));
     card->content()->setSpacing(points(Tile::stackSpacing));
     auto* icon = new QWidget;
     icon->setFixedHeight(points(Tile::iconHeight));
-    hbox(icon, 0)->addWidget(tileIcon(tile.icon), 0, Qt::AlignLeft | Qt::AlignVCenter);
+    hbox(icon, 0)->addWidget(iconView, 0, Qt::AlignLeft | Qt::AlignVCenter);
     card->content()->addWidget(icon);
     TextStyle title = Tile::titleStyle();
     title.wraps = true;
@@ -70,6 +79,7 @@ TourPageView::TourPageView(AppModel& model, MainQueue& queue, const TourState& s
     const HeroInputs hero{inputs_.look.accent, menuBarHero(m_), inputs_.clock};
     QWidget* picture = heroView(page.hero, queue_, inputs_.look.still, hero);
     if (page.hero == Hero::menuBar) menuBar_ = static_cast<MenuBarHeroView*>(picture);
+    if (page.hero == Hero::control) control_ = static_cast<ControlHeroView*>(picture);
     auto* boxLayout = vbox(box, 0);
     boxLayout->addWidget(picture, 0, page.hero == Hero::control ? Qt::AlignVCenter : Qt::AlignCenter);
     column->addWidget(box);
@@ -92,7 +102,8 @@ QWidget* TourPageView::content(const TourState& state) {
     const TourPage page = tourPage(step_);
     switch (page.content) {
         case PageContent::tiles:
-            return tileGrid(tiles(step_, inputs_.look.accent, inputs_.look.waiting), page.columns);
+            tiles_ = tiles(step_, inputs_.look.accent, inputs_.look.waiting);
+            return tileGrid(tiles_, page.columns);
         case PageContent::accessCard:
             card_ = new AccessCardView(queue_, *permissionTexts(step_), *state.access(step_), inputs_.look,
                                        inputs_.relaunch);
@@ -113,8 +124,11 @@ QWidget* TourPageView::tileGrid(const std::vector<Tile>& tiles, int columns) {
         layout->setColumnStretch(column, 1);
         layout->setColumnMinimumWidth(column, points(Tile::minimumColumn));
     }
-    for (std::size_t i = 0; i < tiles.size(); ++i)
-        layout->addWidget(tileCard(tiles[i]), static_cast<int>(i) / count, static_cast<int>(i) % count);
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        tileIcons_.push_back(tileIcon(tiles[i].icon));
+        layout->addWidget(tileCard(tiles[i], tileIcons_.back()), static_cast<int>(i) / count,
+                          static_cast<int>(i) % count);
+    }
     return grid;
 }
 
@@ -154,6 +168,18 @@ void TourPageView::setState(const TourState& state) {
 
 void TourPageView::setRelaunchFailure(const std::optional<std::string>& reason) {
     if (card_) card_->setRelaunchFailure(reason);
+}
+
+void TourPageView::setAccent(Color accent) {
+    if (accent == inputs_.look.accent) return;
+    inputs_.look.accent = accent;
+    const std::vector<Tile> shown = tiles(step_, accent, inputs_.look.waiting);
+    for (std::size_t i = 0; i < shown.size() && i < tiles_.size(); ++i)
+        if (shown[i].icon != tiles_[i].icon) showIcon(tileIcons_[i], shown[i].icon);
+    tiles_ = shown;
+    if (control_) control_->setAccent(accent);
+    if (card_) card_->setAccent(accent);
+    if (login_) login_->setTint(accent);
 }
 
 void TourPageView::showModel() {

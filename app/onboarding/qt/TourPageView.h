@@ -1,7 +1,8 @@
 #pragma once
 // One page of the tour on Qt: its picture in a dark box, its title and text, and its
 // content (tiles, the access card of its permission, or the closing rows). A page is made
-// for one step; the permission states and the model's figures it shows change in place.
+// for one step; the permission states, the model's figures and the app's tint it shows
+// change in place.
 
 #include <QAbstractButton>
 #include <QWidget>
@@ -16,6 +17,7 @@
 
 namespace norvane {
 
+class ControlHeroView;
 class MenuBarHeroView;
 
 // What a page reads besides the tour's state.
@@ -36,6 +38,9 @@ public:
     void setState(const TourState& state);
     // Why the last restart from the tour did not happen: said on a permission page's card.
     void setRelaunchFailure(const std::optional<std::string>& reason);
+    // The app's tint, decoded after the page was made: the tiles' figures, the picture's
+    // badge, the restart link and the login switch take it.
+    void setAccent(Color accent);
 
     AccessCardView* accessCard() const { return card_; }
     SwitchButton* loginSwitch() const { return login_; }
@@ -53,6 +58,9 @@ private:
     AccessCardView* card_ = nullptr;
     std::vector<SummaryRowView*> rows_;
     SwitchButton* login_ = nullptr;
+    std::vector<Tile> tiles_;  // as shown, with the widget of each one's icon
+    std::vector<QWidget*> tileIcons_;
+    ControlHeroView* control_ = nullptr;
     MenuBarHeroView* menuBar_ = nullptr;
     Observers::Subscription modelFields_;
 };

@@ -170,6 +170,11 @@ Drawing::Drawing(QSize size, Draw draw, QWidget* parent) : QWidget(parent), draw
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+void Drawing::setDraw(Draw draw) {
+    draw_ = std::move(draw);
+    update();
+}
+
 void Drawing::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -102,6 +102,8 @@ class Drawing final : public QWidget {
 public:
     using Draw = std::function<void(QPainter&, const QRectF& box)>;
     Drawing(QSize size, Draw draw, QWidget* parent = nullptr);
+    // Another drawing of the same size, in place.
+    void setDraw(Draw draw);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

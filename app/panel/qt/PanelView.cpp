@@ -172,12 +172,11 @@ PanelView::~PanelView() = default;
 
 void PanelView::showEvent(QShowEvent* event) {
     BackdropView::showEvent(event);
-    // A request made while the panel was closed is taken as it opens; the screen may differ.
+    // A request made while the panel was closed is taken as it opens.
     if (m_.wantedTab()) {
         panel_.takeWantedTab(m_);
         showPage();
     }
-    fitPages();
 }
 
 QScrollArea* PanelView::area(Panel::Page page) {

@@ -53,6 +53,7 @@ public:
 
     // Fits the pages to the screen's visible height again (the screen changed): the Now page
     // as tall as its content up to its cap, the others at their height within the screen.
+    // Whoever shows the panel calls it first, so the window is sized before it appears.
     void fitPages();
 
 protected:

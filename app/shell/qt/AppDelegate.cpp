@@ -73,16 +73,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     for (const auto& [action, hotkey] : model_->hotkeys())
         hotkeys_->set(hotkey, action);
 
-    // The tour's window keeps to the screen as it changes.
-    const auto watch = [weak, context = &panel_->panel()](QScreen* screen) {
-        for (const auto change : {&QScreen::geometryChanged, &QScreen::availableGeometryChanged})
-            QObject::connect(screen, change, context, [weak] {
-                if (const auto self = weak.lock()) (*self)->screenChanged();
-            });
+    // The tour's window keeps to the screen beside the item, as the panel does.
+    panel_->afterScreenChange = [weak] {
+        if (const auto self = weak.lock()) (*self)->placeTour();
     };
-    for (QScreen* screen : QGuiApplication::screens())
-        watch(screen);
-    QObject::connect(qApp, &QGuiApplication::screenAdded, &panel_->panel(), watch);
 
     if (tour_->openAtLaunch(tourOffered_, arguments)) showOnboarding();
 }
@@ -160,18 +154,6 @@ void AppDelegate::placeTour() {
         tourWindow_->setMask(QRegion(path.toFillPolygon().toPolygon()));
     }
     tourWindow_->move(static_cast<int>(frame.x), static_cast<int>(frame.y));
-}
-
-void AppDelegate::screenChanged() {
-    if (tourPlacePosted_) return;
-    tourPlacePosted_ = true;
-    // After the item has followed the screen.
-    queue_.post([weak = std::weak_ptr<AppDelegate*>(alive_)] {
-        if (const auto self = weak.lock()) {
-            (*self)->tourPlacePosted_ = false;
-            (*self)->placeTour();
-        }
-    });
 }
 
 void AppDelegate::closeOnboarding() {

@@ -74,8 +74,6 @@ private:
     void closeOnboarding();
     // Sizes and places the tour's window in the room the screen leaves beside the item.
     void placeTour();
-    // Places the tour's window again once the item has followed a change of the screen.
-    void screenChanged();
 
     std::optional<System> system_;  // until launch hands it to the model
     std::shared_ptr<const SystemState> state_;
@@ -95,7 +93,6 @@ private:
     Handover secondStarts_;
     std::unique_ptr<QWidget> tourWindow_;
     OnboardingView* tourView_ = nullptr;  // the tour window's content
-    bool tourPlacePosted_ = false;
     std::unique_ptr<QWidget> closedWindow_;  // until the queue's next turn
     std::shared_ptr<AppDelegate*> alive_;  // weak copies reach the delegate from later work
 };

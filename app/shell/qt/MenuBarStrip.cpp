@@ -26,15 +26,6 @@ MenuBarStrip::MenuBarStrip()
     setFont(qtFont(titleStyle));
     fit();
     QWidget::show();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) follow(screen);
-    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen* screen) {
-        if (screen) follow(screen);
-        fit();
-    });
-}
-
-void MenuBarStrip::follow(QScreen* screen) {
-    QObject::connect(screen, &QScreen::geometryChanged, this, &MenuBarStrip::fit, Qt::UniqueConnection);
 }
 
 void MenuBarStrip::show(const StatusItemLook& look) {

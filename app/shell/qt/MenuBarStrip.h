@@ -22,6 +22,7 @@ public:
     void setHighlighted(bool on) override;
     std::optional<Rect> frame() const override;
     std::optional<Rect> visibleFrame() const override;
+    void followScreens() override { fit(); }
 
     const StatusItemLook& look() const { return look_; }
     bool highlighted() const { return highlighted_; }
@@ -33,8 +34,6 @@ protected:
 private:
     // Width for the look's title, at the top right of the primary screen.
     void fit();
-    // Fits the strip again whenever the screen's geometry changes.
-    void follow(QScreen* screen);
 
     StatusItemLook look_;
     bool highlighted_ = false;

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QRect>
 #include <QSystemTrayIcon>
-#include <cstdlib>
 
 #include "app/shell/qt/MenuBarStrip.h"
 #include "app/shell/qt/TrayStatusItem.h"
@@ -13,11 +12,8 @@ namespace norvane {
 
 std::unique_ptr<StatusItem> makeStatusItem() {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::shared_ptr<const X11SystemTray> tray;
-        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            const char* display = std::getenv("DISPLAY");
-            tray = std::make_shared<X11SystemTray>(display ? std::optional<std::string>(display) : std::nullopt);
-        }
+        std::unique_ptr<X11SystemTray> tray;
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) tray = X11SystemTray::forSession();
         return std::make_unique<TrayStatusItem>(std::move(tray));
     }
     return std::make_unique<MenuBarStrip>();

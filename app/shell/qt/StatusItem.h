@@ -26,6 +26,9 @@ public:
     // growing downwards); absent when the desktop does not say.
     virtual std::optional<Rect> frame() const = 0;
     virtual std::optional<Rect> visibleFrame() const = 0;
+    // The screens changed: an item that places itself on the screen places itself again (a
+    // tray places its icons itself). Its panel tells it, once for the changes under way.
+    virtual void followScreens() {}
 
     // Called when the user clicks the item.
     std::function<void()> clicked = [] {};

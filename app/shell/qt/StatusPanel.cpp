@@ -62,13 +62,7 @@ StatusPanel::StatusPanel(AppModel& model, MainQueue& queue, std::unique_ptr<Stat
 
     item_->clicked = [this] { toggle(); };
     item_->moved = [this] { screenChanged(); };
-    for (QScreen* screen : QGuiApplication::screens())
-        watchScreen(screen);
-    QObject::connect(qApp, &QGuiApplication::screenAdded, panel_.get(), [this](QScreen* screen) {
-        watchScreen(screen);
-        screenChanged();
-    });
-    QObject::connect(qApp, &QGuiApplication::screenRemoved, panel_.get(), [this] { screenChanged(); });
+    watchScreens();
     renderItem();
     std::weak_ptr<StatusPanel*> weak = alive_;
     itemFields_ = model_.subscribe({statusItemFields.begin(), statusItemFields.end()}, [this, weak] {
@@ -158,9 +152,19 @@ void StatusPanel::place() {
     if (panel_->pos() != target) panel_->move(target);
 }
 
-void StatusPanel::watchScreen(QScreen* screen) {
-    QObject::connect(screen, &QScreen::geometryChanged, panel_.get(), [this] { screenChanged(); });
-    QObject::connect(screen, &QScreen::availableGeometryChanged, panel_.get(), [this] { screenChanged(); });
+void StatusPanel::watchScreens() {
+    const auto watch = [this](QScreen* screen) {
+        for (const auto change : {&QScreen::geometryChanged, &QScreen::availableGeometryChanged})
+            QObject::connect(screen, change, panel_.get(), [this] { screenChanged(); });
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, panel_.get(), [this, watch](QScreen* screen) {
+        watch(screen);
+        screenChanged();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, panel_.get(), [this] { screenChanged(); });
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, panel_.get(), [this] { screenChanged(); });
 }
 
 void StatusPanel::screenChanged() {
@@ -170,11 +174,14 @@ void StatusPanel::screenChanged() {
         const auto self = weak.lock();
         if (!self) return;
         StatusPanel& panel = **self;
-        panel.refitPosted_ = false;
-        if (!panel.panel_->isVisible()) return;
-        panel.view_->fitPages();
-        panel.panel_->adjustSize();
-        panel.place();
+        panel.item_->followScreens();
+        panel.refitPosted_ = false;  // after the item's own move, which is part of this change
+        if (panel.panel_->isVisible()) {
+            panel.view_->fitPages();
+            panel.panel_->adjustSize();
+            panel.place();
+        }
+        panel.afterScreenChange();
     });
 }
 

@@ -22,9 +22,6 @@ class QScreen;
 
 namespace norvane {
 
-// While the panel is open it stays under its item, within the screen: when a screen's
-// geometry changes or the item moves it is fitted and placed again.
-//
 // The floating panel's window: frameless, above other windows, and able to take the
 // keyboard focus. It tells when it loses the focus and when its size changes.
 class KeyPanel final : public QWidget {
@@ -49,6 +46,9 @@ struct PanelLook {
     bool translucent = false;  // a compositor shows what lies behind the window
 };
 
+// While the panel is open it stays under its item, within the screen: when the screens change
+// (one's geometry, one added or removed, another primary) or the item moves, the item follows
+// the screens, then the panel is fitted and placed again, once for the changes under way.
 class StatusPanel {
 public:
     // The model and the queue must outlive the panel. With `openAtLaunch` (the option
@@ -73,16 +73,19 @@ public:
 
     bool isOpen() const;
     StatusItem& item() const { return *item_; }
+    // Called after the item and an open panel have followed a change of the screens or of
+    // the item's place: what else keeps to the screen beside the item follows here.
+    std::function<void()> afterScreenChange = [] {};
     KeyPanel& panel() const { return *panel_; }
     PanelView& view() const { return *view_; }
 
 private:
     void close();
     void place();
-    // Fits and places an open panel again once the changes under way are through (a screen's
-    // change moves the item too, and is told in several signals).
+    // Follows the screens once the changes under way are through (a screen's change moves the
+    // item too, and is told in several signals).
     void screenChanged();
-    void watchScreen(QScreen* screen);
+    void watchScreens();
     void pressed(const ClickMonitor::Press& press);
     // Draws the item when its look differs from the one it shows.
     void renderItem();

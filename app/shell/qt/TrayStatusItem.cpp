@@ -14,7 +14,6 @@
 #include "app/visuals/MenuBarIcon.h"
 #include "app/visuals/qt/MenuBarImage.h"
 #include "app/visuals/qt/Painting.h"
-#include "platform/x11/X11SystemTray.h"
 
 namespace norvane {
 namespace {
@@ -60,30 +59,35 @@ std::vector<Color> screenPixels(const QRect& where) {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::shared_ptr<const X11SystemTray> tray) : tray_(std::move(tray)) {
+TrayStatusItem::TrayStatusItem(std::unique_ptr<X11SystemTray> tray) : tray_(std::move(tray)) {
     QObject::connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) clicked();
     });
-    qApp->installEventFilter(this);  // a change of the desktop's palette
+    paletteWatch_.installEventFilter(this);
+    if (tray_)
+        tray_->watch([this] {
+            // On the tray's thread: the colour is worked out on the main one.
+            QMetaObject::invokeMethod(this, [this] { check(true, false); }, Qt::QueuedConnection);
+        });
 }
 
 TrayStatusItem::~TrayStatusItem() {
-    qApp->removeEventFilter(this);
+    tray_.reset();  // its thread ends before the item goes
 }
 
 void TrayStatusItem::show(const StatusItemLook& look) {
     look_ = look;
     icon_.setToolTip(QString::fromStdString(look.accessibilityLabel));
+    if (!ink_) ink_ = currentInk();
     draw();
 }
 
 void TrayStatusItem::draw() {
-    if (!look_) return;
-    const Color ink = currentInk();
-    if (shownLook_ == look_ && shownInk_ == ink) return;
+    if (!look_ || !ink_) return;
+    if (shownLook_ == look_ && shownInk_ == ink_) return;
     shownLook_ = look_;
-    shownInk_ = ink;
-    icon_.setIcon(trayIcon(*look_, ink));
+    shownInk_ = ink_;
+    icon_.setIcon(trayIcon(*look_, *ink_));
     // Shown once it has an icon to show.
     if (!icon_.isVisible()) {
         icon_.show();
@@ -105,27 +109,41 @@ void TrayStatusItem::watchEmbedding() {
         if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && widget != embedded_) {
             embedded_ = widget;
             widget->installEventFilter(this);
+            inkDue_ = true;  // it has just shown
         }
 }
 
 bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    const bool drawn = watched == embedded_ && (type == QEvent::Paint || type == QEvent::Move || type == QEvent::Show);
-    const bool palette = watched == qApp && type == QEvent::ApplicationPaletteChange;
-    if (drawn && type == QEvent::Move) movedPending_ = true;
-    if ((drawn || palette) && !checkPosted_) {
-        // Once the tray has drawn what lies under the icon.
-        checkPosted_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                checkPosted_ = false;
-                draw();
-                if (std::exchange(movedPending_, false)) moved();
-            },
-            Qt::QueuedConnection);
+    if (watched == embedded_) {
+        // Where the icon now is, and again once it is drawn there: the tray may draw what lies
+        // under the icon only after the icon's move is told, and a move need not be followed
+        // by a paint.
+        const bool placed = type == QEvent::Show || type == QEvent::Move;
+        if (placed) inkDue_ = true;
+        if (placed || (type == QEvent::Paint && std::exchange(inkDue_, false))) check(true, type == QEvent::Move);
+    } else if (watched == &paletteWatch_ && type == QEvent::ApplicationPaletteChange) {
+        check(true, false);
     }
     return QObject::eventFilter(watched, event);
+}
+
+void TrayStatusItem::check(bool recolour, bool itemMoved) {
+    recolourPending_ = recolourPending_ || recolour;
+    movedPending_ = movedPending_ || itemMoved;
+    if (checkPosted_) return;
+    checkPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            checkPosted_ = false;
+            if (std::exchange(recolourPending_, false)) {
+                ink_ = currentInk();
+                draw();
+            }
+            if (std::exchange(movedPending_, false)) moved();
+        },
+        Qt::QueuedConnection);
 }
 
 std::optional<Rect> TrayStatusItem::frame() const {

@@ -5,24 +5,26 @@
 //
 // The colour comes from what the desktop tells (`trayInk`): the colour an X tray asks of its
 // icons (`_NET_SYSTEM_TRAY_COLORS`); else the tray's own colour, read from the screen where
-// the icon sits each time the tray draws it (embedded, moved, exposed); else the palette,
-// where a tray of the session bus draws the icon itself and tells nothing of its place.
+// the icon sits; else the palette, where a tray of the session bus draws the icon itself and
+// tells nothing of its place. It is worked out when the icon is first drawn, once the tray
+// has drawn the icon after showing or moving it, when the application's palette changes and
+// when the tray says other colours; each look is drawn in the colour last worked out.
 
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QWidget>
 #include <memory>
 
 #include "app/shell/qt/StatusItem.h"
 #include "platform/Color.h"
+#include "platform/x11/X11SystemTray.h"
 
 namespace norvane {
-
-class X11SystemTray;
 
 class TrayStatusItem final : public QObject, public StatusItem {
 public:
     // `tray`, where the display is X11's, tells the colour the tray asks of its icons.
-    explicit TrayStatusItem(std::shared_ptr<const X11SystemTray> tray = nullptr);
+    explicit TrayStatusItem(std::unique_ptr<X11SystemTray> tray = nullptr);
     ~TrayStatusItem() override;
 
     void show(const StatusItemLook& look) override;
@@ -37,20 +39,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Draws the look in the colour the tray calls for, where either changed.
+    // Draws the look in the colour worked out last, where either differs from what is shown.
     void draw();
     Color currentInk() const;
-    // The widget the tray embeds, once the icon shows: what it draws and where it moves is
-    // watched.
+    // The widget the tray embeds, once the icon shows: where it shows and moves is watched.
     void watchEmbedding();
+    // Works the colour out again, or tells that the item moved, on the event loop's next turn.
+    void check(bool recolour, bool itemMoved);
 
-    std::shared_ptr<const X11SystemTray> tray_;
+    std::unique_ptr<X11SystemTray> tray_;
     QSystemTrayIcon icon_;
+    // Never shown: only widgets hear that the application's palette changed.
+    QWidget paletteWatch_;
     std::optional<StatusItemLook> look_;
+    std::optional<Color> ink_;  // as last worked out
     std::optional<StatusItemLook> shownLook_;
     std::optional<Color> shownInk_;
     QObject* embedded_ = nullptr;
+    bool inkDue_ = false;  // the icon showed or moved: the colour is read once it is drawn there
     bool checkPosted_ = false;
+    bool recolourPending_ = false;
     bool movedPending_ = false;
 };
 

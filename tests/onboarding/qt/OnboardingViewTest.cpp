@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 
 #include "app/onboarding/qt/Illustrations.h"
+#include "app/visuals/qt/DotView.h"
 #include "tests/model/ModelProbe.h"
 #include "tests/visuals/qt/QtApp.h"
 
@@ -171,6 +172,24 @@ TEST_F(TourView, WithReduceMotionPagesCrossFadeAndPicturesStandStill) {
     press("Start");
     EXPECT_TRUE(view->moving());
     EXPECT_EQ(view->pageFrame()->pos(), QPoint(0, 0));  // fading in where it stands
+}
+
+TEST_F(TourView, AShownPageTakesATintDecodedLaterInPlace) {
+    make();
+    TourPageView* page = view->page();
+    const auto dotsIn = [&](Color color) {  // the welcome tiles' figures are in the tint
+        int count = 0;
+        for (QWidget* widget : page->findChildren<QWidget*>())
+            if (const auto* dots = dynamic_cast<DotView*>(widget))
+                for (const Dot& dot : dots->currentLayout().dots) count += dot.color == color;
+        return count;
+    };
+    const Color before = m.tint(), decoded{0.25, 0.5, 1, 1};
+    const int figures = dotsIn(before);
+    ASSERT_GT(figures, 0);
+    ModelProbe(m).tint(decoded);
+    EXPECT_EQ(view->page(), page);
+    EXPECT_EQ(std::pair(dotsIn(decoded), dotsIn(before)), std::pair(figures, 0));
 }
 
 TEST_F(TourView, APageChangeNeverDrawsOneFadeInsideAnother) {

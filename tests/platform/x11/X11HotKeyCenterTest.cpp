@@ -15,6 +15,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11ClickMonitor.h"
 #include "platform/x11/X11Compositor.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11SystemTray.h"
 #include "tests/support/Xvfb.h"
 
@@ -24,28 +25,17 @@ namespace {
 // A client of the display that owns a selection of screen 0 with a window of its own, as a
 // compositor or a tray does; it ends with its connection.
 struct SelectionOwner {
-    SelectionOwner(const std::string& display, const std::string& selection)
-        : connection(xcb_connect(display.c_str(), nullptr)) {
-        if (xcb_connection_has_error(connection)) return;
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        window = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-        xcb_set_selection_owner(connection, window, atom(selection), XCB_CURRENT_TIME);
-        roundTrip();
+    SelectionOwner(const std::string& display, const std::string& selection) : x(display) {
+        if (!x.connected()) return;
+        window = xcb_generate_id(x.get());
+        xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(x.get(), window, x.atom(selection), XCB_CURRENT_TIME);
+        x.sync();
     }
-    ~SelectionOwner() { xcb_disconnect(connection); }
-    bool connected() const { return !xcb_connection_has_error(connection) && window != 0; }
-    xcb_atom_t atom(const std::string& name) const {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
-        const xcb_atom_t out = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return out;
-    }
-    void roundTrip() const { std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); }
+    bool connected() const { return x.connected() && window != 0; }
 
-    xcb_connection_t* connection;
+    X11Connection x;
     xcb_window_t window = 0;
 };
 
@@ -165,16 +155,24 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
 
 TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn) {
     EXPECT_FALSE(X11SystemTray(std::nullopt).foreground());
-    const X11SystemTray tray(xvfb.display());
+    std::mutex mutex;
+    std::condition_variable toldOfChange;
+    int changes = 0;
+    X11SystemTray tray(xvfb.display());
     ASSERT_TRUE(tray.connected());
+    tray.watch([&] {
+        std::lock_guard lock(mutex);
+        ++changes;
+        toldOfChange.notify_all();
+    });
     EXPECT_EQ(tray.foreground(), std::nullopt);  // no tray runs
 
     // This client plays the tray: it owns the selection of screen 0 with a window of its own.
     auto owner = std::make_unique<SelectionOwner>(*xvfb.display(), "_NET_SYSTEM_TRAY_S0");
     ASSERT_TRUE(owner->connected());
-    xcb_connection_t* connection = owner->connection;
+    xcb_connection_t* connection = owner->x.get();
     const xcb_window_t window = owner->window;
-    const xcb_atom_t colors = owner->atom("_NET_SYSTEM_TRAY_COLORS");
+    const xcb_atom_t colors = owner->x.atom("_NET_SYSTEM_TRAY_COLORS");
     const double dim = 0x2020 / 65535.0;
     const std::vector<std::uint32_t> fourColours{0xFFFF, 0x8000, 0, 0xFFFF, 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0xFFFF, 0};
     struct Row {
@@ -204,8 +202,13 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
             xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, colors, type, 8,
                                 static_cast<std::uint32_t>(bytes.size()), bytes.data());
         }
-        owner->roundTrip();
+        owner->x.sync();
         EXPECT_EQ(tray.foreground(), foreground) << what;
+    }
+    {
+        // Each row after the first read (which found nothing to delete) changed the colours.
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(toldOfChange.wait_for(lock, std::chrono::seconds(10), [&] { return changes == 6; })) << changes;
     }
     owner.reset();
     EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 
 #include "app/shell/PanelPlacement.h"
+#include "app/shell/qt/TrayStatusItem.h"
 #include "tests/model/ModelProbe.h"
 #include "tests/shell/qt/FakeStatusItem.h"
 #include "tests/visuals/qt/QtApp.h"
@@ -153,11 +154,15 @@ TEST_F(Panel, AnOpenPanelGoesBackUnderItsItemWhenTheItemMovesAndFitsASmallerScre
         return window.pos() == QPoint(static_cast<int>(origin.x), static_cast<int>(origin.y));
     };
     const int tall = window.height();
-    // The screen shrinks to 1024 x 600: the item moves with it, and tells so.
+    int followed = 0;  // by what else keeps beside the item, once for the changes under way
+    panel->afterScreenChange = [&] { ++followed; };
+    // The screen shrinks to 1024 x 600: the item moves with it, and tells so (twice).
     item->where = {950, 0, 74, 24};
     item->visible = {0, 0, 1024, 600};
     item->moved();
+    item->moved();
     settle();
+    EXPECT_EQ(followed, 1);
     EXPECT_TRUE(placed());
     EXPECT_LE(window.y() + window.height(), 600);
     EXPECT_LT(window.height(), tall);
@@ -206,6 +211,22 @@ TEST_F(Panel, WithTheOpenOptionItOpensHalfASecondLaterAndClosesAsAfterAnyOpening
         EXPECT_FALSE(m.panelOpen());
         EXPECT_FALSE(item->highlighted);
     }
+}
+
+TEST(TrayItem, WhereTheTraySaysNothingTheDotsFollowTheApplicationsPalette) {
+    testing::ensureQtApplication();
+    const QPalette before = qApp->palette();
+    TrayStatusItem item;
+    item.show(StatusItemLook{50, false, " 50%", "Norvane, battery 50%"});
+    const QColor text = before.windowText().color();
+    EXPECT_EQ(item.ink(), (Color{text.redF(), text.greenF(), text.blueF(), text.alphaF()}));
+    QPalette red = before;
+    red.setColor(QPalette::WindowText, Qt::red);
+    qApp->setPalette(red);
+    QCoreApplication::sendPostedEvents();  // the news of the palette
+    QCoreApplication::sendPostedEvents();  // the check it asks for
+    EXPECT_EQ(item.ink(), (Color{1, 0, 0, 1}));
+    qApp->setPalette(before);
 }
 
 }  // namespace
