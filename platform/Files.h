@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace norvane {
@@ -32,10 +33,36 @@ struct ReadFailure {
 
 enum class Links { follow, refuse };
 
-// The bytes of the regular file at `path`, at most `cap` of them. It is opened without
-// blocking, so a named pipe or a device never holds the caller, and must be a regular file
-// once open; nothing is reserved for the size it claims (a sparse file may claim terabytes).
-// With `Links::refuse` a link at the path is not followed.
+// An open file, closed when it goes.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (a late write error shows here).
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+// The regular file at `path`, open for reading. It is opened without blocking, so a named
+// pipe or a device never holds the caller, and must be a regular file once open. With
+// `Links::refuse` a link at the path is not followed.
+std::variant<FileDescriptor, ReadFailure> openRegularFile(const Path& path, Links links = Links::follow);
+
+// What is left to read of an open file, at most `cap` bytes: a file that claims more is
+// refused before a byte is read, and the reading stops past the cap, since the claim may be
+// false (files of /proc say 0, a pipe says nothing). Nothing is reserved for what it claims.
+std::variant<std::string, ReadFailure> readToEnd(const FileDescriptor& file, std::size_t cap);
+
+// The bytes of the regular file at `path` (`openRegularFile`, then `readToEnd`).
 std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap,
                                                        Links links = Links::follow);
 
