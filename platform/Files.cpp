@@ -127,8 +127,8 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
     return readToEnd(std::get<FileDescriptor>(open), cap);
 }
 
-std::optional<std::string> readFile(const Path& path) {
-    auto read = readRegularFile(path, readFileCap);
+std::optional<std::string> readFile(const Path& path, std::size_t cap) {
+    auto read = readRegularFile(path, cap);
     if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
     return std::nullopt;
 }

@@ -69,8 +69,9 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
 // What `readFile` takes at most: far above any file of the machine folder, and above an
 // update's archive of a bundle built with the sanitizers.
 inline constexpr std::size_t readFileCap = std::size_t{1} << 30;
-// The whole regular file as bytes (links followed); absent when it cannot be read.
-std::optional<std::string> readFile(const Path& path);
+// The whole regular file as bytes (links followed), at most `cap` of them; absent when it
+// cannot be read or holds more.
+std::optional<std::string> readFile(const Path& path, std::size_t cap = readFileCap);
 
 // Where a line about a file of the user's goes: the system log, in the application; standard
 // error when empty.
