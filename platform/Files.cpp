@@ -140,18 +140,28 @@ void tell(const FileLog& log, const std::string& line) {
     else std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-}  // namespace
-
-void setAside(const Path& path, const ReadFailure& failure, const FileLog& log) {
-    if (failure.kind == ReadFailure::Kind::missing) return;
-    const std::string what = "Norvane: " + path.string() + " is " + failure.what;
-    if (const auto moved = moveAside(path)) tell(log, what + "; moved aside to " + moved->string());
-    else tell(log, what + " and could not be moved aside");
+// Moves the file aside and tells so in one line: "Norvane: <path> is <what>; moved aside to …".
+void setAside(const Path& path, const std::string& what, const FileLog& log) {
+    const std::string line = "Norvane: " + path.string() + " is " + what;
+    if (const auto moved = moveAside(path)) tell(log, line + "; moved aside to " + moved->string());
+    else tell(log, line + " and could not be moved aside");
 }
 
-void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log) {
-    if (failure.kind == ReadFailure::Kind::missing) return;
-    tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
+}  // namespace
+
+void setAsideUndecodable(const Path& path, const FileLog& log) { setAside(path, "undecodable", log); }
+
+std::optional<std::string> readUserFile(const Path& path, std::size_t cap, Links links, UserFile kind,
+                                        const FileLog& log) {
+    auto read = readRegularFile(path, cap, links);
+    if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
+    const auto& failure = std::get<ReadFailure>(read);
+    if (failure.kind == ReadFailure::Kind::missing) return std::nullopt;
+    const bool leave = kind == UserFile::cache ||
+                       (kind == UserFile::appendedTo && failure.kind == ReadFailure::Kind::unreadable);
+    if (leave) tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
+    else setAside(path, failure.what, log);
+    return std::nullopt;
 }
 
 std::uint64_t filesChanged() { return changes.load(std::memory_order_relaxed); }

@@ -77,12 +77,22 @@ std::optional<std::string> readFile(const Path& path, std::size_t cap = readFile
 // error when empty.
 using FileLog = std::function<void(std::string_view line)>;
 
-// Moves a file of the user's folders that is there but cannot be taken (any failure but a
-// missing file) out of the way, as an undecodable one is (`moveAside`), and tells so in
-// one line.
-void setAside(const Path& path, const ReadFailure& failure, const FileLog& log = {});
-// Tells in one line that the file is left unread where it is.
-void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log = {});
+// What a file of the user's folders is to the application, which decides what becomes of one
+// that is there but cannot be taken (a link where none is taken, a pipe, a folder, too large,
+// refused by the system).
+enum class UserFile {
+    savedWhole,  // set aside (`moveAside`), so that the next save does not replace it
+    appendedTo,  // set aside, so that appends start a new one; but one that the system only
+                 // refuses to read is left where it is, as appends still reach it
+    cache,       // left where it is: the next keep replaces it
+};
+// The bytes of a file of the user's (`readRegularFile`). Absent when it is missing, or there
+// but cannot be taken: then it is set aside or left, as its kind says, and one line tells so.
+std::optional<std::string> readUserFile(const Path& path, std::size_t cap, Links links, UserFile kind,
+                                        const FileLog& log = {});
+// Sets aside a file of the user's that was read but cannot be decoded (`moveAside`), with one
+// line as for one that cannot be taken.
+void setAsideUndecodable(const Path& path, const FileLog& log = {});
 
 // Writes to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old content or the new one, never a mix. The folder must exist.
