@@ -761,7 +761,7 @@ SignatureCheck RecordCodeSigning::checkRunning(std::int32_t pid, std::string_vie
     // The file at the path must be the one the process runs: a program replaced at its path
     // after its start shows as "(deleted)" or as another inode.
     struct stat running {}, named {};
-    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    const std::string exe = procFile(pid, "exe");
     if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
         running.st_ino != named.st_ino)
         return SignatureCheck::notSigned;

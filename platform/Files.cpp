@@ -28,27 +28,6 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (a late write error shows here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 // Changes this process made through the functions below.
 std::atomic<std::uint64_t> changes{0};
 
@@ -61,9 +40,33 @@ Path environmentFolder(const char* variable, const Path& fallback) {
 
 }  // namespace
 
-std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap, Links links) {
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileDescriptor::close() {
+    return ::close(std::exchange(fd_, -1)) == 0;
+}
+
+namespace {
+
+ReadFailure unreadable(int error) {
+    return ReadFailure{ReadFailure::Kind::unreadable, std::string("unreadable (") + std::strerror(error) + ")"};
+}
+
+}  // namespace
+
+std::variant<FileDescriptor, ReadFailure> openRegularFile(const Path& path, Links links) {
     using Kind = ReadFailure::Kind;
-    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (links == Links::refuse ? O_NOFOLLOW : 0);
     FileDescriptor fd(::open(path.c_str(), flags));
     if (!fd.valid()) {
         const int error = errno;
@@ -78,11 +81,10 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
             const bool leads = ::stat(path.c_str(), &target) == 0;
             return ReadFailure{Kind::link, leads ? "a symbolic link" : "a link to nothing"};
         }
-        return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(error) + ")"};
+        return unreadable(error);
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(errno) + ")"};
+    if (::fstat(fd.get(), &st) != 0) return unreadable(errno);
     if (!S_ISREG(st.st_mode)) {
         const char* what = S_ISFIFO(st.st_mode)  ? "a named pipe"
                            : S_ISDIR(st.st_mode) ? "a folder"
@@ -91,20 +93,26 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
                                                                          : "not a regular file";
         return ReadFailure{Kind::notAFile, what};
     }
+    return fd;
+}
+
+std::variant<std::string, ReadFailure> readToEnd(const FileDescriptor& file, std::size_t cap) {
     const auto tooLarge = [cap] {
-        return ReadFailure{Kind::tooLarge, cap >= (std::size_t{1} << 20)
-                                               ? "larger than " + std::to_string(cap >> 20) + " MiB"
-                                               : "larger than " + std::to_string(cap >> 10) + " KiB"};
+        return ReadFailure{ReadFailure::Kind::tooLarge,
+                           cap >= (std::size_t{1} << 20) ? "larger than " + std::to_string(cap >> 20) + " MiB"
+                                                         : "larger than " + std::to_string(cap >> 10) + " KiB"};
     };
     // The size is only a claim (files of /proc say 0): the read itself stops past the cap.
-    if (st.st_size > 0 && static_cast<std::uintmax_t>(st.st_size) > cap) return tooLarge();
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return unreadable(errno);
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && static_cast<std::uintmax_t>(st.st_size) > cap) return tooLarge();
     std::string out;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return ReadFailure{Kind::unreadable, std::string("unreadable (") + std::strerror(errno) + ")"};
+            return unreadable(errno);
         }
         if (n == 0) break;
         if (static_cast<std::size_t>(n) > cap - out.size()) return tooLarge();
@@ -113,8 +121,14 @@ std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::si
     return out;
 }
 
-std::optional<std::string> readFile(const Path& path) {
-    auto read = readRegularFile(path, readFileCap);
+std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap, Links links) {
+    auto open = openRegularFile(path, links);
+    if (auto* failure = std::get_if<ReadFailure>(&open)) return std::move(*failure);
+    return readToEnd(std::get<FileDescriptor>(open), cap);
+}
+
+std::optional<std::string> readFile(const Path& path, std::size_t cap) {
+    auto read = readRegularFile(path, cap);
     if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
     return std::nullopt;
 }
@@ -126,18 +140,28 @@ void tell(const FileLog& log, const std::string& line) {
     else std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-}  // namespace
-
-void setAside(const Path& path, const ReadFailure& failure, const FileLog& log) {
-    if (failure.kind == ReadFailure::Kind::missing) return;
-    const std::string what = "Norvane: " + path.string() + " is " + failure.what;
-    if (const auto moved = moveAside(path)) tell(log, what + "; moved aside to " + moved->string());
-    else tell(log, what + " and could not be moved aside");
+// Moves the file aside and tells so in one line: "Norvane: <path> is <what>; moved aside to …".
+void setAside(const Path& path, const std::string& what, const FileLog& log) {
+    const std::string line = "Norvane: " + path.string() + " is " + what;
+    if (const auto moved = moveAside(path)) tell(log, line + "; moved aside to " + moved->string());
+    else tell(log, line + " and could not be moved aside");
 }
 
-void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log) {
-    if (failure.kind == ReadFailure::Kind::missing) return;
-    tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
+}  // namespace
+
+void setAsideUndecodable(const Path& path, const FileLog& log) { setAside(path, "undecodable", log); }
+
+std::optional<std::string> readUserFile(const Path& path, std::size_t cap, Links links, UserFile kind,
+                                        const FileLog& log) {
+    auto read = readRegularFile(path, cap, links);
+    if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
+    const auto& failure = std::get<ReadFailure>(read);
+    if (failure.kind == ReadFailure::Kind::missing) return std::nullopt;
+    const bool leave = kind == UserFile::cache ||
+                       (kind == UserFile::appendedTo && failure.kind == ReadFailure::Kind::unreadable);
+    if (leave) tell(log, "Norvane: " + path.string() + " is " + failure.what + "; left unread");
+    else setAside(path, failure.what, log);
+    return std::nullopt;
 }
 
 std::uint64_t filesChanged() { return changes.load(std::memory_order_relaxed); }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace norvane {
@@ -32,29 +33,66 @@ struct ReadFailure {
 
 enum class Links { follow, refuse };
 
-// The bytes of the regular file at `path`, at most `cap` of them. It is opened without
-// blocking, so a named pipe or a device never holds the caller, and must be a regular file
-// once open; nothing is reserved for the size it claims (a sparse file may claim terabytes).
-// With `Links::refuse` a link at the path is not followed.
+// An open file, closed when it goes.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded (a late write error shows here).
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+// The regular file at `path`, open for reading. It is opened without blocking, so a named
+// pipe or a device never holds the caller, and must be a regular file once open. With
+// `Links::refuse` a link at the path is not followed.
+std::variant<FileDescriptor, ReadFailure> openRegularFile(const Path& path, Links links = Links::follow);
+
+// What is left to read of an open file, at most `cap` bytes: a file that claims more is
+// refused before a byte is read, and the reading stops past the cap, since the claim may be
+// false (files of /proc say 0, a pipe says nothing). Nothing is reserved for what it claims.
+std::variant<std::string, ReadFailure> readToEnd(const FileDescriptor& file, std::size_t cap);
+
+// The bytes of the regular file at `path` (`openRegularFile`, then `readToEnd`).
 std::variant<std::string, ReadFailure> readRegularFile(const Path& path, std::size_t cap,
                                                        Links links = Links::follow);
 
 // What `readFile` takes at most: far above any file of the machine folder, and above an
 // update's archive of a bundle built with the sanitizers.
 inline constexpr std::size_t readFileCap = std::size_t{1} << 30;
-// The whole regular file as bytes (links followed); absent when it cannot be read.
-std::optional<std::string> readFile(const Path& path);
+// The whole regular file as bytes (links followed), at most `cap` of them; absent when it
+// cannot be read or holds more.
+std::optional<std::string> readFile(const Path& path, std::size_t cap = readFileCap);
 
 // Where a line about a file of the user's goes: the system log, in the application; standard
 // error when empty.
 using FileLog = std::function<void(std::string_view line)>;
 
-// Moves a file of the user's folders that is there but cannot be taken (any failure but a
-// missing file) out of the way, as an undecodable one is (`moveAside`), and tells so in
-// one line.
-void setAside(const Path& path, const ReadFailure& failure, const FileLog& log = {});
-// Tells in one line that the file is left unread where it is.
-void leaveUnread(const Path& path, const ReadFailure& failure, const FileLog& log = {});
+// What a file of the user's folders is to the application, which decides what becomes of one
+// that is there but cannot be taken (a link where none is taken, a pipe, a folder, too large,
+// refused by the system).
+enum class UserFile {
+    savedWhole,  // set aside (`moveAside`), so that the next save does not replace it
+    appendedTo,  // set aside, so that appends start a new one; but one that the system only
+                 // refuses to read is left where it is, as appends still reach it
+    cache,       // left where it is: the next keep replaces it
+};
+// The bytes of a file of the user's (`readRegularFile`). Absent when it is missing, or there
+// but cannot be taken: then it is set aside or left, as its kind says, and one line tells so.
+std::optional<std::string> readUserFile(const Path& path, std::size_t cap, Links links, UserFile kind,
+                                        const FileLog& log = {});
+// Sets aside a file of the user's that was read but cannot be decoded (`moveAside`), with one
+// line as for one that cannot be taken.
+void setAsideUndecodable(const Path& path, const FileLog& log = {});
 
 // Writes to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old content or the new one, never a mix. The folder must exist.

@@ -1,9 +1,7 @@
 #include "platform/Machine.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -97,20 +95,14 @@ bool Machine::createFromTemplate(const Path& destination, const Path& source) {
 namespace {
 
 // A named pipe of the folder stands for a slow sensor: its read waits for a writer, on the
-// background job that reads the sensors.
+// background job that reads the sensors. Absent when it cannot be opened, fails, or says
+// more than a file may hold.
 std::optional<std::string> readPipe(const Path& pipe) {
-    const int fd = ::open(pipe.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string out;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || out.size() + static_cast<std::size_t>(n) > readFileCap) break;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return out;
+    const FileDescriptor fd(::open(pipe.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    auto read = readToEnd(fd, readFileCap);
+    if (auto* bytes = std::get_if<std::string>(&read)) return std::move(*bytes);
+    return std::nullopt;
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "platform/PngAverage.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,28 +130,23 @@ bool readRows(png_structp png, const Shape& shape, png_bytep row, Sums& sums) {
 
 }  // namespace
 
-int openRegularFile(const Path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return -1;
-    struct stat about {};
-    if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-std::optional<std::optional<Color>> pngAverage(int fd) {
+std::optional<std::optional<Color>> pngAverage(const FileDescriptor& file) {
+    const int fd = file.get();
     auto source = std::make_unique<Source>();
     source->fd = fd;
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
     png_byte signature[8];
-    for (std::size_t got = 0; got < sizeof signature;) {
+    std::size_t got = 0;
+    while (got < sizeof signature) {
         const ssize_t n = ::read(fd, signature + got, sizeof signature - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
+        if (n <= 0) break;
         got += static_cast<std::size_t>(n);
     }
-    if (png_sig_cmp(signature, 0, sizeof signature) != 0) return std::nullopt;
+    if (got < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        if (start < 0 || ::lseek(fd, start, SEEK_SET) != start) return std::optional<Color>();
+        return std::nullopt;
+    }
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, ignore);
     if (!png) return std::optional<Color>();

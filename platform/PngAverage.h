@@ -10,15 +10,12 @@
 
 namespace norvane {
 
-// Opens a file for reading only if it is a regular file (a FIFO would block whoever reads it,
-// a device or a folder holds no picture): the descriptor, which the caller closes, or -1.
-int openRegularFile(const Path& file);
-
-// The average of every pixel of the PNG read from `fd` (from where it stands), each weighing
+// The average of every pixel of the PNG read from `file` (from where it stands), each weighing
 // the same: the colours premultiplied by their opacity and summed exactly at the picture's own
 // depth, the opacity then taken back out, as the picture drawn into one pixel would be.
-// Absent when the file does not begin as a PNG (the descriptor has then moved on); none inside
-// when it does but cannot be decoded (cut short, damaged, wider or taller than 65,535 pixels).
-std::optional<std::optional<Color>> pngAverage(int fd);
+// Absent when the file does not begin as a PNG: it then stands where it stood, for another
+// decoder to read. None inside when it does but cannot be decoded (cut short, damaged, wider or
+// taller than 65,535 pixels), or when it cannot be put back.
+std::optional<std::optional<Color>> pngAverage(const FileDescriptor& file);
 
 }  // namespace norvane

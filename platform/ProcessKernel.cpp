@@ -28,8 +28,6 @@ namespace {
 
 constexpr std::uint64_t kernelThreadFlag = 0x00200000;  // PF_KTHREAD
 
-std::string procFile(std::int32_t pid, const char* name) { return "/proc/" + std::to_string(pid) + "/" + name; }
-
 // Calls `each` with every process id of /proc, in the kernel's order.
 bool forEachPid(const std::function<void(std::int32_t)>& each) {
     DIR* dir = ::opendir("/proc");

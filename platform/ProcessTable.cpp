@@ -12,14 +12,19 @@
 #include <unordered_map>
 
 #include "platform/FileReading.h"
+#include "platform/Files.h"
 #include "platform/PropertyList.h"
 #include "platform/Text.h"
 
 namespace norvane {
 
+std::string procFile(std::int32_t pid, std::string_view name) {
+    return "/proc/" + std::to_string(pid) + "/" + std::string(name);
+}
+
 std::string processPath(std::int32_t pid) {
     if (pid <= 0) return {};
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    const std::string link = procFile(pid, "exe");
     char buffer[4096] = {};
     const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
     // A full buffer may hold a cut path; a path that cannot be given whole is unknown.
@@ -33,7 +38,7 @@ bool inOwnNamespaces(std::int32_t pid) {
     if (pid <= 0) return false;
     for (const char* kind : {"user", "pid"}) {
         struct stat own {}, theirs {};
-        const std::string path = "/proc/" + std::to_string(pid) + "/ns/" + kind;
+        const std::string path = procFile(pid, std::string("ns/") + kind);
         if (::stat(("/proc/self/ns/" + std::string(kind)).c_str(), &own) != 0 || ::stat(path.c_str(), &theirs) != 0 ||
             own.st_dev != theirs.st_dev || own.st_ino != theirs.st_ino)
             return false;
@@ -64,27 +69,6 @@ std::string_view nextField(std::string_view& line) {
     line.remove_prefix(stop);
     return field;
 }
-
-// A file of /proc/<pid>/, read whole up to `limit` bytes; absent when it cannot be read or
-// holds more. Its size says nothing: the kernel makes the text as it is read.
-std::optional<std::string> readProcessFile(std::int32_t pid, const char* name, std::size_t limit) {
-    if (pid <= 0) return std::nullopt;
-    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string out;
-    char buffer[65536];
-    ssize_t n = 0;
-    while (out.size() <= limit && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
-        if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
-    ::close(fd);
-    if (n != 0 || out.size() > limit) return std::nullopt;
-    return out;
-}
-
-}  // namespace
-
-namespace {
 
 // Calls `each(start, end, code)` with every executable mapping of a map's text, in its order.
 template <class Each>
@@ -139,12 +123,11 @@ std::vector<MappedCode> parseMappedCode(std::string_view maps) {
 }
 
 std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
-    const auto maps = readProcessFile(pid, "maps", maximumMapBytes);
+    const auto maps = readFile(procFile(pid, "maps"), maximumMapBytes);
     if (!maps) return std::nullopt;
     const long size = ::sysconf(_SC_PAGESIZE);
     const std::uint64_t pageSize = size > 0 ? static_cast<std::uint64_t>(size) : 4096;
-    const std::string path = "/proc/" + std::to_string(pid) + "/pagemap";
-    const int pagemap = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int pagemap = ::open(procFile(pid, "pagemap").c_str(), O_RDONLY | O_CLOEXEC);
     if (pagemap < 0) return std::nullopt;
     // Only the code of files is looked up, page by page, and no more of it than a program has.
     std::vector<MappedCode> out;
@@ -179,25 +162,19 @@ std::optional<std::int32_t> parseTracer(std::string_view status) {
 }
 
 std::optional<std::int32_t> processTracer(std::int32_t pid) {
-    const auto status = readProcessFile(pid, "status", 65536);
+    const auto status = readFile(procFile(pid, "status"), 65536);
     return status ? parseTracer(*status) : std::nullopt;
 }
 
 std::vector<std::string> parseEnvironmentNames(std::string_view environ) {
     std::vector<std::string> names;
-    while (!environ.empty()) {
-        const auto end = environ.find('\0');
-        const std::string_view entry = environ.substr(0, end);
-        environ.remove_prefix(end == std::string_view::npos ? environ.size() : end + 1);
-        if (entry.empty()) continue;
-        // An entry without "=" is no variable to the loader either, but still named.
-        names.emplace_back(entry.substr(0, entry.find('=')));
-    }
+    // An entry without "=" is no variable to the loader either, but still named.
+    for (const auto entry : splitNonEmpty(environ, '\0')) names.emplace_back(entry.substr(0, entry.find('=')));
     return names;
 }
 
 std::optional<std::vector<std::string>> processEnvironmentNames(std::int32_t pid) {
-    const auto environ = readProcessFile(pid, "environ", maximumEnvironmentBytes);
+    const auto environ = readFile(procFile(pid, "environ"), maximumEnvironmentBytes);
     if (!environ) return std::nullopt;
     return parseEnvironmentNames(*environ);
 }

@@ -14,6 +14,9 @@
 
 namespace norvane {
 
+// The path of a process's file in /proc ("/proc/42/status").
+std::string procFile(std::int32_t pid, std::string_view name);
+
 // The executable path of a running process, as the kernel reports it (a deleted
 // executable keeps the kernel's " (deleted)" suffix). Invalid UTF-8 is repaired. Empty
 // when the pid is not above 0, unknown, or not ours to inspect.

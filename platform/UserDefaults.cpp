@@ -48,17 +48,14 @@ std::int64_t textAsInteger(std::string_view text) {
 Path UserDefaults::fileFor(std::string_view domain) { return preferencesFolder() / (std::string(domain) + ".plist"); }
 
 UserDefaults::UserDefaults(Path file, const FileLog& log) : file_(std::move(file)) {
-    const auto read = readRegularFile(file_, maximumFileBytes, Links::follow);
-    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(file_, *failure, log);  // nothing for a missing file
-        return;
-    }
-    auto plist = parsePropertyList(std::get<std::string>(read));
+    const auto bytes = readUserFile(file_, maximumFileBytes, Links::follow, UserFile::savedWhole, log);
+    if (!bytes) return;
+    auto plist = parsePropertyList(*bytes);
     if (plist && plist->isDictionary()) {
         entries_ = std::move(*plist->asDictionary());
         return;
     }
-    moveAside(file_);
+    setAsideUndecodable(file_, log);
 }
 
 std::optional<Value> UserDefaults::object(std::string_view key) const {

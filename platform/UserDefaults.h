@@ -27,7 +27,7 @@ public:
     // not replace it) and the domain starts empty: so is one that is no regular file, holds
     // more than `maximumFileBytes`, or is a link leading nowhere. A link to a file is
     // followed, as tools that keep preferences in a synchronised folder leave them. `log`
-    // hears of a file that cannot be read.
+    // hears of each file moved aside.
     explicit UserDefaults(Path file, const FileLog& log = {});
 
     // The stored entry as it is; absent when the key has none.

@@ -41,7 +41,7 @@ struct Writer {
 // A peer's identity as the kernel gives it: a pid names a process, whose start time tells
 // it from a later one that got the same pid.
 std::optional<std::uint64_t> startTime(std::int32_t pid) {
-    const auto stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto stat = readFile(procFile(pid, "stat"));
     if (!stat) return std::nullopt;
     // Fields after the command's closing parenthesis; the start time is the 22nd field.
     const auto close = stat->rfind(')');

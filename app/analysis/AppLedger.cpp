@@ -97,13 +97,10 @@ bool AppLedger::save(const Path& url) const {
 }
 
 AppLedger AppLedger::load(const Path& url, const FileLog& log) {
-    const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
-    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(url, *failure, log);  // nothing for a missing file
-        return {};
-    }
-    if (auto ledger = decode(std::get<std::string>(read))) return *std::move(ledger);
-    moveAside(url);  // when even this fails the save that follows will most likely fail too
+    const auto bytes = readUserFile(url, maximumFileBytes, Links::refuse, UserFile::savedWhole, log);
+    if (!bytes) return {};
+    if (auto ledger = decode(*bytes)) return *std::move(ledger);
+    setAsideUndecodable(url, log);  // when even this fails the save that follows will most likely fail too
     return {};
 }
 

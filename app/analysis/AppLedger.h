@@ -40,7 +40,7 @@ struct AppLedger {
 
     // The ledger in `url`. A missing file gives an empty ledger; a file that exists but cannot
     // be read or decoded (a link, no regular file, more than `maximumFileBytes`) is moved
-    // aside first, so the next save does not overwrite it; `log` hears of one that cannot be read.
+    // aside first, so the next save does not overwrite it; `log` hears of each one.
     static AppLedger load(const Path& url, const FileLog& log = {});
 
     // The seconds one sample of app energy stands for: the time since the previous sample,

@@ -77,14 +77,11 @@ double meanCapacity(It first, It last) {
 }  // namespace
 
 HealthTrend HealthTrend::load(const Path& url, const FileLog& log) {
-    const auto read = readRegularFile(url, maximumFileBytes, Links::refuse);
-    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        setAside(url, *failure, log);  // nothing for a missing file
-        return {};
-    }
-    auto points = decode(std::get<std::string>(read));
+    const auto bytes = readUserFile(url, maximumFileBytes, Links::refuse, UserFile::savedWhole, log);
+    if (!bytes) return {};
+    auto points = decode(*bytes);
     if (!points) {
-        moveAside(url);  // when even this fails the save that follows will most likely fail too
+        setAsideUndecodable(url, log);  // when even this fails the save that follows will most likely fail too
         return {};
     }
     HealthTrend trend;

@@ -46,7 +46,7 @@ struct HealthTrend {
     // The record in `url`; points with a capacity not above 0 are dropped. A missing file
     // gives an empty record; a file that exists but cannot be read or decoded (a link, no
     // regular file, more than `maximumFileBytes`) is moved aside first, so that the next
-    // save does not overwrite years of history; `log` hears of one that cannot be read.
+    // save does not overwrite years of history; `log` hears of each one.
     static HealthTrend load(const Path& url, const FileLog& log = {});
     // Writes health.json atomically, creating its folder. False when nothing was written;
     // the previous file then stays as it was.

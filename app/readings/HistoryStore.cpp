@@ -46,13 +46,8 @@ std::string HistoryStore::line(const Sample& sample) {
 
 HistoryStore::HistoryStore(std::optional<Path> url_, Date now, const FileLog& log) : url(std::move(url_)) {
     if (!url) return;
-    auto read = readRegularFile(*url, maximumFileBytes, Links::refuse);
-    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        if (failure->kind == ReadFailure::Kind::unreadable) leaveUnread(*url, *failure, log);
-        else setAside(*url, *failure, log);
-        return;
-    }
-    const std::string* bytes = &std::get<std::string>(read);
+    const auto bytes = readUserFile(*url, maximumFileBytes, Links::refuse, UserFile::appendedTo, log);
+    if (!bytes) return;
     // A stray invalid byte must not hide the whole history; the line parser drops the
     // line it lands in. Valid text (the usual case) is read where it lies.
     std::string repaired;

@@ -18,12 +18,8 @@ std::string stampText(const FileStamp& stamp) {
 std::optional<std::optional<Color>> PictureAverageCache::find(const Path& picture, const FileStamp& stamp) const {
     // Ours alone: a link or anything but a small regular file is read past, and the next
     // keep replaces it.
-    const auto read = readRegularFile(file_, maximumFileBytes, Links::refuse);
-    if (const auto* failure = std::get_if<ReadFailure>(&read)) {
-        leaveUnread(file_, *failure, log_);  // nothing for a missing file
-        return std::nullopt;
-    }
-    const auto root = parseJson(std::get<std::string>(read));
+    const auto bytes = readUserFile(file_, maximumFileBytes, Links::refuse, UserFile::cache, log_);
+    const auto root = bytes ? parseJson(*bytes) : std::nullopt;
     if (!root || !root->isDictionary()) return std::nullopt;
     const Value* path = root->find("picture");
     const Value* state = root->find("stamp");

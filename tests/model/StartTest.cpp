@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/model/DefaultsKeys.h"
+#include "platform/Text.h"
 #include "tests/model/ModelProbe.h"
 
 namespace norvane {
@@ -103,6 +104,10 @@ TEST(ModelStart, StateFilesThatDoNotDecodeAreMovedAsideAndNoBatteryRecordsNoCapa
         m.start();
         EXPECT_EQ(readFile(bench.support() / "apps.json.unreadable-1"), "not json");
         EXPECT_EQ(readFile(bench.support() / "health.json.unreadable-1"), "[");
+        // The system log tells of each in one line.
+        const std::string log = readFile(bench.machine.root() / "log/system.log").value_or("");
+        EXPECT_EQ(splitNonEmpty(log, '\n').size(), 2u) << log;
+        EXPECT_NE(log.find("/health.json is undecodable; moved aside to "), std::string::npos) << log;
         EXPECT_TRUE(m.history().samples.size() == 1 && m.ledger().days.empty());
         // Today's capacity point is written only for a battery that reports a capacity.
         EXPECT_EQ(fileExists(bench.support() / "health.json"), nominal > 0);

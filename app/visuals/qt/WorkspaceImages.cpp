@@ -1,7 +1,5 @@
 #include "app/visuals/qt/WorkspaceImages.h"
 
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -31,11 +29,6 @@ QImage load(const Path& path) {
 // smaller one is read whole, which costs less than reducing it.
 constexpr int averagedSide = 256;
 constexpr qint64 wholePixels = 1024 * 1024;
-
-struct Closing {
-    int fd;
-    ~Closing() { ::close(fd); }
-};
 
 // Every pixel weighs the same (the premultiplied colours summed exactly, then the opacity
 // taken back out), as the picture drawn into one pixel would be.
@@ -91,13 +84,12 @@ QString themeName(const std::string& path) {
 }  // namespace
 
 std::optional<Color> pictureAverage(const Path& picture) {
-    const int fd = openRegularFile(picture);
-    if (fd < 0) return std::nullopt;
-    const Closing closing{fd};
-    if (const auto png = pngAverage(fd)) return *png;
+    const auto open = openRegularFile(picture);
+    const auto* fd = std::get_if<FileDescriptor>(&open);
+    if (!fd) return std::nullopt;
+    if (const auto png = pngAverage(*fd)) return *png;
     QFile file;
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        return std::nullopt;
+    if (!file.open(fd->get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return std::nullopt;
     QImageReader reader(&file);
     const QSize size = reader.size();
     if (!size.isValid()) return std::nullopt;  // nothing tells how much a decode would take
