@@ -371,7 +371,7 @@ std::optional<std::string> writeJson(const Value& value) {
 
 std::optional<Value> readJsonObject(const Path& file) {
     if (!fileExists(file)) return Value::dictionary({});
-    const auto text = readFile(file);
+    const auto text = readFile(file, maximumJsonObjectBytes);
     auto value = text ? parseJson(*text) : std::nullopt;
     if (!value || !value->isDictionary()) return std::nullopt;
     return value;

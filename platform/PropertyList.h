@@ -33,7 +33,9 @@ std::optional<Value> parseJson(std::string_view text);
 std::optional<std::string> writeJson(const Value& value);
 
 // A state file that holds one JSON object: an empty object while the file does not exist,
-// absent when it cannot be read or holds anything else (the caller then leaves it alone).
+// absent when it cannot be read, holds more than `maximumJsonObjectBytes` (no state file
+// comes near) or anything else (the caller then leaves it alone).
+inline constexpr std::size_t maximumJsonObjectBytes = std::size_t{16} << 20;
 std::optional<Value> readJsonObject(const Path& file);
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PropertyList.h"
+#include "tests/support/TempMachine.h"
 
 namespace norvane {
 namespace {
@@ -111,6 +112,16 @@ TEST(Json, RejectsBadTextAndUnwritableNumbers) {
     EXPECT_FALSE(parseJson("{\"a\":" + nested(20000) + "}"));
     EXPECT_FALSE(writeJson(Value::array({Value::real(std::numeric_limits<double>::quiet_NaN())})));
     EXPECT_FALSE(writeJson(Value::dictionary({{"x", Value::real(std::numeric_limits<double>::infinity())}})));
+}
+
+TEST(Json, AStateFileIsAnObjectOfBoundedSize) {
+    const testing::TempFolder folder;
+    EXPECT_EQ(readJsonObject(folder / "missing.json"), Value::dictionary({}));
+    EXPECT_EQ(readJsonObject(folder.write("object.json", R"({"a": 1})")), Value::dictionary({{"a", Value::integer(1)}}));
+    EXPECT_FALSE(readJsonObject(folder.write("array.json", "[1]")));
+    // Padded past the bound with spaces, it is still an object, but not read.
+    const Path large = folder.write("large.json", "{}" + std::string(maximumJsonObjectBytes, ' '));
+    EXPECT_FALSE(readJsonObject(large));
 }
 
 TEST(Value, LongLongValueTruncatesRealsAndSaturates) {
