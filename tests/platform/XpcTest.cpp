@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -66,6 +65,11 @@ TEST(XpcFrame, CarriesJsonAndRefusesWhatIsNotAFrame) {
     ::close(fds[1]);
 }
 
+std::string requirementFor(const std::string& identifier) {
+    return "anchor apple generic and identifier \"" + identifier + "\" and certificate leaf[subject.OU] = \"T\"";
+}
+const std::string anyRequirement = requirementFor("app.norvane.Norvane");
+
 class XpcTest : public ::testing::Test {
 protected:
     testing::TempMachine temp;
@@ -121,8 +125,7 @@ TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     std::atomic<int> handled = 0;
     const auto listener = listen(temp.machine(), handled);
     // This test program is signed by no one.
-    listener->setCodeSigningRequirement(
-        "anchor apple generic and identifier \"app.norvane.Norvane\" and certificate leaf[subject.OU] = \"T\"");
+    listener->setCodeSigningRequirement(anyRequirement);
     ASSERT_EQ(listener->resume(), std::nullopt);
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
@@ -133,8 +136,7 @@ TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     const auto listener2 = listen(temp.machine(), handled);
     ASSERT_EQ(listener2->resume(), std::nullopt);
     const auto picky = connector.connectToMachService("test.echo");
-    picky->setCodeSigningRequirement(
-        "anchor apple generic and identifier \"app.norvane.helper\" and certificate leaf[subject.OU] = \"T\"");
+    picky->setCodeSigningRequirement(requirementFor("app.norvane.helper"));
     picky->resume();
     EXPECT_NE(request(*picky, Value::integer(1)).error.find("code signing requirement"), std::string::npos);
     EXPECT_EQ(handled, 0);
@@ -206,12 +208,14 @@ bool saysReady(int fd) {
     return frame && frame->find("ready") && *frame->find("ready") == Value::boolean(true);
 }
 
-// Signatures that are all valid, but whose first check of a process waits until released.
+// Signatures that are all valid, but whose first check of a process waits until released, or
+// throws when asked to.
 struct GatedSigning final : CodeSigning {
     RecordCodeSigning records;
     mutable std::latch release{1};
     mutable std::atomic<int> calls = 0;
-    explicit GatedSigning(const Machine& machine) : records(machine) {}
+    bool throwsFirst;
+    explicit GatedSigning(const Machine& machine, bool throws = false) : records(machine), throwsFirst(throws) {}
     std::optional<Path> selfCode() const override { return records.selfCode(); }
     std::optional<Path> processCode(std::int32_t pid) const override { return records.processCode(pid); }
     std::optional<Value::Dictionary> signingInformation(const Path& code) const override {
@@ -219,13 +223,13 @@ struct GatedSigning final : CodeSigning {
     }
     SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
     SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
-        if (calls++ == 0) release.wait();
+        if (calls++ == 0) {
+            if (throwsFirst) throw std::bad_alloc();
+            release.wait();
+        }
         return SignatureCheck::valid;
     }
 };
-
-constexpr const char* anyRequirement =
-    "anchor apple generic and identifier \"app.norvane.Norvane\" and certificate leaf[subject.OU] = \"T\"";
 
 std::size_t threads() {
     std::size_t count = 0;
@@ -321,17 +325,7 @@ TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
 // A check that throws (a record too large to hold, say) refuses its peer; the worker lives
 // on and serves the next.
 TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
-    struct Throwing final : CodeSigning {
-        mutable std::atomic<int> calls = 0;
-        std::optional<Path> selfCode() const override { return std::nullopt; }
-        std::optional<Path> processCode(std::int32_t) const override { return std::nullopt; }
-        std::optional<Value::Dictionary> signingInformation(const Path&) const override { return std::nullopt; }
-        SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
-        SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
-            if (calls++ == 0) throw std::bad_alloc();
-            return SignatureCheck::valid;
-        }
-    } throwing;
+    GatedSigning throwing(temp.machine(), true);
     std::atomic<int> handled = 0;
     const auto listener = listen(temp.machine(), handled, &throwing);
     listener->setCodeSigningRequirement(anyRequirement);
