@@ -228,50 +228,42 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
                                   {B::left, 100, 200}, {B::right, 300, 40}, {B::other, 300, 40}, {B::other, 300, 40}}));
 
     // Watching is no grab: another client can still take the pointer.
-    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const X11Connection other(*xvfb.display());
     xcb_grab_pointer_reply_t* grab = xcb_grab_pointer_reply(
-        connection,
-        xcb_grab_pointer(connection, 0, screen->root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+        other.get(),
+        xcb_grab_pointer(other.get(), 0, other.root(), XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
                          XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
         nullptr);
     ASSERT_TRUE(grab);
     EXPECT_EQ(grab->status, XCB_GRAB_STATUS_SUCCESS);
     std::free(grab);
-    xcb_disconnect(connection);
 }
 
 TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
     Heard heard(monitor);
-    xcb_connection_t* connection = xcb_connect(xvfb.display()->c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(connection));
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    const char name[] = "_NET_WM_PID";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
-    ASSERT_TRUE(atom);
-    const auto window = [&](xcb_window_t parent, std::int16_t x, std::optional<std::uint32_t> pid) {
-        const xcb_window_t id = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, parent, x, 0, 100, 100, 0,
+    const X11Connection x(*xvfb.display());
+    ASSERT_TRUE(x.connected());
+    const xcb_atom_t pidAtom = x.atom("_NET_WM_PID");
+    const auto window = [&](xcb_window_t parent, std::int16_t left, std::optional<std::uint32_t> pid) {
+        const xcb_window_t id = xcb_generate_id(x.get());
+        xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, id, parent, left, 0, 100, 100, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        if (pid) xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom->atom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
-        xcb_map_window(connection, id);
+        if (pid) xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, id, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
+        xcb_map_window(x.get(), id);
         return id;
     };
     const auto self = static_cast<std::uint32_t>(::getpid());
-    window(screen->root, 0, self);                   // this process's window
-    window(window(screen->root, 200, {}), 0, self);  // and one in a window manager's frame
-    window(screen->root, 400, self + 1);             // another program's
-    std::free(atom);
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));  // a round trip
+    window(x.root(), 0, self);                   // this process's window
+    window(window(x.root(), 200, {}), 0, self);  // and one in a window manager's frame
+    window(x.root(), 400, self + 1);             // another program's
+    x.sync();
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "50", "50", "click", "1", "mousemove", "250", "50", "click", "1",
                                             "mousemove", "450", "50", "click", "1", "mousemove", "600", "300", "click", "1"}))
         GTEST_SKIP() << "xdotool is not installed: no press to send";
     using B = ClickMonitor::Button;
     EXPECT_EQ(heard.first(2), (std::vector<ClickMonitor::Press>{{B::left, 450, 50}, {B::left, 600, 300}}));
-    xcb_disconnect(connection);
 }
 
 }  // namespace
