@@ -178,7 +178,7 @@ TEST(ForeignCode, EachSignOfCodeOrOfAWayToInsertItRefusesTheProcess) {
     const auto variable = [](std::string name) {
         return Change([name](ProcessCode& p) { p.environment.push_back(name); });
     };
-    const std::vector<std::tuple<std::string, Change, ForeignCode>> cases = {
+    std::vector<std::tuple<std::string, Change, ForeignCode>> cases = {
         {"clean", [](ProcessCode&) {}, ForeignCode::none},
         {"a preloaded library", mapping({"/tmp/evil.so", 3, 0}), ForeignCode::foreignFile},
         {"a sealed path, another inode", mapping({"/A.app/Contents/MacOS/Norvane", 9, 0}), ForeignCode::foreignFile},
@@ -190,16 +190,10 @@ TEST(ForeignCode, EachSignOfCodeOrOfAWayToInsertItRefusesTheProcess) {
         {"a library's code written", [](ProcessCode& p) { p.mapped[0].writtenPages = 1; }, ForeignCode::writtenCode},
         {"the app's code written", [](ProcessCode& p) { p.mapped[1].writtenPages = 1; }, ForeignCode::writtenCode},
         {"a tracer", [](ProcessCode& p) { p.tracer = 4242; }, ForeignCode::tracer},
-        {"LD_PRELOAD", variable("LD_PRELOAD"), ForeignCode::loaderVariable},
-        {"LD_LIBRARY_PATH", variable("LD_LIBRARY_PATH"), ForeignCode::loaderVariable},
-        {"LD_AUDIT", variable("LD_AUDIT"), ForeignCode::loaderVariable},
-        {"LD_BIND_NOW", variable("LD_BIND_NOW"), ForeignCode::loaderVariable},
-        {"GLIBC_TUNABLES", variable("GLIBC_TUNABLES"), ForeignCode::loaderVariable},
-        {"GCONV_PATH", variable("GCONV_PATH"), ForeignCode::loaderVariable},
-        {"QT_PLUGIN_PATH", variable("QT_PLUGIN_PATH"), ForeignCode::loaderVariable},
-        {"QT_QPA_PLATFORM_PLUGIN_PATH", variable("QT_QPA_PLATFORM_PLUGIN_PATH"), ForeignCode::loaderVariable},
-        {"OPENSSL_MODULES", variable("OPENSSL_MODULES"), ForeignCode::loaderVariable},
     };
+    for (const char* name : {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD_AUDIT", "LD_BIND_NOW", "GLIBC_TUNABLES", "GCONV_PATH",
+                             "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "OPENSSL_MODULES"})
+        cases.emplace_back(name, variable(name), ForeignCode::loaderVariable);
     for (const auto& [what, change, expected] : cases) {
         ProcessCode process = clean;
         change(process);

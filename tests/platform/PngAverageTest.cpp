@@ -82,10 +82,8 @@ TEST(PngAverage, EveryPixelOfEveryKindWeighsTheSame) {
         const auto average = averageOf(file);
         ASSERT_TRUE(average && *average) << c.what;
         const Color& got = **average;
-        EXPECT_NEAR(got.red, c.mean.red, 1e-12) << c.what;
-        EXPECT_NEAR(got.green, c.mean.green, 1e-12) << c.what;
-        EXPECT_NEAR(got.blue, c.mean.blue, 1e-12) << c.what;
-        EXPECT_NEAR(got.opacity, c.mean.opacity, 1e-12) << c.what;
+        for (const auto part : {&Color::red, &Color::green, &Color::blue, &Color::opacity})
+            EXPECT_NEAR(got.*part, c.mean.*part, 1e-12) << c.what;
     }
 
     // Not a PNG; a PNG that cannot be decoded (cut short, too wide).

@@ -59,16 +59,12 @@ TEST(PropertyList, UnsignedRegistryNumbersWrapToNegative) {
 TEST(PropertyList, RejectsMalformedInput) {
     EXPECT_FALSE(parsePropertyList("not xml"));
     EXPECT_FALSE(parsePropertyList("<dict><key>a</key><integer>1</integer></dict>"));  // no plist root
-    EXPECT_FALSE(parsePropertyList(plist("<dict><key>a</key></dict>")));             // key without value
-    EXPECT_FALSE(parsePropertyList(plist("<dict><integer>1</integer></dict>")));     // value without key
-    EXPECT_FALSE(parsePropertyList(plist("<integer>12abc</integer>")));
-    EXPECT_FALSE(parsePropertyList(plist("<integer>99999999999999999999999</integer>")));
-    EXPECT_FALSE(parsePropertyList(plist("<real>fast</real>")));
-    EXPECT_FALSE(parsePropertyList(plist("<data>A</data>")));
-    EXPECT_FALSE(parsePropertyList(plist("<set/>")));
-    EXPECT_FALSE(parsePropertyList(plist("<date>2026-02-30T10:00:00Z</date>")));
-    EXPECT_FALSE(parsePropertyList(plist("<date>2026-12-08 10:00:00</date>")));
-    EXPECT_FALSE(parsePropertyList(plist("")));
+    // A key without a value, a value without a key, then values that are not what they say.
+    for (const char* body :
+         {"<dict><key>a</key></dict>", "<dict><integer>1</integer></dict>", "<integer>12abc</integer>",
+          "<integer>99999999999999999999999</integer>", "<real>fast</real>", "<data>A</data>", "<set/>",
+          "<date>2026-02-30T10:00:00Z</date>", "<date>2026-12-08 10:00:00</date>", ""})
+        EXPECT_FALSE(parsePropertyList(plist(body))) << body;
 }
 
 TEST(PropertyList, WrittenListsReadBackEqual) {
@@ -101,9 +97,8 @@ TEST(Json, KeepsKindsAndRoundTrips) {
 }
 
 TEST(Json, RejectsBadTextAndUnwritableNumbers) {
-    EXPECT_FALSE(parseJson("{"));
-    EXPECT_FALSE(parseJson(""));
-    EXPECT_FALSE(parseJson("{\"a\": 1} trailing"));
+    for (const char* text : {"{", "", "{\"a\": 1} trailing"})
+        EXPECT_FALSE(parseJson(text)) << text;
     // Both readers stop at the same depth; beyond it the input is undecodable, not a crash.
     const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     EXPECT_TRUE(parseJson(nested(513)));
@@ -130,7 +125,6 @@ TEST(Value, LongLongValueTruncatesRealsAndSaturates) {
     EXPECT_EQ(Value::real(1e300).longLongValue(), INT64_MAX);
     EXPECT_EQ(Value::real(-1e300).longLongValue(), INT64_MIN);
     EXPECT_EQ(Value::real(std::numeric_limits<double>::quiet_NaN()).longLongValue(), 0);
-    EXPECT_EQ(Value::integer(7).integerValue(), 7);
     EXPECT_FALSE(Value::string("7").longLongValue());
     EXPECT_EQ(Value::integer(7).doubleValue(), 7.0);
     EXPECT_EQ(Value::string("x").find("k"), nullptr);

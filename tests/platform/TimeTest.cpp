@@ -94,12 +94,7 @@ TEST(Calendar, CopiesAreIndependent) {
     EXPECT_EQ(a.timeZone(), "Asia/Tokyo");
 }
 
-TEST(Date, ArithmeticAndOrder) {
-    const Date a{100.5};
-    EXPECT_EQ((a + 10).seconds, 110.5);
-    EXPECT_EQ((a - 0.5).seconds, 100.0);
-    EXPECT_EQ(Date{110} - a, 9.5);
-    EXPECT_LT(a, a + 1);
+TEST(Date, NowCountsFromTheEpoch) {
     EXPECT_GT(Date::now().seconds, 1.7e9);
 }
 
