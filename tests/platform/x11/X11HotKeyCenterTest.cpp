@@ -79,29 +79,27 @@ TEST(X11Keys, NoGrabsUnderWaylandOrWithoutADisplay) {
     EXPECT_EQ(none.registerHotKey(0, 0x0100, 0), std::nullopt);
 }
 
-// The presses a monitor reports on its thread, gathered for the test.
-class Heard {
+// What a handler is told on another thread, gathered for the test. Declared before what
+// tells it, so that it outlives that thread.
+template <class T>
+class Gathered {
 public:
-    explicit Heard(ClickMonitor& monitor) : monitor_(monitor) {
-        monitor.installHandler([this](const ClickMonitor::Press& press) {
-            std::lock_guard lock(mutex_);
-            presses_.push_back(press);
-            heard_.notify_all();
-        });
+    void add(T value) {
+        std::lock_guard lock(mutex_);
+        values_.push_back(std::move(value));
+        told_.notify_all();
     }
-    ~Heard() { monitor_.installHandler({}); }
-    // What came once `count` presses have, or after 10 s.
-    std::vector<ClickMonitor::Press> first(std::size_t count) {
+    // What came once `count` values have, or after 10 s.
+    std::vector<T> first(std::size_t count) {
         std::unique_lock lock(mutex_);
-        heard_.wait_for(lock, std::chrono::seconds(10), [&] { return presses_.size() >= count; });
-        return presses_;
+        told_.wait_for(lock, std::chrono::seconds(10), [&] { return values_.size() >= count; });
+        return values_;
     }
 
 private:
-    ClickMonitor& monitor_;
     std::mutex mutex_;
-    std::condition_variable heard_;
-    std::vector<ClickMonitor::Press> presses_;
+    std::condition_variable told_;
+    std::vector<T> values_;
 };
 
 class X11Grabs : public ::testing::Test {
@@ -114,16 +112,10 @@ protected:
 
 TEST_F(X11Grabs, AKeyHeldByAnotherProgramIsRefusedAndAPressReachesTheHandler) {
     X11HotKeyCenter other(xvfb.display());
+    Gathered<std::uint32_t> ids;
     X11HotKeyCenter center(xvfb.display());
     ASSERT_TRUE(center.connected());
-    std::mutex mutex;
-    std::condition_variable pressed;
-    std::vector<std::uint32_t> ids;
-    center.installHandler([&](std::uint32_t id) {
-        std::lock_guard lock(mutex);
-        ids.push_back(id);
-        pressed.notify_all();
-    });
+    center.installHandler([&](std::uint32_t id) { ids.add(id); });
 
     const auto held = other.registerHotKey(40, 0x0300, 0);  // ⇧⌘K
     ASSERT_TRUE(held);
@@ -136,10 +128,7 @@ TEST_F(X11Grabs, AKeyHeldByAnotherProgramIsRefusedAndAPressReachesTheHandler) {
     EXPECT_EQ(center.registerHotKey(52, 0x0100, 0), std::nullopt);  // no such key
 
     if (!testing::xdotool(*xvfb.display(), {"key", "super+shift+k"})) GTEST_SKIP() << "xdotool is not installed: no key press to send";
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(pressed.wait_for(lock, std::chrono::seconds(10), [&] { return !ids.empty(); }));
-    EXPECT_EQ(ids, std::vector<std::uint32_t>{1});
-    lock.unlock();
+    EXPECT_EQ(ids.first(1), std::vector<std::uint32_t>{1});
     center.unregisterHotKey(*ref);
     EXPECT_TRUE(other.registerHotKey(40, 0x0300, 0));
 }
@@ -155,16 +144,10 @@ TEST_F(X11Grabs, ACompositorIsTheOwnerOfItsSelection) {
 
 TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn) {
     EXPECT_FALSE(X11SystemTray(std::nullopt).foreground());
-    std::mutex mutex;
-    std::condition_variable toldOfChange;
-    int changes = 0;
+    Gathered<bool> changes;
     X11SystemTray tray(xvfb.display());
     ASSERT_TRUE(tray.connected());
-    tray.watch([&] {
-        std::lock_guard lock(mutex);
-        ++changes;
-        toldOfChange.notify_all();
-    });
+    tray.watch([&] { changes.add(true); });
     EXPECT_EQ(tray.foreground(), std::nullopt);  // no tray runs
 
     // This client plays the tray: it owns the selection of screen 0 with a window of its own.
@@ -205,20 +188,18 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
         owner->x.sync();
         EXPECT_EQ(tray.foreground(), foreground) << what;
     }
-    {
-        // Each row after the first read (which found nothing to delete) changed the colours.
-        std::unique_lock lock(mutex);
-        EXPECT_TRUE(toldOfChange.wait_for(lock, std::chrono::seconds(10), [&] { return changes == 6; })) << changes;
-    }
+    // Each row after the first read (which found nothing to delete) changed the colours.
+    EXPECT_EQ(changes.first(6).size(), 6u);
     owner.reset();
     EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";
 }
 
 TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     EXPECT_FALSE(X11ClickMonitor(std::nullopt).connected());
+    Gathered<ClickMonitor::Press> heard;
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
-    Heard heard(monitor);
+    monitor.installHandler([&](const ClickMonitor::Press& press) { heard.add(press); });
     using B = ClickMonitor::Button;
     // On the bare desktop, no window anywhere: left, right, middle and a wheel's step.
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "100", "200", "click", "1", "mousemove", "300", "40", "click", "3",
@@ -240,9 +221,10 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
 }
 
 TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
+    Gathered<ClickMonitor::Press> heard;
     X11ClickMonitor monitor(xvfb.display());
     ASSERT_TRUE(monitor.connected());
-    Heard heard(monitor);
+    monitor.installHandler([&](const ClickMonitor::Press& press) { heard.add(press); });
     const X11Connection x(*xvfb.display());
     ASSERT_TRUE(x.connected());
     const xcb_atom_t pidAtom = x.atom("_NET_WM_PID");
