@@ -29,12 +29,6 @@ using testing::TempMachine;
 
 namespace fs = std::filesystem;
 
-TEST(ProcessPath, IsTheExecutableTheKernelReportsAndNothingForUnknownPids) {
-    EXPECT_EQ(processPath(static_cast<std::int32_t>(::getpid())), fs::read_symlink("/proc/self/exe").string());
-    // INT32_MAX is above any pid the kernel hands out.
-    for (const std::int32_t pid : {0, -1, INT32_MIN, INT32_MAX}) EXPECT_EQ(processPath(pid), "") << pid;
-}
-
 // A child running a copy of `sleep` under the given name; killed and reaped at the end.
 class Sleeper {
 public:
@@ -58,7 +52,11 @@ private:
     pid_t pid_ = -1;
 };
 
-TEST(ProcessPath, RepairsInvalidBytesAndKeepsTheKernelsDeletedMark) {
+TEST(ProcessPath, IsTheExecutableTheKernelReportsRepairedAndNothingForUnknownPids) {
+    EXPECT_EQ(processPath(static_cast<std::int32_t>(::getpid())), fs::read_symlink("/proc/self/exe").string());
+    // INT32_MAX is above any pid the kernel hands out.
+    for (const std::int32_t pid : {0, -1, INT32_MIN, INT32_MAX})
+        EXPECT_EQ(processPath(pid), "") << pid;
     TempFolder dir;
     const Path copy = dir / "sle\xFFp";
     Sleeper sleeper(copy);

@@ -30,11 +30,9 @@ std::function<void()> counting(int& runs) {
     return [&runs] { ++runs; };
 }
 
+// Turns the event loop for `ms` milliseconds, whatever runs.
 void spinFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    spinUntil([] { return false; }, ms);
 }
 
 class QtMainQueueTest : public ::testing::Test {
