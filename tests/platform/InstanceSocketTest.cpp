@@ -24,6 +24,8 @@ protected:
     testing::TempFolder folder;
     Path path = folder / "norvane.sock";
     std::atomic<int> heard = 0;
+    const std::optional<SocketFolder> sockets = SocketFolder::at(folder.path());
+    const std::optional<sockaddr_un> address = sockets ? sockets->address("norvane.sock") : std::nullopt;
 
     std::unique_ptr<InstanceServer> serve(uid_t user = ::geteuid(), const InstanceLimits& limits = {}) {
         auto server = InstanceServer::listen(
@@ -40,14 +42,11 @@ protected:
 
 TEST_F(InstanceSocket, OneProcessListensAndASecondHandsItsRequestOver) {
     EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::noInstance);
-    {
-        // A socket left behind by an instance that ended is taken over.
-        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{AF_UNIX, {}};
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-        ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-        ::close(stale);
-    }
+    // A socket left behind by an instance that ended is taken over.
+    ASSERT_TRUE(address);
+    const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&*address), sizeof *address), 0);
+    ::close(stale);
     EXPECT_EQ(askInstance(path, Value::string("x")).status, Status::noInstance);
     auto server = serve();
     ASSERT_TRUE(server);
@@ -83,9 +82,7 @@ TEST_F(InstanceSocket, NoPeerHoldsTheSocketForTheOthers) {
     const auto server =
         serve(::geteuid(), {.requestSeconds = 1, .answerSeconds = 1, .connections = 16, .lateReply = Value::string("late")});
     ASSERT_TRUE(server);
-    const auto folderFd = SocketFolder::at(folder.path());
-    ASSERT_TRUE(folderFd);
-    const auto address = folderFd->address("norvane.sock");
+    ASSERT_TRUE(address);
     std::vector<int> silent;
     for (int i = 0; i < 40; ++i) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -94,9 +91,10 @@ TEST_F(InstanceSocket, NoPeerHoldsTheSocketForTheOthers) {
     }
     std::atomic<bool> stop = false;
     std::thread trickler([&] {
-        const int fd = connectToService(*folderFd, "norvane.sock");
+        const int fd = connectToService(*sockets, "norvane.sock");
         if (::send(fd, "\0\0\xff\0", 4, MSG_NOSIGNAL) != 4) return;
-        while (!stop && ::send(fd, " ", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!stop && ::send(fd, " ", 1, MSG_NOSIGNAL) == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ::close(fd);
     });
     EXPECT_EQ(askInstance(path, Value::string("meanwhile"), 5).value, Value::array({Value::string("got"), Value::string("meanwhile")}));
@@ -167,9 +165,7 @@ TEST_F(InstanceSocket, AFloodOfSilentConnectionsTurnsNoArrivedRequestAway) {
         reply(request);
     });
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<InstanceServer>>(listening));
-    const auto folderFd = SocketFolder::at(folder.path());
-    ASSERT_TRUE(folderFd);
-    const auto address = folderFd->address("norvane.sock");
+    ASSERT_TRUE(address);
     std::vector<int> silent;
     const auto connectSilently = [&] {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -182,7 +178,7 @@ TEST_F(InstanceSocket, AFloodOfSilentConnectionsTurnsNoArrivedRequestAway) {
     // The listening queue holds 64: four requests, each followed by fifteen silent peers.
     std::vector<int> asking;
     for (int i = 0; i < 4; ++i) {
-        asking.push_back(connectToService(*folderFd, "norvane.sock"));
+        asking.push_back(connectToService(*sockets, "norvane.sock"));
         ASSERT_TRUE(writeFrame(asking.back(), Value::integer(i)));
         for (int j = 0; j < 15; ++j) connectSilently();
     }
