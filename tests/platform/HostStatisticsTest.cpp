@@ -140,26 +140,7 @@ TEST(MachineSystemState, LowPowerModeIsTheSettingOfThePowerSourceInUse) {
     }
 }
 
-TEST(MachineSystemState, ThermalStateFromTheFolderElseFromTheZones) {
-    testing::TempMachine machine;
-    testing::TempFolder zones;
-    zones.write("thermal_zone0/temp", "90000\n");
-    zones.write("thermal_zone0/trip_point_0_type", "passive\n");
-    zones.write("thermal_zone0/trip_point_0_temp", "85000\n");
-    const MachineSystemState info(machine.machine(), zones.path());
-    EXPECT_EQ(info.thermalState(), ThermalState::serious);
-    for (const auto& [file, state] :
-         std::vector<std::pair<std::string, ThermalState>>{{R"({"thermalState": 3})", ThermalState::critical},
-                                                           {R"({"thermalState": 0})", ThermalState::nominal},
-                                                           {R"({"thermalState": 4})", ThermalState::nominal},
-                                                           {R"({"thermalState": "serious"})", ThermalState::nominal},
-                                                           {"not json", ThermalState::nominal}}) {
-        machine.write("power/thermal.json", file);
-        EXPECT_EQ(info.thermalState(), state) << file;
-    }
-}
-
-TEST(ThermalZones, TheHottestTripReachedDecides) {
+TEST(ThermalState, TheFoldersElseTheHottestTripReachedInTheZones) {
     testing::TempFolder folder;
     const auto zone = [&](int n, const char* temp, std::vector<std::pair<const char*, const char*>> trips) {
         const std::string name = "thermal_zone" + std::to_string(n) + "/";
@@ -176,6 +157,19 @@ TEST(ThermalZones, TheHottestTripReachedDecides) {
     auto zones = readThermalZones(folder.path());
     ASSERT_EQ(zones.size(), 2u);
     EXPECT_EQ(thermalState(zones), ThermalState::fair);
+    // The machine folder's state wins over the zones, even one it cannot read.
+    testing::TempMachine machine;
+    const MachineSystemState info(machine.machine(), folder.path());
+    EXPECT_EQ(info.thermalState(), ThermalState::fair);
+    for (const auto& [file, state] :
+         std::vector<std::pair<std::string, ThermalState>>{{R"({"thermalState": 3})", ThermalState::critical},
+                                                           {R"({"thermalState": 0})", ThermalState::nominal},
+                                                           {R"({"thermalState": 4})", ThermalState::nominal},
+                                                           {R"({"thermalState": "serious"})", ThermalState::nominal},
+                                                           {"not json", ThermalState::nominal}}) {
+        machine.write("power/thermal.json", file);
+        EXPECT_EQ(info.thermalState(), state) << file;
+    }
 
     using Z = ThermalZone;
     EXPECT_EQ(thermalState({Z{44.9, {{"active", 45}}}}), ThermalState::nominal);

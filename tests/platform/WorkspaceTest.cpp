@@ -189,7 +189,7 @@ std::optional<std::string> awaitCalls(const Path& command) {
     return readFile(file);
 }
 
-TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
+TEST(MachineWorkspace, PagesAndFilesOpenedAreNotedAndOnlyWebLinksAndFilesLeaveTheFolder) {
     testing::TempMachine machine;
     const MachineWorkspace workspace{machine.machine()};
     const Path browser = recordingCommand(machine, "usr/bin/xdg-open");
@@ -205,11 +205,8 @@ TEST(MachineWorkspace, SettingsPagesAreNotedAndOnlyWebLinksGoToTheBrowser) {
         EXPECT_FALSE(workspace.open(refused)) << refused;
     EXPECT_TRUE(workspace.open("HTTPS://example.com/';$(touch${IFS}x)"));
     EXPECT_EQ(awaitCalls(browser), "HTTPS://example.com/';$(touch${IFS}x)\n");
-}
 
-TEST(MachineWorkspace, AFileToShowIsNotedAndHandedToTheFileManagerAsAnEscapedUrl) {
-    testing::TempMachine machine;
-    const MachineWorkspace workspace{machine.machine()};
+    // A file to show goes to the file manager as an escaped URL.
     const Path dbus = recordingCommand(machine, "usr/bin/dbus-send");
     EXPECT_FALSE(workspace.selectFile(""));
     EXPECT_TRUE(workspace.selectFile("/tmp/a,b report's \"1\".html"));
