@@ -22,26 +22,19 @@ TEST(Machine, ResolvesOnlySystemPaths) {
     EXPECT_EQ(machine.resolve("/usr/binary"), Path("/usr/binary"));
 }
 
-TEST(Machine, InstallingCommandsKeepsFilesAlreadyThere) {
-    TempFolder dir;
-    const Machine machine(dir.path());
-    const Path own = dir.write("usr/sbin/system_profiler", "#!/bin/sh\necho mine\n");
-    machine.installCommands();
-    EXPECT_EQ(readFile(own), "#!/bin/sh\necho mine\n");
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "bin/sh"));
-}
-
-TEST(SimulatedShell, RunsTheMachinesProgramsNamedInItsScriptAndLeavesTheRestAlone) {
+TEST(SimulatedShell, IsInstalledKeepingOwnCommandsAndRunsTheMachinesProgramsNamedInItsScript) {
     TempFolder dir;
     // A folder name that the shell would take apart if it were spliced in as it is.
     const Machine machine(dir / "a b'c\"$d");
     const Path probe = dir.write("a b'c\"$d/usr/bin/probe", "#!/bin/sh\necho \"folder:$*\"\n");
     std::filesystem::permissions(probe, std::filesystem::perms::owner_all);
-    // A machine made before it had a shell of its own gets one.
+    // A machine made before it had a shell of its own gets one; a command of its own is kept.
     std::filesystem::create_directories(machine.file("bin"));
     std::filesystem::create_symlink("/bin/sh", machine.file("bin/sh"));
+    const Path own = dir.write("a b'c\"$d/usr/sbin/system_profiler", "#!/bin/sh\necho mine\n");
     machine.installCommands();
     EXPECT_NE(std::filesystem::read_symlink(machine.file("bin/sh")), "/bin/sh");
+    EXPECT_EQ(readFile(own), "#!/bin/sh\necho mine\n");
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"/usr/bin/probe one"}, "folder:one\n"},
