@@ -20,7 +20,7 @@ Value::Array assertionsOf(const PowerAssertions& assertions, std::int64_t pid) {
     return list && list->isArray() ? *list->asArray() : Value::Array{};
 }
 
-TEST(PowerAssertions, CreatedReleasedAndListedUnderTheirProcess) {
+TEST(PowerAssertions, CreatedReleasedAndListedUnderTheirProcessOrRefusedByAnUndecodableFile) {
     TempMachine temp;
     const PowerAssertions assertions(temp.machine());
     EXPECT_EQ(assertions.byProcess(), parseJson("{}"));
@@ -38,6 +38,13 @@ TEST(PowerAssertions, CreatedReleasedAndListedUnderTheirProcess) {
     EXPECT_FALSE(assertions.release(*first));
     EXPECT_TRUE(assertions.release(*second));
     EXPECT_EQ(assertions.byProcess(), parseJson("{}"));
+
+    // An undecodable file refuses everything and is kept.
+    const Path file = temp.write("power/assertions.json", "[not an object");
+    EXPECT_FALSE(assertions.create("PreventUserIdleSystemSleep", 255, "x"));
+    EXPECT_FALSE(assertions.release(1));
+    EXPECT_FALSE(assertions.byProcess());
+    EXPECT_EQ(readFile(file), "[not an object");
 }
 
 TEST(PowerAssertions, VanishWithTheProcessThatMadeThem) {
@@ -61,16 +68,6 @@ TEST(PowerAssertions, VanishWithTheProcessThatMadeThem) {
     ASSERT_TRUE(id);
     EXPECT_TRUE(assertions.release(*id));
     EXPECT_EQ(parseJson(readFile(temp.root() / "power/assertions.json").value_or("")), expected);
-}
-
-TEST(PowerAssertions, AnUndecodableFileRefusesAndIsKept) {
-    TempMachine temp;
-    const Path file = temp.write("power/assertions.json", "[not an object");
-    const PowerAssertions assertions(temp.machine());
-    EXPECT_FALSE(assertions.create("PreventUserIdleSystemSleep", 255, "x"));
-    EXPECT_FALSE(assertions.release(1));
-    EXPECT_FALSE(assertions.byProcess());
-    EXPECT_EQ(readFile(file), "[not an object");
 }
 
 TEST(PowerAssertions, ProcessesCreatingAtOnceLoseNoAssertion) {
