@@ -77,12 +77,14 @@ protected:
     const RecordCodeSigning& signing = *records;
     MachineXpcConnector connector{temp.machine(), records};
 
-    // A listener in this process whose requests are counted and echoed.
-    std::unique_ptr<XpcListener> listen(const Machine& machine, std::atomic<int>& handled,
-                                        const CodeSigning* checks = nullptr) {
-        auto listener = std::make_unique<XpcListener>(machine, "test.echo", checks ? *checks : signing);
-        listener->setDelegate([&handled](XpcListener::Connection& connection) {
-            connection.exported = [&handled](const Value& request, std::function<void(Value)> reply) {
+    std::atomic<int> handled = 0;
+
+    // A listener in this process whose requests are counted in `handled` and echoed.
+    std::unique_ptr<XpcListener> listen(const CodeSigning* checks = nullptr, const Machine* machine = nullptr) {
+        auto listener =
+            std::make_unique<XpcListener>(machine ? *machine : temp.machine(), "test.echo", checks ? *checks : signing);
+        listener->setDelegate([this](XpcListener::Connection& connection) {
+            connection.exported = [this](const Value& request, std::function<void(Value)> reply) {
                 ++handled;
                 reply(request);
                 return request != Value::string("not of the interface");
@@ -108,8 +110,7 @@ protected:
 TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTurn) {
     testing::TempFolder deep;
     const Machine machine(deep / std::string(150, 'd'));
-    std::atomic<int> handled = 0;
-    const auto listener = listen(machine, handled);
+    const auto listener = listen(nullptr, &machine);
     ASSERT_EQ(listener->resume(), std::nullopt);
     MachineXpcConnector near(machine, records);
     const auto connection = near.connectToMachService("test.echo");
@@ -122,8 +123,7 @@ TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTu
 }
 
 TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled);
+    const auto listener = listen();
     // This test program is signed by no one.
     listener->setCodeSigningRequirement(anyRequirement);
     ASSERT_EQ(listener->resume(), std::nullopt);
@@ -133,7 +133,7 @@ TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     EXPECT_EQ(handled, 0);
 
     // The other way round: a client that requires a signed listener does not send at all.
-    const auto listener2 = listen(temp.machine(), handled);
+    const auto listener2 = listen();
     ASSERT_EQ(listener2->resume(), std::nullopt);
     const auto picky = connector.connectToMachService("test.echo");
     picky->setCodeSigningRequirement(requirementFor("app.norvane.helper"));
@@ -242,8 +242,7 @@ std::size_t threads() {
 // executes the signed code, or another process given the socket, is not heard.
 TEST_F(XpcTest, OnlyWhatTheCheckedProcessSendsAfterItsCheckIsHeard) {
     GatedSigning gated(temp.machine());
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled, &gated);
+    const auto listener = listen(&gated);
     listener->setCodeSigningRequirement(anyRequirement);
     ASSERT_EQ(listener->resume(), std::nullopt);
 
@@ -274,8 +273,7 @@ TEST_F(XpcTest, OnlyWhatTheCheckedProcessSendsAfterItsCheckIsHeard) {
 // check takes long delays no one else, and held connections make no threads.
 TEST_F(XpcTest, PeersAreCheckedOffTheAcceptingThreadByABoundedPool) {
     GatedSigning slow(temp.machine());
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled, &slow);
+    const auto listener = listen(&slow);
     listener->setCodeSigningRequirement(anyRequirement);
     ASSERT_EQ(listener->resume(), std::nullopt);
     const std::size_t before = threads();
@@ -299,8 +297,7 @@ TEST_F(XpcTest, PeersAreCheckedOffTheAcceptingThreadByABoundedPool) {
 // A check of the listener that does not end holds its connection's own thread, never the
 // caller: invalidating or dropping the connection returns at once (the main queue does it).
 TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled);
+    const auto listener = listen();
     ASSERT_EQ(listener->resume(), std::nullopt);
     const auto gated = std::make_shared<GatedSigning>(temp.machine());
     MachineXpcConnector picky(temp.machine(), gated);
@@ -326,8 +323,7 @@ TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
 // on and serves the next.
 TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
     GatedSigning throwing(temp.machine(), true);
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled, &throwing);
+    const auto listener = listen(&throwing);
     listener->setCodeSigningRequirement(anyRequirement);
     listener->setLimits({.workers = 1});
     ASSERT_EQ(listener->resume(), std::nullopt);
@@ -340,8 +336,7 @@ TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
 }
 
 TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled);
+    const auto listener = listen();
     const mode_t before = ::umask(0);
     const auto error = listener->resume();
     ::umask(before);
@@ -356,8 +351,7 @@ TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
 // A frame trickled byte by byte, or a connection that asks nothing, is ended after its
 // deadline; a frame announced too large at once.
 TEST_F(XpcTest, StalledConnectionsAreEndedAfterTheirDeadlines) {
-    std::atomic<int> handled = 0;
-    const auto listener = listen(temp.machine(), handled);
+    const auto listener = listen();
     listener->setLimits({.workers = 2, .connections = 8, .frameSeconds = 1, .idleSeconds = 1, .writeSeconds = 5});
     ASSERT_EQ(listener->resume(), std::nullopt);
     const int trickle = rawConnect(temp.machine()), silent = rawConnect(temp.machine()), large = rawConnect(temp.machine());
