@@ -82,7 +82,7 @@ TEST(SystemControl, TheMachineFolderWinsOverLinux) {
     EXPECT_EQ(controls.text("machdep.cpu.brand_string"), "Apple M2 Max");
     EXPECT_EQ(controls.text("kern.version"), "Darwin: 27");
     EXPECT_EQ(controls.text("kern"), std::nullopt);
-    // Memory pressure: the folder's value, else the stall figures of its own or of Linux.
+    // Memory pressure: the folder's value, else its stall figures.
     std::filesystem::remove(temp.root() / "sysctl.txt");
     temp.write("proc/pressure/memory", "some avg10=20.00 avg60=0 avg300=0 total=1\n");
     EXPECT_EQ(controls.text("kern.memorystatus_vm_pressure_level"), "2");
