@@ -43,10 +43,11 @@ protected:
     std::unique_ptr<PanelView> view;
 
     void SetUp() override { ensureQtApplication(); }
-    PanelView& open(std::vector<std::string> arguments = {}) {
+    // On a screen whose visible height is `visible` points.
+    PanelView& open(std::vector<std::string> arguments = {}, double visible = 900) {
         view = std::make_unique<PanelView>(
             m, bench.queue, PanelContext{workspace, DateFormatter("en_US", "UTC"), LocaleText("en_US"), arguments},
-            Backdrop::forSystem(26), false, [] { return std::optional(900.0); });
+            Backdrop::forSystem(26), false, [visible] { return std::optional(visible); });
         view->setShell({&tour, true, true, [this] { ++toursShown; }, [this] { ++quits; }});
         view->show();
         settle();
