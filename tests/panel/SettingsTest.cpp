@@ -36,13 +36,15 @@ TEST_F(SettingsScreen, EightCardsWithTheirRowsBoundToTheModel) {
               (std::vector<std::string>{
                   "Alerts: Plug in at, Unplug at, Under 30 minutes left, Charged to the limit, An app drains unusually "
                   "fast,",
-                  "Low Power Mode: Switch on by itself under,", "Full by a set time: full by,",
+                  "Low Power Mode: Switch on by itself under,",
+                  "Full by a set time: full by,",
                   "Stay awake: Let go on battery at, Only on wall power,",
                   "Keyboard shortcuts: shortcut awake, shortcut panel, note,",
                   "Norvane: App icons, Time left in the menu bar, Check for updates once a day, version,",
                   "Links: note, norvane://awake?minutes=60, norvane://awake?mode=agents, norvane://awake/off, "
                   "norvane://low-power/on, norvane://limit/80, norvane://charge-full,",
-                  "App: Quit Norvane,"}));
+                  "App: Quit Norvane,",
+              }));
 
     // The level pickers: options, the setting they write, "OFF" for 0, the model's value selected.
     struct Level {
