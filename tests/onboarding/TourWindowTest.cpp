@@ -22,29 +22,15 @@ using Action = TourWindow::Action;
 
 const Color granted = grantedGreen, waiting = waitingAmber, accent{0.9, 0.8, 0.7, 1};
 
-std::string name(Action action) {
-    switch (action) {
-        case Action::none:
-            return "none";
-        case Action::close:
-            return "close";
-        case Action::back:
-            return "back";
-        case Action::next:
-            return "next";
-        case Action::finish:
-            return "finish";
-        case Action::askNotifications:
-            return "ask";
-        case Action::openNotificationSettings:
-            return "notificationSettings";
-        case Action::installHelper:
-            return "install";
-        case Action::openLoginItems:
-            return "loginItems";
-    }
-    return "?";
-}
+const std::map<Action, std::string> names{{Action::none, "none"},
+                                          {Action::close, "close"},
+                                          {Action::back, "back"},
+                                          {Action::next, "next"},
+                                          {Action::finish, "finish"},
+                                          {Action::askNotifications, "ask"},
+                                          {Action::openNotificationSettings, "notificationSettings"},
+                                          {Action::installHelper, "install"},
+                                          {Action::openLoginItems, "loginItems"}};
 
 // "<Back | Not now>next, *Allow notifications>ask": the back button, then the buttons on the
 // right; a main one starred, a disabled one marked with "~".
@@ -53,7 +39,7 @@ std::string written(const TourWindow::Footer& footer) {
     for (const auto& button : footer.buttons) {
         if (&button != &footer.buttons.front()) out += ", ";
         out += (button.primary ? "*" : "") + std::string(button.enabled ? "" : "~") + button.title + ">" +
-               name(button.action);
+               names.at(button.action);
     }
     return out;
 }
@@ -110,7 +96,8 @@ TEST(TourWindow, TheWindowStandsInTheRoomTheScreenLeavesBesideTheItem) {
         {"a second screen's coordinates", {1920, 100, 1280, 800}, std::nullopt, {2280, 168, 560, 664}},
         {"too small: the least height, its top on the screen", {0, 0, 500, 300}, strip, {0, 24, 560, 320}},
     };
-    for (const auto& [what, available, item, frame] : rows) EXPECT_EQ(TourWindow::frame(available, item), frame) << what;
+    for (const auto& [what, available, item, frame] : rows)
+        EXPECT_EQ(TourWindow::frame(available, item), frame) << what;
 }
 
 TEST(TourWindow, ProgressDotsMarkGrantedAndPassedPermissions) {
@@ -313,18 +300,20 @@ TEST(TourWindow, RefreshesAndTimelinesRunOnlyWhileShown) {
     // A spring's frames rise to 1 on the queue's clock and end with `done`, once.
     std::vector<double> frames;
     int done = 0;
+    const auto frame = [&](double v) { frames.push_back(v); };
+    const auto end = [&] { ++done; };
     auto motion = std::make_unique<SpringAnimation>(queue);
-    motion->start(stepSpring, [&](double v) { frames.push_back(v); }, [&] { ++done; });
+    motion->start(stepSpring, frame, end);
     queue.advance(stepSpring.duration() / 2);
     EXPECT_GT(frames.size(), 10u);
     EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
     queue.advance(stepSpring.duration());
     EXPECT_EQ(std::tuple(frames.front(), frames.back(), done, motion->running()), std::tuple(0.0, 1.0, 1, false));
     EXPECT_EQ(queue.pendingTimers(), 0u);
-    motion->start(stepSpring, [&](double v) { frames.push_back(v); }, [&] { ++done; });
+    motion->start(stepSpring, frame, end);
     motion->finish();  // a change cut short still ends where it was going
     EXPECT_EQ(std::tuple(frames.back(), done), std::tuple(1.0, 2));
-    motion->start(stepSpring, {}, [&] { ++done; });
+    motion->start(stepSpring, {}, end);
     motion.reset();
     queue.advance(1);
     EXPECT_EQ(std::tuple(done, queue.pendingTimers()), std::tuple(2, 0u));

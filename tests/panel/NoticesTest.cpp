@@ -29,19 +29,21 @@ TEST_F(NoticeCards, PresentInTheirFixedOrderWhileTheirStateHolds) {
     };
     const HelperState ready = helper_state::Ready{}, approval = helper_state::NeedsApproval{};
     const update_stage::Idle idle;
+    const Notices::Tour noTour;
+    using Cards = std::vector<K>;
     const Row rows[] = {
         {"nothing", {}, false, idle, {}, false, ready, {}, false, {}},
-        {"everything", offer, false, idle, {true, false}, true, approval, "No.", true,
-         {K::update, K::tour, K::helperSetup, K::energyNote, K::stuck}},
+        {"everything", offer, false, idle, Notices::Tour{true, false}, true, approval, "No.", true,
+         Cards{K::update, K::tour, K::helperSetup, K::energyNote, K::stuck}},
         {"an offer put off", offer, true, idle, {}, false, ready, {}, false, {}},
-        {"put off, but downloading", offer, true, update_stage::Downloading{0.5}, {}, false, ready, {}, false,
-         {K::update}},
+        {"put off, but downloading", offer, true, update_stage::Downloading{0.5}, noTour, false, ready, std::nullopt,
+         false, Cards{K::update}},
         {"put off, but failed", offer, true, update_stage::Failed{"No."}, {}, false, ready, {}, false, {K::update}},
         {"a tour done", {}, false, idle, {true, true}, false, ready, {}, false, {}},
         {"a tour not offered", {}, false, idle, {false, false}, false, ready, {}, false, {}},
         {"the card wanted while the helper is ready", {}, false, idle, {}, true, ready, {}, false, {}},
-        {"the card while the helper cannot run", {}, false, idle, {}, true, helper_state::Unavailable{"Not here."},
-         {}, false, {K::helperSetup}},
+        {"the card while the helper cannot run", std::nullopt, false, idle, noTour, true,
+         helper_state::Unavailable{"Not here."}, std::nullopt, false, Cards{K::helperSetup}},
         {"a note and a stuck app", {}, false, idle, {}, false, ready, "No.", true, {K::energyNote, K::stuck}},
     };
     for (const auto& row : rows) {
@@ -73,17 +75,11 @@ TEST_F(NoticeCards, TheHelperCardByStateAndTheStuckAppsNameUnchanged) {
                               "Closes Dr. Who's <b>Notes</b>, 2 at once. Unsaved changes in it are lost"}));
 }
 
-TEST_F(NoticeCards, ForceQuitDropsTheCardThenEndsTheAppEvenOneThatAsksToSave) {
-    bench.machine.write("workspace/running.json", R"([{"bundle": "/Applications/Pages.app", "name": "Pages",
-                                                       "policy": "regular", "quits": false}])");
+// An app that quit meanwhile: the card closes, nothing else happens. (Ending one that asks
+// to save is the panel's "Force quit" test.)
+TEST_F(NoticeCards, ForceQuitOfAnAppThatQuitMeanwhileOnlyClosesTheCard) {
     const MachineWorkspace workspace(bench.machine.machine());
-    const AppUsage pages{"/Applications/Pages.app", "Pages", 1, 1};
-    m.setStuck(pages);
-    Notices::forceQuitStuck(m, workspace);
-    EXPECT_EQ(m.stuck(), std::nullopt);
-    EXPECT_TRUE(workspace.runningApplications().empty());
-    // An app that quit meanwhile: the card closes, nothing else happens.
-    m.setStuck(pages);
+    m.setStuck(AppUsage{"/Applications/Pages.app", "Pages", 1, 1});
     Notices::forceQuitStuck(m, workspace);
     EXPECT_EQ(m.stuck(), std::nullopt);
 }
@@ -93,8 +89,9 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
     using B = UpdateCard::Button;
     using Bar = UpdateCard::Bar;
     const Pill main{accent, Color::black()}, quiet = UpdateCard::quietPill;
-    const std::vector<B> offered{{"Update", main, A::download}, {"What's new", quiet, A::changelog},
-                                 {"Later", quiet, A::later}};
+    const std::vector<B> offered{
+        {"Update", main, A::download}, {"What's new", quiet, A::changelog}, {"Later", quiet, A::later}};
+    const std::vector<std::string> none;
     struct Row {
         UpdateStage stage;
         std::vector<std::string> notes;
@@ -106,12 +103,8 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
     const Row rows[] = {
         {update_stage::Idle{}, {"Faster charts.", "More."}, {}, {}, "Faster charts.", offered},
         {update_stage::Idle{}, {}, {}, {}, {}, offered},
-        {update_stage::Idle{},
-         {},
-         "This copy is not an app bundle.",
-         {},
-         {},
-         {{"Download", main, A::downloadPage}, offered[1], offered[2]}},
+        {update_stage::Idle{}, none, "This copy is not an app bundle.", std::nullopt, std::nullopt,
+         std::vector<B>{B{"Download", main, A::downloadPage}, offered[1], offered[2]}},
         {update_stage::Downloading{0}, {}, {}, Bar{0, accent}, "Downloading · 0%", {}},
         {update_stage::Downloading{0.125}, {}, {}, Bar{0.125, accent}, "Downloading · 13%", {}},
         {update_stage::Downloading{0.994}, {}, {}, Bar{0.994, accent}, "Downloading · 99%", {}},
@@ -119,24 +112,21 @@ TEST_F(NoticeCards, TheUpdateCardHasARowForEachStage) {
         {update_stage::Downloading{1}, {}, {}, Bar{1, accent}, "Downloading · 100%", {}},
         {update_stage::Downloading{1.5}, {}, {}, Bar{1.5, accent}, "Downloading · 100%", {}},
         {update_stage::Downloading{-0.25}, {}, {}, Bar{-0.25, accent}, "Downloading · 0%", {}},
-        {update_stage::Checking{}, {}, {}, Bar{1, accent}, "Checking that the download is a genuine copy of Norvane", {}},
-        {update_stage::Ready{"/tmp/Norvane.app"},
-         {},
-         {},
-         Bar{1, UpdateCard::done},
+        {update_stage::Checking{}, none, std::nullopt, Bar{1, accent},
+         "Checking that the download is a genuine copy of Norvane", std::vector<B>{}},
+        {update_stage::Ready{"/tmp/Norvane.app"}, none, std::nullopt, Bar{1, UpdateCard::done},
          "Downloaded and checked. Norvane closes for a moment and opens again as 1.5.",
-         {{"Install and relaunch", main, A::install}}},
+         std::vector<B>{B{"Install and relaunch", main, A::install}}},
         {update_stage::Installing{}, {}, {}, Bar{1, UpdateCard::done}, "Installing", {}},
-        {update_stage::Failed{"The download was cut off."},
-         {},
-         {},
-         {},
+        {update_stage::Failed{"The download was cut off."}, none, std::nullopt, std::nullopt,
          "The download was cut off.",
-         {{"Try again", main, A::download}, {"Download by hand", quiet, A::downloadPage}}},
+         std::vector<B>{B{"Try again", main, A::download}, B{"Download by hand", quiet, A::downloadPage}}},
     };
     for (const auto& row : rows) {
-        const auto card = UpdateCard::make({"1.5", 60, row.notes, {}}, row.stage, "development build", row.blocker, accent);
-        EXPECT_EQ(std::tuple(card.running, card.title), std::tuple("You have development build", "Norvane 1.5 is available"));
+        const auto card =
+            UpdateCard::make({"1.5", 60, row.notes, {}}, row.stage, "development build", row.blocker, accent);
+        EXPECT_EQ(std::tuple(card.running, card.title),
+                  std::tuple("You have development build", "Norvane 1.5 is available"));
         EXPECT_EQ(card.bar, row.bar) << row.stage.index();
         EXPECT_EQ(card.text, row.text) << row.stage.index();
         EXPECT_EQ(card.buttons, row.buttons) << row.stage.index();
@@ -154,7 +144,8 @@ TEST_F(NoticeCards, TheUpdateCardsButtonsCallTheModelOrOpenTheWebsite) {
     EXPECT_FALSE(UpdateCard::present(m));
     UpdateCard::perform(UpdateCard::Action::changelog, m, *workspace);
     UpdateCard::perform(UpdateCard::Action::downloadPage, m, *workspace);
-    EXPECT_EQ(workspace->opened, (std::vector<std::string>{"https://norvane.app/changelog/", "https://norvane.app/download/"}));
+    EXPECT_EQ(workspace->opened,
+              (std::vector<std::string>{"https://norvane.app/changelog/", "https://norvane.app/download/"}));
     UpdateCard::perform(UpdateCard::Action::download, m, *workspace);
     EXPECT_TRUE(std::holds_alternative<update_stage::Downloading>(m.updateStage()));
     EXPECT_TRUE(UpdateCard::present(m));  // a download under way shows while put off

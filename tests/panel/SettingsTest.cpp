@@ -17,7 +17,8 @@ std::vector<std::string> outline(const std::vector<S::Group>& groups) {
     std::vector<std::string> out;
     for (const auto& group : groups) {
         std::string line = group.title + ":";
-        for (const auto& row : group.rows) line += " " + S::key(row) + ",";
+        for (const auto& row : group.rows)
+            line += " " + S::key(row) + ",";
         out.push_back(line);
     }
     return out;
@@ -42,7 +43,8 @@ TEST_F(SettingsScreen, EightCardsWithTheirRowsBoundToTheModel) {
                   "Norvane: App icons, Time left in the menu bar, Check for updates once a day, version,",
                   "Links: note, norvane://awake?minutes=60, norvane://awake?mode=agents, norvane://awake/off, "
                   "norvane://low-power/on, norvane://limit/80, norvane://charge-full,",
-                  "App: Quit Norvane,"}));
+                  "App: Quit Norvane,",
+              }));
 
     // The level pickers: options, the setting they write, "OFF" for 0, the model's value selected.
     struct Level {
@@ -99,7 +101,8 @@ TEST_F(SettingsScreen, EightCardsWithTheirRowsBoundToTheModel) {
 }
 
 TEST_F(SettingsScreen, TheLowPowerCardFollowsTheHelper) {
-    const std::string ready = "On battery only. Norvane switches it back off once the battery is charged above this level.";
+    const std::string ready =
+        "On battery only. Norvane switches it back off once the battery is charged above this level.";
     const std::string needed = "Needs the Low Power helper: flip the Low Power switch on the Now tab once to add it.";
     const std::pair<HelperState, std::pair<std::string, bool>> rows[] = {
         {helper_state::Ready{}, {ready, true}},
@@ -131,18 +134,20 @@ TEST_F(SettingsScreen, HalfHoursWrapPastMidnightAndKeepTheMode) {
     EXPECT_EQ(std::pair(m.fullByMode(), m.fullByMinutes()), std::pair(FullByMode::off, std::int64_t{0}));
 
     // Off: dimmed, and without a charge limit the sentence about one.
-    auto row = std::get<S::FullByRow>(group(S::groups(m, {}), "Full by a set time").rows[0]);
+    const auto fullBy = [&] { return std::get<S::FullByRow>(group(S::groups(m, {}), "Full by a set time").rows[0]); };
+    auto row = fullBy();
     EXPECT_EQ(std::tuple(titles(row.segments), row.time, row.dimmed, row.accessibility),
               std::tuple("[OFF] ONCE EVERY DAY", "0:00", true, "Full by 0:00"));
     EXPECT_TRUE(row.note.starts_with("For a Mac with a charge limit set"));
     // With a limit in force, the model's own sentence; a mode chosen sets a target at once.
     probe.limitAvailability(availability::Ready{{80, 90}});
     probe.limit(80);
-    row = std::get<S::FullByRow>(group(S::groups(m, {}), "Full by a set time").rows[0]);
+    row = fullBy();
     EXPECT_EQ(row.note, "Off. The charge stays at the limit.");
     m.setFullBy(FullByMode::once, 1020);
-    row = std::get<S::FullByRow>(group(S::groups(m, {}), "Full by a set time").rows[0]);
-    EXPECT_EQ(std::tuple(titles(row.segments), row.time, row.dimmed), std::tuple("OFF [ONCE] EVERY DAY", "17:00", false));
+    row = fullBy();
+    EXPECT_EQ(std::tuple(titles(row.segments), row.time, row.dimmed),
+              std::tuple("OFF [ONCE] EVERY DAY", "17:00", false));
     EXPECT_TRUE(row.note.starts_with("Charging to 100% starts at about ")) << row.note;
 }
 

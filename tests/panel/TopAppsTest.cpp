@@ -74,36 +74,16 @@ TEST_F(TopAppsCard, TheEndNoteSaysWhereTheGainsComeFrom) {
         bool gains;
         std::optional<std::string> note;
     };
+    const std::vector<AppUsage> none, system{systemApps}, one{safari};
+    const Forecast settled{120, true, false};
+    const std::string measuring = "Measuring the draw: the first estimate takes about 15 seconds.";
     const Row rows[] = {
-        {{}, onBattery(60), Forecast{120, true, false}, true, 0, false, std::nullopt},
-        {{systemApps}, onBattery(60), Forecast{120, true, false}, false, 0, false, std::nullopt},
-        {{safari},
-         plugged(60, true),
-         Forecast{120, true, false},
-         false,
-         1,
-         false,
-         "Time gains appear when the Mac runs on battery."},
-        {{safari},
-         onBattery(60),
-         std::nullopt,
-         false,
-         1,
-         false,
-         "Measuring the draw: the first estimate takes about 15 seconds."},
-        {{safari},
-         onBattery(60),
-         Forecast{120, false, false},
-         false,
-         1,
-         false,
-         "Measuring the draw: the first estimate takes about 15 seconds."},
-        {{safari},
-         onBattery(60),
-         Forecast{120, true, true},
-         false,
-         1,
-         true,
+        {none, onBattery(60), settled, true, 0, false, std::nullopt},
+        {system, onBattery(60), settled, false, 0, false, std::nullopt},
+        {one, plugged(60, true), settled, false, 1, false, "Time gains appear when the Mac runs on battery."},
+        {one, onBattery(60), std::nullopt, false, 1, false, measuring},
+        {one, onBattery(60), Forecast{120, false, false}, false, 1, false, measuring},
+        {one, onBattery(60), Forecast{120, true, true}, false, 1, true,
          "First estimates, from under two minutes of readings. They settle as Norvane measures."},
     };
     for (const auto& row : rows) {

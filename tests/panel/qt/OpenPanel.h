@@ -16,6 +16,13 @@
 
 namespace norvane::testing {
 
+// The save dialog: the user picks this place.
+struct ChosenPlace final : SavePanel {
+    Path place;
+    explicit ChosenPlace(Path p) : place(std::move(p)) {}
+    std::optional<Path> ask(const std::string&) override { return place; }
+};
+
 class OpenPanel : public ::testing::Test {
 protected:
     ModelBench bench;
@@ -23,7 +30,11 @@ protected:
     bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
                                          "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
                      true);
-    AppModel& m = bench.start({}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
+    Path report = bench.home / "Battery report.html";  // where a saved report goes
+    AppModel& m = bench.start({}, [this](System& s) {
+        s.processes = std::make_shared<FakeProcesses>();
+        s.savePanel = std::make_shared<ChosenPlace>(report);
+    });
     ModelProbe probe{m};
     std::shared_ptr<OpenedLinks> workspace = std::make_shared<OpenedLinks>(bench.machine.machine());
     Onboarding tour{AccessProbe::rehearsal(bench.queue), std::make_shared<UserDefaults>(bench.home / "tour.plist")};
@@ -32,10 +43,11 @@ protected:
     std::unique_ptr<PanelView> view;
 
     void SetUp() override { ensureQtApplication(); }
-    PanelView& open(std::vector<std::string> arguments = {}) {
+    // On a screen whose visible height is `visible` points.
+    PanelView& open(std::vector<std::string> arguments = {}, double visible = 900) {
         view = std::make_unique<PanelView>(
             m, bench.queue, PanelContext{workspace, DateFormatter("en_US", "UTC"), LocaleText("en_US"), arguments},
-            Backdrop::forSystem(26), false, [] { return std::optional(900.0); });
+            Backdrop::forSystem(26), false, [visible] { return std::optional(visible); });
         view->setShell({&tour, true, true, [this] { ++toursShown; }, [this] { ++quits; }});
         view->show();
         settle();

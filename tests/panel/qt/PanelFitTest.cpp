@@ -26,7 +26,9 @@ protected:
         probe.chip(longName);
         probe.battery(onBattery(64));
         probe.forecast(Forecast{200, true, false});
-        probe.apps({{path, longName, 40, 3}, {"/Applications/" + longName + " 2.app", longName, 20, 1}, {"", "System", 10, 9}});
+        probe.apps({{path, longName, 40, 3},
+                    {"/Applications/" + longName + " 2.app", longName, 20, 1},
+                    {"", "System", 10, 9}});
         probe.quitEffect(QuitEffect{longName, bench.queue.now(), 1200});
         probe.holders({{longName, longName}});
         probe.stuck(AppUsage{path, longName, 40, 3});
@@ -37,8 +39,8 @@ protected:
         TipContext context;
         context.heavy = heavy;
         probe.tip(pickTip(context, {}));
-        bench.machine.write("workspace/running.json", R"([{"bundle": ")" + path + R"(", "name": ")" + longName +
-                                                          R"(", "policy": "regular"}])");
+        bench.machine.write("workspace/running.json",
+                            R"([{"bundle": ")" + path + R"(", "name": ")" + longName + R"(", "policy": "regular"}])");
     }
 
     // Every shown widget of the page that is not across the page's viewport, or not inside
@@ -52,7 +54,8 @@ protected:
             if (!widget->isVisible() || widget->width() <= 0) continue;
             const QRect across(widget->mapTo(viewport, QPoint(0, 0)), widget->size());
             const bool inPanel = across.left() >= 0 && across.right() < viewport->width();
-            const bool inParent = widget == area->widget() || widget->parentWidget()->rect().contains(widget->geometry());
+            const bool inParent =
+                widget == area->widget() || widget->parentWidget()->rect().contains(widget->geometry());
             if (!inPanel || !inParent)
                 out.push_back(typeid(*widget).name() + (" " + widget->accessibleName().toStdString()));
         }
@@ -65,11 +68,7 @@ TEST_F(LongNames, NoElementOfAPageLeavesThePanel) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--tip-open"}, {"--awake-apps"}, {"--stats"}, {"--settings"}}) {
         SCOPED_TRACE(arguments.front());
-        view = std::make_unique<PanelView>(
-            m, bench.queue, PanelContext{workspace, DateFormatter("en_US", "UTC"), LocaleText("en_US"), arguments},
-            Backdrop::forSystem(26), false, [visible] { return std::optional(visible); });
-        view->show();
-        settle();
+        open(arguments, visible);
         const auto page = arguments.front() == "--stats"      ? Panel::Page::stats
                           : arguments.front() == "--settings" ? Panel::Page::settings
                                                               : Panel::Page::now;

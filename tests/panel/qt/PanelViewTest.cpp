@@ -4,31 +4,31 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <functional>
-#include <set>
-#include <QFocusFrame>
-#include <QtTest/QTest>
 #include <QApplication>
+#include <QFocusFrame>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QScrollArea>
+#include <QtTest/QTest>
+#include <functional>
+#include <set>
 
-#include "app/panel/qt/HeadlineView.h"
-#include "app/panel/qt/RingRowView.h"
-#include "app/panel/qt/StatsTabView.h"
 #include "app/panel/qt/AppsCardView.h"
 #include "app/panel/qt/BatteryCardView.h"
+#include "app/panel/qt/HeadlineView.h"
 #include "app/panel/qt/HistoryCardView.h"
+#include "app/panel/qt/RingRowView.h"
 #include "app/panel/qt/SleepCardView.h"
+#include "app/panel/qt/StatsTabView.h"
 #include "app/panel/qt/SystemCardView.h"
-#include "app/visuals/qt/SwitchButton.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
 #include "app/visuals/qt/BackdropView.h"
+#include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
-#include "app/visuals/qt/Painting.h"
+#include "app/visuals/qt/SwitchButton.h"
 #include "app/visuals/qt/TextLabel.h"
 #include "tests/panel/qt/OpenPanel.h"
 #include "tests/support/ScriptedBackend.h"
@@ -184,8 +184,9 @@ TEST_F(PanelWidgets, TheBlocksBesideTheRingShowTheirCaptionsWholeAndTheirTopLine
         bool plugged, owed;
         std::int64_t automatic;
     };
-    for (const Case c : {Case{0, false, false, 0}, {0, true, false, 0}, {2, false, false, 0}, {1, true, true, 0},
-                         {0, false, false, 20}}) {
+    const Case cases[] = {
+        {0, false, false, 0}, {0, true, false, 0}, {2, false, false, 0}, {1, true, true, 0}, {0, false, false, 20}};
+    for (const Case c : cases) {
         probe.powerMode(c.mode);
         probe.battery(c.plugged ? plugged(64, false) : onBattery(64));
         probe.helperState(helper_state::Ready{});
@@ -213,7 +214,8 @@ TEST_F(PanelWidgets, AControlAKeyMovedTheFocusToIsMarkedUntilThePointerIsUsed) {
     QAbstractButton* gear = panel.gear();
     QTest::mouseClick(gear, Qt::LeftButton);  // a click gives the focus and no mark
     settle();
-    EXPECT_EQ(std::pair(QApplication::focusWidget(), marked()), std::pair(static_cast<QWidget*>(gear), static_cast<QWidget*>(nullptr)));
+    EXPECT_EQ(std::pair(QApplication::focusWidget(), marked()),
+              std::pair(static_cast<QWidget*>(gear), static_cast<QWidget*>(nullptr)));
     QTest::mouseClick(gear, Qt::LeftButton);
     settle();
     for (int tab = 0; tab < 3; ++tab) {
@@ -243,7 +245,7 @@ TEST_F(PanelWidgets, AMacWithoutABatteryShowsNoChargeAndOnlyTheStatsCardsThatApp
               std::pair(false, std::string("No battery")));
     EXPECT_EQ(row->timeCaption()->text(), "on wall power");
     EXPECT_EQ(panel.accent(), m.tint());  // not the low battery's red
-    probe.tint({0.5, 0.9, 0.6, 1});  // the desktop picture decoded after the start
+    probe.tint({0.5, 0.9, 0.6, 1});       // the desktop picture decoded after the start
     settle();
     EXPECT_EQ(panel.accent(), m.tint());
     tap(&panel, "STATS");
@@ -264,26 +266,30 @@ TEST_F(PanelWidgets, ThePartsNamesAreInTheAccessibilityTreeWithTheirRoles) {
         std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* at, int depth) {
             if (!at || depth > 40) return;
             out.emplace(at->role(), at->text(QAccessible::Name).toStdString());
-            for (int i = 0; i < at->childCount(); ++i) walk(at->child(i), depth + 1);
+            for (int i = 0; i < at->childCount(); ++i)
+                walk(at->child(i), depth + 1);
         };
         walk(QAccessible::queryAccessibleInterface(&panel), 0);
         return out;
     };
     using R = QAccessible::Role;
-    const std::vector<std::pair<R, std::string>> now{{R::StaticText, "Battery 64 percent"},
-                                                     {R::StaticText, "5h 40m left"},
-                                                     {R::StaticText, "left on battery"},
-                                                     {R::PushButton, "Charge limit off"},
-                                                     {R::CheckBox, "Low Power Mode"},
-                                                     {R::CheckBox, "Settings"},
-                                                     {R::CheckBox, "STATS"}};
-    for (const auto& element : now) EXPECT_TRUE(tree().contains(element)) << element.second;
-    tap(&panel, "STATS");
-    const std::vector<std::pair<R, std::string>> stats{{R::Slider, "Charge limit"},
-                                                       {R::Chart, "Capacity over twelve months"},
-                                                       {R::StaticText, "CPU load not measured yet"},
-                                                       {R::PushButton, "Save a battery report"}};
-    for (const auto& element : stats) EXPECT_TRUE(tree().contains(element)) << element.second;
+    // The Now page's parts, then the Stats page's.
+    const std::vector<std::vector<std::pair<R, std::string>>> pages{{{R::StaticText, "Battery 64 percent"},
+                                                                     {R::StaticText, "5h 40m left"},
+                                                                     {R::StaticText, "left on battery"},
+                                                                     {R::PushButton, "Charge limit off"},
+                                                                     {R::CheckBox, "Low Power Mode"},
+                                                                     {R::CheckBox, "Settings"},
+                                                                     {R::CheckBox, "STATS"}},
+                                                                    {{R::Slider, "Charge limit"},
+                                                                     {R::Chart, "Capacity over twelve months"},
+                                                                     {R::StaticText, "CPU load not measured yet"},
+                                                                     {R::PushButton, "Save a battery report"}}};
+    for (const auto& page : pages) {
+        for (const auto& element : page)
+            EXPECT_TRUE(tree().contains(element)) << element.second;
+        tap(&panel, "STATS");
+    }
 }
 
 TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThroughTheWorkspace) {
@@ -341,12 +347,10 @@ TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShownAndAHiddenPanelWaitsT
 
 TEST_F(PanelWidgets, ARingRedrawnInPartAfterANewReadingShowsWhatANewRingShows) {
     const Color green{0.2, 0.9, 0.4, 1}, red{1, 0.3, 0.3, 1};
-    const RingRow::Charge at72{72, green, false, 5, "Battery 72 percent"};
-    RingRow::Charge at71 = at72, at100 = at72, at9 = at72, none = at72;
-    at71.percent = 71;
-    at100.percent = 100;
-    at100.pitch = 4;
-    at9 = {9, red, false, 5, "Battery 9 percent"};
+    const auto at = [](std::int64_t percent, Color tone, double pitch) {
+        return RingRow::Charge{percent, tone, false, pitch, "Battery " + std::to_string(percent) + " percent"};
+    };
+    RingRow::Charge none = at(72, green, 5);
     none.present = false;
     struct Case {
         const char* what;
@@ -354,10 +358,10 @@ TEST_F(PanelWidgets, ARingRedrawnInPartAfterANewReadingShowsWhatANewRingShows) {
         bool inPart;  // only the changed dots were drawn again
     };
     const Case cases[] = {
-        {"a percent less", at72, at71, true},
-        {"a digit more, which moves the %", at72, at100, false},
-        {"another tone and a digit less", at72, at9, false},
-        {"no battery", at72, none, false},
+        {"a percent less", at(72, green, 5), at(71, green, 5), true},
+        {"a digit more, which moves the %", at(72, green, 5), at(100, green, 4), false},
+        {"another tone and a digit less", at(72, green, 5), at(9, red, 5), false},
+        {"no battery", at(72, green, 5), none, false},
     };
     // The part of the ring last painted, and what its window shows then.
     struct Shown final : QObject {

@@ -4,10 +4,10 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QScrollBar>
-#include <QtTest/QTest>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QWheelEvent>
+#include <QtTest/QTest>
 #include <map>
 
 #include "app/panel/qt/AppsCardView.h"
@@ -18,57 +18,33 @@
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/SegmentsView.h"
 #include "app/visuals/qt/TextLabel.h"
-#include "tests/model/ModelProbe.h"
+#include "tests/panel/qt/OpenPanel.h"
 #include "tests/support/ScriptedBackend.h"
-#include "tests/visuals/qt/QtApp.h"
 
 namespace norvane {
 namespace {
 
-// The save dialog: the user picks this place.
-struct ChosenPlace final : SavePanel {
-    Path place;
-    explicit ChosenPlace(Path p) : place(std::move(p)) {}
-    std::optional<Path> ask(const std::string&) override { return place; }
-};
-
-class StatsWidgets : public ::testing::Test {
+// The Stats page of a panel whose tour is over, on a processor with a long name.
+class StatsWidgets : public testing::OpenPanel {
 protected:
-    ModelBench bench;
     std::string chip = "Apple M9 <b>Ultra</b> with 64 performance cores and 32 efficiency cores";
-    // A macOS that the charge limit is known to work on, on a processor with a long name.
-    bool verified = (bench.machine.write("System/Library/CoreServices/SystemVersion.plist",
-                                         "<plist><dict><key>ProductVersion</key><string>27.2</string></dict></plist>"),
-                     bench.machine.write("sysctl.txt", "machdep.cpu.brand_string: " + chip + "\n"), true);
-    Path report = bench.home / "Battery report.html";
-    AppModel& m = bench.start({}, [&](System& s) {
-        s.processes = std::make_shared<FakeProcesses>();
-        s.savePanel = std::make_shared<ChosenPlace>(report);
-    });
-    ModelProbe probe{m};
-    std::unique_ptr<PanelView> panel;
 
-    void SetUp() override { testing::ensureQtApplication(); }
+    StatsWidgets() {
+        tour.finish();
+        probe.chip(chip);
+    }
     StatsTabView& open(std::vector<std::string> arguments = {}) {
         arguments.emplace_back("--stats");
-        panel = std::make_unique<PanelView>(
-            m, bench.queue,
-            PanelContext{std::make_shared<MachineWorkspace>(bench.machine.machine()), DateFormatter("en_US", "UTC"),
-                         LocaleText("en_US"), arguments},
-            Backdrop::forSystem(26), false, [] { return std::optional(900.0); });
-        panel->show();
-        settle();
-        return *panel->statsTab();
+        return *OpenPanel::open(std::move(arguments)).statsTab();
     }
-    void settle() {
-        bench.queue.drain();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void tap(SegmentsView* segments, const QString& title) {
-        for (auto* b : segments->findChildren<QAbstractButton*>())
-            if (b->isVisible() && b->text() == title) return b->click(), settle();
-        ADD_FAILURE() << "no segment " << title.toStdString();
+    // A charge limit of 80 offered in steps of 5, on a backend whose next read is 85.
+    std::shared_ptr<testing::ScriptedBackend> limitAt80() {
+        auto backend = std::make_shared<testing::ScriptedBackend>();
+        backend->reads = {{85, true}};
+        probe.backend(backend);
+        probe.limitAvailability(availability::Ready{{80, 85, 90, 95}});
+        probe.limit(80);
+        return backend;
     }
     // The texts of the labels shown under `in` (the kit's widgets carry no meta-object of their own).
     static std::vector<std::string> shownTexts(QWidget* in) {
@@ -116,18 +92,15 @@ TEST_F(StatsWidgets, ChoosingASpanAPeriodAndAMetricChangesWhatTheCardsShow) {
 }
 
 TEST_F(StatsWidgets, ReleasingTheSliderOnANewValueAsksTheModelOnce) {
-    auto backend = std::make_shared<testing::ScriptedBackend>();
-    backend->reads = {{85, true}};
-    probe.backend(backend);
-    probe.limitAvailability(availability::Ready{{80, 85, 90, 95}});
-    probe.limit(80);
+    const auto backend = limitAt80();
     BatteryCardView* card = open().batteryCard();
     LimitSliderView* slider = card->slider();
     ASSERT_TRUE(slider);
     EXPECT_EQ(std::pair(slider->value(), shows(card, "80%")), std::pair(0, true));
-    const auto sets = [&] { return std::count_if(backend->calls.begin(), backend->calls.end(), [](const auto& c) {
-                                return c.starts_with("set ");
-                            }); };
+    const auto sets = [&] {
+        return std::count_if(backend->calls.begin(), backend->calls.end(),
+                             [](const auto& c) { return c.starts_with("set "); });
+    };
 
     // The wheel passing over it scrolls the page and moves nothing.
     QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
@@ -156,30 +129,27 @@ TEST_F(StatsWidgets, ReleasingTheSliderOnANewValueAsksTheModelOnce) {
 }
 
 TEST_F(StatsWidgets, TheSliderKeepsTheKeyboardAndThePageItsPlaceThroughARequestAndReadsInPercent) {
-    auto backend = std::make_shared<testing::ScriptedBackend>();
-    backend->reads = {{85, true}};
-    probe.backend(backend);
-    probe.limitAvailability(availability::Ready{{80, 85, 90, 95}});
-    probe.limit(80);
+    const auto backend = limitAt80();
     StatsTabView& page = open();
     LimitSliderView* slider = page.batteryCard()->slider();
     ASSERT_TRUE(slider);
     QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(slider);
     ASSERT_TRUE(reader && reader->valueInterface());
     const auto read = [&] {
-        return std::pair(reader->text(QAccessible::Value).toStdString(), reader->valueInterface()->currentValue().toInt());
+        return std::pair(reader->text(QAccessible::Value).toStdString(),
+                         reader->valueInterface()->currentValue().toInt());
     };
     EXPECT_EQ(read(), std::pair(std::string("80 percent"), 80));
     EXPECT_EQ(reader->valueInterface()->maximumValue().toInt(), 100);
 
-    QScrollArea* area = panel->pageArea(Panel::Page::stats);
+    QScrollArea* area = view->pageArea(Panel::Page::stats);
     const int scrolled = area->verticalScrollBar()->value();  // the page's top, the slider in view
     ASSERT_LT(slider->mapTo(area->viewport(), QPoint()).y(), area->viewport()->height());
     slider->setFocus(Qt::TabFocusReason);
     QTest::keyClick(slider, Qt::Key_Right);  // a key commits at once
     EXPECT_EQ(std::pair(m.limitBusy(), bool(reader->state().disabled)), std::pair(true, true));
     QTest::keyClick(slider, Qt::Key_Right);  // taken, and nothing sent, while the request runs
-    EXPECT_EQ(std::pair(panel->focusWidget(), area->verticalScrollBar()->value()),
+    EXPECT_EQ(std::pair(view->focusWidget(), area->verticalScrollBar()->value()),
               std::pair(static_cast<QWidget*>(slider), scrolled));
     settle();
     EXPECT_EQ(read(), std::pair(std::string("85 percent"), 85));
@@ -207,25 +177,28 @@ TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimit
     EXPECT_LT(header[chip]->width(), header[chip]->sizeHint().width());
     EXPECT_GT(header[chip]->width(), 100);
     EXPECT_GE(header[chip]->x() - header["System"]->geometry().right() - 1, StatsTab::headerGap);  // apart
-    EXPECT_EQ(bench.queue.pendingTimers(), 1u);  // the next read
-    panel->hide();
-    EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()), std::pair(false, std::size_t{0}));
+    // The next read is due.
+    EXPECT_EQ(bench.queue.pendingTimers(), 1u);
+    view->hide();
+    EXPECT_EQ(std::pair(page.systemCard()->loop().shown(), bench.queue.pendingTimers()),
+              std::pair(false, std::size_t{0}));
 
     // The report goes where the user says and shows in the file viewer; the way to the
     // system's settings; then a note in its place.
-    panel->show();
+    view->show();
     settle();
     for (auto* b : page.batteryCard()->findChildren<QAbstractButton*>())
         if (b->text() == "Save a battery report" || b->text() == "Open Battery settings") b->click();
     EXPECT_TRUE(readFile(report).value_or("").starts_with("<!doctype html>"));
     EXPECT_EQ(bench.texts("workspace/selected.jsonl", "path"), std::vector<std::string>{report.string()});
-    EXPECT_EQ(bench.texts("workspace/opened-urls.jsonl", "url"),
+    EXPECT_EQ(workspace->opened,
               std::vector<std::string>{"x-apple.systempreferences:com.apple.Battery-Settings.extension"});
     probe.limitAvailability(availability::NeedsNewerOS{});
     settle();
     EXPECT_TRUE(shows(page.batteryCard(), "Charge limit needs macOS 26.4 or later."));
-    EXPECT_FALSE(shows(page.batteryCard(), "Charge limit is not verified on macOS 27.3 yet. Use System Settings until "
-                                           "Norvane is updated."));
+    EXPECT_FALSE(shows(page.batteryCard(),
+                       "Charge limit is not verified on macOS 27.3 yet. Use System Settings until "
+                       "Norvane is updated."));
     EXPECT_FALSE(page.batteryCard()->slider());
 }
 

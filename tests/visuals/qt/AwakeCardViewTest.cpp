@@ -3,7 +3,6 @@
 
 #include <QAbstractButton>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPointer>
 
 #include "app/visuals/qt/AwakeCardView.h"
@@ -28,9 +27,11 @@ struct Card {
     explicit Card(const std::string& apps = "[]")
         : m((testing::ensureQtApplication(), bench.machine.write("workspace/running.json", apps),
              bench.start({"--agents-all"}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); }))) {}
-    void show(std::vector<std::string> arguments) {
-        view = std::make_unique<AwakeCardView>(m, bench.queue, workspace, AwakeCard::make(accent, arguments, bench.queue.now()),
+    void show(std::vector<std::string> arguments, std::function<void(bool)> listOpen = {}) {
+        view = std::make_unique<AwakeCardView>(m, bench.queue, workspace,
+                                               AwakeCard::make(accent, arguments, bench.queue.now()),
                                                DateFormatter("en_US", "UTC"), LocaleText("en_US"));
+        if (listOpen) view->setListOpenHandler(std::move(listOpen));
         view->resize(340, view->heightForWidth(340));
         view->show();
         settle();
@@ -42,18 +43,13 @@ struct Card {
         view->resize(340, view->heightForWidth(340));
         QCoreApplication::sendPostedEvents();
     }
+    // The shown button named so (by its text or its accessible name), once the parts built by
+    // earlier taps show and those they replaced are gone.
     QAbstractButton* button(const QString& name) const {
         for (auto* button : view->findChildren<QAbstractButton*>())
             if (button->isVisible() && (button->text() == name || button->accessibleName() == name)) return button;
         ADD_FAILURE() << "no button " << name.toStdString();
         return nullptr;
-    }
-    QImage image() const {
-        QImage out(view->size(), QImage::Format_ARGB32_Premultiplied);
-        out.fill(Qt::black);
-        QPainter painter(&out);
-        view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        return out;
     }
 };
 
@@ -66,6 +62,14 @@ std::vector<TextLabel*> labels(const QWidget& widget) {
     return out;
 }
 
+// The texts of the shown labels inside a widget.
+std::vector<std::string> texts(const QWidget& widget) {
+    std::vector<std::string> out;
+    for (auto* label : labels(widget))
+        if (label->isVisible()) out.push_back(label->text().toStdString());
+    return out;
+}
+
 void mouse(QWidget* widget, QEvent::Type type) {
     const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
     QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
@@ -74,32 +78,16 @@ void mouse(QWidget* widget, QEvent::Type type) {
 }
 
 TEST(AwakeCardView, EveryTapReachesTheModelAndOpensOrClosesItsList) {
-    testing::ensureQtApplication();
-    ModelBench bench;
-    bench.machine.write("workspace/running.json", R"([{"bundle": "/Applications/Slack.app", "name": "Slack"},
-                                                     {"bundle": "/Applications/Firefox.app", "name": "Firefox"}])");
-    AppModel& m = bench.start({"--agents-all"}, [](System& s) { s.processes = std::make_shared<FakeProcesses>(); });
-    bench.probe().battery(plugged(80, false));
-    const MachineWorkspace workspace(bench.machine.machine());
-    AwakeCardView view(m, bench.queue, workspace, AwakeCard::make({0.2, 0.8, 0.5, 1}, {}, bench.queue.now()),
-                       DateFormatter("en_US", "UTC"), LocaleText("en_US"));
+    Card card(R"([{"bundle": "/Applications/Slack.app", "name": "Slack"},
+                  {"bundle": "/Applications/Firefox.app", "name": "Firefox"}])");
+    AppModel& m = card.m;
+    card.probe.battery(plugged(80, false));
     std::vector<bool> listOpen;
-    view.setListOpenHandler([&](bool open) { listOpen.push_back(open); });
-    view.resize(340, 400);
-    view.show();
+    card.show({}, [&](bool open) { listOpen.push_back(open); });
     EXPECT_EQ(listOpen, std::vector<bool>{false});
-
-    // The shown button named so (by its text or its accessible name): the parts built by
-    // earlier taps show, and those they replaced are gone, once the posted events have run.
     const auto tap = [&](const QString& name) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        for (auto* button : view.findChildren<QAbstractButton*>())
-            if (button->isVisible() && (button->text() == name || button->accessibleName() == name)) {
-                button->click();
-                return;
-            }
-        ADD_FAILURE() << "no button " << name.toStdString();
+        card.settle();
+        if (auto* button = card.button(name)) button->click();
     };
     const auto mode = [&] { return m.awake() ? std::optional(m.awake()->mode) : std::nullopt; };
 
@@ -126,7 +114,7 @@ TEST(AwakeCardView, EveryTapReachesTheModelAndOpensOrClosesItsList) {
     EXPECT_EQ(m.agentsIgnored(), std::set<std::string>{"Codex"});
     tap("Codex, ignored");  // the list stays open for the next tap
     EXPECT_TRUE(m.agentsIgnored().empty());
-    EXPECT_EQ(view.card().open, AwakeCard::Choice::agents);
+    EXPECT_EQ(card.view->card().open, AwakeCard::Choice::agents);
 
     tap("Stay awake");
     EXPECT_FALSE(m.awake());
@@ -152,23 +140,27 @@ TEST(AwakeCardView, AModelChangeUpdatesThePartsInPlaceAndAPressOutlivesIt) {
         {"a drain", [&] { card.probe.drain(8); }, 0},
         {"an agent starts", [&] { card.probe.agentsRunning({"Codex"}); }, 0},
         {"the panel opens", [&] { card.probe.panelOpen(true); }, 0},
-        {"another app holds", [&] { card.probe.holders({{"Music", "playing audio"}}); }, 1},
+        {"another app holds",
+         [&] {
+             card.probe.holders({{"Music", "playing audio"}});
+         },
+         1},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
         std::vector<QPointer<QWidget>> before;
-        for (QWidget* widget : view.findChildren<QWidget*>()) before.emplace_back(widget);
+        for (QWidget* widget : view.findChildren<QWidget*>())
+            before.emplace_back(widget);
         const std::size_t shown = labels(view).size();
         step.change();
         card.settle();
         // Every widget is still there (a removed one is deleted by now), and only what the
         // change adds is new.
-        for (const auto& widget : before) EXPECT_TRUE(widget);
+        for (const auto& widget : before)
+            EXPECT_TRUE(widget);
         EXPECT_EQ(labels(view).size(), shown + step.made);
     }
-    std::vector<std::string> texts;
-    for (auto* label : labels(view)) texts.push_back(label->text().toStdString());
-    EXPECT_THAT(texts, ::testing::Contains("Lets the Mac sleep at 20% battery, in about 7h 22m."));  // in place
+    EXPECT_THAT(texts(view), ::testing::Contains("Lets the Mac sleep at 20% battery, in about 7h 22m."));  // in place
 
     // A chip pressed while the battery changes still gets its release.
     QAbstractButton* timer = card.button("Timer");
@@ -193,10 +185,7 @@ TEST(AwakeCardView, ATimersEndShowsTheMomentItRunsOut) {
     card.bench.queue.advance(60);
     card.settle();
     EXPECT_FALSE(card.button("Stay awake")->isChecked());
-    std::vector<std::string> texts;
-    for (auto* label : labels(*card.view))
-        if (label->isVisible()) texts.push_back(label->text().toStdString());
-    EXPECT_THAT(texts, ::testing::Contains("Ended: the timer ran out."));
+    EXPECT_THAT(texts(*card.view), ::testing::Contains("Ended: the timer ran out."));
 }
 
 TEST(AwakeCardView, LongAndMarkedUpNamesStayOnTheirRowsAsWritten) {
@@ -208,7 +197,7 @@ TEST(AwakeCardView, LongAndMarkedUpNamesStayOnTheirRowsAsWritten) {
     card.m.startAwake(AwakeMode::app("/Applications/Remote.app"));
     card.probe.holders({{"<b>Music</b>", std::nullopt}});
     card.show({"--awake-apps"});
-    const QImage image = card.image();
+    const QImage image = testing::rendered(*card.view);
     const QRect inside = card.view->rect().adjusted(14, 14, -14, -14);  // within the card's padding
 
     for (const auto& name : names) {
@@ -231,9 +220,7 @@ TEST(AwakeCardView, LongAndMarkedUpNamesStayOnTheirRowsAsWritten) {
         EXPECT_GT(ink, 0.9 * written);
         EXPECT_LE(ink, written + 1);
     }
-    std::vector<std::string> texts;
-    for (auto* label : labels(*card.view)) texts.push_back(label->text().toStdString());
-    EXPECT_THAT(texts, ::testing::Contains("Kept awake by <b>Music</b>"));
+    EXPECT_THAT(texts(*card.view), ::testing::Contains("Kept awake by <b>Music</b>"));
 }
 
 }  // namespace

@@ -14,11 +14,11 @@
 #include <optional>
 
 #include "app/visuals/MenuBarIcon.h"
+#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/BackdropView.h"
 #include "app/visuals/qt/CardFrame.h"
 #include "app/visuals/qt/DotView.h"
 #include "app/visuals/qt/MenuBarImage.h"
-#include "app/visuals/qt/Accessibility.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
 #include "app/visuals/qt/SegmentsView.h"
@@ -37,12 +37,7 @@ protected:
 
 // The widget rendered at four times its size over `background`.
 QImage render(QWidget& widget, QColor background = Qt::black) {
-    QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(background);
-    QPainter painter(&image);
-    widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
+    return testing::rendered(widget, scale, background);
 }
 
 QColor at(const QImage& image, double x, double y) {
@@ -67,10 +62,10 @@ TEST_F(Painting, DotViewsPaintEveryDotWhereTheLayoutPutsIt) {
     views.emplace_back("ring", DotView::ring({50, green, true}, QSizeF(120, 100)));
     views.emplace_back("text", DotView::text({"9:41", green, 4}));
     views.emplace_back("columns", DotView::columns({{std::nullopt, 4, 10}}, 120));
-    views.emplace_back("history", DotView::history(
-                                      {{Sample{Date{0}, 35, true, true}, std::nullopt, Sample{Date{0}, 100, false, false}},
-                                       green},
-                                      24));  // ten rows of 8 fill the chart's 80 points
+    views.emplace_back(
+        "history",
+        DotView::history({{Sample{Date{0}, 35, true, true}, std::nullopt, Sample{Date{0}, 100, false, false}}, green},
+                         24));  // ten rows of 8 fill the chart's 80 points
     views.emplace_back("progress", DotView::progress({0.5, green}, 216));
     for (auto& [name, view] : views) {
         const QImage image = render(*view);
@@ -121,8 +116,9 @@ TEST_F(Painting, DotsLookAsIfFilledOneByOneWhereverThePainterPutsThem) {
     // colours with and without opacity.
     DotLayout layout{40, 40, {}};
     const Color colors[] = {Color::white(), {0.2, 0.9, 0.4, 0.7}, Color::white(0.18)};
+    const double diameters[] = {2.5, 4.5, 9.0};
     for (int i = 0; i < 24; ++i)
-        layout.dots.push_back({4 + i * 1.37, 6 + (i % 5) * 6.29, i % 3 == 0 ? 2.5 : i % 3 == 1 ? 4.5 : 9.0, colors[i % 3]});
+        layout.dots.push_back({4 + i * 1.37, 6 + (i % 5) * 6.29, diameters[i % 3], colors[i % 3]});
     struct Case {
         const char* what;
         double ratio;  // device pixels a point
@@ -133,7 +129,8 @@ TEST_F(Painting, DotsLookAsIfFilledOneByOneWhereverThePainterPutsThem) {
         {"at scale 2", 2, [](QPainter&) {}},
         {"moved by a fraction", 1, [](QPainter& p) { p.translate(0.3, 0.71); }},
         {"scaled by the painter", 1, [](QPainter& p) { p.scale(1.5, 1.5); }},
-        {"upside down, as the menu bar's picture", 2, [](QPainter& p) {
+        {"upside down, as the menu bar's picture", 2,
+         [](QPainter& p) {
              p.translate(0, 40);
              p.scale(1, -1);
          }},
@@ -172,30 +169,19 @@ TEST_F(Painting, ACardOrTheBackdropRepaintedInPartLooksAsPaintedWhole) {
     backdrop.resize(200, 100);
     struct Case {
         const char* what;
-        QRect part;
+        QRegion part;
     };
     const Case cases[] = {
-        {"a label in the middle", {30, 30, 120, 16}},
-        {"two labels in the middle", {30, 30, 40, 16}},
-        {"over a corner", {8, 4, 60, 16}},
-        {"along an edge", {60, 86, 40, 14}},
-    };
-    // The part drawn where it lies in the widget.
-    const auto draw = [](QWidget& widget, const QRegion& part) {
-        QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        widget.render(&painter, part.boundingRect().topLeft(), part, QWidget::DrawChildren);
-        return image;
+        {"a label in the middle", QRegion(30, 30, 120, 16)},
+        {"two labels in the middle", QRegion(30, 30, 40, 16) + QRegion(100, 60, 50, 16)},
+        {"over a corner", QRegion(8, 4, 60, 16)},
+        {"along an edge", QRegion(60, 86, 40, 14)},
     };
     for (QWidget* widget : {static_cast<QWidget*>(&card), static_cast<QWidget*>(&backdrop)}) {
-        const QImage whole = draw(*widget, QRegion(widget->rect()));
+        const QImage whole = render(*widget);
         for (const auto& c : cases) {
-            QRegion part(c.part);
-            if (std::string(c.what) == "two labels in the middle") part += QRect(100, 60, 50, 16);
-            const QImage image = draw(*widget, part);
-            for (const QRect& r : part)
+            const QImage image = testing::rendered(*widget, scale, Qt::black, c.part);
+            for (const QRect& r : c.part)
                 for (int y = r.top(); y <= r.bottom(); ++y)
                     for (int x = r.left(); x <= r.right(); ++x)
                         ASSERT_EQ(at(image, x, y), at(whole, x, y)) << c.what << " at " << x << "," << y;
@@ -248,8 +234,11 @@ TEST_F(Painting, AssistiveToolsReadATextWholeAsItsNameAndAsShownAsItsCharacters)
         ASSERT_TRUE(read && read->textInterface());
         EXPECT_EQ(read->text(QAccessible::Name), "Automatic · on battery");
         const QString characters = read->textInterface()->text(0, read->textInterface()->characterCount());
-        if (cut) EXPECT_TRUE(characters.startsWith("AUTO") && characters.endsWith(QChar(0x2026))) << characters.toStdString();
-        else EXPECT_EQ(characters, "AUTOMATIC · ON BATTERY");
+        if (cut)
+            EXPECT_TRUE(characters.startsWith("AUTO") && characters.endsWith(QChar(0x2026)))
+                << characters.toStdString();
+        else
+            EXPECT_EQ(characters, "AUTOMATIC · ON BATTERY");
     }
 }
 
@@ -266,7 +255,8 @@ struct Events final : QObject {
     bool arrived() {
         QElapsedTimer clock;
         clock.start();
-        while (count == 0 && clock.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (count == 0 && clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return count > 0;
     }
 };
@@ -345,21 +335,24 @@ TEST_F(Painting, BackdropIsTranslucentOnlyWhereSomethingShowsThrough) {
             view.resize(120, 80);
             const QImage image = render(view, Qt::transparent);
             const int alpha = at(image, 60, 40).alpha();
-            if (translucent) EXPECT_LT(alpha, 250) << major;
-            else EXPECT_EQ(alpha, 255) << major;
+            if (translucent)
+                EXPECT_LT(alpha, 250) << major;
+            else
+                EXPECT_EQ(alpha, 255) << major;
         }
     }
 }
 
 TEST_F(Painting, TappingASegmentSelectsItsOption) {
     std::vector<int> chosen;
-    std::unique_ptr<SegmentsView> view(segmentsView<int>({{15, 30, 60}, 15, false, [](const int& m) {
-        return std::to_string(m);
-    }}, [&](const int& m) { chosen.push_back(m); }));
+    std::unique_ptr<SegmentsView> view(
+        segmentsView<int>({{15, 30, 60}, 15, false, [](const int& m) { return std::to_string(m); }},
+                          [&](const int& m) { chosen.push_back(m); }));
     auto buttons = [&] { return view->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly); };
     auto checked = [&] {
         std::vector<bool> out;
-        for (auto* b : buttons()) out.push_back(b->isChecked());
+        for (auto* b : buttons())
+            out.push_back(b->isChecked());
         return out;
     };
     EXPECT_EQ(checked(), (std::vector<bool>{true, false, false}));
@@ -368,7 +361,6 @@ TEST_F(Painting, TappingASegmentSelectsItsOption) {
     EXPECT_EQ(chosen, std::vector<int>{60});
     EXPECT_EQ(checked(), (std::vector<bool>{false, false, true}));
 }
-
 
 TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) {
     // DejaVu Sans Mono advances 1233/2048 of its size a character; letter spacing follows
@@ -384,13 +376,15 @@ TEST_F(Painting, FractionalTextSizesAreDrawnAtTheirSizeNotTheNearestWholePixel) 
     const Case cases[] = {
         {"caps label", static_cast<double>(caps.sizeHint().width()), width(9.5, 1.2)},
         {"pill", static_cast<double>(PillButton(text, pill).sizeHint().width()), width(10.5, 0) + 22},
-        {"segment", static_cast<double>(segmentsView(Segments<int>{{1}, 1, false, [&](const int&) { return text.toStdString(); }})
-                                            ->findChild<QAbstractButton*>()
-                                            ->sizeHint()
-                                            .width()),
+        {"segment",
+         static_cast<double>(segmentsView(Segments<int>{{1}, 1, false, [&](const int&) { return text.toStdString(); }})
+                                 ->findChild<QAbstractButton*>()
+                                 ->sizeHint()
+                                 .width()),
          width(10.5, 0) + 20},
     };
-    for (const auto& c : cases) EXPECT_NEAR(c.measured, c.expected, 1.5) << c.what;
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.measured, c.expected, 1.5) << c.what;
 
     // What is drawn is as wide as what is measured: the ink of the caps label spans its width
     // less the last letter's spacing and the side bearings.

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
+#include <QWidget>
 #include <algorithm>
 
 namespace norvane::testing {
@@ -11,11 +13,23 @@ namespace norvane::testing {
 inline void ensureQtApplication() {
     if (QApplication::instance()) return;
     // The offscreen platform, with the screens a test program was given, if any.
-    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QStringLiteral("offscreen"))) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QStringLiteral("offscreen")))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "visuals_qt_tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);  // lives until the program ends
+}
+
+// The widget and its children drawn at `scale` device pixels a point over `background`;
+// only `part`, where it lies in the widget, when one is given.
+inline QImage rendered(QWidget& widget, double scale = 1, QColor background = Qt::black, const QRegion& part = {}) {
+    QImage image(widget.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(background);
+    QPainter painter(&image);
+    widget.render(&painter, part.boundingRect().topLeft(), part, QWidget::DrawChildren);
+    return image;
 }
 
 // How wide the light ink of an image is, in its pixels: from the first column with a pixel

@@ -50,7 +50,8 @@ TEST_F(WorkspaceImages, DotColorsAverageEachCell) {
     EXPECT_EQ(two[1], (std::array<double, 4>{0, 0, 0, 0}));
     EXPECT_EQ(two[2], two[0]);
     EXPECT_EQ(dotColors(filled({3, 5}, Qt::blue), 11).size(), 121u);
-    for (int cells : {0, -4, 5000}) EXPECT_TRUE(dotColors(halves, cells).empty()) << cells;
+    for (int cells : {0, -4, 5000})
+        EXPECT_TRUE(dotColors(halves, cells).empty()) << cells;
     EXPECT_TRUE(dotColors(QImage(), 9).empty());
 }
 
@@ -143,21 +144,20 @@ TEST_F(WorkspaceImages, MarksShowDotsOrTheIconByStyle) {
     for (IconStyle style : allIconStyles) {
         AppMarkView view(workspace, mark, style);
         ASSERT_EQ(view.size(), QSize(22, 22));
-        QImage image(view.size() * 4, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(4);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        painter.end();
+        const QImage image = testing::rendered(view, 4);
         // Dots leave black gaps between them; the icon is red edge to edge. Cell (5, 5) holds
         // the centre dot, its square 0.78 of the pitch; the gap after it is at 0.89.
         const double pitch = 22.0 / 11;
-        auto pixel = [&](double x, double y) { return image.pixelColor(static_cast<int>(x * 4), static_cast<int>(y * 4)); };
+        auto pixel = [&](double x, double y) {
+            return image.pixelColor(static_cast<int>(x * 4), static_cast<int>(y * 4));
+        };
         const QColor centre = pixel(5.39 * pitch, 5.39 * pitch);
         const QColor gap = pixel(5.89 * pitch, 5.39 * pitch);
         EXPECT_GT(centre.red(), 200) << rawValue(style);
-        if (mark.dots(style)) EXPECT_LT(gap.red(), 60) << rawValue(style);
-        else EXPECT_GT(gap.red(), 200) << rawValue(style);
+        if (mark.dots(style))
+            EXPECT_LT(gap.red(), 60) << rawValue(style);
+        else
+            EXPECT_GT(gap.red(), 200) << rawValue(style);
     }
 }
 
