@@ -70,21 +70,14 @@ TEST_F(BatteryRead, NumbersFallBackToBatteryDataOnlyWhenTheTopLevelLacksThemFlag
     EXPECT_TRUE(b->plugged);
 }
 
-TEST_F(BatteryRead, NominalFallsBackToTheRawMaximum) {
-    auto b = read({{"AppleRawMaxCapacity", n(4000)}, {"DesignCapacity", n(5000)}});
-    EXPECT_EQ(b->nominal, 4000);
-    EXPECT_EQ(b->health(), 80);
-    b = read({{"AppleRawMaxCapacity", n(4000)}, {"NominalChargeCapacity", n(4100)}});
-    EXPECT_EQ(b->nominal, 4100);
-    b = read(
-        {{"BatteryData", Value::dictionary({{"NominalChargeCapacity", n(4200)}})}, {"AppleRawMaxCapacity", n(4000)}});
-    EXPECT_EQ(b->nominal, 4200);
-}
-
-// Where only BatteryData's FullChargeCapacity is left, it is the full-charge capacity.
-TEST_F(BatteryRead, TheFullChargeCapacityStandsInForAMissingRawMaximum) {
+// The nominal capacity falls back to the raw maximum. Where only BatteryData's
+// FullChargeCapacity is left, it is the full-charge capacity.
+TEST_F(BatteryRead, TheRawMaximumStandsInForTheNominalAndTheFullChargeCapacityForTheRawMaximum) {
     const auto data = [](Value::Dictionary nested) { return Value::dictionary(std::move(nested)); };
     const std::tuple<Value::Dictionary, std::int64_t, std::int64_t> cases[] = {
+        {{{"AppleRawMaxCapacity", n(4000)}, {"DesignCapacity", n(5000)}}, 4000, 4000},
+        {{{"AppleRawMaxCapacity", n(4000)}, {"NominalChargeCapacity", n(4100)}}, 4000, 4100},
+        {{{"BatteryData", data({{"NominalChargeCapacity", n(4200)}})}, {"AppleRawMaxCapacity", n(4000)}}, 4000, 4200},
         {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}})}}, 3900, 3900},
         {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}, {"NominalChargeCapacity", n(4000)}})}}, 3900, 4000},
         {{{"BatteryData", data({{"FullChargeCapacity", n(3900)}})}, {"AppleRawMaxCapacity", n(4100)}}, 4100, 4100},
