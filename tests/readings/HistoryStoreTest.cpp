@@ -64,14 +64,6 @@ TEST_F(HistoryFile, LoadingKeepsThirtyDaysAndRewritesOnlyWhenSomethingAgedOut) {
     }
 }
 
-TEST_F(HistoryFile, MissingOrUnreadableFilesGiveAnEmptyHistory) {
-    EXPECT_TRUE(HistoryStore(url, now).samples.empty());
-    EXPECT_FALSE(fileExists(url));
-    EXPECT_TRUE(HistoryStore(std::nullopt, now).samples.empty());
-    createDirectories(url);  // a folder in the file's place
-    EXPECT_TRUE(HistoryStore(url, now).samples.empty());
-}
-
 TEST_F(HistoryFile, AppendingCreatesTheFolderAndStartsANewLineAfterAnInterruptedWrite) {
     HistoryStore store(url, now);
     const Sample s{now, 64, true, true};
@@ -89,9 +81,13 @@ TEST_F(HistoryFile, AppendingCreatesTheFolderAndStartsANewLineAfterAnInterrupted
     EXPECT_EQ(HistoryStore(url, now).samples, (std::vector<Sample>{aged(60, 70), aged(0, 69)}));
 }
 
-TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
+// Missing or unreadable files give an empty history; appending keeps in memory what no file takes.
+TEST_F(HistoryFile, WithoutAFileToReadOrWriteTheHistoryLivesInMemory) {
+    EXPECT_TRUE(HistoryStore(url, now).samples.empty());
+    EXPECT_FALSE(fileExists(url));
     // Without a URL nothing touches the disk.
     HistoryStore memory(std::nullopt, now);
+    EXPECT_TRUE(memory.samples.empty());
     memory.append({now, 50, false, false});
     EXPECT_EQ(memory.samples.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
@@ -102,6 +98,7 @@ TEST_F(HistoryFile, AppendingKeepsInMemoryWhatNoFileTakes) {
     store.append({now, 50, false, false});
     EXPECT_EQ(store.samples.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_directory(url));
+    EXPECT_TRUE(HistoryStore(url, now).samples.empty());  // a folder in the file's place
 }
 
 TEST(Buckets, PlacesEachSampleInItsColumnAndKeepsTheLatest) {
