@@ -139,7 +139,7 @@ TEST_F(RunningApplication, RunsTheActionsOfTheShortcutsCommand) {
 
 // A flood of hand-offs, some of 64 KiB (thousands of URLs each): each opens at most 16 URLs,
 // and one that would take the commands waiting beyond their bound is refused, as a second
-// start then says; the Shortcuts command sent meanwhile is answered, and a URL handed over
+// start then may say; the Shortcuts command sent meanwhile is answered, and a URL handed over
 // after the flood takes effect (it used to wait behind every URL of the flood).
 TEST_F(RunningApplication, AFloodOfHandOffsIsBoundedAndAUrlAfterItTakesEffect) {
     const std::string busy = "Norvane is busy with earlier URLs, so these were not opened; try again in a moment.";
@@ -160,15 +160,23 @@ TEST_F(RunningApplication, AFloodOfHandOffsIsBoundedAndAUrlAfterItTakesEffect) {
             }
         });
     const auto level = shortcuts({"run", "Get Battery Level"});
-    const bool secondStartRefused = eventually([&] {
+    // A second start meanwhile says the busy words, or opens its URL where it found room: how
+    // often each happens is the machine's timing, so a few starts are looked at once the flood
+    // has been turned away.
+    int secondStarts = 0, secondRefused = 0;
+    std::vector<std::string> secondOutputs;
+    const bool looked = eventually([&] {
         const auto second = run(program, {"norvane://awake?minutes=30"});
-        return second.exitCode == 1 && second.output == "Norvane: " + busy + "\n";
+        ++secondStarts;
+        if (second.exitCode == 1 && second.output == "Norvane: " + busy + "\n") ++secondRefused;
+        else if (second.exitCode != 0 || !second.output.empty()) secondOutputs.push_back(second.output);
+        return refused > 0 && (secondRefused > 0 || secondStarts >= 3);
     });
     stop = true;
     for (auto& thread : flood) thread.join();
     EXPECT_EQ(level.output, "72\n");
-    EXPECT_TRUE(secondStartRefused);
-    EXPECT_GT(refused, 0);
+    EXPECT_TRUE(looked);
+    EXPECT_EQ(secondOutputs, std::vector<std::string>());
     EXPECT_EQ(unexpected, 0);
     // The flood's last commands are done or dropped within moments; then a start is heard.
     EXPECT_TRUE(eventually([&] { return run(program, {"norvane://awake?minutes=30"}).exitCode == 0; }));
