@@ -1,6 +1,5 @@
 #include "platform/ProcessTable.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,8 +126,9 @@ std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
     if (!maps) return std::nullopt;
     const long size = ::sysconf(_SC_PAGESIZE);
     const std::uint64_t pageSize = size > 0 ? static_cast<std::uint64_t>(size) : 4096;
-    const int pagemap = ::open(procFile(pid, "pagemap").c_str(), O_RDONLY | O_CLOEXEC);
-    if (pagemap < 0) return std::nullopt;
+    auto opened = openRegularFile(procFile(pid, "pagemap"));
+    const auto* pagemap = std::get_if<FileDescriptor>(&opened);
+    if (!pagemap) return std::nullopt;
     // Only the code of files is looked up, page by page, and no more of it than a program has.
     std::vector<MappedCode> out;
     std::uint64_t looked = 0;
@@ -137,13 +137,12 @@ std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
         if (read && code.path.starts_with('/')) {
             looked += (end - start) / pageSize;
             const auto written =
-                looked <= maximumCodePages ? writtenPages(pagemap, start, end, pageSize) : std::nullopt;
+                looked <= maximumCodePages ? writtenPages(pagemap->get(), start, end, pageSize) : std::nullopt;
             read = written.has_value();
             code.writtenPages = written.value_or(0);
         }
         out.push_back(std::move(code));
     });
-    ::close(pagemap);
     if (!read) return std::nullopt;
     return out;
 }
