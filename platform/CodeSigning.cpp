@@ -335,8 +335,9 @@ Key teamKey(std::string_view team, const Path& keys, std::string& error) {
         return key;
     };
     if (::access(file.c_str(), F_OK) == 0) return read();
-    // First use: written under a name of its own with mode 0600, then linked into place, so
-    // two builds at once end with one key.
+    // First use: written under a name the system makes unique, with mode 0600, then linked
+    // into place, so two builds at once end with one key. No pid names it: processes of two PID
+    // namespaces (tests side by side, containers) may have the same.
     Key fresh(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), EVP_PKEY_free);
     const std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
     if (!fresh || !out || PEM_write_bio_PrivateKey(out.get(), fresh.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1) {
@@ -345,14 +346,13 @@ Key teamKey(std::string_view team, const Path& keys, std::string& error) {
     }
     char* bytes = nullptr;
     const long size = BIO_get_mem_data(out.get(), &bytes);
-    const Path temporary = keys / ("." + std::string(team) + ".key." + std::to_string(::getpid()));
-    ::unlink(temporary.c_str());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    std::string temporary = (keys / ("." + std::string(team) + ".key.XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     const bool written = fd >= 0 && ::fchmod(fd, 0600) == 0 && ::write(fd, bytes, static_cast<std::size_t>(size)) == size &&
                          ::fsync(fd) == 0;
     if (fd >= 0) ::close(fd);
     const bool linked = written && (::link(temporary.c_str(), file.c_str()) == 0 || errno == EEXIST);
-    ::unlink(temporary.c_str());
+    if (fd >= 0) ::unlink(temporary.c_str());
     if (!linked) {
         error = "cannot write the key " + file.string();
         return none;
@@ -637,7 +637,11 @@ bool signBundle(const Path& bundle, std::string identifier, std::optional<std::s
     return true;
 }
 
-std::optional<Path> RecordCodeSigning::selfCode() const { return processCode(static_cast<std::int32_t>(::getpid())); }
+std::optional<Path> RecordCodeSigning::selfCode() const {
+    const std::string path = ownProcessPath();
+    if (path.empty()) return std::nullopt;
+    return Path(path);
+}
 
 std::optional<Path> RecordCodeSigning::processCode(std::int32_t pid) const {
     const std::string path = processPath(pid);

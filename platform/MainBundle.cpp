@@ -7,7 +7,7 @@
 
 namespace norvane {
 
-FolderBundle FolderBundle::running() { return ofExecutable(processPath(static_cast<std::int32_t>(::getpid()))); }
+FolderBundle FolderBundle::running() { return ofExecutable(ownProcessPath()); }
 
 FolderBundle FolderBundle::ofExecutable(const Path& executable) {
     const Path folder = executable.parent_path();

@@ -3,8 +3,10 @@
 // folder's power/assertions.json: a process creates one and gets its id, releases it by
 // that id, and everyone can list them by process. An assertion belongs to the process
 // that created it and vanishes when that process is gone, as on a Mac, so a crashed
-// program never leaves a hold behind. The entries that other apps hold in the folder
-// (the template's) have no creator of ours and stay.
+// program never leaves a hold behind: the creator keeps a file of power/holders/ locked while
+// it lives, which tells its end to processes of any PID namespace that share the folder (a pid
+// is unique only in its namespace). The entries that other apps hold in the folder (the
+// template's) have no creator of ours and stay.
 
 #include <cstdint>
 #include <optional>
@@ -35,5 +37,11 @@ public:
 private:
     Machine machine_;
 };
+
+// The PID namespace of this process (the inode of /proc/self/ns/pid); absent when unknown.
+std::optional<std::uint64_t> ownPidNamespace();
+// Whether an assertion entry was made by a process of another PID namespace than ours, whose
+// pid therefore names no process of ours.
+bool madeInAnotherPidNamespace(const Value& entry);
 
 }  // namespace norvane

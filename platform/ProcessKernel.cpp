@@ -186,11 +186,9 @@ std::optional<ProcStat> parseProcStat(std::string_view text) {
     return stat;
 }
 
-std::optional<ProcStat> readProcStat(std::int32_t pid) {
-    if (pid <= 0) return std::nullopt;
-    // Read often (every process, every scan): no stat of the file, no text on the heap.
-    char path[32];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+namespace {
+
+std::optional<ProcStat> readProcStatAt(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     // The record is one line, well under a kilobyte, which one read gives whole; a record
@@ -206,6 +204,16 @@ std::optional<ProcStat> readProcStat(std::int32_t pid) {
     ::close(fd);
     if (size == sizeof buffer) return std::nullopt;
     return parseProcStat(std::string_view(buffer, size));
+}
+
+}  // namespace
+
+std::optional<ProcStat> readProcStat(std::int32_t pid) {
+    if (pid <= 0) return std::nullopt;
+    // Read often (every process, every scan): no stat of the file, no text on the heap.
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    return readProcStatAt(path);
 }
 
 bool processExists(std::int32_t pid) {
@@ -251,6 +259,12 @@ bool waitForProcessEnd(std::int32_t pid, std::optional<double> seconds) {
 
 std::optional<std::uint64_t> processStartTime(std::int32_t pid) {
     const auto stat = readProcStat(pid);
+    if (!stat) return std::nullopt;
+    return stat->start;
+}
+
+std::optional<std::uint64_t> ownStartTime() {
+    const auto stat = readProcStatAt("/proc/self/stat");
     if (!stat) return std::nullopt;
     return stat->start;
 }

@@ -91,5 +91,8 @@ bool waitForProcessEnd(std::int32_t pid, std::optional<double> seconds = std::nu
 // When the process started, in clock ticks after boot; a pid reused by a later process
 // has another start. Absent when the process is gone.
 std::optional<std::uint64_t> processStartTime(std::int32_t pid);
+// This process's start, read through /proc/self: /proc may list another PID namespace's
+// processes than ours (one mounted for an outer namespace), where our pid names another.
+std::optional<std::uint64_t> ownStartTime();
 
 }  // namespace norvane

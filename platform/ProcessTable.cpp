@@ -21,9 +21,9 @@ std::string procFile(std::int32_t pid, std::string_view name) {
     return "/proc/" + std::to_string(pid) + "/" + std::string(name);
 }
 
-std::string processPath(std::int32_t pid) {
-    if (pid <= 0) return {};
-    const std::string link = procFile(pid, "exe");
+namespace {
+
+std::string linkedPath(const std::string& link) {
     char buffer[4096] = {};
     const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
     // A full buffer may hold a cut path; a path that cannot be given whole is unknown.
@@ -32,6 +32,15 @@ std::string processPath(std::int32_t pid) {
     if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
     return decodeUtf8Lossy(bytes);
 }
+
+}  // namespace
+
+std::string processPath(std::int32_t pid) {
+    if (pid <= 0) return {};
+    return linkedPath(procFile(pid, "exe"));
+}
+
+std::string ownProcessPath() { return linkedPath("/proc/self/exe"); }
 
 bool inOwnNamespaces(std::int32_t pid) {
     if (pid <= 0) return false;

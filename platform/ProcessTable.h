@@ -21,6 +21,9 @@ std::string procFile(std::int32_t pid, std::string_view name);
 // executable keeps the kernel's " (deleted)" suffix). Invalid UTF-8 is repaired. Empty
 // when the pid is not above 0, unknown, or not ours to inspect.
 std::string processPath(std::int32_t pid);
+// This program's executable path, read through /proc/self: /proc may list another PID
+// namespace's processes than ours, where our pid names another.
+std::string ownProcessPath();
 
 // Whether the process lives in this process's own user and pid namespaces. A process with
 // power over a pid namespace of its own (any user can make one with a user namespace) may name

@@ -15,6 +15,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -453,25 +454,33 @@ std::optional<std::string> XpcListener::resume() {
     state_->folder = SocketFolder::open(state_->machine);
     if (!state_->folder) return "the service sockets cannot be reached";
     // Bound and listening under a name of its own first, then renamed over the service's
-    // name: a client never finds a socket that refuses it while we start.
-    const std::string temporary = "." + state_->name + "." + std::to_string(::getpid());
-    const auto address = state_->folder->address(temporary);
-    if (!address || !state_->folder->address(state_->name)) return "the service name cannot be a socket name";
+    // name: a client never finds a socket that refuses it while we start. The name is random,
+    // not the pid: listeners of two PID namespaces may share the folder and a pid.
+    std::random_device random;
+    const auto temporaryName = [&] { return "." + state_->name + "." + std::to_string(random()); };
+    // The longest name a random number gives must fit as well.
+    if (!state_->folder->address(state_->name) || !state_->folder->address("." + state_->name + ".4294967295"))
+        return "the service name cannot be a socket name";
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return std::string("no socket: ") + std::strerror(errno);
     // Every piece any peer sends carries its sender's credentials, also what it sends before
     // its connection is accepted.
     const int on = 1;
-    ::unlinkat(state_->folder->fd(), temporary.c_str(), 0);
-    struct stat bound {};
-    if (::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
-        ::fchmodat(state_->folder->fd(), temporary.c_str(), socketMode, 0) != 0 || ::listen(fd, 64) != 0 ||
-        ::fstatat(state_->folder->fd(), temporary.c_str(), &bound, 0) != 0 ||
+    bool bound = false;
+    std::string temporary;
+    if (::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) == 0)
+        for (int attempt = 0; attempt < 16 && !bound && (attempt == 0 || errno == EADDRINUSE); ++attempt) {
+            temporary = temporaryName();
+            const auto address = state_->folder->address(temporary);
+            bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0;
+        }
+    struct stat made {};
+    if (!bound || ::fchmodat(state_->folder->fd(), temporary.c_str(), socketMode, 0) != 0 || ::listen(fd, 64) != 0 ||
+        ::fstatat(state_->folder->fd(), temporary.c_str(), &made, 0) != 0 ||
         ::renameat(state_->folder->fd(), temporary.c_str(), state_->folder->fd(), state_->name.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         ::close(fd);
-        ::unlinkat(state_->folder->fd(), temporary.c_str(), 0);
+        if (bound) ::unlinkat(state_->folder->fd(), temporary.c_str(), 0);
         return "cannot listen on " + state_->name + ": " + reason;
     }
     state_->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -480,7 +489,7 @@ std::optional<std::string> XpcListener::resume() {
         return std::string("no event descriptor: ") + std::strerror(errno);
     }
     state_->listener = fd;
-    state_->socketInode = bound.st_ino;
+    state_->socketInode = made.st_ino;
     for (std::size_t i = 0; i < std::max<std::size_t>(1, state_->limits.workers); ++i)
         state_->workers.emplace_back([state = state_.get()] { state->runWorker(); });
     state_->poller = std::thread([state = state_.get()] { state->poll(); });

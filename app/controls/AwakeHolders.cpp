@@ -61,16 +61,19 @@ std::vector<AwakeHolder> readAwakeHolders(const PowerAssertions& assertions,
             const Value* level = assertion.find("AssertLevel");
             if (!level || !level->isInteger() || level->integerValue() == 0) continue;
             AssertionRecord record;
-            record.pid = holder;
+            // A pid of another PID namespace names no process of ours: such a holder is known
+            // by its process name alone.
+            const bool foreign = madeInAnotherPidNamespace(assertion);
+            record.pid = foreign ? 0 : holder;
             record.process = textOf(assertion.find("Process Name"));
             // An assertion made on behalf of another process is charged to that one.
-            if (const auto behalf = int32Of(assertion.find("AssertionOnBehalfOfPID"))) {
+            if (const auto behalf = foreign ? std::nullopt : int32Of(assertion.find("AssertionOnBehalfOfPID"))) {
                 if (const std::string path = processPath(*behalf); !path.empty()) {
                     record.pid = *behalf;
                     record.process = lastPathComponent(path);
                 }
             }
-            record.path = processPath(record.pid);
+            record.path = foreign ? std::string() : processPath(record.pid);
             record.type = *type->asString();
             std::string resources;
             if (const Value* used = assertion.find("ResourcesUsed"); used && used->isArray()) {

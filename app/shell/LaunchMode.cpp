@@ -36,7 +36,7 @@ int printAgents() {
 // One line: the running build, what the website offers and whether it is newer.
 int printUpdateCheck(const std::vector<std::string>& arguments) {
     const FolderBundle bundle = FolderBundle::running();
-    std::vector<std::string> commandLine{processPath(static_cast<std::int32_t>(::getpid()))};
+    std::vector<std::string> commandLine{ownProcessPath()};
     commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
     const Updates updates(std::move(commandLine), bundle);
     const auto answer = updates.latest();

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/x11/X11Connection.h"
@@ -21,8 +22,8 @@ constexpr int deepestFrame = 4;
 
 }  // namespace
 
-X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
-    : x_(std::make_unique<X11Connection>(display)) {
+X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display, std::vector<std::uint32_t> ownClients)
+    : ownClients_(std::move(ownClients)), x_(std::make_unique<X11Connection>(display)) {
     if (!x_->connected()) return;
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(x_->get(), &xcb_input_id);
     if (!extension || !extension->present) return;
@@ -39,7 +40,7 @@ X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
         std::free(error);
         return;
     }
-    pidAtom_ = x_->atom("_NET_WM_PID");
+    clientMask_ = xcb_get_setup(x_->get())->resource_id_mask;
     opcode_ = extension->major_opcode;
     connected_ = true;
     x_->watch([this](const xcb_generic_event_t& event) {
@@ -52,9 +53,10 @@ X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display)
 
 X11ClickMonitor::~X11ClickMonitor() = default;
 
-std::unique_ptr<X11ClickMonitor> X11ClickMonitor::forSession() {
+std::unique_ptr<X11ClickMonitor> X11ClickMonitor::forSession(std::vector<std::uint32_t> ownClients) {
     return std::make_unique<X11ClickMonitor>(
-        x11GrabDisplay(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE")));
+        x11GrabDisplay(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE")),
+        std::move(ownClients));
 }
 
 void X11ClickMonitor::installHandler(Handler handler) {
@@ -89,15 +91,9 @@ void X11ClickMonitor::pressed(std::uint32_t number) {
 }
 
 bool X11ClickMonitor::ownWindow(std::uint32_t window) const {
-    if (!pidAtom_) return false;
-    const auto self = static_cast<std::uint32_t>(::getpid());
+    if (ownClients_.empty()) return false;
     for (int depth = 0; window != XCB_WINDOW_NONE && depth < deepestFrame; ++depth) {
-        const Reply<xcb_get_property_reply_t> property(
-            xcb_get_property_reply(x_->get(), xcb_get_property(x_->get(), 0, window, pidAtom_, XCB_ATOM_CARDINAL, 0, 1),
-                                   nullptr),
-            std::free);
-        if (property && property->format == 32 && xcb_get_property_value_length(property.get()) == 4)
-            return *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) == self;
+        if (std::find(ownClients_.begin(), ownClients_.end(), window & ~clientMask_) != ownClients_.end()) return true;
         const Reply<xcb_query_pointer_reply_t> inner(
             xcb_query_pointer_reply(x_->get(), xcb_query_pointer(x_->get(), window), nullptr), std::free);
         window = inner ? inner->child : std::uint32_t{XCB_WINDOW_NONE};

@@ -3,8 +3,10 @@
 // window, reach a client for every press on the display, whichever window it lands in,
 // without a grab of the pointer (no other program loses a click). A raw press carries no
 // place, so the pointer's position is asked for as it comes, with the window under it: a
-// press in a window of this process (its `_NET_WM_PID`, which Qt sets on every window, also
-// inside a window manager's frame) is left to that window and not reported. It is asked
+// press in a window of this process (one made by a connection of ours to the display, told by
+// the client part of its id, also inside a window manager's frame) is left to that window and
+// not reported. A window's `_NET_WM_PID` would not tell it: a pid is unique only in its PID
+// namespace, and a program in another (a container, a sandbox) may have ours. It is asked
 // at once, on the monitor's thread, so a window that closes on that very click (the tour's
 // last button) still counts as the program's own.
 //
@@ -15,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ClickMonitor.h"
 
@@ -24,10 +27,12 @@ class X11Connection;
 
 class X11ClickMonitor final : public ClickMonitor {
 public:
-    // Connects to the display (absent: none) and watches its presses on a thread of its own.
-    explicit X11ClickMonitor(const std::optional<std::string>& display);
+    // Connects to the display (absent: none) and watches its presses on a thread of its own;
+    // `ownClients` are the client parts (x11ClientBase) of this process's connections to it,
+    // whose windows are its own.
+    X11ClickMonitor(const std::optional<std::string>& display, std::vector<std::uint32_t> ownClients);
     // The display of this session's environment, as the hot keys take it.
-    static std::unique_ptr<X11ClickMonitor> forSession();
+    static std::unique_ptr<X11ClickMonitor> forSession(std::vector<std::uint32_t> ownClients);
     ~X11ClickMonitor() override;
     X11ClickMonitor(const X11ClickMonitor&) = delete;
     X11ClickMonitor& operator=(const X11ClickMonitor&) = delete;
@@ -48,7 +53,8 @@ private:
     Handler handler_;
     bool connected_ = false;
     std::uint8_t opcode_ = 0;           // XInput's major opcode on this display
-    std::uint32_t pidAtom_ = 0;         // _NET_WM_PID
+    std::vector<std::uint32_t> ownClients_;
+    std::uint32_t clientMask_ = 0;      // the part of an id that names a resource of its client
     std::unique_ptr<X11Connection> x_;  // last: its thread ends before the rest goes
 };
 

@@ -106,4 +106,10 @@ void X11Connection::run() {
     }
 }
 
+std::uint32_t x11ClientBase(xcb_connection_t* connection) {
+    if (!connection || xcb_connection_has_error(connection)) return 0;
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    return setup ? setup->resource_id_base : 0;
+}
+
 }  // namespace norvane

@@ -54,4 +54,9 @@ private:
     std::thread thread_;
 };
 
+// The client part of the ids a connection gives its windows (its resource id base): what tells
+// a window of that connection from another client's, whichever process or PID namespace the
+// other runs in. None without a connection.
+std::uint32_t x11ClientBase(xcb_connection_t* connection);
+
 }  // namespace norvane

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +11,8 @@
 
 #include "platform/MainBundle.h"
 #include "platform/ProcessTable.h"
+#include "platform/Text.h"
+#include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -225,6 +228,52 @@ TEST(SigningKeys, AreMadeOnFirstUseForTheOwnerAlone) {
     EXPECT_FALSE(teamPublicKey("TEAM", keys, error));
     EXPECT_NE(error.find("mode 0600"), std::string::npos);
     EXPECT_FALSE(teamPublicKey("../TEAM", keys, error));
+}
+
+// Tests started together run in PID namespaces of their own, where their pids are alike: first
+// uses of one team's key at once, each by the first process of its namespace, end with one key
+// that each of them reads.
+TEST(SigningKeys, FirstUsesAtOnceByProcessesOfOnePidEndWithOneKey) {
+    for (int round = 0; round < 8; ++round) {
+        const testing::TempFolder home;
+        const Path keys = home / "keys";
+        int gate[2], out[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        ASSERT_EQ(::pipe(out), 0);
+        std::vector<pid_t> makers;
+        for (int i = 0; i < 4; ++i)
+            makers.push_back(testing::startInOwnPidNamespace([&] {
+                char none = 0;
+                while (::read(gate[0], &none, 1) < 0 && errno == EINTR) {}
+                std::string error;
+                const auto key = teamPublicKey("TEAM", keys, error);
+                const std::string line = std::to_string(::getpid()) + " " + key.value_or("error: " + error) + "\n";
+                return ::write(out[1], line.data(), line.size()) == static_cast<ssize_t>(line.size()) ? 0 : 1;
+            }));
+        ::close(out[1]);
+        ASSERT_EQ(::write(gate[1], "abcd", 4), 4);  // all start now
+        ::close(gate[0]);
+        ::close(gate[1]);
+        std::string said;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) != 0;)
+            if (n > 0) said.append(buffer, static_cast<std::size_t>(n));
+            else if (errno != EINTR) break;
+        ::close(out[0]);
+        for (const pid_t maker : makers) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(maker, &status, 0), maker);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no PID namespace can be made here";
+            EXPECT_EQ(status, 0);
+        }
+        const auto lines = splitNonEmpty(said, '\n');
+        ASSERT_EQ(lines.size(), 4u) << said;
+        for (const auto line : lines) {
+            EXPECT_TRUE(line.starts_with("1 ")) << line;
+            EXPECT_EQ(line.substr(2), lines[0].substr(2)) << said;
+            EXPECT_EQ(line.size(), 66u) << line;
+        }
+    }
 }
 
 TEST(Requirement, OnlyTheOneFormCompiles) {

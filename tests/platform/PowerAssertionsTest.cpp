@@ -4,8 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "platform/ProcessKernel.h"
 #include "platform/PropertyList.h"
+#include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
 
 namespace norvane {
@@ -89,6 +94,62 @@ TEST(PowerAssertions, ProcessesCreatingAtOnceLoseNoAssertion) {
         EXPECT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), perProcess);
     }
+}
+
+// Processes of two PID namespaces share the folder and, each the first of its own, one pid: each
+// one's assertion lasts as long as it lives, and neither releases the other's.
+TEST(PowerAssertions, HoldersOfTwoPidNamespacesWithOnePidKeepTheirOwn) {
+    TempMachine temp;
+    int toFirst[2], fromFirst[2];
+    ASSERT_EQ(::pipe(toFirst), 0);
+    ASSERT_EQ(::pipe(fromFirst), 0);
+    const auto finish = [](pid_t pid) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    };
+    // Starts a few clock ticks apart, in which a process's start is told: each pid 1 is then
+    // another process by its start too.
+    const auto apart = [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); };
+    apart();
+    const pid_t first = testing::startInOwnPidNamespace([&] {
+        const auto id = PowerAssertions(temp.machine()).create("PreventSystemSleep", 255, "first");
+        const std::uint32_t said = id.value_or(0);
+        char end = 0;
+        return ::write(fromFirst[1], &said, sizeof said) == sizeof said && ::read(toFirst[0], &end, 1) == 1 ? 0 : 1;
+    });
+    std::uint32_t held = 0;
+    ASSERT_EQ(::read(fromFirst[0], &held, sizeof held), static_cast<ssize_t>(sizeof held));
+    if (held == 0) {
+        [[maybe_unused]] const auto told = ::write(toFirst[1], "x", 1);
+        if (finish(first) == 77) GTEST_SKIP() << "no PID namespace can be made here";
+        FAIL() << "no assertion was made in the first namespace";
+    }
+    apart();
+    const pid_t second = testing::startInOwnPidNamespace([&] {
+        const PowerAssertions assertions(temp.machine());
+        const auto own = assertions.create("PreventSystemSleep", 255, "second");
+        const bool both = own && assertionsOf(assertions, 1).size() == 2;
+        const bool keptTheOther = own && !assertions.release(held) && assertions.release(*own);
+        return ::getpid() == 1 && both && keptTheOther ? 0 : 1;
+    });
+    EXPECT_EQ(finish(second), 0);
+    // Seen from here its pid names another process, which is no reason to drop it.
+    const PowerAssertions assertions(temp.machine());
+    const auto left = assertionsOf(assertions, 1);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(*left[0].find("AssertName")->asString(), "first");
+    EXPECT_TRUE(madeInAnotherPidNamespace(left[0]));
+    ASSERT_EQ(::write(toFirst[1], "x", 1), 1);
+    EXPECT_EQ(finish(first), 0);
+    EXPECT_EQ(assertions.byProcess(), parseJson("{}"));
+    // The ended holders' files go with the next change.
+    const auto id = assertions.create("PreventSystemSleep", 255, "x");
+    ASSERT_TRUE(id && assertions.release(*id));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp.root() / "power/holders")) ++files;
+    EXPECT_EQ(files, 1u);  // ours alone
+    for (const int fd : {toFirst[0], toFirst[1], fromFirst[0], fromFirst[1]}) ::close(fd);
 }
 
 }  // namespace

@@ -270,6 +270,15 @@ std::optional<std::string> cannotBecomeNobody() {
     return std::nullopt;
 }
 
+pid_t startInOwnPidNamespace(const std::function<int()>& body) {
+    const pid_t outer = ::fork();
+    if (outer != 0) return outer;
+    if (::unshare(CLONE_NEWPID) != 0) ::_exit(77);
+    const pid_t first = ::fork();
+    if (first == 0) ::_exit(body());
+    ::_exit(first < 0 ? 77 : waitFor(first));
+}
+
 std::optional<std::string> sharedProcesses() {
     if (!std::getenv(worldVariable)) return "not started in a world of its own";
     if (const char* why = std::getenv(sharedProcessesVariable)) return std::string(why);

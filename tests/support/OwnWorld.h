@@ -5,6 +5,9 @@
 // machine runs, never changes a result. The application under test learns nothing of it: it
 // reads its home and /proc as ever.
 
+#include <sys/types.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,5 +34,10 @@ std::optional<std::string> cannotBecomeNobody();
 // Why this process sees the machine's processes rather than a view of its own: absent inside
 // a world with a view of its own.
 std::optional<std::string> sharedProcesses();
+
+// Starts `body` as the first process of a PID namespace of its own, where its pid is 1 as that
+// of every other such process: gives the pid, in ours, of a process that ends with body's
+// status (77 when no namespace could be made here), to be waited for.
+pid_t startInOwnPidNamespace(const std::function<int()>& body);
 
 }  // namespace norvane::testing

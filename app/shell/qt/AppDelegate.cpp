@@ -116,7 +116,7 @@ void AppDelegate::showOnboarding() {
             if (!self) return;
             Onboarding& tour = *(*self)->tour_;
             tour.relaunchFailed(std::nullopt);
-            relaunch(system, queue, Path(processPath(static_cast<std::int32_t>(::getpid()))), handover,
+            relaunch(system, queue, Path(ownProcessPath()), handover,
                      [weak](const std::string& reason) {
                          if (const auto self = weak.lock()) (*self)->tour_->relaunchFailed(reason);
                      });

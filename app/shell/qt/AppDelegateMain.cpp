@@ -18,6 +18,7 @@
 #include "platform/SystemLog.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/x11/X11ClickMonitor.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Compositor.h"
 #include "platform/x11/X11HotKeyCenter.h"
 #include "shared/NorvaneShared.h"
@@ -105,7 +106,11 @@ bool compositing() {
 // Presses anywhere on the desktop, where the windows are X11's.
 std::shared_ptr<ClickMonitor> clickMonitor() {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    return X11ClickMonitor::forSession();
+    // Our windows are those of Qt's connection to the display.
+    std::vector<std::uint32_t> own;
+    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        if (const std::uint32_t base = x11ClientBase(x11->connection())) own.push_back(base);
+    return X11ClickMonitor::forSession(std::move(own));
 }
 
 // What the event loop watches besides the windows: the signals of a logout or a kill,

@@ -195,9 +195,9 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
 }
 
 TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
-    EXPECT_FALSE(X11ClickMonitor(std::nullopt).connected());
+    EXPECT_FALSE(X11ClickMonitor(std::nullopt, {}).connected());
     Gathered<ClickMonitor::Press> heard;
-    X11ClickMonitor monitor(xvfb.display());
+    X11ClickMonitor monitor(xvfb.display(), {});
     ASSERT_TRUE(monitor.connected());
     monitor.installHandler([&](const ClickMonitor::Press& press) { heard.add(press); });
     using B = ClickMonitor::Button;
@@ -220,27 +220,29 @@ TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     std::free(grab);
 }
 
+// Our windows are those our own connection made: another program's window that names our pid
+// (one in another PID namespace may have it) is not ours.
 TEST_F(X11Grabs, APressInAWindowOfThisProcessIsLeftToIt) {
+    const X11Connection ours(*xvfb.display()), theirs(*xvfb.display());
+    ASSERT_TRUE(ours.connected() && theirs.connected());
     Gathered<ClickMonitor::Press> heard;
-    X11ClickMonitor monitor(xvfb.display());
+    X11ClickMonitor monitor(xvfb.display(), {x11ClientBase(ours.get())});
     ASSERT_TRUE(monitor.connected());
     monitor.installHandler([&](const ClickMonitor::Press& press) { heard.add(press); });
-    const X11Connection x(*xvfb.display());
-    ASSERT_TRUE(x.connected());
-    const xcb_atom_t pidAtom = x.atom("_NET_WM_PID");
-    const auto window = [&](xcb_window_t parent, std::int16_t left, std::optional<std::uint32_t> pid) {
+    const xcb_atom_t pidAtom = theirs.atom("_NET_WM_PID");
+    const auto window = [&](const X11Connection& x, xcb_window_t parent, std::int16_t left) {
         const xcb_window_t id = xcb_generate_id(x.get());
         xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, id, parent, left, 0, 100, 100, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        if (pid) xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, id, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &*pid);
+        const auto self = static_cast<std::uint32_t>(::getpid());
+        xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, id, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &self);
         xcb_map_window(x.get(), id);
+        x.sync();
         return id;
     };
-    const auto self = static_cast<std::uint32_t>(::getpid());
-    window(x.root(), 0, self);                   // this process's window
-    window(window(x.root(), 200, {}), 0, self);  // and one in a window manager's frame
-    window(x.root(), 400, self + 1);             // another program's
-    x.sync();
+    window(ours, ours.root(), 0);                            // this process's window
+    window(ours, window(theirs, theirs.root(), 200), 0);     // and one in a window manager's frame
+    window(theirs, theirs.root(), 400);                      // another program's, which says our pid
     if (!testing::xdotool(*xvfb.display(), {"mousemove", "50", "50", "click", "1", "mousemove", "250", "50", "click", "1",
                                             "mousemove", "450", "50", "click", "1", "mousemove", "600", "300", "click", "1"}))
         GTEST_SKIP() << "xdotool is not installed: no press to send";
