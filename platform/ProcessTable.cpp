@@ -1,14 +1,20 @@
 #include "platform/ProcessTable.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/FileReading.h"
 #include "platform/Files.h"
@@ -78,7 +84,20 @@ std::string_view nextField(std::string_view& line) {
     return field;
 }
 
-// Calls `each(start, end, code)` with every executable mapping of a map's text, in its order.
+// Where a mapping's pages come from: its file's device (major and minor, as the map writes
+// them) and the offset of its first page in the file.
+struct MappingSource {
+    std::uint64_t offset = 0;
+    unsigned major = 0, minor = 0;
+};
+
+bool parseHex(std::string_view text, std::uint64_t& value) {
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return !text.empty() && error == std::errc() && stop == text.data() + text.size();
+}
+
+// Calls `each(start, end, code, source)` with every executable mapping of a map's text, in its
+// order.
 template <class Each>
 void forEachExecutableMapping(std::string_view maps, Each each) {
     // A line: address perms offset device inode [name], the name being the rest of the line.
@@ -92,31 +111,91 @@ void forEachExecutableMapping(std::string_view maps, Each each) {
         const auto inode = parseUInt64(fields[3]);
         if (dash == std::string_view::npos || fields[0].size() < 3 || fields[0][2] != 'x' || !inode) continue;
         std::uint64_t start = 0, end = 0;
-        const auto hex = [](std::string_view text, std::uint64_t& value) {
-            const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-            return error == std::errc() && stop == text.data() + text.size();
-        };
-        if (!hex(range.substr(0, dash), start) || !hex(range.substr(dash + 1), end) || end < start) continue;
+        if (!parseHex(range.substr(0, dash), start) || !parseHex(range.substr(dash + 1), end) || end < start) continue;
+        // An offset or device that does not read leaves nothing to compare the pages with.
+        MappingSource source;
+        std::uint64_t major = 0, minor = 0;
+        const auto colon = fields[2].find(':');
+        if (!parseHex(fields[1], source.offset) || colon == std::string_view::npos ||
+            !parseHex(fields[2].substr(0, colon), major) || !parseHex(fields[2].substr(colon + 1), minor) ||
+            major > UINT32_MAX || minor > UINT32_MAX)
+            source = MappingSource{UINT64_MAX, 0, 0};
+        else
+            source = MappingSource{source.offset, static_cast<unsigned>(major), static_cast<unsigned>(minor)};
         const auto from = line.find_first_not_of(' ');
         const std::string_view name = from == std::string_view::npos ? std::string_view() : line.substr(from);
-        each(start, end, MappedCode{std::string(name), *inode, 0});
+        each(start, end, MappedCode{std::string(name), *inode, 0}, source);
     }
 }
 
-// How many pages of a process's private file mapping no longer come from the file, from its
-// page map; absent when it cannot be read.
-std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std::uint64_t end, std::uint64_t pageSize) {
+// What the kernel shows of a mapped file: a private, read-only mapping of that very file of our
+// own. The kernel puts a probe's breakpoints (uprobes) into every mapping of the file, this one
+// too, and no one else writes into it; so a peer's code page that holds the same bytes holds
+// nothing the peer, a library or a debugger wrote, only what the kernel placed.
+class KernelView {
+public:
+    KernelView(const std::string& path, std::uint64_t inode, const MappingSource& source, std::uint64_t length,
+               std::uint64_t pageSize) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat file {};
+        const bool same = fd >= 0 && ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_ino == inode &&
+                          major(file.st_dev) == source.major && minor(file.st_dev) == source.minor;
+        // Only the pages that hold some of the file (the last one filled up with zeros, as the
+        // peer's is): a page past its end has no bytes to show.
+        if (same && source.offset < static_cast<std::uint64_t>(file.st_size)) {
+            const std::uint64_t rest = static_cast<std::uint64_t>(file.st_size) - source.offset;
+            length_ = std::min(length, (rest + pageSize - 1) / pageSize * pageSize);
+            void* view = ::mmap(nullptr, length_, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(source.offset));
+            view_ = view == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(view);
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    ~KernelView() {
+        if (view_) ::munmap(const_cast<unsigned char*>(view_), length_);
+    }
+    KernelView(const KernelView&) = delete;
+    KernelView& operator=(const KernelView&) = delete;
+    // Whether the page at `at` bytes into the mapping holds `bytes` as the kernel shows it.
+    bool shows(std::uint64_t at, const unsigned char* bytes, std::size_t size) const {
+        return view_ && at < length_ && size <= length_ - at && std::memcmp(view_ + at, bytes, size) == 0;
+    }
+
+private:
+    const unsigned char* view_ = nullptr;
+    std::uint64_t length_ = 0;
+};
+
+// No more of a process's pages are compared with their files than this (16 MiB of 4 KiB pages):
+// beyond it a page that no longer comes from its file counts as written.
+constexpr std::uint64_t maximumComparedPages = 4096;
+
+// How many pages of a process's private file mapping hold other bytes than the kernel shows of
+// the file: its page map tells which pages no longer come from the file (a copy, or swapped
+// out), and each of those is read from the process's memory (`memory`, opened on first need)
+// and compared with the kernel's view. Absent when the page map cannot be read.
+std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std::uint64_t end, std::uint64_t pageSize,
+                                          const MappedCode& code, const MappingSource& source,
+                                          const std::function<int()>& memory, std::uint64_t& compared) {
     std::uint64_t entries[4096];
     std::uint64_t written = 0;
-    for (std::uint64_t page = start / pageSize; page < end / pageSize;) {
-        const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - page);
+    std::optional<KernelView> view;
+    std::vector<unsigned char> page(pageSize);
+    const auto keptByKernel = [&](std::uint64_t address) {
+        if (compared >= maximumComparedPages || source.offset == UINT64_MAX || memory() < 0) return false;
+        ++compared;
+        if (!view) view.emplace(code.path, code.inode, source, end - start, pageSize);
+        const ssize_t n = ::pread(memory(), page.data(), pageSize, static_cast<off_t>(address));
+        return n == static_cast<ssize_t>(pageSize) && view->shows(address - start, page.data(), pageSize);
+    };
+    for (std::uint64_t index = start / pageSize; index < end / pageSize;) {
+        const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - index);
         const ssize_t n =
-            ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(page * sizeof entries[0]));
+            ::pread(pagemap, entries, count * sizeof entries[0], static_cast<off_t>(index * sizeof entries[0]));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0 || n % sizeof entries[0] != 0) return std::nullopt;
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof entries[0]; ++i)
-            if (isWrittenPage(entries[i])) ++written;
-        page += static_cast<std::uint64_t>(n) / sizeof entries[0];
+            if (isWrittenPage(entries[i]) && !keptByKernel((index + i) * pageSize)) ++written;
+        index += static_cast<std::uint64_t>(n) / sizeof entries[0];
     }
     return written;
 }
@@ -125,8 +204,9 @@ std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std:
 
 std::vector<MappedCode> parseMappedCode(std::string_view maps) {
     std::vector<MappedCode> out;
-    forEachExecutableMapping(maps,
-                             [&out](std::uint64_t, std::uint64_t, MappedCode code) { out.push_back(std::move(code)); });
+    forEachExecutableMapping(maps, [&out](std::uint64_t, std::uint64_t, MappedCode code, const MappingSource&) {
+        out.push_back(std::move(code));
+    });
     return out;
 }
 
@@ -138,15 +218,22 @@ std::optional<std::vector<MappedCode>> mappedCode(std::int32_t pid) {
     auto opened = openRegularFile(procFile(pid, "pagemap"));
     const auto* pagemap = std::get_if<FileDescriptor>(&opened);
     if (!pagemap) return std::nullopt;
+    // The process's memory, opened only when a page must be compared.
+    std::optional<FileDescriptor> memory;
+    const auto memoryFd = [&] {
+        if (!memory) memory.emplace(::open(procFile(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC));
+        return memory->get();
+    };
     // Only the code of files is looked up, page by page, and no more of it than a program has.
     std::vector<MappedCode> out;
-    std::uint64_t looked = 0;
+    std::uint64_t looked = 0, compared = 0;
     bool read = true;
-    forEachExecutableMapping(*maps, [&](std::uint64_t start, std::uint64_t end, MappedCode code) {
+    forEachExecutableMapping(*maps, [&](std::uint64_t start, std::uint64_t end, MappedCode code, const MappingSource& source) {
         if (read && code.path.starts_with('/')) {
             looked += (end - start) / pageSize;
-            const auto written =
-                looked <= maximumCodePages ? writtenPages(pagemap->get(), start, end, pageSize) : std::nullopt;
+            const auto written = looked <= maximumCodePages ? writtenPages(pagemap->get(), start, end, pageSize, code,
+                                                                           source, memoryFd, compared)
+                                                            : std::nullopt;
             read = written.has_value();
             code.writtenPages = written.value_or(0);
         }

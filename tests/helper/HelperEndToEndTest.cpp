@@ -2,6 +2,7 @@
 // a signed bundle asks the real helper, which launchd's stand-in starts on demand, to run
 // the machine's pmset.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -31,6 +32,7 @@
 #include "shared/NorvaneShared.h"
 #include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
+#include "tests/support/Uprobe.h"
 
 namespace norvane {
 namespace {
@@ -277,6 +279,64 @@ TEST_F(HelperEndToEnd, ASignedAppWithForeignCodeOrAWayToInsertItIsNotHeard) {
         EXPECT_EQ(probe(app, {"raw-power-mode", "2"}, variables).substr(0, 7), "error: ") << what;
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// A function of libc as libc itself has it (not a sanitizer's stand-in of the same name).
+const void* libcFunction(const char* name) {
+    void* libc = ::dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
+    return libc ? ::dlsym(libc, name) : nullptr;
+}
+
+// Code written into the signed app's memory, as a debugger writes it (through /proc/<pid>/mem):
+// a byte of libc's code other than the file's, or a breakpoint. The app is not heard.
+TEST_F(HelperEndToEnd, AnAppWhoseCodeWasWrittenInMemoryIsNotHeard) {
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"power-mode", "1"}), "ok");
+    // A function no one calls, so the change runs nowhere.
+    const auto where = testing::Uprobe::of(libcFunction("strfry"));
+    ASSERT_TRUE(where);
+    const auto& [library, offset] = *where;
+    const auto original = readFile(library).value_or("").substr(offset, 1);
+    ASSERT_EQ(original.size(), 1u);
+    for (const unsigned char byte : {static_cast<unsigned char>(original[0] ^ 1), static_cast<unsigned char>(0xCC)}) {
+        const Path go = temp.root() / ("go-" + std::to_string(byte));
+        auto asked = std::async(std::launch::async, [&] { return probe(app, {"after", go.string(), "raw-power-mode", "2"}); });
+        std::optional<std::int32_t> pid;
+        for (int i = 0; i < 3000 && !pid; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+            pid = parseInt32(readFile(go.string() + ".pid").value_or(""));
+        ASSERT_TRUE(pid);
+        // Where the probe maps that byte of libc.
+        std::optional<std::uint64_t> address;
+        for (const auto line : splitNonEmpty(readFile(procFile(*pid, "maps")).value_or(""), '\n')) {
+            std::uint64_t start = 0, end = 0, from = 0;
+            char path[4096] = {};
+            if (std::sscanf(std::string(line).c_str(), "%lx-%lx %*s %lx %*s %*s %4095s", &start, &end, &from, path) == 4 &&
+                library == path && offset >= from && offset - from < end - start)
+                address = start + (offset - from);
+        }
+        ASSERT_TRUE(address);
+        const int memory = ::open(procFile(*pid, "mem").c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(memory, 0);
+        EXPECT_EQ(::pwrite(memory, &byte, 1, static_cast<off_t>(*address)), 1);
+        ::close(memory);
+        ASSERT_TRUE(writeFileAtomically(go, ""));
+        EXPECT_EQ(asked.get().substr(0, 7), "error: ") << std::hex << int(byte);
+    }
+    EXPECT_EQ(calls(), "-b powermode 1\n");
+}
+
+// A tracing tool's probe on libc: the kernel writes a breakpoint into a copy of that code page in
+// every process that maps libc. That is no code of the app's or anyone's, and the app is heard.
+TEST_F(HelperEndToEnd, ABreakpointTheKernelPlacedInLibcIsNoForeignCode) {
+    const auto where = testing::Uprobe::of(libcFunction("getpid"));
+    ASSERT_TRUE(where);
+    auto placed = testing::Uprobe::place(where->file, where->offset);
+    if (const auto* why = std::get_if<std::string>(&placed)) GTEST_SKIP() << *why;
+    const Path app = bundle("A", "TEAMONE001");
+    EXPECT_EQ(probe(app, {"install"}), "ok");
+    EXPECT_EQ(probe(app, {"low-power", "on"}), "ok");
+    EXPECT_EQ(setting("Battery Power", "lowpowermode"), Value::integer(1));
 }
 
 // An ordinary user's app cannot forbid its user's debugger without hiding from its helper, so it

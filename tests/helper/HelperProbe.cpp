@@ -4,6 +4,8 @@
 //   state | install | low-power on|off | power-mode N | confirm
 //   raw-power-mode N   (asks the helper directly, requiring nothing of it)
 //   wait MILLISECONDS  (does nothing that long)
+//   after FILE ACTION…  (writes its pid to FILE.pid, waits until FILE is there, then does the
+//                        action: a test changes the running process meanwhile)
 //   closing-power-mode N   (asks the helper directly over a socket of its own, then ends its
 //                           side of the stream before the reply: "answered" or "dropped")
 //   flood              (connects to the helper again and again, five times a second, each
@@ -45,7 +47,14 @@ std::string outcome(const Helper::Result& result) { return result ? "failed: " +
 int main(int argc, char** argv) {
     hardenProcess();  // as the application does
     QCoreApplication application(argc, argv);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() > 2 && arguments[0] == "after") {
+        const std::string go = arguments[1];
+        const std::string pid = std::to_string(::getpid());
+        if (!writeFileAtomically(go + ".pid", pid)) return 2;
+        for (int i = 0; i < 6000 && ::access(go.c_str(), F_OK) != 0; ++i) ::usleep(10 * 1000);
+        arguments.erase(arguments.begin(), arguments.begin() + 2);
+    }
     const auto machine = Machine::current();
     if (!machine || arguments.empty()) return 2;
     QtMainQueue queue;
