@@ -40,7 +40,7 @@ bool roundTrip(XpcConnector& xpc, bool runPmset) {
     auto answer = std::make_shared<std::promise<bool>>();
     auto once = std::make_shared<std::once_flag>();
     auto settle = [answer, once](bool replied) { std::call_once(*once, [&] { answer->set_value(replied); }); };
-    HelperProxy proxy(*connection, [settle](const std::string&) { settle(false); });
+    HelperProxy proxy(*connection, [settle](const XpcError&) { settle(false); });
     const auto reply = [settle](std::optional<std::string>) { settle(true); };
     if (runPmset) proxy.setLowPower(false, reply);
     else proxy.setPowerMode(3, reply);

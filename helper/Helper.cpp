@@ -4,6 +4,7 @@
 
 #include "platform/CodeSigning.h"
 #include "platform/Hardening.h"
+#include "platform/ProcessTable.h"
 #include "platform/SystemLog.h"
 #include "platform/Text.h"
 #include "platform/qt/QtMainQueue.h"
@@ -69,6 +70,9 @@ int helperMain(int argc, char** argv, double idle) {
     listener.setCodeSigningRequirement(signingRequirement(appBundleID, *team));
     listener.setDelegate([&helper](XpcListener::Connection& connection) {
         return helper.shouldAcceptNewConnection(connection);
+    });
+    listener.setRefusalLog([machine = *machine](std::int32_t pid, const std::string& reason) {
+        systemLog(machine, "Norvane helper: refused " + processPath(pid) + " (pid " + std::to_string(pid) + "): " + reason);
     });
     if (const auto error = listener.resume()) {
         systemLog(*machine, "Norvane helper: " + *error);

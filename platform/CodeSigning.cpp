@@ -665,6 +665,16 @@ RecordCodeSigning::RecordCodeSigning(const Machine& machine, double checkSeconds
 
 namespace {
 
+// Whether a file mapped as code is one of the bundle's sealed files, the very inode now at its path.
+std::function<bool(const MappedCode&)> sealedFileOf(const SignedCode& found) {
+    return [&found](const MappedCode& library) {
+        const Path relative = Path(library.path).lexically_relative(found.bundle);
+        struct stat now {};
+        return !relative.empty() && *relative.begin() != ".." && found.record.files.contains(relative.generic_string()) &&
+               ::lstat(library.path.c_str(), &now) == 0 && now.st_ino == library.inode;
+    };
+}
+
 // A check of code, or of the code a running process executes (`pid`): the requirement and the
 // record's cheap facts, then what the process shows, then the bundle's seal (without `hash`,
 // only the digests already kept).
@@ -682,14 +692,7 @@ SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, 
         return SignatureCheck::requirementNotMet;
     if (!trusted(anchors, found->record)) return SignatureCheck::untrusted;
     if (pid) {
-        const auto sealedFile = [&found](const MappedCode& library) {
-            const Path relative = Path(library.path).lexically_relative(found->bundle);
-            struct stat now {};
-            return !relative.empty() && *relative.begin() != ".." &&
-                   found->record.files.contains(relative.generic_string()) &&
-                   ::lstat(library.path.c_str(), &now) == 0 && now.st_ino == library.inode;
-        };
-        switch (foreignCodeIn(readProcessCode(*pid), sealedFile)) {
+        switch (foreignCodeIn(readProcessCode(*pid), sealedFileOf(*found))) {
         case ForeignCode::none: break;
         case ForeignCode::unreadable: return SignatureCheck::notSigned;
         default: return SignatureCheck::foreignCode;
@@ -729,22 +732,60 @@ std::optional<ProcessCode> readProcessCode(std::int32_t pid) {
     return ProcessCode{std::move(*mapped), *tracer, std::move(*environment)};
 }
 
-ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
-                          const std::function<bool(const MappedCode&)>& sealed) {
-    if (!process) return ForeignCode::unreadable;
+ForeignCodeFound findForeignCode(const std::optional<ProcessCode>& process,
+                                 const std::function<bool(const MappedCode&)>& sealed) {
+    if (!process) return {ForeignCode::unreadable, {}};
     for (const auto& code : process->mapped) {
         // The kernel's own pages: the same in every process, or (uprobes) put there for a
         // probe only the administrator can set.
         if (code.path == "[vdso]" || code.path == "[vsyscall]" || code.path == "[uprobes]") continue;
         // Anonymous memory, the stack or the heap made executable, a shared memory segment.
-        if (!code.path.starts_with('/')) return ForeignCode::anonymousCode;
-        if (!inSystemLibraries(code.path) && !sealed(code)) return ForeignCode::foreignFile;
-        if (code.writtenPages > 0) return ForeignCode::writtenCode;
+        if (!code.path.starts_with('/')) return {ForeignCode::anonymousCode, code.path};
+        if (!inSystemLibraries(code.path) && !sealed(code)) return {ForeignCode::foreignFile, code.path};
+        if (code.writtenPages > 0) return {ForeignCode::writtenCode, code.path};
     }
-    if (process->tracer != 0) return ForeignCode::tracer;
+    if (process->tracer != 0) return {ForeignCode::tracer, std::to_string(process->tracer)};
     for (const auto& name : process->environment)
-        if (isLoaderVariable(name)) return ForeignCode::loaderVariable;
-    return ForeignCode::none;
+        if (isLoaderVariable(name)) return {ForeignCode::loaderVariable, name};
+    return {ForeignCode::none, {}};
+}
+
+std::string describe(const ForeignCodeFound& found) {
+    switch (found.kind) {
+    case ForeignCode::none: return "no foreign code";
+    case ForeignCode::unreadable: return "the process cannot be looked at";
+    case ForeignCode::foreignFile: return "code from a file outside its bundle and the system's libraries (" + found.what + ")";
+    case ForeignCode::anonymousCode:
+        return "executable memory of no file (" + (found.what.empty() ? std::string("anonymous") : found.what) + ")";
+    case ForeignCode::writtenCode: return "code written in memory (" + found.what + ")";
+    case ForeignCode::tracer: return "a tracer (pid " + found.what + ")";
+    case ForeignCode::loaderVariable: return "a loader variable in its environment (" + found.what + ")";
+    }
+    return "foreign code";
+}
+
+std::string_view describe(SignatureCheck check) {
+    switch (check) {
+    case SignatureCheck::valid: return "it is valid";
+    case SignatureCheck::notSigned: return "it is not signed, or cannot be looked at";
+    case SignatureCheck::modified: return "its bundle was changed after signing";
+    case SignatureCheck::badRequirement: return "the requirement does not compile";
+    case SignatureCheck::requirementNotMet: return "it does not meet the code signing requirement";
+    case SignatureCheck::untrusted: return "its signature is not by a key trusted for its team";
+    case SignatureCheck::timedOut: return "its bundle could not be checked in time";
+    case SignatureCheck::foreignCode: return "it runs foreign code";
+    case SignatureCheck::needsHashing: return "its bundle must be hashed first";
+    }
+    return "it did not pass the check";
+}
+
+std::string CodeSigning::refusalReason(std::int32_t, SignatureCheck check) const { return std::string(describe(check)); }
+
+std::string RecordCodeSigning::refusalReason(std::int32_t pid, SignatureCheck check) const {
+    const auto code = check == SignatureCheck::foreignCode ? processCode(pid) : std::nullopt;
+    const auto found = code ? signedCode(*code) : std::nullopt;
+    if (!found) return CodeSigning::refusalReason(pid, check);
+    return "it runs foreign code: " + describe(findForeignCode(readProcessCode(pid), sealedFileOf(*found)));
 }
 
 SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {

@@ -99,10 +99,23 @@ std::optional<ProcessCode> readProcessCode(std::int32_t pid);
 // code, or changes how the loader runs: every LD_ variable, glibc's tunables, iconv's and Qt's
 // plugin paths, and the module paths of GIO, GTK, OpenSSL and Mesa.
 bool isLoaderVariable(std::string_view name);
-// The first thing the process shows of foreign code, in the order of ForeignCode; `sealed`
-// tells whether a mapped file outside the system's library folders is one of its bundle's.
-ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
-                          const std::function<bool(const MappedCode&)>& sealed);
+// The first thing the process shows of foreign code, in the order of ForeignCode, with what
+// shows it (the file or region, the tracer's pid, the variable's name); `sealed` tells whether a
+// mapped file outside the system's library folders is one of its bundle's.
+struct ForeignCodeFound {
+    ForeignCode kind = ForeignCode::none;
+    std::string what;
+};
+ForeignCodeFound findForeignCode(const std::optional<ProcessCode>& process,
+                                 const std::function<bool(const MappedCode&)>& sealed);
+inline ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
+                                 const std::function<bool(const MappedCode&)>& sealed) {
+    return findForeignCode(process, sealed).kind;
+}
+// In words, for a log and for the refused peer: "a loader variable in its environment (LD_PRELOAD)".
+std::string describe(const ForeignCodeFound& found);
+// Why a check failed, in words: "it is not signed", "it is signed by another team", ….
+std::string_view describe(SignatureCheck check);
 
 // No bundle whose sealed files hold more is hashed: it is refused as modified.
 inline constexpr std::uint64_t maximumSealedBytes = std::uint64_t{1} << 30;
@@ -132,6 +145,9 @@ public:
     virtual SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const {
         return checkProcess(pid, requirement);
     }
+    // Why a running process was refused with the check's result, in words for the log and the
+    // process: the check's own words, or what the process shows more closely.
+    virtual std::string refusalReason(std::int32_t pid, SignatureCheck check) const;
 };
 
 // Signatures read from the records in bundles, trusted when signed by a key of the anchors
@@ -163,6 +179,8 @@ public:
     // are looked at before any file is hashed.
     SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
     SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const override;
+    // For foreign code, the first thing that shows it (findForeignCode), looked at again.
+    std::string refusalReason(std::int32_t pid, SignatureCheck check) const override;
 
 private:
     SignatureCheck checkRunning(std::int32_t pid, std::string_view requirement, bool hash) const;

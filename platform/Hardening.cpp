@@ -6,6 +6,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "platform/CodeSigning.h"
+
+extern char** environ;
+
 namespace norvane {
 
 bool holdsPtraceCapability() {
@@ -19,6 +29,20 @@ bool hardenProcess() {
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
     return holdsPtraceCapability() && ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0;
+}
+
+void dropLoaderVariables(char** argv) {
+    std::vector<char*> kept;
+    bool dropped = false;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string_view variable(*entry);
+        if (isLoaderVariable(variable.substr(0, variable.find('=')))) dropped = true;
+        else kept.push_back(*entry);
+    }
+    if (!dropped) return;
+    kept.push_back(nullptr);
+    ::execve("/proc/self/exe", argv, kept.data());
+    std::fprintf(stderr, "Norvane: cannot start again without the loader's variables: %s\n", std::strerror(errno));
 }
 
 }  // namespace norvane

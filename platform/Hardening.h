@@ -15,6 +15,15 @@ namespace norvane {
 // traced or shows code of no allowed file (CodeSigning). True when it became non-dumpable.
 bool hardenProcess();
 
+// What a Mac's loader does for a hardened, signed app: it ignores the variables that would load
+// other code into it. When the environment holds one (isLoaderVariable: a library path a CUDA or
+// conda setup leaves in the shell, a GTK module path a terminal leaks), the program runs itself
+// again, once, without them — before anything else, so nothing they could bring has run but the
+// loader's own work for this first start, which the new program image replaces whole. Returns
+// when there is nothing to drop, or when the program cannot be run again (then it goes on as it
+// is, and its helper refuses it for the variable, saying so).
+void dropLoaderVariables(char** argv);
+
 // Whether this process may look at any process of its user namespace, dumpable or not.
 bool holdsPtraceCapability();
 

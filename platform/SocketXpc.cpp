@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -49,7 +50,7 @@ public:
     void send(Value message, ReplyHandler reply, ErrorHandler error) {
         std::unique_lock lock(mutex_);
         if (ended_) {
-            const std::string reason = endReason();
+            const XpcError reason = endReason();
             lock.unlock();
             error(reason);
             return;
@@ -83,10 +84,23 @@ private:
         ErrorHandler error;
     };
 
-    std::string endReason() const {
+    XpcError endReason() const {
         const std::string prefix = "The connection to service named " + name_ + " was ";
-        if (invalidated_) return prefix + "invalidated.";
-        return prefix + (failure_.empty() ? "interrupted." : "invalidated: " + failure_ + ".");
+        if (invalidated_) return {prefix + "invalidated.", std::nullopt};
+        if (refusal_) return {prefix + "invalidated: the service refused this process: " + *refusal_ + ".", refusal_};
+        return {prefix + (failure_.empty() ? "interrupted." : "invalidated: " + failure_ + "."), std::nullopt};
+    }
+
+    // What the service said when it refused us, if it said it: {"refused": reason}, at most once.
+    bool refusedBy(const std::optional<Value>& frame) {
+        const Value* refused = frame ? frame->find("refused") : nullptr;
+        if (!refused || !refused->isString()) return false;
+        const std::lock_guard lock(mutex_);
+        // The reason is the peer's text: one line, and not a long one.
+        std::string reason = refused->asString()->substr(0, 512);
+        std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        refusal_ = std::move(reason);
+        return true;
     }
 
     bool invalidated() {
@@ -116,7 +130,7 @@ private:
             if (!said || *said != Value::boolean(true)) {
                 ::close(fd);
                 fd = -1;
-                fail("the service did not accept the connection");
+                if (!refusedBy(ready)) fail("the service did not accept the connection");
             }
         }
         {
@@ -131,7 +145,7 @@ private:
             }
         }
         if (fd_ >= 0) {
-            while (const auto frame = readFrame(fd_)) {
+            for (std::optional<Value> frame; (frame = readFrame(fd_)) && !refusedBy(frame);) {
                 const Value* id = frame->find("id");
                 const Value* body = frame->find("body");
                 std::optional<Pending> waiting;
@@ -145,7 +159,7 @@ private:
                     }
                 }
                 if (waiting && body) waiting->reply(*body);
-                else if (waiting) waiting->error("The reply could not be decoded.");
+                else if (waiting) waiting->error(XpcError{"The reply could not be decoded.", std::nullopt});
             }
             const std::lock_guard lock(mutex_);
             ::close(fd_);
@@ -157,7 +171,7 @@ private:
     // Fails every request still waiting, once the connection has ended.
     void failAll() {
         std::map<std::uint64_t, Pending> waiting;
-        std::string reason;
+        XpcError reason;
         {
             const std::lock_guard lock(mutex_);
             ended_ = true;
@@ -239,6 +253,7 @@ private:
     bool invalidated_ = false;
     bool ended_ = false;
     std::string failure_;
+    std::optional<std::string> refusal_;
     std::uint64_t nextId_ = 1;
     std::deque<Value> outgoing_;
     std::map<std::uint64_t, Pending> pending_;

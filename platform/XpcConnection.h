@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,10 +14,17 @@
 
 namespace norvane {
 
+// Why no reply can come: the error's description, and the service's reason when the service
+// looked at this process and refused it (it runs and answers, so starting it anew would not help).
+struct XpcError {
+    std::string description;
+    std::optional<std::string> refusal;
+};
+
 class XpcConnection {
 public:
     using ReplyHandler = std::function<void(const Value& reply)>;
-    using ErrorHandler = std::function<void(const std::string& description)>;
+    using ErrorHandler = std::function<void(const XpcError& error)>;
 
     // Invalidates the connection.
     virtual ~XpcConnection() = default;

@@ -61,6 +61,7 @@ struct XpcListener::State {
     const CodeSigning& signing;
     std::optional<std::string> requirement;
     Delegate delegate;
+    RefusalLog refusalLog;
     Limits limits;
 
     std::optional<SocketFolder> folder;
@@ -162,13 +163,21 @@ struct XpcListener::State {
     // A pid from credentials names the sender only within our own namespaces: a process that
     // made a pid namespace of its own may name any process of it, so a peer in another user or
     // pid namespace is never heard. Without `hash`, a check that would have to hash says so.
-    Verdict judge(std::int32_t pid, bool hash) const {
+    // A peer whose code fails the requirement is told why (`writer`), and so is the log.
+    Verdict judge(std::int32_t pid, bool hash, Writer& writer, bool handshake) const {
         if (!inOwnNamespaces(pid)) return Verdict::refused;
         if (!requirement) return Verdict::heard;
         const SignatureCheck check =
             hash ? signing.checkProcess(pid, *requirement) : signing.quickCheckProcess(pid, *requirement);
         if (check == SignatureCheck::valid) return Verdict::heard;
-        return check == SignatureCheck::needsHashing && !hash ? Verdict::needsHashing : Verdict::refused;
+        if (check == SignatureCheck::needsHashing && !hash) return Verdict::needsHashing;
+        const std::string reason = signing.refusalReason(pid, check);
+        Value::Dictionary refused;
+        if (handshake) refused.emplace("ready", Value::boolean(false));
+        refused.emplace("refused", Value::string(reason));
+        writer.write(Value::dictionary(std::move(refused)), std::min(limits.writeSeconds, 1.0));
+        if (refusalLog) refusalLog(pid, reason);
+        return Verdict::refused;
     }
 
     // On a worker: the peer that connected is checked; only then is what it already sent
@@ -217,7 +226,7 @@ struct XpcListener::State {
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
         offered.pid = peer.value_or(0);
-        const Verdict verdict = peer && since ? judge(*peer, hash) : Verdict::refused;
+        const Verdict verdict = peer && since ? judge(*peer, hash, *writer, true) : Verdict::refused;
         if (verdict != Verdict::heard) return verdict;
         const bool accepted = delegate && delegate(offered) && offered.exported;
         if (accepted) {
@@ -242,7 +251,7 @@ struct XpcListener::State {
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
         if (!number || !number->isInteger() || !body || startTime(pid) != started) return Verdict::refused;
-        const Verdict verdict = judge(pid, hash);
+        const Verdict verdict = judge(pid, hash, *writer, false);
         if (verdict != Verdict::heard) return verdict;
         const double seconds = limits.writeSeconds;
         auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
@@ -446,6 +455,8 @@ XpcListener::~XpcListener() {
 void XpcListener::setCodeSigningRequirement(std::string requirement) { state_->requirement = std::move(requirement); }
 
 void XpcListener::setDelegate(Delegate delegate) { state_->delegate = std::move(delegate); }
+
+void XpcListener::setRefusalLog(RefusalLog log) { state_->refusalLog = std::move(log); }
 
 void XpcListener::setLimits(Limits limits) { state_->limits = limits; }
 

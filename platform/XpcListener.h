@@ -35,6 +35,10 @@ public:
     // True accepts the connection (with its exported object), false drops it. Run on a
     // worker thread.
     using Delegate = std::function<bool(Connection& connection)>;
+    // Told of a peer whose code failed the requirement, with the reason in words, on a worker
+    // thread. The peer is told the same reason ({"refused": …}) before its connection ends, so it
+    // can tell a refusal from a service that does not answer.
+    using RefusalLog = std::function<void(std::int32_t pid, const std::string& reason)>;
 
     struct Limits {
         std::size_t workers = 4;       // threads that check peers and handle requests
@@ -58,6 +62,7 @@ public:
 
     void setCodeSigningRequirement(std::string requirement);
     void setDelegate(Delegate delegate);
+    void setRefusalLog(RefusalLog log);  // before resuming
     void setLimits(Limits limits);  // before resuming
     // Starts listening, in place of any stale socket; the reason when it cannot.
     std::optional<std::string> resume();

@@ -25,7 +25,7 @@ void HelperProxy::send(std::string_view selector, Value argument, Reply reply) {
             const Value* text = answer.find("reply");
             if (text && text->isNull()) return reply(std::nullopt);
             if (text && text->isString()) return reply(*text->asString());
-            error("The reply does not match the helper's interface.");
+            error(XpcError{"The reply does not match the helper's interface.", std::nullopt});
         },
         error);
 }

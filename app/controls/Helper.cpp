@@ -19,6 +19,7 @@ constexpr std::string_view unsignedCopy = "this copy of Norvane is not signed by
 constexpr std::string_view noAnswer = "the helper did not start";
 constexpr std::string_view forcedRepair = "asked to repair";
 constexpr std::string_view modeUnknown = "the energy mode could not be read";
+constexpr std::string_view refusedCopy = "the helper refused this copy of Norvane: ";
 
 // Of the reply, the connection's error and the time-out, only the first goes on; the
 // others find nothing left to resume. The handlers that may come late hold it weakly: the
@@ -95,8 +96,12 @@ void Helper::call(const Body& body, std::function<void(Answer)> finish) {
         connection->invalidate();
         finish(std::move(answer));
     });
-    HelperProxy proxy(*connection, weakly<const std::string&>(first, [](const std::string& error) -> Answer {
-                          return Unreachable{error};
+    // A helper that answers but refused this process: a failure of the helper, which no repair
+    // mends (registering it again starts the same helper, which refuses the same way).
+    HelperProxy proxy(*connection, weakly<const XpcError&>(first, [log = system_.log](const XpcError& error) -> Answer {
+                          if (!error.refusal) return Unreachable{error.description};
+                          log("Norvane: the helper refused this copy of Norvane: " + *error.refusal);
+                          return Replied{std::string(refusedCopy) + *error.refusal};
                       }));
     body(proxy, weakly<Result>(first, [](Result text) -> Answer { return Replied{std::move(text)}; }));
     system_.queue.after(helperTimeout, [first] { (*first)(Unreachable{std::string(noAnswer)}); });

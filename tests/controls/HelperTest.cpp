@@ -127,6 +127,8 @@ TEST_F(HelperTest, TheFirstOfReplyErrorAndTimeOutDecides) {
         {{{1, Event::reply, std::nullopt}, {2, Event::error, "gone"}}, std::nullopt, 1},
         {{{1, Event::reply, "pmset failed"}}, "pmset failed", 1},
         {{{0.5, Event::error, "refused"}, {1, Event::reply, std::nullopt}}, "refused", 0.5 + 8 * 0.5},
+        // A helper that looked at us and said no: its reason stands, and nothing is repaired.
+        {{{0.5, Event::refused, "it runs foreign code"}}, "the helper refused this copy of Norvane: it runs foreign code", 0.5},
         {{{5, Event::reply, std::nullopt}}, "the helper did not start", 4 + 8 * 0.5},
         {{}, "the helper did not start", 4 + 8 * 0.5},
     };
@@ -145,6 +147,7 @@ TEST_F(HelperTest, TheFirstOfReplyErrorAndTimeOutDecides) {
                                                             {"argument", Value::boolean(true)}}));
     // Only the three unreachable cases repaired, each with its own line and 8 registrations.
     EXPECT_EQ(std::count(logged.begin(), logged.end(), "Norvane: registering the helper failed: nope"), 24);
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), "Norvane: the helper refused this copy of Norvane: it runs foreign code"), 1);
     EXPECT_EQ(logged.front(), "Norvane: the helper did not answer (refused), registering it again");
     EXPECT_EQ(registration.unregistrations.size(), 3u);
 }

@@ -279,6 +279,15 @@ TEST_F(HelperEndToEnd, ASignedAppWithForeignCodeOrAWayToInsertItIsNotHeard) {
         EXPECT_EQ(probe(app, {"raw-power-mode", "2"}, variables).substr(0, 7), "error: ") << what;
     EXPECT_EQ(setting("Battery Power", "powermode"), Value::integer(1));
     EXPECT_EQ(calls(), "-b powermode 1\n");
+    // The client is told that the helper refused it, and why, as a failure of the helper: no
+    // repair, and both logs say so.
+    const std::string why = "it runs foreign code: a loader variable in its environment (LD_LIBRARY_PATH)";
+    EXPECT_EQ(probe(app, {"power-mode", "2"}, {"LD_LIBRARY_PATH=" + temp.root().string()}),
+              "failed: the helper refused this copy of Norvane: " + why);
+    const std::string log = readFile(temp.root() / "log/system.log").value_or("");
+    EXPECT_NE(log.find("Norvane: the helper refused this copy of Norvane: " + why), std::string::npos) << log;
+    EXPECT_NE(log.find("Norvane helper: refused " + (app / "Contents/MacOS/Norvane").string()), std::string::npos) << log;
+    EXPECT_EQ(log.find("did not answer"), std::string::npos) << log;
 }
 
 // A function of libc as libc itself has it (not a sanitizer's stand-in of the same name).

@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     } else if (action == "raw-power-mode") {
         raw = xpc.connectToMachService(helperBundleID);
         raw->resume();
-        proxy = std::make_unique<HelperProxy>(*raw, [&queue, finish](const std::string& error) {
-            queue.post([finish, error] { finish("error: " + error); });
+        proxy = std::make_unique<HelperProxy>(*raw, [&queue, finish](const XpcError& error) {
+            queue.post([finish, error] { finish("error: " + error.description); });
         });
         proxy->setPowerMode(parseInt64(value).value_or(0), [&queue, finish](std::optional<std::string> r) {
             queue.post([finish, r] { finish(outcome(r)); });

@@ -687,6 +687,10 @@ def run(journey, *arguments, needs=(), **options):
         status = app.quit()
         if status != 0:
             problems.append(f"Norvane ended with status {status}")
+    except Skip as reason:  # what the journey needs of the machine, found missing as it starts
+        app.stop()
+        print(f"skipped: {reason}")
+        sys.exit(SKIPPED)
     except Exception:
         problems.append(traceback.format_exc())
     finally:

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <latch>
 
 #include "platform/ProcessKernel.h"
@@ -24,6 +25,7 @@ namespace {
 struct Answer {
     std::optional<Value> reply;
     std::string error;
+    std::optional<std::string> refusal;
 };
 
 // Sends one request and waits for its answer.
@@ -34,9 +36,9 @@ Answer request(XpcConnection& connection, Value message) {
         if (!answered->exchange(true)) promise->set_value(std::move(answer));
     };
     auto future = promise->get_future();
-    connection.send(std::move(message), [once](const Value& v) { once({v, ""}); },
-                    [once](const std::string& e) { once({std::nullopt, e}); });
-    if (future.wait_for(std::chrono::seconds(20)) != std::future_status::ready) return {std::nullopt, "no answer"};
+    connection.send(std::move(message), [once](const Value& v) { once({v, "", std::nullopt}); },
+                    [once](const XpcError& e) { once({std::nullopt, e.description, e.refusal}); });
+    if (future.wait_for(std::chrono::seconds(20)) != std::future_status::ready) return {std::nullopt, "no answer", std::nullopt};
     return future.get();
 }
 
@@ -124,13 +126,27 @@ TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTu
 
 TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     const auto listener = listen();
-    // This test program is signed by no one.
+    // This test program is signed by no one: it is told so, and so is the listener's log.
     listener->setCodeSigningRequirement(anyRequirement);
+    std::vector<std::pair<std::int32_t, std::string>> logged;
+    std::mutex mutex;
+    listener->setRefusalLog([&](std::int32_t pid, const std::string& reason) {
+        const std::lock_guard lock(mutex);
+        logged.emplace_back(pid, reason);
+    });
     ASSERT_EQ(listener->resume(), std::nullopt);
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
-    EXPECT_FALSE(request(*connection, Value::integer(1)).reply);
+    const auto answer = request(*connection, Value::integer(1));
+    EXPECT_FALSE(answer.reply);
+    EXPECT_EQ(answer.refusal, "it is not signed, or cannot be looked at");
+    EXPECT_NE(answer.error.find("the service refused this process: it is not signed"), std::string::npos) << answer.error;
     EXPECT_EQ(handled, 0);
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(logged, (std::vector<std::pair<std::int32_t, std::string>>{
+                              {::getpid(), "it is not signed, or cannot be looked at"}}));
+    }
 
     // The other way round: a client that requires a signed listener does not send at all.
     const auto listener2 = listen();
@@ -305,7 +321,7 @@ TEST_F(XpcTest, ACheckUnderWayNeverHoldsTheOneWhoEndsTheConnection) {
     connection->setCodeSigningRequirement(anyRequirement);
     connection->resume();
     auto failed = std::make_shared<std::promise<std::string>>();
-    connection->send(Value::integer(1), [](const Value&) {}, [failed](const std::string& e) { failed->set_value(e); });
+    connection->send(Value::integer(1), [](const Value&) {}, [failed](const XpcError& e) { failed->set_value(e.description); });
     while (gated->calls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     auto ended = std::async(std::launch::async, [&] {
         connection->invalidate();

@@ -30,7 +30,7 @@ struct FakeSigning final : CodeSigning {
 // What a helper does with a request: events at virtual times after it was sent.
 struct Event {
     double at;
-    enum { reply, error } kind;
+    enum { reply, error, refused } kind;
     std::optional<std::string> text;
 };
 
@@ -56,7 +56,8 @@ struct FakeXpc final : XpcConnector {
             record->message = message;
             for (const auto& event : script)
                 xpc.queue.after(event.at, [event, reply, error] {
-                    if (event.kind == Event::error) return error(event.text.value_or(""));
+                    if (event.kind == Event::error) return error(XpcError{event.text.value_or(""), std::nullopt});
+                    if (event.kind == Event::refused) return error(XpcError{"refused", event.text});
                     reply(Value::dictionary({{"reply", event.text ? Value::string(*event.text) : Value()}}));
                 });
         }
