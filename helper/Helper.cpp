@@ -57,10 +57,6 @@ int helperMain(int argc, char** argv, double idle) {
         systemLog(*machine, "Norvane helper: not signed by a developer team, refusing to run");
         return 1;
     }
-    // The helper lies in the app's bundle: checked once now, the digests of its unchanged files
-    // are known before any peer is heard, so the app's own checks hash nothing and are answered
-    // at once, even while strangers' checks keep the hashing workers busy.
-    if (const auto own = signing.selfCode()) signing.checkValidity(*own, signingRequirement(helperBundleID, *team));
     QCoreApplication application(argc, argv);
     QtMainQueue queue;
     const SystemProcessRunner runner(*machine);
@@ -78,6 +74,17 @@ int helperMain(int argc, char** argv, double idle) {
         systemLog(*machine, "Norvane helper: " + *error);
         return 1;
     }
+    // The helper lies in the app's bundle: looked through once, the digests of its unchanged
+    // files are known, so the app's own checks hash nothing and are answered at once, even while
+    // strangers' checks keep the hashing workers busy; a check that comes meanwhile waits for
+    // this look's digests instead of hashing beside it. It runs once the helper listens: a
+    // client gives a started helper 10 s to listen, and a bundle on a cold disk, built with the
+    // sanitizers, may take about that long to hash.
+    if (const auto own = signing.selfCode())
+        queue.background(Priority::utility, [&signing, own = *own, requirement = signingRequirement(helperBundleID, *team)] {
+            signing.checkValidity(own, requirement);
+            return std::function<void()>();
+        });
     helper.start();
     return QCoreApplication::exec();
 }

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <csignal>
 #include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,17 @@ std::mutex& cacheMutex() {
 std::unordered_map<std::string, CachedDigest>& digestCache() {
     static auto* cache = new std::unordered_map<std::string, CachedDigest>;
     return *cache;
+}
+// The files being hashed now, by path: a second check of the same file waits for the first one's
+// digest (the helper's look at its own bundle and the app's first request meet there) instead of
+// reading it again beside it. Guarded by cacheMutex; told on `hashed` when one ends.
+std::unordered_map<std::string, std::shared_ptr<bool>>& hashingNow() {
+    static auto* files = new std::unordered_map<std::string, std::shared_ptr<bool>>;
+    return *files;
+}
+std::condition_variable& hashed() {
+    static auto* ended = new std::condition_variable;
+    return *ended;
 }
 
 // With `uncached` given, hashes nothing: a file whose digest is not kept sets it instead.
@@ -558,15 +570,43 @@ std::optional<std::string> digestOf(const Path& file, std::uint64_t limit, Clock
     }
     if (!S_ISREG(s.st_mode) || static_cast<std::uint64_t>(s.st_size) > limit) return std::nullopt;
     const std::string key = file.string();
+    std::shared_ptr<bool> mine;
     {
-        const std::lock_guard lock(cacheMutex());
-        const auto found = digestCache().find(key);
-        if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
+        std::unique_lock lock(cacheMutex());
+        for (;;) {
+            const auto found = digestCache().find(key);
+            if (found != digestCache().end() && found->second.matches(s)) return found->second.digest;
+            if (uncached) {
+                *uncached = true;
+                return std::nullopt;
+            }
+            const auto other = hashingNow().find(key);
+            if (other == hashingNow().end()) break;
+            // Another check hashes it: its digest is kept when the file stayed as it was.
+            const auto theirs = other->second;
+            const auto over = [&] { return *theirs; };
+            if (deadline == never) hashed().wait(lock, over);
+            else if (!hashed().wait_until(lock, deadline, over)) {
+                if (late) *late = true;
+                return std::nullopt;
+            }
+        }
+        mine = std::make_shared<bool>(false);
+        hashingNow()[key] = mine;
     }
-    if (uncached) {
-        *uncached = true;
-        return std::nullopt;
-    }
+    const struct Done {
+        const std::string& key;
+        const std::shared_ptr<bool>& mine;
+        ~Done() {
+            {
+                const std::lock_guard lock(cacheMutex());
+                *mine = true;
+                if (const auto found = hashingNow().find(key); found != hashingNow().end() && found->second == mine)
+                    hashingNow().erase(found);
+            }
+            hashed().notify_all();
+        }
+    } done{key, mine};
     // Never a link followed, nor a FIFO waited on: only the regular file looked at.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;

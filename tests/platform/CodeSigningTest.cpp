@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <tuple>
 
 #include "platform/MainBundle.h"
@@ -162,6 +163,15 @@ TEST_F(CodeSigningTest, CheapFactsComeFirstAndHashingIsCapped) {
               SignatureCheck::timedOut);
     EXPECT_FALSE(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 5));
     EXPECT_EQ(fileDigest(bundle / "Contents/MacOS/NorvaneHelper", 6), fileDigest(bundle / "Contents/MacOS/NorvaneHelper"));
+
+    // Checks of one bundle at once: a check waits for the digest of a file another one hashes,
+    // and each is answered as if alone.
+    dir.write("Norvane.app/Contents/Resources/large", std::string(std::size_t{32} << 20, 'x'));
+    sign("TEAM");
+    std::vector<std::future<SignatureCheck>> checks;
+    for (int i = 0; i < 4; ++i)
+        checks.push_back(std::async(std::launch::async, [&] { return check("Contents/MacOS/Norvane", "app.norvane.Norvane"); }));
+    for (auto& each : checks) EXPECT_EQ(each.get(), SignatureCheck::valid);
 }
 
 // What a running process shows besides its sealed files and the system's libraries: each sign
