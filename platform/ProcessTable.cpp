@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -155,10 +157,22 @@ public:
     }
     KernelView(const KernelView&) = delete;
     KernelView& operator=(const KernelView&) = delete;
-    // Whether the page at `at` bytes into the mapping holds `bytes` as the kernel shows it.
-    bool shows(std::uint64_t at, const unsigned char* bytes, std::size_t size) const {
-        return view_ && at < length_ && size <= length_ - at && std::memcmp(view_ + at, bytes, size) == 0;
+    // How the page at `at` bytes into the mapping compares with `bytes`: the same, or other only
+    // where one of the two holds a breakpoint (a probe placed or removed while we looked: the
+    // kernel goes through the processes one by one), or other.
+    enum class Match { same, breakpoints, other };
+    Match compare(std::uint64_t at, const unsigned char* bytes, std::size_t size) const {
+        if (!view_ || at >= length_ || size > length_ - at) return Match::other;
+        Match match = Match::same;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (view_[at + i] == bytes[i]) continue;
+            if (view_[at + i] != breakpoint && bytes[i] != breakpoint) return Match::other;
+            match = Match::breakpoints;
+        }
+        return match;
     }
+
+    static constexpr unsigned char breakpoint = 0xCC;  // int3, which a uprobe writes on x86
 
 private:
     const unsigned char* view_ = nullptr;
@@ -183,9 +197,17 @@ std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std:
     const auto keptByKernel = [&](std::uint64_t address) {
         if (compared >= maximumComparedPages || source.offset == UINT64_MAX || memory() < 0) return false;
         ++compared;
-        if (!view) view.emplace(code.path, code.inode, source, end - start, pageSize);
-        const ssize_t n = ::pread(memory(), page.data(), pageSize, static_cast<off_t>(address));
-        return n == static_cast<ssize_t>(pageSize) && view->shows(address - start, page.data(), pageSize);
+        // Pages that differ only by breakpoints are looked at again, a little later, with a
+        // fresh view: a probe being placed or removed reaches the two at different moments.
+        for (int attempt = 0;; ++attempt) {
+            if (!view) view.emplace(code.path, code.inode, source, end - start, pageSize);
+            const ssize_t n = ::pread(memory(), page.data(), pageSize, static_cast<off_t>(address));
+            const auto match = n == static_cast<ssize_t>(pageSize) ? view->compare(address - start, page.data(), pageSize)
+                                                                   : KernelView::Match::other;
+            if (match != KernelView::Match::breakpoints || attempt == 2) return match == KernelView::Match::same;
+            view.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 * (attempt + 1)));
+        }
     };
     for (std::uint64_t index = start / pageSize; index < end / pageSize;) {
         const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), end / pageSize - index);

@@ -317,7 +317,8 @@ TEST_F(HelperEndToEnd, AnAppWhoseCodeWasWrittenInMemoryIsNotHeard) {
         ASSERT_TRUE(pid);
         // Where the probe maps that byte of libc.
         std::optional<std::uint64_t> address;
-        for (const auto line : splitNonEmpty(readFile(procFile(*pid, "maps")).value_or(""), '\n')) {
+        const std::string maps = readFile(procFile(*pid, "maps")).value_or("");
+        for (const auto line : splitNonEmpty(maps, '\n')) {
             std::uint64_t start = 0, end = 0, from = 0;
             char path[4096] = {};
             if (std::sscanf(std::string(line).c_str(), "%lx-%lx %*s %lx %*s %*s %4095s", &start, &end, &from, path) == 4 &&
