@@ -172,11 +172,11 @@ struct XpcListener::State {
         if (check == SignatureCheck::valid) return Verdict::heard;
         if (check == SignatureCheck::needsHashing && !hash) return Verdict::needsHashing;
         const std::string reason = signing.refusalReason(pid, check);
+        if (refusalLog) refusalLog(pid, reason);
         Value::Dictionary refused;
         if (handshake) refused.emplace("ready", Value::boolean(false));
         refused.emplace("refused", Value::string(reason));
         writer.write(Value::dictionary(std::move(refused)), std::min(limits.writeSeconds, 1.0));
-        if (refusalLog) refusalLog(pid, reason);
         return Verdict::refused;
     }
 
