@@ -69,6 +69,9 @@
 # In a system tray (Debian's trayer, 40 points high, along the top right) instead of the
 # menu-bar strip, the top of the panel open under it (tray-<panel>.png): dark (tint 0x202020)
 # and light (0xe0e0e0); the battery's dots light on the dark tray and dark on the light one.
+# The icon a tray of the session bus is sent, at 22 and 64 pixels on a light and on a dark
+# strip (tray-sni-light.png, tray-sni-dark.png), is written by the journey tray_sni
+# (ctest --preset default -R journey.tray_sni), not by this script.
 #
 # Drawn offscreen by norvane_panel_gallery: update-<stage>.png, the update card in each stage
 # (idle, also with a copy that cannot replace itself, downloading, checking, ready, installing,

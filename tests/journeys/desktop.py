@@ -1,10 +1,13 @@
 """What a journey's desktop may hold besides the application: a change of the screen's size
-through RandR, as a laptop meets a projector, and a system tray on the display (Debian's
-trayer), dark or light, which may say the colour it asks of its icons. Each works on the
-display of a started `App` (journey.py)."""
+through RandR, as a laptop meets a projector; a system tray on the display (Debian's
+trayer), dark or light, which may say the colour it asks of its icons; and a tray of the
+session bus (a status-notifier watcher and host), whose items' icons are read over the bus.
+Each works on the display and the session bus of a started `App` (journey.py)."""
 
 import atexit
 import subprocess
+import sys
+from pathlib import Path
 
 from journey import deadline
 
@@ -63,6 +66,46 @@ def say_tray_colours(app, normal):
     for window in windows:
         subprocess.run(["xprop", "-id", window, "-f", "_NET_SYSTEM_TRAY_COLORS", "32c", "-set",
                         "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=deadline())
+
+
+def start_status_notifier_host(app):
+    """A tray of the session bus (status_notifier_host.py), started before the application
+    (which looks for a tray as it starts); ends with the journey."""
+    host = subprocess.Popen([sys.executable, str(Path(__file__).with_name("status_notifier_host.py"))], env=app.env,
+                            stdout=subprocess.DEVNULL)
+    atexit.register(lambda: (host.poll() is None and host.kill(), host.wait()))
+
+    def watching():
+        if host.poll() is not None:
+            raise AssertionError(f"status_notifier_host.py ended with status {host.returncode}")
+        return _bus_call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+                         "(s)", ("org.kde.StatusNotifierWatcher",))[0]
+
+    app.wait("the status-notifier watcher on the bus", watching)
+
+
+def status_notifier_icons(app):
+    """The icons of the items registered with that tray, each a list of its sizes as the item
+    gives them: (width, height, ARGB32 bytes, in network order)."""
+    items = _bus_call("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+                      "Get", "(ss)", ("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"))[0]
+    icons = []
+    for item in items:
+        service, path = item.split("/", 1)
+        pixmaps = _bus_call(service, "/" + path, "org.freedesktop.DBus.Properties", "Get", "(ss)",
+                            ("org.kde.StatusNotifierItem", "IconPixmap"))[0]
+        icons.append([(width, height, bytes(data)) for width, height, data in pixmaps])
+    return icons
+
+
+def _bus_call(service, path, interface, method, signature, arguments):
+    """A call on the session bus, answered within a deadline."""
+    import gi
+    gi.require_version("Gio", "2.0")
+    from gi.repository import Gio, GLib
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    return bus.call_sync(service, path, interface, method, GLib.Variant(signature, arguments), None,
+                         Gio.DBusCallFlags.NONE, int(deadline() * 1000), None).unpack()
 
 
 def window_geometry(app, window):

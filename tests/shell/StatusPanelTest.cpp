@@ -49,25 +49,60 @@ TEST(StatusItemLook, InATrayTheImageTakesTheTraysColourOrStandsOutFromIt) {
         std::fill_n(pixels.begin(), dots, grey(dot));
         return pixels;
     };
-    const Color paletteText = grey(30);
+    const TrayInk white{Color::white(), std::nullopt}, black{Color::black(), std::nullopt};
     struct Row {
         const char* what;
         std::optional<Color> foreground;
         std::vector<Color> pixels;
-        Color ink;
+        TrayInk ink;
     };
     const Row rows[] = {
-        {"the tray says its colour", Color{0.9, 0.8, 0.1, 0.5}, tray(0x20), Color{0.9, 0.8, 0.1, 1}},
-        {"a dark tray", std::nullopt, tray(0x20), Color::white()},
-        {"a dark tray with light dots drawn on it", std::nullopt, tray(0x20, 15), Color::white()},
-        {"a light tray", std::nullopt, tray(0xE0), Color::black()},
-        {"a light tray with dark dots drawn on it", std::nullopt, tray(0xE0, 15, 0), Color::black()},
-        {"mid grey leans to black", std::nullopt, tray(0x80), Color::black()},
-        {"a saturated blue", std::nullopt, {40, Color{0, 0, 1, 1}}, Color::white()},
-        {"the tray unseen: the palette", std::nullopt, {}, paletteText},
+        {"the tray says its colour", Color{0.9, 0.8, 0.1, 0.5}, tray(0x20), {Color{0.9, 0.8, 0.1, 1}, std::nullopt}},
+        {"a dark tray", std::nullopt, tray(0x20), white},
+        {"a dark tray with light dots drawn on it", std::nullopt, tray(0x20, 15), white},
+        {"a light tray", std::nullopt, tray(0xE0), black},
+        {"a light tray with dark dots drawn on it", std::nullopt, tray(0xE0, 15, 0), black},
+        {"mid grey leans to black", std::nullopt, tray(0x80), black},
+        {"a saturated blue", std::nullopt, {40, Color{0, 0, 1, 1}}, white},
+        {"the tray unseen: light dots on a dark body", std::nullopt, {}, {Color::white(), Color::black()}},
     };
-    for (const auto& [what, foreground, pixels, ink] : rows) EXPECT_EQ(trayInk(foreground, pixels, paletteText), ink) << what;
+    for (const auto& [what, foreground, pixels, ink] : rows) EXPECT_EQ(trayInk(foreground, pixels), ink) << what;
     EXPECT_EQ(std::tuple(relativeLuminance(Color::black()), relativeLuminance(Color::white())), std::tuple(0.0, 1.0));
+}
+
+TEST(StatusItemLook, InATrayTheBodyCoversTheCentredDotsWithAPixelToSpareAndLeavesTopAndBottomEmpty) {
+    const auto inside = [](double from, double to, double lower, double upper) {
+        return from >= lower - 1e-9 && to <= upper + 1e-9;
+    };
+    for (const int side : {16, 22, 64})
+        for (const bool body : {false, true})
+            for (const auto& [percent, awake] : {std::pair{72, false}, std::pair{100, true}}) {
+                const TrayInk ink{Color::white(), body ? std::optional(Color::black()) : std::nullopt};
+                const TrayImage image = trayImage(percent, awake, ink, side);
+                const auto what = testing::Message() << side << " px, body " << body << ", " << percent << "%";
+                ASSERT_EQ(image.dots.dots.size(), awake ? 20u : 19u) << what;
+                double left = side, right = 0, top = side, bottom = 0;
+                for (const Dot& dot : image.dots.dots) {
+                    const double r = dot.diameter / 2;
+                    left = std::min(left, dot.x - r), right = std::max(right, dot.x + r);
+                    top = std::min(top, dot.y - r), bottom = std::max(bottom, dot.y + r);
+                    const auto covered = [&](const Rect& box) {
+                        return inside(dot.x - r - 1, dot.x + r + 1, box.x, box.x + box.width) &&
+                               inside(dot.y - r - 1, dot.y + r + 1, box.y, box.y + box.height);
+                    };
+                    EXPECT_EQ(std::ranges::any_of(image.body, covered), body) << what;
+                }
+                EXPECT_NEAR(left, side - right, 1e-9) << what;
+                EXPECT_NEAR(top, side - bottom, 1e-9) << what;
+                EXPECT_GT(right - left, side * (body ? 0.8 : 0.99)) << what;
+                // The tray's colour is read above and below the battery.
+                const double band = side * trayIconMargin;
+                EXPECT_GE(top, band) << what;
+                for (const Rect& box : image.body)
+                    EXPECT_TRUE(inside(box.x, box.x + box.width, 0, side) &&
+                                inside(box.y, box.y + box.height, band, side - band))
+                        << what;
+            }
 }
 
 TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePanel) {

@@ -4,34 +4,42 @@
 #include <QCursor>
 #include <QEvent>
 #include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
-#include <cmath>
+#include <algorithm>
 #include <utility>
 
-#include "app/visuals/MenuBarIcon.h"
-#include "app/visuals/qt/MenuBarImage.h"
 #include "app/visuals/qt/Painting.h"
 
 namespace norvane {
 namespace {
 
-constexpr double scale = 4;  // the tray scales the icon down to its own size
+// Drawn at each size a tray commonly shows, so that the body's rim and the dots fall on its
+// pixels rather than on a scaled-down picture's; a tray of the session bus is sent those up to
+// 64 pixels, and picks or scales one of them.
+constexpr int sides[] = {16, 22, 24, 32, 48, 64, 128};
 
-// The battery image in `ink`, centred in a square, as trays draw square icons.
-QIcon trayIcon(const StatusItemLook& look, const Color& ink) {
-    const QImage image = inked(menuBarImage(look.percent, look.awake, scale), toQColor(ink));
-    const int side = static_cast<int>(std::ceil(MenuBarIcon::width * scale));
-    QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
-    square.fill(Qt::transparent);
-    QPainter painter(&square);
-    QImage plain = image;
-    plain.setDevicePixelRatio(1);
-    painter.drawImage(QPoint(0, (side - plain.height()) / 2), plain);
-    painter.end();
-    return QIcon(QPixmap::fromImage(square));
+QIcon trayIcon(const StatusItemLook& look, const TrayInk& ink) {
+    QIcon icon;
+    for (const int side : sides) {
+        const TrayImage image = trayImage(look.percent, look.awake, ink, side);
+        QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+        square.fill(Qt::transparent);
+        QPainter painter(&square);
+        if (ink.body) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(toQColor(*ink.body));
+            for (const Rect& box : image.body)
+                painter.drawRoundedRect(QRectF(box.x, box.y, box.width, box.height), image.bodyRadius,
+                                        image.bodyRadius);
+        }
+        paintDots(painter, image.dots);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(square));
+    }
+    return icon;
 }
 
 Color fromQColor(const QColor& color) {
@@ -63,7 +71,6 @@ TrayStatusItem::TrayStatusItem(std::unique_ptr<X11SystemTray> tray) : tray_(std:
     QObject::connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) clicked();
     });
-    paletteWatch_.installEventFilter(this);
     if (tray_)
         tray_->watch([this] {
             // On the tray's thread: the colour is worked out on the main one.
@@ -95,12 +102,19 @@ void TrayStatusItem::draw() {
     }
 }
 
-Color TrayStatusItem::currentInk() const {
+TrayInk TrayStatusItem::currentInk() const {
     const auto foreground = tray_ ? tray_->foreground() : std::nullopt;
     std::vector<Color> pixels;
     const QRect where = icon_.geometry();
-    if (!foreground && where.isValid()) pixels = screenPixels(where);
-    return trayInk(foreground, pixels, fromQColor(qApp->palette().windowText().color()));
+    if (!foreground && where.isValid()) {
+        // Above and below the battery, where the tray's own colour shows whatever the icon is
+        // drawn in (a body may cover half of it).
+        const int band = std::max(1, static_cast<int>(where.height() * trayIconMargin));
+        pixels = screenPixels(QRect(where.left(), where.top(), where.width(), band));
+        const auto below = screenPixels(QRect(where.left(), where.bottom() + 1 - band, where.width(), band));
+        pixels.insert(pixels.end(), below.begin(), below.end());
+    }
+    return trayInk(foreground, pixels);
 }
 
 void TrayStatusItem::watchEmbedding() {
@@ -122,8 +136,6 @@ bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
         const bool placed = type == QEvent::Show || type == QEvent::Move;
         if (placed) inkDue_ = true;
         if (placed || (type == QEvent::Paint && std::exchange(inkDue_, false))) check(true, type == QEvent::Move);
-    } else if (watched == &paletteWatch_ && type == QEvent::ApplicationPaletteChange) {
-        check(true, false);
     }
     return QObject::eventFilter(watched, event);
 }

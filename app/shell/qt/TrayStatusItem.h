@@ -3,20 +3,18 @@
 // dots take the colour that stands out in the tray (as a Mac's menu bar colours a template
 // image for a light or a dark bar); the title and the spoken label become its tool tip.
 //
-// The colour comes from what the desktop tells (`trayInk`): the colour an X tray asks of its
+// The colours come from what the desktop tells (`trayInk`): the colour an X tray asks of its
 // icons (`_NET_SYSTEM_TRAY_COLORS`); else the tray's own colour, read from the screen where
-// the icon sits; else the palette, where a tray of the session bus draws the icon itself and
-// tells nothing of its place. It is worked out when the icon is first drawn, once the tray
-// has drawn the icon after showing or moving it, when the application's palette changes and
-// when the tray says other colours; each look is drawn in the colour last worked out.
+// the icon sits; else, where a tray of the session bus draws the icon itself and tells
+// nothing of its place or colour, light dots on a dark body, which read on any tray. They are
+// worked out when the icon is first drawn, once the tray has drawn the icon after showing or
+// moving it, and when the tray says other colours; each look is drawn in those worked out last.
 
 #include <QObject>
 #include <QSystemTrayIcon>
-#include <QWidget>
 #include <memory>
 
 #include "app/shell/qt/StatusItem.h"
-#include "platform/Color.h"
 #include "platform/x11/X11SystemTray.h"
 
 namespace norvane {
@@ -32,8 +30,8 @@ public:
     std::optional<Rect> frame() const override;
     std::optional<Rect> visibleFrame() const override;
 
-    // The colour the dots are drawn in now.
-    const std::optional<Color>& ink() const { return shownInk_; }
+    // The colours the image is drawn in now.
+    const std::optional<TrayInk>& ink() const { return shownInk_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,7 +39,7 @@ protected:
 private:
     // Draws the look in the colour worked out last, where either differs from what is shown.
     void draw();
-    Color currentInk() const;
+    TrayInk currentInk() const;
     // The widget the tray embeds, once the icon shows: where it shows and moves is watched.
     void watchEmbedding();
     // Works the colour out again, or tells that the item moved, on the event loop's next turn.
@@ -49,12 +47,10 @@ private:
 
     std::unique_ptr<X11SystemTray> tray_;
     QSystemTrayIcon icon_;
-    // Never shown: only widgets hear that the application's palette changed.
-    QWidget paletteWatch_;
     std::optional<StatusItemLook> look_;
-    std::optional<Color> ink_;  // as last worked out
+    std::optional<TrayInk> ink_;  // as last worked out
     std::optional<StatusItemLook> shownLook_;
-    std::optional<Color> shownInk_;
+    std::optional<TrayInk> shownInk_;
     QObject* embedded_ = nullptr;
     bool inkDue_ = false;  // the icon showed or moved: the colour is read once it is drawn there
     bool checkPosted_ = false;
