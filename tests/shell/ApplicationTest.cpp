@@ -1,6 +1,6 @@
 // The application in a process of its own, on Qt's offscreen platform or on a virtual X
 // display, with a machine, user folders and a runtime folder of the test's own, in the test's
-// own world (its home and view of the processes); other
+// own world (its home, environment, session bus and view of the processes); other
 // processes reach it as a second start and as the simulated Shortcuts command do.
 
 #include <gtest/gtest.h>
@@ -349,7 +349,8 @@ TEST_F(StartingBesideUnfitFiles, TheApplicationComesUpAndEndsOnSigterm) {
     quit();
 }
 
-// On an X display without a window manager, where a click on the desktop moves no focus.
+// On an X display without a window manager, where a click on the desktop moves no focus, and
+// on the world's bus, where no status-notifier watcher takes the item from the menu-bar strip.
 class OnADesktop : public RunningApplication {
 protected:
     testing::Xvfb xvfb;

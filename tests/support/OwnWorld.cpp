@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sched.h>
 #include <signal.h>
 #include <stdio.h>
@@ -14,6 +15,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string_view>
+
+extern char** environ;
 
 namespace norvane::testing {
 namespace {
@@ -95,10 +99,54 @@ std::optional<std::string> mountOwnProc() {
     return std::nullopt;
 }
 
-// The namespace's first process: starts the command and reaps every process of the namespace
-// that ends (the orphans are handed to it) until the command ends, whose status it gives. Its
-// own end then ends every process left.
+constexpr const char* busVariable = "DBUS_SESSION_BUS_ADDRESS";
+
+// The world's session bus, where a login has it ($XDG_RUNTIME_DIR/bus) and named in the
+// environment once it listens: its pid, or -1 where dbus-daemon cannot run (the world then has
+// no bus, never the host's).
+pid_t startSessionBus() {
+    const std::string address = std::string("unix:path=") + ::getenv("XDG_RUNTIME_DIR") + "/bus";
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+        ::unsetenv(busVariable);
+        return -1;
+    }
+    const pid_t bus = ::fork();
+    if (bus == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::fcntl(ready[1], F_SETFD, 0);                    // where it prints its address once it listens
+        const int quiet = ::open("/dev/null", O_WRONLY);  // as root it warns of its file limit
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
+        const std::string listen = "--address=" + address, print = "--print-address=" + std::to_string(ready[1]);
+        ::execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", listen.c_str(), print.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(ready[1]);
+    bool listening = false;
+    for (char c = 0; !listening;) {
+        const ssize_t n = ::read(ready[0], &c, 1);
+        if (n == 0 || (n < 0 && errno != EINTR)) break;
+        listening = n == 1 && c == '\n';
+    }
+    ::close(ready[0]);
+    if (listening) {
+        ::setenv(busVariable, address.c_str(), 1);
+        return bus;
+    }
+    if (bus > 0) {
+        ::kill(bus, SIGKILL);
+        waitFor(bus);
+    }
+    ::unsetenv(busVariable);
+    return -1;
+}
+
+// The namespace's first process: starts the world's bus and the command, and reaps every
+// process of the namespace that ends (the orphans are handed to it) until the command ends,
+// whose status it gives. Its own end then ends every process left, the bus too.
 [[noreturn]] void beFirst(const std::vector<std::string>& command) {
+    startSessionBus();
     const pid_t child = ::fork();
     if (child < 0) {
         ::perror("fork");
@@ -166,6 +214,49 @@ pid_t startWorld(const std::vector<std::string>& command, int report, const Endi
     ::_exit(first < 0 ? noWorld : waitFor(first));
 }
 
+// Whether the variable is one the test run sets, which the world keeps: the sanitizers'
+// options (the asan test preset), gtest's own settings (GTEST_FILTER…, set by hand), the
+// tests' own variables (a test's ENVIRONMENT property, or a person running it by hand), and the
+// terminal's type, which a login keeps too. Not the world's own variables, and not the
+// application's (NORVANE_MACHINE, NORVANE_SIM_…): each test gives its application a machine.
+bool setByTheTestRun(std::string_view name) {
+    constexpr std::string_view names[] = {"ASAN_OPTIONS", "LSAN_OPTIONS",      "UBSAN_OPTIONS",      "TERM",
+                                          "NORVANE_APP",  "NORVANE_OWN_WORLD", "NORVANE_SCREENSHOT", "NORVANE_SOURCE"};
+    constexpr std::string_view prefixes[] = {"GTEST_", "NORVANE_TEST_", "NORVANE_JOURNEY_"};
+    if (name == worldVariable || name == sharedProcessesVariable) return false;
+    for (const auto kept : names)
+        if (name == kept) return true;
+    for (const auto prefix : prefixes)
+        if (name.starts_with(prefix)) return true;
+    return false;
+}
+
+// The environment the world starts from: what a fresh login has and what the test run sets;
+// nothing of the host's loader (LD_LIBRARY_PATH, GTK_PATH, QT_PLUGIN_PATH…), desktop (DISPLAY,
+// WAYLAND_DISPLAY, XDG_CURRENT_DESKTOP, QT_…) or session bus, nor its TMPDIR, so the world's
+// folder and the tests' temporary ones are in /tmp. The system's PATH holds every program the
+// tests run (the build's are named by their paths), and one of the user's folders could shadow
+// one. The locale is C.UTF-8 whatever the host's: the tests that mean another name it.
+void startFromLogin() {
+    std::vector<std::pair<std::string, std::string>> kept;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string_view entry = *variable;
+        const auto equals = entry.find('=');
+        if (equals != std::string_view::npos && setByTheTestRun(entry.substr(0, equals)))
+            kept.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
+    }
+    const passwd* user = ::getpwuid(::geteuid());
+    ::clearenv();
+    for (const auto& [name, value] : kept) ::setenv(name.c_str(), value.c_str(), 1);
+    ::setenv("PATH", "/usr/local/bin:/usr/bin:/bin:/usr/local/sbin:/usr/sbin:/sbin", 1);
+    ::setenv("LANG", "C.UTF-8", 1);
+    if (user) {
+        ::setenv("USER", user->pw_name, 1);
+        ::setenv("LOGNAME", user->pw_name, 1);
+        ::setenv("SHELL", *user->pw_shell ? user->pw_shell : "/bin/sh", 1);
+    }
+}
+
 // A temporary folder with a home, the user folders in it and a runtime folder, named in the
 // environment that the command inherits.
 fs::path makeWorld() {
@@ -207,6 +298,7 @@ void removeTree(const fs::path& path) {
 
 int runInOwnWorld(const std::vector<std::string>& command) {
     if (command.empty()) return 2;
+    startFromLogin();
     const fs::path world = makeWorld();
     struct sigaction action {};
     action.sa_handler = passOn;
@@ -236,6 +328,7 @@ int runInOwnWorld(const std::vector<std::string>& command) {
     if (!why.empty()) {
         // The folders still keep the user's own out; the processes are the machine's.
         ::setenv(sharedProcessesVariable, ("no process view of its own (" + why + ")").c_str(), 1);
+        const pid_t bus = startSessionBus();
         pid_t plain = -1;
         {
             const EndingSignalsHeld held;
@@ -248,6 +341,10 @@ int runInOwnWorld(const std::vector<std::string>& command) {
             waitedFor = plain;
         }
         status = plain < 0 ? 1 : waitFor(plain);
+        if (bus > 0) {
+            ::kill(bus, SIGTERM);
+            waitFor(bus);
+        }
     }
     waitedFor = 0;
     removeTree(world);
