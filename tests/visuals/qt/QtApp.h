@@ -12,9 +12,11 @@ namespace norvane::testing {
 
 inline void ensureQtApplication() {
     if (QApplication::instance()) return;
-    // The offscreen platform, with the screens a test program was given, if any.
-    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QStringLiteral("offscreen")))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform, on the screens a test was given (NORVANE_TEST_SCREENS, the
+    // platform's configuration file), whatever else the environment says.
+    QByteArray platform = "offscreen";
+    if (const QByteArray screens = qgetenv("NORVANE_TEST_SCREENS"); !screens.isEmpty()) platform += ":configfile=" + screens;
+    qputenv("QT_QPA_PLATFORM", platform);
     static int argc = 1;
     static char name[] = "visuals_qt_tests";
     static char* argv[] = {name, nullptr};
