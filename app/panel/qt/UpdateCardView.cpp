@@ -115,8 +115,15 @@ void UpdateCardView::set(const UpdateCard& card, std::size_t stage) {
 void UpdateCardView::spring(int from) {
     frames_.cancel();
     settle();
+    // Qt shows a part made while the card is shown only when the event loop gets to it; the
+    // new height must count it now, or the card springs short of it and jumps at the end.
+    for (auto* part : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (part->isHidden() && !part->testAttribute(Qt::WA_WState_ExplicitShowHide)) part->show();
     const int to = heightForWidth(width());
     if (to <= 0 || to == from) return;
+    // The content stands where it will stay from the first frame, so a press aimed at a
+    // button lands on it however slowly the frames come.
+    holdContent(to);
     const Spring motion{UpdateCard::springResponse, UpdateCard::springDamping};
     const double start = queue_.uptime();
     const auto frame = [this, motion, start, from, to] {
@@ -131,6 +138,7 @@ void UpdateCardView::spring(int from) {
 
 void UpdateCardView::settle() {
     frames_.cancel();
+    holdContent(std::nullopt);
     setMinimumHeight(0);
     setMaximumHeight(QWIDGETSIZE_MAX);
 }

@@ -2,7 +2,8 @@
 // The update card on Qt: the header with the running version, the offer's title, then the
 // part of the stage (progress, text, buttons, the reason this copy cannot replace itself),
 // updated in place as the stage moves on. While shown, a change of stage springs the card
-// from its old height to its new one, frame by frame on the main queue.
+// from its old height to its new one, frame by frame on the main queue, while its content
+// stands where it will stay.
 
 #include "app/panel/UpdateCard.h"
 #include "app/visuals/qt/CardFrame.h"

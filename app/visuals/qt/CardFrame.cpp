@@ -9,8 +9,21 @@
 #include "app/visuals/qt/Painting.h"
 
 namespace norvane {
+namespace {
 
-CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card), content_(new QVBoxLayout(this)) {
+// The card's column, laid out at the height held, when one is.
+class ContentLayout final : public QVBoxLayout {
+public:
+    explicit ContentLayout(QWidget* parent) : QVBoxLayout(parent) {}
+    std::optional<int> held;
+    void setGeometry(const QRect& rect) override {
+        QVBoxLayout::setGeometry(held ? QRect(rect.topLeft(), QSize(rect.width(), *held)) : rect);
+    }
+};
+
+}  // namespace
+
+CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card), content_(new ContentLayout(this)) {
     const int padding = std::isfinite(card.padding) ? static_cast<int>(std::lround(std::clamp(card.padding, 0.0, 1000.0))) : 0;
     content_->setContentsMargins(padding, padding, padding, padding);
     // Leading, and as tall as the card: an alignment at the top would hold the content to its
@@ -18,6 +31,14 @@ CardFrame::CardFrame(Card card, QWidget* parent) : QWidget(parent), card_(card),
     content_->setAlignment(Qt::AlignLeft);
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void CardFrame::holdContent(std::optional<int> height) {
+    auto* layout = static_cast<ContentLayout*>(content_);
+    if (layout->held == height) return;
+    layout->held = height;
+    layout->invalidate();
+    layout->activate();
 }
 
 void CardFrame::paintEvent(QPaintEvent* event) {

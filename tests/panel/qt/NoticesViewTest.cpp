@@ -2,6 +2,8 @@
 
 #include <QScrollArea>
 #include <QTextDocument>
+#include <array>
+#include <map>
 
 #include "app/panel/qt/UpdateCardView.h"
 #include "tests/panel/qt/OpenPanel.h"
@@ -69,6 +71,41 @@ TEST_F(PanelNotices, TheCardsComeAndGoWithTheirStateAndTheirButtonsAct) {
     settle();
     EXPECT_TRUE(above->shown().empty());
     EXPECT_EQ(above->height(), 0);  // none take no room
+}
+
+TEST_F(PanelNotices, TheUpdateCardSpringsToItsWholeHeightWithItsContentInPlace) {
+    probe.update(AvailableUpdate{"1.5", 60, {"Faster charts."}, std::nullopt});
+    UpdateCardView* card = open().notices(Page::now)->updateCard();
+    // Where each shown part of the card is, within it.
+    const auto places = [card] {
+        std::map<QWidget*, std::array<int, 4>> out;
+        for (auto* part : card->findChildren<QWidget*>())
+            if (const QPoint at = part->mapTo(card, QPoint()); part->isVisible())
+                out[part] = {at.x(), at.y(), part->width(), part->height()};
+        return out;
+    };
+    // Each change of stage springs the card: shorter with a part made as it springs (the bar
+    // in place of the buttons), taller (the check's longer line), and taller with parts made
+    // (a failure's two buttons).
+    for (const UpdateStage& stage : std::vector<UpdateStage>{
+             update_stage::Downloading{0.5}, update_stage::Checking{},
+             update_stage::Failed{"The download is not the file the website announced. Try again later."}}) {
+        SCOPED_TRACE(stage.index());
+        probe.updateStage(stage);
+        settle();
+        ASSERT_TRUE(card->springing());
+        std::vector<std::map<QWidget*, std::array<int, 4>>> frames;
+        int last = 0;
+        for (int i = 0; card->springing() && i < 120; ++i, bench.run(1.0 / 60), events()) {
+            frames.push_back(places());
+            last = card->height();
+        }
+        ASSERT_FALSE(card->springing());
+        events();
+        // The card ends at the height it sprang to, and nothing moved on the way.
+        EXPECT_EQ(card->height(), last);
+        for (const auto& frame : frames) EXPECT_EQ(frame, places());
+    }
 }
 
 }  // namespace
