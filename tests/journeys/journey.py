@@ -365,6 +365,21 @@ class App:
             self.stderr.close()
         shutil.rmtree(self.work, ignore_errors=True)
 
+    def keep_screen(self):
+        """What the screen shows when a journey fails, kept beside the build's screenshots
+        (screenshots/failed/<journey>.png), and where."""
+        if not self.xvfb or self.xvfb.poll() is not None:
+            return "no screen to keep"
+        folder = Path(os.environ["NORVANE_APP"]).parents[3] / "screenshots/failed"
+        file = folder / f"{Path(sys.argv[0]).stem}{''.join('_' + a for a in sys.argv[1:])}.png"
+        try:
+            folder.mkdir(parents=True, exist_ok=True)
+            subprocess.run([os.environ["NORVANE_SCREENSHOT"], str(file)], env=self.env, check=True,
+                           timeout=deadline(), capture_output=True)
+            return f"the screen then: {file}"
+        except (OSError, subprocess.SubprocessError) as error:
+            return f"the screen could not be kept: {error}"
+
     def errors(self):
         """The application's standard error so far."""
         return self.stderr_path.read_text(errors="replace") if self.stderr_path.exists() else ""
@@ -696,6 +711,7 @@ def run(journey, *arguments, needs=(), **options):
         sys.exit(SKIPPED)
     except Exception:
         problems.append(traceback.format_exc())
+        problems.append(app.keep_screen())
     finally:
         errors = app.errors()
         app.stop()
