@@ -50,12 +50,16 @@ SystemCard::Row SystemCard::traffic(const std::string& label, std::optional<doub
                                     Color accent) {
     first = known(first);
     second = known(second);
-    if (!first || !second) return gauge(label, std::nullopt, std::nullopt, std::nullopt, false, accent);
-    const double total = *first + *second;
-    const double fraction = (std::log10(std::max(total, 1.0)) - 3) / 6;
-    return gauge(label, fraction, bytes(total, 1000) + "/s",
-                 words.first + " " + bytes(*first, 1000) + " · " + words.second + " " + bytes(*second, 1000), false,
-                 accent);
+    Row row = gauge(label, std::nullopt, std::nullopt, std::nullopt, false, accent);
+    if (first && second) {
+        const double total = *first + *second;
+        const double fraction = (std::log10(std::max(total, 1.0)) - 3) / 6;
+        row = gauge(label, fraction, bytes(total, 1000) + "/s",
+                    words.first + " " + bytes(*first, 1000) + " · " + words.second + " " + bytes(*second, 1000), false,
+                    accent);
+    }
+    row.detailRoom = true;
+    return row;
 }
 
 SystemCard SystemCard::make(const std::optional<SystemReading>& reading, const std::string& chip, Color accent) {

@@ -22,6 +22,10 @@ struct SystemCard {
         DotBar bar;                         // the fraction within 0...1
         bool hot = false;                   // past its alert threshold: bar and value red
         std::string accessibility;          // "Memory 11 GB, of 16 GB, pressure high"
+        // Whether the row keeps the room of that line while it has no detail: a traffic row's
+        // detail comes with the second reading, and the cards under this one must not move
+        // then, under a pointer that aims at them.
+        bool detailRoom = false;
         bool operator==(const Row&) const = default;
     };
 

@@ -56,6 +56,7 @@ public:
     void drain(std::optional<double> d) { m_.assign(m_.drain_, d, ModelField::drain); }
     void drainEarly(bool early) { m_.assign(m_.drainEarly_, early, ModelField::drainEarly); }
     void systemHealth(std::optional<std::int64_t> h) { m_.assign(m_.systemHealth_, h, ModelField::systemHealth); }
+    void system(std::optional<SystemReading> r) { m_.assign(m_.systemReading_, std::move(r), ModelField::system); }
     void usual(std::optional<double> u) { m_.assign(m_.usual_, u, ModelField::usual); }
     void usingWatts(std::optional<double> w) { m_.assign(m_.usingWatts_, w, ModelField::usingWatts); }
     void draws(std::vector<Draw> d) { m_.assign(m_.draws_, std::move(d), ModelField::draws); }

@@ -29,8 +29,9 @@ public:
     }
     void set(const SystemCard::Row& row) {
         label_->setText(qs(row.label));
-        detail_->setText(qs(row.detail.value_or("")));
-        detail_->setVisible(row.detail.has_value());
+        // A blank line keeps the detail's room while there is none yet.
+        detail_->setText(row.detail ? qs(*row.detail) : QStringLiteral(" "));
+        detail_->setVisible(row.detail.has_value() || row.detailRoom);
         bar_->setFixed(row.bar.layout());
         value_->setStyle(StatsTab::figureStyle(row.hot ? row.bar.color : Color::white()));
         value_->setText(qs(row.value));

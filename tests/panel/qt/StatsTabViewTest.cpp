@@ -163,6 +163,25 @@ TEST_F(StatsWidgets, TheSliderKeepsTheKeyboardAndThePageItsPlaceThroughARequestA
     EXPECT_EQ(std::pair(m.limit(), read()), std::pair(std::int64_t{100}, std::pair(std::string("Off"), 100)));
 }
 
+// The traffic figures come with the second reading; the cards under the system card keep their
+// place then, so a press aimed at the history card's spans lands on them.
+TEST_F(StatsWidgets, TheCardsUnderTheSystemCardHoldTheirPlaceWhenTheTrafficComes) {
+    StatsTabView& page = open();
+    SystemReading reading;
+    reading.cpu = 0.2;
+    reading.memoryUsed = 8e9;
+    reading.memoryTotal = 16e9;
+    probe.system(reading);
+    settle();
+    const auto place = [&] { return page.historyCard()->mapTo(&page, QPoint()).y(); };
+    const int before = place();
+    reading.diskRead = reading.diskWritten = reading.networkIn = reading.networkOut = 2e6;
+    probe.system(reading);
+    settle();
+    EXPECT_TRUE(shows(page.systemCard(), "R 2.0 MB · W 2.0 MB"));
+    EXPECT_EQ(place(), before);
+}
+
 TEST_F(StatsWidgets, TheSystemCardReadsOnlyWhileShownTheReportIsSavedAndTheLimitsLayoutsSwitch) {
     probe.panelOpen(true);
     probe.limitAvailability(availability::UnverifiedOS{"27.3"});
