@@ -14,8 +14,11 @@ Point panelOrigin(const Rect& item, double width, double height, const Rect& vis
     return {x, std::max(visible.y, std::min(y, visible.y + visible.height - height))};
 }
 
-bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows) {
+bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows,
+                      std::optional<std::uint32_t> openedBy) {
     if (press.button == ClickMonitor::Button::other) return false;
+    // Server times wrap: a press no later than the opening input is at most that far behind.
+    if (press.time != 0 && openedBy && static_cast<std::int32_t>(press.time - *openedBy) <= 0) return false;
     if (!(ratio > 0) || !std::isfinite(ratio)) ratio = 1;
     const double x = press.x / ratio, y = press.y / ratio;
     for (const Rect& window : ownWindows)

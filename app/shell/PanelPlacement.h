@@ -4,6 +4,8 @@
 // bottom), always inside the screen's visible frame; and which presses close it. Screen
 // coordinates, y growing downwards.
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/visuals/Card.h"
@@ -24,8 +26,12 @@ Point panelOrigin(const Rect& item, double width, double height, const Rect& vis
 
 // Whether a press that the global monitor saw closes the panel: a left or a right press
 // outside the application's own windows (the panel, the status item), since a press in
-// them is the application's own. The press is in device pixels, `ratio` of them a point
-// (1 where that is not a number above 0).
-bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows);
+// them is the application's own, made after the input that opened the panel (`openedBy`, the
+// display server's time of the last input event the application had when it opened): a
+// monitor heard late, on a busy machine, may tell of the very press that opened the panel in a
+// window gone since (the tour's last button). The press is in device pixels, `ratio` of them a
+// point (1 where that is not a number above 0).
+bool pressClosesPanel(const ClickMonitor::Press& press, double ratio, const std::vector<Rect>& ownWindows,
+                      std::optional<std::uint32_t> openedBy = std::nullopt);
 
 }  // namespace norvane

@@ -47,7 +47,8 @@ X11ClickMonitor::X11ClickMonitor(const std::optional<std::string>& display, std:
         if ((event.response_type & 0x7F) != XCB_GE_GENERIC) return;
         const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
         if (generic.extension != opcode_ || generic.event_type != XCB_INPUT_RAW_BUTTON_PRESS) return;
-        pressed(reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event).detail);
+        const auto& raw = reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event);
+        pressed(raw.detail, raw.time);
     });
 }
 
@@ -70,7 +71,7 @@ ClickMonitor::Button X11ClickMonitor::button(std::uint32_t number) {
     return Button::other;
 }
 
-void X11ClickMonitor::pressed(std::uint32_t number) {
+void X11ClickMonitor::pressed(std::uint32_t number, std::uint32_t time) {
     Handler call;
     {
         std::lock_guard lock(mutex_);
@@ -79,7 +80,7 @@ void X11ClickMonitor::pressed(std::uint32_t number) {
     if (!call) return;
     // On this thread the reply is read here; events that came with it wait in xcb's queue,
     // which the thread drains before it polls again.
-    Press press{button(number)};
+    Press press{button(number), 0, 0, time};
     const Reply<xcb_query_pointer_reply_t> pointer(
         xcb_query_pointer_reply(x_->get(), xcb_query_pointer(x_->get(), x_->root()), nullptr), std::free);
     if (pointer) {

@@ -45,7 +45,7 @@ public:
     static Button button(std::uint32_t number);
 
 private:
-    void pressed(std::uint32_t number);
+    void pressed(std::uint32_t number, std::uint32_t time);
     // Whether `window`, or the window under the pointer within it, is this process's.
     bool ownWindow(std::uint32_t window) const;
 

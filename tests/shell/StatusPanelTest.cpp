@@ -113,6 +113,7 @@ TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePane
         ClickMonitor::Press press;
         double ratio;
         bool closes;
+        std::optional<std::uint32_t> openedBy = std::nullopt;  // the server's time of the opening input
     };
     const Case cases[] = {
         {"left on the desktop", {B::left, 100, 500}, 1, true},
@@ -124,8 +125,14 @@ TEST(PanelPlacement, ALeftOrRightPressOutsideTheApplicationsWindowsClosesThePane
         {"device pixels at twice the points: in the panel", {B::left, 2200, 600}, 2, false},
         {"device pixels at twice the points: outside", {B::left, 1200, 600}, 2, true},
         {"a ratio that is no number counts as one", {B::left, 1200, 300}, std::nan(""), false},
+        // A press heard late: the one that opened the panel, or one before, closes nothing.
+        {"the press that opened it", {B::left, 100, 500, 5000}, 1, false, 5000},
+        {"a press before it opened", {B::left, 100, 500, 4000}, 1, false, 5000},
+        {"a press after it opened", {B::left, 100, 500, 5001}, 1, true, 5000},
+        {"after it opened, the server's clock gone round", {B::left, 100, 500, 10}, 1, true, 0xFFFFFFF0u},
+        {"a press of no known time", {B::left, 100, 500, 0}, 1, true, 5000},
     };
-    for (const auto& c : cases) EXPECT_EQ(pressClosesPanel(c.press, c.ratio, own), c.closes) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(pressClosesPanel(c.press, c.ratio, own, c.openedBy), c.closes) << c.what;
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "app/shell/qt/StatusPanel.h"
 
 #include <QEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QInputEvent>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -97,6 +99,25 @@ StatusPanel::~StatusPanel() {
 
 void StatusPanel::closeOnClicksOutside(ClickMonitor& monitor) {
     clicks_ = &monitor;
+    // On X11 an input event's time is the display server's, as a monitored press's is.
+    struct InputTimes final : QObject {
+        std::optional<std::uint32_t>& last;
+        explicit InputTimes(std::optional<std::uint32_t>& l) : last(l) {}
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                if (const auto time = static_cast<QInputEvent*>(event)->timestamp()) last = static_cast<std::uint32_t>(time);
+                break;
+            default: break;
+            }
+            return QObject::eventFilter(watched, event);
+        }
+    };
+    inputTimes_ = std::make_unique<InputTimes>(lastInput_);
+    QCoreApplication::instance()->installEventFilter(inputTimes_.get());
     // Presses come on the monitor's thread; the panel hears of them on the main queue.
     monitor.installHandler([&queue = queue_, weak = std::weak_ptr<StatusPanel*>(alive_)](const ClickMonitor::Press& press) {
         queue.post([weak, press] {
@@ -110,7 +131,7 @@ void StatusPanel::pressed(const ClickMonitor::Press& press) {
     std::vector<Rect> own{toRect(panel_->frameGeometry())};
     if (const auto item = item_->frame()) own.push_back(*item);
     const QScreen* screen = panel_->screen();
-    if (pressClosesPanel(press, screen ? screen->devicePixelRatio() : 1, own)) close();
+    if (pressClosesPanel(press, screen ? screen->devicePixelRatio() : 1, own, openedBy_)) close();
 }
 
 bool StatusPanel::isOpen() const {
@@ -118,6 +139,7 @@ bool StatusPanel::isOpen() const {
 }
 
 void StatusPanel::show() {
+    openedBy_ = lastInput_;
     view_->fitPages();  // the screen may have changed while the panel was closed
     panel_->adjustSize();
     place();

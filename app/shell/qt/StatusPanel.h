@@ -103,6 +103,11 @@ private:
     Observers::Subscription itemFields_;
     Task delayedShow_;
     ClickMonitor* clicks_ = nullptr;
+    // The display server's time of the last input event the application had (a press, a
+    // release, a key), kept by a filter of the application's events, and of that one when the
+    // panel last opened.
+    std::optional<std::uint32_t> lastInput_, openedBy_;
+    std::unique_ptr<QObject> inputTimes_;
 };
 
 }  // namespace norvane

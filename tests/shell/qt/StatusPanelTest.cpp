@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QAbstractButton>
 
@@ -41,9 +42,10 @@ protected:
                                               openAtLaunch);
         panel->closeOnClicksOutside(clicks);
     }
-    // A left press at a point of the screen, heard on the main queue.
-    void press(QPoint at) {
-        clicks.handler({ClickMonitor::Button::left, double(at.x()), double(at.y())});
+    // A left press at a point of the screen, made at a time of the display server's, heard on
+    // the main queue.
+    void press(QPoint at, std::uint32_t time = 0) {
+        clicks.handler({ClickMonitor::Button::left, double(at.x()), double(at.y()), time});
         bench.queue.drain();
     }
     void loseFocus() {
@@ -137,6 +139,20 @@ TEST_F(Panel, AClickOpensItUnderTheItemAndAClickSoonAfterAClosingDoesNot) {
     press(QPoint(20, 600));
     EXPECT_FALSE(panel->isOpen());
     EXPECT_FALSE(m.panelOpen());
+
+    // A press heard only after the panel opened, in a window gone meanwhile (the tour's last
+    // button): the application had its release first, so it closes nothing; a later one does.
+    QWidget gone;
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    release.setTimestamp(70'000);
+    QApplication::sendEvent(&gone, &release);
+    bench.queue.advance(1);
+    panel->show();
+    press(QPoint(20, 600), 69'900);
+    EXPECT_TRUE(panel->isOpen());
+    press(QPoint(20, 600), 70'100);
+    EXPECT_FALSE(panel->isOpen());
 }
 
 TEST_F(Panel, AnOpenPanelGoesBackUnderItsItemWhenTheItemMovesAndFitsASmallerScreen) {
