@@ -1,6 +1,7 @@
 #include "platform/CodeSigning.h"
 
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
@@ -29,6 +30,12 @@ namespace norvane {
 namespace fs = std::filesystem;
 
 namespace {
+
+// OpenSSL frees every thread's state from an exit handler. A connection's thread that is still
+// checking a peer when the program ends (it is never waited for) then hashes on freed state, or
+// frees its own a second time as it ends: a crash, or a hang under the sanitizers, at quit. Set
+// before main, so before any other first use (the transfer library's) registers that handler.
+const bool cryptoOutlivesExit = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
 
 constexpr std::string_view requirementHead = "anchor apple generic and identifier \"";
 constexpr std::string_view requirementMiddle = "\" and certificate leaf[subject.OU] = \"";

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <thread>
 #include <tuple>
 
 #include "platform/MainBundle.h"
@@ -283,6 +285,32 @@ TEST(SigningKeys, FirstUsesAtOnceByProcessesOfOnePidEndWithOneKey) {
             EXPECT_EQ(line.substr(2), lines[0].substr(2)) << said;
             EXPECT_EQ(line.size(), 66u) << line;
         }
+    }
+}
+
+// A connection's thread, never waited for, may be checking a peer's code when the program ends:
+// the exit must not pull the hashing's state from under it. Each round is a process whose thread
+// hashes on while its main thread returns; one that crashes or fails a digest says so in its status.
+TEST(FileDigest, AThreadThatHashesWhileTheProgramEndsNeitherCrashesNorFails) {
+    const testing::TempFolder dir;
+    const Path file = dir.write("sealed", std::string(4096, 'x'));
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::atomic<bool> hashed{false};
+            std::thread([&] {
+                for (;;) {
+                    if (!fileDigest(file)) ::_exit(3);
+                    hashed = true;
+                }
+            }).detach();
+            while (!hashed) std::this_thread::yield();
+            std::exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_EQ(status, 0) << "round " << round;
     }
 }
 
