@@ -131,42 +131,54 @@ void forEachExecutableMapping(std::string_view maps, Each each) {
 }
 
 // What the kernel shows of a mapped file: a private, read-only mapping of that very file of our
-// own. The kernel puts a probe's breakpoints (uprobes) into every mapping of the file, this one
-// too, and no one else writes into it; so a peer's code page that holds the same bytes holds
-// nothing the peer, a library or a debugger wrote, only what the kernel placed.
+// own, and the file's own bytes. The kernel puts a probe's breakpoints (uprobes) into every
+// mapping of the file, this one too, but never into the file, and no one else writes into our
+// mapping. So a peer's code page holds nothing the peer, a library or a debugger wrote when each
+// of its bytes is the file's own, or a breakpoint where our mapping shows one too. A probe is
+// placed, and removed, one process at a time: a peer the kernel has not reached yet holds the
+// file's byte where our fresh mapping already holds the breakpoint, which is the file's code all
+// the same.
 class KernelView {
 public:
     KernelView(const std::string& path, std::uint64_t inode, const MappingSource& source, std::uint64_t length,
-               std::uint64_t pageSize) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+               std::uint64_t pageSize)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)), offset_(source.offset) {
         struct stat file {};
-        const bool same = fd >= 0 && ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_ino == inode &&
-                          major(file.st_dev) == source.major && minor(file.st_dev) == source.minor;
+        const bool same = fd_.get() >= 0 && ::fstat(fd_.get(), &file) == 0 && S_ISREG(file.st_mode) &&
+                          file.st_ino == inode && major(file.st_dev) == source.major &&
+                          minor(file.st_dev) == source.minor;
         // Only the pages that hold some of the file (the last one filled up with zeros, as the
         // peer's is): a page past its end has no bytes to show.
         if (same && source.offset < static_cast<std::uint64_t>(file.st_size)) {
             const std::uint64_t rest = static_cast<std::uint64_t>(file.st_size) - source.offset;
             length_ = std::min(length, (rest + pageSize - 1) / pageSize * pageSize);
-            void* view = ::mmap(nullptr, length_, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(source.offset));
+            void* view = ::mmap(nullptr, length_, PROT_READ, MAP_PRIVATE, fd_.get(), static_cast<off_t>(source.offset));
             view_ = view == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(view);
         }
-        if (fd >= 0) ::close(fd);
     }
     ~KernelView() {
         if (view_) ::munmap(const_cast<unsigned char*>(view_), length_);
     }
     KernelView(const KernelView&) = delete;
     KernelView& operator=(const KernelView&) = delete;
-    // How the page at `at` bytes into the mapping compares with `bytes`: the same, or other only
-    // where one of the two holds a breakpoint (a probe placed or removed while we looked: the
-    // kernel goes through the processes one by one), or other.
+    // How the page at `at` bytes into the mapping compares with `bytes`: the kernel's, or other
+    // only by breakpoints that our mapping does not show (a probe being removed, which reaches
+    // the peer later than our mapping; or a debugger's), or other.
     enum class Match { same, breakpoints, other };
-    Match compare(std::uint64_t at, const unsigned char* bytes, std::size_t size) const {
+    Match compare(std::uint64_t at, const unsigned char* bytes, std::size_t size) {
         if (!view_ || at >= length_ || size > length_ - at) return Match::other;
+        own_.assign(size, 0);  // past the file's end, zeros
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t n = ::pread(fd_.get(), own_.data() + done, size - done, static_cast<off_t>(offset_ + at + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return Match::other;
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
         Match match = Match::same;
         for (std::size_t i = 0; i < size; ++i) {
-            if (view_[at + i] == bytes[i]) continue;
-            if (view_[at + i] != breakpoint && bytes[i] != breakpoint) return Match::other;
+            if (bytes[i] == own_[i] || (bytes[i] == breakpoint && view_[at + i] == breakpoint)) continue;
+            if (bytes[i] != breakpoint) return Match::other;
             match = Match::breakpoints;
         }
         return match;
@@ -175,8 +187,11 @@ public:
     static constexpr unsigned char breakpoint = 0xCC;  // int3, which a uprobe writes on x86
 
 private:
+    FileDescriptor fd_;
+    std::uint64_t offset_;
     const unsigned char* view_ = nullptr;
     std::uint64_t length_ = 0;
+    std::vector<unsigned char> own_;
 };
 
 // No more of a process's pages are compared with their files than this (16 MiB of 4 KiB pages):
@@ -197,16 +212,16 @@ std::optional<std::uint64_t> writtenPages(int pagemap, std::uint64_t start, std:
     const auto keptByKernel = [&](std::uint64_t address) {
         if (compared >= maximumComparedPages || source.offset == UINT64_MAX || memory() < 0) return false;
         ++compared;
-        // Pages that differ only by breakpoints are looked at again, a little later, with a
-        // fresh view: a probe being placed or removed reaches the two at different moments.
+        // Pages that differ only by breakpoints our mapping lacks are looked at again, a little
+        // later, with a fresh view: a probe being removed reaches the peer after our mapping.
         for (int attempt = 0;; ++attempt) {
             if (!view) view.emplace(code.path, code.inode, source, end - start, pageSize);
             const ssize_t n = ::pread(memory(), page.data(), pageSize, static_cast<off_t>(address));
             const auto match = n == static_cast<ssize_t>(pageSize) ? view->compare(address - start, page.data(), pageSize)
                                                                    : KernelView::Match::other;
-            if (match != KernelView::Match::breakpoints || attempt == 2) return match == KernelView::Match::same;
+            if (match != KernelView::Match::breakpoints || attempt == 4) return match == KernelView::Match::same;
             view.reset();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10 * (attempt + 1)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 << attempt));  // 310 ms in all
         }
     };
     for (std::uint64_t index = start / pageSize; index < end / pageSize;) {

@@ -103,7 +103,8 @@ TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
 
 // A code page counts as written when it holds other bytes than the kernel shows of its file: a
 // byte written as a debugger writes (through /proc/<pid>/mem), a breakpoint too, but not the
-// file's own byte put back, nor the breakpoint of a probe the kernel placed.
+// file's own byte put back, nor the breakpoint of a probe the kernel placed, nor the file's byte
+// where the kernel is placing one.
 class WrittenCode : public ::testing::Test {
 protected:
     TempFolder dir;
@@ -147,6 +148,10 @@ TEST_F(WrittenCode, ABreakpointTheKernelPlacedIsNotWritten) {
     auto placed = testing::Uprobe::place(file, 4096 + 16);
     if (const auto* why = std::get_if<std::string>(&placed)) GTEST_SKIP() << *why;
     ASSERT_EQ(code[4096 + 16], 0xCC);  // in our copy of the page, as in every mapping of the file
+    EXPECT_EQ(written(), 0u);
+    // The file's own byte where the kernel shows the probe: a process the kernel has not reached
+    // yet while it places the probe in one process after another.
+    write(4096 + 16, 0x90);
     EXPECT_EQ(written(), 0u);
     write(4096 + 200, 0x91);  // the kernel's page, written by someone else as well
     EXPECT_EQ(written(), 1u);
