@@ -67,6 +67,11 @@ std::string hex(const unsigned char* bytes, std::size_t size) {
     return out;
 }
 
+// A result with its own words as the reason.
+ProcessCheck checked(SignatureCheck result) {
+    return {result, result == SignatureCheck::valid ? std::string() : std::string(describe(result))};
+}
+
 using Clock = std::chrono::steady_clock;
 // No deadline: a file the signing tool hashes, or the update's archive.
 constexpr Clock::time_point never = Clock::time_point::max();
@@ -436,15 +441,6 @@ std::optional<SignatureRecord> recordOf(const Path& bundle) {
     return text ? parseSignatureRecord(*text) : std::nullopt;
 }
 
-// Whether a path lies in one of the system's library folders (/usr/lib, /lib and their 32-
-// and 64-bit kin), which only the administrator can write.
-bool inSystemLibraries(std::string_view path) {
-    for (const std::string_view folder : {"/usr/lib/", "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/lib/", "/lib32/",
-                                          "/lib64/", "/libx32/"})
-        if (path.starts_with(folder) && path.find("/../") == std::string_view::npos) return true;
-    return false;
-}
-
 // The code's bundle, its record and its identifier; absent when the code is not signed.
 struct SignedCode {
     Path bundle;
@@ -532,10 +528,10 @@ bool trustKey(const Path& anchors, std::string_view team, std::string_view publi
     return createDirectories(anchors) && writeFileAtomically(file, text);
 }
 
-SignatureCheck CodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
+ProcessCheck CodeSigning::checkProcess(std::int32_t pid, std::string_view requirement, const CheckDepth&) const {
     const auto code = processCode(pid);
-    if (!code) return parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement;
-    return checkValidity(*code, requirement);
+    if (!code) return checked(parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement);
+    return checked(checkValidity(*code, requirement));
 }
 
 std::optional<Requirement> parseRequirement(std::string_view text) {
@@ -723,93 +719,41 @@ std::function<bool(const MappedCode&)> sealedFileOf(const SignedCode& found) {
 }
 
 // A check of code, or of the code a running process executes (`pid`): the requirement and the
-// record's cheap facts, then what the process shows, then the bundle's seal (without `hash`,
-// only the digests already kept).
-SignatureCheck checkCode(const Path& anchors, double seconds, const Path& code, std::string_view requirement,
-                         std::optional<std::int32_t> pid, bool hash) {
+// record's cheap facts, then what the process shows, then the bundle's seal (without
+// `depth.hash`, only the digests already kept).
+ProcessCheck checkCode(const Path& anchors, double seconds, const Path& code, std::string_view requirement,
+                       std::optional<std::int32_t> pid, const CheckDepth& depth) {
     const auto deadline =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     const auto wanted = parseRequirement(requirement);
-    if (!wanted) return SignatureCheck::badRequirement;
+    if (!wanted) return checked(SignatureCheck::badRequirement);
     const auto found = signedCode(code);
-    if (!found) return SignatureCheck::notSigned;
+    if (!found) return checked(SignatureCheck::notSigned);
     // The cheap facts first: no file is hashed for code that could not pass anyway.
     // "anchor apple generic": only a developer certificate, which names a team, meets it.
     if (!found->record.team || *found->record.team != wanted->team || found->identifier != wanted->identifier)
-        return SignatureCheck::requirementNotMet;
-    if (!trusted(anchors, found->record)) return SignatureCheck::untrusted;
+        return checked(SignatureCheck::requirementNotMet);
+    if (!trusted(anchors, found->record)) return checked(SignatureCheck::untrusted);
     if (pid) {
-        switch (foreignCodeIn(readProcessCode(*pid), sealedFileOf(*found))) {
+        const auto foreign = lookAtPeer(*pid, sealedFileOf(*found), depth.breakpoints, deadline);
+        switch (foreign.kind) {
         case ForeignCode::none: break;
-        case ForeignCode::unreadable: return SignatureCheck::notSigned;
-        default: return SignatureCheck::foreignCode;
+        case ForeignCode::unreadable: return {SignatureCheck::notSigned, "it cannot be looked at: " + foreign.what};
+        case ForeignCode::unsettled: return {SignatureCheck::unsettled, describe(foreign)};
+        case ForeignCode::late: return {SignatureCheck::timedOut, "its code could not be compared with its files in time"};
+        default: return {SignatureCheck::foreignCode, "it runs foreign code: " + describe(foreign)};
         }
     }
-    switch (sealed(found->bundle, found->record, deadline, hash)) {
-    case Seal::intact: return SignatureCheck::valid;
-    case Seal::broken: return SignatureCheck::modified;
-    case Seal::unknown: return SignatureCheck::needsHashing;
+    switch (sealed(found->bundle, found->record, deadline, depth.hash)) {
+    case Seal::intact: return checked(SignatureCheck::valid);
+    case Seal::broken: return checked(SignatureCheck::modified);
+    case Seal::unknown: return checked(SignatureCheck::needsHashing);
     case Seal::late: break;
     }
-    return SignatureCheck::timedOut;
+    return checked(SignatureCheck::timedOut);
 }
-
-// Besides every LD_ variable: glibc's; Qt's; GLib's and GTK's, which Qt's desktop themes load;
-// libcrypto's engines and providers; Mesa's and GLVND's drivers.
-constexpr std::string_view loaderVariables[] = {
-    "GLIBC_TUNABLES", "GCONV_PATH",
-    "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QML_IMPORT_PATH", "QML2_IMPORT_PATH",
-    "GIO_EXTRA_MODULES", "GIO_MODULE_DIR", "GTK_PATH", "GTK_EXE_PREFIX",
-    "OPENSSL_CONF", "OPENSSL_ENGINES", "OPENSSL_MODULES",
-    "LIBGL_DRIVERS_PATH", "__EGL_VENDOR_LIBRARY_DIRS", "__EGL_VENDOR_LIBRARY_FILENAMES",
-};
 
 }  // namespace
-
-bool isLoaderVariable(std::string_view name) {
-    return name.starts_with("LD_") ||
-           std::find(std::begin(loaderVariables), std::end(loaderVariables), name) != std::end(loaderVariables);
-}
-
-std::optional<ProcessCode> readProcessCode(std::int32_t pid) {
-    auto mapped = mappedCode(pid);
-    const auto tracer = processTracer(pid);
-    auto environment = processEnvironmentNames(pid);
-    if (!mapped || !tracer || !environment) return std::nullopt;
-    return ProcessCode{std::move(*mapped), *tracer, std::move(*environment)};
-}
-
-ForeignCodeFound findForeignCode(const std::optional<ProcessCode>& process,
-                                 const std::function<bool(const MappedCode&)>& sealed) {
-    if (!process) return {ForeignCode::unreadable, {}};
-    for (const auto& code : process->mapped) {
-        // The kernel's own pages: the same in every process, or (uprobes) put there for a
-        // probe only the administrator can set.
-        if (code.path == "[vdso]" || code.path == "[vsyscall]" || code.path == "[uprobes]") continue;
-        // Anonymous memory, the stack or the heap made executable, a shared memory segment.
-        if (!code.path.starts_with('/')) return {ForeignCode::anonymousCode, code.path};
-        if (!inSystemLibraries(code.path) && !sealed(code)) return {ForeignCode::foreignFile, code.path};
-        if (code.writtenPages > 0) return {ForeignCode::writtenCode, code.path};
-    }
-    if (process->tracer != 0) return {ForeignCode::tracer, std::to_string(process->tracer)};
-    for (const auto& name : process->environment)
-        if (isLoaderVariable(name)) return {ForeignCode::loaderVariable, name};
-    return {ForeignCode::none, {}};
-}
-
-std::string describe(const ForeignCodeFound& found) {
-    switch (found.kind) {
-    case ForeignCode::none: return "no foreign code";
-    case ForeignCode::unreadable: return "the process cannot be looked at";
-    case ForeignCode::foreignFile: return "code from a file outside its bundle and the system's libraries (" + found.what + ")";
-    case ForeignCode::anonymousCode:
-        return "executable memory of no file (" + (found.what.empty() ? std::string("anonymous") : found.what) + ")";
-    case ForeignCode::writtenCode: return "code written in memory (" + found.what + ")";
-    case ForeignCode::tracer: return "a tracer (pid " + found.what + ")";
-    case ForeignCode::loaderVariable: return "a loader variable in its environment (" + found.what + ")";
-    }
-    return "foreign code";
-}
 
 std::string_view describe(SignatureCheck check) {
     switch (check) {
@@ -822,42 +766,27 @@ std::string_view describe(SignatureCheck check) {
     case SignatureCheck::timedOut: return "its bundle could not be checked in time";
     case SignatureCheck::foreignCode: return "it runs foreign code";
     case SignatureCheck::needsHashing: return "its bundle must be hashed first";
+    case SignatureCheck::unsettled: return "its code must be looked at again";
     }
     return "it did not pass the check";
 }
 
-std::string CodeSigning::refusalReason(std::int32_t, SignatureCheck check) const { return std::string(describe(check)); }
-
-std::string RecordCodeSigning::refusalReason(std::int32_t pid, SignatureCheck check) const {
-    const auto code = check == SignatureCheck::foreignCode ? processCode(pid) : std::nullopt;
-    const auto found = code ? signedCode(*code) : std::nullopt;
-    if (!found) return CodeSigning::refusalReason(pid, check);
-    return "it runs foreign code: " + describe(findForeignCode(readProcessCode(pid), sealedFileOf(*found)));
-}
-
 SignatureCheck RecordCodeSigning::checkValidity(const Path& code, std::string_view requirement) const {
-    return checkCode(anchors_, checkSeconds_, code, requirement, std::nullopt, true);
+    return checkCode(anchors_, checkSeconds_, code, requirement, std::nullopt, {}).result;
 }
 
-SignatureCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement) const {
-    return checkRunning(pid, requirement, true);
-}
-
-SignatureCheck RecordCodeSigning::quickCheckProcess(std::int32_t pid, std::string_view requirement) const {
-    return checkRunning(pid, requirement, false);
-}
-
-SignatureCheck RecordCodeSigning::checkRunning(std::int32_t pid, std::string_view requirement, bool hash) const {
+ProcessCheck RecordCodeSigning::checkProcess(std::int32_t pid, std::string_view requirement,
+                                             const CheckDepth& depth) const {
     const auto code = processCode(pid);
-    if (!code) return parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement;
+    if (!code) return checked(parseRequirement(requirement) ? SignatureCheck::notSigned : SignatureCheck::badRequirement);
     // The file at the path must be the one the process runs: a program replaced at its path
     // after its start shows as "(deleted)" or as another inode.
     struct stat running {}, named {};
     const std::string exe = procFile(pid, "exe");
     if (::stat(exe.c_str(), &running) != 0 || ::stat(code->c_str(), &named) != 0 || running.st_dev != named.st_dev ||
         running.st_ino != named.st_ino)
-        return SignatureCheck::notSigned;
-    return checkCode(anchors_, checkSeconds_, *code, requirement, pid, hash);
+        return {SignatureCheck::notSigned, "its program is no longer the file at " + code->string()};
+    return checkCode(anchors_, checkSeconds_, *code, requirement, pid, depth);
 }
 
 }  // namespace norvane

@@ -19,7 +19,7 @@
 
 #include "platform/Files.h"
 #include "platform/Machine.h"
-#include "platform/ProcessTable.h"
+#include "platform/PeerCode.h"
 #include "platform/Value.h"
 
 namespace norvane {
@@ -71,49 +71,24 @@ enum class SignatureCheck {
                         // (ForeignCode)
     needsHashing,       // a check that may hash nothing met a sealed file whose digest is not
                         // known yet: only a full check can tell
+    unsettled,          // a check that may not wait met code pages that differ from the kernel's
+                        // view only by breakpoints the view lacks: look again a moment later
 };
 
-// What a running process shows of code other than its own sealed files and the system's
-// libraries, or of a way to put such code into it; `none` when it shows nothing of the kind.
-enum class ForeignCode {
-    none,
-    unreadable,      // its map, status or environment cannot be read: nothing can be told
-    foreignFile,     // a file mapped as code lies outside the system's library folders and is no
-                     // sealed file of its bundle (the very inode now at that path)
-    anonymousCode,   // executable memory that is no file, nor the kernel's [vdso] or [vsyscall]
-    writtenCode,     // code pages of an allowed file written in memory
-    tracer,          // another process traces it
-    loaderVariable,  // its environment tells the loader, or a library it loads, where to find code
+// What a check of a running process found: the result, and why in words for the refused peer
+// and the log, worked out from what the check itself saw (empty when valid).
+struct ProcessCheck {
+    SignatureCheck result = SignatureCheck::notSigned;
+    std::string reason;
+};
+// How far a check of a running process may go: hash sealed files whose digests are not known
+// (else `needsHashing`), and what to do with code pages that differ only by breakpoints
+// (SecondLook::later makes it `unsettled`).
+struct CheckDepth {
+    bool hash = true;
+    SecondLook breakpoints = SecondLook::wait;
 };
 
-// What the check looks at in a running process: every executable mapping, its tracer and the
-// names in its environment.
-struct ProcessCode {
-    std::vector<MappedCode> mapped;
-    std::int32_t tracer = 0;
-    std::vector<std::string> environment;
-};
-// The process as it is now; absent when any part of it cannot be read.
-std::optional<ProcessCode> readProcessCode(std::int32_t pid);
-// Whether an environment variable tells the loader or a library the app loads where to find
-// code, or changes how the loader runs: every LD_ variable, glibc's tunables, iconv's and Qt's
-// plugin paths, and the module paths of GIO, GTK, OpenSSL and Mesa.
-bool isLoaderVariable(std::string_view name);
-// The first thing the process shows of foreign code, in the order of ForeignCode, with what
-// shows it (the file or region, the tracer's pid, the variable's name); `sealed` tells whether a
-// mapped file outside the system's library folders is one of its bundle's.
-struct ForeignCodeFound {
-    ForeignCode kind = ForeignCode::none;
-    std::string what;
-};
-ForeignCodeFound findForeignCode(const std::optional<ProcessCode>& process,
-                                 const std::function<bool(const MappedCode&)>& sealed);
-inline ForeignCode foreignCodeIn(const std::optional<ProcessCode>& process,
-                                 const std::function<bool(const MappedCode&)>& sealed) {
-    return findForeignCode(process, sealed).kind;
-}
-// In words, for a log and for the refused peer: "a loader variable in its environment (LD_PRELOAD)".
-std::string describe(const ForeignCodeFound& found);
 // Why a check failed, in words: "it is not signed", "it is signed by another team", ….
 std::string_view describe(SignatureCheck check);
 
@@ -137,17 +112,9 @@ public:
     virtual std::optional<Value::Dictionary> signingInformation(const Path& code) const = 0;
     // The code is sealed as signed and meets the requirement.
     virtual SignatureCheck checkValidity(const Path& code, std::string_view requirement) const = 0;
-    // The code a running process executes meets the requirement: its code, checked. Absent
-    // code is not signed.
-    virtual SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const;
-    // The same check, hashing nothing: a sealed file whose digest is not already known makes it
-    // `needsHashing`, so a caller can keep the costly checks apart. Here: the full check.
-    virtual SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const {
-        return checkProcess(pid, requirement);
-    }
-    // Why a running process was refused with the check's result, in words for the log and the
-    // process: the check's own words, or what the process shows more closely.
-    virtual std::string refusalReason(std::int32_t pid, SignatureCheck check) const;
+    // The code a running process executes meets the requirement, looked at as deep as `depth`
+    // lets: its code, checked (absent code is not signed). Here the reason is the result's words.
+    virtual ProcessCheck checkProcess(std::int32_t pid, std::string_view requirement, const CheckDepth& depth) const;
 };
 
 // Signatures read from the records in bundles, trusted when signed by a key of the anchors
@@ -172,19 +139,14 @@ public:
     SignatureCheck checkValidity(const Path& code, std::string_view requirement) const override;
     // Also requires the file checked to be the one the process runs (the same inode), so a
     // file renamed over the program's path after its start does not pass for it, and the
-    // process to show no foreign code (foreignCodeIn): every file it has mapped as code lies in
-    // the system's library folders or is one of its bundle's sealed files as it is now (the
-    // same inode), as a signed program refuses other libraries, and nothing else — anonymous
-    // code, written code pages, a tracer, a loader variable — makes it `foreignCode`. These
-    // are looked at before any file is hashed.
-    SignatureCheck checkProcess(std::int32_t pid, std::string_view requirement) const override;
-    SignatureCheck quickCheckProcess(std::int32_t pid, std::string_view requirement) const override;
-    // For foreign code, the first thing that shows it (findForeignCode), looked at again.
-    std::string refusalReason(std::int32_t pid, SignatureCheck check) const override;
+    // process to show no foreign code (lookAtPeer): every file it has mapped as code lies in the
+    // system's library folders or is one of its bundle's sealed files as it is now (the same
+    // inode), as a signed program refuses other libraries, and nothing else — anonymous code,
+    // written code pages, a tracer, a loader variable — makes it `foreignCode`. These are looked
+    // at before any file is hashed, within the check's deadline; the reason names what was found.
+    ProcessCheck checkProcess(std::int32_t pid, std::string_view requirement, const CheckDepth& depth) const override;
 
 private:
-    SignatureCheck checkRunning(std::int32_t pid, std::string_view requirement, bool hash) const;
-
     Path anchors_;
     double checkSeconds_;
 };

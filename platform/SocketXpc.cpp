@@ -200,7 +200,7 @@ private:
         if (fd < 0) return -1;
         if (requirement_) {
             const auto pid = peerProcess(fd);
-            if (!pid || signing_->checkProcess(*pid, *requirement_) != SignatureCheck::valid) {
+            if (!pid || signing_->checkProcess(*pid, *requirement_, {}).result != SignatureCheck::valid) {
                 ::close(fd);
                 fail("the peer does not meet the code signing requirement");
                 return -1;

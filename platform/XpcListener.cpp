@@ -92,6 +92,7 @@ struct XpcListener::State {
     std::condition_variable work;
     std::deque<std::function<void()>> jobs;                // checks that hash nothing, and requests
     std::deque<std::function<void()>> hashingJobs;         // checks that must hash, in their lane
+    std::multimap<Clock::time_point, std::function<void()>> later;  // second looks, by when they are due
     std::size_t hashingNow = 0;                            // workers hashing now
     std::vector<std::pair<std::uint64_t, bool>> finished;  // connection, keep it
     bool stopping = false;
@@ -113,6 +114,21 @@ struct XpcListener::State {
         });
         work.notify_all();
         return true;
+    }
+    // Queues a job to run once `seconds` have passed; no worker waits for it meanwhile.
+    void submitLater(double seconds, std::function<void()> job) {
+        const std::lock_guard lock(mutex);
+        later.emplace(Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)),
+                      std::move(job));
+        work.notify_all();
+    }
+    // Moves the jobs that are due from `later` to the queue (the caller holds the mutex).
+    void takeDue() {
+        const auto now = Clock::now();
+        while (!later.empty() && later.begin()->first <= now) {
+            jobs.push_back(std::move(later.begin()->second));
+            later.erase(later.begin());
+        }
     }
     std::size_t hashingWorkers() const {
         const std::size_t all = std::max<std::size_t>(1, limits.workers);
@@ -136,7 +152,14 @@ struct XpcListener::State {
             bool hashing = false;
             {
                 std::unique_lock lock(mutex);
-                work.wait(lock, [this] { return stopping || !jobs.empty() || hashingTurn(); });
+                const auto ready = [this] {
+                    takeDue();
+                    return stopping || !jobs.empty() || hashingTurn();
+                };
+                while (!ready()) {
+                    if (later.empty()) work.wait(lock);
+                    else work.wait_until(lock, later.begin()->first);
+                }
                 if (!jobs.empty()) {
                     job = std::move(jobs.front());
                     jobs.pop_front();
@@ -158,20 +181,26 @@ struct XpcListener::State {
         }
     }
 
-    enum class Verdict { heard, refused, needsHashing };
+    enum class Verdict { heard, refused, needsHashing, lookAgain };
+
+    // How deep a check goes: first it hashes nothing and waits for nothing; a check that would
+    // have to hash goes to its lane, where it may also wait for its second look; one whose pages
+    // need a second look is queued again for it, and then those pages count as written.
+    static constexpr CheckDepth firstLook{false, SecondLook::later}, secondLook{false, SecondLook::none},
+        hashingLook{true, SecondLook::wait};
 
     // A pid from credentials names the sender only within our own namespaces: a process that
     // made a pid namespace of its own may name any process of it, so a peer in another user or
-    // pid namespace is never heard. Without `hash`, a check that would have to hash says so.
+    // pid namespace is never heard. A check that would have to hash, or look again, says so.
     // A peer whose code fails the requirement is told why (`writer`), and so is the log.
-    Verdict judge(std::int32_t pid, bool hash, Writer& writer, bool handshake) const {
+    Verdict judge(std::int32_t pid, const CheckDepth& depth, Writer& writer, bool handshake) const {
         if (!inOwnNamespaces(pid)) return Verdict::refused;
         if (!requirement) return Verdict::heard;
-        const SignatureCheck check =
-            hash ? signing.checkProcess(pid, *requirement) : signing.quickCheckProcess(pid, *requirement);
-        if (check == SignatureCheck::valid) return Verdict::heard;
-        if (check == SignatureCheck::needsHashing && !hash) return Verdict::needsHashing;
-        const std::string reason = signing.refusalReason(pid, check);
+        const ProcessCheck check = signing.checkProcess(pid, *requirement, depth);
+        if (check.result == SignatureCheck::valid) return Verdict::heard;
+        if (check.result == SignatureCheck::needsHashing && !depth.hash) return Verdict::needsHashing;
+        if (check.result == SignatureCheck::unsettled && depth.breakpoints == SecondLook::later) return Verdict::lookAgain;
+        const std::string& reason = check.reason;
         if (refusalLog) refusalLog(pid, reason);
         Value::Dictionary refused;
         if (handshake) refused.emplace("ready", Value::boolean(false));
@@ -187,46 +216,56 @@ struct XpcListener::State {
     // A check that must hash goes to its lane, and is refused when that is full or it waited
     // there too long. There it runs whole again, the look at the process too: the peer may
     // have changed while it waited, and beside the hashing the rest costs little.
+    // A check that must look again goes back to the queue a moment later, a worker free
+    // meanwhile. Either way the connection stays unread until the check ends.
     void check(std::uint64_t id, int fd, std::shared_ptr<Writer> writer, XpcExported* exported, std::int32_t* pid,
-               std::uint64_t* started, bool hash = false) {
+               std::uint64_t* started, CheckDepth depth = firstLook) {
         Verdict verdict = Verdict::refused;
         try {
-            verdict = checkPeer(fd, writer, exported, pid, started, hash);
+            verdict = checkPeer(fd, writer, exported, pid, started, depth);
         } catch (...) {
             verdict = Verdict::refused;
         }
-        if (verdict == Verdict::needsHashing &&
-            submitHashing([this, id, fd, writer, exported, pid, started](bool late) {
-                if (!late) return check(id, fd, writer, exported, pid, started, true);
-                finish(id, false);
-            }))
-            return;
+        const auto again = [this, id, fd, writer, exported, pid, started](CheckDepth deeper) {
+            check(id, fd, writer, exported, pid, started, deeper);
+        };
+        if (follow(id, verdict, again)) return;
         finish(id, verdict == Verdict::heard);
     }
     void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid,
-                std::uint64_t started, std::shared_ptr<Writer> writer, bool hash = false) {
+                std::uint64_t started, std::shared_ptr<Writer> writer, CheckDepth depth = firstLook) {
         Verdict verdict = Verdict::refused;
         try {
-            verdict = handleRequest(text, exported, pid, started, writer, hash);
+            verdict = handleRequest(text, exported, pid, started, writer, depth);
         } catch (...) {
             verdict = Verdict::refused;
         }
-        if (verdict == Verdict::needsHashing &&
-            submitHashing([this, id, text = std::move(text), &exported, pid, started, writer](bool late) mutable {
-                if (!late) return handle(id, std::move(text), exported, pid, started, writer, true);
-                finish(id, false);
-            }))
-            return;
+        const auto again = [this, id, text = std::make_shared<std::string>(std::move(text)), &exported, pid, started,
+                            writer](CheckDepth deeper) { handle(id, *text, exported, pid, started, writer, deeper); };
+        if (follow(id, verdict, again)) return;
         finish(id, verdict == Verdict::heard);
+    }
+    // Queues the deeper look a verdict asks for; false when there is none to take (then the
+    // job ends), also when the hashing lane is full.
+    template <class Again>
+    bool follow(std::uint64_t id, Verdict verdict, const Again& again) {
+        if (verdict == Verdict::lookAgain) {
+            submitLater(limits.secondLookSeconds, [again] { again(secondLook); });
+            return true;
+        }
+        return verdict == Verdict::needsHashing && submitHashing([this, id, again](bool late) {
+                   if (late) return finish(id, false);
+                   again(hashingLook);
+               });
     }
 
     Verdict checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
-                      std::uint64_t* started, bool hash) {
+                      std::uint64_t* started, const CheckDepth& depth) {
         const auto peer = peerProcess(fd);
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
         offered.pid = peer.value_or(0);
-        const Verdict verdict = peer && since ? judge(*peer, hash, *writer, true) : Verdict::refused;
+        const Verdict verdict = peer && since ? judge(*peer, depth, *writer, true) : Verdict::refused;
         if (verdict != Verdict::heard) return verdict;
         const bool accepted = delegate && delegate(offered) && offered.exported;
         if (accepted) {
@@ -246,12 +285,12 @@ struct XpcListener::State {
     // On a worker: one request, from the process checked first, which must still be the
     // same process and still run the signed code.
     Verdict handleRequest(const std::string& text, const XpcExported& exported, std::int32_t pid, std::uint64_t started,
-                          const std::shared_ptr<Writer>& writer, bool hash) {
+                          const std::shared_ptr<Writer>& writer, const CheckDepth& depth) {
         const auto frame = parseJson(text);
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
         if (!number || !number->isInteger() || !body || startTime(pid) != started) return Verdict::refused;
-        const Verdict verdict = judge(pid, hash, *writer, false);
+        const Verdict verdict = judge(pid, depth, *writer, false);
         if (verdict != Verdict::heard) return verdict;
         const double seconds = limits.writeSeconds;
         auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
@@ -438,6 +477,7 @@ XpcListener::~XpcListener() {
             const std::lock_guard lock(state_->mutex);
             state_->jobs.clear();
             state_->hashingJobs.clear();
+            state_->later.clear();
             state_->work.notify_all();
         }
         for (const auto& [id, c] : state_->connections) ::shutdown(c.fd, SHUT_RDWR);

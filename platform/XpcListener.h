@@ -13,6 +13,8 @@
 // their own, which only some of the workers serve: a flood of peers with large bundles keeps
 // those hashing, while the others answer every check that hashes nothing and every request at
 // once. The hashing lane's queue is bounded, and a check that waited too long for it is refused.
+// A check whose code pages must be looked at again a moment later (breakpoints a probe being
+// removed may leave) is queued again for that, and holds no worker while it waits.
 
 #include <functional>
 #include <memory>
@@ -50,6 +52,8 @@ public:
                                        // fewer than the workers where there are several)
         std::size_t hashingQueue = 4;  // checks waiting to hash; one more is refused at once
         double hashingWaitSeconds = 10;  // a check that waited longer to hash is refused
+        double secondLookSeconds = norvane::secondLookSeconds;  // code pages looked at again after,
+                                                                 // no worker held meanwhile
     };
 
     // `signing` must outlive the listener.

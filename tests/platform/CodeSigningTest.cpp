@@ -176,49 +176,6 @@ TEST_F(CodeSigningTest, CheapFactsComeFirstAndHashingIsCapped) {
     for (auto& each : checks) EXPECT_EQ(each.get(), SignatureCheck::valid);
 }
 
-// What a running process shows besides its sealed files and the system's libraries: each sign
-// of foreign code, or of a way to put it in, refuses it; what a user's session sets does not.
-TEST(ForeignCode, EachSignOfCodeOrOfAWayToInsertItRefusesTheProcess) {
-    const ProcessCode clean{{{"/usr/lib/x86_64-linux-gnu/libc.so.6", 1, 0},
-                             {"/A.app/Contents/MacOS/Norvane", 2, 0},
-                             {"[vdso]", 0, 0},
-                             {"[vsyscall]", 0, 0}},
-                            0,
-                            {"PATH", "HOME", "LANG", "QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "XLD_PRELOAD"}};
-    const auto sealed = [](const MappedCode& code) {
-        return code.path == "/A.app/Contents/MacOS/Norvane" && code.inode == 2;
-    };
-    using Change = std::function<void(ProcessCode&)>;
-    const auto mapping = [](MappedCode code) { return Change([code](ProcessCode& p) { p.mapped.push_back(code); }); };
-    const auto variable = [](std::string name) {
-        return Change([name](ProcessCode& p) { p.environment.push_back(name); });
-    };
-    std::vector<std::tuple<std::string, Change, ForeignCode>> cases = {
-        {"clean", [](ProcessCode&) {}, ForeignCode::none},
-        {"a preloaded library", mapping({"/tmp/evil.so", 3, 0}), ForeignCode::foreignFile},
-        {"a sealed path, another inode", mapping({"/A.app/Contents/MacOS/Norvane", 9, 0}), ForeignCode::foreignFile},
-        {"a way out of the libraries", mapping({"/usr/lib/../../tmp/x.so", 4, 0}), ForeignCode::foreignFile},
-        {"a memory file", mapping({"/memfd:x (deleted)", 5, 0}), ForeignCode::foreignFile},
-        {"anonymous code", mapping({"", 0, 0}), ForeignCode::anonymousCode},
-        {"an executable stack", mapping({"[stack]", 0, 0}), ForeignCode::anonymousCode},
-        {"an executable heap", mapping({"[heap]", 0, 0}), ForeignCode::anonymousCode},
-        {"a library's code written", [](ProcessCode& p) { p.mapped[0].writtenPages = 1; }, ForeignCode::writtenCode},
-        {"the app's code written", [](ProcessCode& p) { p.mapped[1].writtenPages = 1; }, ForeignCode::writtenCode},
-        {"a tracer", [](ProcessCode& p) { p.tracer = 4242; }, ForeignCode::tracer},
-    };
-    for (const char* name : {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD_AUDIT", "LD_BIND_NOW", "GLIBC_TUNABLES", "GCONV_PATH",
-                             "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "OPENSSL_MODULES"})
-        cases.emplace_back(name, variable(name), ForeignCode::loaderVariable);
-    for (const auto& [what, change, expected] : cases) {
-        ProcessCode process = clean;
-        change(process);
-        EXPECT_EQ(foreignCodeIn(process, sealed), expected) << what;
-    }
-    EXPECT_EQ(foreignCodeIn(std::nullopt, sealed), ForeignCode::unreadable);
-    // This test program runs from the build folder, which is no system library folder.
-    EXPECT_EQ(foreignCodeIn(readProcessCode(static_cast<std::int32_t>(::getpid())), sealed), ForeignCode::foreignFile);
-}
-
 TEST(SigningKeys, AreMadeOnFirstUseForTheOwnerAlone) {
     const testing::TempFolder home;
     const Path keys = home / "config/norvane/signing-keys";

@@ -19,7 +19,6 @@
 #include "platform/Text.h"
 #include "tests/support/OwnWorld.h"
 #include "tests/support/TempMachine.h"
-#include "tests/support/Uprobe.h"
 
 extern char** environ;
 
@@ -67,112 +66,6 @@ TEST(ProcessPath, IsTheExecutableTheKernelReportsRepairedAndNothingForUnknownPid
     EXPECT_EQ(processPath(sleeper.pid()), shown);
     fs::remove(copy);
     EXPECT_EQ(processPath(sleeper.pid()), shown + " (deleted)");
-}
-
-TEST(MappedCode, IsEveryExecutableMappingWithThePagesWrittenInIt) {
-    const std::string maps =
-        "55be279df000-55be279e4000 r-xp 00002000 fe:00 247134                     /usr/bin/cat\n"
-        "55be279e4000-55be279e6000 r--p 00007000 fe:00 247134                     /usr/bin/cat\n"
-        "7f629e3d1000-7f629e527000 r-xp 00026000 fe:00 332835  /tmp/A b.app/lib x.so (deleted)\n"
-        "7f629e5a0000-7f629e5a2000 r-xp 00000000 00:00 0                          [vdso]\n"
-        "7f629e5b0000-7f629e5b2000 rwxp 00000000 00:00 0\n"
-        "7f629e5b2000-7f629e5b0000 r-xp 00000000 00:00 0                          [backwards]\n"
-        "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
-        "cut short r-xp";
-    EXPECT_EQ(parseMappedCode(maps), (std::vector<MappedCode>{{"/usr/bin/cat", 247134, 0},
-                                                              {"/tmp/A b.app/lib x.so (deleted)", 332835, 0},
-                                                              {"[vdso]", 0, 0},
-                                                              {"", 0, 0},
-                                                              {"[vsyscall]", 0, 0}}));
-    // A page-map entry: bit 63 present, 62 swapped out, 61 a page of a file.
-    const std::uint64_t present = 1ull << 63, swapped = 1ull << 62, file = 1ull << 61;
-    for (const auto& [entry, written] : std::vector<std::pair<std::uint64_t, bool>>{
-             {0, false}, {present | file, false}, {present | file | 0x1234, false}, {present, true},
-             {present | 0x1234, true}, {swapped, true}, {file, false}})
-        EXPECT_EQ(isWrittenPage(entry), written) << std::hex << entry;
-    // This process runs its own executable, and has written none of it.
-    const auto own = mappedCode(static_cast<std::int32_t>(::getpid()));
-    ASSERT_TRUE(own);
-    const auto executable =
-        std::find_if(own->begin(), own->end(), [](const MappedCode& m) { return m.path == processPath(::getpid()); });
-    ASSERT_NE(executable, own->end());
-    EXPECT_EQ(executable->writtenPages, 0u);
-    EXPECT_TRUE(inOwnNamespaces(static_cast<std::int32_t>(::getpid())));
-    EXPECT_FALSE(inOwnNamespaces(INT32_MAX));
-}
-
-// A code page counts as written when it holds other bytes than the kernel shows of its file: a
-// byte written as a debugger writes (through /proc/<pid>/mem), a breakpoint too, but not the
-// file's own byte put back, nor the breakpoint of a probe the kernel placed, nor the file's byte
-// where the kernel is placing one.
-class WrittenCode : public ::testing::Test {
-protected:
-    TempFolder dir;
-    Path file = dir / "code.bin";
-    unsigned char* code = nullptr;
-
-    void SetUp() override {
-        writeFileAtomically(file, std::string(2 * 4096, '\x90'));  // no-ops, which a probe may replace
-        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        void* mapped = ::mmap(nullptr, 2 * 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE, fd, 0);
-        ::close(fd);
-        if (mapped == MAP_FAILED) GTEST_SKIP() << "the temporary folder's files cannot be mapped as code";
-        code = static_cast<unsigned char*>(mapped);
-    }
-    void TearDown() override {
-        if (code) ::munmap(code, 2 * 4096);
-    }
-    void write(std::size_t at, unsigned char byte) const {
-        const int fd = ::open("/proc/self/mem", O_RDWR | O_CLOEXEC);
-        ASSERT_EQ(::pwrite(fd, &byte, 1, static_cast<off_t>(reinterpret_cast<std::uintptr_t>(code + at))), 1);
-        ::close(fd);
-    }
-    std::uint64_t written() const {
-        for (const auto& mapped : mappedCode(static_cast<std::int32_t>(::getpid())).value_or(std::vector<MappedCode>{}))
-            if (mapped.path == file.string()) return mapped.writtenPages;
-        ADD_FAILURE() << "the code is not mapped";
-        return 0;
-    }
-};
-
-TEST_F(WrittenCode, IsWhatDiffersFromWhatTheKernelShowsOfTheFile) {
-    EXPECT_EQ(written(), 0u);
-    for (const auto& [byte, pages] : std::vector<std::pair<unsigned char, std::uint64_t>>{
-             {0x90, 0}, {0x91, 1}, {0xCC, 1}, {0x90, 0}}) {
-        write(100, byte);
-        EXPECT_EQ(written(), pages) << std::hex << int(byte);
-    }
-}
-
-TEST_F(WrittenCode, ABreakpointTheKernelPlacedIsNotWritten) {
-    auto placed = testing::Uprobe::place(file, 4096 + 16);
-    if (const auto* why = std::get_if<std::string>(&placed)) GTEST_SKIP() << *why;
-    ASSERT_EQ(code[4096 + 16], 0xCC);  // in our copy of the page, as in every mapping of the file
-    EXPECT_EQ(written(), 0u);
-    // The file's own byte where the kernel shows the probe: a process the kernel has not reached
-    // yet while it places the probe in one process after another.
-    write(4096 + 16, 0x90);
-    EXPECT_EQ(written(), 0u);
-    write(4096 + 200, 0x91);  // the kernel's page, written by someone else as well
-    EXPECT_EQ(written(), 1u);
-}
-
-TEST(ProcessFacts, TracerAndEnvironmentNamesAreReadAsTheKernelWritesThem) {
-    for (const auto& [status, tracer] : std::vector<std::pair<std::string, std::optional<std::int32_t>>>{
-             {"Name:\tcat\nTracerPid:\t0\nUid:\t0\n", 0},
-             {"TracerPid:\t4242\n", 4242},
-             {"TracerPid:\n", std::nullopt},
-             {"TracerPid:\t-1\n", std::nullopt},
-             {"Name:\tcat\n", std::nullopt}})
-        EXPECT_EQ(parseTracer(status), tracer) << status;
-    EXPECT_EQ(parseEnvironmentNames(std::string("PATH=/bin\0LD_PRELOAD=/tmp/x.so\0=odd\0NOVALUE\0\0A=b=c", 50)),
-              (std::vector<std::string>{"PATH", "LD_PRELOAD", "", "NOVALUE", "A"}));
-    EXPECT_EQ(processTracer(static_cast<std::int32_t>(::getpid())), 0);
-    const auto names = processEnvironmentNames(static_cast<std::int32_t>(::getpid()));
-    ASSERT_TRUE(names);
-    EXPECT_NE(std::find(names->begin(), names->end(), "PATH"), names->end());
-    EXPECT_FALSE(processTracer(INT32_MAX));
-    EXPECT_FALSE(processEnvironmentNames(INT32_MAX));
 }
 
 // A hardened process never dumps core, and forbids its user's debugger only where its peer, of

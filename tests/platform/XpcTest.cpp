@@ -238,12 +238,30 @@ struct GatedSigning final : CodeSigning {
         return records.signingInformation(code);
     }
     SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
-    SignatureCheck checkProcess(std::int32_t, std::string_view) const override {
+    ProcessCheck checkProcess(std::int32_t, std::string_view, const CheckDepth&) const override {
         if (calls++ == 0) {
             if (throwsFirst) throw std::bad_alloc();
             release.wait();
         }
-        return SignatureCheck::valid;
+        return {SignatureCheck::valid, {}};
+    }
+};
+
+// Signatures whose first check finds pages to look at again, and whose second look finds them
+// written; every other check is valid. Each check's depth is noted.
+struct SecondLookSigning final : CodeSigning {
+    mutable std::mutex mutex;
+    mutable std::vector<SecondLook> looks;
+    std::optional<Path> selfCode() const override { return std::nullopt; }
+    std::optional<Path> processCode(std::int32_t) const override { return std::nullopt; }
+    std::optional<Value::Dictionary> signingInformation(const Path&) const override { return std::nullopt; }
+    SignatureCheck checkValidity(const Path&, std::string_view) const override { return SignatureCheck::valid; }
+    ProcessCheck checkProcess(std::int32_t, std::string_view, const CheckDepth& depth) const override {
+        const std::lock_guard lock(mutex);
+        looks.push_back(depth.breakpoints);
+        if (looks.size() == 1) return {SignatureCheck::unsettled, "look again"};
+        if (depth.breakpoints == SecondLook::none) return {SignatureCheck::foreignCode, "it runs foreign code: written"};
+        return {SignatureCheck::valid, {}};
     }
 };
 
@@ -349,6 +367,30 @@ TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
     EXPECT_EQ(request(*connection, Value::integer(5)).reply, Value::integer(5));
+}
+
+// A peer whose pages must be looked at again waits for it without a worker: the one worker
+// checks the next peer meanwhile. The second look's finding is the reason the peer is told.
+TEST_F(XpcTest, ASecondLookHoldsNoWorkerWhileItWaits) {
+    SecondLookSigning looking;
+    const auto listener = listen(&looking);
+    listener->setCodeSigningRequirement(anyRequirement);
+    listener->setLimits({.workers = 1, .secondLookSeconds = 3});
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const int unsettled = rawConnect(temp.machine());
+    const auto looked = [&looking] {
+        const std::lock_guard lock(looking.mutex);
+        return !looking.looks.empty();
+    };
+    for (int i = 0; i < 1000 && !looked(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const int next = rawConnect(temp.machine());
+    EXPECT_TRUE(saysReady(next));
+    const auto told = readFrame(unsettled);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(*told->find("refused"), Value::string("it runs foreign code: written"));
+    const std::lock_guard lock(looking.mutex);
+    EXPECT_EQ(looking.looks, (std::vector<SecondLook>{SecondLook::later, SecondLook::later, SecondLook::none}));
+    for (const int fd : {unsettled, next}) ::close(fd);
 }
 
 TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
