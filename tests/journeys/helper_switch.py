@@ -5,8 +5,10 @@ Mac's loader ignores them for a hardened app; or while a tracing tool's probe si
 (`uprobe`), whose breakpoint the kernel writes into every process that maps libc."""
 
 import ctypes
+import fcntl
 import os
-import subprocess
+import secrets
+import stat
 import sys
 from pathlib import Path
 
@@ -28,9 +30,12 @@ def write(path, text):
 
 class Probe:
     """A uprobe on libc's getpid, placed through the kernel's tracing files (mounted in the
-    world's own mount namespace where they are not yet) and removed when the journey ends."""
+    world's own mount namespace where they are not yet) and removed when the journey ends. As in
+    tests/support/Uprobe.cpp: named norvane_<random>/probe, its holder file in HOLDERS locked while
+    the journey lives, and the probes of ours whose holder is gone (a run killed at its time-out)
+    removed first."""
 
-    EVENT = f"norvane_journey_{os.getpid()}/getpid"
+    HOLDERS = Path("/tmp/norvane-uprobes")
 
     def __init__(self):
         address = ctypes.cast(ctypes.CDLL("libc.so.6").getpid, ctypes.c_void_p).value
@@ -42,23 +47,75 @@ class Probe:
                 break
         else:
             raise Skip("libc's getpid lies in no file")
-        if not (TRACING / "uprobe_events").exists() and subprocess.run(
-                ["mount", "-t", "tracefs", "nodev", str(TRACING)], capture_output=True).returncode != 0:
-            raise Skip("the kernel's tracing files are not there and cannot be mounted")
+        self.event = None
+        events = TRACING / "uprobe_events"
         try:
-            write(TRACING / "uprobe_events", f"p:{self.EVENT} {self.target}\n")
-            self.placed = True
-            write(TRACING / "events" / self.EVENT / "enable", "1")
+            there = events.exists()
+        except PermissionError as error:  # mounted, and the administrator's alone
+            raise Skip(f"the kernel's tracing files cannot be written: {error.strerror}")
+        if not there:
+            libc = ctypes.CDLL(None, use_errno=True)
+            if libc.mount(b"nodev", bytes(TRACING), b"tracefs", ctypes.c_ulong(0), None) != 0:
+                raise Skip("the kernel's tracing files are not there and cannot be mounted: "
+                           + os.strerror(ctypes.get_errno()))
+        if not os.access(events, os.W_OK):
+            raise Skip("the kernel's tracing files cannot be written: Permission denied")
+        self.HOLDERS.mkdir(mode=0o700, exist_ok=True)
+        status = self.HOLDERS.lstat()
+        if not stat.S_ISDIR(status.st_mode) or status.st_uid != os.geteuid() or status.st_mode & 0o077:
+            raise Skip(f"no folder of ours for the probes' holders at {self.HOLDERS}")
+        self.sweep()
+        name = secrets.token_hex(8)
+        self.holder = self.HOLDERS / name
+        self.lock = os.open(self.holder, os.O_RDONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o600)
+        fcntl.flock(self.lock, fcntl.LOCK_SH)
+        try:
+            write(events, f"p:norvane_{name}/probe {self.target}\n")
+            self.event = f"norvane_{name}/probe"
+            write(TRACING / "events" / self.event / "enable", "1")
         except OSError as error:
             self.remove()
             raise Skip(f"the kernel's tracing files cannot be written: {error.strerror}")
 
-    def remove(self):
-        for path, text in ((TRACING / "events" / self.EVENT / "enable", "0"), (TRACING / "uprobe_events", f"-:{self.EVENT}\n")):
+    def sweep(self):
+        for line in (TRACING / "uprobe_events").read_text().splitlines():
+            event = line.split()[0].partition(":")[2] if line.strip() else ""
+            group = event.partition("/")[0]
+            if group.startswith("norvane_") and self.abandoned(group.partition("_")[2]):
+                self.unplace(event)
+
+    def abandoned(self, name):
+        try:
+            fd = os.open(self.HOLDERS / name, os.O_RDONLY | os.O_NOFOLLOW)
+        except FileNotFoundError:
+            return True
+        except OSError:
+            return False
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            return False
+        finally:
+            os.close(fd)
+        (self.HOLDERS / name).unlink(missing_ok=True)
+        return True
+
+    @staticmethod
+    def unplace(event):
+        for path, text in ((TRACING / "events" / event / "enable", "0"), (TRACING / "uprobe_events", f"-:{event}\n")):
             try:
                 write(path, text)
             except OSError:
                 pass
+
+    def remove(self):
+        if self.event:
+            self.unplace(self.event)
+            self.event = None
+        if hasattr(self, "lock"):
+            self.holder.unlink(missing_ok=True)
+            os.close(self.lock)
+            del self.lock
 
 
 def prepare(app):

@@ -679,6 +679,15 @@ def hotkeys_entry(table):
     return json.dumps(pairs, ensure_ascii=False).encode()
 
 
+def _skipped(reason):
+    """Ends the journey as skipped, noting why for the line that ends the test run."""
+    print(f"skipped: {reason}")
+    if os.environ.get("NORVANE_TEST_SKIPS"):
+        with open(os.environ["NORVANE_TEST_SKIPS"], "a") as records:
+            records.write(" ".join(str(reason).splitlines()) + "\n")
+    sys.exit(SKIPPED)
+
+
 def run(journey, *arguments, needs=(), **options):
     """Runs one journey on a fresh application started with `arguments`; exits the script,
     skipped when one of the programs it `needs` besides the usual ("xrandr") is missing."""
@@ -686,11 +695,7 @@ def run(journey, *arguments, needs=(), **options):
         _needed(needs)
         _own_world()
     except Skip as reason:
-        print(f"skipped: {reason}")
-        if os.environ.get("NORVANE_TEST_SKIPS"):  # for the line that ends the test run
-            with open(os.environ["NORVANE_TEST_SKIPS"], "a") as records:
-                records.write(" ".join(str(reason).splitlines()) + "\n")
-        sys.exit(SKIPPED)
+        _skipped(reason)
     unfit = _unfit_bundle()
     if unfit:
         print(f"{Path(sys.argv[0]).stem} cannot run: {unfit}")
@@ -707,8 +712,7 @@ def run(journey, *arguments, needs=(), **options):
             problems.append(f"Norvane ended with status {status}")
     except Skip as reason:  # what the journey needs of the machine, found missing as it starts
         app.stop()
-        print(f"skipped: {reason}")
-        sys.exit(SKIPPED)
+        _skipped(reason)
     except Exception:
         problems.append(traceback.format_exc())
         problems.append(app.keep_screen())

@@ -3,6 +3,12 @@
 // system), as a tracing tool or an observability agent does: the kernel writes a breakpoint
 // into a private copy of that code page in every process that maps the file. Removed with the
 // object. It needs the administrator's right to write the kernel's tracing files.
+//
+// A probe outlives a test that was killed (CTest's time-out), and the tracing files are the
+// whole machine's, shared by test runs side by side. So each probe of ours is named
+// norvane_<random>/probe, and its placer holds /tmp/norvane-uprobes/<random> locked while it
+// lives; placing a probe first removes those of ours whose placer is gone. The journeys'
+// probes (tests/journeys/helper_switch.py) follow the same rule.
 
 #include <cstdint>
 #include <optional>
@@ -32,9 +38,12 @@ public:
     ~Uprobe();
 
 private:
-    Uprobe(Path tracing, std::string event) : tracing_(std::move(tracing)), event_(std::move(event)) {}
+    Uprobe(Path tracing, std::string event, Path holder, int lock)
+        : tracing_(std::move(tracing)), event_(std::move(event)), holder_(std::move(holder)), lock_(lock) {}
     Path tracing_;
     std::string event_;  // "group/name"; empty once moved from
+    Path holder_;        // the file its placer holds locked
+    int lock_ = -1;
 };
 
 }  // namespace norvane::testing
