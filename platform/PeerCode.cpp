@@ -281,6 +281,7 @@ ForeignCodeFound lookAtCodePages(std::int32_t pid, const std::vector<MappedCode>
             for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof entries[0]; ++i) {
                 if (!isWrittenPage(entries[i])) continue;
                 if (++compared > maximumComparedPages) return {ForeignCode::writtenCode, code.path};
+                if (Clock::now() > deadline) return {ForeignCode::late, {}};
                 // Where the peer's memory may not be read (Yama's ptrace_scope), nothing can be told.
                 if (!memory) memory.emplace(::open(procFile(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC));
                 if (!memory->valid()) return {ForeignCode::unreadable, "its memory"};
