@@ -1,14 +1,14 @@
 #pragma once
-// The item in the desktop's X system tray (Qt's tray icon). A tray shows an icon only: the battery image, whose
-// dots take the colour that stands out in the tray (as a Mac's menu bar colours a template
-// image for a light or a dark bar); the title and the spoken label become its tool tip.
+// The item in the desktop's X system tray, as Qt's tray icon. A tray shows an icon only: the
+// battery image, whose dots take the colour that stands out in the tray (as a Mac's menu bar
+// colours a template image for a light or a dark bar); the spoken label becomes its tool tip.
 //
 // The colours come from what the desktop tells (`trayInk`): the colour an X tray asks of its
 // icons (`_NET_SYSTEM_TRAY_COLORS`); else the tray's own colour, read from the screen where
-// the icon sits; else, where a tray of the session bus draws the icon itself and tells
-// nothing of its place or colour, light dots on a dark body, which read on any tray. They are
-// worked out when the icon is first drawn, once the tray has drawn the icon after showing or
-// moving it, and when the tray says other colours; each look is drawn in those worked out last.
+// the icon sits; else, where nothing tells the icon's place, light dots on a dark body, which
+// read on any tray. They are worked out when the icon is first drawn, once the tray has drawn
+// the icon after showing or moving it, and when the tray says other colours; each look is
+// drawn in those worked out last.
 
 #include <QImage>
 #include <QObject>
