@@ -67,11 +67,12 @@ def say_tray_colours(app, normal):
                         "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=deadline())
 
 
-def start_status_notifier_host(app):
-    """A tray of the session bus (status_notifier_host.py), which ends with the journey or
-    when the process it gives is ended."""
-    host = subprocess.Popen([sys.executable, str(Path(__file__).with_name("status_notifier_host.py"))], env=app.env,
-                            stdout=subprocess.DEVNULL)
+def start_status_notifier_host(app, host_after=0):
+    """A tray of the session bus (status_notifier_host.py), whose host registers with its
+    watcher `host_after` seconds after it starts; it ends with the journey or when the process
+    it gives is ended."""
+    host = subprocess.Popen([sys.executable, str(Path(__file__).with_name("status_notifier_host.py")),
+                             *([str(host_after)] if host_after else [])], env=app.env, stdout=subprocess.DEVNULL)
     atexit.register(lambda: (host.poll() is None and host.kill(), host.wait()))
 
     def watching():

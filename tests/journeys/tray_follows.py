@@ -1,7 +1,7 @@
 """The item follows the trays that start after it, as at a login where the application and the
 desktop's panel start together in no set order: the menu-bar strip while there is no tray; a
-tray of the session bus (status_notifier_host.py) started a moment later takes the item, once,
-and the strip goes; when that tray ends the strip is back; an X tray (trayer) started then
+tray of the session bus (status_notifier_host.py) started a moment later, its host a second
+after its watcher, takes the item, once, and the strip goes; when that tray ends the strip is back; an X tray (trayer) started then
 embeds the icon, and the strip goes again. A panel open on the first is placed under the strip
 when the item comes back there, and a click on whichever item shows opens or closes it."""
 
@@ -23,7 +23,7 @@ def under(panel, x, y, w, h):
 def journey(app):
     app.item()
     time.sleep(2)  # the desktop's panel comes up a moment after the application
-    host = start_status_notifier_host(app)
+    host = start_status_notifier_host(app, host_after=1)
     items = app.wait("the item registered with the tray", lambda: status_notifier_items(app))
     app.closed(STRIP)
     assert len(items) == 1, items
