@@ -41,8 +41,7 @@ def resize_screen(app, width, height):
 
 def start_tray(app, tint):
     """A system tray along the top right of the screen in the colour `tint` (0xRRGGBB), as
-    Debian's trayer draws it, started before the application (which looks for a tray as it
-    starts); ends with the journey. Gives the tray's window id."""
+    Debian's trayer draws it; ends with the journey. Gives the tray's window id."""
     tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
                              "--transparent", "true", "--alpha", "0", "--tint", hex(tint), "--SetDockType", "true"],
                             env=app.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -68,11 +67,12 @@ def say_tray_colours(app, normal):
                         "_NET_SYSTEM_TRAY_COLORS", values], env=app.env, check=True, timeout=deadline())
 
 
-def start_status_notifier_host(app):
-    """A tray of the session bus (status_notifier_host.py), started before the application
-    (which looks for a tray as it starts); ends with the journey."""
-    host = subprocess.Popen([sys.executable, str(Path(__file__).with_name("status_notifier_host.py"))], env=app.env,
-                            stdout=subprocess.DEVNULL)
+def start_status_notifier_host(app, host_after=0):
+    """A tray of the session bus (status_notifier_host.py), whose host registers with its
+    watcher `host_after` seconds after it starts; it ends with the journey or when the process
+    it gives is ended."""
+    host = subprocess.Popen([sys.executable, str(Path(__file__).with_name("status_notifier_host.py")),
+                             *([str(host_after)] if host_after else [])], env=app.env, stdout=subprocess.DEVNULL)
     atexit.register(lambda: (host.poll() is None and host.kill(), host.wait()))
 
     def watching():
@@ -82,15 +82,26 @@ def start_status_notifier_host(app):
                          "(s)", ("org.kde.StatusNotifierWatcher",))[0]
 
     app.wait("the status-notifier watcher on the bus", watching)
+    return host
+
+
+def status_notifier_items(app):
+    """The items registered with that tray, as the watcher names them ("<bus name>/<path>")."""
+    return _bus_call("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+                     "Get", "(ss)", ("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"))[0]
+
+
+def activate_status_notifier_item(item):
+    """What the tray does when its icon is clicked: the item's Activate."""
+    service, path = item.split("/", 1)
+    _bus_call(service, "/" + path, "org.kde.StatusNotifierItem", "Activate", "(ii)", (0, 0))
 
 
 def status_notifier_icons(app):
     """The icons of the items registered with that tray, each a list of its sizes as the item
     gives them: (width, height, ARGB32 bytes, in network order)."""
-    items = _bus_call("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
-                      "Get", "(ss)", ("org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"))[0]
     icons = []
-    for item in items:
+    for item in status_notifier_items(app):
         service, path = item.split("/", 1)
         pixmaps = _bus_call(service, "/" + path, "org.freedesktop.DBus.Properties", "Get", "(ss)",
                             ("org.kde.StatusNotifierItem", "IconPixmap"))[0]

@@ -1,7 +1,9 @@
 """A tray of the session bus, as small as Qt needs to put its icon there: the status-notifier
 watcher (org.kde.StatusNotifierWatcher), which keeps the items that register, with a host
-registered (org.kde.StatusNotifierHost-<pid>). It draws nothing: a journey reads the items'
-icons over the bus. Runs on the session bus it inherits until it is ended."""
+registered (org.kde.StatusNotifierHost-<pid>), or registered that many seconds after the watcher
+when a number is given, as a panel's host may come a moment after its watcher. It draws nothing:
+a journey reads the items' icons over the bus. Runs on the session bus it inherits until it is
+ended."""
 
 import os
 import sys
@@ -26,6 +28,14 @@ INTERFACE = Gio.DBusNodeInfo.new_for_xml(f"""
 </interface></node>""").interfaces[0]
 
 items = []
+host_after = float(sys.argv[1]) if len(sys.argv) > 1 else 0
+host = {"registered": host_after == 0}
+
+
+def host_registers():
+    host["registered"] = True
+    bus.emit_signal(None, PATH, WATCHER, "StatusNotifierHostRegistered", None)
+    return False
 
 
 def called(connection, sender, path, interface, method, parameters, invocation):
@@ -41,7 +51,7 @@ def called(connection, sender, path, interface, method, parameters, invocation):
 
 def read(connection, sender, path, interface, name):
     return {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
-            "IsStatusNotifierHostRegistered": GLib.Variant("b", True),
+            "IsStatusNotifierHostRegistered": GLib.Variant("b", host["registered"]),
             "ProtocolVersion": GLib.Variant("i", 0)}[name]
 
 
@@ -55,4 +65,6 @@ bus.register_object(PATH, INTERFACE, called, read, None)
 Gio.bus_own_name_on_connection(bus, f"org.kde.StatusNotifierHost-{os.getpid()}", Gio.BusNameOwnerFlags.NONE,
                                None, lost)
 Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE, None, lost)
+if host_after:
+    GLib.timeout_add(int(host_after * 1000), host_registers)
 GLib.MainLoop().run()

@@ -1,7 +1,7 @@
 #pragma once
 // The application's item in the menu bar: the battery image followed by its title. On
 // Linux it is the desktop's system tray where there is one, else a menu-bar strip of our
-// own along the top edge of the screen.
+// own along the top edge of the screen; it follows the trays that start and end.
 
 #include <functional>
 #include <memory>
@@ -29,6 +29,8 @@ public:
     // The screens changed: an item that places itself on the screen places itself again (a
     // tray places its icons itself). Its panel tells it, once for the changes under way.
     virtual void followScreens() {}
+    // The tray said other colours for its icons: an icon drawn in them is drawn again.
+    virtual void trayColoursChanged() {}
 
     // Called when the user clicks the item.
     std::function<void()> clicked = [] {};
@@ -36,9 +38,13 @@ public:
     std::function<void()> moved = [] {};
 };
 
-// The system tray's item when the desktop has a tray, else the menu-bar strip.
+// The item that follows the desktop's trays (FollowingStatusItem).
 std::unique_ptr<StatusItem> makeStatusItem();
 
 Rect toRect(const QRect& rect);
+// Where the pointer is: a tray that does not tell where its icon is was clicked there.
+Rect atPointer();
+// The visible frame of the screen that shows the middle of `item`, else the primary one's.
+std::optional<Rect> visibleFrameAround(const Rect& item);
 
 }  // namespace norvane

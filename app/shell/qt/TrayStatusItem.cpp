@@ -1,7 +1,6 @@
 #include "app/shell/qt/TrayStatusItem.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -15,30 +14,10 @@
 namespace norvane {
 namespace {
 
-// Drawn at each size a tray commonly shows, so that the body's rim and the dots fall on its
-// pixels rather than on a scaled-down picture's; a tray of the session bus is sent those up to
-// 64 pixels, and picks or scales one of them.
-constexpr int sides[] = {16, 22, 24, 32, 48, 64, 128};
-
 QIcon trayIcon(const StatusItemLook& look, const TrayInk& ink) {
     QIcon icon;
-    for (const int side : sides) {
-        const TrayImage image = trayImage(look.percent, look.awake, ink, side);
-        QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
-        square.fill(Qt::transparent);
-        QPainter painter(&square);
-        if (ink.body) {
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(toQColor(*ink.body));
-            for (const Rect& box : image.body)
-                painter.drawRoundedRect(QRectF(box.x, box.y, box.width, box.height), image.bodyRadius,
-                                        image.bodyRadius);
-        }
-        paintDots(painter, image.dots);
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(square));
-    }
+    for (const int side : trayIconSides)
+        icon.addPixmap(QPixmap::fromImage(trayIconImage(look, ink, side)));
     return icon;
 }
 
@@ -67,19 +46,31 @@ std::vector<Color> screenPixels(const QRect& where) {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::unique_ptr<X11SystemTray> tray) : tray_(std::move(tray)) {
+QImage trayIconImage(const StatusItemLook& look, const TrayInk& ink, int side) {
+    const TrayImage image = trayImage(look.percent, look.awake, ink, side);
+    QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    if (ink.body) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(toQColor(*ink.body));
+        for (const Rect& box : image.body)
+            painter.drawRoundedRect(QRectF(box.x, box.y, box.width, box.height), image.bodyRadius, image.bodyRadius);
+    }
+    paintDots(painter, image.dots);
+    painter.end();
+    return square;
+}
+
+TrayStatusItem::TrayStatusItem(const X11SystemTray* tray) : tray_(tray) {
     QObject::connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) clicked();
     });
-    if (tray_)
-        tray_->watch([this] {
-            // On the tray's thread: the colour is worked out on the main one.
-            QMetaObject::invokeMethod(this, [this] { check(true, false); }, Qt::QueuedConnection);
-        });
 }
 
-TrayStatusItem::~TrayStatusItem() {
-    tray_.reset();  // its thread ends before the item goes
+void TrayStatusItem::trayColoursChanged() {
+    check(true, false);
 }
 
 void TrayStatusItem::show(const StatusItemLook& look) {
@@ -162,16 +153,11 @@ std::optional<Rect> TrayStatusItem::frame() const {
     const QRect where = icon_.geometry();
     // Some trays do not tell where the icon is; the click that opens the panel was on it.
     if (where.isValid() && !where.isEmpty()) return toRect(where);
-    return toRect(QRect(QCursor::pos(), QSize(1, 1)));
+    return atPointer();
 }
 
 std::optional<Rect> TrayStatusItem::visibleFrame() const {
-    const auto item = frame();
-    const QPoint centre(static_cast<int>(item->x + item->width / 2), static_cast<int>(item->y + item->height / 2));
-    const QScreen* screen = QGuiApplication::screenAt(centre);
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return std::nullopt;
-    return toRect(screen->availableGeometry());
+    return visibleFrameAround(*frame());
 }
 
 }  // namespace norvane

@@ -194,6 +194,35 @@ TEST_F(X11Grabs, TheTraysColourIsReadFromItsSelectionsWindowInTheFormItIsSaidIn)
     EXPECT_EQ(tray.foreground(), std::nullopt) << "the tray ended";
 }
 
+TEST_F(X11Grabs, ATrayThatAnnouncesItselfAndOneThatEndsAreTold) {
+    Gathered<bool> changes;
+    X11SystemTray tray(xvfb.display());
+    ASSERT_TRUE(tray.connected());
+    tray.watch([] {}, [&] { changes.add(true); });
+    EXPECT_FALSE(tray.present());
+
+    // As a tray starts: it takes the selection, then tells the root window's clients.
+    auto owner = std::make_unique<SelectionOwner>(*xvfb.display(), "_NET_SYSTEM_TRAY_S0");
+    ASSERT_TRUE(owner->connected());
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = owner->x.root();
+    message.type = owner->x.atom("MANAGER");
+    message.data.data32[0] = XCB_CURRENT_TIME;
+    message.data.data32[1] = owner->x.atom("_NET_SYSTEM_TRAY_S0");
+    message.data.data32[2] = owner->window;
+    xcb_send_event(owner->x.get(), 0, owner->x.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    owner->x.sync();
+    EXPECT_EQ(changes.first(1).size(), 1u) << "the start";
+    EXPECT_TRUE(tray.present());
+
+    owner.reset();
+    EXPECT_EQ(changes.first(2).size(), 2u) << "the end";
+    EXPECT_FALSE(tray.present());
+}
+
 TEST_F(X11Grabs, TheClickMonitorHearsEveryPressWithItsPlaceAndTakesNone) {
     EXPECT_FALSE(X11ClickMonitor(std::nullopt, {}).connected());
     Gathered<ClickMonitor::Press> heard;
