@@ -30,6 +30,12 @@ def journey(app):
     activate_status_notifier_item(items[0])
     app.panel()
 
+    # A tray that restarts (its watcher ended, another one on the bus at once) has the item again.
+    host.kill()
+    host.wait()
+    host = start_status_notifier_host(app)
+    app.wait("the item registered with the new tray", lambda: len(status_notifier_items(app)) == 1)
+
     # The open panel follows the item back to the strip, and a click there closes it.
     host.terminate()
     host.wait()

@@ -39,10 +39,14 @@ FollowingStatusItem::FollowingStatusItem(std::unique_ptr<X11SystemTray> tray)
     hostRegistered_.setSingleShot(true);
     hostRegistered_.setInterval(0);
     QObject::connect(&hostRegistered_, &QTimer::timeout, this, [this] { askHost(false); });
-    QObject::connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
-        refused_ = false;  // another watcher, or none
-        askHost(false);
-    });
+    QObject::connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                     [this](const QString&, const QString&, const QString& owner) {
+                         refused_ = false;  // another watcher, or none
+                         // A new watcher knows nothing of the item the old one had: it registers
+                         // anew, also where both changes come before one look.
+                         if (!owner.isEmpty()) newWatcher_ = true;
+                         askHost(false);
+                     });
     // A signal of the bus reaches a slot only: the timer's start() takes it for us.
     for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
         bus_.connect(QString::fromLatin1(StatusNotifierItem::watcher), watcherPath,
@@ -95,7 +99,8 @@ void FollowingStatusItem::check() {
         this,
         [this] {
             checkPosted_ = false;
-            if (const Place place = wanted(); place != place_) moveTo(place);
+            const Place place = wanted();
+            if (place != place_ || (place == Place::sessionTray && newWatcher_)) moveTo(place);
         },
         Qt::QueuedConnection);
 }
@@ -112,6 +117,7 @@ void FollowingStatusItem::moveTo(Place place) {
     switch (place) {
     case Place::strip: item = std::make_unique<MenuBarStrip>(); break;
     case Place::sessionTray:
+        newWatcher_ = false;
         item = std::make_unique<StatusNotifierItem>(bus_, tray_.get(), [this] {
             refused_ = true;
             check();

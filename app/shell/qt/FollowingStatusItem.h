@@ -54,6 +54,7 @@ private:
     QTimer hostRegistered_;  // started by the watcher's signals
     bool host_ = false;  // a watcher with a host is on the bus
     bool refused_ = false;  // that watcher refused the item
+    bool newWatcher_ = false;  // a watcher came since the item last registered
     unsigned asked_ = 0;
     bool checkPosted_ = false;
     Place place_ = Place::strip;
