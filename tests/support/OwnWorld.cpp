@@ -220,8 +220,9 @@ pid_t startWorld(const std::vector<std::string>& command, int report, const Endi
 // terminal's type, which a login keeps too. Not the world's own variables, and not the
 // application's (NORVANE_MACHINE, NORVANE_SIM_…): each test gives its application a machine.
 bool setByTheTestRun(std::string_view name) {
-    constexpr std::string_view names[] = {"ASAN_OPTIONS", "LSAN_OPTIONS",      "UBSAN_OPTIONS",      "TERM",
-                                          "NORVANE_APP",  "NORVANE_OWN_WORLD", "NORVANE_SCREENSHOT", "NORVANE_SOURCE"};
+    constexpr std::string_view names[] = {"ASAN_OPTIONS",       "LSAN_OPTIONS",        "UBSAN_OPTIONS",
+                                          "TERM",               "NORVANE_APP",         "NORVANE_OWN_WORLD",
+                                          "NORVANE_SCREENSHOT", "NORVANE_SCREENSHOTS", "NORVANE_SOURCE"};
     constexpr std::string_view prefixes[] = {"GTEST_", "NORVANE_TEST_", "NORVANE_JOURNEY_"};
     if (name == worldVariable || name == sharedProcessesVariable) return false;
     for (const auto kept : names)
