@@ -20,8 +20,10 @@ bool hardenProcess();
 // conda setup leaves in the shell, a GTK module path a terminal leaks), the program runs itself
 // again, once, without them — before anything else, so nothing they could bring has run but the
 // loader's own work for this first start, which the new program image replaces whole. Returns
-// when there is nothing to drop, or when the program cannot be run again (then it goes on as it
-// is, and its helper refuses it for the variable, saying so).
+// when there is nothing to drop, when the program cannot be run again, or when it is the start
+// again and still finds one (a preload that keeps itself in every program its process runs, as
+// build-interception and fake-root tools do, puts it back): then it goes on as it is, and its
+// helper refuses it for the variable, saying so.
 void dropLoaderVariables(char** argv);
 
 // Whether this process may look at any process of its user namespace, dumpable or not.

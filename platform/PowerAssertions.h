@@ -5,8 +5,12 @@
 // that created it and vanishes when that process is gone, as on a Mac, so a crashed
 // program never leaves a hold behind: the creator keeps a file of power/holders/ locked while
 // it lives, which tells its end to processes of any PID namespace that share the folder (a pid
-// is unique only in its namespace). The entries that other apps hold in the folder (the
-// template's) have no creator of ours and stay.
+// is unique only in its namespace). A creator counts as ended only when the system says so (its
+// file gone, or its lock ours to take), never by a lock the file system cannot give, and never
+// by itself: it makes its file again when the file went. The entries that other apps hold in the
+// folder (the template's) have no creator of ours and stay.
+
+#include <sys/file.h>
 
 #include <cstdint>
 #include <optional>
@@ -19,7 +23,10 @@ namespace norvane {
 
 class PowerAssertions {
 public:
-    explicit PowerAssertions(Machine machine) : machine_(std::move(machine)) {}
+    // How a holder's file is locked (flock), or tried for its lock: a test stands in a file
+    // system whose locks fail.
+    using HolderLock = int (*)(int fd, int operation);
+    explicit PowerAssertions(Machine machine, HolderLock lock = ::flock) : machine_(std::move(machine)), lock_(lock) {}
 
     // A new assertion of this process; absent when it could not be made (the file cannot
     // be read as assertions, or cannot be written).
@@ -36,6 +43,7 @@ public:
 
 private:
     Machine machine_;
+    HolderLock lock_;
 };
 
 // The PID namespace of this process (the inode of /proc/self/ns/pid); absent when unknown.

@@ -1,6 +1,8 @@
 #include "platform/PowerAssertions.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +25,22 @@ Value::Array assertionsOf(const PowerAssertions& assertions, std::int64_t pid) {
     const auto byProcess = assertions.byProcess();
     const Value* list = byProcess ? byProcess->find(std::to_string(pid)) : nullptr;
     return list && list->isArray() ? *list->asArray() : Value::Array{};
+}
+
+std::size_t holderFiles(const TempMachine& temp) {
+    const std::filesystem::directory_iterator files(temp.root() / "power/holders");
+    return static_cast<std::size_t>(std::distance(begin(files), end(files)));
+}
+
+// A file system whose exclusive locks fail with this error (none: the real flock), as an NFS
+// home refuses one on a read-only descriptor with EBADF.
+int lockFailure = 0;
+int failingLock(int fd, int operation) {
+    if (lockFailure != 0 && (operation & LOCK_EX) != 0) {
+        errno = lockFailure;
+        return -1;
+    }
+    return ::flock(fd, operation);
 }
 
 TEST(PowerAssertions, CreatedReleasedAndListedUnderTheirProcessOrRefusedByAnUndecodableFile) {
@@ -146,10 +164,72 @@ TEST(PowerAssertions, HoldersOfTwoPidNamespacesWithOnePidKeepTheirOwn) {
     // The ended holders' files go with the next change.
     const auto id = assertions.create("PreventSystemSleep", 255, "x");
     ASSERT_TRUE(id && assertions.release(*id));
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp.root() / "power/holders")) ++files;
-    EXPECT_EQ(files, 1u);  // ours alone
+    EXPECT_EQ(holderFiles(temp), 1u);  // ours alone
     for (const int fd : {toFirst[0], toFirst[1], fromFirst[0], fromFirst[1]}) ::close(fd);
+}
+
+// A lock the file system cannot give tells nothing: the holder's assertion and file stay (a
+// creator that ended is still told by its start, in its own PID namespace).
+TEST(PowerAssertions, AHolderEndsOnlyWhenItsFileGoesOrItsLockIsTaken) {
+    for (const int failure : {0, EBADF, ENOLCK, EINTR}) {
+        SCOPED_TRACE(failure);
+        TempMachine temp;
+        int link[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, link), 0);
+        const pid_t living = ::fork();
+        if (living == 0) {  // holds its assertion until the link closes
+            ::close(link[0]);
+            const bool made = PowerAssertions(temp.machine()).create("PreventSystemSleep", 255, "living").has_value();
+            char end = 0;
+            ::_exit(made && ::write(link[1], "x", 1) == 1 && ::read(link[1], &end, 1) == 0 ? 0 : 1);
+        }
+        ::close(link[1]);
+        char made = 0;
+        EXPECT_EQ(::read(link[0], &made, 1), 1);
+        const pid_t ended = ::fork();
+        if (ended == 0) ::_exit(PowerAssertions(temp.machine()).create("PreventSystemSleep", 255, "ended") ? 0 : 1);
+        int status = 1;
+        ::waitpid(ended, &status, 0);
+        EXPECT_EQ(status, 0);
+
+        lockFailure = failure;
+        const PowerAssertions assertions(temp.machine(), failingLock);
+        EXPECT_TRUE(assertions.create("PreventSystemSleep", 255, "own"));
+        EXPECT_EQ(assertionsOf(assertions, ::getpid()).size(), 1u);
+        EXPECT_EQ(assertionsOf(assertions, living).size(), 1u);
+        EXPECT_TRUE(assertionsOf(assertions, ended).empty());
+        EXPECT_EQ(holderFiles(temp), failure == 0 ? 2u : 3u);  // the ended one's stays when its lock tells nothing
+        lockFailure = 0;
+        ::close(link[0]);
+        ::waitpid(living, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
+}
+
+// Its holder's file deleted or replaced under it, a living process makes a new one at its next
+// change, and every assertion it holds counts again, for itself and for others.
+TEST(PowerAssertions, AProcessWhoseHolderFileWentMakesANewOne) {
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced);
+        TempMachine temp;
+        const PowerAssertions assertions(temp.machine());
+        const auto first = assertions.create("PreventSystemSleep", 255, "first");
+        ASSERT_TRUE(first);
+        const Path holder = std::filesystem::directory_iterator(temp.root() / "power/holders")->path();
+        std::filesystem::remove(holder);
+        if (replaced) temp.write("power/holders/" + holder.filename().string(), "");
+        EXPECT_TRUE(assertions.create("PreventSystemSleep", 255, "second"));
+
+        const pid_t own = ::getpid();
+        const pid_t other = ::fork();
+        if (other == 0) ::_exit(static_cast<int>(assertionsOf(PowerAssertions(temp.machine()), own).size()));
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_EQ(assertionsOf(assertions, own).size(), 2u);
+        EXPECT_EQ(holderFiles(temp), 1u);
+        EXPECT_TRUE(assertions.release(*first));
+    }
 }
 
 }  // namespace

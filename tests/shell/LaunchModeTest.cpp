@@ -1,12 +1,18 @@
 #include "app/shell/LaunchMode.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <set>
 
 #include "platform/ChildProcess.h"
+#include "platform/CodeSigning.h"
 #include "platform/Process.h"
 #include "platform/ProcessKernel.h"
 #include "platform/Registry.h"
@@ -132,6 +138,90 @@ TEST_F(NorvaneProgram, AgentsListsWhatIsInstalledInTheHomeFolderAndRunningHere) 
         EXPECT_TRUE(lines[i].ends_with(i == 12 ? "running: pid " + std::to_string(grok->pid()) + " (1 processes)"
                                                : "not running"))
             << lines[i];
+}
+
+// `Norvane --agents` run under a preload that keeps itself in every program its process runs:
+// whether it ended within 5 s (it is killed then: a guard, as a loop would run on), what it
+// printed, and the preload's note of each start.
+struct PreloadedRun {
+    bool ended = false;
+    std::string output;
+    std::vector<std::string> starts;
+};
+
+PreloadedRun agentsUnderKeepingPreload(const testing::TempMachine& temp, const Arguments& variables) {
+    const testing::TempFolder scratch;
+    const Path loads = scratch / "loads";
+    Arguments environment;  // ours, but what the run sets
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view variable(*entry), name = variable.substr(0, variable.find('='));
+        if (!isLoaderVariable(name) && name != "ASAN_OPTIONS") environment.emplace_back(variable);
+    }
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    environment.push_back("ASAN_OPTIONS=" + std::string(sanitizer ? sanitizer : "") + ":verify_asan_link_order=0");
+    environment.push_back("NORVANE_MACHINE=" + temp.root().string());
+    environment.push_back("NORVANE_TEST_LOADS=" + loads.string());
+    environment.push_back(std::string("LD_PRELOAD=") + NORVANE_KEEPING_PRELOAD);
+    environment.insert(environment.end(), variables.begin(), variables.end());
+    std::vector<char*> envp;
+    for (auto& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string path = program, agents = "--agents";
+    char* argv[] = {path.data(), agents.data(), nullptr};
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::execve(argv[0], argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    PreloadedRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (char buffer[4096];;) {
+        using std::chrono::milliseconds;
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{out[0], POLLIN, 0};
+        const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) break;
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            run.ended = true;
+            break;
+        }
+        run.output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    if (!run.ended) ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    run.ended = run.ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const std::string noted = readFile(loads).value_or("");
+    for (const auto& line : splitNonEmpty(noted, '\n')) run.starts.emplace_back(line);
+    return run;
+}
+
+TEST(AgentsProgram, StartsAgainWithoutTheLoadersVariablesAtMostOnce) {
+    // The variables besides the preload's, and the starts it notes (with LD_LIBRARY_PATH or not).
+    const std::vector<std::pair<Arguments, Arguments>> cases = {
+        {{}, {"-", "-"}},                          // the preload is back at the start again: on with it
+        {{"NORVANE_TEST_LOADS_HIDDEN=1"}, {"-"}},  // no variable shows: no start again
+        {{"NORVANE_TEST_LOADS_HIDDEN=1", "LD_LIBRARY_PATH=/usr/local/cuda/lib64"}, {"LD_LIBRARY_PATH", "-"}},
+    };
+    for (const auto& [variables, starts] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(variables));
+        testing::TempMachine temp;
+        const auto run = agentsUnderKeepingPreload(temp, variables);
+        EXPECT_TRUE(run.ended);
+        EXPECT_EQ(splitNonEmpty(run.output, '\n').size(), agents().size());
+        EXPECT_EQ(run.starts.size(), starts.size());
+        if (run.starts.size() == starts.size()) {
+            EXPECT_EQ(run.starts, starts);
+        }
+    }
 }
 
 class LidGuardProgram : public NorvaneProgram {
