@@ -40,7 +40,13 @@ NowTabView::NowTabView(AppModel& model, MainQueue& queue, const PanelContext& co
     page->addWidget(headline_);
     ring_ = new RingRowView(m_, queue_, accent_);
     page->addWidget(ring_);
-    makeAwakeCard(AwakeCard::make(accent_, context.arguments, queue_.now()));
+    awake_ = new AwakeCardView(m_, queue_, *context.workspace, AwakeCard::make(accent_, context.arguments, queue_.now()),
+                               context.format, context.lists);
+    awake_->setListOpenHandler([this](bool open) {
+        tab_.awakeListOpen = open;
+        refreshTip();
+    });
+    page->addWidget(awake_);
     apps_ = new TopAppsView(m_, queue_, *context.workspace, accent_);
     page->addWidget(apps_);
     tip_ = new TipCardView(m_, *context.workspace, [this] {
@@ -67,32 +73,13 @@ NowTabView::NowTabView(AppModel& model, MainQueue& queue, const PanelContext& co
 
 NowTabView::~NowTabView() = default;
 
-void NowTabView::makeAwakeCard(AwakeCard card) {
-    auto* page = static_cast<QVBoxLayout*>(layout());
-    int at = 2;  // under the ring row
-    if (awake_) {
-        at = page->indexOf(awake_);
-        awake_->hide();
-        awake_->deleteLater();
-    }
-    awake_ = new AwakeCardView(m_, queue_, *context_.workspace, std::move(card), context_.format, context_.lists);
-    awake_->setListOpenHandler([this](bool open) {
-        tab_.awakeListOpen = open;
-        refreshTip();
-    });
-    page->insertWidget(at, awake_);
-}
-
 void NowTabView::setAccent(Color accent) {
     if (accent == accent_) return;
     accent_ = accent;
     headline_->setAccent(accent);
     ring_->setAccent(accent);
     apps_->setAccent(accent);
-    // The keep-awake card takes its accent when it is made: it is made anew, with its state.
-    AwakeCard card = awake_->card();
-    card.accent = accent;
-    makeAwakeCard(std::move(card));
+    awake_->setAccent(accent);
     refreshTip();
 }
 

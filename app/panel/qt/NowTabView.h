@@ -47,7 +47,6 @@ public:
     TipCardView* tipCard() const { return tip_; }
 
 private:
-    void makeAwakeCard(AwakeCard card);
     void refreshTip();
 
     AppModel& m_;

@@ -66,6 +66,13 @@ protected:
         painter.drawEllipse(QRectF(x, 1, knob, knob));
     }
 
+public:
+    void setTint(Color tint) {
+        if (tint == tint_) return;
+        tint_ = tint;
+        update();
+    }
+
 private:
     Color tint_;
 };
@@ -80,7 +87,10 @@ public:
         QObject::connect(toggle_, &QAbstractButton::clicked, this, toggled);
         layout->addWidget(toggle_);
     }
-    void set(bool on) { toggle_->setChecked(on); }
+    void set(bool on, Color accent) {
+        toggle_->setChecked(on);
+        toggle_->setTint(accent);
+    }
 
 private:
     AwakeSwitch* toggle_;
@@ -264,13 +274,18 @@ public:
         time_->setAlignment(Qt::AlignCenter);
         untilRow->addWidget(time_);
         untilRow->addWidget(pill("+", AwakeCard::laterHelp, AwakeCard::faintPill, std::move(later)));
-        untilRow->addWidget(pill("Start", nullptr, card.startPill(), std::move(start)));
+        start_ = pill("Start", nullptr, card.startPill(), std::move(start));
+        untilRow->addWidget(start_);
         layout->addWidget(until);
     }
-    void set(const std::string& until) { time_->setText(qs(until)); }
+    void set(const std::string& until, Pill start) {
+        time_->setText(qs(until));
+        start_->setPill(start);
+    }
 
 private:
     TextLabel* time_;
+    PillButton* start_ = nullptr;
 };
 
 // The row of the agent and app lists: faint rounded background, the whole rectangle
@@ -514,12 +529,18 @@ QWidget* AwakeCardView::note(std::string_view key, const std::string& text) {
     return label;
 }
 
+void AwakeCardView::setAccent(Color accent) {
+    if (accent == card_.accent) return;
+    card_.accent = accent;
+    refresh();
+}
+
 void AwakeCardView::refresh() {
     using Choice = AwakeCard::Choice;
     parts_
         .part<Header>("header",
                       [this] { return new Header(card_.accent, [this] { act([this] { m_.toggleAwake(); }); }); })
-        ->set(AwakeCard::on(m_));
+        ->set(AwakeCard::on(m_), card_.accent);
 
     const auto status = AwakeCard::status(m_, queue_.now());
     if (status.countdown)
@@ -546,7 +567,7 @@ void AwakeCardView::refresh() {
                 [this](const std::function<void()>& run) { act(run); }, [this] { card_.earlier(queue_.now()); },
                 [this] { card_.later(queue_.now()); }, [this] { card_.start(m_, queue_.now()); });
         });
-        list->set(card_.untilText(format_));
+        list->set(card_.untilText(format_), card_.startPill());
         list_ = list;
     } else if (card_.open == Choice::agents) {
         auto* list = parts_.part<AgentList>("agent list", [this] {

@@ -24,6 +24,8 @@ public:
     // Told whether a list is open: on every change, and once when the card first shows.
     void setListOpenHandler(std::function<void(bool)> handler) { listOpenHandler_ = std::move(handler); }
     const AwakeCard& card() const { return card_; }
+    // Takes the panel's new accent in place (the desktop picture's tint may be decoded late).
+    void setAccent(Color accent);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,6 +8,7 @@
 #include <QFocusFrame>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QtTest/QTest>
@@ -24,6 +25,7 @@
 #include "app/panel/qt/SystemCardView.h"
 #include "app/panel/qt/TipCardView.h"
 #include "app/panel/qt/TopAppsView.h"
+#include "app/visuals/qt/AwakeCardView.h"
 #include "app/visuals/qt/BackdropView.h"
 #include "app/visuals/qt/Painting.h"
 #include "app/visuals/qt/PillButton.h"
@@ -302,17 +304,19 @@ TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThrough
     probe.tip(tip);
     NowTabView* page = open({"--tip-open"}).nowTab();
 
+    const auto mouse = [](QWidget* widget, bool down) {
+        const QPointF centre = QRectF(widget->rect()).center();
+        QMouseEvent event(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, centre,
+                          widget->mapToGlobal(centre), Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    };
     PillButton* quit = page->topApps()->row("/Applications/Slack.app")->quitButton();
-    const QPointF centre = QRectF(quit->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, quit->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(quit, &press);
+    mouse(quit, true);
     probe.battery(onBattery(40));  // a tick's new reading and forecast
     probe.forecast(Forecast{90, true, false});
     settle();
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, quit->mapToGlobal(centre), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(quit, &release);
+    mouse(quit, false);
     EXPECT_EQ(m.quitting(), std::set<std::string>{"/Applications/Slack.app"});
 
     ASSERT_EQ(page->tipCard()->links().size(), 1u);  // the file is no web link
@@ -320,6 +324,16 @@ TEST_F(PanelWidgets, APressOnAQuitButtonSurvivesTheTickAndTheTipLinksOpenThrough
     EXPECT_EQ(workspace->opened, std::vector<std::string>{"https://example.com/guide"});
     tap(page->tipCard(), "Quit Slack");  // the summary closes the details
     EXPECT_FALSE(page->tab().tipOpen);
+
+    // A press on the keep-awake card survives the desktop picture's tint, decoded late.
+    QPointer<QAbstractButton> chip = button(page->awakeCard(), "App");
+    ASSERT_TRUE(chip);
+    mouse(chip, true);
+    probe.tint({0.5, 0.9, 0.6, 1});
+    settle();
+    ASSERT_TRUE(chip) << "the card was made anew under the press";
+    mouse(chip, false);
+    EXPECT_EQ(page->awakeCard()->card().open, AwakeCard::Choice::app);
 }
 
 TEST_F(PanelWidgets, TheRingBlinksOnlyWhileChargingAndShownAndAHiddenPanelWaitsToRefresh) {
