@@ -2,7 +2,12 @@
 
 #include <QCoreApplication>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 #include "platform/CodeSigning.h"
+#include "platform/Files.h"
 #include "platform/Hardening.h"
 #include "platform/ProcessTable.h"
 #include "platform/SystemLog.h"
@@ -13,12 +18,18 @@
 namespace norvane::daemon {
 
 void Helper::start() {
-    system_.queue.post([this] { countDown(0); });
+    system_.queue.post([this] { countDown(0, system_.idleSeconds); });
 }
 
-void Helper::countDown(std::int64_t number) {
+void Helper::countDown(std::int64_t number, double seconds) {
     system_.queue.after(
-        system_.idleSeconds, [this, number] { if (requests_.load() == number) system_.exit(0); }, ClockKind::uptime);
+        seconds,
+        [this, number] {
+            if (requests_.load() != number) return;
+            if (system_.busy && system_.busy()) return countDown(number, busySeconds);
+            system_.exit(0);
+        },
+        ClockKind::uptime);
 }
 
 bool Helper::shouldAcceptNewConnection(XpcListener::Connection& connection) {
@@ -42,15 +53,30 @@ void Helper::run(const std::vector<std::string>& arguments, const Reply& reply) 
     else reply(trimmedWhitespace(result.output));  // empty or not, a failure
 
     // Requests run on their connections' threads; the countdown runs on the main queue.
-    system_.queue.post([this, number] { countDown(number); });
+    system_.queue.post([this, number] { countDown(number, system_.idleSeconds); });
 }
 
 bool Helper::onBattery() const { return system_.power.providingSource() == batteryPower; }
+
+namespace {
+
+// A daemon's standard error goes nowhere. In the sanitizers' build, a report that ends the helper
+// goes into the machine's log folder instead ("log/NorvaneHelper.<pid>"), so a helper that ends
+// on one says why.
+void keepSanitizerReports([[maybe_unused]] const Machine& machine) {
+#if defined(__SANITIZE_ADDRESS__)
+    static const std::string path = machine.file("log/NorvaneHelper").string();
+    if (createDirectories(machine.file("log"))) __sanitizer_set_report_path(path.c_str());
+#endif
+}
+
+}  // namespace
 
 int helperMain(int argc, char** argv, double idle) {
     hardenProcess();
     const auto machine = Machine::current();
     if (!machine) return 1;
+    keepSanitizerReports(*machine);
     const RecordCodeSigning signing(*machine);
     const auto team = ownTeamID(signing);
     if (!team) {
@@ -61,14 +87,18 @@ int helperMain(int argc, char** argv, double idle) {
     QtMainQueue queue;
     const SystemProcessRunner runner(*machine);
     const MachinePowerSources power(*machine);
-    Helper helper({queue, runner, power, [](int status) { QCoreApplication::exit(status); }, idle});
     XpcListener listener(*machine, std::string(helperBundleID), signing);
+    Helper helper({queue, runner, power, [](int status) { QCoreApplication::exit(status); }, idle,
+                   [&listener] { return listener.busy(); }});
     listener.setCodeSigningRequirement(signingRequirement(appBundleID, *team));
     listener.setDelegate([&helper](XpcListener::Connection& connection) {
         return helper.shouldAcceptNewConnection(connection);
     });
-    listener.setRefusalLog([machine = *machine](std::int32_t pid, const std::string& reason) {
-        systemLog(machine, "Norvane helper: refused " + processPath(pid) + " (pid " + std::to_string(pid) + "): " + reason);
+    listener.setEndLog([machine = *machine](const XpcListener::Ended& ended) {
+        const std::string peer = (ended.pid > 0 ? processPath(ended.pid) + " " : std::string()) + "(pid " +
+                                 std::to_string(ended.pid) + ")";
+        systemLog(machine, ended.refused ? "Norvane helper: refused " + peer + ": " + ended.reason
+                                         : "Norvane helper: ended the connection of " + peer + " unanswered: " + ended.reason);
     });
     if (const auto error = listener.resume()) {
         systemLog(*machine, "Norvane helper: " + *error);

@@ -19,6 +19,8 @@ namespace norvane::daemon {
 
 // How long the helper stays after its start and after the last request that ran pmset.
 inline constexpr double idleSeconds = 20.0;
+// How often a helper due to quit looks again while a connection is open.
+inline constexpr double busySeconds = 1.0;
 
 class Helper final : public HelperProtocol {
 public:
@@ -28,6 +30,9 @@ public:
         const PowerSources& power;
         std::function<void(int status)> exit;  // run on the main queue
         double idleSeconds = daemon::idleSeconds;
+        // Whether a connection is open (being checked, asking, or waiting to be accepted): one
+        // may carry a request, so the helper does not quit then. None: never.
+        std::function<bool()> busy = {};
     };
     explicit Helper(System system) : system_(std::move(system)) {}
 
@@ -44,8 +49,9 @@ public:
 
 private:
     void run(const std::vector<std::string>& arguments, const Reply& reply);
-    // Quits after the idle time unless a request ran pmset meanwhile; on the main queue.
-    void countDown(std::int64_t number);
+    // Quits after `seconds` unless a request ran pmset meanwhile, and once no connection is
+    // open; on the main queue.
+    void countDown(std::int64_t number, double seconds);
     bool onBattery() const;
 
     System system_;

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <random>
@@ -21,6 +23,7 @@
 
 #include "platform/ProcessTable.h"
 #include "platform/PropertyList.h"
+#include "platform/Text.h"
 #include "platform/XpcSocket.h"
 
 namespace norvane {
@@ -28,16 +31,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Replies may come from any thread, also after the connection has gone.
+// Replies may come from any thread, also after the connection has gone. False when the frame
+// could not be handed to a connection still open (which then ends).
 struct Writer {
     std::mutex mutex;
     int fd = -1;
     bool open = true;
-    void write(const Value& frame, double seconds) {
+    bool write(const Value& frame, double seconds) {
         const std::lock_guard lock(mutex);
-        if (open && !writeFrameWithin(fd, frame, seconds)) ::shutdown(fd, SHUT_RDWR);
+        if (!open || writeFrameWithin(fd, frame, seconds)) return true;
+        ::shutdown(fd, SHUT_RDWR);
+        return false;
     }
 };
+
+std::string seconds(double value) { return formatGeneral(value) + " s"; }
+
+constexpr std::string_view tooLargeFrame = "it announced a frame larger than any may be";
+
+// What the exception being handled says, for the log.
+std::string thrown() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an exception of no known kind";
+    }
+}
 
 // A peer's identity as the kernel gives it: a pid names a process, whose start time tells
 // it from a later one that got the same pid.
@@ -61,7 +82,7 @@ struct XpcListener::State {
     const CodeSigning& signing;
     std::optional<std::string> requirement;
     Delegate delegate;
-    RefusalLog refusalLog;
+    EndLog endLog;
     Limits limits;
 
     std::optional<SocketFolder> folder;
@@ -82,10 +103,10 @@ struct XpcListener::State {
         std::string buffer;                        // bytes of frames not yet handled
         std::optional<Clock::time_point> partial;  // when the frame being read began
         Clock::time_point idleSince = Clock::now();
-        bool ended = false;  // the peer closed or broke the rules while busy
         bool closed = false;  // the peer sent all it will: what is whole is answered, then it ends
     };
     std::map<std::uint64_t, Connection> connections;  // the poller's alone
+    std::atomic<std::size_t> open{0};                 // how many, for any thread
     std::uint64_t nextConnection = 1;
 
     std::mutex mutex;
@@ -135,6 +156,10 @@ struct XpcListener::State {
         return all > 1 ? std::clamp<std::size_t>(limits.hashing, 1, all - 1) : 1;
     }
     bool hashingTurn() const { return !hashingJobs.empty() && hashingNow < hashingWorkers(); }
+    // Notes a connection ended unanswered, for a reason other than its peer's code.
+    void ended(std::int32_t pid, std::string reason) const {
+        if (endLog) endLog({pid, false, std::move(reason)});
+    }
     void finish(std::uint64_t id, bool keep) {
         {
             const std::lock_guard lock(mutex);
@@ -157,8 +182,14 @@ struct XpcListener::State {
                     return stopping || !jobs.empty() || hashingTurn();
                 };
                 while (!ready()) {
-                    if (later.empty()) work.wait(lock);
-                    else work.wait_until(lock, later.begin()->first);
+                    if (later.empty()) {
+                        work.wait(lock);
+                        continue;
+                    }
+                    // A copy: the wait reads its time again once it wakes, and by then another
+                    // worker may have taken that look and freed where its time was kept.
+                    const Clock::time_point due = later.begin()->first;
+                    work.wait_until(lock, due);
                 }
                 if (!jobs.empty()) {
                     job = std::move(jobs.front());
@@ -194,14 +225,17 @@ struct XpcListener::State {
     // pid namespace is never heard. A check that would have to hash, or look again, says so.
     // A peer whose code fails the requirement is told why (`writer`), and so is the log.
     Verdict judge(std::int32_t pid, const CheckDepth& depth, Writer& writer, bool handshake) const {
-        if (!inOwnNamespaces(pid)) return Verdict::refused;
+        if (!inOwnNamespaces(pid)) {
+            ended(pid, "it runs in another user or pid namespace");
+            return Verdict::refused;
+        }
         if (!requirement) return Verdict::heard;
         const ProcessCheck check = signing.checkProcess(pid, *requirement, depth);
         if (check.result == SignatureCheck::valid) return Verdict::heard;
         if (check.result == SignatureCheck::needsHashing && !depth.hash) return Verdict::needsHashing;
         if (check.result == SignatureCheck::unsettled && depth.breakpoints == SecondLook::later) return Verdict::lookAgain;
         const std::string& reason = check.reason;
-        if (refusalLog) refusalLog(pid, reason);
+        if (endLog) endLog({pid, true, reason});
         Value::Dictionary refused;
         if (handshake) refused.emplace("ready", Value::boolean(false));
         refused.emplace("refused", Value::string(reason));
@@ -224,12 +258,13 @@ struct XpcListener::State {
         try {
             verdict = checkPeer(fd, writer, exported, pid, started, depth);
         } catch (...) {
+            ended(peerProcess(fd).value_or(0), "its check failed: " + thrown());
             verdict = Verdict::refused;
         }
         const auto again = [this, id, fd, writer, exported, pid, started](CheckDepth deeper) {
             check(id, fd, writer, exported, pid, started, deeper);
         };
-        if (follow(id, verdict, again)) return;
+        if (follow(id, peerProcess(fd).value_or(0), verdict, again)) return;
         finish(id, verdict == Verdict::heard);
     }
     void handle(std::uint64_t id, std::string text, const XpcExported& exported, std::int32_t pid,
@@ -238,25 +273,30 @@ struct XpcListener::State {
         try {
             verdict = handleRequest(text, exported, pid, started, writer, depth);
         } catch (...) {
+            ended(pid, "its request failed: " + thrown());
             verdict = Verdict::refused;
         }
         const auto again = [this, id, text = std::make_shared<std::string>(std::move(text)), &exported, pid, started,
                             writer](CheckDepth deeper) { handle(id, *text, exported, pid, started, writer, deeper); };
-        if (follow(id, verdict, again)) return;
+        if (follow(id, pid, verdict, again)) return;
         finish(id, verdict == Verdict::heard);
     }
     // Queues the deeper look a verdict asks for; false when there is none to take (then the
     // job ends), also when the hashing lane is full.
     template <class Again>
-    bool follow(std::uint64_t id, Verdict verdict, const Again& again) {
+    bool follow(std::uint64_t id, std::int32_t pid, Verdict verdict, const Again& again) {
         if (verdict == Verdict::lookAgain) {
             submitLater(limits.secondLookSeconds, [again] { again(secondLook); });
             return true;
         }
-        return verdict == Verdict::needsHashing && submitHashing([this, id, again](bool late) {
-                   if (late) return finish(id, false);
-                   again(hashingLook);
-               });
+        if (verdict != Verdict::needsHashing) return false;
+        const bool queued = submitHashing([this, id, pid, again](bool late) {
+            if (!late) return again(hashingLook);
+            ended(pid, "its bundle waited more than " + seconds(limits.hashingWaitSeconds) + " to be hashed");
+            finish(id, false);
+        });
+        if (!queued) ended(pid, "more checks than " + std::to_string(limits.hashingQueue) + " waited to hash their bundles");
+        return queued;
     }
 
     Verdict checkPeer(int fd, const std::shared_ptr<Writer>& writer, XpcExported* exported, std::int32_t* pid,
@@ -265,9 +305,14 @@ struct XpcListener::State {
         const auto since = peer ? startTime(*peer) : std::nullopt;
         XpcListener::Connection offered;
         offered.pid = peer.value_or(0);
-        const Verdict verdict = peer && since ? judge(*peer, depth, *writer, true) : Verdict::refused;
+        if (!since) {
+            ended(offered.pid, peer ? "its process ended before it was checked" : "its sender cannot be told");
+            return Verdict::refused;
+        }
+        const Verdict verdict = judge(*peer, depth, *writer, true);
         if (verdict != Verdict::heard) return verdict;
         const bool accepted = delegate && delegate(offered) && offered.exported;
+        if (!accepted) ended(*peer, "the service did not take the connection");
         if (accepted) {
             char discard[4096];
             while (::recv(fd, discard, sizeof discard, MSG_DONTWAIT) > 0) {
@@ -277,7 +322,10 @@ struct XpcListener::State {
             *started = *since;
             Value::Dictionary ready;
             ready.emplace("ready", Value::boolean(true));
-            writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds);
+            if (!writer->write(Value::dictionary(std::move(ready)), limits.writeSeconds)) {
+                ended(*peer, "it could not be told to speak within " + seconds(limits.writeSeconds));
+                return Verdict::refused;
+            }
         }
         return accepted ? Verdict::heard : Verdict::refused;
     }
@@ -289,31 +337,51 @@ struct XpcListener::State {
         const auto frame = parseJson(text);
         const Value* number = frame ? frame->find("id") : nullptr;
         const Value* body = frame ? frame->find("body") : nullptr;
-        if (!number || !number->isInteger() || !body || startTime(pid) != started) return Verdict::refused;
+        if (!number || !number->isInteger() || !body) {
+            ended(pid, "it sent a frame that is no request");
+            return Verdict::refused;
+        }
+        if (startTime(pid) != started) {
+            ended(pid, "its process is no longer the one that was checked");
+            return Verdict::refused;
+        }
         const Verdict verdict = judge(pid, depth, *writer, false);
         if (verdict != Verdict::heard) return verdict;
-        const double seconds = limits.writeSeconds;
-        auto reply = [writer, seconds, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
-            const std::lock_guard lock(writer->mutex);
-            if (writer->open && !writeFrameWithin(writer->fd, framed(n, std::move(answer)), seconds))
-                ::shutdown(writer->fd, SHUT_RDWR);
+        const double within = limits.writeSeconds;
+        auto reply = [this, writer, pid, within, n = static_cast<std::uint64_t>(*number->integerValue())](Value answer) {
+            bool written = true;
+            {
+                const std::lock_guard lock(writer->mutex);
+                written = !writer->open || writeFrameWithin(writer->fd, framed(n, std::move(answer)), within);
+                if (!written) ::shutdown(writer->fd, SHUT_RDWR);
+            }
+            if (!written) ended(pid, "its reply could not be handed to it within " + seconds(within));
         };
-        return exported(*body, std::move(reply)) ? Verdict::heard : Verdict::refused;
+        if (exported(*body, std::move(reply))) return Verdict::heard;
+        ended(pid, "it asked for something the service does not offer");
+        return Verdict::refused;
     }
 
-    void close(std::map<std::uint64_t, Connection>::iterator it) {
+    // Ends a connection; one ended before it was answered is noted with its reason, once it is
+    // gone.
+    void close(std::map<std::uint64_t, Connection>::iterator it, const std::string& why = {}) {
+        // A connection not checked yet knows no pid of its own.
+        const std::int32_t pid = it->second.pid || why.empty() ? it->second.pid : peerProcess(it->second.fd).value_or(0);
         {
             const std::lock_guard lock(it->second.writer->mutex);
             it->second.writer->open = false;
         }
         ::close(it->second.fd);
         connections.erase(it);
+        open = connections.size();
+        if (!why.empty()) ended(pid, why);
     }
 
-    // Reads what the peer sent, each piece with its sender's credentials; false when the
-    // connection must end: a piece came without credentials or from another process than the
-    // one checked, or a frame would be too large. The end of the stream only marks it closed.
-    bool receive(Connection& c) {
+    // Reads what the peer sent, each piece with its sender's credentials; false, with the reason,
+    // when the connection must end: a piece came without credentials or from another process
+    // than the one checked, or a frame would be too large. The end of the stream only marks it
+    // closed.
+    bool receive(Connection& c, std::string& why) {
         for (;;) {
             char bytes[16384];
             alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
@@ -325,7 +393,11 @@ struct XpcListener::State {
             message.msg_controllen = sizeof control;
             const ssize_t n = ::recvmsg(c.fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+            if (n < 0) {
+                why = std::string("what it sent could not be read: ") + std::strerror(errno);
+                return false;
+            }
             if (n == 0) {
                 c.closed = true;
                 return true;
@@ -337,10 +409,20 @@ struct XpcListener::State {
                     std::memcpy(&credentials, CMSG_DATA(h), sizeof credentials);
                     sender = credentials;
                 }
-            if (!sender || sender->pid <= 0 || sender->pid != c.pid) return false;
+            if (!sender || sender->pid <= 0) {
+                why = "a piece of what it sent came without its sender";
+                return false;
+            }
+            if (sender->pid != c.pid) {
+                why = "a piece of what it sent came from another process (pid " + std::to_string(sender->pid) + ")";
+                return false;
+            }
             if (c.buffer.empty()) c.partial = Clock::now();
             c.buffer.append(bytes, static_cast<std::size_t>(n));
-            if (c.buffer.size() > 4 + maximumFrameSize) return false;
+            if (c.buffer.size() > 4 + maximumFrameSize) {
+                why = tooLargeFrame;
+                return false;
+            }
         }
     }
 
@@ -362,11 +444,14 @@ struct XpcListener::State {
     }
 
     // Hands the connection's next whole frame to a worker; false when it must end (also when
-    // the peer has closed and no whole frame is left).
-    bool dispatch(std::uint64_t id, Connection& c) {
+    // the peer has closed and no whole frame is left: then without a reason).
+    bool dispatch(std::uint64_t id, Connection& c, std::string& why) {
         bool tooLarge = false;
         auto text = nextFrame(c, tooLarge);
-        if (tooLarge) return false;
+        if (tooLarge) {
+            why = tooLargeFrame;
+            return false;
+        }
         if (!text) return !c.closed;
         c.phase = Phase::busy;
         submit([this, id, text = std::move(*text), exported = &c.exported, pid = c.pid, started = c.started,
@@ -380,11 +465,14 @@ struct XpcListener::State {
             if (fd < 0) return;
             // No more at once than the limit: a new one beyond it is closed unheard.
             if (connections.size() >= limits.connections) {
+                ended(peerProcess(fd).value_or(0),
+                      "more connections than " + std::to_string(limits.connections) + " were open at once");
                 ::close(fd);
                 continue;
             }
             const std::uint64_t id = nextConnection++;
             Connection& c = connections[id];
+            open = connections.size();
             c.fd = fd;
             c.writer = std::make_shared<Writer>();
             c.writer->fd = fd;
@@ -404,13 +492,14 @@ struct XpcListener::State {
             const auto it = connections.find(id);
             if (it == connections.end()) continue;
             Connection& c = it->second;
-            if (!keep || c.ended) {
+            if (!keep) {
                 close(it);
                 continue;
             }
             c.phase = Phase::reading;
             c.idleSince = Clock::now();
-            if (!dispatch(id, c)) close(it);
+            std::string why;
+            if (!dispatch(id, c, why)) close(it, why);
         }
     }
 
@@ -424,14 +513,25 @@ struct XpcListener::State {
         for (auto it = connections.begin(); it != connections.end();) {
             const auto next = std::next(it);
             const Connection& c = it->second;
-            if (c.phase == Phase::reading &&
-                ((c.partial && over(*c.partial, limits.frameSeconds)) || (!c.partial && over(c.idleSince, limits.idleSeconds))))
-                close(it);
+            if (c.phase == Phase::reading && c.partial && over(*c.partial, limits.frameSeconds))
+                close(it, "a frame of it was not whole within " + seconds(limits.frameSeconds));
+            else if (c.phase == Phase::reading && !c.partial && over(c.idleSince, limits.idleSeconds))
+                close(it, "it asked nothing for " + seconds(limits.idleSeconds));
             it = next;
         }
     }
 
     void poll() {
+        run();
+        // Whatever a worker still writes goes nowhere: each connection counts as left unanswered.
+        // Done here, by the connections' owner, before the listener's end waits for the workers.
+        for (const auto& [id, c] : connections) {
+            const std::lock_guard lock(c.writer->mutex);
+            c.writer->open = false;
+            ::shutdown(c.fd, SHUT_RDWR);
+        }
+    }
+    void run() {
         for (;;) {
             std::vector<pollfd> fds{{wake, POLLIN, 0}, {listener, POLLIN, 0}};
             std::vector<std::uint64_t> ids;
@@ -453,7 +553,8 @@ struct XpcListener::State {
                 if (!fds[i + 2].revents) continue;
                 const auto it = connections.find(ids[i]);
                 if (it == connections.end() || it->second.phase != Phase::reading) continue;
-                if (!receive(it->second) || !dispatch(ids[i], it->second)) close(it);
+                std::string why;
+                if (!receive(it->second, why) || !dispatch(ids[i], it->second, why)) close(it, why);
             }
             expire();
         }
@@ -480,9 +581,13 @@ XpcListener::~XpcListener() {
             state_->later.clear();
             state_->work.notify_all();
         }
-        for (const auto& [id, c] : state_->connections) ::shutdown(c.fd, SHUT_RDWR);
         for (auto& worker : state_->workers) worker.join();
-        while (!state_->connections.empty()) state_->close(state_->connections.begin());
+        // Those checked or asking meanwhile are left unanswered.
+        while (!state_->connections.empty()) {
+            const auto it = state_->connections.begin();
+            const bool asking = it->second.phase != State::Phase::reading || !it->second.buffer.empty();
+            state_->close(it, asking ? "the service stopped before it answered" : "");
+        }
         // The name goes only while it is still ours: a later listener may have taken it.
         struct stat now {};
         const Path path = state_->folder->path() / state_->name;
@@ -496,9 +601,16 @@ void XpcListener::setCodeSigningRequirement(std::string requirement) { state_->r
 
 void XpcListener::setDelegate(Delegate delegate) { state_->delegate = std::move(delegate); }
 
-void XpcListener::setRefusalLog(RefusalLog log) { state_->refusalLog = std::move(log); }
+void XpcListener::setEndLog(EndLog log) { state_->endLog = std::move(log); }
 
 void XpcListener::setLimits(Limits limits) { state_->limits = limits; }
+
+bool XpcListener::busy() const {
+    if (state_->open > 0) return true;
+    if (state_->listener < 0) return false;
+    pollfd waiting{state_->listener, POLLIN, 0};
+    return ::poll(&waiting, 1, 0) > 0 && (waiting.revents & POLLIN);
+}
 
 std::optional<std::string> XpcListener::resume() {
     if (state_->listener >= 0) return std::nullopt;

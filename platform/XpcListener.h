@@ -14,7 +14,8 @@
 // those hashing, while the others answer every check that hashes nothing and every request at
 // once. The hashing lane's queue is bounded, and a check that waited too long for it is refused.
 // A check whose code pages must be looked at again a moment later (breakpoints a probe being
-// removed may leave) is queued again for that, and holds no worker while it waits.
+// removed may leave) is queued again for that, and holds no worker while it waits. Every
+// connection ended before it was answered is told to the end log, with why.
 
 #include <functional>
 #include <memory>
@@ -37,10 +38,20 @@ public:
     // True accepts the connection (with its exported object), false drops it. Run on a
     // worker thread.
     using Delegate = std::function<bool(Connection& connection)>;
-    // Told of a peer whose code failed the requirement, with the reason in words, on a worker
-    // thread. The peer is told the same reason ({"refused": …}) before its connection ends, so it
-    // can tell a refusal from a service that does not answer.
-    using RefusalLog = std::function<void(std::int32_t pid, const std::string& reason)>;
+    // A connection the listener ended before it answered what the peer asked (or before it told
+    // the peer to speak): the peer (0 where it cannot be told), whether its code failed the
+    // requirement, and why in words. A refused peer is told the same reason ({"refused": …})
+    // before its connection ends, so it can tell a refusal from a service that does not answer;
+    // any other end (a piece from another process, a check that failed, a frame too large, the
+    // listener stopping) the peer sees only as the end of the connection.
+    struct Ended {
+        std::int32_t pid = 0;
+        bool refused = false;
+        std::string reason;
+        bool operator==(const Ended&) const = default;
+    };
+    // Told of every such connection, on a worker or the listening thread.
+    using EndLog = std::function<void(const Ended& ended)>;
 
     struct Limits {
         std::size_t workers = 4;       // threads that check peers and handle requests
@@ -66,10 +77,13 @@ public:
 
     void setCodeSigningRequirement(std::string requirement);
     void setDelegate(Delegate delegate);
-    void setRefusalLog(RefusalLog log);  // before resuming
+    void setEndLog(EndLog log);  // before resuming
     void setLimits(Limits limits);  // before resuming
     // Starts listening, in place of any stale socket; the reason when it cannot.
     std::optional<std::string> resume();
+    // Whether a connection is open (its peer being checked, asking, or silent) or waits to be
+    // accepted. From any thread.
+    bool busy() const;
 
     struct State;  // shared with the connections' threads
 

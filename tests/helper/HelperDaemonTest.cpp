@@ -38,10 +38,13 @@ protected:
     FakePower power;
     FakePmset pmset;
     std::vector<double> exits;
-    Helper helper{{queue, pmset, power, [this](int status) {
+    bool busy = false;  // a connection is open
+    Helper helper{{queue, pmset, power,
+                   [this](int status) {
                        EXPECT_EQ(status, 0);
                        exits.push_back(queue.uptime());
-                   }}};
+                   },
+                   idleSeconds, [this] { return busy; }}};
 
     std::optional<std::string> lowPower(bool on) {
         std::optional<std::string> answer = "no reply";
@@ -113,6 +116,20 @@ TEST_F(HelperDaemonTest, QuitsTwentySecondsAfterTheLastRequestThatRanPmset) {
     queue.advance(30);
     ASSERT_EQ(exits.size(), 1u);
     EXPECT_NEAR(exits[0] - start, 30, 1e-9);
+}
+
+// A connection open when it is due to quit may carry a request (its peer being checked, say): it
+// quits once none is open, looking again every second.
+TEST_F(HelperDaemonTest, QuitsOnlyOnceNoConnectionIsOpen) {
+    const double start = queue.uptime();
+    helper.start();
+    busy = true;
+    queue.advance(25.5);
+    EXPECT_TRUE(exits.empty());
+    busy = false;
+    queue.advance(30);
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_NEAR(exits[0] - start, 26, 1e-9);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <mutex>
@@ -80,11 +81,31 @@ protected:
     MachineXpcConnector connector{temp.machine(), records};
 
     std::atomic<int> handled = 0;
+    std::mutex mutex;
+    std::vector<XpcListener::Ended> ends;  // what the listeners' logs were told
+
+    // What the listeners' logs were told, once `count` connections had ended unanswered (or a
+    // while had passed).
+    std::vector<XpcListener::Ended> logged(std::size_t count) {
+        for (int i = 0; i < 2000; ++i) {
+            {
+                const std::lock_guard lock(mutex);
+                if (ends.size() >= count) return ends;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const std::lock_guard lock(mutex);
+        return ends;
+    }
 
     // A listener in this process whose requests are counted in `handled` and echoed.
     std::unique_ptr<XpcListener> listen(const CodeSigning* checks = nullptr, const Machine* machine = nullptr) {
         auto listener =
             std::make_unique<XpcListener>(machine ? *machine : temp.machine(), "test.echo", checks ? *checks : signing);
+        listener->setEndLog([this](const XpcListener::Ended& ended) {
+            const std::lock_guard lock(mutex);
+            ends.push_back(ended);
+        });
         listener->setDelegate([this](XpcListener::Connection& connection) {
             connection.exported = [this](const Value& request, std::function<void(Value)> reply) {
                 ++handled;
@@ -122,18 +143,14 @@ TEST_F(XpcTest, ASocketDeepInTheMachineFolderIsReachedAndRequestsAreAnsweredInTu
     EXPECT_TRUE(request(*connection, Value::string("not of the interface")).reply);
     EXPECT_NE(request(*connection, Value::integer(9)).error.find("test.echo"), std::string::npos);
     EXPECT_EQ(handled, 4);
+    EXPECT_EQ(logged(1), (std::vector<XpcListener::Ended>{
+                            {::getpid(), false, "it asked for something the service does not offer"}}));
 }
 
 TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     const auto listener = listen();
     // This test program is signed by no one: it is told so, and so is the listener's log.
     listener->setCodeSigningRequirement(anyRequirement);
-    std::vector<std::pair<std::int32_t, std::string>> logged;
-    std::mutex mutex;
-    listener->setRefusalLog([&](std::int32_t pid, const std::string& reason) {
-        const std::lock_guard lock(mutex);
-        logged.emplace_back(pid, reason);
-    });
     ASSERT_EQ(listener->resume(), std::nullopt);
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
@@ -142,11 +159,7 @@ TEST_F(XpcTest, APeerThatFailsTheRequirementIsDroppedBeforeAnythingIsRead) {
     EXPECT_EQ(answer.refusal, "it is not signed, or cannot be looked at");
     EXPECT_NE(answer.error.find("the service refused this process: it is not signed"), std::string::npos) << answer.error;
     EXPECT_EQ(handled, 0);
-    {
-        const std::lock_guard lock(mutex);
-        EXPECT_EQ(logged, (std::vector<std::pair<std::int32_t, std::string>>{
-                              {::getpid(), "it is not signed, or cannot be looked at"}}));
-    }
+    EXPECT_EQ(logged(1), (std::vector<XpcListener::Ended>{{::getpid(), true, "it is not signed, or cannot be looked at"}}));
 
     // The other way round: a client that requires a signed listener does not send at all.
     const auto listener2 = listen();
@@ -300,6 +313,9 @@ TEST_F(XpcTest, OnlyWhatTheCheckedProcessSendsAfterItsCheckIsHeard) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_FALSE(readFrame(shared));  // the connection ends unanswered
     EXPECT_EQ(handled, 1);
+    EXPECT_EQ(logged(1), (std::vector<XpcListener::Ended>{
+                            {::getpid(), false,
+                             "a piece of what it sent came from another process (pid " + std::to_string(child) + ")"}}));
     ::close(shared);
 }
 
@@ -367,6 +383,7 @@ TEST_F(XpcTest, ACheckThatThrowsRefusesOnlyItsPeer) {
     const auto connection = connector.connectToMachService("test.echo");
     connection->resume();
     EXPECT_EQ(request(*connection, Value::integer(5)).reply, Value::integer(5));
+    EXPECT_EQ(logged(1), (std::vector<XpcListener::Ended>{{::getpid(), false, "its check failed: std::bad_alloc"}}));
 }
 
 // A peer whose pages must be looked at again waits for it without a worker: the one worker
@@ -393,6 +410,31 @@ TEST_F(XpcTest, ASecondLookHoldsNoWorkerWhileItWaits) {
     for (const int fd : {unsettled, next}) ::close(fd);
 }
 
+// Every idle worker waits for the second look that is due first; one takes it, the others wait
+// on for what is due next (the sanitizers' build catches a wait that still reads the time of a
+// look another worker took), and all of them serve the next peer.
+TEST_F(XpcTest, ASecondLookThatManyWorkersWaitForIsTakenByOne) {
+    SecondLookSigning looking;
+    const auto listener = listen(&looking);
+    listener->setCodeSigningRequirement(anyRequirement);
+    listener->setLimits({.workers = 4, .secondLookSeconds = 0.2});
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    for (int round = 0; round < 3; ++round) {
+        {
+            const std::lock_guard lock(looking.mutex);
+            looking.looks.clear();  // each peer's first look finds pages to look at again
+        }
+        const int fd = rawConnect(temp.machine());
+        const auto told = readFrame(fd);
+        ::close(fd);
+        ASSERT_TRUE(told && told->find("refused")) << round;
+        EXPECT_EQ(*told->find("refused"), Value::string("it runs foreign code: written"));
+    }
+    const int next = rawConnect(temp.machine());
+    EXPECT_TRUE(saysReady(next));
+    ::close(next);
+}
+
 TEST_F(XpcTest, SocketsAndTheirFolderTakeTheirModesWhateverTheUmask) {
     const auto listener = listen();
     const mode_t before = ::umask(0);
@@ -412,8 +454,10 @@ TEST_F(XpcTest, StalledConnectionsAreEndedAfterTheirDeadlines) {
     const auto listener = listen();
     listener->setLimits({.workers = 2, .connections = 8, .frameSeconds = 1, .idleSeconds = 1, .writeSeconds = 5});
     ASSERT_EQ(listener->resume(), std::nullopt);
+    EXPECT_FALSE(listener->busy());
     const int trickle = rawConnect(temp.machine()), silent = rawConnect(temp.machine()), large = rawConnect(temp.machine());
     for (const int fd : {trickle, silent, large}) ASSERT_TRUE(saysReady(fd));
+    EXPECT_TRUE(listener->busy());  // silent ones too: a helper does not quit under them
     ASSERT_EQ(::write(large, "\x7f\0\0\0", 4), 4);
     EXPECT_FALSE(readFrame(large));
     const auto started = std::chrono::steady_clock::now();
@@ -427,7 +471,37 @@ TEST_F(XpcTest, StalledConnectionsAreEndedAfterTheirDeadlines) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
     EXPECT_FALSE(readFrame(silent));
     EXPECT_EQ(handled, 0);
+    auto why = logged(3);
+    std::sort(why.begin(), why.end(), [](const auto& a, const auto& b) { return a.reason < b.reason; });
+    EXPECT_EQ(why, (std::vector<XpcListener::Ended>{{::getpid(), false, "a frame of it was not whole within 1 s"},
+                                                    {::getpid(), false, "it announced a frame larger than any may be"},
+                                                    {::getpid(), false, "it asked nothing for 1 s"}}));
+    EXPECT_FALSE(listener->busy());
     for (const int fd : {trickle, silent, large}) ::close(fd);
+}
+
+// A listener that stops while a peer is checked leaves it unanswered, and tells its log so.
+TEST_F(XpcTest, AListenerThatStopsNotesThoseItLeavesUnanswered) {
+    GatedSigning gated(temp.machine());
+    auto listener = listen(&gated);
+    listener->setCodeSigningRequirement(anyRequirement);
+    ASSERT_EQ(listener->resume(), std::nullopt);
+    const int checked = rawConnect(temp.machine());
+    while (gated.calls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::size_t before = threads();
+    std::atomic<bool> stopping = false;
+    std::thread stop([&] {
+        stopping = true;
+        listener.reset();
+    });
+    // Its listening thread has ended (the stop waits for the check), then the check ends.
+    while (!stopping) std::this_thread::yield();
+    for (int i = 0; i < 2000 && threads() > before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    gated.release.count_down();
+    stop.join();
+    EXPECT_FALSE(saysReady(checked));
+    EXPECT_EQ(logged(1), (std::vector<XpcListener::Ended>{{::getpid(), false, "the service stopped before it answered"}}));
+    ::close(checked);
 }
 
 TEST(ServiceManagement, RegistrationsFollowTheBundleTheApprovalAndTheFaults) {
