@@ -10,8 +10,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <thread>
 
 #include "platform/ProcessTable.h"
@@ -203,12 +201,10 @@ std::string describe(const ForeignCodeFound& found) {
     return "foreign code";
 }
 
-FileView::FileView(const MappedCode& code, std::uint64_t pageSize)
-    : file_(::open(code.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)),
-      self_(::open("/proc/self/mem", O_RDONLY | O_CLOEXEC)),
-      offset_(code.offset) {
+FileView::FileView(const MappedCode& code, std::uint64_t pageSize, int self)
+    : file_(::open(code.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)), self_(self), offset_(code.offset) {
     struct stat file {};
-    const bool same = file_.valid() && self_.valid() && code.offset != UINT64_MAX && ::fstat(file_.get(), &file) == 0 &&
+    const bool same = file_.valid() && self_ >= 0 && code.offset != UINT64_MAX && ::fstat(file_.get(), &file) == 0 &&
                       S_ISREG(file.st_mode) && file.st_ino == code.inode && major(file.st_dev) == code.major &&
                       minor(file.st_dev) == code.minor;
     // Only the pages that hold some of the file (the last one filled up with zeros, as the
@@ -228,7 +224,7 @@ FileView::~FileView() {
 FileView::Match FileView::compare(std::uint64_t at, const unsigned char* bytes, std::size_t size) {
     if (!view_ || at >= length_ || size > length_ - at) return Match::other;
     shown_.resize(size);
-    if (!readAll(self_.get(), shown_.data(), size, reinterpret_cast<std::uintptr_t>(view_) + at)) return Match::other;
+    if (!readAll(self_, shown_.data(), size, reinterpret_cast<std::uintptr_t>(view_) + at)) return Match::other;
     // Our view holds only the file's bytes and the kernel's breakpoints.
     if (std::memcmp(bytes, shown_.data(), size) == 0) return Match::same;
     own_.assign(size, 0);  // past the file's end, zeros
@@ -254,8 +250,9 @@ ForeignCodeFound lookAtCodePages(std::int32_t pid, const std::vector<MappedCode>
     auto opened = openRegularFile(procFile(pid, "pagemap"));
     const auto* pagemap = std::get_if<FileDescriptor>(&opened);
     if (!pagemap) return {ForeignCode::unreadable, "its page map"};
-    // The process's memory, opened only when a page must be compared.
-    std::optional<FileDescriptor> memory;
+    // The process's memory and our own (through which every view is read), opened only when a
+    // page must be compared.
+    std::optional<FileDescriptor> memory, self;
     std::vector<unsigned char> page(size);
     // Pages that differ only by breakpoints our view lacks: the mapping and the page's address.
     std::vector<std::pair<std::size_t, std::uint64_t>> unsettled;
@@ -270,7 +267,7 @@ ForeignCodeFound lookAtCodePages(std::int32_t pid, const std::vector<MappedCode>
         if (!code.path.starts_with('/')) continue;
         looked += (code.end - code.start) / size;
         if (looked > maximumCodePages) return {ForeignCode::unreadable, "its code spans more than 1 GiB"};
-        std::unique_ptr<FileView> view;  // made on the mapping's first written page
+        std::optional<FileView> view;  // made on the mapping's first written page
         for (std::uint64_t index = code.start / size; index < code.end / size;) {
             if (Clock::now() > deadline) return {ForeignCode::late, {}};
             const std::uint64_t count = std::min<std::uint64_t>(std::size(entries), code.end / size - index);
@@ -285,7 +282,9 @@ ForeignCodeFound lookAtCodePages(std::int32_t pid, const std::vector<MappedCode>
                 // Where the peer's memory may not be read (Yama's ptrace_scope), nothing can be told.
                 if (!memory) memory.emplace(::open(procFile(pid, "mem").c_str(), O_RDONLY | O_CLOEXEC));
                 if (!memory->valid()) return {ForeignCode::unreadable, "its memory"};
-                if (!view) view = std::make_unique<FileView>(code, size);
+                if (!self) self.emplace(::open("/proc/self/mem", O_RDONLY | O_CLOEXEC));
+                if (!self->valid()) return {ForeignCode::unreadable, "the kernel's view of its files"};
+                if (!view) view.emplace(code, size, self->get());
                 const std::uint64_t address = (index + i) * size;
                 switch (compare(*view, code, address)) {
                 case FileView::Match::same: break;
@@ -304,11 +303,17 @@ ForeignCodeFound lookAtCodePages(std::int32_t pid, const std::vector<MappedCode>
     if (again > deadline) return {ForeignCode::late, {}};
     std::this_thread::sleep_until(again);
     // All of them again, each mapping with a fresh view, which shows the probes as they are now.
-    std::map<std::size_t, std::unique_ptr<FileView>> views;
+    // They come in the mappings' order: one view at a time, so that a peer with thousands of
+    // such mappings never makes us hold a descriptor for each.
+    std::optional<FileView> view;
+    std::size_t viewed = mapped.size();
     for (const auto& [m, address] : unsettled) {
         if (Clock::now() > deadline) return {ForeignCode::late, {}};
-        auto& view = views[m];
-        if (!view) view = std::make_unique<FileView>(mapped[m], size);
+        if (m != viewed) {
+            view.reset();
+            view.emplace(mapped[m], size, self->get());
+            viewed = m;
+        }
         if (compare(*view, mapped[m], address) != FileView::Match::same) return {ForeignCode::writtenCode, mapped[m].path};
     }
     return {ForeignCode::none, {}};

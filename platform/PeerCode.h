@@ -143,10 +143,11 @@ ForeignCodeFound lookAtPeer(std::int32_t pid, const std::function<bool(const Map
 // when each of its bytes is the file's own, or a breakpoint where our mapping shows one too. A
 // probe is placed one process at a time: a peer not reached yet holds the file's byte, which is
 // the file's code all the same. Our mapping is read through /proc/self/mem, never touched: a file
-// cut short meanwhile then gives a read error, where a touch would end us with SIGBUS.
+// cut short meanwhile then gives a read error, where a touch would end us with SIGBUS. That
+// descriptor (`self`) is the caller's, one for a whole look: a view holds only its file's.
 class FileView {
 public:
-    FileView(const MappedCode& code, std::uint64_t pageSize);
+    FileView(const MappedCode& code, std::uint64_t pageSize, int self);
     ~FileView();
     FileView(const FileView&) = delete;
     FileView& operator=(const FileView&) = delete;
@@ -160,7 +161,7 @@ public:
 
 private:
     FileDescriptor file_;
-    FileDescriptor self_;  // /proc/self/mem
+    int self_ = -1;  // /proc/self/mem, the caller's
     std::uint64_t offset_ = 0;
     void* view_ = nullptr;
     std::uint64_t length_ = 0;

@@ -3,20 +3,27 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "platform/ProcessTable.h"
+#include "platform/Text.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/Uprobe.h"
 
 namespace norvane {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TempFolder;
 using Clock = std::chrono::steady_clock;
 
@@ -137,10 +144,12 @@ protected:
     void TearDown() override {
         if (code) ::munmap(code, pages * 4096);
     }
-    void write(std::size_t at, unsigned char byte) const {
-        const int fd = ::open("/proc/self/mem", O_RDWR | O_CLOEXEC);
-        ASSERT_EQ(::pwrite(fd, &byte, 1, static_cast<off_t>(reinterpret_cast<std::uintptr_t>(code + at))), 1);
-        ::close(fd);
+    void write(std::size_t at, unsigned char byte) const { put(code + at, byte); }
+    // Writes a byte of code as a debugger does, through /proc/self/mem.
+    static void put(unsigned char* at, unsigned char byte, int memory = -1) {
+        const int fd = memory >= 0 ? memory : ::open("/proc/self/mem", O_RDWR | O_CLOEXEC);
+        ASSERT_EQ(::pwrite(fd, &byte, 1, static_cast<off_t>(reinterpret_cast<std::uintptr_t>(at))), 1);
+        if (memory < 0) ::close(fd);
     }
     MappedCode mapping() const {
         for (const auto& mapped : mappedCode(static_cast<std::int32_t>(::getpid())).value_or(std::vector<MappedCode>{}))
@@ -182,14 +191,86 @@ TEST_F(WrittenCode, PagesOfBreakpointsAreLookedAtAgainTogetherWithinTheDeadline)
     EXPECT_EQ(look(SecondLook::wait, Clock::now()), ForeignCode::late);
 }
 
+// Whether a thread of this process sleeps now: the look's one wait, before its second look.
+bool sleeping(pid_t thread) {
+    const auto text = readFile("/proc/self/task/" + std::to_string(thread) + "/syscall", 256);
+    const auto number = text ? parseInt64(text->substr(0, text->find(' '))) : std::nullopt;
+    return number == SYS_nanosleep || number == SYS_clock_nanosleep;
+}
+
+// A breakpoint that goes between the two looks (a probe taken away from one process after
+// another) was the kernel's: the second look finds the file's own byte. One that stays is
+// written. The file is mapped many times, each mapping with a breakpoint, while we may open few
+// descriptors: the second look holds one file's view at a time.
+TEST_F(WrittenCode, ABreakpointThatGoesBeforeTheSecondLookIsNoWrittenCode) {
+    std::vector<unsigned char*> copies{code};
+    {
+        const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+        for (int i = 1; i < 200; ++i) {
+            void* copy = ::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE, fd.get(), 0);
+            ASSERT_NE(copy, MAP_FAILED);
+            copies.push_back(static_cast<unsigned char*>(copy));
+        }
+    }
+    const struct Unmap {
+        std::vector<unsigned char*>& copies;
+        ~Unmap() {
+            for (std::size_t i = 1; i < copies.size(); ++i) ::munmap(copies[i], 4096);
+        }
+    } unmap{copies};
+    std::vector<MappedCode> mapped;
+    for (const auto& m : mappedCode(static_cast<std::int32_t>(::getpid())).value_or(std::vector<MappedCode>{}))
+        if (m.path == file.string()) mapped.push_back(m);
+    ASSERT_GT(mapped.size(), 100u);
+    const FileDescriptor memory(::open("/proc/self/mem", O_RDWR | O_CLOEXEC));
+    // From here on, a few descriptors beyond those open now.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto open = static_cast<rlim_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+    const rlimit few{std::min(open + 16, saved.rlim_cur), saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    const struct Restore {
+        rlimit limit;
+        ~Restore() { ::setrlimit(RLIMIT_NOFILE, &limit); }
+    } restore{saved};
+    const auto breakpoints = [&](unsigned char byte) {
+        for (auto* copy : copies) put(copy + 7, byte, memory.get());
+    };
+    breakpoints(0xCC);
+    EXPECT_EQ(lookAtCodePages(::getpid(), mapped, SecondLook::wait, Clock::now() + std::chrono::seconds(20)).kind,
+              ForeignCode::writtenCode);
+    // Put back while the look waits: only an attempt whose thread still slept once they were back
+    // tells, so a busy machine may take another.
+    bool told = false;
+    for (int attempt = 0; attempt < 5 && !told; ++attempt) {
+        breakpoints(0xCC);
+        const pid_t looking = ::gettid();
+        std::atomic<bool> over = false;
+        bool within = false;
+        std::thread restorer([&] {
+            while (!over && !sleeping(looking)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (over) return;
+            breakpoints(0x90);
+            within = sleeping(looking);
+        });
+        const auto found = lookAtCodePages(::getpid(), mapped, SecondLook::wait, Clock::now() + std::chrono::seconds(20));
+        over = true;
+        restorer.join();
+        if (!within) continue;
+        told = true;
+        EXPECT_EQ(found.kind, ForeignCode::none) << describe(found);
+    }
+    EXPECT_TRUE(told) << "the breakpoints never went back while the look waited";
+}
+
 // The kernel's view of a file cut short after it was mapped reads as an error, not a fault that
-// would end the process.
+// would end the process. The page compared is the file's own, so only that error can refuse it.
 TEST_F(WrittenCode, AFileCutShortUnderTheViewIsNoCrash) {
-    write(3 * 4096, 0x91);
-    const MappedCode written = mapping();
-    FileView view(written, 4096);
-    const std::vector<unsigned char> page(code + 3 * 4096, code + 4 * 4096);
-    ASSERT_EQ(::truncate(file.c_str(), 0), 0);  // which takes our written copy away too
+    const FileDescriptor self(::open("/proc/self/mem", O_RDONLY | O_CLOEXEC));
+    FileView view(mapping(), 4096, self.get());
+    const std::vector<unsigned char> page(4096, 0x90);
+    EXPECT_EQ(view.compare(3 * 4096, page.data(), page.size()), FileView::Match::same);
+    ASSERT_EQ(::truncate(file.c_str(), 0), 0);
     EXPECT_EQ(view.compare(3 * 4096, page.data(), page.size()), FileView::Match::other);
 }
 
