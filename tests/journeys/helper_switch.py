@@ -2,7 +2,9 @@
 seconds of Continue: from a shell that sets the loader's variables (`shell`: a CUDA library path,
 a terminal's GTK and GIO module paths), which the application drops before anything else, as a
 Mac's loader ignores them for a hardened app; or while a tracing tool's probe sits on libc
-(`uprobe`), whose breakpoint the kernel writes into every process that maps libc."""
+(`uprobe`), whose breakpoint the kernel writes into every process that maps libc, and then while
+the probe is taken away and placed again and again, as a tracing tool started again and again
+does: each switch is heard, and the application never repairs its helper."""
 
 import ctypes
 import fcntl
@@ -10,6 +12,7 @@ import os
 import secrets
 import stat
 import sys
+import threading
 from pathlib import Path
 
 from journey import Skip, run
@@ -123,17 +126,44 @@ def prepare(app):
         app.probe = Probe()
 
 
+def low_power(app):
+    return app.json("pmset/settings.json")["Battery Power"]["lowpowermode"]
+
+
+def flapping(app, stop, failed):
+    """Takes the probe away and places it again until `stop` is set."""
+    try:
+        while not stop.wait(0.15):
+            app.probe.remove()
+            app.probe = Probe()
+    except (OSError, Skip) as error:
+        failed.append(error)
+
+
 def journey(app):
     try:
         panel = app.panel()
         app.find("check box", "Low Power Mode", within=panel).click()
         app.find("push button", "Continue", within=panel).click()  # the helper's one-time setup
-        app.wait("Low Power on through the helper",
-                 lambda: app.json("pmset/settings.json")["Battery Power"]["lowpowermode"] == 1, timeout=3)
+        app.wait("Low Power on through the helper", lambda: low_power(app) == 1, timeout=3)
         app.wait("the switch on", lambda: app.find("check box", "Low Power Mode", within=panel).has("checked"))
         if VARIANT == "shell":
             names = {entry.split(b"=")[0].decode() for entry in Path(f"/proc/{app.app.pid}/environ").read_bytes().split(b"\0")}
             assert not names & SHELL.keys(), f"Norvane kept {names & SHELL.keys()}"
+        if VARIANT == "uprobe":
+            stop, failed = threading.Event(), []
+            flapper = threading.Thread(target=flapping, args=(app, stop, failed))
+            flapper.start()
+            try:
+                for wanted in (0, 1, 0, 1):
+                    app.find("check box", "Low Power Mode", within=panel).click()
+                    app.wait(f"Low Power {wanted} through the helper", lambda: low_power(app) == wanted, timeout=3)
+            finally:
+                stop.set()
+                flapper.join()
+            assert not failed, f"the probe could not be placed again: {failed[0]}"
+            log = app.system_log()
+            assert "registering it again" not in log and "unanswered" not in log, log
     finally:
         if hasattr(app, "probe"):
             app.probe.remove()

@@ -212,8 +212,11 @@ class Element:
     def click(self, button=1):
         """A real press of the pointer in the middle of the element, once it is steady and
         scrolled into view."""
+        # The pause between presses comes before the element is placed, not between placing
+        # it and pressing, where a page that reflows would move it from under the pointer.
+        self.app._pace()
         x, y, w, h = self.steady().reveal().extents
-        self.app.click(x + w // 2, y + h // 2, button)
+        self.app.click(x + w // 2, y + h // 2, button, paced=True)
         return self
 
     def reveal(self):
@@ -322,6 +325,12 @@ class App:
         self.stderr = open(self.stderr_path, "wb")
         self.app = subprocess.Popen([os.environ["NORVANE_APP"], *self.arguments], env=env,
                                     stdout=subprocess.DEVNULL, stderr=self.stderr)
+        # The tree's calls wait as long as a wait does: a busy machine can hold the application's
+        # answer past the library's 0.8 s, which is no fault of it.
+        import gi
+        gi.require_version("Atspi", "2.0")
+        from gi.repository import Atspi
+        Atspi.set_timeout(int(deadline() * 1000), int(deadline(60) * 1000))
         self._root = self.root()  # waits until the application is in the tree
         return self
 
@@ -383,6 +392,16 @@ class App:
     def errors(self):
         """The application's standard error so far."""
         return self.stderr_path.read_text(errors="replace") if self.stderr_path.exists() else ""
+
+    def system_log(self):
+        """The machine's system log ("" while nothing has been written to it)."""
+        file = self.machine / "log/system.log"
+        return file.read_text(errors="replace") if file.exists() else ""
+
+    def helper_reports(self):
+        """The reports of a sanitizer that ended the helper, which its build writes into the
+        machine's log folder (the helper's standard error goes nowhere)."""
+        return [report.read_text(errors="replace") for report in sorted((self.machine / "log").glob("NorvaneHelper.*"))]
 
     # ---- the tree ----
 
@@ -495,7 +514,12 @@ class App:
         return self.window(re.compile(r"^Norvane, "))  # "Norvane, battery 72%", "Norvane, no battery"
 
     def panel(self, timeout=DEADLINE):
-        return self.window("Norvane", timeout)
+        """The open panel, once the Now page shows its first measurement of the apps: as it
+        comes the headline can take a second line and move every control below it, under a
+        press that aimed at one a moment before."""
+        panel = self.window("Norvane", timeout)
+        self.absent("label", "Measuring…", within=panel)
+        return panel
 
     def tour(self, timeout=DEADLINE):
         return self.window("Welcome to Norvane", timeout)
@@ -513,8 +537,9 @@ class App:
             time.sleep(wait)
         self._pressed = time.monotonic()
 
-    def click(self, x, y, button=1):
-        self._pace()
+    def click(self, x, y, button=1, paced=False):
+        if not paced:
+            self._pace()
         self.xdotool("mousemove", *self._on_screen(x, y), "click", str(button))
 
     def _on_screen(self, x, y):
@@ -718,6 +743,8 @@ def run(journey, *arguments, needs=(), **options):
         problems.append(app.keep_screen())
     finally:
         errors = app.errors()
+        problems += [f"the helper ended on a sanitizer's report:\n{report}" for report in app.helper_reports()]
+        log = app.system_log()
         app.stop()
         shutil.rmtree(os.environ["NORVANE_JOURNEY_BUS"], ignore_errors=True)
     warnings = [line for line in errors.splitlines() if FORBIDDEN.search(line)]
@@ -727,5 +754,7 @@ def run(journey, *arguments, needs=(), **options):
     if problems:
         print("\n".join(problems))
         print("--- Norvane's standard error ---\n" + errors)
+        if log:
+            print("--- the machine's system log ---\n" + log[-20000:])
         sys.exit(1)
     sys.exit(0)
